@@ -1,0 +1,25 @@
+// The GL context: entry points through libepoxy, depth test, clear colour.
+#include "context.h"
+
+#include <epoxy/gl.h>
+#include <GLFW/glfw3.h>
+
+int init_context()
+{
+    // libepoxy resolves entry points on first use; what remains to check is
+    // that there is a context and that it offers what the program calls.
+    if (!glfwGetCurrentContext())
+        return 0;
+    return epoxy_is_desktop_gl() && epoxy_gl_version() >= 33;
+}
+
+void set_clean_color_context(uint8_t r, uint8_t g, uint8_t b)
+{
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(r / 255.0f, g / 255.0f, b / 255.0f, 1.0f);
+}
+
+void clean_context()
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}

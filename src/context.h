@@ -1,0 +1,13 @@
+// The GL context: entry points, the fixed GL state and clearing the frame.
+#pragma once
+
+#include <cstdint>
+
+// Non-zero when a current context offers desktop GL 3.3 or later.
+int init_context();
+
+// Turns depth testing on and sets the clear colour from 8-bit channels.
+void set_clean_color_context(uint8_t r, uint8_t g, uint8_t b);
+
+// Clears colour and depth of the whole window.
+void clean_context();

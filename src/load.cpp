@@ -1,0 +1,62 @@
+// View uniforms: camera, rotation and colour, computed with cglm.
+#include "load.h"
+
+#include <cstring>
+
+#include <cglm/cglm.h>
+
+#include "shader.h"
+
+uint8_t color[4] = {47, 60, 126, 255};
+
+void __fix_matrix_load(float aspect, float* matrix)
+{
+    // The camera stands at distance 7 on the negative z side looking at the
+    // origin, so the depth range -3 <= z <= 3 around the origin is visible.
+    const int distance = 7;
+    vec3 eye = {0.0f, 0.0f, static_cast<float>(-distance)};
+    vec3 centre = {0.0f, 0.0f, 0.0f};
+    vec3 up = {0.0f, 1.0f, 0.0f};
+
+    mat4 view, projection_matrix, fix;
+    glm_lookat(eye, centre, up, view);
+    glm_perspective(GLM_PIf / 6.0f, aspect, static_cast<float>(distance - 3),
+        static_cast<float>(distance + 3), projection_matrix);
+    glm_mat4_mul(projection_matrix, view, fix);
+    memcpy(matrix, fix, sizeof fix);
+}
+
+void __rot_matrix_load(const float* q, float* matrix)
+{
+    versor quaternion = {q[0], q[1], q[2], q[3]};
+    mat4 rot;
+    glm_quat_mat4(quaternion, rot);
+    memcpy(matrix, rot, sizeof rot);
+}
+
+void __color_vector_load(const uint8_t* c, float* vector)
+{
+    for (int k = 0; k < 4; k++)
+        vector[k] = c[k] / 255.0f;
+}
+
+void fix_matrix_load(unsigned int program, float aspect)
+{
+    float fix[16];
+    __fix_matrix_load(aspect, fix);
+    load_mat4_to_shader(program, "fix", fix);
+}
+
+void rot_matrix_load(unsigned int program, const float* q)
+{
+    float rot[16];
+    __rot_matrix_load(q, rot);
+    load_mat4_to_shader(program, "rot", rot);
+}
+
+void color_load(unsigned int program, const uint8_t* c)
+{
+    float vector[4];
+    __color_vector_load(c, vector);
+    load_float4_to_shader(program, "color", vector);
+}

@@ -1,0 +1,41 @@
+// The application: start-up, the frame loop, shutdown, and the state of the
+// animated coordinate swap.
+#pragma once
+
+#include <cstdint>
+
+struct GLFWwindow;
+
+extern GLFWwindow* window;        // the one window; none until start-up creates it
+extern unsigned int shader;       // lit program, vs + fs; 0 until created
+extern unsigned int shader_plain; // unlit wireframe program, vs + fs_plain; 0 until created
+extern const char* wname;         // window title, "plexorama: surface plotter"
+extern uint8_t animate_index;     // 0 idle; 1, 2, 3: x, y or z is turning toward w
+
+// What the command line asks for; the defaults run the plain viewer.
+struct Options {
+    const char* file; // surface to show at start, or none
+    long frames;      // frames to draw before shutting down; negative: until closed
+};
+
+// Writes a progress message to standard output as it stands.
+void mlog(const char* message);
+
+// Renders one frame: orientation, uniforms, swap animation, clear, draw.
+void main_loop();
+
+// Brings up window, context and both programs, printing the progress
+// messages. Returns 0 on success; on failure it has already torn down what
+// it made and returns the exit code, 1.
+int start_main();
+
+// Tears down in reverse order: mesh, plain program, lit program, window.
+void stop_main();
+
+// The whole run: start-up, the optional file, the frame loop, shutdown.
+// Returns the process exit code.
+int run_main(const Options* options);
+
+// Parses the command line into options. Returns -1 to go on and run, or the
+// exit code of a request answered here (--help, --version, a bad option).
+int parse_options_main(int argc, char** argv, Options* options);

@@ -1,0 +1,70 @@
+// GL programs: stages compiled and linked one at a time, uniforms by name.
+#include "shader.h"
+
+#include <cstdio>
+
+#include <epoxy/gl.h>
+
+unsigned int create_shader()
+{
+    return glCreateProgram();
+}
+
+void destroy_shader(unsigned int program)
+{
+    // Start-up failures reach here with 0 before any GL entry point is usable.
+    if (program != 0)
+        glDeleteProgram(program);
+}
+
+void use_shader(unsigned int program)
+{
+    glUseProgram(program);
+}
+
+int load_program_to_shader(unsigned int program, const char* source, int stage)
+{
+    static const GLenum types[] = {GL_VERTEX_SHADER, GL_FRAGMENT_SHADER};
+
+    if (!source)
+        return 0;
+
+    GLuint object = glCreateShader(types[stage]);
+    glShaderSource(object, 1, &source, nullptr);
+    glCompileShader(object);
+
+    GLint compiled = GL_FALSE;
+    glGetShaderiv(object, GL_COMPILE_STATUS, &compiled);
+    if (!compiled) {
+        char log[256];
+        log[0] = '\0';
+        glGetShaderInfoLog(object, sizeof log, nullptr, log);
+        printf("%s", log);
+        glDeleteShader(object);
+        return 0;
+    }
+
+    // A shader object flagged for deletion lives on while attached.
+    glAttachShader(program, object);
+    glDeleteShader(object);
+    glLinkProgram(program);
+    return 1;
+}
+
+void load_float_to_shader(unsigned int program, const char* name, float value)
+{
+    glUseProgram(program);
+    glUniform1f(glGetUniformLocation(program, name), value);
+}
+
+void load_mat4_to_shader(unsigned int program, const char* name, const float* matrix)
+{
+    glUseProgram(program);
+    glUniformMatrix4fv(glGetUniformLocation(program, name), 1, GL_FALSE, matrix);
+}
+
+void load_float4_to_shader(unsigned int program, const char* name, const float* vector)
+{
+    glUseProgram(program);
+    glUniform4f(glGetUniformLocation(program, name), vector[0], vector[1], vector[2], vector[3]);
+}

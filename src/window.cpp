@@ -1,0 +1,76 @@
+// The window: GLFW set-up, callbacks, end of frame and frame pacing.
+#include "window.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+
+#include <GLFW/glfw3.h>
+
+#include "input.h"
+
+GLFWwindow* init_window(int width, int height, const char* title)
+{
+    if (!glfwInit())
+        return nullptr;
+
+    // GLFW's defaults give the rest: visible, resizable, double-buffered,
+    // 8-bit colour channels and the 24-bit depth buffer the depth test needs.
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+
+    GLFWwindow* created = glfwCreateWindow(width, height, title, nullptr, nullptr);
+    if (!created) {
+        glfwTerminate();
+        return nullptr;
+    }
+    glfwMakeContextCurrent(created);
+
+    glfwSetWindowSizeCallback(created, __window_callback_input);
+
+    // GLFW reports no size event for the initial size.
+    __window_callback_input(created, width, height);
+    return created;
+}
+
+void use_window(GLFWwindow* window)
+{
+    glfwMakeContextCurrent(window);
+}
+
+int is_open_window(GLFWwindow* window)
+{
+    glfwSwapBuffers(window);
+    glfwPollEvents();
+    __limit_fps_window(60);
+    return !glfwWindowShouldClose(window);
+}
+
+void close_window(GLFWwindow* window)
+{
+    glfwDestroyWindow(window);
+    glfwTerminate();
+}
+
+int __sleep_request_window(double remaining)
+{
+    int32_t nanoseconds = static_cast<int32_t>(1000000000.0 * remaining);
+    return nanoseconds / 1000;
+}
+
+void __limit_fps_window(int fps)
+{
+    // The GLFW timer starts at glfwInit, so the first frame measures the
+    // whole start-up and rarely sleeps.
+    static double previous_time = 0.0;
+
+    double now = glfwGetTime();
+    double period = 1.0 / fps;
+    double elapsed = now - previous_time;
+    if (period > elapsed) {
+        usleep(static_cast<useconds_t>(__sleep_request_window(period - elapsed)));
+        now = glfwGetTime();
+    }
+    previous_time = now;
+}

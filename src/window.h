@@ -1,0 +1,24 @@
+// The window: GLFW set-up with a GL 3.3 core context, event callbacks, the
+// end of every frame (swap, events, pacing to a fixed rate) and shutdown.
+#pragma once
+
+struct GLFWwindow;
+
+// Creates the window with a current GL 3.3 core context and its callbacks
+// registered, and sets the first viewport. Returns none on failure.
+GLFWwindow* init_window(int width, int height, const char* title);
+
+void use_window(GLFWwindow* window);
+
+// Presents the frame, runs pending events and waits out the rest of the
+// frame's time. Returns non-zero while the window is to stay open.
+int is_open_window(GLFWwindow* window);
+
+// Destroys the window and shuts GLFW down.
+void close_window(GLFWwindow* window);
+
+// Sleeps so that frames are released at most fps times a second.
+void __limit_fps_window(int fps);
+
+// Microseconds of sleep requested for the given seconds left of a frame.
+int __sleep_request_window(double remaining);

@@ -1,0 +1,21 @@
+// GL tests share one viewer brought up the way the program does it: the
+// window, a current GL context and both programs.
+#include <gtest/gtest.h>
+
+#include "main.h"
+
+namespace {
+
+struct Viewer : testing::Environment {
+    void SetUp() override { ASSERT_EQ(start_main(), 0) << "the viewer did not start"; }
+    void TearDown() override { stop_main(); }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    testing::AddGlobalTestEnvironment(new Viewer);
+    return RUN_ALL_TESTS();
+}
