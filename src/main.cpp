@@ -1,14 +1,19 @@
 // The application: start-up, the frame loop, shutdown and the swap state.
 #include "main.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
 #include "context.h"
 #include "glsl.h"
+#include "input.h"
 #include "load.h"
+#include "mesh.h"
 #include "shader.h"
 #include "window.h"
 
@@ -35,6 +40,11 @@ void main_loop()
     color_load(shader_plain, color);
 
     clean_context();
+
+    if (projection.mesh) {
+        draw_mesh(shader, projection.mesh);
+        draw_mesh_lines(shader_plain, projection.mesh);
+    }
 }
 
 int start_main()
@@ -92,6 +102,8 @@ int start_main()
 void stop_main()
 {
     mlog("[MESH] Destruyendo...\n");
+    destroy_mesh(projection.mesh);
+    projection.mesh = nullptr;
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
@@ -100,11 +112,40 @@ void stop_main()
     close_window(window);
 }
 
+// One line on standard error saying why a file is not on show.
+static void __report_main(const char* path, ShowStatus status, const KleinReport& report)
+{
+    char reason[96] = "out of memory";
+    if (status == SHOW_TOO_FEW_COORDINATES)
+        snprintf(reason, sizeof reason, "fewer than 4 coordinates");
+    else if (status == SHOW_NO_MESH)
+        snprintf(reason, sizeof reason, "too large for the GPU");
+    else if (report.status == KLEIN_CANNOT_OPEN)
+        snprintf(reason, sizeof reason, "cannot open: %s", strerror(report.error));
+    else if (report.status == KLEIN_NOT_FILE)
+        snprintf(reason, sizeof reason, "cannot open: not a regular file");
+    else if (report.status == KLEIN_NOT_KLEIN)
+        snprintf(reason, sizeof reason, "not a KLEIN file");
+    else if (report.status == KLEIN_TRUNCATED)
+        snprintf(reason, sizeof reason, "truncated: expected %llu bytes, found %llu",
+            static_cast<unsigned long long>(report.expected), static_cast<unsigned long long>(report.found));
+    else if (report.status == KLEIN_TOO_LARGE)
+        snprintf(reason, sizeof reason, "too large: 2^32 or more coordinates");
+    fprintf(stderr, "plexorama: %s: %s\n", path, reason);
+}
+
 int run_main(const Options* options)
 {
     int failed = start_main();
     if (failed)
         return failed;
+
+    if (options->file) {
+        KleinReport report;
+        ShowStatus status = show_surface_input(options->file, &report);
+        if (status != SHOW_DONE)
+            __report_main(options->file, status, report);
+    }
 
     mlog("[MAIN LOOP] Inicializando...\n");
     long frames_left = options->frames;
@@ -117,4 +158,56 @@ int run_main(const Options* options)
 
     stop_main();
     return 0;
+}
+
+static const char usage[] = "usage: plexorama [--frames N] [FILE]\n"
+                            "       plexorama --help | --version\n";
+
+static const char help[] = "\n"
+                           "Shows a surface of four or more dimensions from a KLEIN file. Drop\n"
+                           "another file onto the window to show it instead.\n"
+                           "\n"
+                           "  FILE         KLEIN surface file to show at start\n"
+                           "  --frames N   draw N frames, then close as the window's close button does\n"
+                           "  --help       show this help and exit\n"
+                           "  --version    show the version and exit\n";
+
+static int __usage_error_main(const char* what, const char* argument)
+{
+    fprintf(stderr, "plexorama: %s '%s'\n%s", what, argument, usage);
+    return 2;
+}
+
+int parse_options_main(int argc, char** argv, Options* options)
+{
+    *options = {nullptr, -1};
+    bool only_files = false;
+    for (int k = 1; k < argc; k++) {
+        const char* argument = argv[k];
+        if (only_files || argument[0] != '-' || argument[1] == '\0') {
+            if (options->file)
+                return __usage_error_main("more than one file:", argument);
+            options->file = argument;
+        } else if (strcmp(argument, "--") == 0) {
+            only_files = true;
+        } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
+            printf("%s%s", usage, help);
+            return 0;
+        } else if (strcmp(argument, "--version") == 0) {
+            printf("plexorama %s\n", PLEXORAMA_VERSION);
+            return 0;
+        } else if (strcmp(argument, "--frames") == 0) {
+            if (++k == argc)
+                return __usage_error_main("missing frame count after", argument);
+            char* end = nullptr;
+            errno = 0;
+            long frames = strtol(argv[k], &end, 10);
+            if (errno || end == argv[k] || *end != '\0' || frames < 0)
+                return __usage_error_main("bad frame count", argv[k]);
+            options->frames = frames;
+        } else {
+            return __usage_error_main("unknown option", argument);
+        }
+    }
+    return -1;
 }

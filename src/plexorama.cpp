@@ -1,8 +1,11 @@
 // The viewer's entry point; everything else lives in the modules.
 #include "main.h"
 
-int main()
+int main(int argc, char** argv)
 {
-    Options options = {nullptr, -1};
+    Options options;
+    int answered = parse_options_main(argc, argv, &options);
+    if (answered >= 0)
+        return answered;
     return run_main(&options);
 }

@@ -28,6 +28,7 @@ GLFWwindow* init_window(int width, int height, const char* title)
     glfwMakeContextCurrent(created);
 
     glfwSetWindowSizeCallback(created, __window_callback_input);
+    glfwSetDropCallback(created, __drop_callback_input);
 
     // GLFW reports no size event for the initial size.
     __window_callback_input(created, width, height);

@@ -1,0 +1,106 @@
+// KLEIN surface files, read whole into memory after the header is checked
+// against the file's size, so that no claim in a header costs memory or time.
+#include "klein.h"
+
+#include <sys/stat.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// The arrays are read straight into memory as little-endian floats.
+static_assert(std::endian::native == std::endian::little);
+
+static const uint64_t header_size = 15;
+
+static int refuse_klein(KleinReport* report, KleinStatus status)
+{
+    report->status = status;
+    return 1;
+}
+
+// Reads count floats, or reports how far the file fell short.
+static float* __read_array_klein(FILE* file, uint64_t count, KleinReport* report)
+{
+    // malloc(0) may return none, which is not a failure here.
+    float* array = static_cast<float*>(malloc(count ? 4 * count : 1));
+    if (!array) {
+        refuse_klein(report, KLEIN_NO_MEMORY);
+        return nullptr;
+    }
+    if (fread(array, 4, count, file) != count) {
+        // The file shrank after its size was checked.
+        long position = ftell(file);
+        report->found = position < 0 ? 0 : static_cast<uint64_t>(position);
+        refuse_klein(report, KLEIN_TRUNCATED);
+        free(array);
+        return nullptr;
+    }
+    return array;
+}
+
+static int __read_klein(FILE* file, SurfaceData* data, KleinReport* report)
+{
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))
+        return refuse_klein(report, KLEIN_NOT_FILE);
+    uint64_t size = static_cast<uint64_t>(info.st_size);
+
+    unsigned char header[header_size] = {};
+    size_t got = fread(header, 1, header_size, file);
+    if (got < 5 || strncmp(reinterpret_cast<const char*>(header), "KLEIN", 5) != 0)
+        return refuse_klein(report, KLEIN_NOT_KLEIN);
+    report->expected = header_size;
+    report->found = size;
+    if (got < header_size)
+        return refuse_klein(report, KLEIN_TRUNCATED);
+
+    // header[5] is ignored.
+    uint8_t dim = header[6];
+    uint64_t vertex_count = 0;
+    for (int k = 7; k >= 0; k--)
+        vertex_count = vertex_count << 8 | header[7 + k];
+
+    uint64_t count = dim * (vertex_count & 0xffffffffu);
+    if (count >> 32)
+        return refuse_klein(report, KLEIN_TOO_LARGE);
+    report->expected = header_size + 8 * count;
+    if (size < report->expected)
+        return refuse_klein(report, KLEIN_TRUNCATED);
+
+    float* coords = __read_array_klein(file, count, report);
+    if (!coords)
+        return 1;
+    float* normals = __read_array_klein(file, count, report);
+    if (!normals) {
+        free(coords);
+        return 1;
+    }
+
+    *data = {coords, normals, vertex_count, dim};
+    return 0;
+}
+
+int read_surface_klein(const char* path, SurfaceData* data, KleinReport* report)
+{
+    KleinReport ignored;
+    if (!report)
+        report = &ignored;
+    *report = {KLEIN_READ, 0, 0, 0};
+
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        report->error = errno;
+        return refuse_klein(report, KLEIN_CANNOT_OPEN);
+    }
+    int refused = __read_klein(file, data, report);
+    fclose(file);
+    return refused;
+}
+
+int create_surface_klein(const char* path, SurfaceData* data)
+{
+    return read_surface_klein(path, data, nullptr);
+}

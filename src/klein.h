@@ -1,0 +1,42 @@
+// KLEIN surface files: a triangle list of n vertices in m dimensions, each
+// vertex with m coordinates and m normal components.
+//
+// Layout, little-endian, no padding: "KLEIN", one ignored byte, m (8 bits),
+// n (64 bits, only the low 32 count), m * n float coordinates vertex by
+// vertex, then m * n float normal components in the same order.
+#pragma once
+
+#include <cstdint>
+
+struct SurfaceData {
+    float* coords;         // m * n coordinates, vertex-major
+    float* normals;        // m * n normal components, same order
+    uint64_t vertex_count; // n as stored; only its low 32 bits count
+    uint8_t dim;           // m, coordinates per vertex
+};
+
+enum KleinStatus {
+    KLEIN_READ,
+    KLEIN_CANNOT_OPEN, // fopen failed; the report's error says why
+    KLEIN_NOT_FILE,    // a directory or a device: no size to check against
+    KLEIN_NOT_KLEIN,   // the first five bytes are not "KLEIN"
+    KLEIN_TRUNCATED,   // shorter than the header or than its arrays
+    KLEIN_TOO_LARGE,   // m * n reaches 2^32
+    KLEIN_NO_MEMORY,
+};
+
+// Why a file was refused.
+struct KleinReport {
+    KleinStatus status;
+    int error;         // errno, for KLEIN_CANNOT_OPEN
+    uint64_t expected; // bytes the header calls for, for KLEIN_TRUNCATED
+    uint64_t found;    // bytes the file holds, for KLEIN_TRUNCATED
+};
+
+// Reads the file into data, whose arrays then come from malloc and are the
+// caller's to free. Returns 0 when read and 1 when refused; data is written
+// only when read.
+int create_surface_klein(const char* path, SurfaceData* data);
+
+// The same; report, when given, says why a file was refused.
+int read_surface_klein(const char* path, SurfaceData* data, KleinReport* report);

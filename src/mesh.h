@@ -1,0 +1,43 @@
+// Surfaces on the GPU: a mesh holds all m coordinates and normal components
+// of every vertex; the projection chooses which four of them the vertex
+// stage sees as x, y, z and the hidden w.
+#pragma once
+
+#include <cstdint>
+
+#include "klein.h"
+
+struct Mesh {
+    uint32_t vertex_count;  // vertices drawn, three to a triangle
+    uint32_t vertex_array;  // GL vertex-array object holding the attribute set-up
+    uint32_t normal_buffer; // GL buffer of normals; 0 for a mesh without normals
+    uint32_t coord_buffer;  // GL buffer of coordinates
+};
+
+struct Projection {
+    Mesh* mesh;  // the surface on show, or none
+    uint8_t dim; // its coordinate count m
+    uint8_t x;   // coordinate shown as x: attribute locations 0 and 4
+    uint8_t y;   // shown as y: locations 1 and 5
+    uint8_t z;   // shown as z: locations 2 and 6
+    uint8_t w;   // hidden as w: locations 3 and 7
+};
+
+extern Projection projection; // no mesh, dim 0, indices 0, 1, 2, 3
+
+// Uploads both arrays of data (normals may be absent). Returns none when the
+// record or the GL buffers cannot be had, or when the vertices are more than
+// one draw call takes; nothing is left allocated then.
+Mesh* create_mesh(SurfaceData data);
+
+// Points attribute locations 0 to 7 at the coordinates and normal components
+// numbered x, y, z, w of every vertex; no data moves. The indices must be
+// below dim.
+void set_projection_mesh(Projection p);
+
+// Draw filled, and as a wireframe; each sets its program and polygon mode.
+void draw_mesh(unsigned int program, const Mesh* mesh);
+void draw_mesh_lines(unsigned int program, const Mesh* mesh);
+
+// Deletes the GL objects and the record; none is ignored.
+void destroy_mesh(Mesh* mesh);

@@ -1,0 +1,27 @@
+// Helpers for tests that run against the viewer's GL context.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "mesh.h"
+
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Rgb& p)
+{
+    return out << "(" << p.r << ", " << p.g << ", " << p.b << ")";
+}
+
+// Shows a surface through the drop handler, from a file written for the test.
+void drop_surface(uint8_t dim, const std::vector<float>& coords, const std::vector<float>& normals);
+
+// Sets the coordinate choice of the shown surface and binds it.
+void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w);
+
+// Reads one pixel of the frame just drawn; (0, 0) is the lower left.
+Rgb read_pixel(int x, int y);

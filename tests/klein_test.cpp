@@ -1,0 +1,163 @@
+// The KLEIN reader: what it reads, and every file it must refuse.
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "klein.h"
+#include "surface_files.h"
+
+namespace {
+
+std::vector<float> sequence(size_t count, float first)
+{
+    std::vector<float> values(count);
+    for (size_t k = 0; k < count; k++)
+        values[k] = first + static_cast<float>(k);
+    return values;
+}
+
+const std::vector<float> coords = sequence(12, 1.0f);
+const std::vector<float> normals = sequence(12, -20.0f);
+
+void release(SurfaceData& data)
+{
+    free(data.coords);
+    free(data.normals);
+}
+
+TEST(KleinReader, ReadsThreeVerticesInFourDimensions)
+{
+    std::string bytes = klein_bytes(4, 3, coords, normals, 0x7f);
+    ASSERT_EQ(bytes.size(), 111u);
+    SurfaceData data;
+    ASSERT_EQ(create_surface_klein(write_test_file("three.klein", bytes).c_str(), &data), 0);
+    EXPECT_EQ(data.dim, 4);
+    EXPECT_EQ(data.vertex_count, 3u);
+    for (size_t k = 0; k < 12; k++) {
+        EXPECT_EQ(data.coords[k], coords[k]) << k;
+        EXPECT_EQ(data.normals[k], normals[k]) << k;
+    }
+    release(data);
+}
+
+TEST(KleinReader, SixthByteAndTrailingBytesChangeNothing)
+{
+    std::string plain = klein_bytes(4, 3, coords, normals, 0);
+    SurfaceData first, second;
+    ASSERT_EQ(create_surface_klein(write_test_file("sixth-0.klein", plain).c_str(), &first), 0);
+    std::string other = klein_bytes(4, 3, coords, normals, 0xff) + "trailing bytes";
+    ASSERT_EQ(create_surface_klein(write_test_file("sixth-ff.klein", other).c_str(), &second), 0);
+    EXPECT_EQ(first.dim, second.dim);
+    EXPECT_EQ(first.vertex_count, second.vertex_count);
+    EXPECT_EQ(memcmp(first.coords, second.coords, 48), 0);
+    EXPECT_EQ(memcmp(first.normals, second.normals, 48), 0);
+    release(first);
+    release(second);
+}
+
+TEST(KleinReader, OnlyTheLowHalfOfTheVertexCountCounts)
+{
+    const uint64_t stored = (uint64_t {1} << 32) + 3;
+    SurfaceData data;
+    std::string bytes = klein_bytes(4, stored, coords, normals);
+    ASSERT_EQ(create_surface_klein(write_test_file("high-count.klein", bytes).c_str(), &data), 0);
+    EXPECT_EQ(data.vertex_count, stored);
+    EXPECT_EQ(data.coords[11], coords[11]);
+    EXPECT_EQ(data.normals[11], normals[11]);
+    release(data);
+}
+
+TEST(KleinReader, NoCoordinatesOrNoVerticesGiveEmptyArrays)
+{
+    for (auto [dim, count] : {std::pair<uint8_t, uint64_t> {0, 5}, {4, 0}}) {
+        SurfaceData data;
+        std::string bytes = klein_bytes(dim, count, {}, {});
+        ASSERT_EQ(create_surface_klein(write_test_file("empty.klein", bytes).c_str(), &data), 0);
+        EXPECT_EQ(data.dim, dim);
+        EXPECT_EQ(data.vertex_count, count);
+        EXPECT_NE(data.coords, nullptr);
+        EXPECT_NE(data.normals, nullptr);
+        release(data);
+    }
+}
+
+TEST(KleinReader, RefusesWhatItCannotRead)
+{
+    std::string valid = klein_bytes(4, 3, coords, normals);
+    std::string missing_byte = valid.substr(0, valid.size() - 1);
+    struct Row {
+        const char* what;
+        std::string bytes;
+        KleinStatus status;
+        uint64_t expected = 0, found = 0; // for truncated files
+    } rows[] = {
+        {"empty file", "", KLEIN_NOT_KLEIN},
+        {"four letters", "KLEI", KLEIN_NOT_KLEIN},
+        {"lower case", "klein" + valid.substr(5), KLEIN_NOT_KLEIN},
+        {"one lower-case letter", "KLEIn" + valid.substr(5), KLEIN_NOT_KLEIN},
+        {"first byte", "XLEIN" + valid.substr(5), KLEIN_NOT_KLEIN},
+        {"second byte", "KXEIN" + valid.substr(5), KLEIN_NOT_KLEIN},
+        {"third byte", "KLXIN" + valid.substr(5), KLEIN_NOT_KLEIN},
+        {"fourth byte", "KLEXN" + valid.substr(5), KLEIN_NOT_KLEIN},
+        {"magic alone", "KLEIN", KLEIN_TRUNCATED, 15, 5},
+        {"header cut short", valid.substr(0, 14), KLEIN_TRUNCATED, 15, 14},
+        {"normals one byte short", missing_byte, KLEIN_TRUNCATED, 111, 110},
+        {"header alone", valid.substr(0, 15), KLEIN_TRUNCATED, 111, 15},
+        {"2^32 or more coordinates", klein_bytes(255, 0xffffffffu, {1.0f}, {}), KLEIN_TOO_LARGE},
+        {"exactly 2^32 coordinates", klein_bytes(4, 1u << 30, {}, {}), KLEIN_TOO_LARGE},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SurfaceData data = {nullptr, nullptr, 77, 9};
+        KleinReport report;
+        EXPECT_EQ(read_surface_klein(write_test_file("refused.klein", row.bytes).c_str(), &data, &report), 1);
+        EXPECT_EQ(report.status, row.status);
+        if (row.status == KLEIN_TRUNCATED) {
+            EXPECT_EQ(report.expected, row.expected);
+            EXPECT_EQ(report.found, row.found);
+        }
+        EXPECT_EQ(data.coords, nullptr);
+        EXPECT_EQ(data.vertex_count, 77u) << "a refused file leaves the record alone";
+        EXPECT_EQ(data.dim, 9);
+    }
+}
+
+TEST(KleinReader, RefusesWhatIsNotAFile)
+{
+    SurfaceData data;
+    KleinReport report;
+    EXPECT_EQ(read_surface_klein("/nonexistent/surface.klein", &data, &report), 1);
+    EXPECT_EQ(report.status, KLEIN_CANNOT_OPEN);
+    EXPECT_EQ(report.error, ENOENT);
+    EXPECT_EQ(read_surface_klein(testing::TempDir().c_str(), &data, &report), 1);
+    EXPECT_EQ(report.status, KLEIN_NOT_FILE);
+}
+
+TEST(KleinReader, HugeClaimInATinyFileAllocatesNothing)
+{
+    // 255 coordinates of 2^24 vertices would take 32 GiB. With the address
+    // space capped, a reader that allocated before checking the size would
+    // fail for memory instead of refusing the file as truncated.
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer needs more address space than the cap leaves";
+#endif
+    std::string path = write_test_file("huge-claim.klein", klein_bytes(255, 1u << 24, {1.0f}, {}));
+    rlimit saved;
+    getrlimit(RLIMIT_AS, &saved);
+    rlimit capped = saved;
+    capped.rlim_cur = 8ull << 30;
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    SurfaceData data;
+    KleinReport report;
+    int refused = read_surface_klein(path.c_str(), &data, &report);
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(report.status, KLEIN_TRUNCATED);
+    EXPECT_EQ(report.expected, 15 + 8ull * 255 * (1u << 24));
+    EXPECT_EQ(report.found, 19u);
+}
+
+} // namespace

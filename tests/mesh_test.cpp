@@ -1,0 +1,256 @@
+// Shown surfaces: which float of each vertex every attribute location reads,
+// the polygon modes of the two draws, and what a drop keeps or replaces.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include "gl_test.h"
+#include "input.h"
+#include "main.h"
+#include "mesh.h"
+#include "surface_files.h"
+
+namespace {
+
+struct Attribute {
+    GLint enabled, stride, buffer;
+    uintptr_t offset;
+};
+
+// Reads the set-up of the bound vertex array, which set_projection_mesh leaves bound.
+Attribute attribute(GLuint location)
+{
+    Attribute a = {};
+    void* pointer = nullptr;
+    glGetVertexAttribiv(location, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &a.enabled);
+    glGetVertexAttribiv(location, GL_VERTEX_ATTRIB_ARRAY_STRIDE, &a.stride);
+    glGetVertexAttribiv(location, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, &a.buffer);
+    glGetVertexAttribPointerv(location, GL_VERTEX_ATTRIB_ARRAY_POINTER, &pointer);
+    a.offset = reinterpret_cast<uintptr_t>(pointer);
+    return a;
+}
+
+// Expects locations 0 to 3 to read the given coordinates and 4 to 7 the same
+// normal components.
+void expect_binding(int dim, const int (&indices)[4])
+{
+    for (GLuint location = 0; location < 8; location++) {
+        SCOPED_TRACE("location " + std::to_string(location));
+        Attribute a = attribute(location);
+        EXPECT_EQ(a.enabled, GL_TRUE);
+        EXPECT_EQ(a.stride, 4 * dim);
+        EXPECT_EQ(a.offset, 4u * indices[location % 4]);
+        EXPECT_EQ(static_cast<GLuint>(a.buffer),
+            location < 4 ? projection.mesh->coord_buffer : projection.mesh->normal_buffer);
+    }
+}
+
+std::vector<float> filled(size_t count, float value)
+{
+    return std::vector<float>(count, value);
+}
+
+void drop_plain(uint8_t dim, size_t vertices = 3)
+{
+    drop_surface(dim, filled(dim * vertices, 0.25f), filled(dim * vertices, 0.5f));
+}
+
+struct Shown {
+    Mesh* mesh;
+    uint8_t dim, x, y, z, w;
+};
+
+void expect_shown(const Shown& expected)
+{
+    EXPECT_EQ(projection.mesh, expected.mesh);
+    EXPECT_EQ(projection.dim, expected.dim);
+    EXPECT_EQ(projection.x, expected.x);
+    EXPECT_EQ(projection.y, expected.y);
+    EXPECT_EQ(projection.z, expected.z);
+    EXPECT_EQ(projection.w, expected.w);
+}
+
+TEST(Binding, FourCoordinatesInFileOrder)
+{
+    drop_plain(4);
+    choose_coordinates(0, 1, 2, 3);
+    expect_binding(4, {0, 1, 2, 3});
+}
+
+TEST(Binding, SixCoordinatesAndAnExchange)
+{
+    drop_plain(6);
+    choose_coordinates(0, 1, 2, 5);
+    expect_binding(6, {0, 1, 2, 5});
+    GLuint coords = projection.mesh->coord_buffer, normals = projection.mesh->normal_buffer;
+
+    // y and w exchanged: locations 1 and 3 (and 5 and 7) trade places.
+    choose_coordinates(0, 5, 2, 1);
+    expect_binding(6, {0, 5, 2, 1});
+    EXPECT_EQ(projection.mesh->coord_buffer, coords);
+    EXPECT_EQ(projection.mesh->normal_buffer, normals);
+}
+
+TEST(Drawing, EachDrawSetsItsPolygonMode)
+{
+    drop_plain(4);
+    GLint mode[2];
+    draw_mesh(shader, projection.mesh);
+    glGetIntegerv(GL_POLYGON_MODE, mode);
+    EXPECT_EQ(mode[0], GL_FILL);
+    draw_mesh_lines(shader_plain, projection.mesh);
+    glGetIntegerv(GL_POLYGON_MODE, mode);
+    EXPECT_EQ(mode[0], GL_LINE);
+    draw_mesh(shader, projection.mesh);
+    glGetIntegerv(GL_POLYGON_MODE, mode);
+    EXPECT_EQ(mode[0], GL_FILL);
+    EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(Drop, RefusedFilesKeepTheShownSurface)
+{
+    drop_plain(6);
+    choose_coordinates(0, 1, 2, 5);
+    Shown before = {projection.mesh, 6, 0, 1, 2, 5};
+    GLuint vertex_array = projection.mesh->vertex_array;
+
+    std::string valid = klein_bytes(6, 3, filled(18, 1.0f), filled(18, 1.0f));
+    struct Row {
+        const char* what;
+        std::string bytes;
+    } rows[] = {
+        {"not a KLEIN file", "P6\n2 2\n255\n"},
+        {"truncated", valid.substr(0, valid.size() - 4)},
+        {"three coordinates", klein_bytes(3, 3, filled(9, 1.0f), filled(9, 1.0f))},
+        {"no coordinates", klein_bytes(0, 3, {}, {})},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string path = write_test_file("refused.klein", row.bytes);
+        const char* paths[] = {path.c_str()};
+        __drop_callback_input(nullptr, 1, paths);
+        expect_shown(before);
+        EXPECT_TRUE(glIsVertexArray(vertex_array));
+    }
+
+    const char* missing[] = {"/nonexistent/surface.klein"};
+    __drop_callback_input(nullptr, 1, missing);
+    __drop_callback_input(nullptr, 0, nullptr);
+    expect_shown(before);
+}
+
+TEST(Drop, OnlyTheFirstPathIsRead)
+{
+    std::string five = write_test_file("five.klein", klein_bytes(5, 3, filled(15, 1.0f), filled(15, 1.0f)));
+    std::string seven = write_test_file("seven.klein", klein_bytes(7, 3, filled(21, 1.0f), filled(21, 1.0f)));
+    const char* paths[] = {five.c_str(), seven.c_str()};
+    __drop_callback_input(nullptr, 2, paths);
+    EXPECT_EQ(projection.dim, 5);
+}
+
+TEST(Drop, ReplacedMeshIsDestroyed)
+{
+    drop_plain(4);
+    Mesh old = *projection.mesh;
+    drop_plain(4);
+    EXPECT_FALSE(glIsVertexArray(old.vertex_array));
+    EXPECT_FALSE(glIsBuffer(old.coord_buffer));
+    EXPECT_FALSE(glIsBuffer(old.normal_buffer));
+    EXPECT_TRUE(glIsVertexArray(projection.mesh->vertex_array));
+    EXPECT_TRUE(glIsBuffer(projection.mesh->coord_buffer));
+}
+
+TEST(Drop, ChosenIndicesSurviveAWiderSurfaceAndResetForANarrowerOne)
+{
+    drop_plain(6);
+    choose_coordinates(4, 1, 2, 5);
+
+    drop_plain(8);
+    expect_shown({projection.mesh, 8, 4, 1, 2, 5});
+    expect_binding(8, {4, 1, 2, 5});
+
+    drop_plain(5);
+    expect_shown({projection.mesh, 5, 0, 1, 2, 3});
+    expect_binding(5, {0, 1, 2, 3});
+}
+
+TEST(Mesh, WithoutNormalsLightingReadsAFiniteConstant)
+{
+    std::vector<float> coords = filled(12, 0.5f);
+    Mesh* mesh = create_mesh({coords.data(), nullptr, 3, 4});
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->normal_buffer, 0u);
+    set_projection_mesh({mesh, 4, 0, 1, 2, 3});
+    for (GLuint location = 4; location < 8; location++) {
+        EXPECT_EQ(attribute(location).enabled, GL_FALSE) << location;
+        float value[4];
+        glGetVertexAttribfv(location, GL_CURRENT_VERTEX_ATTRIB, value);
+        EXPECT_EQ(value[0], location == 6 ? 1.0f : 0.0f) << location;
+    }
+    GLuint coord_buffer = mesh->coord_buffer;
+    destroy_mesh(mesh);
+    EXPECT_FALSE(glIsBuffer(coord_buffer));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    if (projection.mesh)
+        set_projection_mesh(projection);
+}
+
+TEST(Mesh, MoreVerticesThanOneDrawTakesAreRefused)
+{
+    float unused = 0.0f;
+    EXPECT_EQ(create_mesh({&unused, &unused, uint64_t {1} << 31, 1}), nullptr);
+    EXPECT_EQ(create_mesh({&unused, &unused, (uint64_t {1} << 32) - 1, 1}), nullptr);
+}
+
+// Bytes of address space the process has mapped.
+uint64_t mapped_bytes()
+{
+    unsigned long long pages = 0;
+    FILE* statm = fopen("/proc/self/statm", "r");
+    if (statm) {
+        if (fscanf(statm, "%llu", &pages) != 1)
+            pages = 0;
+        fclose(statm);
+    }
+    return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+TEST(Mesh, BuffersTheGpuCannotTakeLeaveNothingBehind)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer needs more address space than the cap leaves";
+#endif
+    // 64 MiB per array, with the address space capped at 32 MiB more than in
+    // use: the driver cannot copy the arrays and reports GL_OUT_OF_MEMORY.
+    const size_t floats = 16u << 20;
+    std::vector<float> coords(floats, 0.5f), normals(floats, 0.5f);
+    GLuint first_buffer = 0, first_array = 0;
+    glGenBuffers(1, &first_buffer);
+    glGenVertexArrays(1, &first_array);
+    glDeleteBuffers(1, &first_buffer);
+    glDeleteVertexArrays(1, &first_array);
+
+    rlimit saved;
+    getrlimit(RLIMIT_AS, &saved);
+    rlimit capped = saved;
+    capped.rlim_cur = mapped_bytes() + (32u << 20);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+    Mesh* mesh = create_mesh({coords.data(), normals.data(), floats / 4, 4});
+    setrlimit(RLIMIT_AS, &saved);
+
+    EXPECT_EQ(mesh, nullptr);
+    for (GLuint name = first_buffer; name < first_buffer + 4; name++)
+        EXPECT_FALSE(glIsBuffer(name)) << "buffer " << name;
+    for (GLuint name = first_array; name < first_array + 4; name++)
+        EXPECT_FALSE(glIsVertexArray(name)) << "vertex array " << name;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "the failure's error was taken";
+}
+
+} // namespace

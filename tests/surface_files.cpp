@@ -1,0 +1,30 @@
+// KLEIN files written for tests.
+#include "surface_files.h"
+
+#include <cstring>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+std::string klein_bytes(uint8_t dim, uint64_t vertex_count, const std::vector<float>& coords,
+    const std::vector<float>& normals, uint8_t sixth)
+{
+    std::string bytes = "KLEIN";
+    bytes += static_cast<char>(sixth);
+    bytes += static_cast<char>(dim);
+    for (int k = 0; k < 8; k++)
+        bytes += static_cast<char>(vertex_count >> (8 * k) & 0xff);
+    for (const std::vector<float>* array : {&coords, &normals}) {
+        std::string raw(4 * array->size(), '\0');
+        memcpy(raw.data(), array->data(), raw.size());
+        bytes += raw;
+    }
+    return bytes;
+}
+
+std::string write_test_file(const std::string& name, const std::string& bytes)
+{
+    std::string path = testing::TempDir() + "plexorama-" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}

@@ -1,0 +1,14 @@
+// KLEIN files written for tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The bytes of a KLEIN file: header, then the arrays as given (their sizes
+// need not match the header, so that broken files can be made).
+std::string klein_bytes(uint8_t dim, uint64_t vertex_count, const std::vector<float>& coords,
+    const std::vector<float>& normals, uint8_t sixth = 0);
+
+// Writes bytes to a file under the test's temporary directory; returns its path.
+std::string write_test_file(const std::string& name, const std::string& bytes);
