@@ -1,9 +1,29 @@
-// Input handlers: files dropped onto the window, and the viewport on resize.
+// Input: the orientation and the keys and scroll wheel that turn it, the
+// choice of hidden coordinate and the swap keys, dropped files, and the
+// viewport on resize.
 #pragma once
+
+#include <cglm/types.h>
 
 #include "klein.h"
 
 struct GLFWwindow;
+
+extern versor q;     // orientation, x, y, z, w with w real; (0, 0, 0, 1) at start
+extern vec3 axis[3]; // the surface's own x, y and z axes as turned by q; never re-normalised
+
+// Reads whether a key is held: glfwGetKey, unless a test puts its own here.
+extern int (*key_state_input)(GLFWwindow* window, int key);
+
+// Applies one frame of the held rotation keys and re-normalises q; returns q.
+float* poll_input(GLFWwindow* window);
+
+// Turns the view about the fixed horizontal and vertical axes.
+void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset);
+
+// Digits 1 to 9 choose the hidden coordinate; I, O, P exchange it with x, y
+// or z and start the animated turn.
+void __key_callback_input(GLFWwindow* window, int key, int scancode, int action, int mods);
 
 enum ShowStatus {
     SHOW_DONE,

@@ -32,12 +32,33 @@ void mlog(const char* message)
 
 void main_loop()
 {
-    static const float identity[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    // Swap angle in radians; 0 while no turn runs.
+    static float angle = 0.0f;
 
-    rot_matrix_load(shader, identity);
-    rot_matrix_load(shader_plain, identity);
+    float* orientation = poll_input(window);
+    rot_matrix_load(shader, orientation);
+    rot_matrix_load(shader_plain, orientation);
     color_load(shader, color);
     color_load(shader_plain, color);
+
+    // Just short of pi / 2: the turn's last frame shows 1.57 and the next
+    // shows the exchanged coordinates bound at angle 0.
+    if (static_cast<double>(angle) > 1.570795) {
+        animate_index = 0;
+        angle = 0.0f;
+        load_float_to_shader(shader, "angle", angle);
+        load_float_to_shader(shader_plain, "angle", angle);
+        if (projection.mesh)
+            set_projection_mesh(projection);
+    }
+    if (animate_index != 0) {
+        float turning = static_cast<float>(animate_index - 1);
+        load_float_to_shader(shader, "i", turning);
+        load_float_to_shader(shader_plain, "i", turning);
+        angle = static_cast<float>(angle + 0.01);
+        load_float_to_shader(shader, "angle", angle);
+        load_float_to_shader(shader_plain, "angle", angle);
+    }
 
     clean_context();
 
@@ -170,7 +191,13 @@ static const char help[] = "\n"
                            "  FILE         KLEIN surface file to show at start\n"
                            "  --frames N   draw N frames, then close as the window's close button does\n"
                            "  --help       show this help and exit\n"
-                           "  --version    show the version and exit\n";
+                           "  --version    show the version and exit\n"
+                           "\n"
+                           "Keys:\n"
+                           "  Q W, A S, Z X   hold to turn the surface about its own x, y, z axes\n"
+                           "  scroll wheel    turn it about the view's horizontal and vertical axes\n"
+                           "  1 to 9          choose which coordinate is hidden as w\n"
+                           "  I, O, P         turn the hidden coordinate into view as x, y or z\n";
 
 static int __usage_error_main(const char* what, const char* argument)
 {

@@ -28,6 +28,8 @@ GLFWwindow* init_window(int width, int height, const char* title)
     glfwMakeContextCurrent(created);
 
     glfwSetWindowSizeCallback(created, __window_callback_input);
+    glfwSetScrollCallback(created, __scroll_callback_input);
+    glfwSetKeyCallback(created, __key_callback_input);
     glfwSetDropCallback(created, __drop_callback_input);
 
     // GLFW reports no size event for the initial size.

@@ -1,0 +1,138 @@
+// The animated swap: the angles a turn uploads, the binding when it ends,
+// and what the vertex stage draws at a quarter turn.
+#include <cmath>
+#include <vector>
+
+#include <epoxy/gl.h>
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include "gl_test.h"
+#include "input.h"
+#include "load.h"
+#include "main.h"
+#include "shader.h"
+
+namespace {
+
+float uniform(unsigned int program, const char* name)
+{
+    float value = 0.0f;
+    glGetUniformfv(program, glGetUniformLocation(program, name), &value);
+    return value;
+}
+
+uintptr_t offset(GLuint location)
+{
+    void* pointer = nullptr;
+    glGetVertexAttribPointerv(location, GL_VERTEX_ATTRIB_ARRAY_POINTER, &pointer);
+    return reinterpret_cast<uintptr_t>(pointer);
+}
+
+void press(int key)
+{
+    __key_callback_input(window, key, 0, GLFW_PRESS, 0);
+}
+
+std::vector<float> filled(size_t count, float value)
+{
+    return std::vector<float>(count, value);
+}
+
+TEST(Swap, TurnRuns158FramesThenBindsTheExchange)
+{
+    drop_surface(4, filled(12, 0.1f), filled(12, 0.5f));
+    choose_coordinates(0, 1, 2, 3);
+    press(GLFW_KEY_O);
+    ASSERT_EQ(animate_index, 2);
+
+    for (int k = 1; k <= 158; k++) {
+        main_loop();
+        for (unsigned int program : {shader, shader_plain}) {
+            ASSERT_NEAR(uniform(program, "angle"), 0.01f * k, 1e-5f) << "frame " << k;
+            ASSERT_EQ(uniform(program, "i"), 1.0f) << "frame " << k;
+        }
+        // The old binding holds while the turn runs.
+        ASSERT_EQ(offset(1), 4u) << "frame " << k;
+        ASSERT_EQ(offset(3), 12u) << "frame " << k;
+    }
+
+    main_loop();
+    EXPECT_EQ(animate_index, 0);
+    for (unsigned int program : {shader, shader_plain}) {
+        EXPECT_EQ(uniform(program, "angle"), 0.0f);
+        EXPECT_EQ(uniform(program, "i"), 1.0f) << "i keeps its value; at angle 0 it has no effect";
+    }
+    EXPECT_EQ(offset(1), 12u);
+    EXPECT_EQ(offset(3), 4u);
+    EXPECT_EQ(offset(5), 12u);
+    EXPECT_EQ(offset(7), 4u);
+
+    main_loop();
+    EXPECT_EQ(uniform(shader, "angle"), 0.0f) << "an idle frame leaves the angle alone";
+}
+
+TEST(Swap, DigitBindsAtOnceUnlessATurnRuns)
+{
+    drop_surface(6, filled(18, 0.1f), filled(18, 0.5f));
+    choose_coordinates(0, 1, 2, 3);
+    press(GLFW_KEY_6);
+    EXPECT_EQ(offset(3), 20u);
+
+    press(GLFW_KEY_I); // x = 5, w = 0
+    main_loop();
+    press(GLFW_KEY_5); // w = 4, bound when the turn ends
+    EXPECT_EQ(projection.w, 4);
+    EXPECT_EQ(offset(3), 20u);
+    while (animate_index != 0)
+        main_loop();
+    EXPECT_EQ(offset(0), 20u);
+    EXPECT_EQ(offset(3), 16u);
+}
+
+TEST(Swap, QuarterTurnShowsWAsY)
+{
+    // A triangle low in the view whose w places it high: at a quarter turn
+    // of y toward w, it must be drawn where its w puts it.
+    std::vector<float> coords = {-0.3f, -1.2f, 0, 0.8f, 0.3f, -1.2f, 0, 0.8f, 0, -0.8f, 0, 1.2f};
+    std::vector<float> normals;
+    for (int k = 0; k < 3; k++)
+        normals.insert(normals.end(), {0, 0, 1, 0});
+    drop_surface(4, coords, normals);
+    choose_coordinates(0, 1, 2, 3);
+
+    auto rows_drawn = [](int* lowest, int* highest) {
+        std::vector<unsigned char> pixels(4 * 512 * 512);
+        glReadPixels(0, 0, 512, 512, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        *lowest = 512;
+        *highest = -1;
+        for (int y = 0; y < 512; y++)
+            for (int x = 0; x < 512; x++)
+                if (pixels[4 * (y * 512 + x)] != 255) {
+                    *lowest = std::min(*lowest, y);
+                    *highest = std::max(*highest, y);
+                }
+    };
+    // At depth 0 a height y is drawn at row 256 + 256 y c / 7.
+    const double scale = 256.0 * (2.0 + std::sqrt(3.0)) / 7.0;
+    int lowest, highest;
+
+    main_loop();
+    rows_drawn(&lowest, &highest);
+    EXPECT_NEAR(lowest, 256 - 1.2 * scale, 2);
+    EXPECT_NEAR(highest, 256 - 0.8 * scale, 2);
+
+    for (unsigned int program : {shader, shader_plain}) {
+        load_float_to_shader(program, "i", 1.0f);
+        load_float_to_shader(program, "angle", static_cast<float>(M_PI / 2));
+    }
+    main_loop();
+    rows_drawn(&lowest, &highest);
+    EXPECT_NEAR(lowest, 256 + 0.8 * scale, 2);
+    EXPECT_NEAR(highest, 256 + 1.2 * scale, 2);
+
+    for (unsigned int program : {shader, shader_plain})
+        load_float_to_shader(program, "angle", 0.0f);
+}
+
+} // namespace
