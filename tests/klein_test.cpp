@@ -58,6 +58,21 @@ TEST(KleinReader, SixthByteAndTrailingBytesChangeNothing)
     release(second);
 }
 
+TEST(KleinReader, LargeArraysAreReadWhole)
+{
+    // Past 2 MiB the arrays come from another allocator; every value must
+    // still land in place.
+    const uint64_t vertices = (3u << 20) / 16 + 1;
+    std::vector<float> large_coords = sequence(4 * vertices, 0.0f),
+                       large_normals = sequence(4 * vertices, 7.0f);
+    std::string bytes = klein_bytes(4, vertices, large_coords, large_normals);
+    SurfaceData data;
+    ASSERT_EQ(create_surface_klein(write_test_file("large.klein", bytes).c_str(), &data), 0);
+    EXPECT_EQ(memcmp(data.coords, large_coords.data(), 16 * vertices), 0);
+    EXPECT_EQ(memcmp(data.normals, large_normals.data(), 16 * vertices), 0);
+    release(data);
+}
+
 TEST(KleinReader, OnlyTheLowHalfOfTheVertexCountCounts)
 {
     const uint64_t stored = (uint64_t {1} << 32) + 3;
