@@ -119,7 +119,7 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
     }
 }
 
-static ShowStatus __show_input(SurfaceData data)
+ShowStatus __show_input(SurfaceData data)
 {
     if (data.dim < 4)
         return SHOW_TOO_FEW_COORDINATES;
@@ -146,7 +146,7 @@ static ShowStatus __show_input(SurfaceData data)
 ShowStatus show_surface_input(const char* path, KleinReport* report)
 {
     SurfaceData data;
-    if (read_surface_klein(path, &data, report))
+    if (create_surface_klein(path, &data, report))
         return SHOW_UNREADABLE;
     // The buffers hold their own copies once the mesh exists.
     ShowStatus status = __show_input(data);

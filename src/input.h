@@ -37,6 +37,9 @@ enum ShowStatus {
 // report, when given, receives the reader's verdict.
 ShowStatus show_surface_input(const char* path, KleinReport* report);
 
+// The same for a surface already read; its arrays stay the caller's.
+ShowStatus __show_input(SurfaceData data);
+
 // Shows the first file of a drop; refusals are silent.
 void __drop_callback_input(GLFWwindow* window, int count, const char** paths);
 

@@ -2,8 +2,10 @@
 // against the file's size, so that no claim in a header costs memory or time.
 #include "klein.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cerrno>
@@ -98,24 +100,24 @@ static int __read_klein(FILE* file, SurfaceData* data, KleinReport* report)
     return 0;
 }
 
-int read_surface_klein(const char* path, SurfaceData* data, KleinReport* report)
+int create_surface_klein(const char* path, SurfaceData* data, KleinReport* report)
 {
     KleinReport ignored;
     if (!report)
         report = &ignored;
     *report = {KLEIN_READ, 0, 0, 0};
 
-    FILE* file = fopen(path, "rb");
+    // Opening a named pipe with fopen would wait for a writer forever; opened
+    // without blocking, it is refused below as not a regular file.
+    int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    FILE* file = descriptor < 0 ? nullptr : fdopen(descriptor, "rb");
     if (!file) {
         report->error = errno;
+        if (descriptor >= 0)
+            close(descriptor);
         return __refuse_klein(report, KLEIN_CANNOT_OPEN);
     }
     int refused = __read_klein(file, data, report);
     fclose(file);
     return refused;
-}
-
-int create_surface_klein(const char* path, SurfaceData* data)
-{
-    return read_surface_klein(path, data, nullptr);
 }

@@ -17,8 +17,8 @@ struct SurfaceData {
 
 enum KleinStatus {
     KLEIN_READ,
-    KLEIN_CANNOT_OPEN, // fopen failed; the report's error says why
-    KLEIN_NOT_FILE,    // a directory or a device: no size to check against
+    KLEIN_CANNOT_OPEN, // open failed; the report's error says why
+    KLEIN_NOT_FILE,    // a directory, device or pipe: no size to check against
     KLEIN_NOT_KLEIN,   // the first five bytes are not "KLEIN"
     KLEIN_TRUNCATED,   // shorter than the header or than its arrays
     KLEIN_TOO_LARGE,   // m * n reaches 2^32
@@ -35,8 +35,5 @@ struct KleinReport {
 
 // Reads the file into data, whose arrays then come from malloc and are the
 // caller's to free. Returns 0 when read and 1 when refused; data is written
-// only when read.
-int create_surface_klein(const char* path, SurfaceData* data);
-
-// The same; report, when given, says why a file was refused.
-int read_surface_klein(const char* path, SurfaceData* data, KleinReport* report);
+// only when read. report, when given, says why a file was refused.
+int create_surface_klein(const char* path, SurfaceData* data, KleinReport* report = nullptr);

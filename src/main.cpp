@@ -134,24 +134,27 @@ void stop_main()
 }
 
 // One line on standard error saying why a file is not on show.
-static void __report_main(const char* path, ShowStatus status, const KleinReport& report)
+static void __report_main(const char* path, ShowStatus status, const KleinReport* report)
 {
-    char reason[96] = "out of memory";
+    char reason[96] = "";
     if (status == SHOW_TOO_FEW_COORDINATES)
         snprintf(reason, sizeof reason, "fewer than 4 coordinates");
     else if (status == SHOW_NO_MESH)
         snprintf(reason, sizeof reason, "too large for the GPU");
-    else if (report.status == KLEIN_CANNOT_OPEN)
-        snprintf(reason, sizeof reason, "cannot open: %s", strerror(report.error));
-    else if (report.status == KLEIN_NOT_FILE)
+    else if (report->status == KLEIN_CANNOT_OPEN)
+        snprintf(reason, sizeof reason, "cannot open: %s", strerror(report->error));
+    else if (report->status == KLEIN_NOT_FILE)
         snprintf(reason, sizeof reason, "cannot open: not a regular file");
-    else if (report.status == KLEIN_NOT_KLEIN)
+    else if (report->status == KLEIN_NOT_KLEIN)
         snprintf(reason, sizeof reason, "not a KLEIN file");
-    else if (report.status == KLEIN_TRUNCATED)
+    else if (report->status == KLEIN_TRUNCATED)
         snprintf(reason, sizeof reason, "truncated: expected %llu bytes, found %llu",
-            static_cast<unsigned long long>(report.expected), static_cast<unsigned long long>(report.found));
-    else if (report.status == KLEIN_TOO_LARGE)
+            static_cast<unsigned long long>(report->expected),
+            static_cast<unsigned long long>(report->found));
+    else if (report->status == KLEIN_TOO_LARGE)
         snprintf(reason, sizeof reason, "too large: 2^32 or more coordinates");
+    else if (report->status == KLEIN_NO_MEMORY)
+        snprintf(reason, sizeof reason, "out of memory");
     fprintf(stderr, "plexorama: %s: %s\n", path, reason);
 }
 
@@ -165,7 +168,7 @@ int run_main(const Options* options)
         KleinReport report;
         ShowStatus status = show_surface_input(options->file, &report);
         if (status != SHOW_DONE)
-            __report_main(options->file, status, report);
+            __report_main(options->file, status, &report);
     }
 
     mlog("[MAIN LOOP] Inicializando...\n");
@@ -217,7 +220,7 @@ int parse_options_main(int argc, char** argv, Options* options)
             options->file = argument;
         } else if (strcmp(argument, "--") == 0) {
             only_files = true;
-        } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
+        } else if (strcmp(argument, "--help") == 0) {
             printf("%s%s", usage, help);
             return 0;
         } else if (strcmp(argument, "--version") == 0) {

@@ -28,8 +28,9 @@ Mesh* create_mesh(SurfaceData data)
         return nullptr;
     *mesh = {vertex_count, 0, 0, 0};
 
-    // Errors left by earlier calls must not be taken for this upload's.
-    while (glGetError() != GL_NO_ERROR) { }
+    // Errors left by earlier calls must not be taken for this upload's. A
+    // lost context would report one for ever, hence the bound.
+    for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; k++) { }
 
     glGenVertexArrays(1, &mesh->vertex_array);
     glBindVertexArray(mesh->vertex_array);
@@ -52,7 +53,7 @@ Mesh* create_mesh(SurfaceData data)
     return mesh;
 }
 
-static void __attributes_mesh(GLuint first_location, const Projection& p)
+static void __attributes_mesh(GLuint first_location, Projection p)
 {
     // One float per vertex and location; the stride is the whole vertex.
     GLsizei stride = 4 * p.dim;

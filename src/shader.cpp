@@ -26,7 +26,7 @@ int load_program_to_shader(unsigned int program, const char* source, int stage)
 {
     static const GLenum types[] = {GL_VERTEX_SHADER, GL_FRAGMENT_SHADER};
 
-    if (!source)
+    if (!source || stage < 0 || stage > 1)
         return 0;
 
     GLuint object = glCreateShader(types[stage]);

@@ -12,7 +12,7 @@ void use_shader(unsigned int program);
 
 // Compiles source as stage 0 (vertex) or 1 (fragment), attaches it and
 // re-links the program. On a compile error prints the info log (at most 255
-// characters) and returns 0; returns 1 otherwise.
+// characters) and returns 0; returns 1 otherwise. The link is not checked.
 int load_program_to_shader(unsigned int program, const char* source, int stage);
 
 void load_float_to_shader(unsigned int program, const char* name, float value);

@@ -71,7 +71,8 @@ void __limit_fps_window(int fps)
     double now = glfwGetTime();
     double period = 1.0 / fps;
     double elapsed = now - previous_time;
-    if (period > elapsed) {
+    // A negative time means GLFW was started again and its timer restarted.
+    if (period > elapsed && elapsed >= 0.0) {
         usleep(static_cast<useconds_t>(__sleep_request_window(period - elapsed)));
         now = glfwGetTime();
     }

@@ -7,8 +7,17 @@
 namespace {
 
 struct Viewer : testing::Environment {
-    void SetUp() override { ASSERT_EQ(start_main(), 0) << "the viewer did not start"; }
-    void TearDown() override { stop_main(); }
+    bool started = false;
+    void SetUp() override
+    {
+        started = start_main() == 0;
+        ASSERT_TRUE(started) << "the viewer did not start";
+    }
+    void TearDown() override
+    {
+        if (started)
+            stop_main();
+    }
 };
 
 } // namespace

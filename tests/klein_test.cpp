@@ -1,5 +1,7 @@
 // The KLEIN reader: what it reads, and every file it must refuse.
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <vector>
@@ -128,7 +130,8 @@ TEST(KleinReader, RefusesWhatItCannotRead)
         SCOPED_TRACE(row.what);
         SurfaceData data = {nullptr, nullptr, 77, 9};
         KleinReport report;
-        EXPECT_EQ(read_surface_klein(write_test_file("refused.klein", row.bytes).c_str(), &data, &report), 1);
+        EXPECT_EQ(
+            create_surface_klein(write_test_file("refused.klein", row.bytes).c_str(), &data, &report), 1);
         EXPECT_EQ(report.status, row.status);
         if (row.status == KLEIN_TRUNCATED) {
             EXPECT_EQ(report.expected, row.expected);
@@ -144,11 +147,19 @@ TEST(KleinReader, RefusesWhatIsNotAFile)
 {
     SurfaceData data;
     KleinReport report;
-    EXPECT_EQ(read_surface_klein("/nonexistent/surface.klein", &data, &report), 1);
+    EXPECT_EQ(create_surface_klein("/nonexistent/surface.klein", &data, &report), 1);
     EXPECT_EQ(report.status, KLEIN_CANNOT_OPEN);
     EXPECT_EQ(report.error, ENOENT);
-    EXPECT_EQ(read_surface_klein(testing::TempDir().c_str(), &data, &report), 1);
+    EXPECT_EQ(create_surface_klein(testing::TempDir().c_str(), &data, &report), 1);
     EXPECT_EQ(report.status, KLEIN_NOT_FILE);
+
+    // A named pipe with no writer: refused at once instead of waiting.
+    std::string pipe = testing::TempDir() + "plexorama-pipe.klein";
+    unlink(pipe.c_str());
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(create_surface_klein(pipe.c_str(), &data, &report), 1);
+    EXPECT_EQ(report.status, KLEIN_NOT_FILE);
+    unlink(pipe.c_str());
 }
 
 TEST(KleinReader, HugeClaimInATinyFileAllocatesNothing)
@@ -167,7 +178,7 @@ TEST(KleinReader, HugeClaimInATinyFileAllocatesNothing)
     ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
     SurfaceData data;
     KleinReport report;
-    int refused = read_surface_klein(path.c_str(), &data, &report);
+    int refused = create_surface_klein(path.c_str(), &data, &report);
     setrlimit(RLIMIT_AS, &saved);
     EXPECT_EQ(refused, 1);
     EXPECT_EQ(report.status, KLEIN_TRUNCATED);

@@ -15,6 +15,8 @@ std::string klein_bytes(uint8_t dim, uint64_t vertex_count, const std::vector<fl
     for (int k = 0; k < 8; k++)
         bytes += static_cast<char>(vertex_count >> (8 * k) & 0xff);
     for (const std::vector<float>* array : {&coords, &normals}) {
+        if (array->empty())
+            continue;
         std::string raw(4 * array->size(), '\0');
         memcpy(raw.data(), array->data(), raw.size());
         bytes += raw;

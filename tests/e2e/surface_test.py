@@ -21,7 +21,7 @@ def klein(dim, vertices, payload_bytes=None):
     """A KLEIN header for dim x vertices, with that many bytes of zeros after it
     (all the arrays unless payload_bytes is given)."""
     size = 8 * dim * vertices if payload_bytes is None else payload_bytes
-    return b"KLEIN\0" + bytes([dim]) + vertices.to_bytes(8, "little") + bytes(size)
+    return xh.klein_header(dim, vertices) + bytes(size)
 
 
 def drawn(image):
@@ -38,6 +38,11 @@ class Surfaces(unittest.TestCase):
         path = os.path.join(self.dir.name, name)
         with open(path, "wb") as f:
             f.write(data)
+        return path
+
+    def pipe(self, name):
+        path = os.path.join(self.dir.name, name)
+        os.mkfifo(path)
         return path
 
     def test_dropped_file_is_shown_and_a_foreign_one_changes_nothing(self):
@@ -73,6 +78,7 @@ class Surfaces(unittest.TestCase):
             ("missing", os.path.join(self.dir.name, "missing.klein"),
              "cannot open: No such file or directory"),
             ("directory", self.dir.name, "cannot open: not a regular file"),
+            ("named pipe", self.pipe("pipe.klein"), "cannot open: not a regular file"),
             ("foreign", self.write("notes.txt", b"not a surface\n"), "not a KLEIN file"),
             ("truncated", self.write("cut.klein", klein(4, 3, 95)),
              "truncated: expected 111 bytes, found 110"),

@@ -37,6 +37,11 @@ def _window(wid):
     return _x().create_resource_object("window", wid)
 
 
+def klein_header(dim, vertex_count):
+    """The 15 bytes that open a KLEIN surface file; the arrays follow."""
+    return b"KLEIN\0" + bytes([dim]) + vertex_count.to_bytes(8, "little")
+
+
 def wait_until(check, timeout=10, interval=0.05, what="condition"):
     """Polls check() until it returns something truthy and returns that."""
     deadline = time.monotonic() + timeout
