@@ -22,21 +22,9 @@ float uniform(unsigned int program, const char* name)
     return value;
 }
 
-uintptr_t offset(GLuint location)
-{
-    void* pointer = nullptr;
-    glGetVertexAttribPointerv(location, GL_VERTEX_ATTRIB_ARRAY_POINTER, &pointer);
-    return reinterpret_cast<uintptr_t>(pointer);
-}
-
 void press(int key)
 {
     __key_callback_input(window, key, 0, GLFW_PRESS, 0);
-}
-
-std::vector<float> filled(size_t count, float value)
-{
-    return std::vector<float>(count, value);
 }
 
 TEST(Swap, TurnRuns158FramesThenBindsTheExchange)
@@ -53,8 +41,8 @@ TEST(Swap, TurnRuns158FramesThenBindsTheExchange)
             ASSERT_EQ(uniform(program, "i"), 1.0f) << "frame " << k;
         }
         // The old binding holds while the turn runs.
-        ASSERT_EQ(offset(1), 4u) << "frame " << k;
-        ASSERT_EQ(offset(3), 12u) << "frame " << k;
+        ASSERT_EQ(attribute_offset(1), 4u) << "frame " << k;
+        ASSERT_EQ(attribute_offset(3), 12u) << "frame " << k;
     }
 
     main_loop();
@@ -63,10 +51,10 @@ TEST(Swap, TurnRuns158FramesThenBindsTheExchange)
         EXPECT_EQ(uniform(program, "angle"), 0.0f);
         EXPECT_EQ(uniform(program, "i"), 1.0f) << "i keeps its value; at angle 0 it has no effect";
     }
-    EXPECT_EQ(offset(1), 12u);
-    EXPECT_EQ(offset(3), 4u);
-    EXPECT_EQ(offset(5), 12u);
-    EXPECT_EQ(offset(7), 4u);
+    EXPECT_EQ(attribute_offset(1), 12u);
+    EXPECT_EQ(attribute_offset(3), 4u);
+    EXPECT_EQ(attribute_offset(5), 12u);
+    EXPECT_EQ(attribute_offset(7), 4u);
 
     main_loop();
     EXPECT_EQ(uniform(shader, "angle"), 0.0f) << "an idle frame leaves the angle alone";
@@ -77,17 +65,17 @@ TEST(Swap, DigitBindsAtOnceUnlessATurnRuns)
     drop_surface(6, filled(18, 0.1f), filled(18, 0.5f));
     choose_coordinates(0, 1, 2, 3);
     press(GLFW_KEY_6);
-    EXPECT_EQ(offset(3), 20u);
+    EXPECT_EQ(attribute_offset(3), 20u);
 
     press(GLFW_KEY_I); // x = 5, w = 0
     main_loop();
     press(GLFW_KEY_5); // w = 4, bound when the turn ends
     EXPECT_EQ(projection.w, 4);
-    EXPECT_EQ(offset(3), 20u);
+    EXPECT_EQ(attribute_offset(3), 20u);
     while (animate_index != 0)
         main_loop();
-    EXPECT_EQ(offset(0), 20u);
-    EXPECT_EQ(offset(3), 16u);
+    EXPECT_EQ(attribute_offset(0), 20u);
+    EXPECT_EQ(attribute_offset(3), 16u);
 }
 
 TEST(Swap, QuarterTurnShowsWAsY)

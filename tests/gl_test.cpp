@@ -1,11 +1,20 @@
 // Helpers for tests that run against the viewer's GL context.
 #include "gl_test.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include "input.h"
+#include "load.h"
 #include "surface_files.h"
+
+std::vector<float> filled(size_t count, float value)
+{
+    return std::vector<float>(count, value);
+}
 
 void drop_surface(uint8_t dim, const std::vector<float>& coords, const std::vector<float>& normals)
 {
@@ -22,6 +31,28 @@ void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w)
     projection.z = z;
     projection.w = w;
     set_projection_mesh(projection);
+}
+
+uintptr_t attribute_offset(unsigned int location)
+{
+    void* pointer = nullptr;
+    glGetVertexAttribPointerv(location, GL_VERTEX_ATTRIB_ARRAY_POINTER, &pointer);
+    return reinterpret_cast<uintptr_t>(pointer);
+}
+
+Rgb lit_colour(double x, double y, const double* normal)
+{
+    double to_light[3] = {-x, -y, -15.0};
+    double length = std::sqrt(x * x + y * y + 15.0 * 15.0);
+    // The halfway vector is the light's direction, since the viewer stands there too.
+    double facing
+        = std::fabs(normal[0] * to_light[0] + normal[1] * to_light[1] + normal[2] * to_light[2]) / length;
+    double strength = 0.5 + 0.5 * facing + std::pow(facing, 32.0);
+    auto channel = [&](int byte) {
+        double value = std::pow(strength * byte / 255.0, 1.0 / 2.2);
+        return static_cast<int>(std::lround(255.0 * std::min(value, 1.0)));
+    };
+    return {channel(color[0]), channel(color[1]), channel(color[2])};
 }
 
 Rgb read_pixel(int x, int y)

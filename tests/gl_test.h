@@ -17,6 +17,8 @@ inline std::ostream& operator<<(std::ostream& out, const Rgb& p)
     return out << "(" << p.r << ", " << p.g << ", " << p.b << ")";
 }
 
+std::vector<float> filled(size_t count, float value);
+
 // Shows a surface through the drop handler, from a file written for the test.
 void drop_surface(uint8_t dim, const std::vector<float>& coords, const std::vector<float>& normals);
 
@@ -25,3 +27,10 @@ void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w);
 
 // Reads one pixel of the frame just drawn; (0, 0) is the lower left.
 Rgb read_pixel(int x, int y);
+
+// Byte offset into each vertex that a location of the bound vertex array reads.
+uintptr_t attribute_offset(unsigned int location);
+
+// The lit colour of a point (x, y, 0) with the given unit normal, worked out
+// from the shading: viewer and light both at (0, 0, -15).
+Rgb lit_colour(double x, double y, const double* normal);

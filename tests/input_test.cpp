@@ -152,20 +152,43 @@ TEST_F(Input, AxesFollowTheOrientationOverMixedTurns)
     EXPECT_LT(std::fabs(q[3]), 0.99f);
 }
 
-TEST_F(Input, DegenerateAxisTurnsNothing)
+TEST_F(Input, AxisShorterThanFloatPrecisionTurnsNothing)
 {
-    frame({GLFW_KEY_A});
-    versor before;
-    glm_quat_copy(q, before);
-    vec3 tiny = {1e-8f, 0, 0};
-    glm_vec3_copy(tiny, axis[0]);
-    vec3 axes[3];
-    memcpy(axes, axis, sizeof axes);
+    // Just under 2^-23 turns nothing; just over it turns a full step.
+    for (float length : {1e-8f, 1.1e-7f, 1.3e-7f}) {
+        SetUp();
+        frame({GLFW_KEY_A});
+        versor before;
+        glm_quat_copy(q, before);
+        vec3 short_axis = {length, 0, 0};
+        glm_vec3_copy(short_axis, axis[0]);
+        vec3 axes[3];
+        memcpy(axes, axis, sizeof axes);
 
-    frame({GLFW_KEY_Q});
-    expect_near(q, {before[0], before[1], before[2], before[3]}, 1e-7f);
-    for (int i = 0; i < 3; i++)
-        expect_near(axis[i], {axes[i][0], axes[i][1], axes[i][2]}, 1e-7f);
+        frame({GLFW_KEY_Q});
+        float turned = std::fabs(glm_quat_dot(q, before));
+        if (length < 1.1920929e-07f) {
+            EXPECT_NEAR(turned, 1.0f, 1e-7f) << length;
+            for (int i = 0; i < 3; i++)
+                expect_near(axis[i], {axes[i][0], axes[i][1], axes[i][2]}, 1e-7f);
+        } else {
+            EXPECT_NEAR(turned, std::cos(0.0246399436f / 2), 1e-6f) << length;
+        }
+    }
+}
+
+TEST_F(Input, ScrollTurnsAboutTheHorizontalFirst)
+{
+    // q = sx sy with sy about (-1, 0, 0) and sx about (0, 1, 0), each by a:
+    // (-cs, sc, s^2, c^2) for s = sin(a / 2), c = cos(a / 2). The other
+    // order would give -s^2.
+    __scroll_callback_input(nullptr, 1.0, 1.0);
+    double half = 0.024639943838277563;
+    double s = std::sin(half), c = std::cos(half);
+    expect_near(q,
+        {static_cast<float>(-c * s), static_cast<float>(s * c), static_cast<float>(s * s),
+            static_cast<float>(c * c)});
+    EXPECT_GT(q[2], 5e-4f);
 }
 
 TEST_F(Input, NothingChangesBeforeASurfaceIsShown)

@@ -27,12 +27,10 @@ struct Attribute {
 Attribute attribute(GLuint location)
 {
     Attribute a = {};
-    void* pointer = nullptr;
     glGetVertexAttribiv(location, GL_VERTEX_ATTRIB_ARRAY_ENABLED, &a.enabled);
     glGetVertexAttribiv(location, GL_VERTEX_ATTRIB_ARRAY_STRIDE, &a.stride);
     glGetVertexAttribiv(location, GL_VERTEX_ATTRIB_ARRAY_BUFFER_BINDING, &a.buffer);
-    glGetVertexAttribPointerv(location, GL_VERTEX_ATTRIB_ARRAY_POINTER, &pointer);
-    a.offset = reinterpret_cast<uintptr_t>(pointer);
+    a.offset = attribute_offset(location);
     return a;
 }
 
@@ -49,11 +47,6 @@ void expect_binding(int dim, const int (&indices)[4])
         EXPECT_EQ(static_cast<GLuint>(a.buffer),
             location < 4 ? projection.mesh->coord_buffer : projection.mesh->normal_buffer);
     }
-}
-
-std::vector<float> filled(size_t count, float value)
-{
-    return std::vector<float>(count, value);
 }
 
 void drop_plain(uint8_t dim, size_t vertices = 3)
@@ -143,6 +136,18 @@ TEST(Drop, RefusedFilesKeepTheShownSurface)
     const char* missing[] = {"/nonexistent/surface.klein"};
     __drop_callback_input(nullptr, 1, missing);
     __drop_callback_input(nullptr, 0, nullptr);
+    expect_shown(before);
+}
+
+TEST(Drop, SurfaceTheGpuCannotTakeKeepsTheShownOne)
+{
+    drop_plain(6);
+    choose_coordinates(1, 2, 3, 5);
+    Shown before = {projection.mesh, 6, 1, 2, 3, 5};
+    float unused = 0.0f;
+    EXPECT_EQ(__show_input({&unused, &unused, uint64_t {1} << 31, 4}), SHOW_NO_MESH);
+    expect_shown(before);
+    EXPECT_EQ(__show_input({&unused, &unused, 3, 3}), SHOW_TOO_FEW_COORDINATES);
     expect_shown(before);
 }
 

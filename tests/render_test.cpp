@@ -10,6 +10,7 @@
 #include "gl_test.h"
 #include "load.h"
 #include "main.h"
+#include "shader.h"
 #include "window.h"
 
 namespace {
@@ -20,38 +21,31 @@ const Rgb wire = {47, 60, 126};
 // 1 / tan(15 degrees): the camera's scale at depth 0 is c / 7.
 const double c = 2.0 + std::sqrt(3.0);
 
-// The square -1 <= x, y <= 1 in the plane z = 0 with w = 2, facing the
-// camera, as two triangles and one stray vertex that completes none.
-void drop_square()
+// The square -1 <= x, y <= 1 in the plane z = 0 with w = 0, as two
+// triangles and one stray vertex that completes none, every vertex with the
+// same normal.
+void drop_square(std::initializer_list<float> normal = {0, 0, 1, 0})
 {
     std::vector<float> coords
-        = {-1, -1, 0, 2, 1, -1, 0, 2, 1, 1, 0, 2, -1, -1, 0, 2, 1, 1, 0, 2, -1, 1, 0, 2, 0.5, 0.5, 0, 2};
+        = {-1, -1, 0, 0, 1, -1, 0, 0, 1, 1, 0, 0, -1, -1, 0, 0, 1, 1, 0, 0, -1, 1, 0, 0, 0.5, 0.5, 0, 0};
     std::vector<float> normals;
     for (int k = 0; k < 7; k++)
-        normals.insert(normals.end(), {0, 0, 1, 0});
+        normals.insert(normals.end(), normal);
     drop_surface(4, coords, normals);
 }
 
-// The lit colour of the square at (x, y, 0), worked out from the shading:
-// viewer and light at (0, 0, -15), normal along z.
-Rgb lit(double x, double y)
+// Expects the lit colour for the normal at pixels off the square's diagonal,
+// where only the filled triangles reach.
+void expect_lit(const double* normal)
 {
-    double to_light = std::sqrt(x * x + y * y + 15.0 * 15.0);
-    double facing = 15.0 / to_light; // |cos| of normal and light; the halfway vector is the light's
-    double strength = 0.5 + 0.5 * facing + std::pow(facing, 32.0);
-    auto channel = [&](int byte) {
-        return static_cast<int>(std::lround(255.0 * std::pow(strength * byte / 255.0, 1.0 / 2.2)));
-    };
-    auto clamp = [](int v) { return v > 255 ? 255 : v; };
-    return {clamp(channel(color[0])), clamp(channel(color[1])), clamp(channel(color[2]))};
-}
-
-// The point of the plane z = 0 seen at the centre of pixel (px, py) of the
-// 512 x 512 view.
-void world_at(int px, int py, double* x, double* y)
-{
-    *x = -((px + 0.5) / 256.0 - 1.0) * 7.0 / c;
-    *y = ((py + 0.5) / 256.0 - 1.0) * 7.0 / c;
+    for (auto [px, py] : {std::pair {187, 187}, {256, 200}, {330, 290}, {300, 160}}) {
+        double x = -((px + 0.5) / 256.0 - 1.0) * 7.0 / c;
+        double y = ((py + 0.5) / 256.0 - 1.0) * 7.0 / c;
+        Rgb expected = lit_colour(x, y, normal), seen = read_pixel(px, py);
+        EXPECT_NEAR(seen.r, expected.r, 3) << "pixel " << px << ", " << py << ": " << seen;
+        EXPECT_NEAR(seen.g, expected.g, 3) << "pixel " << px << ", " << py << ": " << seen;
+        EXPECT_NEAR(seen.b, expected.b, 3) << "pixel " << px << ", " << py << ": " << seen;
+    }
 }
 
 struct Box {
@@ -83,15 +77,8 @@ TEST(Render, SquareIsLitInsideOutlinedAndWhiteAround)
     drop_square();
     main_loop();
 
-    // Off the diagonal, where only the filled triangles reach.
-    for (auto [px, py] : {std::pair {187, 187}, {256, 200}, {330, 290}, {300, 160}}) {
-        double x, y;
-        world_at(px, py, &x, &y);
-        Rgb expected = lit(x, y), seen = read_pixel(px, py);
-        EXPECT_NEAR(seen.r, expected.r, 3) << "pixel " << px << ", " << py << ": " << seen;
-        EXPECT_NEAR(seen.g, expected.g, 3) << "pixel " << px << ", " << py << ": " << seen;
-        EXPECT_NEAR(seen.b, expected.b, 3) << "pixel " << px << ", " << py << ": " << seen;
-    }
+    const double facing_camera[3] = {0, 0, 1};
+    expect_lit(facing_camera);
 
     // The outline crosses row 300 at x = 1 (left) and x = -1 (right), and
     // column 300 at y = 1 (top) and y = -1 (bottom).
@@ -113,6 +100,31 @@ TEST(Render, SquareIsLitInsideOutlinedAndWhiteAround)
 
     for (auto [px, py] : {std::pair {5, 5}, {506, 506}, {256, 60}, {60, 256}, {450, 256}})
         EXPECT_EQ(read_pixel(px, py), white) << "pixel " << px << ", " << py;
+}
+
+TEST(Render, NormalsTurnWithTheirCoordinate)
+{
+    // Normal along x in 3-D and along w: edge-on to the light at first; a
+    // quarter turn of z toward w tilts it half way to the light.
+    const float k = static_cast<float>(M_SQRT1_2);
+    drop_square({k, 0, 0, k});
+    choose_coordinates(0, 1, 2, 3);
+    main_loop();
+    const double along_x[3] = {1, 0, 0};
+    expect_lit(along_x);
+
+    for (unsigned int program : {shader, shader_plain}) {
+        load_float_to_shader(program, "i", 2.0f);
+        load_float_to_shader(program, "angle", static_cast<float>(M_PI / 2));
+    }
+    main_loop();
+    const double tilted[3] = {M_SQRT1_2, 0, M_SQRT1_2};
+    expect_lit(tilted);
+
+    for (unsigned int program : {shader, shader_plain}) {
+        load_float_to_shader(program, "i", 0.0f);
+        load_float_to_shader(program, "angle", 0.0f);
+    }
 }
 
 TEST(Render, PositiveXIsDrawnLeftOfCentre)

@@ -88,14 +88,24 @@ TEST(Stages, FailedFragmentStageLeavesTheVertexStageLinked)
 
 TEST(Stages, ShortCompileLogIsPrintedWhole)
 {
+    const char* broken = "#version 330 core\nvoid main() { oops }\n";
+    GLuint probe = glCreateShader(GL_FRAGMENT_SHADER);
+    glShaderSource(probe, 1, &broken, nullptr);
+    glCompileShader(probe);
+    GLint length = 0;
+    glGetShaderiv(probe, GL_INFO_LOG_LENGTH, &length);
+    glDeleteShader(probe);
+    ASSERT_GT(length, 1);
+    ASSERT_LT(length, 256);
+
     unsigned int program = create_shader();
     testing::internal::CaptureStdout();
-    int loaded = load_program_to_shader(program, "#version 330 core\nvoid main() { oops }\n", 1);
+    int loaded = load_program_to_shader(program, broken, 1);
     fflush(stdout);
     std::string log = testing::internal::GetCapturedStdout();
     EXPECT_EQ(loaded, 0);
-    EXPECT_FALSE(log.empty());
-    EXPECT_LT(log.size(), 255u);
+    EXPECT_EQ(log.size(), static_cast<size_t>(length - 1)) << log;
+    EXPECT_EQ(load_program_to_shader(program, vs, 2), 0) << "there are two stages only";
     destroy_shader(program);
 }
 
@@ -124,6 +134,9 @@ TEST(Context, NeedsACurrentContext)
 {
     glfwMakeContextCurrent(nullptr);
     EXPECT_EQ(init_context(), 0);
+    // The failure path deletes the programs not yet made without calling
+    // GL, which would abort with no context current.
+    destroy_shader(0);
     glfwMakeContextCurrent(window);
     EXPECT_NE(init_context(), 0);
 }
