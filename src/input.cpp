@@ -127,18 +127,18 @@ ShowStatus __show_input(SurfaceData data)
     if (!mesh)
         return SHOW_NO_MESH;
 
-    Mesh* replaced = projection.mesh;
-    projection.mesh = mesh;
-    projection.dim = data.dim;
+    Projection& p = projection;
+    Mesh* replaced = p.mesh;
+    p.mesh = mesh;
+    p.dim = data.dim;
     // Indices chosen for a wider surface would read past each vertex.
-    const Projection& p = projection;
     if (p.x >= p.dim || p.y >= p.dim || p.z >= p.dim || p.w >= p.dim) {
-        projection.x = 0;
-        projection.y = 1;
-        projection.z = 2;
-        projection.w = 3;
+        p.x = 0;
+        p.y = 1;
+        p.z = 2;
+        p.w = 3;
     }
-    set_projection_mesh(projection);
+    set_projection_mesh(p);
     destroy_mesh(replaced);
     return SHOW_DONE;
 }
