@@ -12,6 +12,7 @@
 #include "load.h"
 #include "main.h"
 #include "shader.h"
+#include "window.h"
 
 namespace {
 
@@ -139,6 +140,18 @@ TEST(Context, NeedsACurrentContext)
     destroy_shader(0);
     glfwMakeContextCurrent(window);
     EXPECT_NE(init_context(), 0);
+}
+
+TEST(FramePacing, FramesAreReleasedNoFasterThanSixtyASecond)
+{
+    // A lower bound only: a busy machine may make frames slower, never faster.
+    // Every frame sleeps out what is left of its 1/60 s after the previous
+    // one was released, so eleven intervals take at least 11/60 s.
+    is_open_window(window);
+    double start = glfwGetTime();
+    for (int k = 0; k < 11; k++)
+        is_open_window(window);
+    EXPECT_GE(glfwGetTime() - start, 11.0 / 60.0 - 1e-3);
 }
 
 TEST(Viewport, LargestCentredSquare)
