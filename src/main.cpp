@@ -6,9 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <epoxy/gl.h>
-#include <GLFW/glfw3.h>
-
 #include "context.h"
 #include "glsl.h"
 #include "input.h"
