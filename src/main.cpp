@@ -1,7 +1,10 @@
 // The application: start-up, the frame loop, shutdown and the swap state.
 #include "main.h"
 
-#include <cerrno>
+#include <getopt.h>
+
+#include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -181,60 +184,128 @@ int run_main(const Options* options)
     return 0;
 }
 
-static const char usage[] = "usage: plexorama [--frames N] [FILE]\n"
-                            "       plexorama --help | --version\n";
+static const char usage[] = "usage: plexorama [--frames N] [--] [FILE]\n"
+                            "       plexorama -h | --help | -V | --version\n";
 
 static const char help[] = "\n"
                            "Shows a surface of four or more dimensions from a KLEIN file. Drop\n"
                            "another file onto the window to show it instead.\n"
                            "\n"
-                           "  FILE         KLEIN surface file to show at start\n"
-                           "  --frames N   draw N frames, then close as the window's close button does\n"
-                           "  --help       show this help and exit\n"
-                           "  --version    show the version and exit\n"
+                           "  FILE           KLEIN surface file to show at start; after --\n"
+                           "                 it may start with '-'\n"
+                           "  --frames N     draw N frames, then close as the window's close button does\n"
+                           "  -h, --help     show this help and exit\n"
+                           "  -V, --version  show the version and exit\n"
                            "\n"
                            "Keys:\n"
                            "  Q W, A S, Z X   hold to turn the surface about its own x, y, z axes\n"
                            "  scroll wheel    turn it about the view's horizontal and vertical axes\n"
                            "  1 to 9          choose which coordinate is hidden as w\n"
-                           "  I, O, P         turn the hidden coordinate into view as x, y or z\n";
+                           "  I, O, P         turn the hidden coordinate into view as x, y or z\n"
+                           "\n"
+                           "Exit status: 0 after a normal close, 1 when a run fails, 2 for a\n"
+                           "usage error.\n";
 
-static int __usage_error_main(const char* what, const char* argument)
+enum {
+    OPTION_FRAMES = 256, // long-only options take values past any character
+};
+
+static const struct option long_options[] = {
+    {"frames", required_argument, nullptr, OPTION_FRAMES},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// One line naming the problem, then the usage; the exit code of a usage error.
+[[gnu::format(printf, 1, 2)]] static int __usage_error_main(const char* format, ...)
 {
-    fprintf(stderr, "plexorama: %s '%s'\n%s", what, argument, usage);
+    va_list arguments;
+    va_start(arguments, format);
+    fputs("plexorama: ", stderr);
+    vfprintf(stderr, format, arguments);
+    va_end(arguments);
+    fprintf(stderr, "\n%s", usage);
     return 2;
+}
+
+int __number_main(const char* text, unsigned long long limit, unsigned long long* value)
+{
+    // strtoull alone would take a sign, leading blanks and a "0x"; only
+    // plain decimal digits are a number here.
+    if (*text == '\0')
+        return 0;
+    unsigned long long n = 0;
+    for (const char* c = text; *c; c++) {
+        if (*c < '0' || *c > '9')
+            return 0;
+        unsigned digit = static_cast<unsigned>(*c - '0');
+        if (n > (limit - digit) / 10)
+            return 0;
+        n = n * 10 + digit;
+    }
+    *value = n;
+    return 1;
+}
+
+// How many long options a "--name" or "--name=value" argument abbreviates.
+static int __prefix_count_main(const char* argument)
+{
+    const char* name = argument + 2;
+    size_t length = strcspn(name, "=");
+    int count = 0;
+    for (const struct option* o = long_options; o->name; o++)
+        count += strncmp(o->name, name, length) == 0;
+    return count;
+}
+
+// The usage error for what getopt_long refused. optopt holds the refused
+// short option, or the known long option that was given a value, or 0 for
+// an unknown long option, which is then the argument before optind.
+static int __refused_main(int code, const char* argument)
+{
+    if (code == ':')
+        return __usage_error_main(
+            "option '%.*s' needs a value", static_cast<int>(strcspn(argument, "=")), argument);
+    for (const struct option* o = long_options; o->name; o++)
+        if (o->val == optopt)
+            return __usage_error_main("option '--%s' takes no value", o->name);
+    if (optopt != 0)
+        return __usage_error_main("unknown option '-%c'", optopt);
+    if (__prefix_count_main(argument) > 1)
+        return __usage_error_main("ambiguous option '%s'", argument);
+    return __usage_error_main("unknown option '%s'", argument);
 }
 
 int parse_options_main(int argc, char** argv, Options* options)
 {
     *options = {nullptr, -1};
-    bool only_files = false;
-    for (int k = 1; k < argc; k++) {
-        const char* argument = argv[k];
-        if (only_files || argument[0] != '-' || argument[1] == '\0') {
-            if (options->file)
-                return __usage_error_main("more than one file:", argument);
-            options->file = argument;
-        } else if (strcmp(argument, "--") == 0) {
-            only_files = true;
-        } else if (strcmp(argument, "--help") == 0) {
+    // 0 starts getopt_long afresh, so the parser can run more than once in a
+    // process; the leading ':' tells a missing value from an unknown option.
+    optind = 0;
+    opterr = 0;
+    int code;
+    while ((code = getopt_long(argc, argv, ":hV", long_options, nullptr)) != -1) {
+        unsigned long long number = 0;
+        switch (code) {
+        case 'h':
             printf("%s%s", usage, help);
             return 0;
-        } else if (strcmp(argument, "--version") == 0) {
+        case 'V':
             printf("plexorama %s\n", PLEXORAMA_VERSION);
             return 0;
-        } else if (strcmp(argument, "--frames") == 0) {
-            if (++k == argc)
-                return __usage_error_main("missing frame count after", argument);
-            char* end = nullptr;
-            errno = 0;
-            long frames = strtol(argv[k], &end, 10);
-            if (errno || end == argv[k] || *end != '\0' || frames < 0)
-                return __usage_error_main("bad frame count", argv[k]);
-            options->frames = frames;
-        } else {
-            return __usage_error_main("unknown option", argument);
+        case OPTION_FRAMES:
+            if (!__number_main(optarg, LONG_MAX, &number))
+                return __usage_error_main("bad frame count '%s'", optarg);
+            options->frames = static_cast<long>(number);
+            break;
+        default:
+            return __refused_main(code, argv[optind - 1]);
         }
     }
+    if (optind < argc)
+        options->file = argv[optind++];
+    if (optind < argc)
+        return __usage_error_main("more than one file: '%s'", argv[optind]);
     return -1;
 }

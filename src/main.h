@@ -37,5 +37,9 @@ void stop_main();
 int run_main(const Options* options);
 
 // Parses the command line into options. Returns -1 to go on and run, or the
-// exit code of a request answered here (--help, --version, a bad option).
+// exit code of a request answered here (--help, --version, a usage error).
 int parse_options_main(int argc, char** argv, Options* options);
+
+// Reads text made only of decimal digits, at most limit, into value.
+// Returns 0 for anything else: empty, a sign, a blank, an overflow.
+int __number_main(const char* text, unsigned long long limit, unsigned long long* value);
