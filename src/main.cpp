@@ -3,11 +3,14 @@
 
 #include <getopt.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <GLFW/glfw3.h>
 
 #include "context.h"
 #include "glsl.h"
@@ -15,6 +18,7 @@
 #include "load.h"
 #include "mesh.h"
 #include "shader.h"
+#include "view.h"
 #include "window.h"
 
 GLFWwindow* window = nullptr;
@@ -158,8 +162,71 @@ static void __report_main(const char* path, ShowStatus status, const KleinReport
     fprintf(stderr, "plexorama: %s: %s\n", path, reason);
 }
 
+// Puts the restored view and the chosen coordinates on show and starts the
+// asked-for turn, all before the first frame. Returns 0, or 2 when a
+// coordinate is past the surface's.
+static int __prepare_main(const Options* options, const View* view)
+{
+    uint8_t chosen[4];
+    const char* source = nullptr;
+    const char* option = "";
+    if (options->view) {
+        memcpy(q, view->q, sizeof view->q);
+        memcpy(axis, view->axis, sizeof view->axis);
+        memcpy(chosen, view->show, sizeof chosen);
+        source = options->view;
+    }
+    // --show goes over the view's coordinates, so that one saved view can
+    // give pictures of several choices.
+    if (options->show) {
+        memcpy(chosen, options->coordinates, sizeof chosen);
+        source = options->show;
+        option = "--show ";
+    }
+    if (source) {
+        for (uint8_t c : chosen)
+            if (c >= projection.dim) {
+                fprintf(stderr, "plexorama: %s%s: coordinate %d is past the surface's %d\n", option, source,
+                    c + 1, projection.dim);
+                return 2;
+            }
+        projection.x = chosen[0];
+        projection.y = chosen[1];
+        projection.z = chosen[2];
+        projection.w = chosen[3];
+        set_projection_mesh(projection);
+    }
+    if (options->swap)
+        __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
+    return 0;
+}
+
+// Writes the view on show; returns 0, or 1 after saying why it could not.
+static int __save_view_main(const char* path)
+{
+    View view;
+    memcpy(view.q, q, sizeof view.q);
+    memcpy(view.axis, axis, sizeof view.axis);
+    const uint8_t shown[4] = {projection.x, projection.y, projection.z, projection.w};
+    memcpy(view.show, shown, sizeof shown);
+    if (write_view(path, &view))
+        return 0;
+    fprintf(stderr, "plexorama: %s: cannot write: %s\n", path, strerror(errno));
+    return 1;
+}
+
 int run_main(const Options* options)
 {
+    // Read before any window opens: a bad view file is a usage error.
+    View view;
+    if (options->view) {
+        const char* fault = read_view(options->view, &view);
+        if (fault) {
+            fprintf(stderr, "plexorama: %s: %s\n", options->view, fault);
+            return 2;
+        }
+    }
+
     int failed = start_main();
     if (failed)
         return failed;
@@ -169,6 +236,10 @@ int run_main(const Options* options)
         ShowStatus status = show_surface_input(options->file, &report);
         if (status != SHOW_DONE)
             __report_main(options->file, status, &report);
+        else if ((failed = __prepare_main(options, &view)) != 0) {
+            stop_main();
+            return failed;
+        }
     }
 
     mlog("[MAIN LOOP] Inicializando...\n");
@@ -180,11 +251,14 @@ int run_main(const Options* options)
     }
     mlog("[MAIN LOOP] Terminando...\n");
 
+    if (options->save_view)
+        failed = __save_view_main(options->save_view);
     stop_main();
-    return 0;
+    return failed;
 }
 
-static const char usage[] = "usage: plexorama [--frames N] [--] [FILE]\n"
+static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z]\n"
+                            "                 [--view FILE] [--save-view FILE] [--] [FILE]\n"
                             "       plexorama -h | --help | -V | --version\n";
 
 static const char help[] = "\n"
@@ -194,6 +268,12 @@ static const char help[] = "\n"
                            "  FILE           KLEIN surface file to show at start; after --\n"
                            "                 it may start with '-'\n"
                            "  --frames N     draw N frames, then close as the window's close button does\n"
+                           "  --show A,B,C,D show coordinates A, B, C of FILE as x, y, z and hide D as w;\n"
+                           "                 coordinates count from 1\n"
+                           "  --swap x|y|z   start the turn that I, O or P starts, once FILE is shown\n"
+                           "  --view FILE    restore a view saved with --save-view before the first frame\n"
+                           "  --save-view FILE\n"
+                           "                 write the orientation and the shown coordinates at shutdown\n"
                            "  -h, --help     show this help and exit\n"
                            "  -V, --version  show the version and exit\n"
                            "\n"
@@ -208,10 +288,18 @@ static const char help[] = "\n"
 
 enum {
     OPTION_FRAMES = 256, // long-only options take values past any character
+    OPTION_SHOW,
+    OPTION_SWAP,
+    OPTION_VIEW,
+    OPTION_SAVE_VIEW,
 };
 
 static const struct option long_options[] = {
     {"frames", required_argument, nullptr, OPTION_FRAMES},
+    {"show", required_argument, nullptr, OPTION_SHOW},
+    {"swap", required_argument, nullptr, OPTION_SWAP},
+    {"view", required_argument, nullptr, OPTION_VIEW},
+    {"save-view", required_argument, nullptr, OPTION_SAVE_VIEW},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -248,6 +336,28 @@ int __number_main(const char* text, unsigned long long limit, unsigned long long
     return 1;
 }
 
+const char* __coordinates_main(const char* text, uint8_t* coordinates)
+{
+    const char* c = text;
+    for (int k = 0; k < 4; k++, c++) {
+        const char* start = c;
+        unsigned number = 0;
+        // Past 255 the number stops growing: it is refused either way.
+        for (; *c >= '0' && *c <= '9'; c++)
+            if (number <= 255)
+                number = number * 10 + static_cast<unsigned>(*c - '0');
+        if (c == start || *c != (k < 3 ? ',' : '\0'))
+            return "not four numbers A,B,C,D";
+        if (number == 0 || number > 255)
+            return "coordinates count from 1 to 255";
+        coordinates[k] = static_cast<uint8_t>(number - 1);
+        for (int j = 0; j < k; j++)
+            if (coordinates[j] == coordinates[k])
+                return "a coordinate is named twice";
+    }
+    return nullptr;
+}
+
 // How many long options a "--name" or "--name=value" argument abbreviates.
 static int __prefix_count_main(const char* argument)
 {
@@ -279,7 +389,8 @@ static int __refused_main(int code, const char* argument)
 
 int parse_options_main(int argc, char** argv, Options* options)
 {
-    *options = {nullptr, -1};
+    *options = {};
+    options->frames = -1;
     // 0 starts getopt_long afresh, so the parser can run more than once in a
     // process; the leading ':' tells a missing value from an unknown option.
     optind = 0;
@@ -299,6 +410,29 @@ int parse_options_main(int argc, char** argv, Options* options)
                 return __usage_error_main("bad frame count '%s'", optarg);
             options->frames = static_cast<long>(number);
             break;
+        case OPTION_SHOW: {
+            const char* fault = __coordinates_main(optarg, options->coordinates);
+            if (fault)
+                return __usage_error_main("bad coordinate list '%s': %s", optarg, fault);
+            options->show = optarg;
+            break;
+        }
+        case OPTION_SWAP:
+            if (strcmp(optarg, "x") == 0)
+                options->swap = GLFW_KEY_I;
+            else if (strcmp(optarg, "y") == 0)
+                options->swap = GLFW_KEY_O;
+            else if (strcmp(optarg, "z") == 0)
+                options->swap = GLFW_KEY_P;
+            else
+                return __usage_error_main("bad swap '%s': x, y or z", optarg);
+            break;
+        case OPTION_VIEW:
+            options->view = optarg;
+            break;
+        case OPTION_SAVE_VIEW:
+            options->save_view = optarg;
+            break;
         default:
             return __refused_main(code, argv[optind - 1]);
         }
@@ -307,5 +441,12 @@ int parse_options_main(int argc, char** argv, Options* options)
         options->file = argv[optind++];
     if (optind < argc)
         return __usage_error_main("more than one file: '%s'", argv[optind]);
+    // These act on the file shown at start.
+    const char* needs_file = options->show ? "--show"
+        : options->swap                    ? "--swap"
+        : options->view                    ? "--view"
+                                           : nullptr;
+    if (needs_file && !options->file)
+        return __usage_error_main("%s needs a FILE", needs_file);
     return -1;
 }

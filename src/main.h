@@ -14,8 +14,13 @@ extern uint8_t animate_index;     // 0 idle; 1, 2, 3: x, y or z is turning towar
 
 // What the command line asks for; the defaults run the plain viewer.
 struct Options {
-    const char* file; // surface to show at start, or none
-    long frames;      // frames to draw before shutting down; negative: until closed
+    const char* file;       // surface to show at start, or none
+    long frames;            // frames to draw before shutting down; negative: until closed
+    const char* show;       // --show's list as given, or none
+    uint8_t coordinates[4]; // from it: shown as x, y, z and hidden as w, from 0
+    int swap;               // 0, or the GLFW key (I, O or P) of the turn to start at once
+    const char* view;       // view file to restore before the first frame, or none
+    const char* save_view;  // view file to write at shutdown, or none
 };
 
 // Writes a progress message to standard output as it stands.
@@ -39,6 +44,10 @@ int run_main(const Options* options);
 // Parses the command line into options. Returns -1 to go on and run, or the
 // exit code of a request answered here (--help, --version, a usage error).
 int parse_options_main(int argc, char** argv, Options* options);
+
+// Reads a list of four different coordinate numbers from 1 to 255, "A,B,C,D",
+// into indices from 0. Returns none, or what is wrong with the list.
+const char* __coordinates_main(const char* text, uint8_t* coordinates);
 
 // Reads text made only of decimal digits, at most limit, into value.
 // Returns 0 for anything else: empty, a sign, a blank, an overflow.

@@ -1,9 +1,11 @@
 // The command line: every accepted and refused form, with its exit code and
 // what it prints.
 #include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include "main.h"
@@ -11,27 +13,28 @@
 namespace {
 
 struct Parsed {
+    std::vector<std::string> words; // the options point into these
     int code;
-    Options options; // its file, if any, is in file
+    Options options;
     std::string file, out, err;
 };
 
-Parsed parse(std::vector<std::string> words)
+Parsed parse(const std::vector<std::string>& words)
 {
-    words.insert(words.begin(), "plexorama");
+    Parsed parsed {};
+    parsed.words = words;
+    parsed.words.insert(parsed.words.begin(), "plexorama");
     std::vector<char*> argv;
-    for (std::string& w : words)
+    for (std::string& w : parsed.words)
         argv.push_back(w.data());
     argv.push_back(nullptr);
-    Parsed parsed {};
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    parsed.code = parse_options_main(static_cast<int>(words.size()), argv.data(), &parsed.options);
+    parsed.code = parse_options_main(static_cast<int>(argv.size() - 1), argv.data(), &parsed.options);
     parsed.out = testing::internal::GetCapturedStdout();
     parsed.err = testing::internal::GetCapturedStderr();
     if (parsed.options.file)
         parsed.file = parsed.options.file;
-    parsed.options.file = nullptr;
     return parsed;
 }
 
@@ -119,6 +122,17 @@ TEST(Options, RefusedForms)
         {{"-xV"}, "unknown option '-x'"},
         {{"-frames", "3"}, "unknown option '-f'"},
         {{"a.klein", "b.klein"}, "more than one file: 'b.klein'"},
+        {{"--show", "1,2,3", "a"}, "bad coordinate list '1,2,3': not four numbers A,B,C,D"},
+        {{"--show", "1,2,2,3", "a"}, "bad coordinate list '1,2,2,3': a coordinate is named twice"},
+        {{"--show", "0,1,2,3", "a"}, "bad coordinate list '0,1,2,3': coordinates count from 1 to 255"},
+        {{"--show=1,2,3,4", "--swap", "w", "a"}, "bad swap 'w': x, y or z"},
+        {{"--swap", "X", "a"}, "bad swap 'X': x, y or z"},
+        {{"--swap", ""}, "bad swap '': x, y or z"},
+        {{"--show", "1,2,3,4"}, "--show needs a FILE"},
+        {{"--swap", "x"}, "--swap needs a FILE"},
+        {{"--view", "v"}, "--view needs a FILE"},
+        {{"--view"}, "option '--view' needs a value"},
+        {{"--save-view"}, "option '--save-view' needs a value"},
         {{"--", "a.klein", "-b"}, "more than one file: '-b'"},
     };
     for (const auto& row : rows) {
@@ -129,6 +143,63 @@ TEST(Options, RefusedForms)
         EXPECT_EQ(parsed.err.substr(first.size() + 1).rfind("usage: plexorama ", 0), 0u)
             << shown(row.words) << ": the usage follows";
         EXPECT_EQ(parsed.out, "") << shown(row.words);
+    }
+}
+
+TEST(Options, ViewOptionsReachTheRun)
+{
+    Parsed parsed
+        = parse({"--show", "5,6,1,2", "--swap=z", "--view", "in.view", "--save-view=out.view", "a"});
+    ASSERT_EQ(parsed.code, -1) << parsed.err;
+    EXPECT_STREQ(parsed.options.show, "5,6,1,2");
+    const uint8_t coordinates[4] = {4, 5, 0, 1};
+    EXPECT_EQ(memcmp(parsed.options.coordinates, coordinates, 4), 0);
+    EXPECT_EQ(parsed.options.swap, GLFW_KEY_P);
+    EXPECT_STREQ(parsed.options.view, "in.view");
+    EXPECT_STREQ(parsed.options.save_view, "out.view");
+
+    const struct {
+        const char* word;
+        int key;
+    } swaps[] = {{"x", GLFW_KEY_I}, {"y", GLFW_KEY_O}, {"z", GLFW_KEY_P}};
+    for (const auto& row : swaps)
+        EXPECT_EQ(parse({"--swap", row.word, "a"}).options.swap, row.key) << row.word;
+    // Saving needs no file: it saves whatever the window shows at the end.
+    EXPECT_EQ(parse({"--save-view", "out.view"}).code, -1);
+}
+
+TEST(Options, CoordinateLists)
+{
+    const struct {
+        const char* text;
+        const char* fault;
+        uint8_t coordinates[4];
+    } rows[] = {
+        {"1,2,3,4", nullptr, {0, 1, 2, 3}},
+        {"4,3,2,1", nullptr, {3, 2, 1, 0}},
+        {"10,11,1,12", nullptr, {9, 10, 0, 11}},
+        {"255,254,253,001", nullptr, {254, 253, 252, 0}},
+        {"1,2,3,256", "coordinates count from 1 to 255", {}},
+        {"1,2,3,99999999999999999999999", "coordinates count from 1 to 255", {}},
+        {"1,2,3,0", "coordinates count from 1 to 255", {}},
+        {"1,2,3,1", "a coordinate is named twice", {}},
+        {"2,1,01,4", "a coordinate is named twice", {}},
+        {"", "not four numbers A,B,C,D", {}},
+        {"1,2,3,4,", "not four numbers A,B,C,D", {}},
+        {"1,2,3,4,5", "not four numbers A,B,C,D", {}},
+        {"1,2,,3", "not four numbers A,B,C,D", {}},
+        {"1, 2,3,4", "not four numbers A,B,C,D", {}},
+        {"1,2,3,4 ", "not four numbers A,B,C,D", {}},
+        {"1,2,3,+4", "not four numbers A,B,C,D", {}},
+        {"1;2;3;4", "not four numbers A,B,C,D", {}},
+        {"x,y,z,w", "not four numbers A,B,C,D", {}},
+    };
+    for (const auto& row : rows) {
+        uint8_t coordinates[4] = {};
+        EXPECT_STREQ(__coordinates_main(row.text, coordinates), row.fault) << row.text;
+        if (!row.fault) {
+            EXPECT_EQ(memcmp(coordinates, row.coordinates, 4), 0) << row.text;
+        }
     }
 }
 
