@@ -2,6 +2,7 @@
 #include "main.h"
 
 #include <getopt.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -17,6 +18,9 @@
 #include "input.h"
 #include "load.h"
 #include "mesh.h"
+#include "output.h"
+#include "picture.h"
+#include "record.h"
 #include "shader.h"
 #include "view.h"
 #include "window.h"
@@ -215,6 +219,95 @@ static int __save_view_main(const char* path)
     return 1;
 }
 
+// One line on standard error naming what failed and why; the exit code.
+static int __fail_main(const char* what, const char* why)
+{
+    fprintf(stderr, "plexorama: %s: %s\n", what, why);
+    return 1;
+}
+
+// Draws offscreen until the run is over, recording every frame, and writes
+// the last one as the picture. Returns the exit code; after a failure
+// nothing of the picture or the recording is left.
+static int __draw_offscreen_main(const Options* options)
+{
+    int size = options->size;
+    Picture picture;
+    if (!create_picture(size, &picture)) {
+        char why[64];
+        snprintf(why, sizeof why, "cannot make a %d x %d picture", size, size);
+        return __fail_main(options->output ? options->output : options->record, why);
+    }
+    uint8_t* rgb = static_cast<uint8_t*>(malloc(3 * static_cast<size_t>(size) * static_cast<size_t>(size)));
+    // Opened at once, so that a path that cannot be written fails before
+    // any drawing.
+    Output output = {};
+    Record record = {};
+    int failed = 0;
+    const char* fault = nullptr;
+    if (!rgb)
+        failed = __fail_main(options->output ? options->output : options->record, "out of memory");
+    else if (options->output && !open_output(options->output, 0, &output)) {
+        char why[128];
+        snprintf(why, sizeof why, "cannot write: %s", strerror(errno));
+        failed = __fail_main(options->output, why);
+    } else if (options->record && (fault = open_record(options->record, size, &record)) != nullptr) {
+        failed = __fail_main(options->record, fault);
+        if (options->output)
+            discard_output(&output);
+    }
+    if (failed) {
+        free(rgb);
+        destroy_picture(&picture);
+        return failed;
+    }
+
+    // Without --frames the run ends once no turn is running: after the
+    // first frame, or after the frame that binds a turn's new coordinates.
+    mlog("[MAIN LOOP] Inicializando...\n");
+    for (long drawn = 1;; drawn++) {
+        main_loop();
+        if (options->record) {
+            read_picture(&picture, rgb);
+            if ((fault = write_record(&record, rgb)) != nullptr) {
+                failed = __fail_main(options->record, fault);
+                break;
+            }
+        }
+        if (options->frames >= 0 ? drawn == options->frames : animate_index == 0)
+            break;
+    }
+    mlog("[MAIN LOOP] Terminando...\n");
+
+    // Each file is complete once in place; a later failure takes the ones
+    // before it away again, and the recording, the slowest to finish, comes last.
+    const char* done[2] = {};
+    if (!failed && options->save_view && !(failed = __save_view_main(options->save_view)))
+        done[0] = options->save_view;
+    if (!failed && options->output) {
+        if (!options->record)
+            read_picture(&picture, rgb);
+        if ((fault = save_png_picture(&output, rgb, size)) != nullptr)
+            failed = __fail_main(options->output, fault);
+        else
+            done[1] = options->output;
+    }
+    if (!failed && options->record && (fault = close_record(&record)) != nullptr)
+        failed = __fail_main(options->record, fault);
+    if (failed) {
+        if (options->output)
+            discard_output(&output);
+        if (options->record)
+            discard_record(&record);
+        for (const char* path : done)
+            if (path)
+                unlink(path);
+    }
+    free(rgb);
+    destroy_picture(&picture);
+    return failed;
+}
+
 int run_main(const Options* options)
 {
     // Read before any window opens: a bad view file is a usage error.
@@ -227,64 +320,104 @@ int run_main(const Options* options)
         }
     }
 
+    bool offscreen = options->output || options->record;
+    hidden_window = offscreen;
     int failed = start_main();
-    if (failed)
+    if (failed) {
+        // The viewer's start-up messages are all it says; a script needs the reason.
+        if (offscreen) {
+            const char* why = error_window();
+            __fail_main("cannot open a window", why ? why : "no OpenGL 3.3 core context");
+        }
         return failed;
+    }
 
     if (options->file) {
         KleinReport report;
         ShowStatus status = show_surface_input(options->file, &report);
-        if (status != SHOW_DONE)
+        if (status != SHOW_DONE) {
             __report_main(options->file, status, &report);
-        else if ((failed = __prepare_main(options, &view)) != 0) {
+            // A picture of something else would pass for the file's.
+            if (offscreen) {
+                stop_main();
+                return 1;
+            }
+        } else if ((failed = __prepare_main(options, &view)) != 0) {
             stop_main();
             return failed;
         }
     }
 
-    mlog("[MAIN LOOP] Inicializando...\n");
-    long frames_left = options->frames;
-    while (is_open_window(window) && frames_left != 0) {
-        main_loop();
-        if (frames_left > 0)
-            frames_left--;
+    if (offscreen) {
+        failed = __draw_offscreen_main(options);
+    } else {
+        mlog("[MAIN LOOP] Inicializando...\n");
+        long frames_left = options->frames;
+        while (is_open_window(window) && frames_left != 0) {
+            main_loop();
+            if (frames_left > 0)
+                frames_left--;
+        }
+        mlog("[MAIN LOOP] Terminando...\n");
     }
-    mlog("[MAIN LOOP] Terminando...\n");
 
-    if (options->save_view)
+    // An offscreen run saved the view with its other files.
+    if (options->save_view && !offscreen)
         failed = __save_view_main(options->save_view);
     stop_main();
     return failed;
 }
 
-static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z]\n"
-                            "                 [--view FILE] [--save-view FILE] [--] [FILE]\n"
+static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]\n"
+                            "                 [--save-view FILE] [--output FILE.png] [--record OUT]\n"
+                            "                 [--size N] [--] [FILE]\n"
                             "       plexorama -h | --help | -V | --version\n";
 
-static const char help[] = "\n"
-                           "Shows a surface of four or more dimensions from a KLEIN file. Drop\n"
-                           "another file onto the window to show it instead.\n"
-                           "\n"
-                           "  FILE           KLEIN surface file to show at start; after --\n"
-                           "                 it may start with '-'\n"
-                           "  --frames N     draw N frames, then close as the window's close button does\n"
-                           "  --show A,B,C,D show coordinates A, B, C of FILE as x, y, z and hide D as w;\n"
-                           "                 coordinates count from 1\n"
-                           "  --swap x|y|z   start the turn that I, O or P starts, once FILE is shown\n"
-                           "  --view FILE    restore a view saved with --save-view before the first frame\n"
-                           "  --save-view FILE\n"
-                           "                 write the orientation and the shown coordinates at shutdown\n"
-                           "  -h, --help     show this help and exit\n"
-                           "  -V, --version  show the version and exit\n"
-                           "\n"
-                           "Keys:\n"
-                           "  Q W, A S, Z X   hold to turn the surface about its own x, y, z axes\n"
-                           "  scroll wheel    turn it about the view's horizontal and vertical axes\n"
-                           "  1 to 9          choose which coordinate is hidden as w\n"
-                           "  I, O, P         turn the hidden coordinate into view as x, y or z\n"
-                           "\n"
-                           "Exit status: 0 after a normal close, 1 when a run fails, 2 for a\n"
-                           "usage error.\n";
+static const char help[]
+    = "\n"
+      "Shows a surface of four or more dimensions from a KLEIN file. Drop another\n"
+      "file onto the window to show it instead.\n"
+      "\n"
+      "  FILE              KLEIN surface file to show at start; after -- it may\n"
+      "                    start with '-'\n"
+      "  --frames N        draw N frames, then close as the window's close button does\n"
+      "  --show A,B,C,D    show coordinates A, B, C of FILE as x, y, z and hide D as\n"
+      "                    w; coordinates count from 1\n"
+      "  --swap x|y|z      start the turn that I, O or P starts, once FILE is shown\n"
+      "  --view FILE       restore a view saved with --save-view before the first frame\n"
+      "                    (--show, when given too, chooses the coordinates)\n"
+      "  --save-view FILE  write the orientation and the shown coordinates at shutdown\n"
+      "  --output FILE.png draw without showing a window and write the last frame as\n"
+      "                    an 8-bit RGB PNG\n"
+      "  --record OUT      draw without showing a window and write every frame: OUT\n"
+      "                    with %d (e.g. turn-%03d.png) makes PNG files numbered from\n"
+      "                    1; OUT ending in .mp4, .webm or .gif makes a clip at 60\n"
+      "                    frames a second with ffmpeg\n"
+      "  --size N          the picture is N x N pixels, 16 to 8192 (default 512);\n"
+      "                    only with --output or --record\n"
+      "  -h, --help        show this help and exit\n"
+      "  -V, --version     show the version and exit\n"
+      "\n"
+      "A run with --output or --record ends after --frames N frames if given, else\n"
+      "after the first frame, or with --swap after the frame that ends the turn (159\n"
+      "frames). It still needs a display, as the window does: on a machine without\n"
+      "one, run it under xvfb-run.\n"
+      "\n"
+      "Keys:\n"
+      "  Q W, A S, Z X   hold to turn the surface about its own x, y, z axes\n"
+      "  scroll wheel    turn it about the view's horizontal and vertical axes\n"
+      "  1 to 9          choose which coordinate is hidden as w\n"
+      "  I, O, P         turn the hidden coordinate into view as x, y or z\n"
+      "\n"
+      "Examples:\n"
+      "  plexorama --show 1,3,4,2 --output figure.png surface.klein\n"
+      "  plexorama --save-view turned.view surface.klein\n"
+      "  plexorama --view turned.view --size 2048 --output large.png surface.klein\n"
+      "  plexorama --swap y --record turn.mp4 surface.klein\n"
+      "\n"
+      "Exit status: 0 after a normal close; 1 when a run fails (no window, a FILE\n"
+      "that cannot be drawn offscreen, an output that cannot be written, no ffmpeg);\n"
+      "2 for a usage error, a bad coordinate choice or a bad view file.\n";
 
 enum {
     OPTION_FRAMES = 256, // long-only options take values past any character
@@ -292,6 +425,9 @@ enum {
     OPTION_SWAP,
     OPTION_VIEW,
     OPTION_SAVE_VIEW,
+    OPTION_OUTPUT,
+    OPTION_RECORD,
+    OPTION_SIZE,
 };
 
 static const struct option long_options[] = {
@@ -300,6 +436,9 @@ static const struct option long_options[] = {
     {"swap", required_argument, nullptr, OPTION_SWAP},
     {"view", required_argument, nullptr, OPTION_VIEW},
     {"save-view", required_argument, nullptr, OPTION_SAVE_VIEW},
+    {"output", required_argument, nullptr, OPTION_OUTPUT},
+    {"record", required_argument, nullptr, OPTION_RECORD},
+    {"size", required_argument, nullptr, OPTION_SIZE},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -433,6 +572,20 @@ int parse_options_main(int argc, char** argv, Options* options)
         case OPTION_SAVE_VIEW:
             options->save_view = optarg;
             break;
+        case OPTION_OUTPUT:
+            options->output = optarg;
+            break;
+        case OPTION_RECORD:
+            if (kind_record(optarg) == RECORD_NONE)
+                return __usage_error_main(
+                    "bad recording name '%s': a %%d pattern for PNG frames, or .mp4, .webm, .gif", optarg);
+            options->record = optarg;
+            break;
+        case OPTION_SIZE:
+            if (!__number_main(optarg, 8192, &number) || number < 16)
+                return __usage_error_main("bad picture size '%s': 16 to 8192", optarg);
+            options->size = static_cast<int>(number);
+            break;
         default:
             return __refused_main(code, argv[optind - 1]);
         }
@@ -448,5 +601,15 @@ int parse_options_main(int argc, char** argv, Options* options)
                                            : nullptr;
     if (needs_file && !options->file)
         return __usage_error_main("%s needs a FILE", needs_file);
+    bool offscreen = options->output || options->record;
+    if (options->size && !offscreen)
+        return __usage_error_main("--size needs --output or --record");
+    if (options->frames == 0 && offscreen)
+        return __usage_error_main("--frames 0 draws nothing to write");
+    if (!options->size)
+        options->size = 512;
+    // H.264 in 4:2:0 takes only even sizes.
+    if (options->record && kind_record(options->record) == RECORD_MP4 && options->size % 2)
+        return __usage_error_main("--size %d is odd: .mp4 needs an even size", options->size);
     return -1;
 }

@@ -21,6 +21,9 @@ struct Options {
     int swap;               // 0, or the GLFW key (I, O or P) of the turn to start at once
     const char* view;       // view file to restore before the first frame, or none
     const char* save_view;  // view file to write at shutdown, or none
+    const char* output;     // PNG to draw offscreen, or none
+    const char* record;     // recording to make offscreen, or none
+    int size;               // offscreen picture side in pixels, 512 unless given
 };
 
 // Writes a progress message to standard output as it stands.

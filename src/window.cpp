@@ -9,6 +9,8 @@
 
 #include "input.h"
 
+bool hidden_window = false;
+
 GLFWwindow* init_window(int width, int height, const char* title)
 {
     if (!glfwInit())
@@ -19,6 +21,9 @@ GLFWwindow* init_window(int width, int height, const char* title)
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    // Runs that draw offscreen still need a context, and so a window.
+    if (hidden_window)
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
     GLFWwindow* created = glfwCreateWindow(width, height, title, nullptr, nullptr);
     if (!created) {
@@ -35,6 +40,13 @@ GLFWwindow* init_window(int width, int height, const char* title)
     // GLFW reports no size event for the initial size.
     __window_callback_input(created, width, height);
     return created;
+}
+
+const char* error_window()
+{
+    const char* description = nullptr;
+    glfwGetError(&description);
+    return description;
 }
 
 void use_window(GLFWwindow* window)

@@ -133,6 +133,20 @@ TEST(Options, RefusedForms)
         {{"--view", "v"}, "--view needs a FILE"},
         {{"--view"}, "option '--view' needs a value"},
         {{"--save-view"}, "option '--save-view' needs a value"},
+        {{"--output"}, "option '--output' needs a value"},
+        {{"--size", "512"}, "--size needs --output or --record"},
+        {{"--output", "a.png", "--size", "15"}, "bad picture size '15': 16 to 8192"},
+        {{"--output", "a.png", "--size", "8193"}, "bad picture size '8193': 16 to 8192"},
+        {{"--output", "a.png", "--size", "+512"}, "bad picture size '+512': 16 to 8192"},
+        {{"--output", "a.png", "--size", "4294967808"}, "bad picture size '4294967808': 16 to 8192"},
+        {{"--output", "a.png", "--frames", "0"}, "--frames 0 draws nothing to write"},
+        {{"--record", "turn.avi"},
+            "bad recording name 'turn.avi': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
+        {{"--record", "%d-%d.png"},
+            "bad recording name '%d-%d.png': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
+        {{"--record", "%s.png"},
+            "bad recording name '%s.png': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
+        {{"--record", "a.mp4", "--size", "17"}, "--size 17 is odd: .mp4 needs an even size"},
         {{"--", "a.klein", "-b"}, "more than one file: '-b'"},
     };
     for (const auto& row : rows) {
@@ -166,6 +180,32 @@ TEST(Options, ViewOptionsReachTheRun)
         EXPECT_EQ(parse({"--swap", row.word, "a"}).options.swap, row.key) << row.word;
     // Saving needs no file: it saves whatever the window shows at the end.
     EXPECT_EQ(parse({"--save-view", "out.view"}).code, -1);
+}
+
+TEST(Options, OffscreenOptions)
+{
+    const struct {
+        std::vector<std::string> words;
+        const char* output;
+        const char* record;
+        int size;
+    } rows[] = {
+        {{}, nullptr, nullptr, 512},
+        {{"--output", "a.png"}, "a.png", nullptr, 512},
+        {{"--output=a.png", "--size=16"}, "a.png", nullptr, 16},
+        {{"--record", "f-%03d.png", "--size", "8192"}, nullptr, "f-%03d.png", 8192},
+        {{"--record", "t.webm", "--size", "17"}, nullptr, "t.webm", 17},
+        {{"--record", "t.gif", "--output", "last"}, "last", "t.gif", 512},
+        {{"--record", "100%%-%d.png"}, nullptr, "100%%-%d.png", 512},
+        {{"--output", "a.png", "--frames", "1"}, "a.png", nullptr, 512},
+    };
+    for (const auto& row : rows) {
+        Parsed parsed = parse(row.words);
+        ASSERT_EQ(parsed.code, -1) << shown(row.words) << ": " << parsed.err;
+        EXPECT_STREQ(parsed.options.output, row.output) << shown(row.words);
+        EXPECT_STREQ(parsed.options.record, row.record) << shown(row.words);
+        EXPECT_EQ(parsed.options.size, row.size) << shown(row.words);
+    }
 }
 
 TEST(Options, CoordinateLists)

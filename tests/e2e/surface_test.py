@@ -110,7 +110,7 @@ class CommandLine(unittest.TestCase):
     def test_help_and_version(self):
         status, out, err = self.run_viewer("--help")
         self.assertEqual((status, err), (0, ""))
-        self.assertTrue(out.startswith("usage: plexorama [--frames N] [FILE]\n"), out)
+        self.assertTrue(out.startswith("usage: plexorama [--frames N] "), out)
         status, out, err = self.run_viewer("--version")
         self.assertEqual((status, err), (0, ""))
         self.assertRegex(out, r"^plexorama \d+\.\d+\.\d+\n$")
