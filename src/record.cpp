@@ -16,8 +16,6 @@
 
 #include "picture.h"
 
-extern char** environ;
-
 // 1 when out holds exactly one %d (with an optional zero flag and width)
 // and any other % is %%; 0 when it holds no conversion; -1 otherwise.
 static int __pattern_record(const char* out)
