@@ -165,9 +165,6 @@ class Pictures(unittest.TestCase):
         self.picture("--view", saved, "--save-view", again, sample("veronese"))
         with open(again) as f:
             self.assertEqual(f.read(), text)
-        # A larger picture of the same view is the same view, scaled.
-        large = self.picture("--view", saved, sample("veronese"), size=1024)
-        self.assertNotEqual(large.non_white_box(), None)
 
     def test_recorded_turn(self):
         # Left of the centre by x, right of it by w: the turn moves it across.
