@@ -8,6 +8,7 @@
 
 #include "context.h"
 #include "glsl.h"
+#include "info.h"
 #include "input.h"
 #include "load.h"
 #include "mesh.h"
@@ -155,6 +156,23 @@ static void __report_main(const char* path, ShowStatus status, const KleinReport
     fprintf(stderr, "plexorama: %s: %s\n", path, reason);
 }
 
+// --info: the figures of a file, read without a window.
+static int __info_main(const char* path)
+{
+    SurfaceData data;
+    KleinReport report;
+    if (create_surface_klein(path, &data, &report) != 0) {
+        __report_main(path, SHOW_UNREADABLE, &report);
+        return 1;
+    }
+    SurfaceInfo info;
+    measure_info(&data, &info);
+    free(data.coords);
+    free(data.normals);
+    print_info(stdout, path, &info);
+    return 0;
+}
+
 int run_main(const Options* options)
 {
     int failed = start_main();
@@ -182,7 +200,7 @@ int run_main(const Options* options)
 }
 
 static const char usage[] = "usage: plexorama [--frames N] [FILE]\n"
-                            "       plexorama --help | --version\n";
+                            "       plexorama --info FILE | --help | --version\n";
 
 static const char help[] = "\n"
                            "Shows a surface of four or more dimensions from a KLEIN file. Drop\n"
@@ -190,6 +208,8 @@ static const char help[] = "\n"
                            "\n"
                            "  FILE         KLEIN surface file to show at start\n"
                            "  --frames N   draw N frames, then close as the window's close button does\n"
+                           "  --info FILE  print FILE's size, coordinate ranges, bad values and\n"
+                           "               normals, and whether it fits the view; open no window\n"
                            "  --help       show this help and exit\n"
                            "  --version    show the version and exit\n"
                            "\n"
@@ -223,6 +243,10 @@ int parse_options_main(int argc, char** argv, Options* options)
         } else if (strcmp(argument, "--version") == 0) {
             printf("plexorama %s\n", PLEXORAMA_VERSION);
             return 0;
+        } else if (strcmp(argument, "--info") == 0) {
+            if (++k == argc)
+                return __usage_error_main("missing file after", argument);
+            return __info_main(argv[k]);
         } else if (strcmp(argument, "--frames") == 0) {
             if (++k == argc)
                 return __usage_error_main("missing frame count after", argument);

@@ -5,6 +5,7 @@ import os
 import numpy as np
 import pytest
 
+from conftest import VIEWER, needs, run
 from plexorama import read_klein, write_klein
 
 
@@ -97,3 +98,20 @@ def test_read_counts_the_low_32_bits_and_ignores_what_follows(tmp_path):
     coords, normals = read_klein(path)
     np.testing.assert_array_equal(coords.reshape(-1), values[:12])
     np.testing.assert_array_equal(normals.reshape(-1), values[12:])
+
+
+@needs(VIEWER, "the viewer")
+def test_viewer_reads_what_the_package_wrote(tmp_path):
+    coords, normals = random_surface(9, 6, seed=7)
+    coords[4, 5] = 1.25
+    path = tmp_path / "s.klein"
+    write_klein(path, coords, normals)
+    status, out, err = run(VIEWER, "--info", str(path))
+    assert (status, err) == (0, "")
+    lines = out.splitlines()
+    assert "m: 6 coordinates per vertex" in lines
+    assert "n: 9 vertices, 3 triangles" in lines
+    stored = coords.astype(np.float32)
+    for k in range(6):
+        low, high = lines[3 + k].split(" min ")[1].split(" max ")
+        assert (np.float32(low), np.float32(high)) == (stored[:, k].min(), stored[:, k].max()), k
