@@ -6,7 +6,7 @@ import sys
 
 import numpy as np
 
-from .klein import MAGIC, MAX_DIM, MIN_DIM, read_klein, write_klein
+from .klein import MAGIC, MIN_DIM, read_klein, write_klein
 from .oogl import OoglError, read_oogl
 from .surface import VIEW_RADIUS, fit, fits
 
@@ -47,14 +47,8 @@ def _combine(path, result):
                             f"(4OFF, nOFF with NDIM 4 or more, ...), found {m}")
     coords = np.concatenate([s.coords for s in members])
     normals = np.concatenate([s.normals for s in members])
-    if m > MAX_DIM or coords.size >= 2**32:
+    if coords.size >= 2**32:
         return None, None, f"{path}:{first.line}: expected fewer than 2^32 values, found {coords.size}"
-    bad = ~np.isfinite(coords.astype(np.float32)).all(axis=1)
-    if bad.any():
-        row = int(np.argmax(bad))
-        line = max(s.line for s in members[: 1 + sum(np.cumsum([len(s.coords) for s in members]) <= row)])
-        return None, None, (f"{path}:{line}: expected coordinates within float32 range, "
-                            f"found vertex {row} out of it")
     return coords, normals, None
 
 

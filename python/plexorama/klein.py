@@ -43,8 +43,11 @@ def write_klein(path, coords, normals=None):
     """Writes coords (shape (n, m)) and normals (the same shape) as a KLEIN
     file. n must be a multiple of 3 and m from 4 to 255; every value must be
     finite (float32 after conversion). normals=None gives each triangle the
-    normal of triangle_normals(). The file is written aside and renamed into
-    place, so path never holds a partly written surface."""
+    normal of triangle_normals(). On disk: b"KLEIN", a 0 byte, m (1 byte),
+    n (8 bytes), then the n x m coordinates and the n x m normal components
+    as float32, vertex by vertex, all little-endian. The file is written
+    aside and renamed into place, so path never holds a partly written
+    surface."""
     coords = np.asarray(coords, dtype=np.float64)
     _check_array("coords", coords)
     with np.errstate(over="ignore"):

@@ -156,7 +156,12 @@ def _positions(values, homogeneous, line):
     divisor = values[:, -1:]
     if (divisor == 0).any():
         raise OoglError(line, "homogeneous vertices with a divisor other than 0", "a divisor of 0")
-    return values[:, :-1] / divisor
+    with np.errstate(over="ignore"):
+        points = values[:, :-1] / divisor
+    if not (np.abs(points) <= FLOAT32_MAX).all():
+        raise OoglError(line, "coordinates within float32 range after the division by the last",
+                        "a vertex beyond it")
+    return points
 
 
 def _vertices(t, count, size, extra, what):

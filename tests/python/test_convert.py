@@ -133,6 +133,8 @@ HOSTILE = [
     ("nOFF\n0\n", "2: expected the dimension of nOFF vertices, 1 to 255, found '0'"),
     ("nOFF\n300\n", "2: expected the dimension of nOFF vertices, 1 to 255, found '300'"),
     ("4nOFF\n3\n3 1 0\n0 0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n", "1: expected homogeneous vertices with a divisor other than 0, found a divisor of 0"),
+    ("LIST 4OFF\n" + SQUARE4 + "4nOFF 4\n3 1 0\n0 0 0 0 1\n1 0 0 0 1\n1e30 0 0 0 1e-30\n3 0 1 2\n",
+     "8: expected coordinates within float32 range after the division by the last, found a vertex beyond it"),
     ("OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "1: expected vertices of at least 4 coordinates (4OFF, nOFF with NDIM 4 or more, ...), found 3"),
     ("3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "1: expected vertices of at least 4 coordinates (4OFF, nOFF with NDIM 4 or more, ...), found 3"),
     ("LIST 4OFF\n" + SQUARE4 + "nOFF 5\n3 1 0\n" + "0 0 0 0 0\n" * 3 + "3 0 1 2\n",

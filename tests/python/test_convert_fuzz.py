@@ -16,7 +16,8 @@ WATCHDOG = 20  # seconds: far beyond any input drawn here; only a hang reaches i
 
 WORDS = ["OFF", "4OFF", "nOFF", "4nOFF", "CN4OFF", "MESH", "4MESH", "nMESH", "uv4MESH", "Z4MESH",
          "LIST", "{", "}", "appearance", "VECT", "4nSKEL", "SKEL", "BINARY", "QUAD", "#",
-         "nan", "inf", "-inf", "1e39", "0.5", "-1", "2147483648", "99999999999999", "x", "\n"]
+         "nan", "inf", "-inf", "1e39", "3e38", "-3e38", "1e-300", "0.5", "-1", "2147483648",
+         "99999999999999", "x", "\n"]
 TOKEN = st.one_of(st.sampled_from(WORDS), st.integers(-3, 12).map(str),
                   st.floats(-2, 2, allow_nan=False).map(lambda x: f"{x:.3g}"))
 
