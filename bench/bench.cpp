@@ -238,7 +238,8 @@ int main(int argc, char** argv)
         std::perror("plexorama-bench: mkdtemp");
         return 1;
     }
-    const std::string command = std::string(MAKE_SAMPLES) + " " + dir + " --resolution " + std::to_string(resolution);
+    const std::string command
+        = std::string(MAKE_SAMPLES) + " " + dir + " --resolution " + std::to_string(resolution);
     if (std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "plexorama-bench: %s failed\n", command.c_str());
         std::filesystem::remove_all(dir);

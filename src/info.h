@@ -8,9 +8,9 @@
 
 #include "klein.h"
 
-constexpr double view_radius_info = 1.5;   // the fixed camera shows this ball whole
-constexpr double fit_tolerance_info = 1e-6; // float rounding of a surface scaled to the radius
-constexpr double zero_normal_info = 1e-6;   // a normal shorter than this has no direction
+constexpr double view_radius_info = 1.5;     // the fixed camera shows this ball whole
+constexpr double fit_tolerance_info = 1e-6;  // float rounding of a surface scaled to the radius
+constexpr double zero_normal_info = 1e-6;    // a normal shorter than this has no direction
 constexpr double unit_tolerance_info = 1e-4; // a unit normal's length is 1 within this
 
 struct SurfaceInfo {

@@ -1,7 +1,6 @@
 """plexorama-convert IN OUT.klein [--fit]: Geomview OOGL surfaces (or a KLEIN
 file) to a KLEIN file for the viewer."""
 import argparse
-import os
 import sys
 
 import numpy as np

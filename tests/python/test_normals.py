@@ -55,7 +55,6 @@ def tangents(f, u, v, h=3e-6):
 
 def triangle_parameters(u, v, wrap_u, wrap_v):
     """The (u, v) of every vertex of grid_surface's triangle list, in order."""
-    U, V = np.meshgrid(u, v, indexing="ij")
     return grid_surface(lambda a, b: (a, b, a, b), u, v, wrap_u, wrap_v)[0][:, :2].T
 
 
