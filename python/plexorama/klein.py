@@ -82,12 +82,14 @@ def write_klein(path, coords, normals=None):
         raise
 
 
-def read_klein(path):
+def read_klein(path, check=True):
     """Reads a KLEIN file as the viewer does and returns (coords, normals),
     float32 arrays of shape (n, m), n the low 32 bits of the stored count.
     Raises ValueError for a file that is not KLEIN, ends early, holds 2^32
     values or more, or has fewer than 4 coordinates per vertex; bytes after
-    the normals are ignored. The values are returned as stored, finite or not."""
+    the normals are ignored. With check, as write_klein it also refuses n
+    not a multiple of 3 and values that are not finite, naming the first bad
+    row; check=False returns what the file holds, for a look at a damaged one."""
     with open(path, "rb") as f:
         header = f.read(HEADER_SIZE)
         if header[:5] != MAGIC:
@@ -108,4 +110,10 @@ def read_klein(path):
     if len(arrays) < 8 * m * n:
         raise ValueError(f"{path}: truncated: expected {expected} bytes, found {HEADER_SIZE + len(arrays)}")
     values = np.frombuffer(arrays, dtype="<f4").astype(np.float32).reshape(2, n, m)
+    if check:
+        for name, array in (("coords", values[0]), ("normals", values[1])):
+            try:
+                _check_array(name, array)
+            except ValueError as error:
+                raise ValueError(f"{path}: {error}") from None
     return values[0], values[1]

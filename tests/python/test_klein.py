@@ -91,6 +91,24 @@ def test_read_refuses(tmp_path, data, message):
         read_klein(path)
 
 
+def floats(*values):
+    return np.array(values, dtype="<f4").tobytes()
+
+
+@pytest.mark.parametrize("data, message", [
+    (header(4, 4) + bytes(128), "coords: 4 vertices is not a whole number of triangles"),
+    (header(4, 3) + floats(*[0] * 5, np.nan, *[0] * 6) + bytes(48), r"coords: row 1 is not finite"),
+    (header(4, 3) + bytes(48) + floats(*[0] * 11, np.inf), r"normals: row 2 is not finite"),
+])
+def test_read_checks_what_write_would_refuse_unless_asked_not_to(tmp_path, data, message):
+    path = tmp_path / "s.klein"
+    path.write_bytes(data)
+    with pytest.raises(ValueError, match=message):
+        read_klein(path)
+    coords, normals = read_klein(path, check=False)
+    assert coords.shape == normals.shape == (int.from_bytes(data[7:15], "little"), 4)
+
+
 def test_read_counts_the_low_32_bits_and_ignores_what_follows(tmp_path):
     path = tmp_path / "s.klein"
     values = np.arange(24, dtype="<f4")
