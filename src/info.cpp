@@ -12,7 +12,11 @@ void measure_info(const SurfaceData* data, SurfaceInfo* info)
     for (int k = 0; k < data->dim; k++)
         info->min[k] = info->max[k] = NAN;
     bool all_finite = true;
-    for (uint64_t v = 0; v < info->vertex_count; v++) {
+    // Without coordinates every normal is the empty vector, and a header
+    // may claim 2^32 - 1 of them: no need to visit each.
+    if (data->dim == 0)
+        info->zero_normals = info->vertex_count;
+    for (uint64_t v = 0; data->dim && v < info->vertex_count; v++) {
         const float* p = data->coords + v * data->dim;
         const float* n = data->normals + v * data->dim;
         double distance = 0, length = 0;

@@ -85,10 +85,20 @@ def test_fits_the_ball_of_the_view(tmp_path, scale, verdict):
     assert fits(coords.astype(np.float32)) == (verdict == "yes")
 
 
-def test_three_coordinates_are_readable_but_not_shown(tmp_path):
+@pytest.mark.parametrize("data, m, n, normals", [
+    (b"KLEIN\0\3" + (3).to_bytes(8, "little") + bytes(72), "3 coordinates per vertex (fewer than 4: it cannot be shown)",
+     "3 vertices, 1 triangles", "3 zero"),
+    # No arrays at all, however many vertices the header claims: answered at once.
+    (b"KLEIN\0\0" + (2**32 - 1).to_bytes(8, "little"), "0 coordinates per vertex (fewer than 4: it cannot be shown)",
+     "4294967295 vertices, 1431655765 triangles", "4294967295 zero"),
+])
+def test_too_few_coordinates_are_readable_but_not_shown(tmp_path, data, m, n, normals):
     path = tmp_path / "flat.klein"
-    write_raw(path, np.zeros((3, 3)), np.zeros((3, 3)))
-    assert info(path)["m"] == "3 coordinates per vertex (fewer than 4: it cannot be shown)"
+    path.write_bytes(data)
+    status, out, err = run(VIEWER, "--info", str(path), timeout=10)
+    assert (status, err) == (0, "")
+    figures = dict(line.split(": ", 1) for line in out.splitlines())
+    assert (figures["m"], figures["n"], figures["normals"].split(" (")[0]) == (m, n, normals)
 
 
 @pytest.mark.parametrize("data, reason", [
