@@ -5,7 +5,7 @@ import sys
 
 import numpy as np
 
-from .klein import MAGIC, MIN_DIM, read_klein, write_klein
+from .klein import MAGIC, MIN_DIM, open_regular, read_klein, write_klein
 from .oogl import OoglError, read_oogl
 from .surface import VIEW_RADIUS, fit, fits
 
@@ -62,10 +62,12 @@ def main(argv=None):
     args = parser.parse_args(argv)
     path = args.input
     try:
-        with open(path, "rb") as f:
+        with open_regular(path) as f:
             data = f.read()
     except OSError as error:
         return _error(f"{path}: cannot read: {error.strerror}")
+    except ValueError:
+        return _error(f"{path}: cannot read: not a regular file")
 
     if data.startswith(MAGIC):
         try:

@@ -13,6 +13,7 @@ Layout, little-endian, no padding:
 Vertices 0, 1, 2 form the first triangle, 3, 4, 5 the second, and so on.
 """
 import os
+import stat
 import tempfile
 
 import numpy as np
@@ -82,15 +83,25 @@ def write_klein(path, coords, normals=None):
         raise
 
 
+def open_regular(path):
+    """Opens a regular file for reading; raises ValueError for anything else.
+    Opening a named pipe the usual way would wait for a writer forever."""
+    handle = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
+    if not stat.S_ISREG(os.fstat(handle).st_mode):
+        os.close(handle)
+        raise ValueError(f"{path}: not a regular file")
+    return os.fdopen(handle, "rb")
+
+
 def read_klein(path, check=True):
     """Reads a KLEIN file as the viewer does and returns (coords, normals),
     float32 arrays of shape (n, m), n the low 32 bits of the stored count.
-    Raises ValueError for a file that is not KLEIN, ends early, holds 2^32
+    Raises ValueError for a file that is not KLEIN or not a regular file, ends early, holds 2^32
     values or more, or has fewer than 4 coordinates per vertex; bytes after
     the normals are ignored. With check, as write_klein it also refuses n
     not a multiple of 3 and values that are not finite, naming the first bad
     row; check=False returns what the file holds, for a look at a damaged one."""
-    with open(path, "rb") as f:
+    with open_regular(path) as f:
         header = f.read(HEADER_SIZE)
         if header[:5] != MAGIC:
             raise ValueError(f"{path}: not a KLEIN file")

@@ -165,10 +165,16 @@ def test_refuses_with_one_line_and_leaves_no_file(tmp_path, text, error):
 @pytest.mark.parametrize("setup, error", [
     ("missing", "{source}: cannot read: No such file or directory"),
     ("unwritable", "{out}: cannot write: No such file or directory"),
+    ("pipe", "{source}: cannot read: not a regular file"),
+    ("directory", "{source}: cannot read: not a regular file"),
 ])
 def test_file_errors_are_one_line(tmp_path, setup, error):
     source = tmp_path / "in.off"
     out = tmp_path / "out.klein"
+    if setup == "pipe":
+        os.mkfifo(source)
+    if setup == "directory":
+        source.mkdir()
     if setup == "unwritable":
         source.write_text("4OFF\n" + SQUARE4)
         out = tmp_path / "missing" / "out.klein"

@@ -83,10 +83,14 @@ def header(m, n):
     (header(4, 3) + bytes(95), "truncated: expected 111 bytes, found 110"),
     (header(3, 3) + bytes(72), "3 coordinates per vertex"),
     (header(255, 2**32 - 1) + bytes(8), "too large"),
+    (None, "not a regular file"),
 ])
 def test_read_refuses(tmp_path, data, message):
     path = tmp_path / "s.klein"
-    path.write_bytes(data)
+    if data is None:
+        os.mkfifo(path)  # would wait for a writer if opened the usual way
+    else:
+        path.write_bytes(data)
     with pytest.raises(ValueError, match=message):
         read_klein(path)
 
