@@ -2,7 +2,7 @@
 
 Usage: python3 -m plexorama.samples DIR [--resolution N]
 Writes klein-bottle, clifford-torus, complex-square, veronese and torus-10d
-(.klein) into DIR, each on a grid of N x N cells (2 to 4096, default 40),
+(.klein) into DIR, each on a grid of N x N cells (2 to 4096, default 32),
 centred and scaled into the view's ball."""
 import os
 import sys
@@ -13,10 +13,11 @@ from .klein import write_klein
 from .surface import fit, grid_surface
 
 TAU = 2 * np.pi
-# At 40 steps the Klein bottle draws a frame (filled and as lines, 512 x 512)
-# in about 6.6 ms on llvmpipe, within half of the 16.7 ms a frame has at 60
-# per second, and its grid lines stay apart; at 64 it took 19 ms.
-DEFAULT_RESOLUTION = 40
+# At 32 steps the Klein bottle draws a frame (filled and as lines, 512 x 512)
+# in about 6.5 ms on llvmpipe on a quiet machine, within half of the 16.7 ms
+# a frame has at 60 per second, with its grid lines well apart; 40 steps
+# took 6.6 to 13 ms and 64 steps 19 to 23 ms.
+DEFAULT_RESOLUTION = 32
 
 
 def klein_bottle(u, v):
@@ -86,7 +87,7 @@ def sample_surface(name, n=DEFAULT_RESOLUTION):
     raise KeyError(name)
 
 
-USAGE = "usage: make-samples DIR [--resolution N]  (N: grid steps, 2 to 4096, default 40)\n"
+USAGE = "usage: make-samples DIR [--resolution N]  (N: grid steps, 2 to 4096, default 32)\n"
 
 
 def main(argv=None):
