@@ -19,7 +19,6 @@
 #include "klein.h"
 #include "main.h"
 #include "mesh.h"
-#include "samples.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -239,19 +238,14 @@ int main(int argc, char** argv)
         std::perror("plexorama-bench: mkdtemp");
         return 1;
     }
-    std::vector<const Surface*> surfaces;
-    for (const Surface& s : sample_surfaces()) {
-        std::string_view file = s.file;
-        if (file != "klein-bottle.klein" && file != "torus-10d.klein")
-            continue;
-        std::string failure = write_klein(s, resolution, dir);
-        if (!failure.empty()) {
-            std::fprintf(stderr, "plexorama-bench: %s\n", failure.c_str());
-            std::filesystem::remove_all(dir);
-            return 1;
-        }
-        surfaces.push_back(&s);
+    const std::string command
+        = std::string(MAKE_SAMPLES) + " " + dir + " --resolution " + std::to_string(resolution);
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "plexorama-bench: %s failed\n", command.c_str());
+        std::filesystem::remove_all(dir);
+        return 1;
     }
+    const char* surfaces[] = {"klein-bottle", "torus-10d"};
 
     std::printf("plexorama-bench: sample resolution %d, %d repetitions a row, times as median and min\n",
         resolution, reps);
@@ -272,10 +266,8 @@ int main(int argc, char** argv)
     Stats empty = time_frames(reps);
     row("main_loop + glFinish, no surface", "", empty, "ms", 1e3, note("%6.1f fps", 1 / empty.median));
 
-    for (const Surface* s : surfaces) {
-        std::string name = std::string(s->file).substr(0, std::string_view(s->file).find('.'));
-        bench_surface((std::filesystem::path(dir) / s->file).string(), name.c_str(), reps);
-    }
+    for (const char* name : surfaces)
+        bench_surface((std::filesystem::path(dir) / (std::string(name) + ".klein")).string(), name, reps);
 
     stop_quiet();
     std::filesystem::remove_all(dir);

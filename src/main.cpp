@@ -15,6 +15,7 @@
 
 #include "context.h"
 #include "glsl.h"
+#include "info.h"
 #include "input.h"
 #include "load.h"
 #include "mesh.h"
@@ -308,6 +309,23 @@ static int __draw_offscreen_main(const Options* options)
     return failed;
 }
 
+// --info: the figures of a file, read without a window.
+static int __info_main(const char* path)
+{
+    SurfaceData data;
+    KleinReport report;
+    if (create_surface_klein(path, &data, &report) != 0) {
+        __report_main(path, SHOW_UNREADABLE, &report);
+        return 1;
+    }
+    SurfaceInfo info;
+    measure_info(&data, &info);
+    free(data.coords);
+    free(data.normals);
+    print_info(stdout, path, &info);
+    return 0;
+}
+
 int run_main(const Options* options)
 {
     // Read before any window opens: a bad view file is a usage error.
@@ -371,7 +389,7 @@ int run_main(const Options* options)
 static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]\n"
                             "                 [--save-view FILE] [--output FILE.png] [--record OUT]\n"
                             "                 [--size N] [--] [FILE]\n"
-                            "       plexorama -h | --help | -V | --version\n";
+                            "       plexorama --info FILE | -h | --help | -V | --version\n";
 
 static const char help[]
     = "\n"
@@ -395,6 +413,8 @@ static const char help[]
       "                    frames a second with ffmpeg\n"
       "  --size N          the picture is N x N pixels, 16 to 8192 (default 512);\n"
       "                    only with --output or --record\n"
+      "  --info FILE       print FILE's size, coordinate ranges, bad values and\n"
+      "                    normals, and whether it fits the view; open no window\n"
       "  -h, --help        show this help and exit\n"
       "  -V, --version     show the version and exit\n"
       "\n"
@@ -428,6 +448,7 @@ enum {
     OPTION_OUTPUT,
     OPTION_RECORD,
     OPTION_SIZE,
+    OPTION_INFO,
 };
 
 static const struct option long_options[] = {
@@ -439,6 +460,7 @@ static const struct option long_options[] = {
     {"output", required_argument, nullptr, OPTION_OUTPUT},
     {"record", required_argument, nullptr, OPTION_RECORD},
     {"size", required_argument, nullptr, OPTION_SIZE},
+    {"info", required_argument, nullptr, OPTION_INFO},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -586,6 +608,9 @@ int parse_options_main(int argc, char** argv, Options* options)
                 return __usage_error_main("bad picture size '%s': 16 to 8192", optarg);
             options->size = static_cast<int>(number);
             break;
+        case OPTION_INFO:
+            options->info = optarg;
+            break;
         default:
             return __refused_main(code, argv[optind - 1]);
         }
@@ -594,6 +619,11 @@ int parse_options_main(int argc, char** argv, Options* options)
         options->file = argv[optind++];
     if (optind < argc)
         return __usage_error_main("more than one file: '%s'", argv[optind]);
+    if (options->info) {
+        if (options->file)
+            return __usage_error_main("--info takes its one FILE, not '%s'", options->file);
+        return __info_main(options->info);
+    }
     // These act on the file shown at start.
     const char* needs_file = options->show ? "--show"
         : options->swap                    ? "--swap"

@@ -24,6 +24,7 @@ struct Options {
     const char* output;     // PNG to draw offscreen, or none
     const char* record;     // recording to make offscreen, or none
     int size;               // offscreen picture side in pixels, 512 unless given
+    const char* info;       // file to describe without a window, or none
 };
 
 // Writes a progress message to standard output as it stands.

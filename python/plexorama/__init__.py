@@ -1,0 +1,18 @@
+"""Surfaces for the plexorama viewer, made with numpy.
+
+A surface is a triangle list: an array of shape (n, m), three rows per
+triangle, m coordinates per vertex (4 to 255), with one unit normal per
+vertex in an array of the same shape.
+
+    write_klein, read_klein   KLEIN files (layout in plexorama.klein)
+    grid_surface              a parametrised surface sampled on a grid
+    surface_normals           the viewer's choice of normal, from tangents
+    triangle_normals          that choice, one normal per triangle
+    fit, fits                 centring and scaling into the view's ball
+"""
+from .klein import read_klein, write_klein
+from .normals import surface_normals, triangle_normals
+from .surface import VIEW_RADIUS, fit, fits, grid_surface
+
+__all__ = ["VIEW_RADIUS", "fit", "fits", "grid_surface", "read_klein", "surface_normals",
+           "triangle_normals", "write_klein"]

@@ -1,0 +1,130 @@
+"""KLEIN files: the viewer's surface format.
+
+Layout, little-endian, no padding:
+
+    offset      bytes   field
+    0           5       b"KLEIN"
+    5           1       ignored (written as 0)
+    6           1       m, coordinates per vertex (unsigned 8 bits)
+    7           8       n, vertex count (unsigned 64 bits; the viewer uses the low 32)
+    15          4 m n   coordinates, float32, vertex by vertex (m per vertex)
+    15 + 4 m n  4 m n   normal components, float32, in the same order
+
+Vertices 0, 1, 2 form the first triangle, 3, 4, 5 the second, and so on.
+"""
+import os
+import stat
+import tempfile
+
+import numpy as np
+
+from .normals import triangle_normals
+
+MAGIC = b"KLEIN"
+HEADER_SIZE = 15
+MIN_DIM = 4
+MAX_DIM = 255
+
+
+def _check_array(name, array):
+    if array.ndim != 2:
+        raise ValueError(f"{name}: expected an array of shape (n, m), got shape {array.shape}")
+    n, m = array.shape
+    if n % 3:
+        raise ValueError(f"{name}: {n} vertices is not a whole number of triangles")
+    if not MIN_DIM <= m <= MAX_DIM:
+        raise ValueError(f"{name}: {m} coordinates per vertex; expected {MIN_DIM} to {MAX_DIM}")
+    bad = ~np.isfinite(array).all(axis=1)
+    if bad.any():
+        row = int(np.argmax(bad))
+        raise ValueError(f"{name}: row {row} is not finite: {array[row].tolist()}")
+
+
+def write_klein(path, coords, normals=None):
+    """Writes coords (shape (n, m)) and normals (the same shape) as a KLEIN
+    file. n must be a multiple of 3 and m from 4 to 255; every value must be
+    finite (float32 after conversion). normals=None gives each triangle the
+    normal of triangle_normals(). On disk: b"KLEIN", a 0 byte, m (1 byte),
+    n (8 bytes), then the n x m coordinates and the n x m normal components
+    as float32, vertex by vertex, all little-endian. The file is written
+    aside and renamed into place, so path never holds a partly written
+    surface."""
+    coords = np.asarray(coords, dtype=np.float64)
+    _check_array("coords", coords)
+    with np.errstate(over="ignore"):
+        stored = coords.astype("<f4")
+    _check_array("coords as float32", stored)
+    if normals is None:
+        normals = triangle_normals(coords)
+    normals = np.asarray(normals, dtype=np.float64)
+    if normals.shape != coords.shape:
+        raise ValueError(f"normals: shape {normals.shape} differs from the coordinates' {coords.shape}")
+    _check_array("normals", normals)
+    n, m = coords.shape
+    if m * n >= 2**32:
+        raise ValueError(f"coords: {m} x {n} values; a KLEIN file holds fewer than 2^32")
+
+    folder = os.path.dirname(os.path.abspath(path))
+    handle, part = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".",
+                                    suffix=".part")
+    try:
+        with os.fdopen(handle, "wb") as f:
+            f.write(MAGIC + b"\0" + bytes([m]) + n.to_bytes(8, "little"))
+            f.write(stored.tobytes())
+            f.write(normals.astype("<f4").tobytes())
+        # mkstemp makes the file private; a surface is as readable as any file.
+        umask = os.umask(0)
+        os.umask(umask)
+        os.chmod(part, 0o666 & ~umask)
+        os.replace(part, path)
+    except BaseException:
+        if os.path.exists(part):
+            os.unlink(part)
+        raise
+
+
+def open_regular(path):
+    """Opens a regular file for reading; raises ValueError for anything else.
+    Opening a named pipe the usual way would wait for a writer forever."""
+    handle = os.open(path, os.O_RDONLY | os.O_NONBLOCK | os.O_CLOEXEC)
+    if not stat.S_ISREG(os.fstat(handle).st_mode):
+        os.close(handle)
+        raise ValueError(f"{path}: not a regular file")
+    return os.fdopen(handle, "rb")
+
+
+def read_klein(path, check=True):
+    """Reads a KLEIN file as the viewer does and returns (coords, normals),
+    float32 arrays of shape (n, m), n the low 32 bits of the stored count.
+    Raises ValueError for a file that is not KLEIN or not a regular file, ends early, holds 2^32
+    values or more, or has fewer than 4 coordinates per vertex; bytes after
+    the normals are ignored. With check, as write_klein it also refuses n
+    not a multiple of 3 and values that are not finite, naming the first bad
+    row; check=False returns what the file holds, for a look at a damaged one."""
+    with open_regular(path) as f:
+        header = f.read(HEADER_SIZE)
+        if header[:5] != MAGIC:
+            raise ValueError(f"{path}: not a KLEIN file")
+        if len(header) < HEADER_SIZE:
+            raise ValueError(f"{path}: truncated: the header needs {HEADER_SIZE} bytes, found {len(header)}")
+        m = header[6]
+        n = int.from_bytes(header[7:15], "little") & 0xFFFFFFFF
+        if m < MIN_DIM:
+            raise ValueError(f"{path}: {m} coordinates per vertex; the viewer needs at least {MIN_DIM}")
+        if m * n >= 2**32:
+            raise ValueError(f"{path}: too large: 2^32 or more values")
+        expected = HEADER_SIZE + 8 * m * n
+        size = os.fstat(f.fileno()).st_size
+        if size < expected:
+            raise ValueError(f"{path}: truncated: expected {expected} bytes, found {size}")
+        arrays = f.read(8 * m * n)
+    if len(arrays) < 8 * m * n:
+        raise ValueError(f"{path}: truncated: expected {expected} bytes, found {HEADER_SIZE + len(arrays)}")
+    values = np.frombuffer(arrays, dtype="<f4").astype(np.float32).reshape(2, n, m)
+    if check:
+        for name, array in (("coords", values[0]), ("normals", values[1])):
+            try:
+                _check_array(name, array)
+            except ValueError as error:
+                raise ValueError(f"{path}: {error}") from None
+    return values[0], values[1]

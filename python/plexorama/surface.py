@@ -1,0 +1,93 @@
+"""Surfaces sampled on a parameter grid, and fitting them into the view."""
+import numpy as np
+
+from .normals import grid_normals
+
+# The viewer's fixed camera sees about -1.8 to 1.8 across at depth 0 and
+# depths -3 to 3; a surface within this radius of the origin stays whole
+# in view however it is turned.
+VIEW_RADIUS = 1.5
+
+# Allowance for float32 rounding of a surface scaled to VIEW_RADIUS exactly.
+FIT_TOLERANCE = 1e-6
+
+# Steps of the central differences taken of f: truncation (h^2) and rounding
+# (1e-16 / h, 1e-16 / h^2 for the mixed one) meet near these.
+STEP = 1e-5
+MIXED_STEP = 1e-4
+
+
+def _sample(f, U, V):
+    values = [np.broadcast_to(np.asarray(c, dtype=np.float64), U.shape) for c in f(U, V)]
+    return np.stack(values, axis=-1)
+
+
+def grid_triangles(points, normals, wrap_u=False, wrap_v=False):
+    """Turns a grid of points and normals (arrays of shape (nu, nv, m)) into a
+    triangle list (coords, normals), two triangles per cell: (i, j),
+    (i+1, j), (i+1, j+1) and (i, j), (i+1, j+1), (i, j+1). A wrapped
+    direction adds the cells that join its last row to its first."""
+    nu, nv, m = points.shape
+    i0 = np.arange(nu if wrap_u and nu > 1 else nu - 1)
+    j0 = np.arange(nv if wrap_v and nv > 1 else nv - 1)
+    i1, j1 = (i0 + 1) % nu, (j0 + 1) % nv
+    I0, J0 = np.meshgrid(i0, j0, indexing="ij")
+    I1, J1 = np.meshgrid(i1, j1, indexing="ij")
+    corners = [(I0, J0), (I1, J0), (I1, J1), (I0, J0), (I1, J1), (I0, J1)]
+    rows = np.stack([I * nv + J for I, J in corners], axis=-1).reshape(-1)
+    return points.reshape(-1, m)[rows], normals.reshape(-1, m)[rows]
+
+
+def grid_surface(f, u, v, wrap_u=False, wrap_v=False):
+    """Samples the surface f(U, V) at the grid of parameters u x v and returns
+    (coords, normals) as a triangle list for write_klein.
+
+    f maps arrays U, V of one shape to a sequence of m arrays (or scalars) of
+    that shape, the coordinates; u and v are 1-D. With wrap_u the last u
+    sample joins the first (give samples without the end point, as
+    np.linspace(0, 2 * np.pi, n, endpoint=False)); likewise wrap_v.
+    Normals come per grid point from tangents of f by central differences,
+    so f is evaluated up to 1e-4 beyond the samples and must be smooth
+    there. Where a grid line collapses to a point (a pole), the vanishing
+    tangent is replaced by the mixed derivative, the direction the grid
+    line's neighbours run in."""
+    u = np.asarray(u, dtype=np.float64)
+    v = np.asarray(v, dtype=np.float64)
+    U, V = np.meshgrid(u, v, indexing="ij")
+    points = _sample(f, U, V)
+    h = STEP
+    tu = (_sample(f, U + h, V) - _sample(f, U - h, V)) / (2 * h)
+    tv = (_sample(f, U, V + h) - _sample(f, U, V - h)) / (2 * h)
+    lu = np.linalg.norm(tu, axis=-1)
+    lv = np.linalg.norm(tv, axis=-1)
+    collapsed = (lu < 1e-6 * lv) | (lv < 1e-6 * lu)
+    if collapsed.any():
+        Uc, Vc, k = U[collapsed], V[collapsed], MIXED_STEP
+        mixed = (_sample(f, Uc + k, Vc + k) - _sample(f, Uc + k, Vc - k)
+                 - _sample(f, Uc - k, Vc + k) + _sample(f, Uc - k, Vc - k)) / (4 * k * k)
+        short_u = (lu < lv)[collapsed]
+        tu[collapsed] = np.where(short_u[:, None], mixed, tu[collapsed])
+        tv[collapsed] = np.where(short_u[:, None], tv[collapsed], mixed)
+    normals = grid_normals(tu, tv, wrap_u, wrap_v)
+    return grid_triangles(points, normals, wrap_u, wrap_v)
+
+
+def fit(coords):
+    """Centres coords (shape (n, m)) on the middle of their bounding box and
+    scales them uniformly so that the farthest vertex lies VIEW_RADIUS from
+    the origin. Normals need no change. A surface that is one point is only
+    centred."""
+    coords = np.asarray(coords, dtype=np.float64)
+    centred = coords - (coords.min(axis=0) + coords.max(axis=0)) / 2
+    radius = np.sqrt(np.einsum("ij,ij->i", centred, centred)).max(initial=0)
+    return centred * (VIEW_RADIUS / radius) if radius > 0 else centred
+
+
+def fits(coords):
+    """Whether every vertex is finite and within VIEW_RADIUS of the origin
+    (to FIT_TOLERANCE), the ball the view shows whole."""
+    coords = np.asarray(coords, dtype=np.float64)
+    if not np.isfinite(coords).all():
+        return False
+    return bool(np.sqrt(np.einsum("ij,ij->i", coords, coords)).max(initial=0)
+                <= VIEW_RADIUS * (1 + FIT_TOLERANCE))

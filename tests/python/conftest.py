@@ -1,0 +1,26 @@
+"""Shared helpers: the viewer and the samples the build wrote come in through
+the environment (see CMakeLists.txt)."""
+import os
+import subprocess
+import sys
+
+import pytest
+
+VIEWER = os.environ.get("PLEXORAMA")
+SAMPLES = os.environ.get("PLEXORAMA_SAMPLES")
+SAMPLE_NAMES = ["klein-bottle", "clifford-torus", "complex-square", "veronese", "torus-10d"]
+
+
+def needs(value, what):
+    return pytest.mark.skipif(not value, reason=f"{what} not given")
+
+
+def run(*args, timeout=60):
+    """Runs a command; returns (exit status, stdout, stderr)."""
+    done = subprocess.run(args, capture_output=True, text=True, timeout=timeout,
+                          env=dict(os.environ, DISPLAY=""))
+    return done.returncode, done.stdout, done.stderr
+
+
+def run_module(module, *args, timeout=60):
+    return run(sys.executable, "-m", module, *args, timeout=timeout)
