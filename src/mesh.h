@@ -30,6 +30,16 @@ extern Projection projection; // no mesh, dim 0, indices 0, 1, 2, 3
 // one draw call takes; nothing is left allocated then.
 Mesh* create_mesh(SurfaceData data);
 
+// A mesh of vertex_count vertices of dim coordinates and normal components
+// whose buffers are left mapped for writing at *coords and *normals, so that
+// the arrays can be read straight into them. Returns none, with nothing left
+// allocated, when the GPU cannot take them.
+Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals);
+
+// Hands the written buffers back to GL. Returns 0, or 1 when their contents
+// were lost; the mesh must then be destroyed.
+int unmap_mesh(Mesh* mesh);
+
 // Points attribute locations 0 to 7 at the coordinates and normal components
 // numbered x, y, z, w of every vertex; no data moves. The indices must be
 // below dim.
@@ -39,5 +49,5 @@ void set_projection_mesh(Projection p);
 void draw_mesh(unsigned int program, const Mesh* mesh);
 void draw_mesh_lines(unsigned int program, const Mesh* mesh);
 
-// Deletes the GL objects and the record; none is ignored.
+// Deletes the GL objects, mapped or not, and the record; none is ignored.
 void destroy_mesh(Mesh* mesh);
