@@ -2,12 +2,16 @@
 // the same buffers, so a new choice takes effect within a frame.
 #include "mesh.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <initializer_list>
 
 #include <epoxy/gl.h>
 
 Projection projection = {nullptr, 0, 0, 1, 2, 3};
+int pinned_memory_mesh = -1;
 
 static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)
 {
@@ -30,7 +34,7 @@ static Mesh* __start_mesh(uint64_t vertex_count)
     Mesh* mesh = static_cast<Mesh*>(malloc(sizeof(Mesh)));
     if (!mesh)
         return nullptr;
-    *mesh = {count, 0, 0, 0};
+    *mesh = {count, 0, 0, 0, nullptr, 0};
     for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; k++) { }
     glGenVertexArrays(1, &mesh->vertex_array);
     glBindVertexArray(mesh->vertex_array);
@@ -82,8 +86,33 @@ static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
         glMapBufferRange(GL_ARRAY_BUFFER, 0, size, GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT));
 }
 
+// Bytes from the first array's start to the second's: whole pages, at
+// least one, since mmap maps no empty range.
+static uint64_t __stride_mesh(uint64_t array_bytes)
+{
+    uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    return array_bytes ? (array_bytes + page - 1) / page * page : page;
+}
+
+// Both arrays in one anonymous mapping, each starting on a page. A driver
+// that zero-fills new buffers faults in and clears every page on the main
+// thread; these pages are faulted in by the reads that fill them, which
+// can run side by side. Returns where the second array starts.
+static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
+{
+    uint64_t stride = __stride_mesh(static_cast<uint64_t>(size));
+    void* memory = mmap(nullptr, 2 * stride, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return nullptr;
+    mesh->memory = static_cast<float*>(memory);
+    mesh->array_bytes = static_cast<uint64_t>(size);
+    return mesh->memory + stride / sizeof(float);
+}
+
 Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals)
 {
+    if (pinned_memory_mesh < 0)
+        pinned_memory_mesh = epoxy_has_gl_extension("GL_AMD_pinned_memory");
     Mesh* mesh = __start_mesh(vertex_count);
     if (!mesh)
         return nullptr;
@@ -92,8 +121,13 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
     glGenBuffers(2, buffers);
     mesh->coord_buffer = buffers[0];
     mesh->normal_buffer = buffers[1];
-    *coords = __map_mesh(mesh->coord_buffer, size);
-    *normals = __map_mesh(mesh->normal_buffer, size);
+    if (pinned_memory_mesh) {
+        *normals = __pin_mesh(mesh, size);
+        *coords = mesh->memory;
+    } else {
+        *coords = __map_mesh(mesh->coord_buffer, size);
+        *normals = __map_mesh(mesh->normal_buffer, size);
+    }
     mesh = __finish_mesh(mesh, true);
     // A failed map raises an error that __finish_mesh takes; one that
     // raised none still fails here.
@@ -104,8 +138,26 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
     return mesh;
 }
 
+// The driver reads the memory from now on; GL refuses to take none, and an
+// empty buffer needs no storage.
+static int __hand_pinned_mesh(Mesh* mesh)
+{
+    GLenum target = mesh->array_bytes ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
+    GLsizeiptr size = static_cast<GLsizeiptr>(mesh->array_bytes);
+    const float* arrays[2] = {mesh->memory, mesh->memory + __stride_mesh(mesh->array_bytes) / sizeof(float)};
+    const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
+    for (int k = 0; k < 2; k++) {
+        glBindBuffer(target, buffers[k]);
+        glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
+    }
+    glBindBuffer(target, 0);
+    return glGetError() != GL_NO_ERROR;
+}
+
 int unmap_mesh(Mesh* mesh)
 {
+    if (mesh->memory)
+        return __hand_pinned_mesh(mesh);
     int lost = 0;
     for (GLuint buffer : {mesh->coord_buffer, mesh->normal_buffer}) {
         GLint mapped = GL_FALSE;
@@ -172,5 +224,10 @@ void destroy_mesh(Mesh* mesh)
     glDeleteVertexArrays(1, &mesh->vertex_array);
     glDeleteBuffers(1, &mesh->coord_buffer);
     glDeleteBuffers(1, &mesh->normal_buffer);
+    if (mesh->memory) {
+        // Draws queued before may still read the memory.
+        glFinish();
+        munmap(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
+    }
     free(mesh);
 }
