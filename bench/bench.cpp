@@ -407,7 +407,7 @@ static void loading(const Surface& s, int reps)
         bind.push_back(t5 - t4);
     }
     row({"load: read (open, pread)", s.name, 1e3 * median(read), "ms", "", base * 1e3, "naive read + copy",
-        "into the mapped buffers"});
+        "into the buffers' storage"});
     row({"load: upload (buffers, map, unmap)", s.name, 1e3 * median(upload), "ms", "", base * 1e3,
         "naive read + copy", ""});
     row({"load: bind (set_projection_mesh)", s.name, 1e3 * median(bind), "ms", "", base * 1e3,
@@ -568,6 +568,7 @@ int main(int argc, char** argv)
     std::printf("plexorama-bench%s: %s, %s; medians; files read from a warm page cache\n",
         quick ? " --quick" : "", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
         reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+    std::printf("surfaces: m coordinates and n vertices, n / 3 triangles; ratios are value over baseline\n");
     std::fflush(stdout);
 
     for (const Surface& s : surfaces)
