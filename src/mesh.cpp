@@ -2,7 +2,6 @@
 // the same buffers, so a new choice takes effect within a frame.
 #include "mesh.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -87,22 +86,23 @@ static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
 }
 
 // Bytes from the first array's start to the second's: whole pages, at
-// least one, since mmap maps no empty range.
+// least one, so that both arrays start on a page.
 static uint64_t __stride_mesh(uint64_t array_bytes)
 {
     uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
     return array_bytes ? (array_bytes + page - 1) / page * page : page;
 }
 
-// Both arrays in one anonymous mapping, each starting on a page. A driver
+// Both arrays in one block of memory, each starting on a page. A driver
 // that zero-fills new buffers faults in and clears every page on the main
-// thread; these pages are faulted in by the reads that fill them, which
-// can run side by side. Returns where the second array starts.
+// thread; fresh pages here are faulted in by the reads that fill them,
+// which can run side by side, and small blocks reuse the heap's pages.
+// Returns where the second array starts.
 static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
 {
     uint64_t stride = __stride_mesh(static_cast<uint64_t>(size));
-    void* memory = mmap(nullptr, 2 * stride, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (memory == MAP_FAILED)
+    void* memory = aligned_alloc(static_cast<size_t>(sysconf(_SC_PAGESIZE)), 2 * stride);
+    if (!memory)
         return nullptr;
     mesh->memory = static_cast<float*>(memory);
     mesh->array_bytes = static_cast<uint64_t>(size);
@@ -227,7 +227,7 @@ void destroy_mesh(Mesh* mesh)
     if (mesh->memory) {
         // Draws queued before may still read the memory.
         glFinish();
-        munmap(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
+        free(mesh->memory);
     }
     free(mesh);
 }
