@@ -187,6 +187,21 @@ struct Surface {
     double bytes; // of both arrays
 };
 
+static bool describe_surface(const std::string& path, Surface* surface)
+{
+    KleinFile klein;
+    KleinReport report;
+    if (open_surface_klein(path.c_str(), &klein, &report)) {
+        std::fprintf(stderr, "plexorama-bench: cannot read %s\n", path.c_str());
+        return false;
+    }
+    close_surface_klein(&klein);
+    char name[32];
+    std::snprintf(name, sizeof name, "m%d n%.3gM", klein.dim, static_cast<double>(klein.vertex_count) / 1e6);
+    *surface = {name, path, klein.dim, klein.vertex_count, 8.0 * static_cast<double>(klein.count)};
+    return true;
+}
+
 // The samples tool writes all its surfaces at one resolution; the bench keeps
 // the one it wants and drops the others at once, to spare the disk.
 static bool make_surface(const fs::path& dir, int resolution, const char* file, Surface* surface)
@@ -204,18 +219,7 @@ static bool make_surface(const fs::path& dir, int resolution, const char* file, 
                 fs::remove(entry.path());
         }
     }
-    KleinFile klein;
-    KleinReport report;
-    std::string path = (at / file).string();
-    if (open_surface_klein(path.c_str(), &klein, &report)) {
-        std::fprintf(stderr, "plexorama-bench: cannot read %s\n", path.c_str());
-        return false;
-    }
-    close_surface_klein(&klein);
-    char name[32];
-    std::snprintf(name, sizeof name, "m%d n%.3gM", klein.dim, static_cast<double>(klein.vertex_count) / 1e6);
-    *surface = {name, path, klein.dim, klein.vertex_count, 8.0 * static_cast<double>(klein.count)};
-    return true;
+    return describe_surface((at / file).string(), surface);
 }
 
 // The same triangles as binary STL, the first three coordinates of each
@@ -576,6 +580,11 @@ int main(int argc, char** argv)
             first_frame(s, dir, other_reps);
     for (const Surface& s : surfaces)
         loading(s, load_reps);
+    Surface sample;
+    if (describe_surface(PLEXORAMA_README_SAMPLE, &sample)) {
+        sample.name = "README sample";
+        frame_split(sample, quick ? other_reps : 60);
+    }
     for (const Surface& s : surfaces)
         frame_split(s, other_reps);
     pacing(frames);
