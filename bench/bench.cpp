@@ -143,8 +143,9 @@ static void quiet(bool on)
 }
 
 // Runs a command with its output thrown away; returns its wall seconds, or
-// -1 when it could not start or did not exit with 0.
-static double run(const std::vector<std::string>& command)
+// -1 when it could not start or did not exit with 0. peak, when given,
+// receives its largest resident size in bytes.
+static double run(const std::vector<std::string>& command, double* peak = nullptr)
 {
     std::vector<char*> argv;
     for (const std::string& word : command)
@@ -161,8 +162,11 @@ static double run(const std::vector<std::string>& command)
     if (failed)
         return -1;
     int status = 0;
-    waitpid(child, &status, 0);
+    rusage usage = {};
+    wait4(child, &status, 0, &usage);
     double seconds = now() - start;
+    if (peak)
+        *peak = 1024.0 * static_cast<double>(usage.ru_maxrss);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
 }
 
@@ -252,13 +256,15 @@ static bool write_stl(const Surface& s, const std::string& path)
 
 static void first_frame(const Surface& s, const fs::path& dir, int reps)
 {
-    std::vector<double> ours, theirs, ratios;
+    std::vector<double> ours, theirs, ratios, peaks;
     bool f3d = on_path("f3d");
     std::string stl = (dir / "surface.stl").string(), png = (dir / "f3d.png").string();
     if (f3d && !write_stl(s, stl))
         f3d = false;
     for (int k = 0; k < reps; k++) {
-        double a = run({PLEXORAMA_BINARY, "--frames", "1", s.path});
+        double peak = 0;
+        double a = run({PLEXORAMA_BINARY, "--frames", "1", s.path}, &peak);
+        peaks.push_back(peak);
         double b = f3d ? run({"f3d", "--edges", "--output=" + png, "--resolution=512,512", stl}) : -1;
         if (a < 0) {
             std::fprintf(stderr, "plexorama-bench: plexorama --frames 1 %s failed\n", s.path.c_str());
@@ -271,6 +277,10 @@ static void first_frame(const Surface& s, const fs::path& dir, int reps)
         }
     }
     fs::remove(stl);
+    double empty = 0;
+    if (run({PLEXORAMA_BINARY, "--frames", "1"}, &empty) >= 0)
+        row({"first frame: peak memory rise", s.name, (median(peaks) - empty) / 1e6, "MB", "", s.bytes / 1e6,
+            "the data", "whole process over a viewer showing nothing; drawing included"});
     if (ratios.empty()) {
         row({"first frame, whole process", s.name, 1e3 * median(ours), "ms", "<= 1.25 x f3d", NAN, "",
             f3d ? "f3d failed: no baseline" : "f3d not installed: no baseline"});
