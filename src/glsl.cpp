@@ -15,13 +15,11 @@ layout(location = 7) in float aNormal_w;
 
 uniform float angle; // swap angle in radians, 0 when idle
 uniform float i;     // which of x, y, z turns toward w
-uniform vec4 color;
 uniform mat4 fix;    // camera: perspective times view
 uniform mat4 rot;    // orientation
 
 out vec3 Normal;
 out vec3 FragPos;
-out vec4 Color;
 
 mat2 rotate2d(float a)
 {
@@ -30,7 +28,6 @@ mat2 rotate2d(float a)
 
 void main()
 {
-    Color = color;
     vec3 n = vec3(aNormal_x, aNormal_y, aNormal_z);
     vec3 p = vec3(aPos_x, aPos_y, aPos_z);
 
@@ -40,9 +37,11 @@ void main()
     n[k] = (vec2(n[k], aNormal_w) * rotate2d(angle)).x;
     p[k] = (vec2(p[k], aPos_w) * rotate2d(angle)).x;
 
-    Normal = mat3(transpose(inverse(rot))) * n;
-    gl_Position = fix * rot * vec4(p, 1.0);
-    FragPos = vec3(rot * vec4(p, 1.0));
+    // rot only ever holds a rotation, whose inverse transpose is itself.
+    Normal = mat3(rot) * n;
+    vec4 turned = rot * vec4(p, 1.0);
+    FragPos = turned.xyz;
+    gl_Position = fix * turned;
 }
 )";
 
@@ -51,7 +50,8 @@ void main()
 const char* const fs = R"(#version 330 core
 in vec3 Normal;
 in vec3 FragPos;
-in vec4 Color;
+
+uniform vec4 color;
 
 out vec4 FragColor;
 
@@ -68,21 +68,19 @@ void main()
     float specular = pow(abs(dot(normal, halfwayDir)), 32.0);
     float diffuse = abs(dot(normal, lightDir));
 
-    vec3 result = pow((0.5 + 0.5 * diffuse + 1.0 * specular) * Color.rgb, vec3(1.0 / 2.2));
-    FragColor = vec4(result, Color.a);
+    vec3 result = pow((0.5 + 0.5 * diffuse + 1.0 * specular) * color.rgb, vec3(1.0 / 2.2));
+    FragColor = vec4(result, color.a);
 }
 )";
 
 // The wireframe keeps the surface colour as it is: no lighting, no gamma.
 const char* const fs_plain = R"(#version 330 core
-in vec3 Normal;
-in vec3 FragPos;
-in vec4 Color;
+uniform vec4 color;
 
 out vec4 FragColor;
 
 void main()
 {
-    FragColor = Color;
+    FragColor = color;
 }
 )";

@@ -2,7 +2,6 @@
 #include "input.h"
 
 #include <cfloat>
-#include <cstdlib>
 #include <utility>
 
 #include <cglm/cglm.h>
@@ -119,18 +118,13 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
     }
 }
 
-ShowStatus __show_input(SurfaceData data)
+// Puts mesh on show in place of the shown one.
+static void __put_on_show_input(Mesh* mesh, uint8_t dim)
 {
-    if (data.dim < 4)
-        return SHOW_TOO_FEW_COORDINATES;
-    Mesh* mesh = create_mesh(data);
-    if (!mesh)
-        return SHOW_NO_MESH;
-
     Projection& p = projection;
     Mesh* replaced = p.mesh;
     p.mesh = mesh;
-    p.dim = data.dim;
+    p.dim = dim;
     // Indices chosen for a wider surface would read past each vertex.
     if (p.x >= p.dim || p.y >= p.dim || p.z >= p.dim || p.w >= p.dim) {
         p.x = 0;
@@ -140,18 +134,51 @@ ShowStatus __show_input(SurfaceData data)
     }
     set_projection_mesh(p);
     destroy_mesh(replaced);
+}
+
+ShowStatus __show_input(SurfaceData data)
+{
+    if (data.dim < 4)
+        return SHOW_TOO_FEW_COORDINATES;
+    Mesh* mesh = create_mesh(data);
+    if (!mesh)
+        return SHOW_NO_MESH;
+    __put_on_show_input(mesh, data.dim);
+    return SHOW_DONE;
+}
+
+ShowStatus __show_file_input(const KleinFile* file, KleinReport* report)
+{
+    if (file->dim < 4)
+        return SHOW_TOO_FEW_COORDINATES;
+    // The arrays go from the page cache straight into the GPU's buffers:
+    // no copy of our own, and no second one in memory while they upload.
+    float *coords, *normals;
+    Mesh* mesh = create_mapped_mesh(file->dim, file->vertex_count, &coords, &normals);
+    if (!mesh)
+        return SHOW_NO_MESH;
+    if (read_surface_klein(file, coords, normals, report)) {
+        destroy_mesh(mesh);
+        return SHOW_UNREADABLE;
+    }
+    if (unmap_mesh(mesh)) {
+        destroy_mesh(mesh);
+        return SHOW_NO_MESH;
+    }
+    __put_on_show_input(mesh, file->dim);
     return SHOW_DONE;
 }
 
 ShowStatus show_surface_input(const char* path, KleinReport* report)
 {
-    SurfaceData data;
-    if (create_surface_klein(path, &data, report))
+    KleinReport ignored;
+    if (!report)
+        report = &ignored;
+    KleinFile file;
+    if (open_surface_klein(path, &file, report))
         return SHOW_UNREADABLE;
-    // The buffers hold their own copies once the mesh exists.
-    ShowStatus status = __show_input(data);
-    free(data.normals);
-    free(data.coords);
+    ShowStatus status = __show_file_input(&file, report);
+    close_surface_klein(&file);
     return status;
 }
 

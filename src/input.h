@@ -40,6 +40,9 @@ ShowStatus show_surface_input(const char* path, KleinReport* report);
 // The same for a surface already read; its arrays stay the caller's.
 ShowStatus __show_input(SurfaceData data);
 
+// The same for a file opened and checked; it stays open.
+ShowStatus __show_file_input(const KleinFile* file, KleinReport* report);
+
 // Shows the first file of a drop; refusals are silent.
 void __drop_callback_input(GLFWwindow* window, int count, const char** paths);
 

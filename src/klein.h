@@ -33,6 +33,27 @@ struct KleinReport {
     uint64_t found;    // bytes the file holds, for KLEIN_TRUNCATED
 };
 
+// A file whose header has been checked against its size: its arrays can be
+// read into memory the caller provides, such as GPU buffers.
+struct KleinFile {
+    int descriptor;
+    uint8_t dim;           // m
+    uint64_t vertex_count; // n as stored
+    uint64_t count;        // floats in each array: m times the low 32 bits of n
+};
+
+// Opens the file and checks its header. Returns 0 when its arrays can be
+// read, 1 when refused, with nothing left open and report saying why.
+int open_surface_klein(const char* path, KleinFile* file, KleinReport* report);
+
+// Reads count floats of coordinates into coords and as many normal
+// components into normals. Returns 0, or 1 when the file has shrunk since
+// it was opened (KLEIN_TRUNCATED, found being its size now); the memory
+// then holds a part of the arrays.
+int read_surface_klein(const KleinFile* file, float* coords, float* normals, KleinReport* report);
+
+void close_surface_klein(KleinFile* file);
+
 // Reads the file into data, whose arrays then come from malloc and are the
 // caller's to free. Returns 0 when read and 1 when refused; data is written
 // only when read. report, when given, says why a file was refused.

@@ -2,6 +2,7 @@
 #include "main.h"
 
 #include <getopt.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -79,6 +80,13 @@ void main_loop()
 
 int start_main()
 {
+    // The GL driver allocates and frees its memory for every frame. By
+    // default glibc hands the top of the heap back to the kernel at each
+    // free and serves blocks from 128 KiB up with fresh mappings, so every
+    // frame faulted the same pages in and cleared them anew.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+
     mlog("[VENTANA] Inicializando...\n");
     window = init_window(512, 512, wname);
     if (!window) {

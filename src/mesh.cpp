@@ -2,11 +2,15 @@
 // the same buffers, so a new choice takes effect within a frame.
 #include "mesh.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
+#include <initializer_list>
 
 #include <epoxy/gl.h>
 
 Projection projection = {nullptr, 0, 0, 1, 2, 3};
+int pinned_memory_mesh = -1;
 
 static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)
 {
@@ -17,40 +21,152 @@ static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)
     return buffer;
 }
 
-Mesh* create_mesh(SurfaceData data)
+// A record with its vertex array bound, or none. Errors left by earlier
+// calls must not be taken for this mesh's; a lost context would report one
+// for ever, hence the bound.
+static Mesh* __start_mesh(uint64_t vertex_count)
 {
-    uint32_t vertex_count = static_cast<uint32_t>(data.vertex_count);
     // glDrawArrays takes a signed count.
-    if (vertex_count > INT32_MAX)
+    uint32_t count = static_cast<uint32_t>(vertex_count);
+    if (count > INT32_MAX)
         return nullptr;
     Mesh* mesh = static_cast<Mesh*>(malloc(sizeof(Mesh)));
     if (!mesh)
         return nullptr;
-    *mesh = {vertex_count, 0, 0, 0};
-
-    // Errors left by earlier calls must not be taken for this upload's. A
-    // lost context would report one for ever, hence the bound.
+    *mesh = {count, 0, 0, 0, nullptr, 0};
     for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; k++) { }
-
     glGenVertexArrays(1, &mesh->vertex_array);
     glBindVertexArray(mesh->vertex_array);
-    GLsizeiptr size = static_cast<GLsizeiptr>(4 * static_cast<uint64_t>(data.dim) * vertex_count);
-    mesh->coord_buffer = __buffer_mesh(data.coords, size);
-    if (data.normals)
-        mesh->normal_buffer = __buffer_mesh(data.normals, size);
+    return mesh;
+}
 
-    // Without normals, locations 4 to 7 read the constant values that
-    // set_projection_mesh gives them.
-    GLuint enabled = data.normals ? 8 : 4;
+// Without normals, locations 4 to 7 read the constant values that
+// set_projection_mesh gives them. A buffer that could not be allocated
+// shows only as a GL error.
+static Mesh* __finish_mesh(Mesh* mesh, bool normals)
+{
+    GLuint enabled = normals ? 8 : 4;
     for (GLuint location = 0; location < enabled; location++)
         glEnableVertexAttribArray(location);
-
-    // A buffer that could not be allocated shows only as a GL error.
     if (glGetError() != GL_NO_ERROR) {
         destroy_mesh(mesh);
         return nullptr;
     }
     return mesh;
+}
+
+static GLsizeiptr __size_mesh(uint8_t dim, uint32_t vertex_count)
+{
+    return static_cast<GLsizeiptr>(4 * static_cast<uint64_t>(dim) * vertex_count);
+}
+
+Mesh* create_mesh(SurfaceData data)
+{
+    Mesh* mesh = __start_mesh(data.vertex_count);
+    if (!mesh)
+        return nullptr;
+    GLsizeiptr size = __size_mesh(data.dim, mesh->vertex_count);
+    mesh->coord_buffer = __buffer_mesh(data.coords, size);
+    if (data.normals)
+        mesh->normal_buffer = __buffer_mesh(data.normals, size);
+    return __finish_mesh(mesh, data.normals);
+}
+
+// Storage without contents, mapped for writing. GL refuses to map nothing,
+// so an empty buffer gets an address that is never written through.
+static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
+{
+    static float nothing;
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, size, nullptr, GL_STATIC_DRAW);
+    if (size == 0)
+        return &nothing;
+    return static_cast<float*>(
+        glMapBufferRange(GL_ARRAY_BUFFER, 0, size, GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT));
+}
+
+// Bytes from the first array's start to the second's: whole pages, at
+// least one, so that both arrays start on a page.
+static uint64_t __stride_mesh(uint64_t array_bytes)
+{
+    uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    return array_bytes ? (array_bytes + page - 1) / page * page : page;
+}
+
+// Both arrays in one block of memory, each starting on a page. A driver
+// that zero-fills new buffers faults in and clears every page on the main
+// thread; fresh pages here are faulted in by the reads that fill them,
+// which can run side by side, and small blocks reuse the heap's pages.
+// Returns where the second array starts.
+static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
+{
+    uint64_t stride = __stride_mesh(static_cast<uint64_t>(size));
+    void* memory = aligned_alloc(static_cast<size_t>(sysconf(_SC_PAGESIZE)), 2 * stride);
+    if (!memory)
+        return nullptr;
+    mesh->memory = static_cast<float*>(memory);
+    mesh->array_bytes = static_cast<uint64_t>(size);
+    return mesh->memory + stride / sizeof(float);
+}
+
+Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals)
+{
+    if (pinned_memory_mesh < 0)
+        pinned_memory_mesh = epoxy_has_gl_extension("GL_AMD_pinned_memory");
+    Mesh* mesh = __start_mesh(vertex_count);
+    if (!mesh)
+        return nullptr;
+    GLsizeiptr size = __size_mesh(dim, mesh->vertex_count);
+    GLuint buffers[2] = {};
+    glGenBuffers(2, buffers);
+    mesh->coord_buffer = buffers[0];
+    mesh->normal_buffer = buffers[1];
+    if (pinned_memory_mesh) {
+        *normals = __pin_mesh(mesh, size);
+        *coords = mesh->memory;
+    } else {
+        *coords = __map_mesh(mesh->coord_buffer, size);
+        *normals = __map_mesh(mesh->normal_buffer, size);
+    }
+    mesh = __finish_mesh(mesh, true);
+    // A failed map raises an error that __finish_mesh takes; one that
+    // raised none still fails here.
+    if (mesh && (!*coords || !*normals)) {
+        destroy_mesh(mesh);
+        return nullptr;
+    }
+    return mesh;
+}
+
+// The driver reads the memory from now on; GL refuses to take none, and an
+// empty buffer needs no storage.
+static int __hand_pinned_mesh(Mesh* mesh)
+{
+    GLenum target = mesh->array_bytes ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
+    GLsizeiptr size = static_cast<GLsizeiptr>(mesh->array_bytes);
+    const float* arrays[2] = {mesh->memory, mesh->memory + __stride_mesh(mesh->array_bytes) / sizeof(float)};
+    const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
+    for (int k = 0; k < 2; k++) {
+        glBindBuffer(target, buffers[k]);
+        glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
+    }
+    glBindBuffer(target, 0);
+    return glGetError() != GL_NO_ERROR;
+}
+
+int unmap_mesh(Mesh* mesh)
+{
+    if (mesh->memory)
+        return __hand_pinned_mesh(mesh);
+    int lost = 0;
+    for (GLuint buffer : {mesh->coord_buffer, mesh->normal_buffer}) {
+        GLint mapped = GL_FALSE;
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_MAPPED, &mapped);
+        if (mapped && !glUnmapBuffer(GL_ARRAY_BUFFER))
+            lost = 1;
+    }
+    return lost;
 }
 
 static void __attributes_mesh(GLuint first_location, Projection p)
@@ -108,5 +224,10 @@ void destroy_mesh(Mesh* mesh)
     glDeleteVertexArrays(1, &mesh->vertex_array);
     glDeleteBuffers(1, &mesh->coord_buffer);
     glDeleteBuffers(1, &mesh->normal_buffer);
+    if (mesh->memory) {
+        // Draws queued before may still read the memory.
+        glFinish();
+        free(mesh->memory);
+    }
     free(mesh);
 }

@@ -12,7 +12,13 @@ struct Mesh {
     uint32_t vertex_array;  // GL vertex-array object holding the attribute set-up
     uint32_t normal_buffer; // GL buffer of normals; 0 for a mesh without normals
     uint32_t coord_buffer;  // GL buffer of coordinates
+    float* memory;          // both arrays, when the buffers live in memory of ours; else none
+    uint64_t array_bytes;   // bytes of each array there
 };
+
+// 1 when the driver takes memory of ours as buffer storage, 0 when it does
+// not; -1 until a mapped mesh asks it. Tests set it to try either way.
+extern int pinned_memory_mesh;
 
 struct Projection {
     Mesh* mesh;  // the surface on show, or none
@@ -30,6 +36,17 @@ extern Projection projection; // no mesh, dim 0, indices 0, 1, 2, 3
 // one draw call takes; nothing is left allocated then.
 Mesh* create_mesh(SurfaceData data);
 
+// A mesh of vertex_count vertices of dim coordinates and normal components
+// whose storage is left open for writing at *coords and *normals, so that
+// the arrays can be read straight into it: the buffers mapped, or memory
+// that becomes their storage. Returns none, with nothing left allocated,
+// when the GPU cannot take them.
+Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals);
+
+// Hands the written arrays to GL. Returns 0, or 1 when their contents were
+// lost or the driver refused them; the mesh must then be destroyed.
+int unmap_mesh(Mesh* mesh);
+
 // Points attribute locations 0 to 7 at the coordinates and normal components
 // numbered x, y, z, w of every vertex; no data moves. The indices must be
 // below dim.
@@ -39,5 +56,5 @@ void set_projection_mesh(Projection p);
 void draw_mesh(unsigned int program, const Mesh* mesh);
 void draw_mesh_lines(unsigned int program, const Mesh* mesh);
 
-// Deletes the GL objects and the record; none is ignored.
+// Deletes the GL objects, mapped or not, and the record; none is ignored.
 void destroy_mesh(Mesh* mesh);

@@ -186,4 +186,65 @@ TEST(KleinReader, HugeClaimInATinyFileAllocatesNothing)
     EXPECT_EQ(report.found, 19u);
 }
 
+// Between the header check and the read the file can change under the
+// reader: a shrunk file is refused with its new size, one removed from its
+// directory is still read whole through the open descriptor.
+TEST(KleinReader, FileChangedAfterItsHeaderWasChecked)
+{
+    const std::string whole = klein_bytes(4, 3, coords, normals);
+    struct Row {
+        const char* what;
+        int64_t shrunk; // -1: removed instead
+        int refused;
+    } rows[] = {
+        {"emptied", 0, 1},
+        {"header left", 15, 1},
+        {"cut in the coordinates", 40, 1},
+        {"cut in the normals", 100, 1},
+        {"one byte short", 110, 1},
+        {"removed", -1, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::string path = write_test_file("changing.klein", whole);
+        KleinFile file;
+        KleinReport report;
+        ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report), 0);
+        EXPECT_EQ(file.dim, 4);
+        EXPECT_EQ(file.count, 12u);
+        if (row.shrunk < 0)
+            ASSERT_EQ(unlink(path.c_str()), 0);
+        else
+            ASSERT_EQ(truncate(path.c_str(), row.shrunk), 0);
+        std::vector<float> read_coords(12), read_normals(12);
+        EXPECT_EQ(read_surface_klein(&file, read_coords.data(), read_normals.data(), &report), row.refused);
+        close_surface_klein(&file);
+        if (row.refused) {
+            EXPECT_EQ(report.status, KLEIN_TRUNCATED);
+            EXPECT_EQ(report.expected, 111u);
+            EXPECT_EQ(report.found, static_cast<uint64_t>(row.shrunk));
+        } else {
+            EXPECT_EQ(read_coords, coords);
+            EXPECT_EQ(read_normals, normals);
+        }
+    }
+}
+
+TEST(KleinReader, OpeningRefusesAsReadingDoesAndLeavesNothingOpen)
+{
+    // Descriptors are handed out lowest first: a leaked one moves the next.
+    int next = dup(0);
+    close(next);
+    std::string path = write_test_file("open-refused.klein", "KLEIN");
+    KleinFile file;
+    KleinReport report;
+    EXPECT_EQ(open_surface_klein(path.c_str(), &file, &report), 1);
+    EXPECT_EQ(report.status, KLEIN_TRUNCATED);
+    EXPECT_EQ(open_surface_klein(testing::TempDir().c_str(), &file, &report), 1);
+    EXPECT_EQ(report.status, KLEIN_NOT_FILE);
+    int after = dup(0);
+    close(after);
+    EXPECT_EQ(after, next);
+}
+
 } // namespace

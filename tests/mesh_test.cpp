@@ -12,6 +12,7 @@
 
 #include "gl_test.h"
 #include "input.h"
+#include "klein.h"
 #include "main.h"
 #include "mesh.h"
 #include "surface_files.h"
@@ -214,6 +215,24 @@ TEST(Mesh, MoreVerticesThanOneDrawTakesAreRefused)
     EXPECT_EQ(create_mesh({&unused, &unused, (uint64_t {1} << 32) - 1, 1}), nullptr);
 }
 
+// Runs body with the arrays of mapped meshes in buffers the driver maps and,
+// where it can take them, in memory of ours.
+template <class Body> void each_storage(Body body)
+{
+    pinned_memory_mesh = -1;
+    float *coords, *normals;
+    destroy_mesh(create_mapped_mesh(4, 3, &coords, &normals));
+    const int available = pinned_memory_mesh;
+    for (int pinned = 0; pinned <= available; pinned++) {
+        SCOPED_TRACE(pinned ? "memory of ours" : "mapped buffers");
+        pinned_memory_mesh = pinned;
+        body();
+    }
+    pinned_memory_mesh = available;
+    if (projection.mesh)
+        set_projection_mesh(projection);
+}
+
 // Bytes of address space the process has mapped.
 uint64_t mapped_bytes()
 {
@@ -233,29 +252,111 @@ TEST(Mesh, BuffersTheGpuCannotTakeLeaveNothingBehind)
     GTEST_SKIP() << "the address sanitizer needs more address space than the cap leaves";
 #endif
     // 64 MiB per array, with the address space capped at 32 MiB more than in
-    // use: the driver cannot copy the arrays and reports GL_OUT_OF_MEMORY.
+    // use: the driver cannot allocate both buffers and reports GL_OUT_OF_MEMORY
+    // or fails to map.
     const size_t floats = 16u << 20;
     std::vector<float> coords(floats, 0.5f), normals(floats, 0.5f);
-    GLuint first_buffer = 0, first_array = 0;
-    glGenBuffers(1, &first_buffer);
-    glGenVertexArrays(1, &first_array);
-    glDeleteBuffers(1, &first_buffer);
-    glDeleteVertexArrays(1, &first_array);
+    struct Way {
+        const char* what;
+        Mesh* (*create)(const std::vector<float>&, const std::vector<float>&);
+    } ways[] = {
+        {"copied",
+            [](const std::vector<float>& c, const std::vector<float>& n) {
+                return create_mesh(
+                    {const_cast<float*>(c.data()), const_cast<float*>(n.data()), c.size() / 4, 4});
+            }},
+        {"mapped",
+            [](const std::vector<float>& c, const std::vector<float>&) {
+                float *at_coords, *at_normals;
+                return create_mapped_mesh(4, c.size() / 4, &at_coords, &at_normals);
+            }},
+    };
+    for (const Way& way : ways)
+        each_storage([&] {
+            SCOPED_TRACE(way.what);
+            GLuint first_buffer = 0, first_array = 0;
+            glGenBuffers(1, &first_buffer);
+            glGenVertexArrays(1, &first_array);
+            glDeleteBuffers(1, &first_buffer);
+            glDeleteVertexArrays(1, &first_array);
 
-    rlimit saved;
-    getrlimit(RLIMIT_AS, &saved);
-    rlimit capped = saved;
-    capped.rlim_cur = mapped_bytes() + (32u << 20);
-    ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
-    Mesh* mesh = create_mesh({coords.data(), normals.data(), floats / 4, 4});
-    setrlimit(RLIMIT_AS, &saved);
+            rlimit saved;
+            getrlimit(RLIMIT_AS, &saved);
+            rlimit capped = saved;
+            capped.rlim_cur = mapped_bytes() + (32u << 20);
+            ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+            Mesh* mesh = way.create(coords, normals);
+            setrlimit(RLIMIT_AS, &saved);
 
-    EXPECT_EQ(mesh, nullptr);
-    for (GLuint name = first_buffer; name < first_buffer + 4; name++)
-        EXPECT_FALSE(glIsBuffer(name)) << "buffer " << name;
-    for (GLuint name = first_array; name < first_array + 4; name++)
-        EXPECT_FALSE(glIsVertexArray(name)) << "vertex array " << name;
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "the failure's error was taken";
+            EXPECT_EQ(mesh, nullptr);
+            for (GLuint name = first_buffer; name < first_buffer + 4; name++)
+                EXPECT_FALSE(glIsBuffer(name)) << "buffer " << name;
+            for (GLuint name = first_array; name < first_array + 4; name++)
+                EXPECT_FALSE(glIsVertexArray(name)) << "vertex array " << name;
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "the failure's error was taken";
+        });
+}
+
+TEST(Mesh, MappedBuffersHoldWhatWasWritten)
+{
+    for (uint64_t vertices : {uint64_t {0}, uint64_t {3}, uint64_t {300000}})
+        each_storage([&] {
+            SCOPED_TRACE(std::to_string(vertices) + " vertices");
+            float *coords = nullptr, *normals = nullptr;
+            Mesh* mesh = create_mapped_mesh(5, vertices, &coords, &normals);
+            ASSERT_NE(mesh, nullptr);
+            ASSERT_NE(coords, nullptr);
+            ASSERT_NE(normals, nullptr);
+            for (uint64_t k = 0; k < 5 * vertices; k++) {
+                coords[k] = static_cast<float>(k);
+                normals[k] = -static_cast<float>(k);
+            }
+            EXPECT_EQ(unmap_mesh(mesh), 0);
+            EXPECT_EQ(mesh->vertex_count, vertices);
+            std::vector<float> seen(5 * vertices + 1);
+            for (auto [buffer, sign] : {std::pair {mesh->coord_buffer, 1.0f}, {mesh->normal_buffer, -1.0f}}) {
+                glBindBuffer(GL_ARRAY_BUFFER, buffer);
+                glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(20 * vertices), seen.data());
+                for (uint64_t k = 0; k < 5 * vertices; k += vertices / 7 + 1)
+                    ASSERT_EQ(seen[k], sign * static_cast<float>(k)) << "float " << k;
+            }
+            destroy_mesh(mesh);
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        });
+}
+
+// A file that shrinks after its header was checked, while the arrays are read
+// into fresh buffers: refused as truncated, with the size it has now, and the
+// buffers go with the refusal. Each refusal would leave 8 MiB of buffers
+// behind if they stayed.
+TEST(Drop, FileThatShrinksWhileReadKeepsTheShownSurface)
+{
+    drop_plain(6);
+    choose_coordinates(0, 1, 2, 5);
+    Shown before = {projection.mesh, 6, 0, 1, 2, 5};
+
+    const uint64_t vertices = 1u << 18, bytes = 15 + 32 * vertices;
+    std::string whole = klein_bytes(4, vertices, filled(4 * vertices, 0.5f), filled(4 * vertices, 0.5f));
+    uint64_t resident = 0;
+    for (uint64_t shrunk : {uint64_t {0}, uint64_t {15}, 15 + 16 * vertices - 1, bytes - 1, bytes - 1})
+        each_storage([&] {
+            SCOPED_TRACE("shrunk to " + std::to_string(shrunk));
+            std::string path = write_test_file("shrinking.klein", whole);
+            KleinFile file;
+            KleinReport report;
+            ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report), 0);
+            ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(shrunk)), 0);
+            EXPECT_EQ(__show_file_input(&file, &report), SHOW_UNREADABLE);
+            close_surface_klein(&file);
+            EXPECT_EQ(report.status, KLEIN_TRUNCATED);
+            EXPECT_EQ(report.expected, bytes);
+            EXPECT_EQ(report.found, shrunk);
+            expect_shown(before);
+            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+            if (!resident)
+                resident = mapped_bytes();
+        });
+    EXPECT_LT(mapped_bytes(), resident + (16u << 20));
 }
 
 } // namespace
