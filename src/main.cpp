@@ -71,6 +71,7 @@ int start_main()
     window = init_window(512, 512, wname);
     if (!window) {
         mlog("[VENTANA] Error al inicializar...\n");
+        fprintf(stderr, "plexorama: cannot open a window: %s\n", failure_window());
         return 1;
     }
 
@@ -78,6 +79,9 @@ int start_main()
     mlog("[CONTEXT] Inicializando...\n");
     if (!init_context()) {
         mlog("[CONTEXT] Error al inicializar...\n");
+        char found[64];
+        describe_context(found, sizeof found);
+        fprintf(stderr, "plexorama: cannot use the GL context: %s found, OpenGL 3.3 needed\n", found);
         mlog("[SHADER] Destruyendo...\n");
         destroy_shader(shader_plain);
         mlog("[SHADER] Destruyendo...\n");

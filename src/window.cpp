@@ -4,15 +4,30 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 
 #include <GLFW/glfw3.h>
 
 #include "input.h"
 
+// GLFW's description of why init_window failed, copied because GLFW's own
+// string is valid only until the library is terminated.
+static char failure[256] = "";
+
+static void __keep_failure_window()
+{
+    const char* description = nullptr;
+    glfwGetError(&description);
+    snprintf(failure, sizeof failure, "%s", description ? description : "GLFW gave no reason");
+}
+
 GLFWwindow* init_window(int width, int height, const char* title)
 {
-    if (!glfwInit())
+    failure[0] = '\0';
+    if (!glfwInit()) {
+        __keep_failure_window();
         return nullptr;
+    }
 
     // GLFW's defaults give the rest: visible, resizable, double-buffered,
     // 8-bit colour channels and the 24-bit depth buffer the depth test needs.
@@ -22,6 +37,7 @@ GLFWwindow* init_window(int width, int height, const char* title)
 
     GLFWwindow* created = glfwCreateWindow(width, height, title, nullptr, nullptr);
     if (!created) {
+        __keep_failure_window();
         glfwTerminate();
         return nullptr;
     }
@@ -35,6 +51,11 @@ GLFWwindow* init_window(int width, int height, const char* title)
     // GLFW reports no size event for the initial size.
     __window_callback_input(created, width, height);
     return created;
+}
+
+const char* failure_window()
+{
+    return failure;
 }
 
 void use_window(GLFWwindow* window)

@@ -8,6 +8,9 @@ struct GLFWwindow;
 // registered, and sets the first viewport. Returns none on failure.
 GLFWwindow* init_window(int width, int height, const char* title);
 
+// GLFW's own words for the last failure of init_window; empty after success.
+const char* failure_window();
+
 void use_window(GLFWwindow* window);
 
 // Presents the frame, runs pending events and waits out the rest of the
