@@ -34,6 +34,10 @@ GLFWwindow* init_window(int width, int height, const char* title)
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    // WM_CLASS, by which launchers and docks group the window with its
+    // desktop entry; GLFW would otherwise use the title for both names.
+    glfwWindowHintString(GLFW_X11_CLASS_NAME, "plexorama");
+    glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "plexorama");
 
     GLFWwindow* created = glfwCreateWindow(width, height, title, nullptr, nullptr);
     if (!created) {

@@ -45,6 +45,12 @@ class Startup(unittest.TestCase):
             self.assertTrue(image.is_white(), f"{image.non_white()} pixels are not white, "
                             f"within {image.non_white_box()}")
 
+    def test_window_class_names_the_program(self):
+        with xh.Viewer(BINARY) as viewer:
+            out = subprocess.run(["xprop", "-id", str(viewer.wid), "WM_CLASS"], check=True,
+                                 timeout=10, capture_output=True, text=True).stdout
+            self.assertEqual(out, 'WM_CLASS(STRING) = "plexorama", "plexorama"\n')
+
     def test_failed_window_says_why(self):
         # Each row: environment, then the start of the one line on stderr.
         rows = [
