@@ -192,9 +192,9 @@ class Manual(unittest.TestCase):
 
     def test_pages_render_without_warnings(self):
         rows = [
-            ("share/man/man1/plexorama.1", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "KEYS",
+            ("share/man/man1/plexorama.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "KEYS",
                                             "VIEW FILES", "EXIT STATUS", "FILES", "EXAMPLES"]),
-            ("share/man/man5/klein.5", ["NAME", "DESCRIPTION", "EXAMPLES"]),
+            ("share/man/man5/klein.5.gz", ["NAME", "DESCRIPTION", "EXAMPLES"]),
         ]
         for page, sections in rows:
             with self.subTest(page=page):
@@ -203,7 +203,7 @@ class Manual(unittest.TestCase):
                     self.assertRegex(text, rf"\n{section}\n", section)
 
     def test_viewer_page_lists_every_option_and_exit_code(self):
-        text = self.render("share/man/man1/plexorama.1")
+        text = self.render("share/man/man1/plexorama.1.gz")
         options = ["--frames n", "--output file.png", "--size n", "--show a,b,c,d", "--swap x|y|z",
                    "--save-view file", "--view file", "--record out", "--info file",
                    "-h, --help", "-V, --version"]
@@ -213,7 +213,7 @@ class Manual(unittest.TestCase):
         self.assertEqual(re.findall(r"^ {7}(\d)  ", exit_status, re.MULTILINE), ["0", "1", "2"])
 
     def test_format_page_has_the_byte_table(self):
-        text = self.render("share/man/man5/klein.5")
+        text = self.render("share/man/man5/klein.5.gz")
         rows = re.findall(r"│(\S+) *│ (\S+) *│", text)
         self.assertEqual(rows, [("offset", "bytes"), ("0", "5"), ("5", "1"), ("6", "1"), ("7", "8"),
                                 ("15", "4mn"), ("15+4mn", "4mn")])

@@ -10,8 +10,8 @@ ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples")
 FILES = (
     *EXECUTABLES,
-    "share/man/man1/plexorama.1",
-    "share/man/man5/klein.5",
+    "share/man/man1/plexorama.1.gz",
+    "share/man/man5/klein.5.gz",
     f"share/applications/{APP_ID}.desktop",
     f"share/metainfo/{APP_ID}.metainfo.xml",
     "share/mime/packages/plexorama.xml",
