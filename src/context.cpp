@@ -1,6 +1,8 @@
 // The GL context: entry points through libepoxy, depth test, clear colour.
 #include "context.h"
 
+#include <cstdio>
+
 #include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
@@ -11,6 +13,17 @@ int init_context()
     if (!glfwGetCurrentContext())
         return 0;
     return epoxy_is_desktop_gl() && epoxy_gl_version() >= 33;
+}
+
+void describe_context(char* text, size_t size)
+{
+    if (!glfwGetCurrentContext()) {
+        snprintf(text, size, "no current GL context");
+        return;
+    }
+    int version = epoxy_gl_version();
+    snprintf(text, size, "%s %d.%d", epoxy_is_desktop_gl() ? "OpenGL" : "OpenGL ES",
+        version / 10, version % 10);
 }
 
 void set_clean_color_context(uint8_t r, uint8_t g, uint8_t b)

@@ -1,10 +1,15 @@
 // The GL context: entry points, the fixed GL state and clearing the frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Non-zero when a current context offers desktop GL 3.3 or later.
 int init_context();
+
+// Names the current context's API and version, e.g. "OpenGL 3.0", for the
+// report of a context that init_context refuses.
+void describe_context(char* text, size_t size);
 
 // Turns depth testing on and sets the clear colour from 8-bit channels.
 void set_clean_color_context(uint8_t r, uint8_t g, uint8_t b);

@@ -91,6 +91,7 @@ int start_main()
     window = init_window(512, 512, wname);
     if (!window) {
         mlog("[VENTANA] Error al inicializar...\n");
+        fprintf(stderr, "plexorama: cannot open a window: %s\n", failure_window());
         return 1;
     }
 
@@ -98,6 +99,9 @@ int start_main()
     mlog("[CONTEXT] Inicializando...\n");
     if (!init_context()) {
         mlog("[CONTEXT] Error al inicializar...\n");
+        char found[64];
+        describe_context(found, sizeof found);
+        fprintf(stderr, "plexorama: cannot use the GL context: %s found, OpenGL 3.3 needed\n", found);
         mlog("[SHADER] Destruyendo...\n");
         destroy_shader(shader_plain);
         mlog("[SHADER] Destruyendo...\n");
@@ -349,14 +353,8 @@ int run_main(const Options* options)
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
     int failed = start_main();
-    if (failed) {
-        // The viewer's start-up messages are all it says; a script needs the reason.
-        if (offscreen) {
-            const char* why = error_window();
-            __fail_main("cannot open a window", why ? why : "no OpenGL 3.3 core context");
-        }
+    if (failed)
         return failed;
-    }
 
     if (options->file) {
         KleinReport report;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 
 #include <GLFW/glfw3.h>
 
@@ -11,10 +12,24 @@
 
 bool hidden_window = false;
 
+// GLFW's description of why init_window failed, copied because GLFW's own
+// string is valid only until the library is terminated.
+static char failure[256] = "";
+
+static void __keep_failure_window()
+{
+    const char* description = nullptr;
+    glfwGetError(&description);
+    snprintf(failure, sizeof failure, "%s", description ? description : "GLFW gave no reason");
+}
+
 GLFWwindow* init_window(int width, int height, const char* title)
 {
-    if (!glfwInit())
+    failure[0] = '\0';
+    if (!glfwInit()) {
+        __keep_failure_window();
         return nullptr;
+    }
 
     // GLFW's defaults give the rest: visible, resizable, double-buffered,
     // 8-bit colour channels and the 24-bit depth buffer the depth test needs.
@@ -24,9 +39,14 @@ GLFWwindow* init_window(int width, int height, const char* title)
     // Runs that draw offscreen still need a context, and so a window.
     if (hidden_window)
         glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    // WM_CLASS, by which launchers and docks group the window with its
+    // desktop entry; GLFW would otherwise use the title for both names.
+    glfwWindowHintString(GLFW_X11_CLASS_NAME, "plexorama");
+    glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "plexorama");
 
     GLFWwindow* created = glfwCreateWindow(width, height, title, nullptr, nullptr);
     if (!created) {
+        __keep_failure_window();
         glfwTerminate();
         return nullptr;
     }
@@ -42,11 +62,9 @@ GLFWwindow* init_window(int width, int height, const char* title)
     return created;
 }
 
-const char* error_window()
+const char* failure_window()
 {
-    const char* description = nullptr;
-    glfwGetError(&description);
-    return description;
+    return failure;
 }
 
 void use_window(GLFWwindow* window)

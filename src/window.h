@@ -6,12 +6,12 @@ struct GLFWwindow;
 
 extern bool hidden_window; // false; true before init_window makes a window that is never shown
 
-// GLFW's description of its last error, or none.
-const char* error_window();
-
 // Creates the window with a current GL 3.3 core context and its callbacks
 // registered, and sets the first viewport. Returns none on failure.
 GLFWwindow* init_window(int width, int height, const char* title);
+
+// GLFW's own words for the last failure of init_window; empty after success.
+const char* failure_window();
 
 void use_window(GLFWwindow* window);
 

@@ -142,6 +142,26 @@ TEST(Context, NeedsACurrentContext)
     EXPECT_NE(init_context(), 0);
 }
 
+TEST(Context, DescriptionNamesTheVersionGLReports)
+{
+    // The report of a refused context must name what the driver offers.
+    GLint major = 0, minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    const std::string expected = "OpenGL " + std::to_string(major) + "." + std::to_string(minor);
+    char text[64];
+    describe_context(text, sizeof text);
+    EXPECT_EQ(std::string(text), expected);
+
+    describe_context(text, 8);
+    EXPECT_EQ(std::string(text), expected.substr(0, 7)) << "cut to the buffer and terminated";
+
+    glfwMakeContextCurrent(nullptr);
+    describe_context(text, sizeof text);
+    glfwMakeContextCurrent(window);
+    EXPECT_EQ(std::string(text), "no current GL context");
+}
+
 TEST(FramePacing, FramesAreReleasedNoFasterThanSixtyASecond)
 {
     // A lower bound only: a busy machine may make frames slower, never faster.

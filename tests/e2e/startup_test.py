@@ -1,5 +1,6 @@
 """The viewer starts, shows a blank white window, closes cleanly and fails
 cleanly without a display.  Usage: startup_test.py PATH/TO/plexorama"""
+import subprocess
 import sys
 import unittest
 
@@ -44,13 +45,31 @@ class Startup(unittest.TestCase):
             self.assertTrue(image.is_white(), f"{image.non_white()} pixels are not white, "
                             f"within {image.non_white_box()}")
 
-    def test_fails_without_a_display(self):
-        no_display = {"DISPLAY": None, "WAYLAND_DISPLAY": None}
-        with xh.Process([BINARY], env=no_display) as viewer:
-            self.assertEqual(viewer.wait_exit(), 1)
-            self.assertEqual(viewer.stdout, "[VENTANA] Inicializando...\n"
-                                            "[VENTANA] Error al inicializar...\n")
+    def test_window_class_names_the_program(self):
+        with xh.Viewer(BINARY) as viewer:
+            out = subprocess.run(["xprop", "-id", str(viewer.wid), "WM_CLASS"], check=True,
+                                 timeout=10, capture_output=True, text=True).stdout
+            self.assertEqual(out, 'WM_CLASS(STRING) = "plexorama", "plexorama"\n')
 
+    def test_failed_window_says_why(self):
+        # Each row: environment, then the start of the one line on stderr.
+        rows = [
+            ({"DISPLAY": None, "WAYLAND_DISPLAY": None},
+             "plexorama: cannot open a window: X11: The DISPLAY environment variable is missing\n"),
+            ({"DISPLAY": ":7391", "WAYLAND_DISPLAY": None},
+             "plexorama: cannot open a window: X11: Failed to open display :7391\n"),
+            # A driver that offers less than GL 3.3 refuses the context GLFW asks
+            # for, and GLFW's reason comes from GLX.
+            ({"MESA_GL_VERSION_OVERRIDE": "3.0"},
+             "plexorama: cannot open a window: GLX: Failed to create context"),
+        ]
+        for env, reason in rows:
+            with self.subTest(env=env), xh.Process([BINARY], env=env) as viewer:
+                self.assertEqual(viewer.wait_exit(), 1)
+                self.assertEqual(viewer.stdout, "[VENTANA] Inicializando...\n"
+                                                "[VENTANA] Error al inicializar...\n")
+                self.assertTrue(viewer.stderr.startswith(reason), viewer.stderr)
+                self.assertEqual(viewer.stderr.count("\n"), 1, viewer.stderr)
 
 if __name__ == "__main__":
     if len(sys.argv) < 2:
