@@ -2,6 +2,7 @@
 #include "input.h"
 
 #include <cfloat>
+#include <cmath>
 #include <utility>
 
 #include <cglm/cglm.h>
@@ -67,13 +68,24 @@ float* poll_input(GLFWwindow* window)
     return q;
 }
 
+// A scroll unit turns twice as far as a key step. The angle is brought
+// within one period of a turn's quaternion, 4 pi, while still a double: an
+// offset past the range of float would make it infinite and the orientation
+// NaN for good. An offset that is not a number turns nothing.
+static float __scroll_angle_input(double offset)
+{
+    double angle = 2 * (step * offset);
+    if (!std::isfinite(angle))
+        return 0.0f;
+    return static_cast<float>(std::fmod(angle, 4 * GLM_PI));
+}
+
 void __scroll_callback_input(GLFWwindow*, double xoffset, double yoffset)
 {
-    // A scroll unit turns twice as far as a key step.
     vec3 horizontal = {-1.0f, 0.0f, 0.0f}, vertical = {0.0f, 1.0f, 0.0f};
     versor sy, sx;
-    __quatv_input(sy, static_cast<float>(2 * (step * yoffset)), horizontal);
-    __quatv_input(sx, static_cast<float>(2 * (step * xoffset)), vertical);
+    __quatv_input(sy, __scroll_angle_input(yoffset), horizontal);
+    __quatv_input(sx, __scroll_angle_input(xoffset), vertical);
     __turn_input(sy);
     __turn_input(sx);
 }

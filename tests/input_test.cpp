@@ -191,6 +191,31 @@ TEST_F(Input, ScrollTurnsAboutTheHorizontalFirst)
     EXPECT_GT(q[2], 5e-4f);
 }
 
+TEST_F(Input, ScrollOffsetsBeyondReasonKeepTheOrientationAUnitQuaternion)
+{
+    const double inf = HUGE_VAL;
+    struct Row {
+        double x, y;
+        bool turns;
+    } rows[] = {
+        {0, 1e300, true},
+        {-1e40, 0, true},
+        {1.7e308, -1.7e308, true},
+        {inf, 0, false},
+        {0, -inf, false},
+        {NAN, NAN, false},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        __scroll_callback_input(nullptr, row.x, row.y);
+        for (int k = 0; k < 4; k++)
+            ASSERT_TRUE(std::isfinite(q[k])) << row.x << ", " << row.y;
+        EXPECT_NEAR(glm_quat_norm(q), 1.0f, 1e-6f) << row.x << ", " << row.y;
+        if (!row.turns)
+            expect_near(q, {0, 0, 0, 1}, 0);
+    }
+}
+
 TEST_F(Input, NothingChangesBeforeASurfaceIsShown)
 {
     for (int key : {GLFW_KEY_1, GLFW_KEY_4, GLFW_KEY_5, GLFW_KEY_9, GLFW_KEY_I, GLFW_KEY_O, GLFW_KEY_P})
