@@ -143,6 +143,38 @@ TEST(KleinReader, RefusesWhatItCannotRead)
     }
 }
 
+// Every prefix of a valid file, down to nothing, is refused for what it
+// lacks; only the whole file is read. A reader that trusted the header, or
+// took a short read for the end of the arrays, would accept one of them.
+TEST(KleinReader, EveryPrefixOfAFileIsRefused)
+{
+    const uint8_t dim = 5;
+    const uint64_t vertices = 7;
+    std::string whole
+        = klein_bytes(dim, vertices, sequence(dim * vertices, 0.5f), sequence(dim * vertices, -3.0f));
+    ASSERT_EQ(whole.size(), 15 + 8u * dim * vertices);
+    for (size_t length = 0; length < whole.size(); length++) {
+        SCOPED_TRACE(std::to_string(length) + " bytes");
+        SurfaceData data = {nullptr, nullptr, 77, 9};
+        KleinReport report;
+        std::string path = write_test_file("prefix.klein", whole.substr(0, length));
+        ASSERT_EQ(create_surface_klein(path.c_str(), &data, &report), 1);
+        EXPECT_EQ(data.vertex_count, 77u);
+        if (length < 5) {
+            EXPECT_EQ(report.status, KLEIN_NOT_KLEIN);
+            continue;
+        }
+        EXPECT_EQ(report.status, KLEIN_TRUNCATED);
+        EXPECT_EQ(report.expected, length < 15 ? 15 : whole.size());
+        EXPECT_EQ(report.found, length);
+    }
+    SurfaceData data;
+    ASSERT_EQ(create_surface_klein(write_test_file("prefix.klein", whole).c_str(), &data), 0);
+    EXPECT_EQ(data.coords[dim * vertices - 1], 0.5f + dim * vertices - 1);
+    EXPECT_EQ(data.normals[dim * vertices - 1], -3.0f + dim * vertices - 1);
+    release(data);
+}
+
 TEST(KleinReader, RefusesWhatIsNotAFile)
 {
     SurfaceData data;
