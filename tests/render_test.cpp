@@ -127,6 +127,51 @@ TEST(Render, NormalsTurnWithTheirCoordinate)
     }
 }
 
+// A file may hold values that are not numbers, or too large to project; they
+// are drawn as the driver draws them, and the next surface is drawn whole.
+TEST(Render, NonFiniteValuesAreDrawnAndTheNextSurfaceShowsWhole)
+{
+    const float nan = NAN, inf = HUGE_VALF;
+    const std::vector<float> coords = {-1, -1, 0, 0, 1, -1, 0, 0, 1, 1, 0, 0};
+    const std::vector<float> normals = {0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0};
+    struct Row {
+        const char* what;
+        int array; // 0 coordinates, 1 normals
+        size_t index;
+        float value;
+    } rows[] = {
+        {"NaN in x", 0, 4, nan},
+        {"infinity in z", 0, 10, inf},
+        {"minus infinity in w", 0, 3, -inf},
+        {"past what a product can hold", 0, 0, 3e38f},
+        {"NaN in a normal", 1, 2, nan},
+        {"infinite normal", 1, 6, -inf},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<float> arrays[2] = {coords, normals};
+        arrays[row.array][row.index] = row.value;
+        drop_surface(4, arrays[0], arrays[1]);
+        main_loop();
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+        for (auto [px, py] : {std::pair {5, 5}, {506, 506}})
+            EXPECT_EQ(read_pixel(px, py), white) << "pixel " << px << ", " << py;
+
+        drop_square();
+        main_loop();
+        const double facing_camera[3] = {0, 0, 1};
+        expect_lit(facing_camera);
+    }
+    // The same values in every vertex.
+    drop_surface(4, filled(12, nan), filled(12, inf));
+    main_loop();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    drop_square();
+    main_loop();
+    const double facing_camera[3] = {0, 0, 1};
+    expect_lit(facing_camera);
+}
+
 TEST(Render, PositiveXIsDrawnLeftOfCentre)
 {
     std::vector<float> coords = {0.2f, -0.5f, 0, 0, 1.0f, -0.5f, 0, 0, 0.6f, 0.5f, 0, 0};
