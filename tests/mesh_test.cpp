@@ -343,7 +343,9 @@ TEST(Mesh, MappedBuffersHoldWhatWasWritten)
 // A file that shrinks after its header was checked, while the arrays are read
 // into fresh buffers: refused as truncated, with the size it has now, and the
 // buffers go with the refusal. Each refusal would leave 8 MiB of buffers
-// behind if they stayed.
+// behind if they stayed. The heap keeps up to 64 MiB of freed memory for the
+// driver's next frames, so resident memory is compared only once the first
+// rounds have filled that.
 TEST(Drop, FileThatShrinksWhileReadKeepsTheShownSurface)
 {
     drop_plain(6);
@@ -352,25 +354,28 @@ TEST(Drop, FileThatShrinksWhileReadKeepsTheShownSurface)
 
     const uint64_t vertices = 1u << 18, bytes = 15 + 32 * vertices;
     std::string whole = klein_bytes(4, vertices, filled(4 * vertices, 0.5f), filled(4 * vertices, 0.5f));
+    const int rounds = 4;
     uint64_t resident = 0;
-    for (uint64_t shrunk : {uint64_t {0}, uint64_t {15}, 15 + 16 * vertices - 1, bytes - 1, bytes - 1})
-        each_storage([&] {
-            SCOPED_TRACE("shrunk to " + std::to_string(shrunk));
-            std::string path = write_test_file("shrinking.klein", whole);
-            KleinFile file;
-            KleinReport report;
-            ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report), 0);
-            ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(shrunk)), 0);
-            EXPECT_EQ(__show_file_input(&file, &report), SHOW_UNREADABLE);
-            close_surface_klein(&file);
-            EXPECT_EQ(report.status, KLEIN_TRUNCATED);
-            EXPECT_EQ(report.expected, bytes);
-            EXPECT_EQ(report.found, shrunk);
-            expect_shown(before);
-            EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-            if (!resident)
-                resident = resident_bytes();
-        });
+    for (int round = 0; round < rounds; round++) {
+        if (round == rounds - 1)
+            resident = resident_bytes();
+        for (uint64_t shrunk : {uint64_t {0}, uint64_t {15}, 15 + 16 * vertices - 1, bytes - 1, bytes - 1})
+            each_storage([&] {
+                SCOPED_TRACE("shrunk to " + std::to_string(shrunk));
+                std::string path = write_test_file("shrinking.klein", whole);
+                KleinFile file;
+                KleinReport report;
+                ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report), 0);
+                ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(shrunk)), 0);
+                EXPECT_EQ(__show_file_input(&file, &report), SHOW_UNREADABLE);
+                close_surface_klein(&file);
+                EXPECT_EQ(report.status, KLEIN_TRUNCATED);
+                EXPECT_EQ(report.expected, bytes);
+                EXPECT_EQ(report.found, shrunk);
+                expect_shown(before);
+                EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+            });
+    }
     EXPECT_LT(resident_bytes(), resident + (16u << 20));
 }
 
