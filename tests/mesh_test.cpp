@@ -215,24 +215,6 @@ TEST(Mesh, MoreVerticesThanOneDrawTakesAreRefused)
     EXPECT_EQ(create_mesh({&unused, &unused, (uint64_t {1} << 32) - 1, 1}), nullptr);
 }
 
-// Runs body with the arrays of mapped meshes in buffers the driver maps and,
-// where it can take them, in memory of ours.
-template <class Body> void each_storage(Body body)
-{
-    pinned_memory_mesh = -1;
-    float *coords, *normals;
-    destroy_mesh(create_mapped_mesh(4, 3, &coords, &normals));
-    const int available = pinned_memory_mesh;
-    for (int pinned = 0; pinned <= available; pinned++) {
-        SCOPED_TRACE(pinned ? "memory of ours" : "mapped buffers");
-        pinned_memory_mesh = pinned;
-        body();
-    }
-    pinned_memory_mesh = available;
-    if (projection.mesh)
-        set_projection_mesh(projection);
-}
-
 // Bytes of address space the process has mapped.
 uint64_t mapped_bytes()
 {
