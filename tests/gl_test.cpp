@@ -40,6 +40,16 @@ void each_storage(const std::function<void()>& body)
         set_projection_mesh(projection);
 }
 
+void expect_shown(const Projection& expected)
+{
+    EXPECT_EQ(projection.mesh, expected.mesh);
+    EXPECT_EQ(projection.dim, expected.dim);
+    EXPECT_EQ(projection.x, expected.x);
+    EXPECT_EQ(projection.y, expected.y);
+    EXPECT_EQ(projection.z, expected.z);
+    EXPECT_EQ(projection.w, expected.w);
+}
+
 void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w)
 {
     projection.x = x;

@@ -27,6 +27,9 @@ void drop_surface(uint8_t dim, const std::vector<float>& coords, const std::vect
 // where it can take them, in memory of ours.
 void each_storage(const std::function<void()>& body);
 
+// Expects projection to hold what expected holds, field by field.
+void expect_shown(const Projection& expected);
+
 // Sets the coordinate choice of the shown surface and binds it.
 void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w);
 
