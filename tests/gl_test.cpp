@@ -24,6 +24,32 @@ void drop_surface(uint8_t dim, const std::vector<float>& coords, const std::vect
     __drop_callback_input(nullptr, 1, paths);
 }
 
+void each_storage(const std::function<void()>& body)
+{
+    pinned_memory_mesh = -1;
+    float *coords, *normals;
+    destroy_mesh(create_mapped_mesh(4, 3, &coords, &normals));
+    const int available = pinned_memory_mesh;
+    for (int pinned = 0; pinned <= available; pinned++) {
+        SCOPED_TRACE(pinned ? "memory of ours" : "mapped buffers");
+        pinned_memory_mesh = pinned;
+        body();
+    }
+    pinned_memory_mesh = available;
+    if (projection.mesh)
+        set_projection_mesh(projection);
+}
+
+void expect_shown(const Projection& expected)
+{
+    EXPECT_EQ(projection.mesh, expected.mesh);
+    EXPECT_EQ(projection.dim, expected.dim);
+    EXPECT_EQ(projection.x, expected.x);
+    EXPECT_EQ(projection.y, expected.y);
+    EXPECT_EQ(projection.z, expected.z);
+    EXPECT_EQ(projection.w, expected.w);
+}
+
 void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w)
 {
     projection.x = x;

@@ -1,6 +1,7 @@
 // Helpers for tests that run against the viewer's GL context.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,6 +22,13 @@ std::vector<float> filled(size_t count, float value);
 
 // Shows a surface through the drop handler, from a file written for the test.
 void drop_surface(uint8_t dim, const std::vector<float>& coords, const std::vector<float>& normals);
+
+// Runs body with the arrays of mapped meshes in buffers the driver maps and,
+// where it can take them, in memory of ours.
+void each_storage(const std::function<void()>& body);
+
+// Expects projection to hold what expected holds, field by field.
+void expect_shown(const Projection& expected);
 
 // Sets the coordinate choice of the shown surface and binds it.
 void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w);

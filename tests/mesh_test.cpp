@@ -55,21 +55,6 @@ void drop_plain(uint8_t dim, size_t vertices = 3)
     drop_surface(dim, filled(dim * vertices, 0.25f), filled(dim * vertices, 0.5f));
 }
 
-struct Shown {
-    Mesh* mesh;
-    uint8_t dim, x, y, z, w;
-};
-
-void expect_shown(const Shown& expected)
-{
-    EXPECT_EQ(projection.mesh, expected.mesh);
-    EXPECT_EQ(projection.dim, expected.dim);
-    EXPECT_EQ(projection.x, expected.x);
-    EXPECT_EQ(projection.y, expected.y);
-    EXPECT_EQ(projection.z, expected.z);
-    EXPECT_EQ(projection.w, expected.w);
-}
-
 TEST(Binding, FourCoordinatesInFileOrder)
 {
     drop_plain(4);
@@ -112,7 +97,7 @@ TEST(Drop, RefusedFilesKeepTheShownSurface)
 {
     drop_plain(6);
     choose_coordinates(0, 1, 2, 5);
-    Shown before = {projection.mesh, 6, 0, 1, 2, 5};
+    Projection before = {projection.mesh, 6, 0, 1, 2, 5};
     GLuint vertex_array = projection.mesh->vertex_array;
 
     std::string valid = klein_bytes(6, 3, filled(18, 1.0f), filled(18, 1.0f));
@@ -144,7 +129,7 @@ TEST(Drop, SurfaceTheGpuCannotTakeKeepsTheShownOne)
 {
     drop_plain(6);
     choose_coordinates(1, 2, 3, 5);
-    Shown before = {projection.mesh, 6, 1, 2, 3, 5};
+    Projection before = {projection.mesh, 6, 1, 2, 3, 5};
     float unused = 0.0f;
     EXPECT_EQ(__show_input({&unused, &unused, uint64_t {1} << 31, 4}), SHOW_NO_MESH);
     expect_shown(before);
@@ -213,24 +198,6 @@ TEST(Mesh, MoreVerticesThanOneDrawTakesAreRefused)
     float unused = 0.0f;
     EXPECT_EQ(create_mesh({&unused, &unused, uint64_t {1} << 31, 1}), nullptr);
     EXPECT_EQ(create_mesh({&unused, &unused, (uint64_t {1} << 32) - 1, 1}), nullptr);
-}
-
-// Runs body with the arrays of mapped meshes in buffers the driver maps and,
-// where it can take them, in memory of ours.
-template <class Body> void each_storage(Body body)
-{
-    pinned_memory_mesh = -1;
-    float *coords, *normals;
-    destroy_mesh(create_mapped_mesh(4, 3, &coords, &normals));
-    const int available = pinned_memory_mesh;
-    for (int pinned = 0; pinned <= available; pinned++) {
-        SCOPED_TRACE(pinned ? "memory of ours" : "mapped buffers");
-        pinned_memory_mesh = pinned;
-        body();
-    }
-    pinned_memory_mesh = available;
-    if (projection.mesh)
-        set_projection_mesh(projection);
 }
 
 // Bytes of address space the process has mapped.
@@ -350,7 +317,7 @@ TEST(Drop, FileThatShrinksWhileReadKeepsTheShownSurface)
 {
     drop_plain(6);
     choose_coordinates(0, 1, 2, 5);
-    Shown before = {projection.mesh, 6, 0, 1, 2, 5};
+    Projection before = {projection.mesh, 6, 0, 1, 2, 5};
 
     const uint64_t vertices = 1u << 18, bytes = 15 + 32 * vertices;
     std::string whole = klein_bytes(4, vertices, filled(4 * vertices, 0.5f), filled(4 * vertices, 0.5f));

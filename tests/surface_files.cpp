@@ -24,6 +24,16 @@ std::string klein_bytes(uint8_t dim, uint64_t vertex_count, const std::vector<fl
     return bytes;
 }
 
+std::string numbered_klein(uint8_t dim, uint64_t vertex_count)
+{
+    std::vector<float> coords(dim * vertex_count), normals(dim * vertex_count);
+    for (size_t k = 0; k < coords.size(); k++) {
+        coords[k] = static_cast<float>(k);
+        normals[k] = -static_cast<float>(k);
+    }
+    return klein_bytes(dim, vertex_count, coords, normals);
+}
+
 std::string write_test_file(const std::string& name, const std::string& bytes)
 {
     std::string path = testing::TempDir() + "plexorama-" + name;

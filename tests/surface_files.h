@@ -10,5 +10,9 @@
 std::string klein_bytes(uint8_t dim, uint64_t vertex_count, const std::vector<float>& coords,
     const std::vector<float>& normals, uint8_t sixth = 0);
 
+// A valid KLEIN file whose coordinate k is k and normal component k is -k,
+// so that a misplaced or missing part of either array shows.
+std::string numbered_klein(uint8_t dim, uint64_t vertex_count);
+
 // Writes bytes to a file under the test's temporary directory; returns its path.
 std::string write_test_file(const std::string& name, const std::string& bytes);
