@@ -108,12 +108,7 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
         for (const std::string& path : row.paths)
             paths.push_back(path.c_str());
         __drop_callback_input(window, static_cast<int>(paths.size()), paths.data());
-        EXPECT_EQ(projection.mesh, before.mesh);
-        EXPECT_EQ(projection.dim, before.dim);
-        EXPECT_EQ(projection.x, before.x);
-        EXPECT_EQ(projection.y, before.y);
-        EXPECT_EQ(projection.z, before.z);
-        EXPECT_EQ(projection.w, before.w);
+        expect_shown(before);
         EXPECT_TRUE(glIsVertexArray(vertex_array));
         EXPECT_EQ(open_descriptors(), descriptors);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
