@@ -6,6 +6,8 @@
 //                        0 before the first: the drop's number, then VmRSS,
 //                        RssAnon, RssFile and RssShmem in KiB, then malloc's
 //                        arena, in use, free and mmapped in bytes
+//   SOAK_RAISE_GL_ERROR  when set, one GL error is raised before the first
+//                        drop, so that a test can see its error checks work
 #include <dlfcn.h>
 #include <malloc.h>
 
@@ -37,6 +39,13 @@ extern "C" GLFWdropfun glfwSetDropCallback(GLFWwindow* window, GLFWdropfun callb
     target = window;
     dropped = callback;
     return reinterpret_cast<Set>(__real_drops("glfwSetDropCallback"))(window, callback);
+}
+
+// A name no glGenVertexArrays gave: binding it is GL_INVALID_OPERATION.
+static void __raise_gl_error_drops()
+{
+    using Bind = void (*)(unsigned int);
+    reinterpret_cast<Bind>(glfwGetProcAddress("glBindVertexArray"))(0x7fffffff);
 }
 
 // The kernel's figures for this process, in KiB.
@@ -74,6 +83,8 @@ static void __open_drops()
         fprintf(stderr, "soak: SOAK_DROPS and SOAK_LOG must name a readable list and a writable log\n");
         abort();
     }
+    if (getenv("SOAK_RAISE_GL_ERROR"))
+        __raise_gl_error_drops();
     __log_drops();
 }
 
