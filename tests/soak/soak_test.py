@@ -105,7 +105,7 @@ class Soak(unittest.TestCase):
                        "MESA_DEBUG": "1"}
                 with xh.Viewer(BINARY, env=env) as viewer:
                     xh.wait_until(lambda: os.path.exists(log) and len(read_log(log)) == DROPS + 1,
-                                  timeout=90, what=f"{DROPS} drops")
+                                  timeout=DROPS / 2, what=f"{DROPS} drops")
                     # The last drop was refused: the valid surface stays, as first drawn.
                     xh.wait_frames(viewer.wid, 2)
                     shown = xh.screenshot(viewer.wid)
