@@ -64,15 +64,15 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
     const Projection before = projection;
     const GLuint vertex_array = projection.mesh->vertex_array;
 
-    std::string dir = testing::TempDir();
-    std::string fifo = dir + "plexorama-hostile-fifo";
+    std::string dir = test_path("");
+    std::string fifo = test_path("hostile-fifo");
     unlink(fifo.c_str());
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::string loop = dir + "plexorama-hostile-loop";
+    std::string loop = test_path("hostile-loop");
     unlink(loop.c_str());
     ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
     // A socket bound to a path: open() on it fails, where reading would hang.
-    std::string socket_path = dir + "plexorama-hostile-socket";
+    std::string socket_path = test_path("hostile-socket");
     unlink(socket_path.c_str());
     int listener = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address = {};
@@ -88,7 +88,7 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
         const char* what;
         std::vector<std::string> paths;
     } rows[] = {
-        {"missing file", {dir + "plexorama-no-such-file.klein"}},
+        {"missing file", {test_path("no-such-file.klein")}},
         {"missing directory", {"/nonexistent/surface.klein"}},
         {"empty path", {""}},
         {"directory", {dir}},

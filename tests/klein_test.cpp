@@ -186,7 +186,7 @@ TEST(KleinReader, RefusesWhatIsNotAFile)
     EXPECT_EQ(report.status, KLEIN_NOT_FILE);
 
     // A named pipe with no writer: refused at once instead of waiting.
-    std::string pipe = testing::TempDir() + "plexorama-pipe.klein";
+    std::string pipe = test_path("pipe.klein");
     unlink(pipe.c_str());
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_EQ(create_surface_klein(pipe.c_str(), &data, &report), 1);

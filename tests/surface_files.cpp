@@ -1,7 +1,9 @@
 // KLEIN files written for tests.
 #include "surface_files.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -34,9 +36,22 @@ std::string numbered_klein(uint8_t dim, uint64_t vertex_count)
     return klein_bytes(dim, vertex_count, coords, normals);
 }
 
+std::string test_path(const std::string& name)
+{
+    static std::string folder;
+    if (folder.empty()) {
+        std::string pattern = testing::TempDir() + "plexorama-XXXXXX";
+        if (!mkdtemp(pattern.data()))
+            return "";
+        folder = pattern + "/";
+        atexit([] { std::filesystem::remove_all(folder); });
+    }
+    return folder + name;
+}
+
 std::string write_test_file(const std::string& name, const std::string& bytes)
 {
-    std::string path = testing::TempDir() + "plexorama-" + name;
+    std::string path = test_path(name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }

@@ -14,5 +14,9 @@ std::string klein_bytes(uint8_t dim, uint64_t vertex_count, const std::vector<fl
 // so that a misplaced or missing part of either array shows.
 std::string numbered_klein(uint8_t dim, uint64_t vertex_count);
 
-// Writes bytes to a file under the test's temporary directory; returns its path.
+// A path in a folder of this process's own, removed at exit: test programs
+// run side by side and must not read each other's files.
+std::string test_path(const std::string& name);
+
+// Writes bytes to the file test_path(name); returns its path.
 std::string write_test_file(const std::string& name, const std::string& bytes);
