@@ -122,6 +122,7 @@ class Soak(unittest.TestCase):
                 print(f"\n{what}:\n{table}", flush=True)
                 self.assertLess(growth, size, "resident memory grew by a file or more once settled")
 
+
 if __name__ == "__main__":
     if len(sys.argv) < 4:
         sys.exit(__doc__.splitlines()[-1].strip())
