@@ -151,7 +151,8 @@ std::vector<LiveBlock> live_failure()
     std::copy(blocks, blocks + count, copy);
     drop_lock();
     std::vector<LiveBlock> live(copy, copy + count);
-    std::sort(live.begin(), live.end(), [](const LiveBlock& a, const LiveBlock& b) { return a.address < b.address; });
+    std::sort(live.begin(), live.end(),
+        [](const LiveBlock& a, const LiveBlock& b) { return a.address < b.address; });
     return live;
 }
 
@@ -164,7 +165,8 @@ std::string describe_failure(const std::vector<LiveBlock>& live)
             continue;
         char offset[32];
         snprintf(offset, sizeof offset, "+0x%lx",
-            static_cast<unsigned long>(static_cast<char*>(block.caller) - static_cast<char*>(info.dli_fbase)));
+            static_cast<unsigned long>(
+                static_cast<char*>(block.caller) - static_cast<char*>(info.dli_fbase)));
         text += std::string(" ") + info.dli_fname + offset;
     }
     return text;

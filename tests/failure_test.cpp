@@ -40,7 +40,8 @@ TEST(Failure, ReaderRefusesOrAbsorbsEveryFailedAllocation)
     };
     for (const File& file : files)
         for (bool from_on : {false, true}) {
-            SCOPED_TRACE(std::string(file.what) + (from_on ? ", the k-th and every later one" : ", only the k-th"));
+            SCOPED_TRACE(
+                std::string(file.what) + (from_on ? ", the k-th and every later one" : ", only the k-th"));
             std::string path = write_test_file("failure.klein", numbered_klein(file.dim, file.vertices));
             int refusals = 0;
             for (uint64_t k = 1;; k++) {

@@ -79,11 +79,13 @@ GLuint expect_names_deleted(Names first)
     Names next = next_names();
     for (GLuint name = first.buffer; name < next.buffer; name++) {
         glBindBuffer(GL_ARRAY_BUFFER, name);
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_OPERATION)) << "buffer " << name << " was left";
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_OPERATION))
+            << "buffer " << name << " was left";
     }
     for (GLuint name = first.vertex_array; name < next.vertex_array; name++) {
         glBindVertexArray(name);
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_OPERATION)) << "vertex array " << name << " was left";
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_INVALID_OPERATION))
+            << "vertex array " << name << " was left";
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     auto after = [](GLuint from, GLuint to) { return to > from ? to - from - 1 : 0; };
@@ -116,7 +118,8 @@ struct Tally {
 // Puts the numbered surface of 6 coordinates on show, w being coordinate 5,
 // then has show put the file at path on show with the k-th allocation
 // failing, for every k until none fails.
-void fail_each_allocation(ShowStatus (*show)(const char* path), const std::string& path, bool from_on, Tally* tally)
+void fail_each_allocation(
+    ShowStatus (*show)(const char* path), const std::string& path, bool from_on, Tally* tally)
 {
     const std::string shown_path = write_test_file("shown.klein", numbered_klein(6, 3));
     const char* shown_paths[] = {shown_path.c_str()};

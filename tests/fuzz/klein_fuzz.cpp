@@ -26,7 +26,9 @@ void __allocated_fuzz(const volatile void*, size_t size)
         largest = size;
 }
 
-void __freed_fuzz(const volatile void*) { }
+void __freed_fuzz(const volatile void*)
+{
+}
 
 [[noreturn]] void __fail_fuzz(const char* what, unsigned long long got, unsigned long long wanted)
 {
@@ -67,8 +69,7 @@ const char* __file_fuzz(const uint8_t* bytes, size_t size)
             __fail_fuzz("memfd_create", 0, 0);
         snprintf(path, sizeof path, "/proc/self/fd/%d", descriptor);
     }
-    if (ftruncate(descriptor, 0) != 0
-        || pwrite(descriptor, bytes, size, 0) != static_cast<ssize_t>(size))
+    if (ftruncate(descriptor, 0) != 0 || pwrite(descriptor, bytes, size, 0) != static_cast<ssize_t>(size))
         __fail_fuzz("writing the input", 0, size);
     return path;
 }
