@@ -17,8 +17,8 @@ CMAKE = BUILD = BASE = ROOT = PREFIX = None
 MIME_NS = "{http://www.freedesktop.org/standards/shared-mime-info}"
 
 
-def run(argv, env=None, timeout=60):
-    return subprocess.run([str(a) for a in argv], capture_output=True, text=True,
+def run(argv, env=None, timeout=60, cwd=None):
+    return subprocess.run([str(a) for a in argv], capture_output=True, text=True, cwd=cwd,
                           timeout=timeout, env={**os.environ, **(env or {})})
 
 
@@ -54,19 +54,39 @@ class Tree(unittest.TestCase):
 
     def test_programs_run_from_the_tree(self):
         out = tempfile.mkdtemp(dir=BASE)
+        off = os.path.join(out, "triangle.off")
+        with open(off, "w") as f:
+            f.write("4OFF\n3 1 0\n0 0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n")
+        converted = os.path.join(BASE, "triangle.klein")
         # Each row: command line, exit code, pattern the standard output matches.
         rows = [
             (["bin/plexorama", "--help"], 0, r"usage: plexorama .*\n"),
             (["bin/plexorama", "--version"], 0, r"plexorama \d+\.\d+\.\d+\n$"),
             (["bin/plexorama-make-samples", out, "--resolution", "4"], 0, r"^$"),
             (["bin/plexorama-make-samples"], 2, r"^$"),
+            (["bin/plexorama-convert", off, converted], 0, r"3 vertices, 1 triangles, m = 4"),
         ]
+        # With no source tree in reach, the programs must find the package
+        # installed beside them, not one elsewhere on the machine.
+        env = {"PYTHONNOUSERSITE": "1"}
         for argv, code, pattern in rows:
             with self.subTest(argv=argv):
-                done = run([installed(argv[0]), *argv[1:]])
+                done = run([installed(argv[0]), *argv[1:]], env=env, cwd=BASE)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertRegex(done.stdout, pattern)
-        self.assertEqual(sorted(os.listdir(out)), sorted(f"{n}.klein" for n in tree.SAMPLES))
+        self.assertEqual(sorted(os.listdir(out)), sorted(["triangle.off"] + [f"{n}.klein" for n in tree.SAMPLES]))
+        self.assertEqual(os.path.getsize(converted), 111)
+
+    def test_no_installed_file_names_the_build_machine_s_folders(self):
+        # The viewer's debug information does, until the package strips it.
+        source = os.path.realpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+        for path in tree.FILES:
+            with open(installed(path), "rb") as f:
+                data = f.read()
+            if data.startswith(b"\x7fELF"):
+                continue
+            for folder in (source, os.path.realpath(BUILD)):
+                self.assertFalse(folder.encode() in data, f"{path} names {folder}")
 
     def test_samples_are_whole_klein_files(self):
         for name in tree.SAMPLES:
