@@ -67,11 +67,17 @@ class Tree(unittest.TestCase):
             (["bin/plexorama-convert", off, converted], 0, r"3 vertices, 1 triangles, m = 4"),
         ]
         # With no source tree in reach, the programs must find the package
-        # installed beside them, not one elsewhere on the machine.
+        # installed beside them, not one elsewhere on the machine, nor one in
+        # the folder they are run from.
         env = {"PYTHONNOUSERSITE": "1"}
+        impostor = os.path.join(BASE, "impostor")
+        os.makedirs(os.path.join(impostor, "plexorama"))
+        for name in ("__init__", "samples", "convert"):
+            with open(os.path.join(impostor, "plexorama", f"{name}.py"), "w") as f:
+                f.write("raise SystemExit('the package in the working folder ran')\n")
         for argv, code, pattern in rows:
             with self.subTest(argv=argv):
-                done = run([installed(argv[0]), *argv[1:]], env=env, cwd=BASE)
+                done = run([installed(argv[0]), *argv[1:]], env=env, cwd=impostor)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertRegex(done.stdout, pattern)
         self.assertEqual(sorted(os.listdir(out)), sorted(["triangle.off"] + [f"{n}.klein" for n in tree.SAMPLES]))
