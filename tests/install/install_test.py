@@ -167,8 +167,9 @@ class Desktop(unittest.TestCase):
         source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
         data = os.path.join(source, "data")
         out = os.path.join(BASE, "screenshots.metainfo.xml")
-        rows = [("no address", [], 0), ("address", ["-DURL=https://example.org/p/docs/"], len(tree.SAMPLES))]
-        for what, define, count in rows:
+        published = [f"https://example.org/p/docs/{n}.png" for n in tree.SAMPLES]
+        rows = [("no address", [], []), ("address", ["-DURL=https://example.org/p/docs/"], published)]
+        for what, define, images in rows:
             with self.subTest(what):
                 done = run([CMAKE, f"-DIN={data}/{tree.APP_ID}.metainfo.xml.in", f"-DOUT={out}", *define,
                             "-P", os.path.join(data, "metainfo.cmake")])
@@ -176,10 +177,8 @@ class Desktop(unittest.TestCase):
                 done = run(["appstreamcli", "validate", "--no-net", "--pedantic", out])
                 self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
                 shots = ET.parse(out).getroot().findall("screenshots/screenshot")
-                self.assertEqual(len(shots), count)
-        self.assertEqual([s.get("type") for s in shots], ["default"] + [None] * (count - 1))
-        images = [s.findtext("image") for s in shots]
-        self.assertEqual(images, [f"https://example.org/p/docs/{n}.png" for n in tree.SAMPLES])
+                self.assertEqual([s.findtext("image") for s in shots], images)
+                self.assertEqual([s.get("type") for s in shots], ["default", *[None] * (len(images) - 1)][:len(images)])
         for name in tree.SAMPLES:
             self.assertIsNotNone(tree.png_size(os.path.join(source, "docs", f"{name}.png")), name)
 
