@@ -3,7 +3,6 @@
 // allocations, and the dynamic loader's, through these too.
 #include "failing_malloc.h"
 
-#include <dirent.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -81,6 +80,7 @@ void track(void* address, void* caller)
     if (block_count == max_blocks) {
         static const char message[] = "failing_malloc: too many live blocks to track\n";
         if (write(2, message, sizeof message - 1) < 0) { }
+        drop_lock(); // abort may free
         abort();
     }
     blocks[block_count++] = {address, caller};
@@ -122,10 +122,9 @@ void arm_failure(FailurePlan p)
     armed = true;
 }
 
-uint64_t disarm_failure()
+void disarm_failure()
 {
     armed = false;
-    return counted;
 }
 
 uint64_t failed_failure()
@@ -170,23 +169,6 @@ std::string describe_failure(const std::vector<LiveBlock>& live)
         text += std::string(" ") + info.dli_fname + offset;
     }
     return text;
-}
-
-std::vector<int> open_descriptors()
-{
-    std::vector<int> found;
-    DIR* fd = opendir("/proc/self/fd");
-    if (!fd)
-        return found;
-    while (dirent* entry = readdir(fd)) {
-        if (entry->d_name[0] != '.')
-            found.push_back(std::stoi(entry->d_name));
-    }
-    int own = dirfd(fd);
-    closedir(fd);
-    found.erase(std::remove(found.begin(), found.end(), own), found.end());
-    std::sort(found.begin(), found.end());
-    return found;
 }
 
 extern "C" {

@@ -20,8 +20,8 @@ struct FailurePlan {
 // Starts counting allocations on the calling thread, from 0.
 void arm_failure(FailurePlan plan);
 
-// Stops; returns how many allocations were counted, those that failed too.
-uint64_t disarm_failure();
+// Stops counting.
+void disarm_failure();
 
 // How many allocations failed in the last run.
 uint64_t failed_failure();
@@ -34,7 +34,7 @@ struct LiveBlock {
     void* caller; // where the allocation was called from
 };
 
-// The three below allocate: call them unarmed.
+// The two below allocate: call them unarmed.
 
 // The blocks that counted allocations made since forget_failure and that
 // are not freed yet, whichever thread frees them, in address order.
@@ -42,6 +42,3 @@ std::vector<LiveBlock> live_failure();
 
 // Where the blocks were allocated, as object file and offset for addr2line.
 std::string describe_failure(const std::vector<LiveBlock>& blocks);
-
-// The descriptors the process has open, from /proc/self/fd.
-std::vector<int> open_descriptors();

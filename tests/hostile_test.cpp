@@ -1,6 +1,5 @@
 // Input a stranger controls: drops of paths that are not surface files, and
 // storms of key, scroll and drop events as GLFW would deliver them.
-#include <dirent.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -25,17 +24,6 @@
 #include "surface_files.h"
 
 namespace {
-
-int open_descriptors()
-{
-    int count = 0;
-    DIR* fds = opendir("/proc/self/fd");
-    while (fds && readdir(fds))
-        count++;
-    if (fds)
-        closedir(fds);
-    return count;
-}
 
 std::string valid_surface(const std::string& name, uint8_t dim)
 {
@@ -82,7 +70,7 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
     ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     ASSERT_EQ(listen(listener, 1), 0);
     std::string valid = valid_surface("hostile-valid.klein", 5);
-    std::string refused = write_test_file("hostile refused é.klein", "KLEIN\0\x05");
+    std::string refused = write_test_file("hostile refused é.klein", std::string("KLEIN\0\x05", 7));
 
     struct Row {
         const char* what;
@@ -94,14 +82,14 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
         {"directory", {dir}},
         {"named pipe without a writer", {fifo}},
         {"endless device", {"/dev/zero"}},
-        {"terminal-like device", {"/dev/null"}},
+        {"empty character device", {"/dev/null"}},
         {"socket", {socket_path}},
         {"link to itself", {loop}},
         {"spaces and UTF-8 in a refused file's name", {refused}},
-        {"hostile path first, valid one after", {fifo, valid}},
-        {"several hostile paths", {"/dev/zero", dir, socket_path}},
+        {"only the first path of a drop counts", {fifo, valid}},
+        {"several hostile paths", {socket_path, "/dev/zero", dir}},
     };
-    const int descriptors = open_descriptors();
+    const std::vector<int> descriptors = open_descriptors();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         std::vector<const char*> paths;

@@ -1,6 +1,10 @@
 // KLEIN files written for tests.
 #include "surface_files.h"
 
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -41,9 +45,12 @@ std::string test_path(const std::string& name)
     static std::string folder;
     if (folder.empty()) {
         std::string pattern = testing::TempDir() + "plexorama-XXXXXX";
-        if (!mkdtemp(pattern.data()))
-            return "";
+        if (!mkdtemp(pattern.data())) {
+            perror(pattern.c_str());
+            abort();
+        }
         folder = pattern + "/";
+        // A run that is killed or aborts leaves the folder behind.
         atexit([] { std::filesystem::remove_all(folder); });
     }
     return folder + name;
@@ -54,4 +61,21 @@ std::string write_test_file(const std::string& name, const std::string& bytes)
     std::string path = test_path(name);
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
+}
+
+std::vector<int> open_descriptors()
+{
+    std::vector<int> found;
+    DIR* fd = opendir("/proc/self/fd");
+    if (!fd)
+        return found;
+    while (dirent* entry = readdir(fd)) {
+        if (entry->d_name[0] != '.')
+            found.push_back(std::stoi(entry->d_name));
+    }
+    int own = dirfd(fd);
+    closedir(fd);
+    found.erase(std::remove(found.begin(), found.end(), own), found.end());
+    std::sort(found.begin(), found.end());
+    return found;
 }

@@ -18,5 +18,8 @@ std::string numbered_klein(uint8_t dim, uint64_t vertex_count);
 // run side by side and must not read each other's files.
 std::string test_path(const std::string& name);
 
+// The descriptors the process has open, from /proc/self/fd.
+std::vector<int> open_descriptors();
+
 // Writes bytes to the file test_path(name); returns its path.
 std::string write_test_file(const std::string& name, const std::string& bytes);
