@@ -1,0 +1,59 @@
+// The benchmark's parts: the table every figure goes into, commands timed
+// as whole processes, and surfaces loaded and drawn inside this process.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The table and its statistics: table.cpp.
+struct Row {
+    std::string figure, surface;
+    double value;
+    std::string unit, target;
+    double baseline; // NAN when the figure has none
+    std::string baseline_what, note;
+};
+
+// Seconds on a steady clock.
+double now();
+double median(std::vector<double> values);
+// The value below which the given share of values lies, nearest rank.
+double percentile(std::vector<double> values, double share);
+// A figure as the table prints it; empty for NAN.
+std::string number(double value);
+// Adds a row, and shows it at once on standard error.
+void row(Row r);
+void print_table();
+bool write_csv(const char* path);
+
+// Surfaces written by the samples tool: surfaces.cpp.
+struct Surface {
+    std::string name, path;
+    uint8_t dim;
+    uint64_t vertices;
+    double bytes; // of both arrays
+};
+
+bool describe_surface(const std::string& path, Surface* surface);
+bool make_surface(const std::filesystem::path& dir, int resolution, const char* file, Surface* surface);
+bool write_stl(const Surface& s, const std::string& path);
+// Puts s on show in place of what was shown; returns the seconds it took, or -1.
+double show(const Surface& s);
+void drop_shown();
+// Loading, split into its steps, against a naive read and copy.
+void loading(const Surface& s, int reps);
+
+// Commands run as processes: processes.cpp.
+// Runs a command with its output thrown away; returns its wall seconds, or
+// -1 when it could not start or did not exit with 0. peak, when given,
+// receives its largest resident size in bytes.
+double run(const std::vector<std::string>& command, double* peak = nullptr);
+double peak_of(const std::vector<std::string>& command);
+// Process start to first frame, against f3d on the same triangles.
+void first_frame(const Surface& s, const std::filesystem::path& dir, int reps);
+
+// Frames of the shown surface, and the window's pacing: frames.cpp.
+void frame_split(const Surface& s, int reps);
+void pacing(int frames);

@@ -1,0 +1,99 @@
+// Frames: the cost of each pass of a frame, and the window's pacing.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include <epoxy/gl.h>
+
+#include "bench.h"
+#include "context.h"
+#include "input.h"
+#include "main.h"
+#include "mesh.h"
+#include "window.h"
+
+void frame_split(const Surface& s, int reps)
+{
+    if (show(s) < 0)
+        return;
+    main_loop(); // the first draw after a change pays for validating state
+    glFinish();
+    std::vector<double> whole, filled, lines;
+    for (int k = 0; k < reps; k++) {
+        double t0 = now();
+        main_loop();
+        glFinish();
+        double t1 = now();
+        clean_context();
+        draw_mesh(shader, projection.mesh);
+        glFinish();
+        double t2 = now();
+        draw_mesh_lines(shader_plain, projection.mesh);
+        glFinish();
+        double t3 = now();
+        whole.push_back(t1 - t0);
+        filled.push_back(t2 - t1);
+        lines.push_back(t3 - t2);
+    }
+    double frame = 1e3 * median(whole);
+    row({"frame: main_loop + glFinish", s.name, frame, "ms", "", NAN, "", ""});
+    row({"frame: filled pass", s.name, 1e3 * median(filled), "ms", "", frame, "whole frame",
+        "clear included"});
+    row({"frame: wireframe pass", s.name, 1e3 * median(lines), "ms", "", frame, "whole frame", ""});
+    drop_shown();
+}
+
+struct Pacing {
+    double p50, p99, max, rate, cpu; // ms, ms, ms, frames a second, CPU over wall
+};
+
+// The viewer's own loop, frames released by the window's pacing.
+static Pacing pace(int frames)
+{
+    for (int k = 0; k < 30; k++) {
+        main_loop();
+        is_open_window(window);
+    }
+    std::vector<double> intervals;
+    rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    double start = now(), last = start;
+    for (int k = 0; k < frames; k++) {
+        main_loop();
+        is_open_window(window);
+        double t = now();
+        intervals.push_back(1e3 * (t - last));
+        last = t;
+    }
+    getrusage(RUSAGE_SELF, &after);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+    };
+    double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime)
+        - seconds(before.ru_stime);
+    double wall = last - start;
+    return {percentile(intervals, 0.5), percentile(intervals, 0.99),
+        *std::max_element(intervals.begin(), intervals.end()), frames / wall, cpu / wall};
+}
+
+void pacing(int frames)
+{
+    drop_shown();
+    Pacing empty = pace(frames);
+    if (show_surface_input(PLEXORAMA_README_SAMPLE, nullptr) != SHOW_DONE) {
+        std::fprintf(stderr, "plexorama-bench: cannot show %s\n", PLEXORAMA_README_SAMPLE);
+        return;
+    }
+    Pacing sample = pace(frames);
+    drop_shown();
+    std::string n = std::to_string(frames) + " frames";
+    const char* shown = "README sample";
+    row({"pacing: p50 interval", shown, sample.p50, "ms", "16.5 to 17.0", empty.p50, "nothing shown", n});
+    row({"pacing: p99 interval", shown, sample.p99, "ms", "<= 18", empty.p99, "nothing shown", n});
+    row({"pacing: max interval", shown, sample.max, "ms", "", empty.max, "nothing shown", n});
+    row({"pacing: mean rate", shown, sample.rate, "fps", "60", empty.rate, "nothing shown", n});
+    row({"pacing: CPU over wall", shown, sample.cpu, "", "", empty.cpu, "nothing shown",
+        "all threads; 1 = one core busy"});
+}

@@ -1,0 +1,221 @@
+// Surfaces: writing them with the samples tool, and loading them into the
+// viewer's buffers step by step, against a naive read and copy.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <epoxy/gl.h>
+
+#include "bench.h"
+#include "input.h"
+#include "klein.h"
+#include "mesh.h"
+
+namespace fs = std::filesystem;
+
+bool describe_surface(const std::string& path, Surface* surface)
+{
+    KleinFile klein;
+    KleinReport report;
+    if (open_surface_klein(path.c_str(), &klein, &report)) {
+        std::fprintf(stderr, "plexorama-bench: cannot read %s\n", path.c_str());
+        return false;
+    }
+    close_surface_klein(&klein);
+    char name[32];
+    std::snprintf(name, sizeof name, "m%d n%.3gM", klein.dim, static_cast<double>(klein.vertex_count) / 1e6);
+    *surface = {name, path, klein.dim, klein.vertex_count, 8.0 * static_cast<double>(klein.count)};
+    return true;
+}
+
+// The samples tool writes all its surfaces at one resolution; the bench keeps
+// the one it wants and drops the others at once, to spare the disk.
+bool make_surface(const fs::path& dir, int resolution, const char* file, Surface* surface)
+{
+    fs::path at = dir / std::to_string(resolution);
+    if (!fs::exists(at / file)) {
+        if (run({PLEXORAMA_MAKE_SAMPLES, at.string(), "--resolution", std::to_string(resolution)}) < 0) {
+            std::fprintf(
+                stderr, "plexorama-bench: %s failed at resolution %d\n", PLEXORAMA_MAKE_SAMPLES, resolution);
+            return false;
+        }
+        for (const fs::directory_entry& entry : fs::directory_iterator(at)) {
+            std::string name = entry.path().filename().string();
+            if (name != "klein-bottle.klein" && name != "torus-10d.klein")
+                fs::remove(entry.path());
+        }
+    }
+    return describe_surface((at / file).string(), surface);
+}
+
+// The same triangles as binary STL, the first three coordinates of each
+// vertex, for a viewer that reads no KLEIN.
+bool write_stl(const Surface& s, const std::string& path)
+{
+    SurfaceData data;
+    if (create_surface_klein(s.path.c_str(), &data))
+        return false;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    bool written = out != nullptr;
+    uint32_t triangles = static_cast<uint32_t>(data.vertex_count / 3);
+    char header[80] = "plexorama-bench";
+    if (written)
+        written = std::fwrite(header, 1, 80, out) == 80 && std::fwrite(&triangles, 4, 1, out) == 1;
+    std::vector<char> record(50);
+    for (uint32_t t = 0; written && t < triangles; t++) {
+        const float* n = data.normals + 3 * t * data.dim;
+        std::memcpy(record.data(), n, 12);
+        for (int v = 0; v < 3; v++)
+            std::memcpy(record.data() + 12 + 12 * v, data.coords + (3 * t + v) * data.dim, 12);
+        written = std::fwrite(record.data(), 1, 50, out) == 50;
+    }
+    if (out)
+        written = std::fclose(out) == 0 && written;
+    free(data.coords);
+    free(data.normals);
+    return written;
+}
+
+// What a viewer would do with no care: read into fresh memory, and let the
+// driver take its own copy.
+static double naive_load(const Surface& s)
+{
+    size_t bytes = static_cast<size_t>(s.bytes / 2);
+    double start = now();
+    FILE* in = std::fopen(s.path.c_str(), "rb");
+    if (!in)
+        return -1;
+    char* read = static_cast<char*>(std::malloc(2 * bytes));
+    char* copy = static_cast<char*>(std::malloc(2 * bytes));
+    bool ok = read && copy && std::fseek(in, 15, SEEK_SET) == 0
+        && std::fread(read, 1, 2 * bytes, in) == 2 * bytes;
+    if (ok)
+        std::memcpy(copy, read, 2 * bytes);
+    // Without a use of the copy the compiler drops it, and the free with it.
+    asm volatile("" : : "r"(copy) : "memory");
+    double seconds = now() - start;
+    std::fclose(in);
+    std::free(read);
+    std::free(copy);
+    return ok ? seconds : -1;
+}
+
+void drop_shown()
+{
+    destroy_mesh(projection.mesh);
+    projection.mesh = nullptr;
+}
+
+double show(const Surface& s)
+{
+    drop_shown();
+    double start = now();
+    ShowStatus status = show_surface_input(s.path.c_str(), nullptr);
+    glFinish();
+    return status == SHOW_DONE ? now() - start : -1;
+}
+
+// Kilobytes from /proc/self/status.
+static double status_kb(const char* key)
+{
+    FILE* in = std::fopen("/proc/self/status", "r");
+    char line[256];
+    double kb = NAN;
+    size_t length = std::strlen(key);
+    while (in && std::fgets(line, sizeof line, in))
+        if (std::strncmp(line, key, length) == 0)
+            kb = std::atof(line + length);
+    if (in)
+        std::fclose(in);
+    return kb;
+}
+
+// Bytes the process's resident memory rose to above where it stood. Reads
+// with pread map no file, so the rise is anonymous and driver memory.
+template <class Body> static double peak_rise(Body body)
+{
+    double before = status_kb("VmRSS:");
+    FILE* clear = std::fopen("/proc/self/clear_refs", "w");
+    if (!clear)
+        return NAN;
+    std::fputs("5", clear); // resets the peak to the resident memory now
+    std::fclose(clear);
+    body();
+    return 1024 * (status_kb("VmHWM:") - before);
+}
+
+void loading(const Surface& s, int reps)
+{
+    naive_load(s); // warms the page cache for every timed read
+    std::vector<double> ours, naive, ratios;
+    for (int k = 0; k < reps; k++) {
+        // Alternating which goes first spreads the cost of a cold start evenly.
+        double a, b;
+        if (k % 2) {
+            a = show(s);
+            b = naive_load(s);
+        } else {
+            b = naive_load(s);
+            a = show(s);
+        }
+        if (a < 0 || b < 0) {
+            std::fprintf(stderr, "plexorama-bench: loading %s failed\n", s.path.c_str());
+            return;
+        }
+        ours.push_back(a);
+        naive.push_back(b);
+        ratios.push_back(a / b);
+    }
+    char note[64];
+    std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
+        *std::max_element(ratios.begin(), ratios.end()));
+    double base = median(naive);
+    row({"load: show_surface_input", s.name, 1e3 * median(ours), "ms", "<= 0.65 x, worst <= 1", 1e3 * base,
+        "naive read + copy", note});
+
+    // The same steps as show_surface_input, timed one by one.
+    std::vector<double> read, upload, bind;
+    for (int k = 0; k < reps; k++) {
+        drop_shown();
+        KleinFile file;
+        KleinReport report;
+        float *coords, *normals;
+        double t0 = now();
+        if (open_surface_klein(s.path.c_str(), &file, &report))
+            return;
+        double t1 = now();
+        Mesh* mesh = create_mapped_mesh(file.dim, file.vertex_count, &coords, &normals);
+        double t2 = now();
+        int refused = !mesh || read_surface_klein(&file, coords, normals, &report);
+        double t3 = now();
+        close_surface_klein(&file);
+        if (refused || unmap_mesh(mesh)) {
+            destroy_mesh(mesh);
+            return;
+        }
+        glFinish();
+        double t4 = now();
+        projection = {mesh, file.dim, 0, 1, 2, 3};
+        set_projection_mesh(projection);
+        glFinish();
+        double t5 = now();
+        read.push_back((t1 - t0) + (t3 - t2));
+        upload.push_back((t2 - t1) + (t4 - t3));
+        bind.push_back(t5 - t4);
+    }
+    row({"load: read (open, pread)", s.name, 1e3 * median(read), "ms", "", base * 1e3, "naive read + copy",
+        "into the buffers' storage"});
+    row({"load: upload (buffers, map, unmap)", s.name, 1e3 * median(upload), "ms", "", base * 1e3,
+        "naive read + copy", ""});
+    row({"load: bind (set_projection_mesh)", s.name, 1e3 * median(bind), "ms", "", base * 1e3,
+        "naive read + copy", ""});
+
+    drop_shown();
+    double ours_peak = peak_rise([&] { show(s); });
+    drop_shown();
+    double naive_peak = peak_rise([&] { naive_load(s); });
+    row({"load: peak memory rise", s.name, ours_peak / 1e6, "MB", "<= 1.15 x data", s.bytes / 1e6, "the data",
+        "naive read + copy: " + number(naive_peak / s.bytes) + " x"});
+}
