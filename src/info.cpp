@@ -3,6 +3,7 @@
 #include "info.h"
 
 #include <cmath>
+#include <cstdlib>
 
 void measure_info(const SurfaceData* data, SurfaceInfo* info)
 {
@@ -84,4 +85,22 @@ void print_info(FILE* out, const char* path, const SurfaceInfo* info)
             "fits the view: no, the farthest vertex is %.6g from the origin, beyond %g; "
             "to fit it: plexorama-convert %s OUT.klein --fit\n",
             info->radius, view_radius_info, path);
+}
+
+int run_info(const char* path)
+{
+    SurfaceData data;
+    KleinReport report;
+    if (create_surface_klein(path, &data, &report) != 0) {
+        char reason[96];
+        describe_klein(&report, reason, sizeof reason);
+        fprintf(stderr, "plexorama: %s: %s\n", path, reason);
+        return 1;
+    }
+    SurfaceInfo info;
+    measure_info(&data, &info);
+    free(data.coords);
+    free(data.normals);
+    print_info(stdout, path, &info);
+    return 0;
 }

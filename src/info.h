@@ -30,3 +30,7 @@ void measure_info(const SurfaceData* data, SurfaceInfo* info);
 
 // Prints the figures as `key: values` lines, the file named first.
 void print_info(FILE* out, const char* path, const SurfaceInfo* info);
+
+// The whole of `--info`: reads the file and prints its figures, or one line
+// on standard error saying why it cannot be read. Returns the exit code.
+int run_info(const char* path);

@@ -3,6 +3,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include <cglm/cglm.h>
@@ -192,6 +193,16 @@ ShowStatus show_surface_input(const char* path, KleinReport* report)
     ShowStatus status = __show_file_input(&file, report);
     close_surface_klein(&file);
     return status;
+}
+
+void describe_show_input(ShowStatus status, const KleinReport* report, char* text, size_t size)
+{
+    if (status == SHOW_TOO_FEW_COORDINATES)
+        snprintf(text, size, "fewer than 4 coordinates");
+    else if (status == SHOW_NO_MESH)
+        snprintf(text, size, "too large for the GPU");
+    else
+        describe_klein(report, text, size);
 }
 
 void __drop_callback_input(GLFWwindow*, int count, const char** paths)

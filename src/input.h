@@ -3,6 +3,8 @@
 // viewport on resize.
 #pragma once
 
+#include <cstddef>
+
 #include <cglm/types.h>
 
 #include "klein.h"
@@ -36,6 +38,9 @@ enum ShowStatus {
 // refusal the shown surface and the coordinate choice stay as they were.
 // report, when given, receives the reader's verdict.
 ShowStatus show_surface_input(const char* path, KleinReport* report);
+
+// Says in a few words why a file is not on show, as "fewer than 4 coordinates".
+void describe_show_input(ShowStatus status, const KleinReport* report, char* text, size_t size);
 
 // The same for a surface already read; its arrays stay the caller's.
 ShowStatus __show_input(SurfaceData data);

@@ -11,6 +11,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -185,4 +186,32 @@ int create_surface_klein(const char* path, SurfaceData* data, KleinReport* repor
     }
     *data = {coords, normals, file.vertex_count, file.dim};
     return 0;
+}
+
+void describe_klein(const KleinReport* report, char* text, size_t size)
+{
+    switch (report->status) {
+    case KLEIN_READ:
+        snprintf(text, size, "read");
+        break;
+    case KLEIN_CANNOT_OPEN:
+        snprintf(text, size, "cannot open: %s", strerror(report->error));
+        break;
+    case KLEIN_NOT_FILE:
+        snprintf(text, size, "cannot open: not a regular file");
+        break;
+    case KLEIN_NOT_KLEIN:
+        snprintf(text, size, "not a KLEIN file");
+        break;
+    case KLEIN_TRUNCATED:
+        snprintf(text, size, "truncated: expected %llu bytes, found %llu",
+            static_cast<unsigned long long>(report->expected), static_cast<unsigned long long>(report->found));
+        break;
+    case KLEIN_TOO_LARGE:
+        snprintf(text, size, "too large: 2^32 or more coordinates");
+        break;
+    case KLEIN_NO_MEMORY:
+        snprintf(text, size, "out of memory");
+        break;
+    }
 }

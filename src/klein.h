@@ -6,6 +6,7 @@
 // vertex, then m * n float normal components in the same order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct SurfaceData {
@@ -53,6 +54,9 @@ int open_surface_klein(const char* path, KleinFile* file, KleinReport* report);
 int read_surface_klein(const KleinFile* file, float* coords, float* normals, KleinReport* report);
 
 void close_surface_klein(KleinFile* file);
+
+// Says in a few words why the reader refused a file, as "not a KLEIN file".
+void describe_klein(const KleinReport* report, char* text, size_t size);
 
 // Reads the file into data, whose arrays then come from malloc and are the
 // caller's to free. Returns 0 when read and 1 when refused; data is written

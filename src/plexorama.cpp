@@ -1,10 +1,11 @@
 // The viewer's entry point; everything else lives in the modules.
 #include "main.h"
+#include "options.h"
 
 int main(int argc, char** argv)
 {
     Options options;
-    int answered = parse_options_main(argc, argv, &options);
+    int answered = parse_options(argc, argv, &options);
     if (answered >= 0)
         return answered;
     return run_main(&options);

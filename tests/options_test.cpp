@@ -8,7 +8,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include "main.h"
+#include "options.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ Parsed parse(const std::vector<std::string>& words)
     argv.push_back(nullptr);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    parsed.code = parse_options_main(static_cast<int>(argv.size() - 1), argv.data(), &parsed.options);
+    parsed.code = parse_options(static_cast<int>(argv.size() - 1), argv.data(), &parsed.options);
     parsed.out = testing::internal::GetCapturedStdout();
     parsed.err = testing::internal::GetCapturedStderr();
     if (parsed.options.file)
@@ -238,7 +238,7 @@ TEST(Options, CoordinateLists)
     };
     for (const auto& row : rows) {
         uint8_t coordinates[4] = {};
-        EXPECT_STREQ(__coordinates_main(row.text, coordinates), row.fault) << row.text;
+        EXPECT_STREQ(__coordinates_options(row.text, coordinates), row.fault) << row.text;
         if (!row.fault) {
             EXPECT_EQ(memcmp(coordinates, row.coordinates, 4), 0) << row.text;
         }
@@ -265,7 +265,7 @@ TEST(Options, NumbersAreDigitsWithinTheLimit)
     };
     for (const auto& row : rows) {
         unsigned long long value = 12345;
-        EXPECT_EQ(__number_main(row.text, row.limit, &value), row.accepted) << row.text;
+        EXPECT_EQ(__number_options(row.text, row.limit, &value), row.accepted) << row.text;
         EXPECT_EQ(value, row.accepted ? row.value : 12345) << row.text;
     }
 }

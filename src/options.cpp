@@ -1,0 +1,271 @@
+// The command line: option table, usage and help texts, and parsing.
+#include "options.h"
+
+#include <getopt.h>
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include <GLFW/glfw3.h>
+
+#include "record.h"
+
+static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]\n"
+                            "                 [--save-view FILE] [--output FILE.png] [--record OUT]\n"
+                            "                 [--size N] [--] [FILE]\n"
+                            "       plexorama --info FILE | -h | --help | -V | --version\n";
+
+static const char help[]
+    = "\n"
+      "Shows a surface of four or more dimensions from a KLEIN file. Drop another\n"
+      "file onto the window to show it instead.\n"
+      "\n"
+      "  FILE              KLEIN surface file to show at start; after -- it may\n"
+      "                    start with '-'\n"
+      "  --frames N        draw N frames, then close as the window's close button does\n"
+      "  --show A,B,C,D    show coordinates A, B, C of FILE as x, y, z and hide D as\n"
+      "                    w; coordinates count from 1\n"
+      "  --swap x|y|z      start the turn that I, O or P starts, once FILE is shown\n"
+      "  --view FILE       restore a view saved with --save-view before the first frame\n"
+      "                    (--show, when given too, chooses the coordinates)\n"
+      "  --save-view FILE  write the orientation and the shown coordinates at shutdown\n"
+      "  --output FILE.png draw without showing a window and write the last frame as\n"
+      "                    an 8-bit RGB PNG\n"
+      "  --record OUT      draw without showing a window and write every frame: OUT\n"
+      "                    with %d (e.g. turn-%03d.png) makes PNG files numbered from\n"
+      "                    1; OUT ending in .mp4, .webm or .gif makes a clip at 60\n"
+      "                    frames a second with ffmpeg\n"
+      "  --size N          the picture is N x N pixels, 16 to 8192 (default 512);\n"
+      "                    only with --output or --record\n"
+      "  --info FILE       print FILE's size, coordinate ranges, bad values and\n"
+      "                    normals, and whether it fits the view; open no window\n"
+      "  -h, --help        show this help and exit\n"
+      "  -V, --version     show the version and exit\n"
+      "\n"
+      "A run with --output or --record ends after --frames N frames if given, else\n"
+      "after the first frame, or with --swap after the frame that ends the turn (159\n"
+      "frames). It still needs a display, as the window does: on a machine without\n"
+      "one, run it under xvfb-run.\n"
+      "\n"
+      "Keys:\n"
+      "  Q W, A S, Z X   hold to turn the surface about its own x, y, z axes\n"
+      "  scroll wheel    turn it about the view's horizontal and vertical axes\n"
+      "  1 to 9          choose which coordinate is hidden as w\n"
+      "  I, O, P         turn the hidden coordinate into view as x, y or z\n"
+      "\n"
+      "Examples:\n"
+      "  plexorama --show 1,3,4,2 --output figure.png surface.klein\n"
+      "  plexorama --save-view turned.view surface.klein\n"
+      "  plexorama --view turned.view --size 2048 --output large.png surface.klein\n"
+      "  plexorama --swap y --record turn.mp4 surface.klein\n"
+      "\n"
+      "Exit status: 0 after a normal close; 1 when a run fails (no window, a FILE\n"
+      "that cannot be drawn offscreen, an output that cannot be written, no ffmpeg);\n"
+      "2 for a usage error, a bad coordinate choice or a bad view file.\n";
+
+enum {
+    OPTION_FRAMES = 256, // long-only options take values past any character
+    OPTION_SHOW,
+    OPTION_SWAP,
+    OPTION_VIEW,
+    OPTION_SAVE_VIEW,
+    OPTION_OUTPUT,
+    OPTION_RECORD,
+    OPTION_SIZE,
+    OPTION_INFO,
+};
+
+static const struct option long_options[] = {
+    {"frames", required_argument, nullptr, OPTION_FRAMES},
+    {"show", required_argument, nullptr, OPTION_SHOW},
+    {"swap", required_argument, nullptr, OPTION_SWAP},
+    {"view", required_argument, nullptr, OPTION_VIEW},
+    {"save-view", required_argument, nullptr, OPTION_SAVE_VIEW},
+    {"output", required_argument, nullptr, OPTION_OUTPUT},
+    {"record", required_argument, nullptr, OPTION_RECORD},
+    {"size", required_argument, nullptr, OPTION_SIZE},
+    {"info", required_argument, nullptr, OPTION_INFO},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+// One line naming the problem, then the usage; the exit code of a usage error.
+[[gnu::format(printf, 1, 2)]] static int __usage_error_options(const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    fputs("plexorama: ", stderr);
+    vfprintf(stderr, format, arguments);
+    va_end(arguments);
+    fprintf(stderr, "\n%s", usage);
+    return 2;
+}
+
+int __number_options(const char* text, unsigned long long limit, unsigned long long* value)
+{
+    // strtoull alone would take a sign, leading blanks and a "0x"; only
+    // plain decimal digits are a number here.
+    if (*text == '\0')
+        return 0;
+    unsigned long long n = 0;
+    for (const char* c = text; *c; c++) {
+        if (*c < '0' || *c > '9')
+            return 0;
+        unsigned digit = static_cast<unsigned>(*c - '0');
+        if (n > (limit - digit) / 10)
+            return 0;
+        n = n * 10 + digit;
+    }
+    *value = n;
+    return 1;
+}
+
+const char* __coordinates_options(const char* text, uint8_t* coordinates)
+{
+    const char* c = text;
+    for (int k = 0; k < 4; k++, c++) {
+        const char* start = c;
+        unsigned number = 0;
+        // Past 255 the number stops growing: it is refused either way.
+        for (; *c >= '0' && *c <= '9'; c++)
+            if (number <= 255)
+                number = number * 10 + static_cast<unsigned>(*c - '0');
+        if (c == start || *c != (k < 3 ? ',' : '\0'))
+            return "not four numbers A,B,C,D";
+        if (number == 0 || number > 255)
+            return "coordinates count from 1 to 255";
+        coordinates[k] = static_cast<uint8_t>(number - 1);
+        for (int j = 0; j < k; j++)
+            if (coordinates[j] == coordinates[k])
+                return "a coordinate is named twice";
+    }
+    return nullptr;
+}
+
+// How many long options a "--name" or "--name=value" argument abbreviates.
+static int __prefix_count_options(const char* argument)
+{
+    const char* name = argument + 2;
+    size_t length = strcspn(name, "=");
+    int count = 0;
+    for (const struct option* o = long_options; o->name; o++)
+        count += strncmp(o->name, name, length) == 0;
+    return count;
+}
+
+// The usage error for what getopt_long refused. optopt holds the refused
+// short option, or the known long option that was given a value, or 0 for
+// an unknown long option, which is then the argument before optind.
+static int __refused_options(int code, const char* argument)
+{
+    if (code == ':')
+        return __usage_error_options(
+            "option '%.*s' needs a value", static_cast<int>(strcspn(argument, "=")), argument);
+    for (const struct option* o = long_options; o->name; o++)
+        if (o->val == optopt)
+            return __usage_error_options("option '--%s' takes no value", o->name);
+    if (optopt != 0)
+        return __usage_error_options("unknown option '-%c'", optopt);
+    if (__prefix_count_options(argument) > 1)
+        return __usage_error_options("ambiguous option '%s'", argument);
+    return __usage_error_options("unknown option '%s'", argument);
+}
+
+int parse_options(int argc, char** argv, Options* options)
+{
+    *options = {};
+    options->frames = -1;
+    // 0 starts getopt_long afresh, so the parser can run more than once in a
+    // process; the leading ':' tells a missing value from an unknown option.
+    optind = 0;
+    opterr = 0;
+    int code;
+    while ((code = getopt_long(argc, argv, ":hV", long_options, nullptr)) != -1) {
+        unsigned long long number = 0;
+        switch (code) {
+        case 'h':
+            printf("%s%s", usage, help);
+            return 0;
+        case 'V':
+            printf("plexorama %s\n", PLEXORAMA_VERSION);
+            return 0;
+        case OPTION_FRAMES:
+            if (!__number_options(optarg, LONG_MAX, &number))
+                return __usage_error_options("bad frame count '%s'", optarg);
+            options->frames = static_cast<long>(number);
+            break;
+        case OPTION_SHOW: {
+            const char* fault = __coordinates_options(optarg, options->coordinates);
+            if (fault)
+                return __usage_error_options("bad coordinate list '%s': %s", optarg, fault);
+            options->show = optarg;
+            break;
+        }
+        case OPTION_SWAP:
+            if (strcmp(optarg, "x") == 0)
+                options->swap = GLFW_KEY_I;
+            else if (strcmp(optarg, "y") == 0)
+                options->swap = GLFW_KEY_O;
+            else if (strcmp(optarg, "z") == 0)
+                options->swap = GLFW_KEY_P;
+            else
+                return __usage_error_options("bad swap '%s': x, y or z", optarg);
+            break;
+        case OPTION_VIEW:
+            options->view = optarg;
+            break;
+        case OPTION_SAVE_VIEW:
+            options->save_view = optarg;
+            break;
+        case OPTION_OUTPUT:
+            options->output = optarg;
+            break;
+        case OPTION_RECORD:
+            if (kind_record(optarg) == RECORD_NONE)
+                return __usage_error_options(
+                    "bad recording name '%s': a %%d pattern for PNG frames, or .mp4, .webm, .gif", optarg);
+            options->record = optarg;
+            break;
+        case OPTION_SIZE:
+            if (!__number_options(optarg, 8192, &number) || number < 16)
+                return __usage_error_options("bad picture size '%s': 16 to 8192", optarg);
+            options->size = static_cast<int>(number);
+            break;
+        case OPTION_INFO:
+            options->info = optarg;
+            break;
+        default:
+            return __refused_options(code, argv[optind - 1]);
+        }
+    }
+    if (optind < argc)
+        options->file = argv[optind++];
+    if (optind < argc)
+        return __usage_error_options("more than one file: '%s'", argv[optind]);
+    if (options->info) {
+        if (options->file)
+            return __usage_error_options("--info takes its one FILE, not '%s'", options->file);
+        return -1;
+    }
+    // These act on the file shown at start.
+    const char* needs_file = options->show ? "--show"
+        : options->swap                    ? "--swap"
+        : options->view                    ? "--view"
+                                           : nullptr;
+    if (needs_file && !options->file)
+        return __usage_error_options("%s needs a FILE", needs_file);
+    bool offscreen = options->output || options->record;
+    if (options->size && !offscreen)
+        return __usage_error_options("--size needs --output or --record");
+    if (options->frames == 0 && offscreen)
+        return __usage_error_options("--frames 0 draws nothing to write");
+    if (!options->size)
+        options->size = 512;
+    // H.264 in 4:2:0 takes only even sizes.
+    if (options->record && kind_record(options->record) == RECORD_MP4 && options->size % 2)
+        return __usage_error_options("--size %d is odd: .mp4 needs an even size", options->size);
+    return -1;
+}

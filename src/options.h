@@ -1,0 +1,37 @@
+// The command line: what the program accepts, its usage and help texts, and
+// the parsing of arguments into an Options record.
+//
+//     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
+//               [--save-view FILE] [--output FILE.png] [--record OUT]
+//               [--size N] [--] [FILE]
+//     plexorama --info FILE | -h | --help | -V | --version
+#pragma once
+
+#include <cstdint>
+
+// What the command line asks for; the defaults run the plain viewer.
+struct Options {
+    const char* file;       // surface to show at start, or none
+    long frames;            // frames to draw before shutting down; negative: until closed
+    const char* show;       // --show's list as given, or none
+    uint8_t coordinates[4]; // from it: shown as x, y, z and hidden as w, from 0
+    int swap;               // 0, or the GLFW key (I, O or P) of the turn to start at once
+    const char* view;       // view file to restore before the first frame, or none
+    const char* save_view;  // view file to write at shutdown, or none
+    const char* output;     // PNG to draw offscreen, or none
+    const char* record;     // recording to make offscreen, or none
+    int size;               // offscreen picture side in pixels, 512 unless given
+    const char* info;       // file to describe without a window, or none
+};
+
+// Parses the command line into options. Returns -1 to go on and run, or the
+// exit code of a request answered here (--help, --version, a usage error).
+int parse_options(int argc, char** argv, Options* options);
+
+// Reads a list of four different coordinate numbers from 1 to 255, "A,B,C,D",
+// into indices from 0. Returns none, or what is wrong with the list.
+const char* __coordinates_options(const char* text, uint8_t* coordinates);
+
+// Reads text made only of decimal digits, at most limit, into value.
+// Returns 0 for anything else: empty, a sign, a blank, an overflow.
+int __number_options(const char* text, unsigned long long limit, unsigned long long* value);
