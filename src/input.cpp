@@ -7,11 +7,11 @@
 #include <utility>
 
 #include <cglm/cglm.h>
-#include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
 #include "main.h"
 #include "mesh.h"
+#include "platform.h"
 
 versor q = {0.0f, 0.0f, 0.0f, 1.0f};
 vec3 axis[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
