@@ -1,0 +1,113 @@
+"""One-file pages: a surface and the viewer in a single HTML file that opens
+in a browser from disk, with no server and no network.
+
+The page is the viewer built as one file (plexorama-page.html, installed in
+share/plexorama/ beside the samples) with the KLEIN file's bytes in it as
+base64, and optionally the view to open at, as a view file gives it."""
+import base64
+import math
+import os
+import sys
+
+from .klein import klein_parts, write_whole
+
+TEMPLATE = "plexorama-page.html"
+SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
+VIEW_SLOT = '<script type="text/plain" id="embedded-view"></script>'
+VIEW_VERSION = "plexorama-view 1"
+VIEW_KEYS = {"q": 4, "axis1": 3, "axis2": 3, "axis3": 3, "show": 4}
+VIEW_DEFAULT = {"q": (0, 0, 0, 1), "axis1": (1, 0, 0), "axis2": (0, 1, 0), "axis3": (0, 0, 1),
+                "show": (1, 2, 3, 4)}
+
+
+def find_template():
+    """The path of the one-file viewer: $PLEXORAMA_PAGE when set, else the one
+    installed under the package's prefix or the system's, else the one the
+    source tree's build (build/web) made. Raises FileNotFoundError."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    places = [os.path.join(here, "..", "..", "..", "..", "share", "plexorama"),
+              os.path.join(sys.prefix, "share", "plexorama"),
+              "/usr/local/share/plexorama", "/usr/share/plexorama",
+              os.path.join(here, "..", "..", "build", "web")]
+    places = list(dict.fromkeys(os.path.normpath(place) for place in places))
+    candidates = [os.environ["PLEXORAMA_PAGE"]] if os.environ.get("PLEXORAMA_PAGE") else [
+        os.path.join(place, TEMPLATE) for place in places]
+    for path in candidates:
+        if os.path.isfile(path):
+            return os.path.normpath(path)
+    raise FileNotFoundError(f"the one-file viewer {TEMPLATE} is not installed (looked in "
+                            + ", ".join(os.path.normpath(os.path.dirname(p)) for p in candidates)
+                            + "): build the page with Emscripten, or set PLEXORAMA_PAGE")
+
+
+def _read_view_text(text):
+    """The keys of a view file's text, as a dict of tuples of strings."""
+    lines = text.strip().split("\n")
+    if lines[0] != VIEW_VERSION:
+        raise ValueError("view: not a view file")
+    keys = {}
+    for line in lines[1:]:
+        key, _, values = line.partition("=")
+        keys[key.strip()] = tuple(values.split())
+    return keys
+
+
+def view_link(view, dim=255):
+    """The view as the page's link text ("1;q:...;show:..."), from a dict of
+    the view file's keys (q, axis1, axis2, axis3, show; coordinates count
+    from 1; missing keys keep the first view's values), the text of a view
+    file, or the path of one. Raises ValueError for a view the viewer would
+    refuse, or whose coordinates pass dim."""
+    if isinstance(view, (str, os.PathLike)):
+        text = str(view)
+        if not text.startswith("plexorama-view "):
+            with open(view, encoding="utf-8") as f:
+                text = f.read()
+        view = _read_view_text(text)
+    unknown = set(view) - set(VIEW_KEYS)
+    if unknown:
+        raise ValueError(f"view: unknown key {sorted(unknown)[0]!r}")
+    keys = {**VIEW_DEFAULT, **view}
+    parts = [VIEW_VERSION.split()[1]]
+    for key, count in VIEW_KEYS.items():
+        values = tuple(keys[key])
+        if len(values) != count:
+            raise ValueError(f"view: {key} takes {count} values, not {len(values)}")
+        if key == "show":
+            # Plain digits, as the viewer reads them: not 4.0, nor +4.
+            if not all(str(v).isdigit() for v in values):
+                raise ValueError(f"view: show takes whole numbers, not {values}")
+            shown = [int(v) for v in values]
+            if any(c < 1 or c > dim for c in shown) or len(set(shown)) != 4:
+                raise ValueError(f"view: show names four different coordinates from 1 to {dim}, "
+                                 f"not {values}")
+            text = ",".join(str(c) for c in shown)
+        else:
+            numbers = [float(v) for v in values]
+            if not all(math.isfinite(v) for v in numbers):
+                raise ValueError(f"view: {key} has a value that is not a finite number")
+            if key == "q" and not any(numbers):
+                raise ValueError("view: q is zero")
+            text = ",".join(f"{v:.9g}" for v in numbers)
+        parts.append(f"{key}:{text}")
+    return ";".join(parts)
+
+
+def write_html(path, coords, normals=None, view=None):
+    """Writes a one-file page of the surface: coords and normals as
+    write_klein takes them (and refuses), view as view_link takes it, or
+    None for the first view. The page is written aside and renamed into
+    place. Raises FileNotFoundError when the one-file viewer is missing."""
+    template = find_template()
+    with open(template, encoding="utf-8") as f:
+        page = f.read()
+    if SURFACE_SLOT not in page or VIEW_SLOT not in page:
+        raise ValueError(f"{template} is not the one-file viewer")
+    surface = b"".join(klein_parts(coords, normals))
+    link = view_link(view, surface[6]) if view is not None else ""
+    name = os.path.splitext(os.path.basename(path))[0] + ".klein"
+    name = "".join(c for c in name if c.isalnum() or c in "._-")
+    page = page.replace(SURFACE_SLOT, SURFACE_SLOT.replace(
+        "></script>", f' data-name="{name}">{base64.b64encode(surface).decode()}</script>'), 1)
+    page = page.replace(VIEW_SLOT, VIEW_SLOT.replace("></script>", f">{link}</script>"), 1)
+    write_whole(path, [page.encode()])
