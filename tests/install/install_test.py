@@ -58,6 +58,7 @@ class Tree(unittest.TestCase):
         with open(off, "w") as f:
             f.write("4OFF\n3 1 0\n0 0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n")
         converted = os.path.join(BASE, "triangle.klein")
+        page = os.path.join(BASE, "triangle.html")
         # Each row: command line, exit code, pattern the standard output matches.
         rows = [
             (["bin/plexorama", "--help"], 0, r"usage: plexorama .*\n"),
@@ -65,6 +66,7 @@ class Tree(unittest.TestCase):
             (["bin/plexorama-make-samples", out, "--resolution", "4"], 0, r"^$"),
             (["bin/plexorama-make-samples"], 2, r"^$"),
             (["bin/plexorama-convert", off, converted], 0, r"3 vertices, 1 triangles, m = 4"),
+            (["bin/plexorama-convert", off, page], 0, r"triangle.html: 3 vertices"),
         ]
         # With no source tree in reach, the programs must find the package
         # installed beside them, not one elsewhere on the machine, nor one in
@@ -82,6 +84,9 @@ class Tree(unittest.TestCase):
                 self.assertRegex(done.stdout, pattern)
         self.assertEqual(sorted(os.listdir(out)), sorted(["triangle.off"] + [f"{n}.klein" for n in tree.SAMPLES]))
         self.assertEqual(os.path.getsize(converted), 111)
+        # The page is the installed one-file viewer around the same file.
+        with open(page, encoding="utf-8") as f, open(installed("share/plexorama/plexorama-page.html")) as g:
+            self.assertEqual(len(f.read()) - len(g.read()), len(' data-name="triangle.klein"') + 148)
 
     def test_no_installed_file_names_the_build_machine_s_folders(self):
         # The viewer's debug information does, until the package strips it.

@@ -22,6 +22,7 @@ FILES = (
     "share/icons/hicolor/scalable/apps/plexorama.svg",
     *(f"share/icons/hicolor/{n}x{n}/apps/plexorama.png" for n in ICON_SIZES),
     *(f"share/plexorama/samples/{name}.klein" for name in SAMPLES),
+    "share/plexorama/plexorama-page.html",
     *(f"{PYTHON_DIR}/{name}.py" for name in PYTHON_MODULES),
 )
 
