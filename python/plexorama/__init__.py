@@ -9,10 +9,12 @@ vertex in an array of the same shape.
     surface_normals           the viewer's choice of normal, from tangents
     triangle_normals          that choice, one normal per triangle
     fit, fits                 centring and scaling into the view's ball
+    write_html                a one-file web page of a surface, opening at a view
 """
+from .html import write_html
 from .klein import read_klein, write_klein
 from .normals import surface_normals, triangle_normals
 from .surface import VIEW_RADIUS, fit, fits, grid_surface
 
 __all__ = ["VIEW_RADIUS", "fit", "fits", "grid_surface", "read_klein", "surface_normals",
-           "triangle_normals", "write_klein"]
+           "triangle_normals", "write_html", "write_klein"]
