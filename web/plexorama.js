@@ -50,12 +50,9 @@ var Module = (function () {
   // The address names the file on show when it came from one, and no file
   // when the surface came from the user's disk.
   function setAddressFile(url) {
-    const address = new URL(location.href);
-    if (url)
-      address.searchParams.set("file", url);
-    else
-      address.searchParams.delete("file");
-    history.replaceState(null, "", address);
+    // Slashes and colons may stand in a query as they are, and read better.
+    const query = url ? "?file=" + encodeURIComponent(url).replace(/%2F/g, "/").replace(/%3A/g, ":") : "";
+    history.replaceState(null, "", location.pathname + query + location.hash);
     markGallery();
   }
 

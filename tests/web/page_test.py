@@ -146,6 +146,27 @@ class Page(unittest.TestCase):
         self.drop("again.klein", TRIANGLE)
         wait_until(lambda: self.message() == "", what="the message to go")
 
+    def test_the_gallery_and_the_file_button_show_surfaces_and_the_address_names_them(self):
+        self.browser.open(self.site.url)
+        sample = "document.querySelector('#gallery a[title=\"Clifford torus\"]')"
+        box = self.browser.evaluate(f"(r => [r.x + r.width / 2, r.y + r.height / 2])({sample}.getBoundingClientRect())")
+        for kind in ("mousePressed", "mouseReleased"):
+            self.browser.call("Input.dispatchMouseEvent", type=kind, x=box[0], y=box[1], button="left", clickCount=1)
+        wait_until(lambda: self.browser.evaluate("location.search") == "?file=samples/clifford-torus.klein",
+                   what="the address to name the sample")
+        self.assertTrue(self.browser.evaluate(f"{sample}.hasAttribute('aria-current')"))
+        self.open(self.browser.evaluate("location.href"))
+        torus = self.picture()
+        self.assertFalse(torus.is_white())
+        # A file of the user's own has no address: the page's names none.
+        document = self.browser.call("DOM.getDocument")["root"]["nodeId"]
+        button = self.browser.call("DOM.querySelector", nodeId=document, selector="#file")["nodeId"]
+        self.browser.call("DOM.setFileInputFiles", nodeId=button,
+                          files=[os.path.join(WEB, "site", "samples", "klein-bottle.klein")])
+        wait_until(lambda: self.browser.evaluate("location.search") == "", what="the address to name no file")
+        self.assertNotEqual(self.picture().rgb, torus.rgb)
+        self.assertEqual(self.browser.evaluate("document.querySelectorAll('[aria-current]').length"), 0)
+
     def test_keys_and_the_wheel_turn_and_the_address_follows(self):
         self.open(f"{self.site.url}?file=samples/klein-bottle.klein")
         before = self.picture()
