@@ -105,6 +105,7 @@ int start_main()
     }
 
     set_clean_color_context(255, 255, 255);
+    set_offset_context();
 
     mlog("[SHADER] Inicializando...\n");
     shader = create_shader();
