@@ -12,6 +12,7 @@
 #include "output.h"
 #include "picture.h"
 #include "record.h"
+#include "scene.h"
 
 // One line on standard error naming what failed and why; the exit code.
 static int __fail_headless(const char* what, const char* why)
@@ -56,8 +57,12 @@ int run_headless(const Options* options)
         return failed;
     }
 
-    // Without --frames the run ends once no turn is running: after the
-    // first frame, or after the frame that binds a turn's new coordinates.
+    // Without --frames the run ends after one full turn of a spin, else
+    // once no swap turn is running: after the first frame, or after the
+    // frame that binds a turn's new coordinates.
+    long last = options->frames >= 0 ? options->frames
+        : options->spin.degrees != 0.0f ? spin_frames_scene(options)
+                                        : -1;
     mlog("[MAIN LOOP] Inicializando...\n");
     for (long drawn = 1;; drawn++) {
         main_loop();
@@ -68,7 +73,7 @@ int run_headless(const Options* options)
                 break;
             }
         }
-        if (options->frames >= 0 ? drawn == options->frames : animate_index == 0)
+        if (last >= 0 ? drawn == last : animate_index == 0)
             break;
     }
     mlog("[MAIN LOOP] Terminando...\n");
@@ -76,7 +81,7 @@ int run_headless(const Options* options)
     // Each file is complete once in place; a later failure takes the ones
     // before it away again, and the recording, the slowest to finish, comes last.
     const char* done[2] = {};
-    if (!failed && options->save_view && !(failed = save_view_main(options->save_view)))
+    if (!failed && options->save_view && !(failed = save_scene(options->save_view)))
         done[0] = options->save_view;
     if (!failed && options->output) {
         if (!options->record)

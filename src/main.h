@@ -31,6 +31,3 @@ void stop_main();
 // The whole run: --info alone, or start-up, the optional file, the frame
 // loop in the window or offscreen, shutdown. Returns the process exit code.
 int run_main(const Options* options);
-
-// Writes the view on show; returns 0, or 1 after saying why it could not.
-int save_view_main(const char* path);

@@ -150,6 +150,8 @@ TEST(Options, RefusedForms)
         {{"--", "a.klein", "-b"}, "more than one file: '-b'"},
         {{"--info"}, "option '--info' needs a value"},
         {{"--info", "a.klein", "b.klein"}, "--info takes its one FILE, not 'b.klein'"},
+        {{"--turn", "xw=30"}, "--turn needs a FILE"},
+        {{"--spin", "xw"}, "--spin needs a FILE"},
     };
     for (const auto& row : rows) {
         Parsed parsed = parse(row.words);
@@ -182,6 +184,54 @@ TEST(Options, ViewOptionsReachTheRun)
         EXPECT_EQ(parse({"--swap", row.word, "a"}).options.swap, row.key) << row.word;
     // Saving needs no file: it saves whatever the window shows at the end.
     EXPECT_EQ(parse({"--save-view", "out.view"}).code, -1);
+}
+
+TEST(Options, FourDimensionalOptions)
+{
+    Parsed parsed = parse({"--turn", "xw=90,yz=-12.5,zw=1e1", "--zoom", "0.125", "--light=shape", "--spin", "yw", "a"});
+    ASSERT_EQ(parsed.code, -1) << parsed.err;
+    const Options& o = parsed.options;
+    ASSERT_EQ(o.turn_count, 3);
+    const Turn turns[3] = {{0, 3, 90.0f}, {1, 2, -12.5f}, {2, 3, 10.0f}};
+    for (int k = 0; k < 3; k++) {
+        EXPECT_EQ(o.turns[k].a, turns[k].a) << k;
+        EXPECT_EQ(o.turns[k].b, turns[k].b) << k;
+        EXPECT_EQ(o.turns[k].degrees, turns[k].degrees) << k;
+    }
+    EXPECT_EQ(o.zoom, 0.125f);
+    EXPECT_EQ(o.light, 1);
+    EXPECT_EQ(o.spin.a, 1);
+    EXPECT_EQ(o.spin.degrees, 60.0f) << "60 degrees a second unless given";
+    EXPECT_EQ(parse({"--spin", "xy=-3600", "a"}).options.spin.degrees, -3600.0f);
+    EXPECT_EQ(parse({"a"}).options.light, -1);
+
+    const struct {
+        std::vector<std::string> words;
+        std::string line;
+    } refused[] = {
+        {{"--turn", "", "a"}, "bad turn ''"},
+        {{"--turn", "xw", "a"}, "bad turn 'xw'"},
+        {{"--turn", "wx=10", "a"}, "bad turn 'wx=10'"},
+        {{"--turn", "xw=10,", "a"}, "bad turn 'xw=10,'"},
+        {{"--turn", "xw=nan", "a"}, "bad turn 'xw=nan'"},
+        {{"--turn", "xw=1e40", "a"}, "bad turn 'xw=1e40'"},
+        {{"--turn", "xw=5deg", "a"}, "bad turn 'xw=5deg'"},
+        {{"--turn", "xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1", "a"},
+            "bad turn 'xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1'"},
+        {{"--zoom", "0.1", "a"}, "bad zoom '0.1': 0.125 to 8"},
+        {{"--zoom", "8.5", "a"}, "bad zoom '8.5': 0.125 to 8"},
+        {{"--zoom", "x", "a"}, "bad zoom 'x': 0.125 to 8"},
+        {{"--light", "Shape", "a"}, "bad light 'Shape': file or shape"},
+        {{"--spin", "xw=0", "a"}, "bad spin 'xw=0'"},
+        {{"--spin", "xw=0.5", "a"}, "bad spin 'xw=0.5'"},
+        {{"--spin", "xw=3601", "a"}, "bad spin 'xw=3601'"},
+        {{"--spin", "w", "a"}, "bad spin 'w'"},
+    };
+    for (const auto& row : refused) {
+        Parsed p = parse(row.words);
+        EXPECT_EQ(p.code, 2) << shown(row.words);
+        EXPECT_EQ(p.err.rfind("plexorama: " + row.line, 0), 0u) << shown(row.words) << ": " << p.err;
+    }
 }
 
 TEST(Options, OffscreenOptions)

@@ -157,8 +157,9 @@ class Pictures(unittest.TestCase):
         with open(saved) as f:
             text = f.read()
         # Coordinate 5 was hidden, then exchanged with y.
-        self.assertRegex(text, r"^plexorama-view 1\nq = .*\naxis1 = .*\naxis2 = .*\naxis3 = .*\n"
-                               r"show = 1 5 3 2\n$")
+        self.assertRegex(text, r"^plexorama-view 2\nq = .*\naxis1 = .*\naxis2 = .*\naxis3 = .*\n"
+                               r"show = 1 5 3 2\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n"
+                               r"zoom = 1\npan = 0 0\nlight = file\n$")
         self.assertSamePicture(self.picture("--view", saved, sample("veronese")), closing, "restored")
         # Saved again without a change, the view is the same text.
         again = self.path("again.view")
@@ -244,7 +245,7 @@ class Pictures(unittest.TestCase):
             ("view file unwritable", ["--output", "{out}/a.png", "--save-view", "{out}/none/v", bottle], None,
              None, [], 1, "plexorama: {out}/none/v: cannot write: No such file or directory"),
             ("invalid view file", ["--output", "{out}/a.png", "--view", bad_view, bottle], None, None, [], 2,
-             f"plexorama: {bad_view}: not a valid view file: a key is missing"),
+             f"plexorama: {bad_view}: not a valid view file: the key 'axis1' is missing"),
             ("coordinate past m", ["--output", "{out}/a.png", "--show", "1,2,3,5", bottle], None, None, [], 2,
              "plexorama: --show 1,2,3,5: coordinate 5 is past the surface's 4"),
         ]
