@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "info.h"
 #include "main.h"
 #include "output.h"
 #include "picture.h"
@@ -19,6 +20,16 @@ static int __fail_headless(const char* what, const char* why)
 {
     fprintf(stderr, "plexorama: %s: %s\n", what, why);
     return 1;
+}
+
+// Whether a picture holds only the clear colour, white.
+static bool __blank_headless(const uint8_t* rgb, int size)
+{
+    size_t bytes = 3 * static_cast<size_t>(size) * static_cast<size_t>(size);
+    for (size_t k = 0; k < bytes; k++)
+        if (rgb[k] != 255)
+            return false;
+    return true;
 }
 
 // Draws offscreen until the run is over, recording every frame, and writes
@@ -90,6 +101,11 @@ int run_headless(const Options* options)
             failed = __fail_headless(options->output, fault);
         else
             done[1] = options->output;
+        if (!failed && __blank_headless(rgb, size)) {
+            char why[160];
+            describe_blank_info(options->file, why, sizeof why);
+            fprintf(stderr, "plexorama: warning: %s: nothing of the surface is drawn: %s\n", options->output, why);
+        }
     }
     if (!failed && options->record && (fault = close_record(&record)) != nullptr)
         failed = __fail_headless(options->record, fault);

@@ -27,9 +27,12 @@ unsigned int shader = 0;
 unsigned int shader_plain = 0;
 const char* wname = "plexorama: surface plotter";
 uint8_t animate_index = 0;
+bool quiet = false;
 
 void mlog(const char* message)
 {
+    if (quiet)
+        return;
     // Flushed at once so that a pipe or a log shows how far start-up got.
     fputs(message, stdout);
     fflush(stdout);
@@ -218,6 +221,7 @@ int run_main(const Options* options)
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
+    quiet = options->quiet;
     int failed = start_main();
     if (failed)
         return failed;

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <strings.h>
+
 #include <GLFW/glfw3.h>
 
 #include "motion.h"
@@ -17,7 +19,7 @@
 static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]\n"
                             "                 [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]\n"
                             "                 [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]\n"
-                            "                 [--output FILE.png] [--record OUT] [--size N] [--] [FILE]\n"
+                            "                 [--output FILE.png] [--record OUT] [--size N] [--quiet] [--] [FILE]\n"
                             "       plexorama --info FILE | -h | --help | -V | --version\n";
 
 static const char help[]
@@ -54,6 +56,7 @@ static const char help[]
       "                    frames a second with ffmpeg\n"
       "  --size N          the picture is N x N pixels, 16 to 8192 (default 512);\n"
       "                    only with --output or --record\n"
+      "  --quiet           print no progress messages on standard output\n"
       "  --info FILE       print FILE's size, coordinate ranges, bad values and\n"
       "                    normals, and whether it fits the view; open no window\n"
       "  -h, --help        show this help and exit\n"
@@ -106,6 +109,7 @@ enum {
     OPTION_ZOOM,
     OPTION_LIGHT,
     OPTION_SPIN,
+    OPTION_QUIET,
 };
 
 static const struct option long_options[] = {
@@ -122,6 +126,7 @@ static const struct option long_options[] = {
     {"zoom", required_argument, nullptr, OPTION_ZOOM},
     {"light", required_argument, nullptr, OPTION_LIGHT},
     {"spin", required_argument, nullptr, OPTION_SPIN},
+    {"quiet", no_argument, nullptr, OPTION_QUIET},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -156,6 +161,12 @@ int __number_options(const char* text, unsigned long long limit, unsigned long l
     }
     *value = n;
     return 1;
+}
+
+static int __ends_with_png_options(const char* name)
+{
+    size_t length = strlen(name);
+    return length > 4 && strcasecmp(name + length - 4, ".png") == 0;
 }
 
 // A finite float written out in full.
@@ -300,6 +311,10 @@ int parse_options(int argc, char** argv, Options* options)
             options->save_view = optarg;
             break;
         case OPTION_OUTPUT:
+            // The picture is PNG whatever its name; a name that says
+            // otherwise would mislead every program that goes by it.
+            if (!__ends_with_png_options(optarg))
+                return __usage_error_options("bad picture name '%s': it must end in .png", optarg);
             options->output = optarg;
             break;
         case OPTION_RECORD:
@@ -335,6 +350,9 @@ int parse_options(int argc, char** argv, Options* options)
             else
                 return __usage_error_options("bad light '%s': file or shape", optarg);
             break;
+        case OPTION_QUIET:
+            options->quiet = true;
+            break;
         case OPTION_SPIN:
             if (!__spin_options(optarg, &options->spin))
                 return __usage_error_options(
@@ -359,6 +377,8 @@ int parse_options(int argc, char** argv, Options* options)
         : options->view                    ? "--view"
         : options->turn_count              ? "--turn"
         : options->spin.degrees != 0.0f    ? "--spin"
+        : options->output                  ? "--output"
+        : options->record                  ? "--record"
                                            : nullptr;
     if (needs_file && !options->file)
         return __usage_error_options("%s needs a FILE", needs_file);

@@ -4,7 +4,7 @@
 //     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
-//               [--output FILE.png] [--record OUT] [--size N] [--] [FILE]
+//               [--output FILE.png] [--record OUT] [--size N] [--quiet] [--] [FILE]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
 
@@ -35,6 +35,7 @@ struct Options {
     float zoom;      // --zoom, or 0 when not given
     int light;       // --light: a Light, or -1 when not given
     Turn spin;       // --spin: its plane and rate in degrees a second; 0 when not given
+    bool quiet;      // --quiet: no progress messages
 };
 
 // Parses the command line into options. Returns -1 to go on and run, or the
