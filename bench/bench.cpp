@@ -2,9 +2,6 @@
 // large surfaces, each figure beside its target and a baseline measured in
 // the same run, alternating with it, so that a busy machine moves both.
 // The table is printed and written as CSV.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <cstdio>
 #include <string_view>
@@ -15,23 +12,6 @@
 #include "main.h"
 
 namespace fs = std::filesystem;
-
-// start_main and stop_main log progress to stdout; the table keeps it to itself.
-static void quiet(bool on)
-{
-    static int saved = -1;
-    std::fflush(stdout);
-    if (on && saved < 0) {
-        saved = dup(STDOUT_FILENO);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    } else if (!on && saved >= 0) {
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-        saved = -1;
-    }
-}
 
 static bool parse_int(const char* text, int low, int high, int* value)
 {
@@ -93,9 +73,9 @@ int main(int argc, char** argv)
         surfaces.push_back(s);
     }
 
-    quiet(true);
+    // The table keeps standard output to itself.
+    quiet = true;
     int failed = start_main();
-    quiet(false);
     if (failed) {
         std::fprintf(stderr, "plexorama-bench: start_main failed\n");
         fs::remove_all(dir);
@@ -119,11 +99,10 @@ int main(int argc, char** argv)
     }
     for (const Surface& s : surfaces)
         frame_split(s, other_reps);
+    frame_cues(surfaces.back().dim == 4 ? surfaces.back() : surfaces[surfaces.size() - 2], other_reps);
     pacing(frames);
 
-    quiet(true);
     stop_main();
-    quiet(false);
     fs::remove_all(dir);
 
     print_table();

@@ -43,6 +43,13 @@ void set_clean_color_context(uint8_t r, uint8_t g, uint8_t b)
     glClearColor(r / 255.0f, g / 255.0f, b / 255.0f, 1.0f);
 }
 
+void set_offset_context()
+{
+    // Only filled polygons move; lines keep their depth.
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(1.0f, 1.0f);
+}
+
 void clean_context()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -1,6 +1,7 @@
 // The GLSL stages. The vertex stage sees four of the surface's coordinates,
-// x, y, z and the hidden w, and during a swap turns one of x, y, z toward w
-// in the plane of the two before the 3-D rotation and camera apply.
+// x, y, z and the hidden w, turns them in four dimensions, and during a swap
+// turns one of x, y, z toward w in the plane of the two before the 3-D
+// rotation and camera apply.
 #include "glsl.h"
 
 const char* const vs = R"(#version 330 core
@@ -17,6 +18,9 @@ uniform float angle; // swap angle in radians, 0 when idle
 uniform float i;     // which of x, y, z turns toward w
 uniform mat4 fix;    // camera: perspective times view
 uniform mat4 rot;    // orientation
+uniform mat4 turn4;  // 4-D turn of the shown coordinates
+uniform float zoom;  // magnification about the centre of the picture
+uniform vec2 pan;    // shift of the picture before zoom
 
 out vec3 Normal;
 out vec3 FragPos;
@@ -28,20 +32,24 @@ mat2 rotate2d(float a)
 
 void main()
 {
-    vec3 n = vec3(aNormal_x, aNormal_y, aNormal_z);
-    vec3 p = vec3(aPos_x, aPos_y, aPos_z);
+    vec4 n4 = turn4 * vec4(aNormal_x, aNormal_y, aNormal_z, aNormal_w);
+    vec4 p4 = turn4 * vec4(aPos_x, aPos_y, aPos_z, aPos_w);
+    vec3 n = n4.xyz;
+    vec3 p = p4.xyz;
 
-    // A row vector times the matrix: the first component is
-    // v * cos(angle) + w * sin(angle).
+    // The swap turns in the space turn4 shows. A row vector times the
+    // matrix: the first component is v * cos(angle) + w * sin(angle).
     int k = int(i);
-    n[k] = (vec2(n[k], aNormal_w) * rotate2d(angle)).x;
-    p[k] = (vec2(p[k], aPos_w) * rotate2d(angle)).x;
+    n[k] = (vec2(n[k], n4.w) * rotate2d(angle)).x;
+    p[k] = (vec2(p[k], p4.w) * rotate2d(angle)).x;
 
     // rot only ever holds a rotation, whose inverse transpose is itself.
     Normal = mat3(rot) * n;
     vec4 turned = rot * vec4(p, 1.0);
     FragPos = turned.xyz;
     gl_Position = fix * turned;
+    // Zoom and pan move the picture, not the surface: in clip space.
+    gl_Position.xy = zoom * (gl_Position.xy + pan * gl_Position.w);
 }
 )";
 
@@ -52,15 +60,26 @@ in vec3 Normal;
 in vec3 FragPos;
 
 uniform vec4 color;
+uniform float light; // 0: the file's normals; 1: the shape's as drawn
 
 out vec4 FragColor;
 
 const vec3 lightPos = vec3(0.0, 0.0, -15.0);
 const vec3 viewPos = vec3(0.0, 0.0, -15.0);
 
+// The normal of the triangle as drawn, from how the position changes across
+// the pixels; right whatever the file's normals hold. A triangle seen
+// edge-on has none and is lit as if it faced the viewer.
+vec3 shapeNormal()
+{
+    vec3 across = cross(dFdx(FragPos), dFdy(FragPos));
+    float length2 = dot(across, across);
+    return length2 > 0.0 ? across * inversesqrt(length2) : normalize(viewPos - FragPos);
+}
+
 void main()
 {
-    vec3 normal = normalize(Normal);
+    vec3 normal = light > 0.5 ? shapeNormal() : normalize(Normal);
     vec3 viewDir = normalize(viewPos - FragPos);
     vec3 lightDir = normalize(lightPos - FragPos);
     vec3 halfwayDir = normalize(lightDir + viewDir);

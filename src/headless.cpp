@@ -8,16 +8,28 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "info.h"
 #include "main.h"
 #include "output.h"
 #include "picture.h"
 #include "record.h"
+#include "scene.h"
 
 // One line on standard error naming what failed and why; the exit code.
 static int __fail_headless(const char* what, const char* why)
 {
     fprintf(stderr, "plexorama: %s: %s\n", what, why);
     return 1;
+}
+
+// Whether a picture holds only the clear colour, white.
+static bool __blank_headless(const uint8_t* rgb, int size)
+{
+    size_t bytes = 3 * static_cast<size_t>(size) * static_cast<size_t>(size);
+    for (size_t k = 0; k < bytes; k++)
+        if (rgb[k] != 255)
+            return false;
+    return true;
 }
 
 // Draws offscreen until the run is over, recording every frame, and writes
@@ -56,8 +68,12 @@ int run_headless(const Options* options)
         return failed;
     }
 
-    // Without --frames the run ends once no turn is running: after the
-    // first frame, or after the frame that binds a turn's new coordinates.
+    // Without --frames the run ends after one full turn of a spin, else
+    // once no swap turn is running: after the first frame, or after the
+    // frame that binds a turn's new coordinates.
+    long last = options->frames >= 0 ? options->frames
+        : options->spin.degrees != 0.0f ? spin_frames_scene(options)
+                                        : -1;
     mlog("[MAIN LOOP] Inicializando...\n");
     for (long drawn = 1;; drawn++) {
         main_loop();
@@ -68,7 +84,7 @@ int run_headless(const Options* options)
                 break;
             }
         }
-        if (options->frames >= 0 ? drawn == options->frames : animate_index == 0)
+        if (last >= 0 ? drawn == last : animate_index == 0)
             break;
     }
     mlog("[MAIN LOOP] Terminando...\n");
@@ -76,7 +92,7 @@ int run_headless(const Options* options)
     // Each file is complete once in place; a later failure takes the ones
     // before it away again, and the recording, the slowest to finish, comes last.
     const char* done[2] = {};
-    if (!failed && options->save_view && !(failed = save_view_main(options->save_view)))
+    if (!failed && options->save_view && !(failed = save_scene(options->save_view)))
         done[0] = options->save_view;
     if (!failed && options->output) {
         if (!options->record)
@@ -85,6 +101,11 @@ int run_headless(const Options* options)
             failed = __fail_headless(options->output, fault);
         else
             done[1] = options->output;
+        if (!failed && __blank_headless(rgb, size)) {
+            char why[160];
+            describe_blank_info(options->file, why, sizeof why);
+            fprintf(stderr, "plexorama: warning: %s: nothing of the surface is drawn: %s\n", options->output, why);
+        }
     }
     if (!failed && options->record && (fault = close_record(&record)) != nullptr)
         failed = __fail_headless(options->record, fault);

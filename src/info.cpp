@@ -41,8 +41,10 @@ void measure_info(const SurfaceData* data, SurfaceInfo* info)
                 finite_normal = false;
             }
         }
-        if (finite)
+        if (finite) {
             info->radius = std::fmax(info->radius, std::sqrt(distance));
+            info->finite_vertices++;
+        }
         all_finite = all_finite && finite;
         length = std::sqrt(length);
         if (finite_normal && length < zero_normal_info)
@@ -102,5 +104,31 @@ int run_info(const char* path)
     free(data.coords);
     free(data.normals);
     print_info(stdout, path, &info);
+    if (info.dim < 4) {
+        fprintf(stderr, "plexorama: %s: fewer than 4 coordinates: it cannot be shown\n", path);
+        return 1;
+    }
     return 0;
+}
+
+void describe_blank_info(const char* path, char* text, size_t size)
+{
+    SurfaceData data;
+    if (!path || create_surface_klein(path, &data) != 0) {
+        snprintf(text, size, "no surface is shown");
+        return;
+    }
+    SurfaceInfo info;
+    measure_info(&data, &info);
+    free(data.coords);
+    free(data.normals);
+    if (info.vertex_count < 3)
+        snprintf(text, size, "it has no whole triangle");
+    else if (info.finite_vertices == 0)
+        snprintf(text, size, "no vertex has only finite coordinates");
+    else if (info.radius > view_radius_info * (1 + fit_tolerance_info))
+        snprintf(text, size, "it reaches %.3g from the origin, and the view shows %.3g whole (plexorama-convert --fit makes it fit)",
+            info.radius, view_radius_info);
+    else
+        snprintf(text, size, "it lies outside the view as turned, zoomed and panned");
 }

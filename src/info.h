@@ -3,6 +3,7 @@
 // and whether it fits the ball the view shows whole. Needs no window.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -21,6 +22,7 @@ struct SurfaceInfo {
     uint64_t nonfinite_normals; // normal components that are NaN or infinite
     uint64_t zero_normals;      // normals shorter than zero_normal_info
     uint64_t nonunit_normals;   // others whose length is off 1 by more than unit_tolerance_info
+    uint64_t finite_vertices;   // vertices whose every coordinate is finite
     double radius;              // largest distance of a finite vertex from the origin
     bool fits;                  // every vertex finite and within the view's ball
 };
@@ -32,5 +34,10 @@ void measure_info(const SurfaceData* data, SurfaceInfo* info);
 void print_info(FILE* out, const char* path, const SurfaceInfo* info);
 
 // The whole of `--info`: reads the file and prints its figures, or one line
-// on standard error saying why it cannot be read. Returns the exit code.
+// on standard error saying why it cannot be read or shown. Returns the exit
+// code: 0 for a file the viewer can show, 1 otherwise.
 int run_info(const char* path);
+
+// Says why a picture of the surface in the file at path shows none of it:
+// no whole triangle, no finite vertex, or where it lies.
+void describe_blank_info(const char* path, char* text, size_t size);

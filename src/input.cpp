@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include <cglm/cglm.h>
@@ -11,6 +12,7 @@
 
 #include "main.h"
 #include "mesh.h"
+#include "motion.h"
 #include "platform.h"
 
 versor q = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -41,6 +43,37 @@ static void __turn_input(versor s)
         glm_quat_rotatev(s, a, a);
 }
 
+// Turns about the fixed horizontal axis by ay, then the vertical one by ax.
+static void __turn_screen_input(float ax, float ay)
+{
+    vec3 horizontal = {-1.0f, 0.0f, 0.0f}, vertical = {0.0f, 1.0f, 0.0f};
+    versor sy, sx;
+    __quatv_input(sy, ay, horizontal);
+    __quatv_input(sx, ax, vertical);
+    __turn_input(sy);
+    __turn_input(sx);
+}
+
+// The drawing area's side in the window's units, for drags.
+static int side = 512;
+
+// What a held mouse button does to the view.
+enum Drag { DRAG_NONE, DRAG_TURN3, DRAG_TURN4, DRAG_PAN };
+
+static Drag drag = DRAG_NONE;
+static int drag_button = -1;
+static double pointer[2] = {0.0, 0.0};
+// How far a turning drag moved in this frame and the three before it, so
+// that letting go can tell whether it was still moving, and how fast.
+static float moving[4][2] = {};
+
+// A 3-D drag: across the drawing area is half a turn.
+static void __drag_turn_input(float dx, float dy)
+{
+    float half_turns = GLM_PIf / static_cast<float>(side > 0 ? side : 1);
+    __turn_screen_input(dx * half_turns, dy * half_turns);
+}
+
 float* poll_input(GLFWwindow* window)
 {
     // The first held key in this order decides; one step per frame at most.
@@ -57,6 +90,20 @@ float* poll_input(GLFWwindow* window)
         {GLFW_KEY_X, -1.0f, 2},
     };
 
+    // E, D and C turn x, y and z toward w as I, O and P do.
+    static const struct {
+        int key;
+        float sign;
+        int slot;
+    } keys4[] = {
+        {GLFW_KEY_E, 1.0f, 0},
+        {GLFW_KEY_R, -1.0f, 0},
+        {GLFW_KEY_D, 1.0f, 1},
+        {GLFW_KEY_F, -1.0f, 1},
+        {GLFW_KEY_C, 1.0f, 2},
+        {GLFW_KEY_V, -1.0f, 2},
+    };
+
     versor s = GLM_QUAT_IDENTITY_INIT;
     for (const auto& k : keys) {
         if (key_state_input(window, k.key) == GLFW_PRESS) {
@@ -65,8 +112,35 @@ float* poll_input(GLFWwindow* window)
         }
     }
     __turn_input(s);
+    for (const auto& k : keys4) {
+        if (key_state_input(window, k.key) == GLFW_PRESS) {
+            turn_plane_motion(k.slot, 3, k.sign * static_cast<float>(step));
+            break;
+        }
+    }
+    for (int f = 3; f > 0; f--)
+        memcpy(moving[f], moving[f - 1], sizeof moving[f]);
+    moving[0][0] = moving[0][1] = 0.0f;
     glm_quat_normalize(q);
     return q;
+}
+
+void advance_spin_input()
+{
+    if (spin.kind == SPIN_TURN3)
+        __drag_turn_input(spin.dx, spin.dy);
+    else if (spin.kind == SPIN_TURN4)
+        drag_motion(q, spin.dx, spin.dy, side);
+    else if (spin.kind == SPIN_PLANE)
+        turn_plane_motion(spin.a, spin.b, spin.step);
+}
+
+void reset_input()
+{
+    glm_quat_identity(q);
+    const vec3 initial[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
+    memcpy(axis, initial, sizeof axis);
+    reset_motion();
 }
 
 // A scroll unit turns twice as far as a key step. The angle is brought
@@ -81,14 +155,16 @@ static float __scroll_angle_input(double offset)
     return static_cast<float>(std::fmod(angle, 4 * GLM_PI));
 }
 
-void __scroll_callback_input(GLFWwindow*, double xoffset, double yoffset)
+void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset)
 {
-    vec3 horizontal = {-1.0f, 0.0f, 0.0f}, vertical = {0.0f, 1.0f, 0.0f};
-    versor sy, sx;
-    __quatv_input(sy, __scroll_angle_input(yoffset), horizontal);
-    __quatv_input(sx, __scroll_angle_input(xoffset), vertical);
-    __turn_input(sy);
-    __turn_input(sx);
+    if (key_state_input(window, GLFW_KEY_LEFT_CONTROL) == GLFW_PRESS
+        || key_state_input(window, GLFW_KEY_RIGHT_CONTROL) == GLFW_PRESS) {
+        // A wheel turned away from the user comes closer.
+        if (std::isfinite(yoffset))
+            zoom_motion(static_cast<float>(glm_clamp(yoffset, -100.0, 100.0)));
+        return;
+    }
+    __turn_screen_input(__scroll_angle_input(xoffset), __scroll_angle_input(yoffset));
 }
 
 // A digit names coordinate c; it becomes the hidden one unless the surface
@@ -105,8 +181,31 @@ static void __choose_hidden_input(uint8_t c)
         set_projection_mesh(p);
 }
 
+// Keys of the view beside the text's; 0 when key is none of them.
+static int __view_key_input(int key, int action)
+{
+    // Held, = and - zoom on with the keyboard's repeat.
+    if (key == GLFW_KEY_EQUAL || key == GLFW_KEY_KP_ADD)
+        zoom_motion(1.0f);
+    else if (key == GLFW_KEY_MINUS || key == GLFW_KEY_KP_SUBTRACT)
+        zoom_motion(-1.0f);
+    else if (action != GLFW_PRESS)
+        return 0;
+    else if (key == GLFW_KEY_SPACE)
+        spin.kind = SPIN_NONE;
+    else if (key == GLFW_KEY_BACKSPACE)
+        reset_input();
+    else if (key == GLFW_KEY_L)
+        set_light_motion(light == LIGHT_FILE ? LIGHT_SHAPE : LIGHT_FILE);
+    else
+        return 0;
+    return 1;
+}
+
 void __key_callback_input(GLFWwindow*, int key, int, int action, int)
 {
+    if (action == GLFW_RELEASE || __view_key_input(key, action))
+        return;
     if (action != GLFW_PRESS)
         return;
     if (key >= GLFW_KEY_1 && key <= GLFW_KEY_9) {
@@ -128,7 +227,60 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
     } else if (key == GLFW_KEY_P) {
         std::swap(projection.w, projection.z);
         animate_index = 3;
+    } else {
+        return;
     }
+    exchange_motion(animate_index - 1);
+}
+
+void __button_callback_input(GLFWwindow*, int button, int action, int mods)
+{
+    if (action == GLFW_PRESS) {
+        spin.kind = SPIN_NONE;
+        if (drag != DRAG_NONE)
+            return;
+        if (button == GLFW_MOUSE_BUTTON_LEFT)
+            drag = mods & GLFW_MOD_SHIFT ? DRAG_TURN4 : DRAG_TURN3;
+        else if (button == GLFW_MOUSE_BUTTON_RIGHT)
+            drag = DRAG_TURN4;
+        else if (button == GLFW_MOUSE_BUTTON_MIDDLE)
+            drag = DRAG_PAN;
+        else
+            return;
+        drag_button = button;
+        memset(moving, 0, sizeof moving);
+        return;
+    }
+    if (action != GLFW_RELEASE || button != drag_button)
+        return;
+    // Let go while moving, the turn goes on at the pace of the last frames.
+    float rate[2] = {0.0f, 0.0f};
+    for (const float* m : moving) {
+        rate[0] += m[0] / 4.0f;
+        rate[1] += m[1] / 4.0f;
+    }
+    bool still = moving[0][0] == 0.0f && moving[0][1] == 0.0f && moving[1][0] == 0.0f && moving[1][1] == 0.0f;
+    if (!still && (drag == DRAG_TURN3 || drag == DRAG_TURN4) && fabsf(rate[0]) + fabsf(rate[1]) >= 0.5f)
+        spin = {drag == DRAG_TURN3 ? SPIN_TURN3 : SPIN_TURN4, rate[0], rate[1], 0, 0, 0.0f};
+    drag = DRAG_NONE;
+    drag_button = -1;
+}
+
+void __cursor_callback_input(GLFWwindow*, double x, double y)
+{
+    float dx = static_cast<float>(x - pointer[0]), dy = static_cast<float>(y - pointer[1]);
+    pointer[0] = x;
+    pointer[1] = y;
+    if (!std::isfinite(dx) || !std::isfinite(dy))
+        return;
+    if (drag == DRAG_TURN3)
+        __drag_turn_input(dx, dy);
+    else if (drag == DRAG_TURN4)
+        drag_motion(q, dx, dy, side);
+    else if (drag == DRAG_PAN)
+        pan_motion(dx, dy, side);
+    moving[0][0] += dx;
+    moving[0][1] += dy;
 }
 
 // Puts mesh on show in place of the shown one.
@@ -215,6 +367,6 @@ void __window_callback_input(GLFWwindow*, int width, int height)
 {
     // Clearing covers the whole window, so the strips beside the square
     // show the clear colour.
-    int side = width < height ? width : height;
+    side = width < height ? width : height;
     glViewport((width - side) / 2, (height - side) / 2, side, side);
 }

@@ -1,6 +1,6 @@
-// Input: the orientation and the keys and scroll wheel that turn it, the
-// choice of hidden coordinate and the swap keys, dropped files, and the
-// viewport on resize.
+// Input: the orientation and the keys, scroll wheel and mouse that turn it
+// in three and four dimensions, zoom, pan and spin it, the choice of hidden
+// coordinate and the swap keys, dropped files, and the viewport on resize.
 #pragma once
 
 #include <cstddef>
@@ -17,15 +17,31 @@ extern vec3 axis[3]; // the surface's own x, y and z axes as turned by q; never 
 // Reads whether a key is held: glfwGetKey, unless a test puts its own here.
 extern int (*key_state_input)(GLFWwindow* window, int key);
 
-// Applies one frame of the held rotation keys and re-normalises q; returns q.
+// Applies one frame of the held rotation keys, 3-D and 4-D, and
+// re-normalises q; returns q.
 float* poll_input(GLFWwindow* window);
 
-// Turns the view about the fixed horizontal and vertical axes.
+// Applies one frame of the spin, if one runs: after a frame is drawn, so
+// that frame k of a spin shows k steps.
+void advance_spin_input();
+
+// Back to the orientation and axes of the start, and reset_motion.
+void reset_input();
+
+// Turns the view about the fixed horizontal and vertical axes; with Ctrl
+// held, zooms instead.
 void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset);
 
 // Digits 1 to 9 choose the hidden coordinate; I, O, P exchange it with x, y
-// or z and start the animated turn.
+// or z and start the animated turn; = and - zoom, L switches the lighting,
+// Space stops a spin and Backspace resets the view.
 void __key_callback_input(GLFWwindow* window, int key, int scancode, int action, int mods);
+
+// Drags: the left button turns in 3-D as the scroll wheel does, the right
+// one (or Shift with the left) in 4-D, the middle one pans; a turning drag
+// let go while moving spins on. A press stops a spin.
+void __button_callback_input(GLFWwindow* window, int button, int action, int mods);
+void __cursor_callback_input(GLFWwindow* window, double x, double y);
 
 enum ShowStatus {
     SHOW_DONE,

@@ -60,3 +60,19 @@ void color_load(unsigned int program, const uint8_t* c)
     __color_vector_load(c, vector);
     load_float4_to_shader(program, "color", vector);
 }
+
+void turn4_matrix_load(unsigned int program, const float* turn4)
+{
+    load_mat4_to_shader(program, "turn4", turn4);
+}
+
+void zoom_load(unsigned int program, float zoom, const float* pan)
+{
+    load_float_to_shader(program, "zoom", zoom);
+    load_float2_to_shader(program, "pan", pan);
+}
+
+void light_load(unsigned int program, int light)
+{
+    load_float_to_shader(program, "light", static_cast<float>(light));
+}

@@ -1,5 +1,6 @@
 // View uniforms: the fixed camera "fix", the rotation "rot" from the
-// orientation quaternion, and the surface colour "color".
+// orientation quaternion, the surface colour "color", and the 4-D turn
+// "turn4", the "zoom" and "pan" of the picture and the "light" mode.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@ extern uint8_t color[4]; // R, G, B, A; 47, 60, 126, 255, a dark opaque blue
 void fix_matrix_load(unsigned int program, float aspect);
 void rot_matrix_load(unsigned int program, const float* q);
 void color_load(unsigned int program, const uint8_t* c);
+void turn4_matrix_load(unsigned int program, const float* turn4);
+void zoom_load(unsigned int program, float zoom, const float* pan);
+void light_load(unsigned int program, int light);
 
 // The values the loaders upload, column-major where a matrix.
 void __fix_matrix_load(float aspect, float* matrix);

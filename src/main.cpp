@@ -16,6 +16,8 @@
 #include "input.h"
 #include "load.h"
 #include "mesh.h"
+#include "motion.h"
+#include "scene.h"
 #include "shader.h"
 #include "view.h"
 #include "window.h"
@@ -25,12 +27,23 @@ unsigned int shader = 0;
 unsigned int shader_plain = 0;
 const char* wname = "plexorama: surface plotter";
 uint8_t animate_index = 0;
+bool quiet = false;
 
 void mlog(const char* message)
 {
+    if (quiet)
+        return;
     // Flushed at once so that a pipe or a log shows how far start-up got.
     fputs(message, stdout);
     fflush(stdout);
+}
+
+// The 4-D turn, zoom, pan and lighting: at start-up, then when they change.
+static void __load_motion_main(unsigned int program)
+{
+    turn4_matrix_load(program, turn4[0]);
+    zoom_load(program, zoom, pan);
+    light_load(program, light);
 }
 
 void main_loop()
@@ -51,6 +64,7 @@ void main_loop()
         angle = 0.0f;
         load_float_to_shader(shader, "angle", angle);
         load_float_to_shader(shader_plain, "angle", angle);
+        carry_motion();
         if (projection.mesh)
             set_projection_mesh(projection);
     }
@@ -62,6 +76,10 @@ void main_loop()
         load_float_to_shader(shader, "angle", angle);
         load_float_to_shader(shader_plain, "angle", angle);
     }
+    if (take_change_motion()) {
+        __load_motion_main(shader);
+        __load_motion_main(shader_plain);
+    }
 
     clean_context();
 
@@ -69,6 +87,7 @@ void main_loop()
         draw_mesh(shader, projection.mesh);
         draw_mesh_lines(shader_plain, projection.mesh);
     }
+    advance_spin_input();
 }
 
 int start_main()
@@ -105,6 +124,7 @@ int start_main()
     }
 
     set_clean_color_context(255, 255, 255);
+    set_offset_context();
 
     mlog("[SHADER] Inicializando...\n");
     shader = create_shader();
@@ -117,6 +137,7 @@ int start_main()
     load_program_to_shader(shader, vs, 0);
     load_program_to_shader(shader, fs, 1);
     fix_matrix_load(shader, 1.0f);
+    __load_motion_main(shader);
 
     mlog("[SHADER] Inicializando...\n");
     shader_plain = create_shader();
@@ -131,6 +152,7 @@ int start_main()
     load_program_to_shader(shader_plain, vs, 0);
     load_program_to_shader(shader_plain, fs_plain, 1);
     fix_matrix_load(shader_plain, 1.0f);
+    __load_motion_main(shader_plain);
     return 0;
 }
 
@@ -155,59 +177,6 @@ static void __report_main(const char* path, ShowStatus status, const KleinReport
     fprintf(stderr, "plexorama: %s: %s\n", path, reason);
 }
 
-// Puts the restored view and the chosen coordinates on show and starts the
-// asked-for turn, all before the first frame. Returns 0, or 2 when a
-// coordinate is past the surface's.
-static int __prepare_main(const Options* options, const View* view)
-{
-    uint8_t chosen[4];
-    const char* source = nullptr;
-    const char* option = "";
-    if (options->view) {
-        memcpy(q, view->q, sizeof view->q);
-        memcpy(axis, view->axis, sizeof view->axis);
-        memcpy(chosen, view->show, sizeof chosen);
-        source = options->view;
-    }
-    // --show goes over the view's coordinates, so that one saved view can
-    // give pictures of several choices.
-    if (options->show) {
-        memcpy(chosen, options->coordinates, sizeof chosen);
-        source = options->show;
-        option = "--show ";
-    }
-    if (source) {
-        for (uint8_t c : chosen)
-            if (c >= projection.dim) {
-                fprintf(stderr, "plexorama: %s%s: coordinate %d is past the surface's %d\n", option, source,
-                    c + 1, projection.dim);
-                return 2;
-            }
-        projection.x = chosen[0];
-        projection.y = chosen[1];
-        projection.z = chosen[2];
-        projection.w = chosen[3];
-        set_projection_mesh(projection);
-    }
-    if (options->swap)
-        __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
-    return 0;
-}
-
-// Writes the view on show; returns 0, or 1 after saying why it could not.
-int save_view_main(const char* path)
-{
-    View view;
-    memcpy(view.q, q, sizeof view.q);
-    memcpy(view.axis, axis, sizeof view.axis);
-    const uint8_t shown[4] = {projection.x, projection.y, projection.z, projection.w};
-    memcpy(view.show, shown, sizeof shown);
-    if (write_view(path, &view))
-        return 0;
-    fprintf(stderr, "plexorama: %s: cannot write: %s\n", path, strerror(errno));
-    return 1;
-}
-
 // Shows the file given at start, in the view asked for. Returns 0 to go on,
 // else the exit code: a file the window cannot show is only reported, but a
 // picture of something else would pass for the file's.
@@ -216,7 +185,7 @@ static int __open_file_main(const Options* options, const View* view)
     KleinReport report;
     ShowStatus status = show_surface_input(options->file, &report);
     if (status == SHOW_DONE)
-        return __prepare_main(options, view);
+        return prepare_scene(options, view);
     __report_main(options->file, status, &report);
     return options->output || options->record ? 1 : 0;
 }
@@ -232,7 +201,7 @@ static int __run_window_main(const Options* options)
             frames_left--;
     }
     mlog("[MAIN LOOP] Terminando...\n");
-    return options->save_view ? save_view_main(options->save_view) : 0;
+    return options->save_view ? save_scene(options->save_view) : 0;
 }
 
 int run_main(const Options* options)
@@ -252,6 +221,7 @@ int run_main(const Options* options)
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
+    quiet = options->quiet;
     int failed = start_main();
     if (failed)
         return failed;

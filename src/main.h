@@ -13,8 +13,9 @@ extern unsigned int shader;       // lit program, vs + fs; 0 until created
 extern unsigned int shader_plain; // unlit wireframe program, vs + fs_plain; 0 until created
 extern const char* wname;         // window title, "plexorama: surface plotter"
 extern uint8_t animate_index;     // 0 idle; 1, 2, 3: x, y or z is turning toward w
+extern bool quiet;                // false; true when mlog is to print nothing
 
-// Writes a progress message to standard output as it stands.
+// Writes a progress message to standard output as it stands, unless quiet.
 void mlog(const char* message);
 
 // Renders one frame: orientation, uniforms, swap animation, clear, draw.
@@ -31,6 +32,3 @@ void stop_main();
 // The whole run: --info alone, or start-up, the optional file, the frame
 // loop in the window or offscreen, shutdown. Returns the process exit code.
 int run_main(const Options* options);
-
-// Writes the view on show; returns 0, or 1 after saying why it could not.
-int save_view_main(const char* path);

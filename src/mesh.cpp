@@ -266,7 +266,15 @@ static void __draw_mesh(unsigned int program, const Mesh* mesh, bool lines)
     glBindVertexArray(mesh->vertex_array);
 #ifdef __EMSCRIPTEN__
     if (lines) {
+        // GL offsets only filled polygons, but WebGL on Vulkan (ANGLE with
+        // SwiftShader, at least) offsets lines by as much, which sinks them
+        // back into the surface; so they are drawn with the offset off, and
+        // it is left as it was.
+        GLboolean offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+        glDisable(GL_POLYGON_OFFSET_FILL);
         glDrawElements(GL_LINES, static_cast<GLsizei>(mesh->vertex_count / 3 * 6), GL_UNSIGNED_INT, nullptr);
+        if (offset)
+            glEnable(GL_POLYGON_OFFSET_FILL);
         return;
     }
 #else

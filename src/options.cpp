@@ -4,17 +4,22 @@
 #include <getopt.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include <strings.h>
+
 #include <GLFW/glfw3.h>
 
+#include "motion.h"
 #include "record.h"
 
 static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]\n"
-                            "                 [--save-view FILE] [--output FILE.png] [--record OUT]\n"
-                            "                 [--size N] [--] [FILE]\n"
+                            "                 [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]\n"
+                            "                 [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]\n"
+                            "                 [--output FILE.png] [--record OUT] [--size N] [--quiet] [--] [FILE]\n"
                             "       plexorama --info FILE | -h | --help | -V | --version\n";
 
 static const char help[]
@@ -30,7 +35,19 @@ static const char help[]
       "  --swap x|y|z      start the turn that I, O or P starts, once FILE is shown\n"
       "  --view FILE       restore a view saved with --save-view before the first frame\n"
       "                    (--show, when given too, chooses the coordinates)\n"
-      "  --save-view FILE  write the orientation and the shown coordinates at shutdown\n"
+      "  --turn PLANE=DEGREES,...\n"
+      "                    turn the shown coordinates in four dimensions, after\n"
+      "                    --view, in the order given; PLANE is xy, xz, yz, xw, yw or\n"
+      "                    zw, and xw=90 turns x toward w as I does\n"
+      "  --zoom F          magnify the picture F times, 0.125 to 8\n"
+      "  --light file|shape\n"
+      "                    light with the file's normals (the default) or with the\n"
+      "                    normals of the surface as drawn, right in every view\n"
+      "  --spin PLANE[=DEGREES_PER_SECOND]\n"
+      "                    keep turning in PLANE, 60 degrees a second unless given;\n"
+      "                    with --record, make exactly one full turn that loops\n"
+      "  --save-view FILE  write the orientation, the shown coordinates, the 4-D\n"
+      "                    turn, zoom, pan and lighting at shutdown\n"
       "  --output FILE.png draw without showing a window and write the last frame as\n"
       "                    an 8-bit RGB PNG\n"
       "  --record OUT      draw without showing a window and write every frame: OUT\n"
@@ -39,19 +56,30 @@ static const char help[]
       "                    frames a second with ffmpeg\n"
       "  --size N          the picture is N x N pixels, 16 to 8192 (default 512);\n"
       "                    only with --output or --record\n"
+      "  --quiet           print no progress messages on standard output\n"
       "  --info FILE       print FILE's size, coordinate ranges, bad values and\n"
       "                    normals, and whether it fits the view; open no window\n"
       "  -h, --help        show this help and exit\n"
       "  -V, --version     show the version and exit\n"
       "\n"
       "A run with --output or --record ends after --frames N frames if given, else\n"
-      "after the first frame, or with --swap after the frame that ends the turn (159\n"
-      "frames). It still needs a display, as the window does: on a machine without\n"
-      "one, run it under xvfb-run.\n"
+      "after one full turn of --spin (360 x 60 / rate frames), after the frame that\n"
+      "ends the turn of --swap (159 frames), or after the first frame. It still needs\n"
+      "a display, as the window does: on a machine without one, run it under\n"
+      "xvfb-run.\n"
       "\n"
       "Keys:\n"
       "  Q W, A S, Z X   hold to turn the surface about its own x, y, z axes\n"
+      "  E R, D F, C V   hold to turn x, y, z toward w and back, in four dimensions\n"
       "  scroll wheel    turn it about the view's horizontal and vertical axes\n"
+      "  left drag       turn it so, too; let go while moving to keep it spinning\n"
+      "  right drag      turn it in four dimensions: +w comes toward the pointer\n"
+      "    or Shift-left drag\n"
+      "  middle drag     move the picture\n"
+      "  Ctrl-scroll, = -  zoom in and out\n"
+      "  Space           stop spinning (a click does too)\n"
+      "  Backspace       back to the first view: orientation, 4-D turn, zoom, pan\n"
+      "  L               light with the file's normals or the surface's shape\n"
       "  1 to 9          choose which coordinate is hidden as w\n"
       "  I, O, P         turn the hidden coordinate into view as x, y or z\n"
       "\n"
@@ -60,6 +88,8 @@ static const char help[]
       "  plexorama --save-view turned.view surface.klein\n"
       "  plexorama --view turned.view --size 2048 --output large.png surface.klein\n"
       "  plexorama --swap y --record turn.mp4 surface.klein\n"
+      "  plexorama --turn yw=40 --output figure.png surface.klein\n"
+      "  plexorama --spin xw=30 --size 400 --record spin.webm surface.klein\n"
       "\n"
       "Exit status: 0 after a normal close; 1 when a run fails (no window, a FILE\n"
       "that cannot be drawn offscreen, an output that cannot be written, no ffmpeg);\n"
@@ -75,6 +105,11 @@ enum {
     OPTION_RECORD,
     OPTION_SIZE,
     OPTION_INFO,
+    OPTION_TURN,
+    OPTION_ZOOM,
+    OPTION_LIGHT,
+    OPTION_SPIN,
+    OPTION_QUIET,
 };
 
 static const struct option long_options[] = {
@@ -87,6 +122,11 @@ static const struct option long_options[] = {
     {"record", required_argument, nullptr, OPTION_RECORD},
     {"size", required_argument, nullptr, OPTION_SIZE},
     {"info", required_argument, nullptr, OPTION_INFO},
+    {"turn", required_argument, nullptr, OPTION_TURN},
+    {"zoom", required_argument, nullptr, OPTION_ZOOM},
+    {"light", required_argument, nullptr, OPTION_LIGHT},
+    {"spin", required_argument, nullptr, OPTION_SPIN},
+    {"quiet", no_argument, nullptr, OPTION_QUIET},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -120,6 +160,55 @@ int __number_options(const char* text, unsigned long long limit, unsigned long l
         n = n * 10 + digit;
     }
     *value = n;
+    return 1;
+}
+
+static int __ends_with_png_options(const char* name)
+{
+    size_t length = strlen(name);
+    return length > 4 && strcasecmp(name + length - 4, ".png") == 0;
+}
+
+// A finite float written out in full.
+static int __float_options(const char* text, float* value)
+{
+    char* end = nullptr;
+    *value = strtof(text, &end);
+    return end != text && *end == '\0' && std::isfinite(*value);
+}
+
+int __turns_options(const char* text, Turn* turns, int count)
+{
+    int read = 0;
+    for (const char* c = text;; c++) {
+        size_t length = strcspn(c, ",");
+        char item[64];
+        if (read == count || length >= sizeof item)
+            return -1;
+        memcpy(item, c, length);
+        item[length] = '\0';
+        char* equals = strchr(item, '=');
+        Turn& t = turns[read++];
+        if (!equals || !plane_motion(item, static_cast<size_t>(equals - item), &t.a, &t.b)
+            || !__float_options(equals + 1, &t.degrees))
+            return -1;
+        c += length;
+        if (*c == '\0')
+            return read;
+    }
+}
+
+// "PLANE" or "PLANE=RATE": a rate from 1 to 3600 degrees a second, either
+// way; slower would take hours to turn once.
+static int __spin_options(const char* text, Turn* spin)
+{
+    const char* equals = strchr(text, '=');
+    size_t length = equals ? static_cast<size_t>(equals - text) : strlen(text);
+    float rate = 60.0f;
+    if (!plane_motion(text, length, &spin->a, &spin->b) || (equals && !__float_options(equals + 1, &rate))
+        || !(fabsf(rate) >= 1.0f && fabsf(rate) <= 3600.0f))
+        return 0;
+    spin->degrees = rate;
     return 1;
 }
 
@@ -178,6 +267,7 @@ int parse_options(int argc, char** argv, Options* options)
 {
     *options = {};
     options->frames = -1;
+    options->light = -1;
     // 0 starts getopt_long afresh, so the parser can run more than once in a
     // process; the leading ':' tells a missing value from an unknown option.
     optind = 0;
@@ -221,6 +311,10 @@ int parse_options(int argc, char** argv, Options* options)
             options->save_view = optarg;
             break;
         case OPTION_OUTPUT:
+            // The picture is PNG whatever its name; a name that says
+            // otherwise would mislead every program that goes by it.
+            if (!__ends_with_png_options(optarg))
+                return __usage_error_options("bad picture name '%s': it must end in .png", optarg);
             options->output = optarg;
             break;
         case OPTION_RECORD:
@@ -236,6 +330,33 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         case OPTION_INFO:
             options->info = optarg;
+            break;
+        case OPTION_TURN:
+            options->turn_count = __turns_options(optarg, options->turns, 16);
+            if (options->turn_count < 0)
+                return __usage_error_options(
+                    "bad turn '%s': PLANE=DEGREES,... with PLANE xy, xz, yz, xw, yw or zw, at most 16", optarg);
+            break;
+        case OPTION_ZOOM:
+            if (!__float_options(optarg, &options->zoom) || !(options->zoom >= min_zoom_motion)
+                || !(options->zoom <= max_zoom_motion))
+                return __usage_error_options("bad zoom '%s': 0.125 to 8", optarg);
+            break;
+        case OPTION_LIGHT:
+            if (strcmp(optarg, "file") == 0)
+                options->light = LIGHT_FILE;
+            else if (strcmp(optarg, "shape") == 0)
+                options->light = LIGHT_SHAPE;
+            else
+                return __usage_error_options("bad light '%s': file or shape", optarg);
+            break;
+        case OPTION_QUIET:
+            options->quiet = true;
+            break;
+        case OPTION_SPIN:
+            if (!__spin_options(optarg, &options->spin))
+                return __usage_error_options(
+                    "bad spin '%s': PLANE or PLANE=DEGREES_PER_SECOND, 1 to 3600 either way", optarg);
             break;
         default:
             return __refused_options(code, argv[optind - 1]);
@@ -254,6 +375,10 @@ int parse_options(int argc, char** argv, Options* options)
     const char* needs_file = options->show ? "--show"
         : options->swap                    ? "--swap"
         : options->view                    ? "--view"
+        : options->turn_count              ? "--turn"
+        : options->spin.degrees != 0.0f    ? "--spin"
+        : options->output                  ? "--output"
+        : options->record                  ? "--record"
                                            : nullptr;
     if (needs_file && !options->file)
         return __usage_error_options("%s needs a FILE", needs_file);

@@ -2,12 +2,20 @@
 // the parsing of arguments into an Options record.
 //
 //     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
-//               [--save-view FILE] [--output FILE.png] [--record OUT]
-//               [--size N] [--] [FILE]
+//               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
+//               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
+//               [--output FILE.png] [--record OUT] [--size N] [--quiet] [--] [FILE]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
 
 #include <cstdint>
+
+// A turn of the shown coordinates a toward b, in degrees (or degrees a
+// second for a spin); a and b count x, y, z, w from 0.
+struct Turn {
+    int a, b;
+    float degrees;
+};
 
 // What the command line asks for; the defaults run the plain viewer.
 struct Options {
@@ -22,6 +30,12 @@ struct Options {
     const char* record;     // recording to make offscreen, or none
     int size;               // offscreen picture side in pixels, 512 unless given
     const char* info;       // file to describe without a window, or none
+    int turn_count;         // --turn: how many turns, composed in this order
+    Turn turns[16];
+    float zoom;      // --zoom, or 0 when not given
+    int light;       // --light: a Light, or -1 when not given
+    Turn spin;       // --spin: its plane and rate in degrees a second; 0 when not given
+    bool quiet;      // --quiet: no progress messages
 };
 
 // Parses the command line into options. Returns -1 to go on and run, or the
@@ -31,6 +45,10 @@ int parse_options(int argc, char** argv, Options* options);
 // Reads a list of four different coordinate numbers from 1 to 255, "A,B,C,D",
 // into indices from 0. Returns none, or what is wrong with the list.
 const char* __coordinates_options(const char* text, uint8_t* coordinates);
+
+// Reads "PLANE=DEGREES[,PLANE=DEGREES...]" into at most count turns.
+// Returns the number read, or -1 when the text is not such a list.
+int __turns_options(const char* text, Turn* turns, int count);
 
 // Reads text made only of decimal digits, at most limit, into value.
 // Returns 0 for anything else: empty, a sign, a blank, an overflow.

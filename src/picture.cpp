@@ -34,6 +34,10 @@ int create_picture(int size, Picture* picture)
         return 0;
     }
     glViewport(0, 0, size, size);
+    // Lines as wide, for the picture's size, as the window's are for 512, so
+    // that a large picture scaled down looks like the window.
+    if (size > 512)
+        glLineWidth(static_cast<float>(size) / 512.0f);
     // Mesa keeps a window's rows top first and a framebuffer object's bottom
     // first, and rasterises each by rules of its own, so edges that fall
     // exactly on a pixel boundary land in different rows. With the origin
@@ -71,6 +75,8 @@ void destroy_picture(Picture* picture)
     glDeleteFramebuffers(1, &picture->framebuffer);
     if (picture->top_first)
         glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    if (picture->size > 512)
+        glLineWidth(1.0f);
     *picture = {0, 0, 0, 0, false};
 }
 

@@ -13,8 +13,9 @@ struct Picture {
 };
 
 // Makes the framebuffer, binds it for drawing and reading, and sets the
-// viewport to the whole picture and, where the driver offers it, the
-// upper-left origin. Returns 1, or 0 with nothing left made.
+// viewport to the whole picture, lines size / 512 pixels wide and, where the
+// driver offers it, the upper-left origin. Returns 1, or 0 with nothing left
+// made.
 int create_picture(int size, Picture* picture);
 
 // Reads the colour of the last frame, 3 bytes a pixel, the top row first.

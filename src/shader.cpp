@@ -73,6 +73,12 @@ void load_mat4_to_shader(unsigned int program, const char* name, const float* ma
     glUniformMatrix4fv(glGetUniformLocation(program, name), 1, GL_FALSE, matrix);
 }
 
+void load_float2_to_shader(unsigned int program, const char* name, const float* vector)
+{
+    glUseProgram(program);
+    glUniform2f(glGetUniformLocation(program, name), vector[0], vector[1]);
+}
+
 void load_float4_to_shader(unsigned int program, const char* name, const float* vector)
 {
     glUseProgram(program);

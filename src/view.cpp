@@ -3,13 +3,41 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "output.h"
 
-static const char version_line[] = "plexorama-view 1";
+const View initial_view = {
+    {0.0f, 0.0f, 0.0f, 1.0f},
+    {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}},
+    {0, 1, 2, 3},
+    {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f},
+    1.0f,
+    {0.0f, 0.0f},
+    0,
+};
+
+static const char* const lights[] = {"file", "shape"};
+
+// Within this a matrix counts as orthonormal: a saved float matrix is off by
+// a few units in the last place, a mistyped one by far more.
+static const float orthonormal_tolerance = 1e-4f;
+
+// Appends to text what printf makes, as snprintf would write it at the end.
+[[gnu::format(printf, 4, 5)]] static void __append_view(char* text, size_t size, size_t* length,
+    const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    int added = vsnprintf(*length < size ? text + *length : nullptr, *length < size ? size - *length : 0, format,
+        arguments);
+    va_end(arguments);
+    if (added > 0)
+        *length += static_cast<size_t>(added);
+}
 
 size_t format_view(const View* view, char* text, size_t size)
 {
@@ -17,31 +45,69 @@ size_t format_view(const View* view, char* text, size_t size)
     const float* q = view->q;
     const float(*a)[3] = view->axis;
     const uint8_t* s = view->show;
-    int length = snprintf(text, size,
-        "%s\n"
+    size_t length = 0;
+    if (size)
+        text[0] = '\0';
+    __append_view(text, size, &length,
+        "plexorama-view 2\n"
         "q = %.9g %.9g %.9g %.9g\n"
         "axis1 = %.9g %.9g %.9g\n"
         "axis2 = %.9g %.9g %.9g\n"
         "axis3 = %.9g %.9g %.9g\n"
-        "show = %d %d %d %d\n",
-        version_line, q[0], q[1], q[2], q[3], a[0][0], a[0][1], a[0][2], a[1][0], a[1][1], a[1][2], a[2][0],
-        a[2][1], a[2][2], s[0] + 1, s[1] + 1, s[2] + 1, s[3] + 1);
-    return length < 0 ? 0 : static_cast<size_t>(length);
+        "show = %d %d %d %d\n"
+        "turn4 =",
+        q[0], q[1], q[2], q[3], a[0][0], a[0][1], a[0][2], a[1][0], a[1][1], a[1][2], a[2][0], a[2][1], a[2][2],
+        s[0] + 1, s[1] + 1, s[2] + 1, s[3] + 1);
+    for (float t : view->turn4)
+        __append_view(text, size, &length, " %.9g", t);
+    __append_view(text, size, &length, "\nzoom = %.9g\npan = %.9g %.9g\nlight = %s\n", view->zoom, view->pan[0],
+        view->pan[1], lights[view->light]);
+    return length;
 }
 
-// The fields a view needs, each on one line of its own.
-enum { FIELD_Q, FIELD_AXIS1, FIELD_AXIS2, FIELD_AXIS3, FIELD_SHOW, FIELDS };
+enum Kind { FLOATS, COORDINATES, WORD };
+
+// The keys of a view file; the first five must be given.
+enum { FIELD_Q, FIELD_AXIS1, FIELD_AXIS2, FIELD_AXIS3, FIELD_SHOW, FIELD_TURN4, FIELD_ZOOM, FIELD_PAN, FIELD_LIGHT, FIELDS };
+static const int required_fields = FIELD_SHOW + 1;
 
 static const struct {
     const char* key;
     int values;
-} fields[FIELDS] = {{"q", 4}, {"axis1", 3}, {"axis2", 3}, {"axis3", 3}, {"show", 4}};
+    Kind kind;
+} fields[FIELDS] = {
+    {"q", 4, FLOATS},
+    {"axis1", 3, FLOATS},
+    {"axis2", 3, FLOATS},
+    {"axis3", 3, FLOATS},
+    {"show", 4, COORDINATES},
+    {"turn4", 16, FLOATS},
+    {"zoom", 1, FLOATS},
+    {"pan", 2, FLOATS},
+    {"light", 1, WORD},
+};
 
-// Splits line, NUL-terminated, at blanks into at most count words.
-static int __split_view(char* line, char** words, int count)
+static float* __floats_view(View* view, int field)
+{
+    switch (field) {
+    case FIELD_Q:
+        return view->q;
+    case FIELD_TURN4:
+        return view->turn4;
+    case FIELD_ZOOM:
+        return &view->zoom;
+    case FIELD_PAN:
+        return view->pan;
+    default:
+        return view->axis[field - FIELD_AXIS1];
+    }
+}
+
+// Splits text, NUL-terminated, at blanks into at most count words.
+static int __split_view(char* text, char** words, int count)
 {
     int found = 0;
-    for (char* word = strtok(line, " \t"); word; word = strtok(nullptr, " \t")) {
+    for (char* word = strtok(text, " \t"); word; word = strtok(nullptr, " \t")) {
         if (found == count)
             return count + 1;
         words[found++] = word;
@@ -71,79 +137,163 @@ static int __coordinate_view(const char* word, uint8_t* index)
     return 1;
 }
 
-// Reads one "key = values" line into view; returns none or the fault.
-static const char* __field_view(char* line, View* view, int* seen)
+// Reads the values of one field; returns none or the fault.
+static const char* __values_view(int field, char** words, View* view)
 {
-    char* words[7];
-    int count = __split_view(line, words, 7);
-    if (count < 2 || strcmp(words[1], "=") != 0)
-        return "a line is not 'key = values'";
-    int field = 0;
-    while (field < FIELDS && strcmp(words[0], fields[field].key) != 0)
-        field++;
-    if (field == FIELDS)
-        return "unknown key";
-    if (*seen & (1 << field))
-        return "a key appears twice";
-    *seen |= 1 << field;
-    if (count - 2 != fields[field].values)
-        return "wrong number of values";
-
-    float* floats = field == FIELD_Q ? view->q : view->axis[field - FIELD_AXIS1];
+    float* floats = fields[field].kind == FLOATS ? __floats_view(view, field) : nullptr;
     for (int k = 0; k < fields[field].values; k++) {
-        if (field == FIELD_SHOW) {
-            if (!__coordinate_view(words[2 + k], &view->show[k]))
+        if (fields[field].kind == COORDINATES) {
+            if (!__coordinate_view(words[k], &view->show[k]))
                 return "a coordinate is not a number from 1 to 255";
-        } else if (!__float_view(words[2 + k], &floats[k])) {
+        } else if (fields[field].kind == WORD) {
+            int light = 0;
+            while (light < 2 && strcmp(words[k], lights[light]) != 0)
+                light++;
+            if (light == 2)
+                return "light is not 'file' or 'shape'";
+            view->light = light;
+        } else if (!__float_view(words[k], &floats[k])) {
             return "a value is not a finite number";
         }
     }
     return nullptr;
 }
 
+// Reads one "key = values" line into view; returns none or the fault.
+static const char* __field_view(char* line, View* view, int* seen)
+{
+    char* equals = strchr(line, '=');
+    if (!equals)
+        return "a line is not 'key = values'";
+    *equals = '\0';
+    char* key[2];
+    char* words[17];
+    if (__split_view(line, key, 1) != 1)
+        return "a line is not 'key = values'";
+    int field = 0;
+    while (field < FIELDS && strcmp(key[0], fields[field].key) != 0)
+        field++;
+    if (field == FIELDS)
+        return "unknown key";
+    if (*seen & (1 << field))
+        return "a key appears twice";
+    *seen |= 1 << field;
+    if (__split_view(equals + 1, words, 17) != fields[field].values)
+        return "wrong number of values";
+    return __values_view(field, words, view);
+}
+
+// How far the rows of an n x n matrix, rows stride floats apart, are from
+// orthonormal. NaN compares false, so it is as far as can be.
+static float __orthonormal_error_view(const float* m, int n, int stride)
+{
+    float error = 0.0f;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) {
+            float dot = 0.0f;
+            for (int k = 0; k < n; k++)
+                dot += m[i * stride + k] * m[j * stride + k];
+            float off = fabsf(dot - static_cast<float>(i == j));
+            if (!(off <= error))
+                error = std::isnan(off) ? INFINITY : off;
+        }
+    return error;
+}
+
+// What the values of a whole view must hold together; the line of the key
+// at fault, or 0 with none.
+static const char* __check_view(const View* view, const int* lines, int* line)
+{
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < i; j++)
+            if (view->show[i] == view->show[j]) {
+                *line = lines[FIELD_SHOW];
+                return "a coordinate is shown twice";
+            }
+    *line = lines[FIELD_Q];
+    if (view->q[0] == 0.0f && view->q[1] == 0.0f && view->q[2] == 0.0f && view->q[3] == 0.0f)
+        return "q is zero";
+    *line = lines[FIELD_AXIS3];
+    if (__orthonormal_error_view(view->axis[0], 3, 3) > orthonormal_tolerance)
+        return "axis1 to axis3 are not orthonormal";
+    *line = lines[FIELD_TURN4];
+    if (__orthonormal_error_view(view->turn4, 4, 4) > orthonormal_tolerance)
+        return "turn4 is not orthonormal";
+    *line = lines[FIELD_ZOOM];
+    if (!(view->zoom >= 0.125f && view->zoom <= 8.0f))
+        return "zoom is not from 0.125 to 8";
+    return nullptr;
+}
+
+// Copies line number `number` of a text into line, without its CR LF.
+// Returns none, or what is wrong with it.
+static const char* __line_view(const char* text, size_t length, size_t* start, char* line, size_t size)
+{
+    const char* end = static_cast<const char*>(memchr(text + *start, '\n', length - *start));
+    size_t line_length = (end ? static_cast<size_t>(end - text) : length) - *start;
+    const char* from = text + *start;
+    *start += line_length + 1;
+    if (line_length && from[line_length - 1] == '\r')
+        line_length--;
+    if (line_length >= size)
+        return "a line is too long";
+    memcpy(line, from, line_length);
+    line[line_length] = '\0';
+    if (strlen(line) != line_length)
+        return "a line holds a NUL byte";
+    return nullptr;
+}
+
 const char* parse_view(const char* text, size_t length, View* view)
 {
-    View read = {};
+    static char reason[96];
+    View read = initial_view;
     int seen = 0;
-    size_t start = 0;
-    for (int number = 1; start < length; number++) {
-        const char* end = static_cast<const char*>(memchr(text + start, '\n', length - start));
-        size_t line_length = (end ? static_cast<size_t>(end - text) : length) - start;
-        char line[256];
-        if (line_length >= sizeof line)
-            return "a line is too long";
-        memcpy(line, text + start, line_length);
-        line[line_length] = '\0';
-        if (strlen(line) != line_length)
-            return "a line holds a NUL byte";
-        start += line_length + 1;
-
-        if (number == 1) {
-            if (strcmp(line, version_line) != 0)
+    int lines[FIELDS] = {};
+    const char* fault = nullptr;
+    int line = 0;
+    char content[512];
+    for (size_t start = 0; start < length && !fault;) {
+        line++;
+        fault = __line_view(text, length, &start, content, sizeof content);
+        if (fault)
+            break;
+        if (line == 1) {
+            if (strcmp(content, "plexorama-view 1") != 0 && strcmp(content, "plexorama-view 2") != 0)
                 return "not a view file";
             continue;
         }
-        const char* fault = __field_view(line, &read, &seen);
-        if (fault)
-            return fault;
+        const char* first = content + strspn(content, " \t");
+        if (*first == '\0' || *first == '#')
+            continue;
+        int before = seen;
+        fault = __field_view(content, &read, &seen);
+        for (int field = 0; field < FIELDS; field++)
+            if ((seen & ~before) & (1 << field))
+                lines[field] = line;
     }
-    if (seen == 0 && start == 0)
+    if (line == 0)
         return "not a view file";
-    if (seen != (1 << FIELDS) - 1)
-        return "a key is missing";
-    if (read.q[0] == 0.0f && read.q[1] == 0.0f && read.q[2] == 0.0f && read.q[3] == 0.0f)
-        return "q is zero";
-    for (int i = 0; i < 4; i++)
-        for (int j = 0; j < i; j++)
-            if (read.show[i] == read.show[j])
-                return "a coordinate is shown twice";
+    if (!fault && (seen & ((1 << required_fields) - 1)) != (1 << required_fields) - 1) {
+        int field = 0;
+        while (seen & (1 << field))
+            field++;
+        snprintf(reason, sizeof reason, "the key '%s' is missing", fields[field].key);
+        return reason;
+    }
+    if (!fault)
+        fault = __check_view(&read, lines, &line);
+    if (fault) {
+        snprintf(reason, sizeof reason, "line %d: %s", line, fault);
+        return reason;
+    }
     *view = read;
     return nullptr;
 }
 
 const char* read_view(const char* path, View* view)
 {
-    static char reason[128];
+    static char reason[160];
     FILE* file = fopen(path, "rb");
     if (!file) {
         snprintf(reason, sizeof reason, "cannot open: %s", strerror(errno));
@@ -170,7 +320,7 @@ const char* read_view(const char* path, View* view)
 
 int write_view(const char* path, const View* view)
 {
-    char text[512];
+    char text[1024];
     size_t length = format_view(view, text, sizeof text);
     Output output;
     if (!open_output(path, 0, &output))

@@ -4,7 +4,6 @@
 #include <emscripten/emscripten.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include <GLFW/glfw3.h>
 
@@ -12,6 +11,7 @@
 #include "link.h"
 #include "main.h"
 #include "mesh.h"
+#include "scene.h"
 
 // The browser calls this once for every frame of its display. The viewer turns
 // by a step a frame and times its swap in frames, paced to 60 a second as on
@@ -46,12 +46,9 @@ EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path)
 // The view on show as link text.
 EMSCRIPTEN_KEEPALIVE const char* view_link_web()
 {
-    static char text[512];
+    static char text[1024];
     View view;
-    memcpy(view.q, q, sizeof view.q);
-    memcpy(view.axis, axis, sizeof view.axis);
-    const uint8_t shown[4] = {projection.x, projection.y, projection.z, projection.w};
-    memcpy(view.show, shown, sizeof shown);
+    capture_scene(&view);
     format_link(&view, text, sizeof text);
     return text;
 }
@@ -74,8 +71,7 @@ EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
                 snprintf(fault, sizeof fault, "coordinate %d is past the surface's %d", c + 1, projection.dim);
                 return fault;
             }
-    memcpy(q, view.q, sizeof view.q);
-    memcpy(axis, view.axis, sizeof view.axis);
+    restore_scene(&view);
     projection.x = view.show[0];
     projection.y = view.show[1];
     projection.z = view.show[2];

@@ -78,6 +78,8 @@ GLFWwindow* init_window(int width, int height, const char* title)
 #endif
     glfwSetKeyCallback(created, __key_callback_input);
     glfwSetDropCallback(created, __drop_callback_input);
+    glfwSetMouseButtonCallback(created, __button_callback_input);
+    glfwSetCursorPosCallback(created, __cursor_callback_input);
 
     // GLFW reports no size event for the initial size.
     __window_callback_input(created, width, height);

@@ -2,7 +2,9 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <set>
+#include <utility>
 
 #include <cglm/cglm.h>
 #include <GLFW/glfw3.h>
@@ -12,6 +14,8 @@
 #include "load.h"
 #include "main.h"
 #include "mesh.h"
+#include "motion.h"
+#include "scene.h"
 
 namespace {
 
@@ -35,6 +39,9 @@ protected:
         key_state_input = held_state;
         projection = {nullptr, 0, 0, 1, 2, 3};
         animate_index = 0;
+        reset_motion();
+        carry_motion();
+        set_light_motion(LIGHT_FILE);
     }
     void TearDown() override { key_state_input = glfwGetKey; }
 
@@ -274,6 +281,141 @@ TEST_F(Input, SecondSwapDuringATurnAppliesBoth)
     press(GLFW_KEY_I);
     press(GLFW_KEY_P);
     expect_projection(3, 1, 0, 2, 3);
+}
+
+// A drag with one button from (256, 256) through the given points.
+void drag(int button, int mods, std::initializer_list<std::pair<double, double>> points)
+{
+    __cursor_callback_input(nullptr, 256, 256);
+    __button_callback_input(nullptr, button, GLFW_PRESS, mods);
+    for (auto [x, y] : points)
+        __cursor_callback_input(nullptr, x, y);
+    __button_callback_input(nullptr, button, GLFW_RELEASE, mods);
+}
+
+TEST_F(Input, FourDimensionalInputsTurnAsTheSavedViewSays)
+{
+    const float k = 0.024639943838277563f, eighth = GLM_PIf / 4;
+    const struct {
+        const char* what;
+        std::function<void()> input;
+        int a, b; // the saved turn4 is a turn of a toward b
+        float angle;
+    } rows[] = {
+        {"E", [&] { frame({GLFW_KEY_E}); }, 0, 3, k},
+        {"R", [&] { frame({GLFW_KEY_R}); }, 0, 3, -k},
+        {"D", [&] { frame({GLFW_KEY_D}); }, 1, 3, k},
+        {"F", [&] { frame({GLFW_KEY_F}); }, 1, 3, -k},
+        {"C", [&] { frame({GLFW_KEY_C}); }, 2, 3, k},
+        {"V", [&] { frame({GLFW_KEY_V}); }, 2, 3, -k},
+        {"E before D", [&] { frame({GLFW_KEY_D, GLFW_KEY_E}); }, 0, 3, k},
+        {"E beside Q", [&] { frame({GLFW_KEY_Q, GLFW_KEY_E}); }, 0, 3, k},
+        // The camera draws +x to the left: bringing +w to the right is
+        // turning x away from w.
+        {"right drag to the right", [] { drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{384, 256}}); }, 0, 3, -eighth},
+        {"right drag in steps", [] { drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{300, 256}, {384, 256}}); }, 0, 3, -eighth},
+        {"shift-left drag up", [] { drag(GLFW_MOUSE_BUTTON_LEFT, GLFW_MOD_SHIFT, {{256, 128}}); }, 1, 3, eighth},
+        {"right drag down", [] { drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{256, 384}}); }, 1, 3, -eighth},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        row.input();
+        View view;
+        capture_scene(&view);
+        float c = cosf(row.angle), s = sinf(row.angle);
+        for (int r = 0; r < 4; r++)
+            for (int col = 0; col < 4; col++) {
+                float want = r == row.a ? (col == row.a ? c : col == row.b ? s : 0.0f)
+                    : r == row.b        ? (col == row.a ? -s : col == row.b ? c : 0.0f)
+                                        : static_cast<float>(r == col);
+                EXPECT_NEAR(view.turn4[4 * r + col], want, 1e-6f) << row.what << ": row " << r << ", column " << col;
+            }
+    }
+
+    // Held for 64 frames, E shows about what I shows: x becomes w.
+    SetUp();
+    for (int f = 0; f < 64; f++)
+        frame({GLFW_KEY_E});
+    EXPECT_NEAR(turn4[3][0], 1.0f, 1e-4f);
+}
+
+TEST_F(Input, DragsZoomResetAndSpin)
+{
+    // Across the whole drawing area, a left drag is half a turn about the
+    // screen's vertical, as the scroll wheel turns.
+    drag(GLFW_MOUSE_BUTTON_LEFT, 0, {{768, 256}});
+    expect_near(q, {0, 1, 0, 0}, 1e-6f);
+    expect_near(axis[0], {-1, 0, 0}, 1e-6f);
+    drag(GLFW_MOUSE_BUTTON_MIDDLE, 0, {{384, 320}});
+    expect_near(pan, {0.5f, -0.25f});
+
+    // Ctrl with the wheel zooms and turns nothing; = and - zoom, held too.
+    versor before;
+    glm_quat_copy(q, before);
+    held = {GLFW_KEY_LEFT_CONTROL};
+    __scroll_callback_input(nullptr, 0.0, 2.0);
+    held.clear();
+    EXPECT_FLOAT_EQ(zoom, 1.21f);
+    expect_near(q, {before[0], before[1], before[2], before[3]}, 0.0f);
+    press(GLFW_KEY_MINUS);
+    press(GLFW_KEY_MINUS, GLFW_REPEAT);
+    press(GLFW_KEY_EQUAL, GLFW_RELEASE);
+    EXPECT_NEAR(zoom, 1.0f, 1e-6f);
+
+    press(GLFW_KEY_L);
+    EXPECT_EQ(light, LIGHT_SHAPE);
+
+    // Backspace: the first view again, but the coordinates and lighting stay.
+    projection.dim = 4;
+    press(GLFW_KEY_I);
+    frame({GLFW_KEY_E});
+    press(GLFW_KEY_BACKSPACE);
+    expect_near(q, {0, 0, 0, 1}, 0.0f);
+    expect_near(axis[0], {1, 0, 0}, 0.0f);
+    const mat4 identity = GLM_MAT4_IDENTITY_INIT;
+    EXPECT_EQ(memcmp(turn4, identity, sizeof turn4), 0);
+    expect_near(pan, {0, 0}, 0.0f);
+    EXPECT_EQ(zoom, 1.0f);
+    EXPECT_EQ(light, LIGHT_SHAPE);
+    expect_projection(3, 1, 2, 0, 1);
+}
+
+TEST_F(Input, ADragLetGoWhileMovingSpinsUntilStopped)
+{
+    // 10 pixels a frame to the right, let go in the frame it last moved.
+    __cursor_callback_input(nullptr, 256, 256);
+    __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_PRESS, 0);
+    for (int f = 1; f <= 5; f++) {
+        __cursor_callback_input(nullptr, 256 + 10 * f, 256);
+        frame({});
+    }
+    __cursor_callback_input(nullptr, 316, 256);
+    __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE, 0);
+    ASSERT_EQ(spin.kind, SPIN_TURN4);
+    EXPECT_NEAR(spin.dx, 10.0f, 1e-6f);
+    EXPECT_EQ(spin.dy, 0.0f);
+    mat4 spun;
+    glm_mat4_copy(turn4, spun);
+    advance_spin_input();
+    EXPECT_NE(memcmp(turn4, spun, sizeof turn4), 0) << "the spin turns on between frames";
+
+    // A click stops it; so does Space.
+    __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0);
+    __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
+    EXPECT_EQ(spin.kind, SPIN_NONE);
+    drag(GLFW_MOUSE_BUTTON_LEFT, 0, {{300, 256}});
+    EXPECT_EQ(spin.kind, SPIN_TURN3);
+    press(GLFW_KEY_SPACE);
+    EXPECT_EQ(spin.kind, SPIN_NONE);
+
+    // Held still for two frames before letting go: no spin.
+    __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_PRESS, 0);
+    __cursor_callback_input(nullptr, 400, 256);
+    frame({});
+    frame({});
+    frame({});
+    __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE, 0);
+    EXPECT_EQ(spin.kind, SPIN_NONE);
 }
 
 } // namespace

@@ -139,17 +139,23 @@ TEST(Options, RefusedForms)
         {{"--output", "a.png", "--size", "8193"}, "bad picture size '8193': 16 to 8192"},
         {{"--output", "a.png", "--size", "+512"}, "bad picture size '+512': 16 to 8192"},
         {{"--output", "a.png", "--size", "4294967808"}, "bad picture size '4294967808': 16 to 8192"},
-        {{"--output", "a.png", "--frames", "0"}, "--frames 0 draws nothing to write"},
+        {{"--output", "a.png", "--frames", "0", "a"}, "--frames 0 draws nothing to write"},
+        {{"--output", "a.png"}, "--output needs a FILE"},
+        {{"--record", "f%d.png"}, "--record needs a FILE"},
+        {{"--output", "a.jpg", "a"}, "bad picture name 'a.jpg': it must end in .png"},
+        {{"--output", ".png", "a"}, "bad picture name '.png': it must end in .png"},
         {{"--record", "turn.avi"},
             "bad recording name 'turn.avi': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
         {{"--record", "%d-%d.png"},
             "bad recording name '%d-%d.png': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
         {{"--record", "%s.png"},
             "bad recording name '%s.png': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
-        {{"--record", "a.mp4", "--size", "17"}, "--size 17 is odd: .mp4 needs an even size"},
+        {{"--record", "a.mp4", "--size", "17", "a"}, "--size 17 is odd: .mp4 needs an even size"},
         {{"--", "a.klein", "-b"}, "more than one file: '-b'"},
         {{"--info"}, "option '--info' needs a value"},
         {{"--info", "a.klein", "b.klein"}, "--info takes its one FILE, not 'b.klein'"},
+        {{"--turn", "xw=30"}, "--turn needs a FILE"},
+        {{"--spin", "xw"}, "--spin needs a FILE"},
     };
     for (const auto& row : rows) {
         Parsed parsed = parse(row.words);
@@ -184,6 +190,54 @@ TEST(Options, ViewOptionsReachTheRun)
     EXPECT_EQ(parse({"--save-view", "out.view"}).code, -1);
 }
 
+TEST(Options, FourDimensionalOptions)
+{
+    Parsed parsed = parse({"--turn", "xw=90,yz=-12.5,zw=1e1", "--zoom", "0.125", "--light=shape", "--spin", "yw", "a"});
+    ASSERT_EQ(parsed.code, -1) << parsed.err;
+    const Options& o = parsed.options;
+    ASSERT_EQ(o.turn_count, 3);
+    const Turn turns[3] = {{0, 3, 90.0f}, {1, 2, -12.5f}, {2, 3, 10.0f}};
+    for (int k = 0; k < 3; k++) {
+        EXPECT_EQ(o.turns[k].a, turns[k].a) << k;
+        EXPECT_EQ(o.turns[k].b, turns[k].b) << k;
+        EXPECT_EQ(o.turns[k].degrees, turns[k].degrees) << k;
+    }
+    EXPECT_EQ(o.zoom, 0.125f);
+    EXPECT_EQ(o.light, 1);
+    EXPECT_EQ(o.spin.a, 1);
+    EXPECT_EQ(o.spin.degrees, 60.0f) << "60 degrees a second unless given";
+    EXPECT_EQ(parse({"--spin", "xy=-3600", "a"}).options.spin.degrees, -3600.0f);
+    EXPECT_EQ(parse({"a"}).options.light, -1);
+
+    const struct {
+        std::vector<std::string> words;
+        std::string line;
+    } refused[] = {
+        {{"--turn", "", "a"}, "bad turn ''"},
+        {{"--turn", "xw", "a"}, "bad turn 'xw'"},
+        {{"--turn", "wx=10", "a"}, "bad turn 'wx=10'"},
+        {{"--turn", "xw=10,", "a"}, "bad turn 'xw=10,'"},
+        {{"--turn", "xw=nan", "a"}, "bad turn 'xw=nan'"},
+        {{"--turn", "xw=1e40", "a"}, "bad turn 'xw=1e40'"},
+        {{"--turn", "xw=5deg", "a"}, "bad turn 'xw=5deg'"},
+        {{"--turn", "xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1", "a"},
+            "bad turn 'xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1'"},
+        {{"--zoom", "0.1", "a"}, "bad zoom '0.1': 0.125 to 8"},
+        {{"--zoom", "8.5", "a"}, "bad zoom '8.5': 0.125 to 8"},
+        {{"--zoom", "x", "a"}, "bad zoom 'x': 0.125 to 8"},
+        {{"--light", "Shape", "a"}, "bad light 'Shape': file or shape"},
+        {{"--spin", "xw=0", "a"}, "bad spin 'xw=0'"},
+        {{"--spin", "xw=0.5", "a"}, "bad spin 'xw=0.5'"},
+        {{"--spin", "xw=3601", "a"}, "bad spin 'xw=3601'"},
+        {{"--spin", "w", "a"}, "bad spin 'w'"},
+    };
+    for (const auto& row : refused) {
+        Parsed p = parse(row.words);
+        EXPECT_EQ(p.code, 2) << shown(row.words);
+        EXPECT_EQ(p.err.rfind("plexorama: " + row.line, 0), 0u) << shown(row.words) << ": " << p.err;
+    }
+}
+
 TEST(Options, OffscreenOptions)
 {
     const struct {
@@ -193,13 +247,13 @@ TEST(Options, OffscreenOptions)
         int size;
     } rows[] = {
         {{}, nullptr, nullptr, 512},
-        {{"--output", "a.png"}, "a.png", nullptr, 512},
-        {{"--output=a.png", "--size=16"}, "a.png", nullptr, 16},
-        {{"--record", "f-%03d.png", "--size", "8192"}, nullptr, "f-%03d.png", 8192},
-        {{"--record", "t.webm", "--size", "17"}, nullptr, "t.webm", 17},
-        {{"--record", "t.gif", "--output", "last"}, "last", "t.gif", 512},
-        {{"--record", "100%%-%d.png"}, nullptr, "100%%-%d.png", 512},
-        {{"--output", "a.png", "--frames", "1"}, "a.png", nullptr, 512},
+        {{"--output", "a.png", "s"}, "a.png", nullptr, 512},
+        {{"--output=a.PNG", "--size=16", "s"}, "a.PNG", nullptr, 16},
+        {{"--record", "f-%03d.png", "--size", "8192", "s"}, nullptr, "f-%03d.png", 8192},
+        {{"--record", "t.webm", "--size", "17", "s"}, nullptr, "t.webm", 17},
+        {{"--record", "t.gif", "--output", "last.png", "s"}, "last.png", "t.gif", 512},
+        {{"--record", "100%%-%d.png", "s"}, nullptr, "100%%-%d.png", 512},
+        {{"--output", "a.png", "--frames", "1", "s"}, "a.png", nullptr, 512},
     };
     for (const auto& row : rows) {
         Parsed parsed = parse(row.words);

@@ -10,6 +10,7 @@
 #include "gl_test.h"
 #include "load.h"
 #include "main.h"
+#include "motion.h"
 #include "shader.h"
 #include "window.h"
 
@@ -211,6 +212,56 @@ TEST(Render, SquareStaysCentredInAWideWindow)
         glfwGetFramebufferSize(window, &width, &height);
     }
     is_open_window(window);
+}
+
+TEST(Render, ShapeLightingNeedsNoNormalsAndFollowsTheTurn)
+{
+    // Zero normals draw the square nearly black with the file's lighting;
+    // lit by its shape, it faces the camera, and after a 4-D turn that
+    // tilts it about y by 60 degrees (x toward w, the square's own w being
+    // 0), it is lit as the tilted plane is.
+    drop_square({0, 0, 0, 0});
+    choose_coordinates(0, 1, 2, 3);
+    set_light_motion(LIGHT_SHAPE);
+    main_loop();
+    const double facing_camera[3] = {0, 0, 1};
+    expect_lit(facing_camera);
+
+    // Shrinking x by cos 60 keeps the square in the plane z = 0: the
+    // shape's normal stays along z, whatever the file says.
+    turn_plane_motion(0, 3, static_cast<float>(M_PI / 3));
+    main_loop();
+    Rgb seen = read_pixel(256, 200);
+    double y = ((200 + 0.5) / 256.0 - 1.0) * 7.0 / c;
+    Rgb expected = lit_colour(0.0, y, facing_camera);
+    EXPECT_NEAR(seen.r, expected.r, 3) << seen;
+    EXPECT_NEAR(seen.b, expected.b, 3) << seen;
+
+    reset_motion();
+    set_light_motion(LIGHT_FILE);
+    main_loop();
+    seen = read_pixel(256, 200);
+    EXPECT_LT(seen.b, expected.b - 40) << "with the file's zero normals the square is dark: " << seen;
+}
+
+TEST(Render, WireframeIsWholeOverTheSurface)
+{
+    // The square's diagonal is an edge of both triangles, drawn over the
+    // filled surface at the same depth: every row crossing it inside the
+    // square must show the line, not about every other one.
+    drop_square();
+    main_loop();
+    double edge = 256.0 * c / 7.0;
+    int rows = 0, whole = 0;
+    for (int py = static_cast<int>(256 - edge) + 6; py < static_cast<int>(256 + edge) - 6; py++, rows++) {
+        bool found = false;
+        // x is drawn mirrored: the diagonal x = y runs from lower right to upper left.
+        for (int px = 509 - py; px <= 513 - py; px++)
+            found |= read_pixel(px, py) == wire;
+        whole += found;
+    }
+    EXPECT_GT(rows, 200);
+    EXPECT_EQ(whole, rows);
 }
 
 } // namespace

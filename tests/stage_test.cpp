@@ -98,6 +98,10 @@ unsigned int program_with(const char* vertex_stage)
     EXPECT_TRUE(load_program_to_shader(program, vertex_stage, 0));
     EXPECT_TRUE(load_program_to_shader(program, fs, 1));
     fix_matrix_load(program, 1.0f);
+    // The viewer's programs start with no 4-D turn, zoom 1 and no pan.
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, no_pan[2] = {0, 0};
+    turn4_matrix_load(program, identity);
+    zoom_load(program, 1.0f, no_pan);
     return program;
 }
 

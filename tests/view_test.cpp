@@ -17,10 +17,17 @@
 
 namespace {
 
+// Every field holds a value whose float is easily misread: orthonormal
+// rows of sines and cosines, a subnormal, a coordinate past 9.
 const View sample = {
     {0.1f, -0.2f, 0.3f, 0.927361849f},
-    {{1.0f, 0.0f, -0.0f}, {FLT_MIN, FLT_TRUE_MIN, -FLT_MAX}, {1.0f / 3.0f, 2e-38f, 123456789.0f}},
+    {{0.995004177f, 0.0998334214f, 0.0f}, {-0.0998334214f, 0.995004177f, 0.0f}, {0.0f, 0.0f, 1.0f}},
     {0, 1, 2, 11},
+    {0.955336511f, 0.0f, 0.0f, 0.295520216f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, -0.295520216f, 0.0f,
+        0.0f, 0.955336511f},
+    1.7f,
+    {FLT_TRUE_MIN, -0.3f},
+    1,
 };
 
 bool same_bits(const View& a, const View& b)
@@ -30,7 +37,7 @@ bool same_bits(const View& a, const View& b)
 
 std::string text_of(const View& view)
 {
-    char text[512];
+    char text[1024];
     size_t length = format_view(&view, text, sizeof text);
     return std::string(text, length);
 }
@@ -42,20 +49,26 @@ const char* parse(const std::string& text, View* view)
 
 TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
 {
-    View view = {{0, 0, 0, 1}, {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {4, 5, 6, 0}};
+    View view = initial_view;
+    const uint8_t show[4] = {4, 5, 6, 0};
+    memcpy(view.show, show, sizeof show);
     EXPECT_EQ(text_of(view),
-        "plexorama-view 1\n"
+        "plexorama-view 2\n"
         "q = 0 0 0 1\n"
         "axis1 = 1 0 0\n"
         "axis2 = 0 1 0\n"
         "axis3 = 0 0 1\n"
-        "show = 5 6 7 1\n");
+        "show = 5 6 7 1\n"
+        "turn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n"
+        "zoom = 1\n"
+        "pan = 0 0\n"
+        "light = file\n");
 }
 
 TEST(View, RoundTripsEveryFloatBitForBit)
 {
-    // Each row sets all thirteen floats to one value, so a float that would
-    // lose a bit in any field shows.
+    // Each row sets q and pan to one value, so a float that would lose a bit
+    // shows; the matrices must stay orthonormal, and keep the sample's.
     const float values[] = {0.1f, -0.0f, FLT_MIN, FLT_TRUE_MIN, FLT_MAX, -FLT_MAX, 1.0f - FLT_EPSILON / 2,
         0.70710677f, 0.70710683f, 3.4e-39f, 16777217.0f};
     for (float value : values) {
@@ -63,9 +76,7 @@ TEST(View, RoundTripsEveryFloatBitForBit)
         for (float& f : view.q)
             f = value;
         view.q[3] = 1.0f; // q must not be zero
-        for (auto& a : view.axis)
-            for (float& f : a)
-                f = value;
+        view.pan[0] = view.pan[1] = value;
         View read = {};
         ASSERT_EQ(parse(text_of(view), &read), nullptr) << value;
         EXPECT_TRUE(same_bits(view, read)) << text_of(view) << " read back as " << text_of(read);
@@ -75,64 +86,77 @@ TEST(View, RoundTripsEveryFloatBitForBit)
     EXPECT_TRUE(same_bits(sample, read));
 }
 
-TEST(View, AcceptsOtherOrdersBlanksAndAMissingLastNewline)
+TEST(View, AcceptsOtherOrdersBlanksCommentsAndCrLf)
 {
     const char* texts[] = {
         "plexorama-view 1\nshow = 1 2 3 4\naxis3 = 0 0 1\naxis2 = 0 1 0\naxis1 = 1 0 0\nq = 0 0 0 1\n",
         "plexorama-view 1\nq  =  0 0\t0 1 \naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4",
         "plexorama-view 1\nq = 0 0 0 1e0\naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 001 2 3 4\n",
+        "plexorama-view 1\r\nq = 0 0 0 1\r\naxis1 = 1 0 0\r\naxis2 = 0 1 0\r\naxis3 = 0 0 1\r\nshow = 1 2 3 4\r\n",
+        "plexorama-view 2\n# turned by hand\n\nq=0 0 0 1\naxis1= 1 0 0\naxis2 =0 1 0\n  \n\t# axes\n"
+        "axis3 = 0 0 1\nshow = 1 2 3 4\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\nzoom = 1\n",
     };
     for (const char* text : texts) {
-        View view = {};
+        View view = sample;
         EXPECT_EQ(parse(text, &view), nullptr) << text;
         EXPECT_EQ(view.q[3], 1.0f) << text;
         EXPECT_EQ(view.axis[2][2], 1.0f) << text;
         EXPECT_EQ(view.show[3], 3) << text;
+        // What a file leaves out is as a fresh viewer has it.
+        EXPECT_TRUE(same_bits(view, initial_view)) << text;
     }
 }
 
-TEST(View, RefusesMalformedTexts)
+TEST(View, RefusesMalformedTextsNamingTheLine)
 {
-    const std::string head = "plexorama-view 1\n";
+    const std::string head = "plexorama-view 2\n";
     const std::string rest = "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4\n";
     const std::string q = "q = 0 0 0 1\n";
+    const std::string axes = "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\n";
     const struct {
         std::string text;
         const char* fault;
     } rows[] = {
         {"", "not a view file"},
-        {"plexorama-view 2\n" + q + rest, "not a view file"},
+        {"plexorama-view 3\n" + q + rest, "not a view file"},
         {"plexorama-view 1 \n" + q + rest, "not a view file"},
         {"KLEIN\n" + q + rest, "not a view file"},
-        {head, "a key is missing"},
-        {head + rest, "a key is missing"},
-        {head + q + q + rest, "a key appears twice"},
-        {head + q + rest + "\n", "a line is not 'key = values'"},
-        {head + "q=0 0 0 1\n" + rest, "a line is not 'key = values'"},
-        {head + "q 0 0 0 1\n" + rest, "a line is not 'key = values'"},
-        {head + "w = 0 0 0 1\n" + rest, "unknown key"},
-        {head + "Q = 0 0 0 1\n" + rest, "unknown key"},
-        {head + "q = 0 0 1\n" + rest, "wrong number of values"},
-        {head + "q = 0 0 0 1 0\n" + rest, "wrong number of values"},
-        {head + "q = 0 0 0 1 0 0 0 0 0\n" + rest, "wrong number of values"},
-        {head + "q = 0 0 0 nan\n" + rest, "a value is not a finite number"},
-        {head + "q = 0 0 0 inf\n" + rest, "a value is not a finite number"},
-        {head + "q = 0 0 0 1e39\n" + rest, "a value is not a finite number"},
-        {head + "q = 0 0 0 1x\n" + rest, "a value is not a finite number"},
-        {head + "q = 0 0 0 ,\n" + rest, "a value is not a finite number"},
-        {head + "q = 0 0 0 0\n" + rest, "q is zero"},
-        {head + q + "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 3\n",
-            "a coordinate is shown twice"},
-        {head + q + "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 0 2 3 4\n",
-            "a coordinate is not a number from 1 to 255"},
-        {head + q + "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 256\n",
-            "a coordinate is not a number from 1 to 255"},
-        {head + q + "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 +4\n",
-            "a coordinate is not a number from 1 to 255"},
-        {head + q + "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4.0\n",
-            "a coordinate is not a number from 1 to 255"},
-        {head + "q = 0 0 0 1" + std::string(300, ' ') + "\n" + rest, "a line is too long"},
-        {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "a line holds a NUL byte"},
+        {head, "the key 'q' is missing"},
+        {head + rest, "the key 'q' is missing"},
+        {head + q + axes, "the key 'show' is missing"},
+        {head + q + q + rest, "line 3: a key appears twice"},
+        {head + "q 0 0 0 1\n" + rest, "line 2: a line is not 'key = values'"},
+        {head + " = 0 0 0 1\n" + rest, "line 2: a line is not 'key = values'"},
+        {head + "q q = 0 0 0 1\n" + rest, "line 2: a line is not 'key = values'"},
+        {head + "w = 0 0 0 1\n" + rest, "line 2: unknown key"},
+        {head + "Q = 0 0 0 1\n" + rest, "line 2: unknown key"},
+        {head + "q = 0 0 1\n" + rest, "line 2: wrong number of values"},
+        {head + "q = 0 0 0 1 0\n" + rest, "line 2: wrong number of values"},
+        {head + "q = 0 0 0 1 = 0\n" + rest, "line 2: wrong number of values"},
+        {head + "q = 0 0 0 nan\n" + rest, "line 2: a value is not a finite number"},
+        {head + "q = 0 0 0 inf\n" + rest, "line 2: a value is not a finite number"},
+        {head + "q = 0 0 0 1e39\n" + rest, "line 2: a value is not a finite number"},
+        {head + "q = 0 0 0 1x\n" + rest, "line 2: a value is not a finite number"},
+        {head + "q = 0 0 0 ,\n" + rest, "line 2: a value is not a finite number"},
+        {head + "q = 0 0 0 0\n" + rest, "line 2: q is zero"},
+        {head + q + axes + "show = 1 2 3 3\n", "line 6: a coordinate is shown twice"},
+        {head + q + axes + "show = 0 2 3 4\n", "line 6: a coordinate is not a number from 1 to 255"},
+        {head + q + axes + "show = 1 2 3 256\n", "line 6: a coordinate is not a number from 1 to 255"},
+        {head + q + axes + "show = 1 2 3 +4\n", "line 6: a coordinate is not a number from 1 to 255"},
+        {head + q + axes + "show = 1 2 3 4.0\n", "line 6: a coordinate is not a number from 1 to 255"},
+        {head + q + "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 1 0\nshow = 1 2 3 4\n",
+            "line 5: axis1 to axis3 are not orthonormal"},
+        {head + q + "axis1 = 1.001 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4\n",
+            "line 5: axis1 to axis3 are not orthonormal"},
+        {head + q + rest + "turn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1.001\n", "line 7: turn4 is not orthonormal"},
+        {head + q + rest + "turn4 = 0 1 0 0 1 0 0 0 0 0 1 0 0 0 1 0\n", "line 7: turn4 is not orthonormal"},
+        {head + q + rest + "turn4 = 1 0 0 0\n", "line 7: wrong number of values"},
+        {head + q + rest + "zoom = 9\n", "line 7: zoom is not from 0.125 to 8"},
+        {head + q + rest + "zoom = 0\n", "line 7: zoom is not from 0.125 to 8"},
+        {head + q + rest + "pan = 0 nan\n", "line 7: a value is not a finite number"},
+        {head + q + rest + "light = sun\n", "line 7: light is not 'file' or 'shape'"},
+        {head + "q = 0 0 0 1" + std::string(600, ' ') + "\n" + rest, "line 2: a line is too long"},
+        {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "line 2: a line holds a NUL byte"},
     };
     for (const auto& row : rows) {
         View view = sample;
@@ -169,7 +193,7 @@ TEST(View, ReportsFilesThatCannotBeRead)
         {large, "not a valid view file: larger than 4 KiB"},
         {write_test_file("empty.view", ""), "not a valid view file: not a view file"},
         {write_test_file("short.view", "plexorama-view 1\nq = 0 0 0 1\n"),
-            "not a valid view file: a key is missing"},
+            "not a valid view file: the key 'axis1' is missing"},
     };
     for (const auto& row : rows) {
         View view = sample;

@@ -9,15 +9,22 @@ import math
 import os
 import sys
 
+import numpy as np
+
 from .klein import klein_parts, write_whole
 
 TEMPLATE = "plexorama-page.html"
 SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
 VIEW_SLOT = '<script type="text/plain" id="embedded-view"></script>'
-VIEW_VERSION = "plexorama-view 1"
-VIEW_KEYS = {"q": 4, "axis1": 3, "axis2": 3, "axis3": 3, "show": 4}
+VIEW_VERSIONS = ("plexorama-view 1", "plexorama-view 2")
+# The view file's keys and how many values each takes; the first five must
+# be given in a view file, the others take these values when left out.
+VIEW_KEYS = {"q": 4, "axis1": 3, "axis2": 3, "axis3": 3, "show": 4, "turn4": 16, "zoom": 1, "pan": 2,
+             "light": 1}
 VIEW_DEFAULT = {"q": (0, 0, 0, 1), "axis1": (1, 0, 0), "axis2": (0, 1, 0), "axis3": (0, 0, 1),
-                "show": (1, 2, 3, 4)}
+                "show": (1, 2, 3, 4), "turn4": tuple(np.eye(4).ravel()), "zoom": (1,), "pan": (0, 0),
+                "light": ("file",)}
+OPTIONAL = ("turn4", "zoom", "pan", "light")
 
 
 def find_template():
@@ -42,21 +49,22 @@ def find_template():
 
 def _read_view_text(text):
     """The keys of a view file's text, as a dict of tuples of strings."""
-    lines = text.strip().split("\n")
-    if lines[0] != VIEW_VERSION:
+    lines = text.strip().replace("\r\n", "\n").split("\n")
+    if lines[0] not in VIEW_VERSIONS:
         raise ValueError("view: not a view file")
     keys = {}
     for line in lines[1:]:
-        key, _, values = line.partition("=")
-        keys[key.strip()] = tuple(values.split())
+        if line.strip() and not line.lstrip().startswith("#"):
+            key, _, values = line.partition("=")
+            keys[key.strip()] = tuple(values.split())
     return keys
 
 
 def view_link(view, dim=255):
-    """The view as the page's link text ("1;q:...;show:..."), from a dict of
-    the view file's keys (q, axis1, axis2, axis3, show; coordinates count
-    from 1; missing keys keep the first view's values), the text of a view
-    file, or the path of one. Raises ValueError for a view the viewer would
+    """The view as the page's link text ("2;q:...;show:..."), from a dict of
+    the view file's keys (q, axis1, axis2, axis3, show, turn4 row by row,
+    zoom, pan, light; coordinates count from 1; missing keys keep the first
+    view's values), the text of a view file, or the path of one. Raises ValueError for a view the viewer would
     refuse, or whose coordinates pass dim."""
     if isinstance(view, (str, os.PathLike)):
         text = str(view)
@@ -68,9 +76,9 @@ def view_link(view, dim=255):
     if unknown:
         raise ValueError(f"view: unknown key {sorted(unknown)[0]!r}")
     keys = {**VIEW_DEFAULT, **view}
-    parts = [VIEW_VERSION.split()[1]]
+    parts = ["2"]
     for key, count in VIEW_KEYS.items():
-        values = tuple(keys[key])
+        values = (keys[key],) if isinstance(keys[key], str) else tuple(np.ravel(keys[key]))
         if len(values) != count:
             raise ValueError(f"view: {key} takes {count} values, not {len(values)}")
         if key == "show":
@@ -82,13 +90,26 @@ def view_link(view, dim=255):
                 raise ValueError(f"view: show names four different coordinates from 1 to {dim}, "
                                  f"not {values}")
             text = ",".join(str(c) for c in shown)
+        elif key == "light":
+            if values[0] not in ("file", "shape"):
+                raise ValueError(f"view: light is file or shape, not {values[0]!r}")
+            text = values[0]
         else:
-            numbers = [float(v) for v in values]
-            if not all(math.isfinite(v) for v in numbers):
+            # As floats, which the viewer keeps; nine digits read back the same.
+            numbers = np.array([float(v) for v in values], dtype=np.float32)
+            if not np.all(np.isfinite(numbers)):
                 raise ValueError(f"view: {key} has a value that is not a finite number")
-            if key == "q" and not any(numbers):
+            if key == "q" and not numbers.any():
                 raise ValueError("view: q is zero")
-            text = ",".join(f"{v:.9g}" for v in numbers)
+            if key == "turn4" and not np.allclose(numbers.reshape(4, 4) @ numbers.reshape(4, 4).T, np.eye(4),
+                                                   rtol=0, atol=1e-4):
+                raise ValueError("view: turn4 is not orthonormal")
+            if key == "zoom" and not 0.125 <= numbers[0] <= 8:
+                raise ValueError("view: zoom is not from 0.125 to 8")
+            text = ",".join(f"{float(v):.9g}" for v in numbers)
+        if key in OPTIONAL and text == ",".join(f"{float(v):.9g}" if key != "light" else v
+                                                for v in VIEW_DEFAULT[key]):
+            continue
         parts.append(f"{key}:{text}")
     return ";".join(parts)
 

@@ -91,7 +91,6 @@ class Pictures(unittest.TestCase):
 
     def test_output_equals_the_window(self):
         cases = [
-            ("no file: all white", []),
             ("klein bottle", [sample("klein-bottle")]),
             ("torus in R^10, coordinates 5 to 8", ["--show", "5,6,7,8", sample("torus-10d")]),
             ("veronese, hidden coordinate 2", ["--show", "1,3,4,2", sample("veronese")]),
@@ -103,7 +102,7 @@ class Pictures(unittest.TestCase):
                     self.assertEqual(viewer.close(), 0)
                 picture = self.picture(*args)
                 self.assertSamePicture(picture, window, what)
-                self.assertEqual(picture.is_white(), not args, what)
+                self.assertFalse(picture.is_white(), what)
 
     def test_size_scales_the_drawn_extent(self):
         small = self.picture(sample("clifford-torus")).non_white_box()
@@ -112,7 +111,7 @@ class Pictures(unittest.TestCase):
         # pixel wide at either size.
         for s, l, side in zip(small, large, ("left", "top", "right", "bottom")):
             self.assertAlmostEqual(2 * (s + 0.5) - 0.5, l, delta=2.5, msg=f"{side}: {small} at 512, {large} at 1024")
-        self.assertTrue(self.picture(size=16).is_white())
+        self.assertFalse(self.picture(sample("clifford-torus"), size=16).is_white())
 
     def test_show_equals_a_file_with_the_columns_moved(self):
         m, coords, normals = read_klein(sample("veronese"))
@@ -157,8 +156,9 @@ class Pictures(unittest.TestCase):
         with open(saved) as f:
             text = f.read()
         # Coordinate 5 was hidden, then exchanged with y.
-        self.assertRegex(text, r"^plexorama-view 1\nq = .*\naxis1 = .*\naxis2 = .*\naxis3 = .*\n"
-                               r"show = 1 5 3 2\n$")
+        self.assertRegex(text, r"^plexorama-view 2\nq = .*\naxis1 = .*\naxis2 = .*\naxis3 = .*\n"
+                               r"show = 1 5 3 2\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n"
+                               r"zoom = 1\npan = 0 0\nlight = file\n$")
         self.assertSamePicture(self.picture("--view", saved, sample("veronese")), closing, "restored")
         # Saved again without a change, the view is the same text.
         again = self.path("again.view")
@@ -228,8 +228,8 @@ class Pictures(unittest.TestCase):
              f"plexorama: {foreign}: not a KLEIN file"),
             ("missing folder", ["--output", "{out}/none/a.png", bottle], None, None, [], 1,
              "plexorama: {out}/none/a.png: cannot write: No such file or directory"),
-            ("folder in the way", ["--output", "{out}/taken", bottle], None, None, ["taken"], 1,
-             "plexorama: {out}/taken: cannot write: Is a directory"),
+            ("folder in the way", ["--output", "{out}/taken.png", bottle], None, None, ["taken.png"], 1,
+             "plexorama: {out}/taken.png: cannot write: Is a directory"),
             ("no display", ["--output", "{out}/a.png", bottle], no_display, None, [], 1,
              "plexorama: cannot open a window: X11: The DISPLAY environment variable is missing"),
             ("no ffmpeg", ["--record", "{out}/a.mp4", bottle], {"PATH": "/nonexistent"}, None, [], 1,
@@ -244,7 +244,7 @@ class Pictures(unittest.TestCase):
             ("view file unwritable", ["--output", "{out}/a.png", "--save-view", "{out}/none/v", bottle], None,
              None, [], 1, "plexorama: {out}/none/v: cannot write: No such file or directory"),
             ("invalid view file", ["--output", "{out}/a.png", "--view", bad_view, bottle], None, None, [], 2,
-             f"plexorama: {bad_view}: not a valid view file: a key is missing"),
+             f"plexorama: {bad_view}: not a valid view file: the key 'axis1' is missing"),
             ("coordinate past m", ["--output", "{out}/a.png", "--show", "1,2,3,5", bottle], None, None, [], 2,
              "plexorama: --show 1,2,3,5: coordinate 5 is past the surface's 4"),
         ]
@@ -260,6 +260,42 @@ class Pictures(unittest.TestCase):
                 self.assertEqual(status, code)
                 self.assertEqual(err, line.format(out=out) + "\n")
                 self.assertEqual(listing(out), sorted(folders), "something was left behind")
+
+    def test_pictures_of_nothing_are_refused_or_explained(self):
+        bottle = sample("klein-bottle")
+        far = write_columns(self.path("far.klein"), [[9, 9, 9, 0], [10, 9, 9, 0], [9, 10, 9, 0]], [[0, 0, 1, 0]] * 3)
+        nan = write_columns(self.path("nan.klein"), [[math.nan] * 4] * 3, [[0, 0, 1, 0]] * 3)
+        cases = [
+            ("no file", ["--output", "{out}/a.png"], 2, "plexorama: --output needs a FILE", False),
+            ("no file to record", ["--record", "{out}/f%d.png"], 2, "plexorama: --record needs a FILE", False),
+            ("a JPEG name", ["--output", "{out}/a.jpg", bottle], 2,
+             "plexorama: bad picture name '{out}/a.jpg': it must end in .png", False),
+            ("outside the view", ["--output", "{out}/a.png", far], 0,
+             "plexorama: warning: {out}/a.png: nothing of the surface is drawn: it reaches 16.2 from the origin, "
+             "and the view shows 1.5 whole (plexorama-convert --fit makes it fit)", True),
+            ("not finite", ["--output", "{out}/a.png", nan], 0,
+             "plexorama: warning: {out}/a.png: nothing of the surface is drawn: "
+             "no vertex has only finite coordinates", True),
+            ("panned away", ["--output", "{out}/a.png", "--zoom", "8", "--view", "{out}/../far.view", bottle], 0,
+             "plexorama: warning: {out}/a.png: nothing of the surface is drawn: "
+             "it lies outside the view as turned, zoomed and panned", True),
+        ]
+        with open(self.path("far.view"), "w") as f:
+            f.write("plexorama-view 2\nq = 0 0 0 1\naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\n"
+                    "show = 1 2 3 4\npan = 5 5\n")
+        for what, args, code, line, written in cases:
+            with self.subTest(what):
+                out = self.path(what.replace(" ", "-"))
+                os.mkdir(out)
+                status, _, err = self.run_viewer(*[a.format(out=out) for a in args])
+                self.assertEqual(status, code)
+                self.assertEqual(err.split("\n")[0], line.format(out=out))
+                self.assertEqual(listing(out), ["a.png"] if written else [])
+
+        # --quiet: a picture, and not a word on standard output.
+        status, out, err = self.run_viewer("--quiet", "--output", self.path("q.png"), bottle)
+        self.assertEqual((status, out, err), (0, "", ""))
+        self.assertFalse(read_png(self.path("q.png")).is_white())
 
 
 if __name__ == "__main__":

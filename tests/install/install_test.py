@@ -255,7 +255,7 @@ class Manual(unittest.TestCase):
     def test_viewer_page_lists_every_option_and_exit_code(self):
         text = self.render("share/man/man1/plexorama.1.gz")
         options = ["--frames n", "--output file.png", "--size n", "--show a,b,c,d", "--swap x|y|z",
-                   "--save-view file", "--view file", "--record out", "--info file",
+                   "--save-view file", "--view file", "--record out", "--info file", "--zoom f", "--quiet",
                    "-h, --help", "-V, --version"]
         for option in options:
             self.assertRegex(text, rf"\n {{7}}{re.escape(option)}\n", option)

@@ -14,7 +14,7 @@ from plexorama.html import SURFACE_SLOT, VIEW_SLOT, view_link, write_html
 
 TEMPLATE = f"<!doctype html>\n<title>viewer</title>\n{SURFACE_SLOT}\n{VIEW_SLOT}\n<script>run()</script>\n"
 TRIANGLE = np.array([[0, 0, 0, 0], [1, 0, 0, 0], [0, 1, 0, 1]], dtype=float)
-FIRST = "1;q:0,0,0,1;axis1:1,0,0;axis2:0,1,0;axis3:0,0,1;show:1,2,3,4"
+FIRST = "2;q:0,0,0,1;axis1:1,0,0;axis2:0,1,0;axis3:0,0,1;show:1,2,3,4"
 SAVED = ("plexorama-view 1\nq = 0.099833414 0 0 0.995004177\naxis1 = 1 0 0\n"
          "axis2 = 0 0.980066597 0.198669329\naxis3 = 0 -0.198669329 0.980066597\nshow = 1 3 4 2\n")
 
@@ -37,9 +37,18 @@ def slots(page):
 @pytest.mark.parametrize("view, link", [
     ({}, FIRST),
     ({"show": (1, 3, 4, 2)}, FIRST.replace("show:1,2,3,4", "show:1,3,4,2")),
-    ({"q": np.array([0.1, 0, 0, 0.995]), "axis1": [1, 0, 0]}, FIRST.replace("q:0,0,0,1", "q:0.1,0,0,0.995")),
-    (SAVED, "1;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
+    # As the floats the viewer keeps: 0.1 is 0.100000001 to nine digits.
+    ({"q": np.array([0.1, 0, 0, 0.995]), "axis1": [1, 0, 0]},
+     FIRST.replace("q:0,0,0,1", "q:0.100000001,0,0,0.995000005")),
+    (SAVED, "2;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
             "axis3:0,-0.198669329,0.980066597;show:1,3,4,2"),
+    # Keys past show are left out while they hold their values at start.
+    ({"zoom": 1.0, "light": "file", "turn4": np.eye(4)}, FIRST),
+    ({"zoom": 2, "pan": (0, -0.25), "light": "shape", "turn4": np.eye(4)[[3, 1, 2, 0]]},
+     FIRST + ";turn4:0,0,0,1,0,1,0,0,0,0,1,0,1,0,0,0;zoom:2;pan:0,-0.25;light:shape"),
+    (SAVED.replace("plexorama-view 1", "plexorama-view 2") + "# a comment\r\nzoom = 0.5\n",
+     "2;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
+     "axis3:0,-0.198669329,0.980066597;show:1,3,4,2;zoom:0.5"),
 ])
 def test_views_become_the_page_s_link_text(view, link):
     assert view_link(view) == link
@@ -54,7 +63,11 @@ def test_views_become_the_page_s_link_text(view, link):
     ({"show": (1, 2, 3, 5)}, 4, "four different coordinates from 1 to 4"),
     ({"show": (0, 1, 2, 3)}, 4, "four different coordinates from 1 to 4"),
     ({"show": (1, 2, 3, 4.5)}, 4, "show takes whole numbers"),
-    ("plexorama-view 2\nq = 0 0 0 1\n", 4, "not a view file"),
+    ({"turn4": np.ones((4, 4))}, 4, "turn4 is not orthonormal"),
+    ({"turn4": np.eye(3)}, 4, "turn4 takes 16 values, not 9"),
+    ({"zoom": 9}, 4, "zoom is not from 0.125 to 8"),
+    ({"light": "bright"}, 4, "light is file or shape, not 'bright'"),
+    ("plexorama-view 3\nq = 0 0 0 1\n", 4, "not a view file"),
 ])
 def test_views_the_viewer_would_refuse_are_refused(view, dim, fault):
     with pytest.raises(ValueError, match=re.escape(fault)):

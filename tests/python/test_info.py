@@ -92,11 +92,11 @@ def test_fits_the_ball_of_the_view(tmp_path, scale, verdict):
     (b"KLEIN\0\0" + (2**32 - 1).to_bytes(8, "little"), "0 coordinates per vertex (fewer than 4: it cannot be shown)",
      "4294967295 vertices, 1431655765 triangles", "4294967295 zero"),
 ])
-def test_too_few_coordinates_are_readable_but_not_shown(tmp_path, data, m, n, normals):
+def test_too_few_coordinates_are_described_but_refused(tmp_path, data, m, n, normals):
     path = tmp_path / "flat.klein"
     path.write_bytes(data)
     status, out, err = run(VIEWER, "--info", str(path), timeout=10)
-    assert (status, err) == (0, "")
+    assert (status, err) == (1, f"plexorama: {path}: fewer than 4 coordinates: it cannot be shown\n")
     figures = dict(line.split(": ", 1) for line in out.splitlines())
     assert (figures["m"], figures["n"], figures["normals"].split(" (")[0]) == (m, n, normals)
 

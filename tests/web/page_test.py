@@ -15,8 +15,8 @@ from chromium import Chromium, Server, decode_png, wait_until
 
 WEB = VIEWER = SOURCE = None
 SIDE = 512
-IDENTITY = "1;q:0,0,0,1;axis1:1,0,0;axis2:0,1,0;axis3:0,0,1;show:1,2,3,4"
-TURNED = ("1;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
+IDENTITY = "2;q:0,0,0,1;axis1:1,0,0;axis2:0,1,0;axis3:0,0,1;show:1,2,3,4"
+TURNED = ("2;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
           "axis3:0,-0.198669329,0.980066597")
 
 
@@ -175,7 +175,7 @@ class Page(unittest.TestCase):
         self.browser.call("Input.dispatchMouseEvent", type="mouseWheel", x=SIDE // 2, y=SIDE // 2,
                           deltaX=0, deltaY=-100)
         wait_until(lambda: self.link() != IDENTITY, what="the wheel to turn")
-        self.assertTrue(self.link().startswith("1;q:-0.0246374"), self.link())
+        self.assertTrue(self.link().startswith("2;q:-0.0246374"), self.link())
         # Held Q turns about the surface's own x axis, a step a frame.
         self.browser.key("q", "keyDown")
         self.browser.frames(30)
@@ -208,9 +208,10 @@ class Page(unittest.TestCase):
                  f"{elsewhere.url}samples/klein-bottle.klein: cannot fetch: the server cannot be reached or "
                  "does not let this page read it", False),
                 (f"?file={shared.url}samples/klein-bottle.klein", "", True),
-                ("?file=samples/klein-bottle.klein#view=1;q:0,0,0,1", "view 1;q:0,0,0,1: a key is missing", True),
+                ("?file=samples/klein-bottle.klein#view=2;q:0,0,0,1", "view 2;q:0,0,0,1: the key 'axis1' is missing",
+                 True),
                 ("?file=samples/klein-bottle.klein#view=" + IDENTITY.replace("q:0,0,0,1", "q:0,0,0,0"),
-                 "view " + IDENTITY.replace("q:0,0,0,1", "q:0,0,0,0") + ": q is zero", True),
+                 "view " + IDENTITY.replace("q:0,0,0,1", "q:0,0,0,0") + ": line 2: q is zero", True),
                 ("?file=samples/klein-bottle.klein#view=" + IDENTITY.replace("show:1,2,3,4", "show:1,2,3,5"),
                  "view " + IDENTITY.replace("show:1,2,3,4", "show:1,2,3,5")
                  + ": coordinate 5 is past the surface's 4", True),
