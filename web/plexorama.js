@@ -148,6 +148,8 @@ var Module = (function () {
       });
     }
     canvas.addEventListener("pointerdown", () => canvas.focus());
+    // The right button turns in four dimensions, not open a menu.
+    canvas.addEventListener("contextmenu", (event) => event.preventDefault());
   }
 
   async function start() {
