@@ -188,6 +188,16 @@ class Page(unittest.TestCase):
         self.browser.key("i", "keyDown")
         self.browser.key("i", "keyUp")
         self.assertTrue(self.link().endswith("show:4,2,3,1"), self.link())
+        # Held E turns x toward w in four dimensions, and = zooms in by 1.1.
+        self.browser.key("e", "keyDown")
+        self.browser.frames(10)
+        self.browser.key("e", "keyUp")
+        for kind in ("keyDown", "keyUp"):
+            self.browser.call("Input.dispatchKeyEvent", type=kind, key="=", code="Equal",
+                              windowsVirtualKeyCode=187, nativeVirtualKeyCode=187)
+        self.browser.frames(2)
+        self.assertIn(";turn4:", self.link())
+        self.assertIn(";zoom:1.10000002", self.link())
         # The turn takes 158 frames; the address follows, and opened afresh it
         # gives the same picture.
         self.browser.frames(170)
