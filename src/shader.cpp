@@ -69,6 +69,12 @@ void load_float2_to_shader(unsigned int program, const char* name, const float* 
     glUniform2f(glGetUniformLocation(program, name), vector[0], vector[1]);
 }
 
+void load_float3_array_to_shader(unsigned int program, const char* name, int count, const float* vectors)
+{
+    glUseProgram(program);
+    glUniform3fv(glGetUniformLocation(program, name), count, vectors);
+}
+
 void load_float4_to_shader(unsigned int program, const char* name, const float* vector)
 {
     glUseProgram(program);
