@@ -9,7 +9,7 @@ SAMPLES = ("klein-bottle", "clifford-torus", "complex-square", "veronese", "toru
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert")
-PYTHON_MODULES = ("__init__", "convert", "klein", "normals", "oogl", "samples", "surface")
+PYTHON_MODULES = ("__init__", "command", "convert", "klein", "normals", "oogl", "samples", "surface")
 PYTHON_DIR = f"lib/python3.{sys.version_info[1]}/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,
