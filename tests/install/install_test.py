@@ -2,6 +2,7 @@
 Debian desktop uses it: launcher entry, file type, icons, manual pages,
 software-centre record and thumbnailer.
 Usage: install_test.py CMAKE BUILD_DIR"""
+import glob
 import os
 import re
 import shutil
@@ -82,6 +83,15 @@ class Tree(unittest.TestCase):
                 self.assertRegex(done.stdout, pattern)
         self.assertEqual(sorted(os.listdir(out)), sorted(["triangle.off"] + [f"{n}.klein" for n in tree.SAMPLES]))
         self.assertEqual(os.path.getsize(converted), 111)
+
+    def test_package_lies_where_every_debian_python_3_looks_under_usr(self):
+        folder = os.path.dirname(tree.PYTHON_DIR)
+        pythons = [p for p in sorted(glob.glob("/usr/bin/python3.*")) if re.fullmatch(r".*/python3\.\d+", p)]
+        self.assertTrue(pythons)
+        for python in pythons:
+            with self.subTest(python=python):
+                done = run([python, "-c", "import sys; print(*sys.path, sep='\\n')"])
+                self.assertIn(f"/usr/{folder}", done.stdout.splitlines())
 
     def test_no_installed_file_names_the_build_machine_s_folders(self):
         # The viewer's debug information does, until the package strips it.

@@ -1,7 +1,6 @@
 """What the install rules put where, relative to the prefix, and helpers that
 read the installed data files."""
 import configparser
-import sys
 
 APP_ID = "org.plexorama.viewer"
 MIME_TYPE = "application/x-klein"
@@ -10,7 +9,7 @@ ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert")
 PYTHON_MODULES = ("__init__", "command", "convert", "klein", "normals", "oogl", "samples", "surface")
-PYTHON_DIR = f"lib/python3.{sys.version_info[1]}/dist-packages/plexorama"
+PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,
     "share/man/man1/plexorama.1.gz",
