@@ -1,8 +1,18 @@
-"""What the package's programs share: the line that sums up a surface they
-wrote."""
+"""What the package's programs share: the name they were run as, and the
+line that sums up a surface they wrote."""
+import os
+import sys
+
 import numpy as np
 
 from .surface import VIEW_RADIUS, fits
+
+
+def program_name(default):
+    """The name the program was run as; default when it was run as a module
+    (python3 -m), whose name is that of its file."""
+    name = os.path.basename(sys.argv[0]) if sys.argv and sys.argv[0] else ""
+    return default if not name or name == "-c" or name.endswith(".py") else name
 
 
 def summary(path, coords, remedy, note=""):

@@ -5,7 +5,7 @@ import sys
 
 import numpy as np
 
-from .command import summary
+from .command import program_name, summary
 from .klein import MAGIC, MIN_DIM, open_regular, read_klein, write_klein
 from .oogl import OoglError, read_oogl
 from .surface import VIEW_RADIUS, fit
@@ -54,7 +54,7 @@ def _combine(path, result):
 
 
 def main(argv=None):
-    prog = "plexorama-convert"
+    prog = program_name("plexorama-convert")
     parser = argparse.ArgumentParser(prog=prog, description=DESCRIPTION,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("input", metavar="IN", help="OOGL file (or a KLEIN file)")

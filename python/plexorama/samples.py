@@ -1,6 +1,6 @@
 """The sample surfaces, written by the build for the viewer to show.
 
-Usage: python3 -m plexorama.samples DIR [--resolution N]
+Usage: plexorama-make-samples DIR [--resolution N], or python3 -m plexorama.samples
 Writes klein-bottle, clifford-torus, complex-square, veronese and torus-10d
 (.klein) into DIR, each on a grid of N x N cells (2 to 4096, default 32),
 centred and scaled into the view's ball."""
@@ -9,6 +9,7 @@ import sys
 
 import numpy as np
 
+from .command import program_name
 from .klein import write_klein
 from .surface import fit, grid_surface
 
@@ -87,11 +88,20 @@ def sample_surface(name, n=DEFAULT_RESOLUTION):
     raise KeyError(name)
 
 
-USAGE = "usage: make-samples DIR [--resolution N]  (N: grid steps, 2 to 4096, default 32)\n"
+USAGE = "usage: {} DIR [--resolution N]  (N: grid steps, 2 to 4096, default 32)\n"
+HELP = """
+Writes the sample surfaces klein-bottle, clifford-torus, complex-square,
+veronese and torus-10d (.klein) into DIR, each on a grid of N x N cells,
+centred and scaled into the view's ball.
+"""
 
 
 def main(argv=None):
     args = sys.argv[1:] if argv is None else argv
+    prog = program_name("plexorama-make-samples")
+    if args and args[0] in ("-h", "--help"):
+        sys.stdout.write(USAGE.format(prog) + HELP)
+        return 0
     folder, n = None, DEFAULT_RESOLUTION
     k = 0
     while k < len(args):
@@ -100,24 +110,24 @@ def main(argv=None):
             k += 1
             value = args[k]
             if not (value.isascii() and value.isdigit() and 2 <= int(value) <= 4096):
-                sys.stderr.write(USAGE)
+                sys.stderr.write(USAGE.format(prog))
                 return 2
             n = int(value)
         elif folder is None and arg and not arg.startswith("-"):
             folder = arg
         else:
-            sys.stderr.write(USAGE)
+            sys.stderr.write(USAGE.format(prog))
             return 2
         k += 1
     if folder is None:
-        sys.stderr.write(USAGE)
+        sys.stderr.write(USAGE.format(prog))
         return 2
     try:
         os.makedirs(folder, exist_ok=True)
         for file, *_ in SAMPLES:
             write_klein(os.path.join(folder, file + ".klein"), *sample_surface(file, n))
     except OSError as error:
-        sys.stderr.write(f"make-samples: {error.filename or folder}: {error.strerror}\n")
+        sys.stderr.write(f"{prog}: {error.filename or folder}: {error.strerror}\n")
         return 1
     return 0
 

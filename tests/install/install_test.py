@@ -65,7 +65,9 @@ class Tree(unittest.TestCase):
             (["bin/plexorama", "--version"], 0, r"plexorama \d+\.\d+\.\d+\n$"),
             (["bin/plexorama-make-samples", out, "--resolution", "4"], 0, r"^$"),
             (["bin/plexorama-make-samples"], 2, r"^$"),
+            (["bin/plexorama-make-samples", "--help"], 0, r"^usage: plexorama-make-samples DIR"),
             (["bin/plexorama-convert", off, converted], 0, r"3 vertices, 1 triangles, m = 4"),
+            (["bin/plexorama-convert", "--help"], 0, r"^usage: plexorama-convert "),
         ]
         # With no source tree in reach, the programs must find the package
         # installed beside them, not one elsewhere on the machine, nor one in
@@ -83,6 +85,12 @@ class Tree(unittest.TestCase):
                 self.assertRegex(done.stdout, pattern)
         self.assertEqual(sorted(os.listdir(out)), sorted(["triangle.off"] + [f"{n}.klein" for n in tree.SAMPLES]))
         self.assertEqual(os.path.getsize(converted), 111)
+        # Run by another name (a link), a program calls itself by that name.
+        link = os.path.join(BASE, "samples-by-another-name")
+        os.symlink(installed("bin/plexorama-make-samples"), link)
+        done = run([link, "--help"], env=env, cwd=impostor)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertRegex(done.stdout, r"^usage: samples-by-another-name DIR")
 
     def test_package_lies_where_every_debian_python_3_looks_under_usr(self):
         folder = os.path.dirname(tree.PYTHON_DIR)
@@ -249,6 +257,10 @@ class Manual(unittest.TestCase):
         rows = [
             ("share/man/man1/plexorama.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "KEYS",
                                             "VIEW FILES", "EXIT STATUS", "FILES", "EXAMPLES"]),
+            ("share/man/man1/plexorama-convert.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS",
+                                                    "EXIT STATUS", "EXAMPLES"]),
+            ("share/man/man1/plexorama-make-samples.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS",
+                                                         "EXIT STATUS", "FILES"]),
             ("share/man/man5/klein.5.gz", ["NAME", "DESCRIPTION", "EXAMPLES"]),
         ]
         for page, sections in rows:

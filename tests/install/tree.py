@@ -13,6 +13,8 @@ PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,
     "share/man/man1/plexorama.1.gz",
+    "share/man/man1/plexorama-convert.1.gz",
+    "share/man/man1/plexorama-make-samples.1.gz",
     "share/man/man5/klein.5.gz",
     f"share/applications/{APP_ID}.desktop",
     f"share/metainfo/{APP_ID}.metainfo.xml",
