@@ -24,7 +24,7 @@ DEFAULT_RESOLUTION = 32
 def klein_bottle(u, v):
     """A tube about a circle whose cross-section turns half a revolution
     through the third and fourth axes per lap, so that it closes up inside
-    out: (2 pi, v) is the point (0, -v)."""
+    out: (2 pi, v) is the point (0, -v), the twisted gluing of grid_surface."""
     a = 1 + 0.5 * np.cos(v)
     return (a * np.cos(u), a * np.sin(u), 0.5 * np.sin(v) * np.cos(u / 2),
             0.5 * np.sin(v) * np.sin(u / 2))
@@ -69,21 +69,22 @@ def _closed(n):
     return np.linspace(0, TAU, n, endpoint=False)
 
 
-# file, f, u samples, v samples, wrap_u, wrap_v, from the resolution n.
+# file, f, u samples and v samples from the resolution n, how grid_surface
+# glues the grid's ends.
 SAMPLES = (
-    ("klein-bottle", klein_bottle, lambda n: np.linspace(0, TAU, n + 1), _closed, False, True),
-    ("clifford-torus", clifford_torus, _closed, _closed, True, True),
-    ("complex-square", complex_square, lambda n: np.linspace(0, DISC, n + 1), _closed, False, True),
-    ("veronese", veronese, lambda n: np.linspace(0, np.pi / 2, n + 1), _closed, False, True),
-    ("torus-10d", torus_10d, _closed, _closed, True, True),
+    ("klein-bottle", klein_bottle, _closed, _closed, dict(twist_u=True, wrap_v=True)),
+    ("clifford-torus", clifford_torus, _closed, _closed, dict(wrap_u=True, wrap_v=True)),
+    ("complex-square", complex_square, lambda n: np.linspace(0, DISC, n + 1), _closed, dict(wrap_v=True)),
+    ("veronese", veronese, lambda n: np.linspace(0, np.pi / 2, n + 1), _closed, dict(wrap_v=True)),
+    ("torus-10d", torus_10d, _closed, _closed, dict(wrap_u=True, wrap_v=True)),
 )
 
 
 def sample_surface(name, n=DEFAULT_RESOLUTION):
     """(coords, normals) of the named sample on n x n cells, fitted."""
-    for file, f, us, vs, wrap_u, wrap_v in SAMPLES:
+    for file, f, us, vs, gluing in SAMPLES:
         if file == name:
-            coords, normals = grid_surface(f, us(n), vs(n), wrap_u, wrap_v)
+            coords, normals = grid_surface(f, us(n), vs(n), **gluing)
             return fit(coords), normals
     raise KeyError(name)
 
