@@ -8,7 +8,7 @@ SAMPLES = ("klein-bottle", "clifford-torus", "complex-square", "veronese", "toru
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert")
-PYTHON_MODULES = ("__init__", "command", "convert", "klein", "normals", "oogl", "samples", "surface")
+PYTHON_MODULES = ("__init__", "command", "convert", "klein", "normals", "oogl", "samples", "surface", "viewer")
 PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,
