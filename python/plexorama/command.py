@@ -12,7 +12,7 @@ def program_name(default):
     """The name the program was run as; default when it was run as a module
     (python3 -m), whose name is that of its file."""
     name = os.path.basename(sys.argv[0]) if sys.argv and sys.argv[0] else ""
-    return default if not name or name == "-c" or name.endswith(".py") else name
+    return default if name in ("", "-", "-c") or name.endswith(".py") else name
 
 
 def summary(path, coords, remedy, note=""):

@@ -59,6 +59,7 @@ class Tree(unittest.TestCase):
         with open(off, "w") as f:
             f.write("4OFF\n3 1 0\n0 0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n")
         converted = os.path.join(BASE, "triangle.klein")
+        plotted = os.path.join(BASE, "plotted.klein")
         # Each row: command line, exit code, pattern the standard output matches.
         rows = [
             (["bin/plexorama", "--help"], 0, r"usage: plexorama .*\n"),
@@ -68,6 +69,8 @@ class Tree(unittest.TestCase):
             (["bin/plexorama-make-samples", "--help"], 0, r"^usage: plexorama-make-samples DIR"),
             (["bin/plexorama-convert", off, converted], 0, r"3 vertices, 1 triangles, m = 4"),
             (["bin/plexorama-convert", "--help"], 0, r"^usage: plexorama-convert "),
+            (["bin/plexorama-plot", "u, v, u*v, u*u", "--fit", "-o", plotted], 0, r"m = 4, fits the view"),
+            (["bin/plexorama-plot", "--help"], 0, r"^usage: plexorama-plot "),
         ]
         # With no source tree in reach, the programs must find the package
         # installed beside them, not one elsewhere on the machine, nor one in
@@ -75,7 +78,7 @@ class Tree(unittest.TestCase):
         env = {"PYTHONNOUSERSITE": "1"}
         impostor = os.path.join(BASE, "impostor")
         os.makedirs(os.path.join(impostor, "plexorama"))
-        for name in ("__init__", "samples", "convert"):
+        for name in ("__init__", "samples", "convert", "plot"):
             with open(os.path.join(impostor, "plexorama", f"{name}.py"), "w") as f:
                 f.write("raise SystemExit('the package in the working folder ran')\n")
         for argv, code, pattern in rows:
@@ -261,6 +264,8 @@ class Manual(unittest.TestCase):
                                                     "EXIT STATUS", "EXAMPLES"]),
             ("share/man/man1/plexorama-make-samples.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS",
                                                          "EXIT STATUS", "FILES"]),
+            ("share/man/man1/plexorama-plot.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "FORMULAS", "OPTIONS",
+                                                 "EXIT STATUS", "EXAMPLES"]),
             ("share/man/man5/klein.5.gz", ["NAME", "DESCRIPTION", "EXAMPLES"]),
         ]
         for page, sections in rows:
