@@ -50,6 +50,18 @@ void set_offset_context()
     glPolygonOffset(1.0f, 1.0f);
 }
 
+void set_clip_context(bool on)
+{
+#ifdef __EMSCRIPTEN__
+    if (!clip_distance_platform())
+        return;
+#endif
+    if (on)
+        glEnable(GL_CLIP_DISTANCE0);
+    else
+        glDisable(GL_CLIP_DISTANCE0);
+}
+
 void clean_context()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

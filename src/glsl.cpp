@@ -1,8 +1,11 @@
 // The GLSL stages. The vertex stage sees four of the surface's coordinates,
 // x, y, z and the hidden w, turns them in four dimensions, and during a swap
 // turns one of x, y, z toward w in the plane of the two before the 3-D
-// rotation and camera apply.
+// rotation and camera apply. The hidden w as shown goes on to the fragment
+// stages, which colour by it and cut the slice.
 #include "glsl.h"
+
+#include <string>
 
 const char* const vs = R"(#version 330 core
 layout(location = 0) in float aPos_x;
@@ -21,9 +24,11 @@ uniform mat4 rot;    // orientation
 uniform mat4 turn4;  // 4-D turn of the shown coordinates
 uniform float zoom;  // magnification about the centre of the picture
 uniform vec2 pan;    // shift of the picture before zoom
+uniform float eye4;  // distance of the 4-D eye on the w axis; 0: none
 
 out vec3 Normal;
 out vec3 FragPos;
+out float W; // the hidden coordinate as shown
 
 mat2 rotate2d(float a)
 {
@@ -39,29 +44,62 @@ void main()
 
     // The swap turns in the space turn4 shows. A row vector times the
     // matrix: the first component is v * cos(angle) + w * sin(angle).
+    // w goes the other way round, so that it ends the turn as the
+    // coordinate the new binding hides, sign and all.
     int k = int(i);
+    W = p4.w * cos(angle) + p[k] * sin(angle);
     n[k] = (vec2(n[k], n4.w) * rotate2d(angle)).x;
     p[k] = (vec2(p[k], p4.w) * rotate2d(angle)).x;
 
+    // Seen from the 4-D eye, a point is scaled by d / (d - w): in
+    // homogeneous terms, its weight is 1 - w / d. Beyond the eye the
+    // weight falls to 0 and below, and the clip distance cuts it away.
+    float weight = eye4 > 0.0 ? 1.0 - W / eye4 : 1.0;
+    gl_ClipDistance[0] = weight;
+
     // rot only ever holds a rotation, whose inverse transpose is itself.
     Normal = mat3(rot) * n;
-    vec4 turned = rot * vec4(p, 1.0);
-    FragPos = turned.xyz;
+    vec4 turned = rot * vec4(p, weight);
+    FragPos = turned.xyz / weight;
     gl_Position = fix * turned;
     // Zoom and pan move the picture, not the surface: in clip space.
     gl_Position.xy = zoom * (gl_Position.xy + pan * gl_Position.w);
 }
 )";
 
+// What both fragment stages know of the cues: the cool-warm map of w from
+// -s to +s, sampled 33 times, and the slice about w = c. It follows each
+// stage's own declarations.
+static const char cues_glsl[] = R"(
+in float W;
+
+uniform float tint;   // 0: the surface's colour; 1: the map of w
+uniform float reach;  // s, the largest length of the shown (x, y, z, w)
+uniform vec2 slice;   // c and delta; delta 0: no slice
+uniform vec3 ramp[33];
+
+vec3 mapColor()
+{
+    float t = clamp((reach > 0.0 ? W / reach : 0.0) * 16.0 + 16.0, 0.0, 32.0);
+    int below = min(int(t), 31);
+    return mix(ramp[below], ramp[below + 1], t - float(below));
+}
+
+bool sliced()
+{
+    return slice.y > 0.0 && abs(W - slice.x) > slice.y;
+}
+)";
+
 // Viewer and light share a point in front of the camera; the absolute values
 // light both sides of the surface alike.
-const char* const fs = R"(#version 330 core
+static const std::string fs_text = std::string(R"(#version 330 core
 in vec3 Normal;
 in vec3 FragPos;
 
 uniform vec4 color;
 uniform float light; // 0: the file's normals; 1: the shape's as drawn
-
+)") + cues_glsl + R"(
 out vec4 FragColor;
 
 const vec3 lightPos = vec3(0.0, 0.0, -15.0);
@@ -79,6 +117,8 @@ vec3 shapeNormal()
 
 void main()
 {
+    if (sliced())
+        discard;
     vec3 normal = light > 0.5 ? shapeNormal() : normalize(Normal);
     vec3 viewDir = normalize(viewPos - FragPos);
     vec3 lightDir = normalize(lightPos - FragPos);
@@ -87,19 +127,34 @@ void main()
     float specular = pow(abs(dot(normal, halfwayDir)), 32.0);
     float diffuse = abs(dot(normal, lightDir));
 
-    vec3 result = pow((0.5 + 0.5 * diffuse + 1.0 * specular) * color.rgb, vec3(1.0 / 2.2));
+    vec3 result;
+    if (tint > 0.5) {
+        // The map's colours are sRGB: lit in linear light, a face toward
+        // the light shows its colour as the map gives it, and the highlight
+        // only brightens it, so that no part washes out to white.
+        vec3 base = pow(mapColor(), vec3(2.2));
+        result = pow(base * (0.3 + 0.7 * diffuse) + 0.15 * specular, vec3(1.0 / 2.2));
+    } else {
+        result = pow((0.5 + 0.5 * diffuse + 1.0 * specular) * color.rgb, vec3(1.0 / 2.2));
+    }
     FragColor = vec4(result, color.a);
 }
 )";
+const char* const fs = fs_text.c_str();
 
 // The wireframe keeps the surface colour as it is: no lighting, no gamma.
-const char* const fs_plain = R"(#version 330 core
+// Over the map it takes a dark shade of the colour beneath, which reads on
+// every part of it.
+static const std::string fs_plain_text = std::string(R"(#version 330 core
 uniform vec4 color;
-
+)") + cues_glsl + R"(
 out vec4 FragColor;
 
 void main()
 {
-    FragColor = color;
+    if (sliced())
+        discard;
+    FragColor = tint > 0.5 ? vec4(0.45 * mapColor(), color.a) : color;
 }
 )";
+const char* const fs_plain = fs_plain_text.c_str();

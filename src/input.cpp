@@ -10,6 +10,7 @@
 #include <cglm/cglm.h>
 #include <GLFW/glfw3.h>
 
+#include "cues.h"
 #include "main.h"
 #include "mesh.h"
 #include "motion.h"
@@ -118,6 +119,11 @@ float* poll_input(GLFWwindow* window)
             break;
         }
     }
+    // [ and ] move the slice while held, ] toward +w.
+    if (cues.slice && key_state_input(window, GLFW_KEY_LEFT_BRACKET) == GLFW_PRESS)
+        move_slice_cues(-1.0f);
+    else if (cues.slice && key_state_input(window, GLFW_KEY_RIGHT_BRACKET) == GLFW_PRESS)
+        move_slice_cues(1.0f);
     for (int f = 3; f > 0; f--)
         memcpy(moving[f], moving[f - 1], sizeof moving[f]);
     moving[0][0] = moving[0][1] = 0.0f;
@@ -181,6 +187,25 @@ static void __choose_hidden_input(uint8_t c)
         set_projection_mesh(p);
 }
 
+// The switches of the cues to w; 0 when key is none of them.
+static int __cue_key_input(int key)
+{
+    if (key == GLFW_KEY_H)
+        cues.tint = cues.tint == TINT_FIXED ? TINT_W : TINT_FIXED;
+    else if (key == GLFW_KEY_K)
+        cues.slice = !cues.slice;
+    else if (key == GLFW_KEY_J)
+        cues.eye4 = !cues.eye4;
+    else if (key == GLFW_KEY_G)
+        cues.gizmo = !cues.gizmo;
+    else if (key == GLFW_KEY_T)
+        cues.wire = !cues.wire;
+    else
+        return 0;
+    touch_cues();
+    return 1;
+}
+
 // Keys of the view beside the text's; 0 when key is none of them.
 static int __view_key_input(int key, int action)
 {
@@ -198,7 +223,7 @@ static int __view_key_input(int key, int action)
     else if (key == GLFW_KEY_L)
         set_light_motion(light == LIGHT_FILE ? LIGHT_SHAPE : LIGHT_FILE);
     else
-        return 0;
+        return __cue_key_input(key);
     return 1;
 }
 

@@ -34,7 +34,9 @@ void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset)
 
 // Digits 1 to 9 choose the hidden coordinate; I, O, P exchange it with x, y
 // or z and start the animated turn; = and - zoom, L switches the lighting,
-// Space stops a spin and Backspace resets the view.
+// Space stops a spin and Backspace resets the view; H, K, J, G and T switch
+// the colour by w, the slice, the 4-D perspective, the gizmo and the
+// wireframe.
 void __key_callback_input(GLFWwindow* window, int key, int scancode, int action, int mods);
 
 // Drags: the left button turns in 3-D as the scroll wheel does, the right

@@ -76,3 +76,19 @@ void light_load(unsigned int program, int light)
 {
     load_float_to_shader(program, "light", static_cast<float>(light));
 }
+
+void cues_load(unsigned int program, const Cues* c, float s)
+{
+    load_float_to_shader(program, "tint", static_cast<float>(c->tint));
+    load_float_to_shader(program, "reach", s);
+    const float slice[2] = {c->slice_at, c->slice ? slice_width_cues() : 0.0f};
+    load_float2_to_shader(program, "slice", slice);
+    load_float_to_shader(program, "eye4", c->eye4 ? eye4_at_cues() : 0.0f);
+}
+
+void ramp_load(unsigned int program)
+{
+    float ramp[ramp_size_cues][3];
+    ramp_cues(ramp);
+    load_float3_array_to_shader(program, "ramp", ramp_size_cues, ramp[0]);
+}

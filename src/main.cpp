@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include <GLFW/glfw3.h>
 
 #include "context.h"
+#include "cues.h"
+#include "gizmo.h"
 #include "glsl.h"
 #include "headless.h"
 #include "info.h"
@@ -46,6 +49,20 @@ static void __load_motion_main(unsigned int program)
     light_load(program, light);
 }
 
+// The cues to w, when one changes; the map's samples the first time it is
+// asked for.
+static void __load_cues_main()
+{
+    static bool ramp_loaded = false;
+    for (unsigned int program : {shader, shader_plain}) {
+        cues_load(program, &cues, reach);
+        if (cues.tint == TINT_W && !ramp_loaded)
+            ramp_load(program);
+    }
+    ramp_loaded = ramp_loaded || cues.tint == TINT_W;
+    set_clip_context(cues.eye4);
+}
+
 void main_loop()
 {
     // Swap angle in radians; 0 while no turn runs.
@@ -80,13 +97,18 @@ void main_loop()
         __load_motion_main(shader);
         __load_motion_main(shader_plain);
     }
+    if (take_change_cues(projection))
+        __load_cues_main();
 
     clean_context();
 
     if (projection.mesh) {
         draw_mesh(shader, projection.mesh);
-        draw_mesh_lines(shader_plain, projection.mesh);
+        if (cues.wire)
+            draw_mesh_lines(shader_plain, projection.mesh);
     }
+    if (cues.gizmo)
+        draw_gizmo(orientation, turn4[0]);
     advance_spin_input();
 }
 
@@ -161,6 +183,7 @@ void stop_main()
     mlog("[MESH] Destruyendo...\n");
     destroy_mesh(projection.mesh);
     projection.mesh = nullptr;
+    destroy_gizmo();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");

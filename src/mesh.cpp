@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -34,8 +35,10 @@ static Mesh* __start_mesh(uint64_t vertex_count)
     Mesh* mesh = static_cast<Mesh*>(malloc(sizeof(Mesh)));
     if (!mesh)
         return nullptr;
+    static uint32_t made = 0;
     *mesh = {};
     mesh->vertex_count = count;
+    mesh->serial = ++made;
     for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; k++) { }
     glGenVertexArrays(1, &mesh->vertex_array);
     glBindVertexArray(mesh->vertex_array);
@@ -291,6 +294,46 @@ void draw_mesh(unsigned int program, const Mesh* mesh)
 void draw_mesh_lines(unsigned int program, const Mesh* mesh)
 {
     __draw_mesh(program, mesh, true);
+}
+
+// The largest squared length of the bound four in count vertices.
+static double __reach_squared_mesh(const float* vertices, uint64_t count, Projection p)
+{
+    double largest = 0.0;
+    for (uint64_t v = 0; v < count; v++) {
+        const float* c = vertices + v * p.dim;
+        double length = static_cast<double>(c[p.x]) * c[p.x] + static_cast<double>(c[p.y]) * c[p.y]
+            + static_cast<double>(c[p.z]) * c[p.z] + static_cast<double>(c[p.w]) * c[p.w];
+        // NaN compares false: vertices that are not finite do not count.
+        if (length > largest && std::isfinite(length))
+            largest = length;
+    }
+    return largest;
+}
+
+float reach_mesh(const Mesh* mesh, Projection p)
+{
+    uint64_t vertices = mesh->vertex_count;
+    if (p.dim == 0 || vertices == 0)
+        return 0.0f;
+    if (mesh->memory)
+        return static_cast<float>(std::sqrt(__reach_squared_mesh(mesh->memory, vertices, p)));
+    // A few thousand vertices at a time, so that no copy of the whole array
+    // is ever held.
+    const uint64_t chunk = 4096;
+    float* part = static_cast<float*>(malloc(static_cast<size_t>(chunk * p.dim * sizeof(float))));
+    if (!part)
+        return 0.0f;
+    double largest = 0.0;
+    glBindBuffer(GL_ARRAY_BUFFER, mesh->coord_buffer);
+    for (uint64_t first = 0; first < vertices; first += chunk) {
+        uint64_t count = vertices - first < chunk ? vertices - first : chunk;
+        GLsizeiptr bytes = static_cast<GLsizeiptr>(count * p.dim * sizeof(float));
+        glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * p.dim * sizeof(float)), bytes, part);
+        largest = std::fmax(largest, __reach_squared_mesh(part, count, p));
+    }
+    free(part);
+    return static_cast<float>(std::sqrt(largest));
 }
 
 void destroy_mesh(Mesh* mesh)

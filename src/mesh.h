@@ -14,6 +14,7 @@ struct Mesh {
     uint32_t coord_buffer;  // GL buffer of coordinates
     float* memory;          // both arrays, when the buffers live in memory of ours; else none
     uint64_t array_bytes;   // bytes of each array there
+    uint32_t serial;        // tells this mesh from every other made in the run
 #ifdef __EMSCRIPTEN__
     uint32_t edge_buffer; // GL element buffer: each triangle's three edges, for the wireframe
 #endif
@@ -60,6 +61,11 @@ void set_projection_mesh(Projection p);
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
 void draw_mesh(unsigned int program, const Mesh* mesh);
 void draw_mesh_lines(unsigned int program, const Mesh* mesh);
+
+// The largest length of the four bound coordinates (x, y, z, w) over the
+// vertices whose four are finite; 0 when there are none. Reads the
+// coordinates back from the GPU unless they live in memory of ours.
+float reach_mesh(const Mesh* mesh, Projection p);
 
 // Deletes the GL objects, mapped or not, and the record; none is ignored.
 void destroy_mesh(Mesh* mesh);

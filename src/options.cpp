@@ -19,7 +19,9 @@
 static const char usage[] = "usage: plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]\n"
                             "                 [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]\n"
                             "                 [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]\n"
-                            "                 [--output FILE.png] [--record OUT] [--size N] [--quiet] [--] [FILE]\n"
+                            "                 [--color fixed|w] [--slice C[,DELTA]] [--eye4 D] [--gizmo]\n"
+                            "                 [--wire on|off] [--output FILE.png] [--record OUT] [--size N]\n"
+                            "                 [--quiet] [--] [FILE]\n"
                             "       plexorama --info FILE | -h | --help | -V | --version\n";
 
 static const char help[]
@@ -46,6 +48,14 @@ static const char help[]
       "  --spin PLANE[=DEGREES_PER_SECOND]\n"
       "                    keep turning in PLANE, 60 degrees a second unless given;\n"
       "                    with --record, make exactly one full turn that loops\n"
+      "  --color fixed|w   colour the surface as ever, or by w: blue at -s, grey at 0,\n"
+      "                    red at +s, s the largest length of the shown (x, y, z, w)\n"
+      "  --slice C[,DELTA] show only what lies within DELTA (s/16 unless given) of\n"
+      "                    the hyperplane w = C\n"
+      "  --eye4 D          look from an eye on the w axis at distance D: x, y, z\n"
+      "                    scaled by D / (D - w)\n"
+      "  --gizmo           show where the four axes point, in the lower left corner\n"
+      "  --wire on|off     draw the wireframe (on by default)\n"
       "  --save-view FILE  write the orientation, the shown coordinates, the 4-D\n"
       "                    turn, zoom, pan and lighting at shutdown\n"
       "  --output FILE.png draw without showing a window and write the last frame as\n"
@@ -80,6 +90,11 @@ static const char help[]
       "  Space           stop spinning (a click does too)\n"
       "  Backspace       back to the first view: orientation, 4-D turn, zoom, pan\n"
       "  L               light with the file's normals or the surface's shape\n"
+      "  H               colour by w, or as ever\n"
+      "  K               slice about w = c; hold [ and ] to move c\n"
+      "  J               the 4-D perspective, from an eye at 3 s on the w axis\n"
+      "  G               the axes: x red, y green, z blue, w magenta\n"
+      "  T               the wireframe\n"
       "  1 to 9          choose which coordinate is hidden as w\n"
       "  I, O, P         turn the hidden coordinate into view as x, y or z\n"
       "\n"
@@ -90,6 +105,7 @@ static const char help[]
       "  plexorama --swap y --record turn.mp4 surface.klein\n"
       "  plexorama --turn yw=40 --output figure.png surface.klein\n"
       "  plexorama --spin xw=30 --size 400 --record spin.webm surface.klein\n"
+      "  plexorama --color w --slice 0.2 --output slice.png surface.klein\n"
       "\n"
       "Exit status: 0 after a normal close; 1 when a run fails (no window, a FILE\n"
       "that cannot be drawn offscreen, an output that cannot be written, no ffmpeg);\n"
@@ -110,6 +126,11 @@ enum {
     OPTION_LIGHT,
     OPTION_SPIN,
     OPTION_QUIET,
+    OPTION_COLOR,
+    OPTION_SLICE,
+    OPTION_EYE4,
+    OPTION_GIZMO,
+    OPTION_WIRE,
 };
 
 static const struct option long_options[] = {
@@ -127,6 +148,11 @@ static const struct option long_options[] = {
     {"light", required_argument, nullptr, OPTION_LIGHT},
     {"spin", required_argument, nullptr, OPTION_SPIN},
     {"quiet", no_argument, nullptr, OPTION_QUIET},
+    {"color", required_argument, nullptr, OPTION_COLOR},
+    {"slice", required_argument, nullptr, OPTION_SLICE},
+    {"eye4", required_argument, nullptr, OPTION_EYE4},
+    {"gizmo", no_argument, nullptr, OPTION_GIZMO},
+    {"wire", required_argument, nullptr, OPTION_WIRE},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -196,6 +222,25 @@ int __turns_options(const char* text, Turn* turns, int count)
         if (*c == '\0')
             return read;
     }
+}
+
+// 0 for the first word, 1 for the second, -1 for anything else.
+static int __word_options(const char* text, const char* first, const char* second)
+{
+    return strcmp(text, first) == 0 ? 0 : strcmp(text, second) == 0 ? 1 : -1;
+}
+
+// "C" or "C,DELTA", DELTA not below 0; 0, or none given, is s / 16.
+static int __band_options(const char* text, float* band)
+{
+    char first[64];
+    size_t length = strcspn(text, ",");
+    if (length >= sizeof first)
+        return 0;
+    memcpy(first, text, length);
+    first[length] = '\0';
+    band[1] = 0.0f;
+    return __float_options(first, &band[0]) && (text[length] == '\0' || (__float_options(text + length + 1, &band[1]) && band[1] >= 0.0f));
 }
 
 // "PLANE" or "PLANE=RATE": a rate from 1 to 3600 degrees a second, either
@@ -268,6 +313,8 @@ int parse_options(int argc, char** argv, Options* options)
     *options = {};
     options->frames = -1;
     options->light = -1;
+    options->tint = -1;
+    options->wire = -1;
     // 0 starts getopt_long afresh, so the parser can run more than once in a
     // process; the leading ':' tells a missing value from an unknown option.
     optind = 0;
@@ -343,15 +390,34 @@ int parse_options(int argc, char** argv, Options* options)
                 return __usage_error_options("bad zoom '%s': 0.125 to 8", optarg);
             break;
         case OPTION_LIGHT:
-            if (strcmp(optarg, "file") == 0)
-                options->light = LIGHT_FILE;
-            else if (strcmp(optarg, "shape") == 0)
-                options->light = LIGHT_SHAPE;
-            else
+            options->light = __word_options(optarg, "file", "shape");
+            if (options->light < 0)
                 return __usage_error_options("bad light '%s': file or shape", optarg);
             break;
         case OPTION_QUIET:
             options->quiet = true;
+            break;
+        case OPTION_COLOR:
+            options->tint = __word_options(optarg, "fixed", "w");
+            if (options->tint < 0)
+                return __usage_error_options("bad color '%s': fixed or w", optarg);
+            break;
+        case OPTION_SLICE:
+            if (!__band_options(optarg, options->band))
+                return __usage_error_options("bad slice '%s': C or C,DELTA, DELTA not below 0", optarg);
+            options->slice = true;
+            break;
+        case OPTION_EYE4:
+            if (!__float_options(optarg, &options->eye4) || !(options->eye4 > 0.0f))
+                return __usage_error_options("bad eye distance '%s': a number above 0", optarg);
+            break;
+        case OPTION_GIZMO:
+            options->gizmo = true;
+            break;
+        case OPTION_WIRE:
+            options->wire = __word_options(optarg, "off", "on");
+            if (options->wire < 0)
+                return __usage_error_options("bad wire '%s': on or off", optarg);
             break;
         case OPTION_SPIN:
             if (!__spin_options(optarg, &options->spin))

@@ -4,7 +4,9 @@
 //     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
-//               [--output FILE.png] [--record OUT] [--size N] [--quiet] [--] [FILE]
+//               [--color fixed|w] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
+//               [--wire on|off] [--output FILE.png] [--record OUT] [--size N]
+//               [--quiet] [--] [FILE]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
 
@@ -36,6 +38,12 @@ struct Options {
     int light;       // --light: a Light, or -1 when not given
     Turn spin;       // --spin: its plane and rate in degrees a second; 0 when not given
     bool quiet;      // --quiet: no progress messages
+    int tint;        // --color: a Tint, or -1 when not given
+    bool slice;      // --slice
+    float band[2];   // its c and delta; delta 0: s / 16
+    float eye4;      // --eye4: the eye's distance, or 0 when not given
+    bool gizmo;      // --gizmo
+    int wire;        // --wire: 1 on, 0 off, -1 when not given
 };
 
 // Parses the command line into options. Returns -1 to go on and run, or the

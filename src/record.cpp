@@ -112,7 +112,11 @@ static const char* __start_ffmpeg_record(Record* record, const char* ffmpeg)
     // libvpx's default is its slowest setting; 4 takes a fraction of the time.
     const char* webm[] = {"-c:v", "libvpx-vp9", "-pix_fmt", "yuv420p", "-crf", "32", "-b:v", "0", "-cpu-used",
         "4", "-row-mt", "1", "-f", "webm"};
-    const char* gif[] = {"-filter_complex", "split[a][b];[a]palettegen[p];[b][p]paletteuse", "-f", "gif"};
+    // GIF counts delays in hundredths of a second, so 60 frames a second come
+    // out as delays of 1 and 2 in turn, and players slow a delay of 1 to 10:
+    // 50 frames a second (every sixth dropped) gives every frame a delay of 2.
+    const char* gif[]
+        = {"-filter_complex", "fps=50,split[a][b];[a]palettegen[p];[b][p]paletteuse", "-f", "gif"};
     const char** tail = record->kind == RECORD_MP4 ? mp4 : record->kind == RECORD_WEBM ? webm : gif;
     size_t tail_count = record->kind == RECORD_MP4 ? std::size(mp4)
         : record->kind == RECORD_WEBM              ? std::size(webm)

@@ -11,6 +11,7 @@
 
 #include "input.h"
 #include "main.h"
+#include "cues.h"
 #include "mesh.h"
 #include "motion.h"
 
@@ -27,6 +28,14 @@ void capture_scene(View* view)
     view->zoom = zoom;
     memcpy(view->pan, pan, sizeof view->pan);
     view->light = light;
+    view->tint = cues.tint;
+    view->slice = cues.slice;
+    view->band[0] = cues.slice_at;
+    view->band[1] = cues.slice_width;
+    view->eye4 = cues.eye4;
+    view->eye4_at = cues.eye4_at;
+    view->gizmo = cues.gizmo;
+    view->wire = cues.wire;
 }
 
 void restore_scene(const View* view)
@@ -40,6 +49,9 @@ void restore_scene(const View* view)
     memcpy(pan, view->pan, sizeof pan);
     light = view->light ? LIGHT_SHAPE : LIGHT_FILE;
     touch_motion();
+    cues = {view->tint ? TINT_W : TINT_FIXED, view->slice != 0, view->band[0], view->band[1], view->eye4 != 0,
+        view->eye4_at, view->gizmo != 0, view->wire != 0};
+    touch_cues();
 }
 
 long spin_frames_scene(const Options* options)
@@ -64,6 +76,23 @@ static void __apply_options_scene(const Options* options)
     }
     if (options->light >= 0)
         set_light_motion(static_cast<Light>(options->light));
+    Cues asked = cues;
+    if (options->tint >= 0)
+        asked.tint = static_cast<Tint>(options->tint);
+    if (options->slice)
+        asked = {asked.tint, true, options->band[0], options->band[1], asked.eye4, asked.eye4_at, asked.gizmo, asked.wire};
+    if (options->eye4 > 0.0f) {
+        asked.eye4 = true;
+        asked.eye4_at = options->eye4;
+    }
+    asked.gizmo = asked.gizmo || options->gizmo;
+    if (options->wire >= 0)
+        asked.wire = options->wire;
+    // Nothing asked for, nothing to upload: the first frame is as ever.
+    if (memcmp(&asked, &cues, sizeof asked) != 0) {
+        cues = asked;
+        touch_cues();
+    }
     if (options->spin.degrees != 0.0f) {
         float step = 2.0f * GLM_PIf / static_cast<float>(spin_frames_scene(options));
         spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,

@@ -34,10 +34,15 @@ int load_program_to_shader(unsigned int program, const char* source, int stage)
 #ifdef __EMSCRIPTEN__
     // WebGL 2 compiles GLSL ES 3.00: the same stage under that version line
     // in place of its own, with the precision that ES asks of a fragment
-    // stage (and the vertex stage's own, highp, for both).
+    // stage (and the vertex stage's own, highp, for both). Clip distances
+    // need WEBGL_clip_cull_distance, whose name in GLSL is ANGLE's; without
+    // it the stage writes them to an array of its own, and nothing is cut.
     const char* rest = strncmp(source, "#version", 8) == 0 ? strchr(source, '\n') : nullptr;
-    const char* sources[2] = {"#version 300 es\nprecision highp float;\n", rest ? rest + 1 : source};
-    glShaderSource(object, 2, sources, nullptr);
+    const char* clip = !strstr(source, "gl_ClipDistance") ? ""
+        : clip_distance_platform() ? "#extension GL_ANGLE_clip_cull_distance : enable\n"
+                                   : "float clip_distance[1];\n#define gl_ClipDistance clip_distance\n";
+    const char* sources[4] = {"#version 300 es\n", clip, "precision highp float;\n", rest ? rest + 1 : source};
+    glShaderSource(object, 4, sources, nullptr);
 #else
     glShaderSource(object, 1, &source, nullptr);
 #endif
@@ -77,6 +82,12 @@ void load_float2_to_shader(unsigned int program, const char* name, const float* 
 {
     glUseProgram(program);
     glUniform2f(glGetUniformLocation(program, name), vector[0], vector[1]);
+}
+
+void load_float3_array_to_shader(unsigned int program, const char* name, int count, const float* vectors)
+{
+    glUseProgram(program);
+    glUniform3fv(glGetUniformLocation(program, name), count, vectors);
 }
 
 void load_float4_to_shader(unsigned int program, const char* name, const float* vector)

@@ -18,4 +18,5 @@ int load_program_to_shader(unsigned int program, const char* source, int stage);
 void load_float_to_shader(unsigned int program, const char* name, float value);
 void load_mat4_to_shader(unsigned int program, const char* name, const float* matrix);
 void load_float2_to_shader(unsigned int program, const char* name, const float* vector);
+void load_float3_array_to_shader(unsigned int program, const char* name, int count, const float* vectors);
 void load_float4_to_shader(unsigned int program, const char* name, const float* vector);

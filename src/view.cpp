@@ -18,9 +18,19 @@ const View initial_view = {
     1.0f,
     {0.0f, 0.0f},
     0,
+    0,
+    0,
+    {0.0f, 0.0f},
+    0,
+    0.0f,
+    0,
+    1,
 };
 
+// The words of the keys that take one, in the order of their values.
 static const char* const lights[] = {"file", "shape"};
+static const char* const tints[] = {"fixed", "w"};
+static const char* const switches[] = {"off", "on"};
 
 // Within this a matrix counts as orthonormal: a saved float matrix is off by
 // a few units in the last place, a mistyped one by far more.
@@ -60,31 +70,65 @@ size_t format_view(const View* view, char* text, size_t size)
         s[0] + 1, s[1] + 1, s[2] + 1, s[3] + 1);
     for (float t : view->turn4)
         __append_view(text, size, &length, " %.9g", t);
-    __append_view(text, size, &length, "\nzoom = %.9g\npan = %.9g %.9g\nlight = %s\n", view->zoom, view->pan[0],
-        view->pan[1], lights[view->light]);
+    __append_view(text, size, &length, "\nzoom = %.9g\npan = %.9g %.9g\nlight = %s\ncolor = %s\n", view->zoom,
+        view->pan[0], view->pan[1], lights[view->light], tints[view->tint]);
+    if (view->slice)
+        __append_view(text, size, &length, "slice = %.9g %.9g\n", view->band[0], view->band[1]);
+    else
+        __append_view(text, size, &length, "slice = off\n");
+    if (view->eye4)
+        __append_view(text, size, &length, "eye4 = %.9g\n", view->eye4_at);
+    else
+        __append_view(text, size, &length, "eye4 = off\n");
+    __append_view(text, size, &length, "gizmo = %s\nwire = %s\n", switches[view->gizmo], switches[view->wire]);
     return length;
 }
 
-enum Kind { FLOATS, COORDINATES, WORD };
+// FLOATS take as many values as the key has; OPTIONAL as many, or the
+// word "off"; WORD one of its words.
+enum Kind { FLOATS, COORDINATES, WORD, OPTIONAL };
 
 // The keys of a view file; the first five must be given.
-enum { FIELD_Q, FIELD_AXIS1, FIELD_AXIS2, FIELD_AXIS3, FIELD_SHOW, FIELD_TURN4, FIELD_ZOOM, FIELD_PAN, FIELD_LIGHT, FIELDS };
+enum {
+    FIELD_Q,
+    FIELD_AXIS1,
+    FIELD_AXIS2,
+    FIELD_AXIS3,
+    FIELD_SHOW,
+    FIELD_TURN4,
+    FIELD_ZOOM,
+    FIELD_PAN,
+    FIELD_LIGHT,
+    FIELD_COLOR,
+    FIELD_SLICE,
+    FIELD_EYE4,
+    FIELD_GIZMO,
+    FIELD_WIRE,
+    FIELDS
+};
 static const int required_fields = FIELD_SHOW + 1;
 
 static const struct {
     const char* key;
     int values;
     Kind kind;
+    const char* const* words; // for WORD: two of them
+    const char* fault;        // for WORD: what the value must be
 } fields[FIELDS] = {
-    {"q", 4, FLOATS},
-    {"axis1", 3, FLOATS},
-    {"axis2", 3, FLOATS},
-    {"axis3", 3, FLOATS},
-    {"show", 4, COORDINATES},
-    {"turn4", 16, FLOATS},
-    {"zoom", 1, FLOATS},
-    {"pan", 2, FLOATS},
-    {"light", 1, WORD},
+    {"q", 4, FLOATS, nullptr, nullptr},
+    {"axis1", 3, FLOATS, nullptr, nullptr},
+    {"axis2", 3, FLOATS, nullptr, nullptr},
+    {"axis3", 3, FLOATS, nullptr, nullptr},
+    {"show", 4, COORDINATES, nullptr, nullptr},
+    {"turn4", 16, FLOATS, nullptr, nullptr},
+    {"zoom", 1, FLOATS, nullptr, nullptr},
+    {"pan", 2, FLOATS, nullptr, nullptr},
+    {"light", 1, WORD, lights, "light is not 'file' or 'shape'"},
+    {"color", 1, WORD, tints, "color is not 'fixed' or 'w'"},
+    {"slice", 2, OPTIONAL, nullptr, nullptr},
+    {"eye4", 1, OPTIONAL, nullptr, nullptr},
+    {"gizmo", 1, WORD, switches, "gizmo is not 'on' or 'off'"},
+    {"wire", 1, WORD, switches, "wire is not 'on' or 'off'"},
 };
 
 static float* __floats_view(View* view, int field)
@@ -98,8 +142,30 @@ static float* __floats_view(View* view, int field)
         return &view->zoom;
     case FIELD_PAN:
         return view->pan;
+    case FIELD_SLICE:
+        return view->band;
+    case FIELD_EYE4:
+        return &view->eye4_at;
     default:
         return view->axis[field - FIELD_AXIS1];
+    }
+}
+
+static int32_t* __word_view(View* view, int field)
+{
+    switch (field) {
+    case FIELD_LIGHT:
+        return &view->light;
+    case FIELD_COLOR:
+        return &view->tint;
+    case FIELD_SLICE:
+        return &view->slice;
+    case FIELD_EYE4:
+        return &view->eye4;
+    case FIELD_GIZMO:
+        return &view->gizmo;
+    default:
+        return &view->wire;
     }
 }
 
@@ -138,21 +204,27 @@ static int __coordinate_view(const char* word, uint8_t* index)
 }
 
 // Reads the values of one field; returns none or the fault.
-static const char* __values_view(int field, char** words, View* view)
+static const char* __values_view(int field, char** words, int count, View* view)
 {
-    float* floats = fields[field].kind == FLOATS ? __floats_view(view, field) : nullptr;
-    for (int k = 0; k < fields[field].values; k++) {
-        if (fields[field].kind == COORDINATES) {
+    Kind kind = fields[field].kind;
+    if (kind == OPTIONAL) {
+        bool off = count == 1 && strcmp(words[0], "off") == 0;
+        *__word_view(view, field) = !off;
+        if (off)
+            return nullptr;
+    }
+    if (count != fields[field].values)
+        return "wrong number of values";
+    for (int k = 0; k < count; k++) {
+        if (kind == COORDINATES) {
             if (!__coordinate_view(words[k], &view->show[k]))
                 return "a coordinate is not a number from 1 to 255";
-        } else if (fields[field].kind == WORD) {
-            int light = 0;
-            while (light < 2 && strcmp(words[k], lights[light]) != 0)
-                light++;
-            if (light == 2)
-                return "light is not 'file' or 'shape'";
-            view->light = light;
-        } else if (!__float_view(words[k], &floats[k])) {
+        } else if (kind == WORD) {
+            const char* const* known = fields[field].words;
+            if (strcmp(words[k], known[0]) != 0 && strcmp(words[k], known[1]) != 0)
+                return fields[field].fault;
+            *__word_view(view, field) = strcmp(words[k], known[1]) == 0;
+        } else if (!__float_view(words[k], &__floats_view(view, field)[k])) {
             return "a value is not a finite number";
         }
     }
@@ -178,9 +250,8 @@ static const char* __field_view(char* line, View* view, int* seen)
     if (*seen & (1 << field))
         return "a key appears twice";
     *seen |= 1 << field;
-    if (__split_view(equals + 1, words, 17) != fields[field].values)
-        return "wrong number of values";
-    return __values_view(field, words, view);
+    int count = __split_view(equals + 1, words, 17);
+    return __values_view(field, words, count, view);
 }
 
 // How far the rows of an n x n matrix, rows stride floats apart, are from
@@ -222,6 +293,12 @@ static const char* __check_view(const View* view, const int* lines, int* line)
     *line = lines[FIELD_ZOOM];
     if (!(view->zoom >= 0.125f && view->zoom <= 8.0f))
         return "zoom is not from 0.125 to 8";
+    *line = lines[FIELD_SLICE];
+    if (view->slice && view->band[1] < 0.0f)
+        return "the slice's width is negative";
+    *line = lines[FIELD_EYE4];
+    if (view->eye4 && view->eye4_at < 0.0f)
+        return "the eye's distance is negative";
     return nullptr;
 }
 

@@ -12,11 +12,16 @@
 //     zoom = F
 //     pan = X Y
 //     light = file | shape
+//     color = fixed | w
+//     slice = C DELTA | off     (DELTA 0: s / 16)
+//     eye4 = D | off            (D 0: 3 s)
+//     gizmo = on | off
+//     wire = on | off
 //
 // Floats are printed with nine significant digits, which read back to the
 // same float; the coordinates shown as x, y, z and hidden as w count from 1.
-// Version 1 files hold the first five keys; the others then take their
-// values at start. Lines may end in CR LF; blank lines, lines starting with
+// Version 1 files hold the first five keys; any file may leave out the
+// others, which then take their values at start. Lines may end in CR LF; blank lines, lines starting with
 // '#' and blanks around '=' are allowed.
 #pragma once
 
@@ -31,6 +36,12 @@ struct View {
     float zoom;       // 1/8 to 8
     float pan[2];
     int32_t light; // 0 from the file's normals, 1 from the shape
+    int32_t tint;  // 0 the surface's colour, 1 the map of w
+    int32_t slice; // 1 with a slice
+    float band[2]; // the slice's c and delta
+    int32_t eye4; // 1 with the 4-D perspective
+    float eye4_at;
+    int32_t gizmo, wire;
 };
 
 // The view of a fresh viewer: no turn, the first four coordinates shown.

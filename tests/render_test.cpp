@@ -9,6 +9,7 @@
 
 #include "gl_test.h"
 #include "load.h"
+#include "cues.h"
 #include "main.h"
 #include "motion.h"
 #include "shader.h"
@@ -262,6 +263,72 @@ TEST(Render, WireframeIsWholeOverTheSurface)
     }
     EXPECT_GT(rows, 200);
     EXPECT_EQ(whole, rows);
+}
+
+// The square again with w = y: +1 along its top edge, -1 along its bottom.
+void drop_square_w()
+{
+    std::vector<float> coords = {-1, -1, 0, -1, 1, -1, 0, -1, 1, 1, 0, 1, -1, -1, 0, -1, 1, 1, 0, 1, -1, 1, 0, 1};
+    std::vector<float> normals;
+    for (int k = 0; k < 6; k++)
+        normals.insert(normals.end(), {0, 0, 1, 0});
+    drop_surface(4, coords, normals);
+    choose_coordinates(0, 1, 2, 3);
+}
+
+// Rows of the frame with any pixel drawn, and the drawn width of a row.
+int drawn_width(int row)
+{
+    int width = 0;
+    for (int x = 0; x < 512; x++)
+        width += !(read_pixel(x, row) == white);
+    return width;
+}
+
+TEST(Render, CuesToWOnASquareWhoseWIsItsHeight)
+{
+    drop_square_w();
+    double edge = 256.0 * c / 7.0;
+    int top = static_cast<int>(256 + edge) - 8, bottom = static_cast<int>(256 - edge) + 8;
+
+    // Coloured by w: red at the top, blue at the bottom, grey between;
+    // s is the length of (1, 1, 0, 1), so the top is at 0.79 of the map.
+    cues.tint = TINT_W;
+    touch_cues();
+    main_loop();
+    EXPECT_FLOAT_EQ(reach, std::sqrt(3.0f));
+    Rgb high = read_pixel(230, top), low = read_pixel(230, bottom), middle = read_pixel(230, 256);
+    EXPECT_GT(high.r, high.b + 60) << high;
+    EXPECT_GT(low.b, low.r + 60) << low;
+    EXPECT_NEAR(middle.r, middle.b, 25) << middle;
+    EXPECT_GT(middle.g, 180) << "lit without washing out: " << middle;
+
+    // The slice about w = 0.5, 0.1 wide: only rows at heights 0.4 to 0.6.
+    cues.slice = true;
+    cues.slice_at = 0.5f;
+    cues.slice_width = 0.1f;
+    touch_cues();
+    main_loop();
+    for (auto [height, drawn] : {std::pair {0.5, true}, {0.42, true}, {0.58, true}, {0.3, false}, {0.7, false}, {-0.5, false}})
+        EXPECT_EQ(drawn_width(static_cast<int>(256 + height * edge)) > 0, drawn) << "height " << height;
+    cues.slice = false;
+
+    // From an eye at 3 on the w axis the top, at w = 1, is scaled by 3 / 2
+    // and the bottom, at w = -1, by 3 / 4: wider at +w.
+    cues.tint = TINT_FIXED;
+    cues.eye4 = true;
+    cues.eye4_at = 3.0f;
+    touch_cues();
+    main_loop();
+    // A row drawn at height Y shows the point at y = 3 Y / (3 + Y), and the
+    // square's width there is scaled by (3 + Y) / 3.
+    int high_row = drawn_width(static_cast<int>(256 + 1.4 * edge)), low_row = drawn_width(static_cast<int>(256 - 0.7 * edge));
+    EXPECT_NEAR(high_row, 2 * edge * 4.4 / 3, 3);
+    EXPECT_NEAR(low_row, 2 * edge * 2.3 / 3, 3);
+
+    cues = {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true};
+    touch_cues();
+    main_loop();
 }
 
 } // namespace

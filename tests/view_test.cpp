@@ -28,6 +28,13 @@ const View sample = {
     1.7f,
     {FLT_TRUE_MIN, -0.3f},
     1,
+    1,
+    1,
+    {-0.25f, 1e-3f},
+    1,
+    4.5f,
+    1,
+    0,
 };
 
 bool same_bits(const View& a, const View& b)
@@ -62,7 +69,12 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "turn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n"
         "zoom = 1\n"
         "pan = 0 0\n"
-        "light = file\n");
+        "light = file\n"
+        "color = fixed\n"
+        "slice = off\n"
+        "eye4 = off\n"
+        "gizmo = off\n"
+        "wire = on\n");
 }
 
 TEST(View, RoundTripsEveryFloatBitForBit)
@@ -95,6 +107,8 @@ TEST(View, AcceptsOtherOrdersBlanksCommentsAndCrLf)
         "plexorama-view 1\r\nq = 0 0 0 1\r\naxis1 = 1 0 0\r\naxis2 = 0 1 0\r\naxis3 = 0 0 1\r\nshow = 1 2 3 4\r\n",
         "plexorama-view 2\n# turned by hand\n\nq=0 0 0 1\naxis1= 1 0 0\naxis2 =0 1 0\n  \n\t# axes\n"
         "axis3 = 0 0 1\nshow = 1 2 3 4\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\nzoom = 1\n",
+        "plexorama-view 2\nq = 0 0 0 1\naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4\n"
+        "slice = off\neye4 = off\ncolor = fixed\ngizmo = off\nwire = on\n",
     };
     for (const char* text : texts) {
         View view = sample;
@@ -155,6 +169,12 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + q + rest + "zoom = 0\n", "line 7: zoom is not from 0.125 to 8"},
         {head + q + rest + "pan = 0 nan\n", "line 7: a value is not a finite number"},
         {head + q + rest + "light = sun\n", "line 7: light is not 'file' or 'shape'"},
+        {head + q + rest + "color = W\n", "line 7: color is not 'fixed' or 'w'"},
+        {head + q + rest + "slice = 0.5\n", "line 7: wrong number of values"},
+        {head + q + rest + "slice = 0 -1\n", "line 7: the slice's width is negative"},
+        {head + q + rest + "eye4 = off 2\n", "line 7: wrong number of values"},
+        {head + q + rest + "eye4 = -3\n", "line 7: the eye's distance is negative"},
+        {head + q + rest + "gizmo = yes\n", "line 7: gizmo is not 'on' or 'off'"},
         {head + "q = 0 0 0 1" + std::string(600, ' ') + "\n" + rest, "line 2: a line is too long"},
         {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "line 2: a line holds a NUL byte"},
     };

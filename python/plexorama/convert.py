@@ -5,12 +5,11 @@ import sys
 
 import numpy as np
 
+from .command import program_name, summary
 from .html import write_html
 from .klein import MAGIC, MIN_DIM, open_regular, read_klein, write_klein
 from .oogl import OoglError, read_oogl
-from .surface import VIEW_RADIUS, fit, fits
-
-PROG = "plexorama-convert"
+from .surface import VIEW_RADIUS, fit
 
 DESCRIPTION = """\
 Converts the surfaces of a Geomview OOGL file (ASCII) into one KLEIN file.
@@ -20,6 +19,7 @@ blocks; comments. 4OFF and 4MESH vertices are read as four Euclidean
 coordinates, as N-D viewers read them (not as homogeneous 3-D points); in
 the 4n forms the last of the NDIM + 1 values divides the others. Colours
 and normals in the file are dropped: the viewer's normals are computed.
+Plain OFF and MESH surfaces, with 3 coordinates, are read as 4-D with w = 0.
 VECT and SKEL members (points and lines) are skipped with a warning.
 Polygons are split into triangles as fans from their first vertex.
 A KLEIN file as IN is copied, fitted with --fit. OUT ending in .html is a
@@ -27,13 +27,15 @@ one-file page: the viewer with the surface inside, which opens in a browser
 from disk with no server and no network."""
 
 
-def _error(message):
-    sys.stderr.write(f"{PROG}: {message}\n")
+def _error(prog, message):
+    sys.stderr.write(f"{prog}: {message}\n")
     return 1
 
 
 def _combine(path, result):
     """One triangle list from the surfaces read, or a reason it cannot be."""
+    if result.skipped and not result.surfaces:
+        return None, None, f"{path}: holds only VECT/SKEL objects: nothing to draw"
     members = [s for s in result.surfaces if len(s.coords)]
     if not members:
         line = result.surfaces[0].line if result.surfaces else None
@@ -45,8 +47,8 @@ def _combine(path, result):
             return None, None, (f"{path}:{s.line}: expected {m} coordinates per vertex like the surface "
                                 f"on line {first.line}, found {s.coords.shape[1]}")
     if m < MIN_DIM:
-        return None, None, (f"{path}:{first.line}: expected vertices of at least {MIN_DIM} coordinates "
-                            f"(4OFF, nOFF with NDIM 4 or more, ...), found {m}")
+        return None, None, (f"{path}:{first.line}: expected vertices of at least 3 coordinates "
+                            f"(OFF, 4OFF, nOFF with NDIM 3 or more, ...), found {m}")
     coords = np.concatenate([s.coords for s in members])
     normals = np.concatenate([s.normals for s in members])
     if coords.size >= 2**32:
@@ -55,7 +57,8 @@ def _combine(path, result):
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(prog=PROG, description=DESCRIPTION,
+    prog = program_name("plexorama-convert")
+    parser = argparse.ArgumentParser(prog=prog, description=DESCRIPTION,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("input", metavar="IN", help="OOGL file (or a KLEIN file)")
     parser.add_argument("output", metavar="OUT.klein", help="KLEIN file to write, or OUT.html: a one-file page")
@@ -68,28 +71,31 @@ def main(argv=None):
         with open_regular(path) as f:
             data = f.read()
     except OSError as error:
-        return _error(f"{path}: cannot read: {error.strerror}")
+        return _error(prog, f"{path}: cannot read: {error.strerror}")
     except ValueError:
-        return _error(f"{path}: cannot read: not a regular file")
+        return _error(prog, f"{path}: cannot read: not a regular file")
 
+    note = ""
     if data.startswith(MAGIC):
         try:
             coords, normals = read_klein(path)
         except (OSError, ValueError) as error:
-            return _error(str(error))
+            return _error(prog, str(error))
     else:
         try:
             result = read_oogl(data.decode("latin-1"))
         except OoglError as error:
-            return _error(f"{path}:{error}")
+            return _error(prog, f"{path}:{error}")
         except MemoryError:
-            return _error(f"{path}: out of memory")
+            return _error(prog, f"{path}: out of memory")
         coords, normals, reason = _combine(path, result)
         if reason:
-            return _error(reason)
+            return _error(prog, reason)
+        if any(s.lifted for s in result.surfaces):
+            note = " (3-D vertices, w = 0)"
         if result.skipped:
             names = ", ".join(f"{key} (line {line})" for key, line in result.skipped)
-            sys.stderr.write(f"{PROG}: {path}: skipped what is not a surface: {names}\n")
+            sys.stderr.write(f"{prog}: {path}: skipped what is not a surface: {names}\n")
 
     if args.fit:
         coords = fit(coords)
@@ -99,19 +105,12 @@ def main(argv=None):
         else:
             write_klein(args.output, coords, normals)
     except FileNotFoundError as error:
-        return _error(f"{args.output}: cannot write: {error.strerror or error}")
+        return _error(prog, f"{args.output}: cannot write: {error.strerror or error}")
     except OSError as error:
-        return _error(f"{args.output}: cannot write: {error.strerror}")
+        return _error(prog, f"{args.output}: cannot write: {error.strerror}")
     except ValueError as error:
-        return _error(f"{args.output}: {error}")
-    n, m = coords.shape
-    if fits(coords):
-        verdict = "fits the view"
-    else:
-        radius = float(np.sqrt((np.asarray(coords, dtype=np.float64) ** 2).sum(axis=1)).max())
-        verdict = (f"does not fit the view (farthest vertex {radius:.3g} from the origin, "
-                   f"beyond {VIEW_RADIUS}): convert with --fit")
-    print(f"{args.output}: {n} vertices, {n // 3} triangles, m = {m}, {verdict}")
+        return _error(prog, f"{args.output}: {error}")
+    print(summary(args.output, coords, "convert with --fit", note))
     return 0
 
 

@@ -99,25 +99,39 @@ def triangle_normals(coords):
     return np.repeat(surface_normals(tu, tv), 3, axis=0)
 
 
-def _neighbours(grid, wrap, axis):
+def reversal(n, closed):
+    """Where each of n grid samples of a direction goes when the direction is
+    reversed, and where the sample past the last does (entry n): about the
+    first sample when the direction closes up (v -> 2 v0 - v, so -v for
+    samples from 0), end for end when it does not."""
+    k = np.arange(n + 1)
+    return (-k) % n if closed else n - 1 - k
+
+
+def _neighbours(grid, axis, wrap, twist, other_closed):
     """The grid shifted by one step either way along axis; rows shifted in
-    from beyond an open edge are marked invalid."""
+    from beyond an open edge are marked invalid, and across a twisted seam
+    they come in reversed."""
     count = grid.shape[axis]
     out = []
     for step in (1, -1):
         shifted = np.roll(grid, step, axis=axis)
         valid = np.ones(grid.shape[:2], dtype=bool)
-        if not wrap:
-            edge = [slice(None), slice(None)]
-            edge[axis] = 0 if step == 1 else count - 1
-            valid[tuple(edge)] = False
+        edge = [slice(None), slice(None)]
+        edge[axis] = 0 if step == 1 else count - 1
+        edge = tuple(edge)
+        if twist:
+            shifted[edge] = np.take(shifted[edge], reversal(grid.shape[1 - axis], other_closed)[:-1], axis=0)
+        elif not wrap:
+            valid[edge] = False
         out.append((shifted, valid))
     return out
 
 
-def grid_normals(tu, tv, wrap_u=False, wrap_v=False):
+def grid_normals(tu, tv, wrap_u=False, wrap_v=False, twist_u=False, twist_v=False):
     """Normals of a grid of tangent pairs (arrays of shape (nu, nv, m)).
-    Degenerate vertices take the hint of their four neighbours."""
+    Degenerate vertices take the hint of their four neighbours, across
+    wrapped and twisted seams too (see grid_triangles)."""
     tu = np.asarray(tu, dtype=np.float64)
     tv = np.asarray(tv, dtype=np.float64)
     shape = tu.shape
@@ -126,8 +140,9 @@ def grid_normals(tu, tv, wrap_u=False, wrap_v=False):
     first, shown = _shown_normals(tu.reshape(-1, shape[2]), tv.reshape(-1, shape[2]))
     first = first.reshape(shape)
     shown = shown.reshape(shape[:2])
-    sides = _neighbours(first, wrap_u, 0) + _neighbours(first, wrap_v, 1)
-    masks = _neighbours(shown, wrap_u, 0) + _neighbours(shown, wrap_v, 1)
+    closed_u, closed_v = wrap_u or twist_u, wrap_v or twist_v
+    sides = _neighbours(first, 0, wrap_u, twist_u, closed_v) + _neighbours(first, 1, wrap_v, twist_v, closed_u)
+    masks = _neighbours(shown, 0, wrap_u, twist_u, closed_v) + _neighbours(shown, 1, wrap_v, twist_v, closed_u)
     vectors = np.stack([s for s, _ in sides])
     valid = np.stack([m & v for (m, v) in masks])
     # Signs aligned to the first valid neighbour: the lifted normal may flip

@@ -7,8 +7,9 @@ wrap prefixes), members of LIST, objects in { }, appearance blocks
 vertices are four Euclidean coordinates, as N-D viewers read them; the 4n
 forms carry NDIM + 1 values, the last a homogeneous divisor. Normals in the
 files (N) are read and dropped, as are colours (C) and texture coordinates.
-Normals are 3 values, NDIM with n. VECT and SKEL members (points and lines)
-are skipped and reported. Polygons are fan-triangulated.
+Normals are 3 values, NDIM with n. Surfaces with 3 coordinates (plain OFF
+and MESH) are read as 4-D with w = 0. VECT and SKEL members (points and
+lines) are skipped and reported. Polygons are fan-triangulated.
 
 The reader keeps no stack: LIST and braces only group objects, so nesting
 costs a counter, and every count is checked against the tokens left before
@@ -43,10 +44,20 @@ class OoglError(Exception):
 
 @dataclass
 class Surface:
-    """One member read: its key word's line, its triangle list."""
+    """One member read: its key word's line, its triangle list, and whether
+    its vertices were 3-D, given w = 0."""
     line: int
     coords: np.ndarray
     normals: np.ndarray
+    lifted: bool = False
+
+
+def _surface(line, coords, normals):
+    if coords.shape[1] != 3:
+        return Surface(line, coords, normals)
+    # The normal of a surface in R^3 x {0} is its 3-D normal with w = 0.
+    pad = ((0, 0), (0, 1))
+    return Surface(line, np.pad(coords, pad), np.pad(normals, pad), lifted=True)
 
 
 @dataclass
@@ -140,8 +151,9 @@ def _indices(t, count, limit, what):
 
 
 def _skip_line(t, line):
-    """Skips what is left of a line: a face's colour runs to its end."""
-    while t.pos < len(t.words) and t.lines[t.pos] == line:
+    """Skips what is left of a line: a face's colour runs to its end. A colour
+    is numbers, so a brace or key word after it on the line is left to read."""
+    while t.pos < len(t.words) and t.lines[t.pos] == line and NUMBER.fullmatch(t.words[t.pos]):
         t.pos += 1
 
 
@@ -164,8 +176,34 @@ def _positions(values, homogeneous, line):
     return points
 
 
+def _one_a_line(t, count, width):
+    """Where the first of count vertices (width values each) fills a line of
+    its own, as in nearly every file, a later vertex line holding more or
+    fewer values is an error at that line: read freely, a missing value
+    would shift every value after it and show up lines later, or not at all."""
+    full = min(count, (len(t.words) - t.pos) // width)
+    if full < 2:
+        return
+    start, stop = t.pos, t.pos + full * width
+    # Line numbers around the rows; 0 is no line, for the ends of the file.
+    seg = np.array([t.lines[start - 1] if start else 0] + t.lines[start:stop]
+                   + [t.lines[stop] if stop < len(t.lines) else 0])
+    firsts = seg[1:-1:width]
+    alone = (firsts == seg[width:-1:width]) & (seg[0:-2:width] != firsts) & (seg[width + 1::width] != firsts)
+    if not alone[0] or alone.all():
+        return
+    row = int(np.argmin(alone))
+    line = int(firsts[row])
+    at = start + row * width
+    found = 0
+    while at + found < len(t.lines) and t.lines[at + found] == line:
+        found += 1
+    raise OoglError(line, f"{width} values on the line of vertex {row} (one vertex a line, as above)", str(found))
+
+
 def _vertices(t, count, size, extra, what):
     """count vertices of size position values and extra values dropped."""
+    _one_a_line(t, count, size + extra)
     values = _numbers(t, count * (size + extra), what).reshape(count, size + extra)
     return values[:, :size]
 
@@ -200,7 +238,7 @@ def _read_off(t, key, line):
             fans.append(fan)
     rows = np.concatenate(fans).reshape(-1) if fans else np.zeros(0, dtype=np.int64)
     coords = points[rows]
-    return Surface(line, coords, triangle_normals(coords) if len(coords) else coords.copy())
+    return _surface(line, coords, triangle_normals(coords) if len(coords) else coords.copy())
 
 
 def _grid_tangents(points, wrap, axis):
@@ -228,11 +266,11 @@ def _read_mesh(t, key, line):
         grid = np.stack([U, V, grid[:, :, 0]], axis=-1)
     if nu < 2 or nv < 2:
         empty = np.zeros((0, grid.shape[2]))
-        return Surface(line, empty, empty)
+        return _surface(line, empty, empty)
     normals = grid_normals(_grid_tangents(grid, wrap_u, 0), _grid_tangents(grid, wrap_v, 1),
                            bool(wrap_u), bool(wrap_v))
     coords, normals = grid_triangles(grid, normals, bool(wrap_u), bool(wrap_v))
-    return Surface(line, coords, normals)
+    return _surface(line, coords, normals)
 
 
 def _skip_vect(t, key):

@@ -1,6 +1,6 @@
 """The sample surfaces, written by the build for the viewer to show.
 
-Usage: python3 -m plexorama.samples DIR [--resolution N]
+Usage: plexorama-make-samples DIR [--resolution N], or python3 -m plexorama.samples
 Writes klein-bottle, clifford-torus, complex-square, veronese and torus-10d
 (.klein) into DIR, each on a grid of N x N cells (2 to 4096, default 32),
 centred and scaled into the view's ball."""
@@ -9,6 +9,7 @@ import sys
 
 import numpy as np
 
+from .command import program_name
 from .klein import write_klein
 from .surface import fit, grid_surface
 
@@ -23,7 +24,7 @@ DEFAULT_RESOLUTION = 32
 def klein_bottle(u, v):
     """A tube about a circle whose cross-section turns half a revolution
     through the third and fourth axes per lap, so that it closes up inside
-    out: (2 pi, v) is the point (0, -v)."""
+    out: (2 pi, v) is the point (0, -v), the twisted gluing of grid_surface."""
     a = 1 + 0.5 * np.cos(v)
     return (a * np.cos(u), a * np.sin(u), 0.5 * np.sin(v) * np.cos(u / 2),
             0.5 * np.sin(v) * np.sin(u / 2))
@@ -68,30 +69,40 @@ def _closed(n):
     return np.linspace(0, TAU, n, endpoint=False)
 
 
-# file, f, u samples, v samples, wrap_u, wrap_v, from the resolution n.
+# file, f, u samples and v samples from the resolution n, how grid_surface
+# glues the grid's ends.
 SAMPLES = (
-    ("klein-bottle", klein_bottle, lambda n: np.linspace(0, TAU, n + 1), _closed, False, True),
-    ("clifford-torus", clifford_torus, _closed, _closed, True, True),
-    ("complex-square", complex_square, lambda n: np.linspace(0, DISC, n + 1), _closed, False, True),
-    ("veronese", veronese, lambda n: np.linspace(0, np.pi / 2, n + 1), _closed, False, True),
-    ("torus-10d", torus_10d, _closed, _closed, True, True),
+    ("klein-bottle", klein_bottle, _closed, _closed, dict(twist_u=True, wrap_v=True)),
+    ("clifford-torus", clifford_torus, _closed, _closed, dict(wrap_u=True, wrap_v=True)),
+    ("complex-square", complex_square, lambda n: np.linspace(0, DISC, n + 1), _closed, dict(wrap_v=True)),
+    ("veronese", veronese, lambda n: np.linspace(0, np.pi / 2, n + 1), _closed, dict(wrap_v=True)),
+    ("torus-10d", torus_10d, _closed, _closed, dict(wrap_u=True, wrap_v=True)),
 )
 
 
 def sample_surface(name, n=DEFAULT_RESOLUTION):
     """(coords, normals) of the named sample on n x n cells, fitted."""
-    for file, f, us, vs, wrap_u, wrap_v in SAMPLES:
+    for file, f, us, vs, gluing in SAMPLES:
         if file == name:
-            coords, normals = grid_surface(f, us(n), vs(n), wrap_u, wrap_v)
+            coords, normals = grid_surface(f, us(n), vs(n), **gluing)
             return fit(coords), normals
     raise KeyError(name)
 
 
-USAGE = "usage: make-samples DIR [--resolution N]  (N: grid steps, 2 to 4096, default 32)\n"
+USAGE = "usage: {} DIR [--resolution N]  (N: grid steps, 2 to 4096, default 32)\n"
+HELP = """
+Writes the sample surfaces klein-bottle, clifford-torus, complex-square,
+veronese and torus-10d (.klein) into DIR, each on a grid of N x N cells,
+centred and scaled into the view's ball.
+"""
 
 
 def main(argv=None):
     args = sys.argv[1:] if argv is None else argv
+    prog = program_name("plexorama-make-samples")
+    if args and args[0] in ("-h", "--help"):
+        sys.stdout.write(USAGE.format(prog) + HELP)
+        return 0
     folder, n = None, DEFAULT_RESOLUTION
     k = 0
     while k < len(args):
@@ -100,24 +111,24 @@ def main(argv=None):
             k += 1
             value = args[k]
             if not (value.isascii() and value.isdigit() and 2 <= int(value) <= 4096):
-                sys.stderr.write(USAGE)
+                sys.stderr.write(USAGE.format(prog))
                 return 2
             n = int(value)
         elif folder is None and arg and not arg.startswith("-"):
             folder = arg
         else:
-            sys.stderr.write(USAGE)
+            sys.stderr.write(USAGE.format(prog))
             return 2
         k += 1
     if folder is None:
-        sys.stderr.write(USAGE)
+        sys.stderr.write(USAGE.format(prog))
         return 2
     try:
         os.makedirs(folder, exist_ok=True)
         for file, *_ in SAMPLES:
             write_klein(os.path.join(folder, file + ".klein"), *sample_surface(file, n))
     except OSError as error:
-        sys.stderr.write(f"make-samples: {error.filename or folder}: {error.strerror}\n")
+        sys.stderr.write(f"{prog}: {error.filename or folder}: {error.strerror}\n")
         return 1
     return 0
 

@@ -1,7 +1,7 @@
 """Surfaces sampled on a parameter grid, and fitting them into the view."""
 import numpy as np
 
-from .normals import grid_normals
+from .normals import grid_normals, reversal
 
 # The viewer's fixed camera sees about -1.8 to 1.8 across at depth 0 and
 # depths -3 to 3; a surface within this radius of the origin stays whole
@@ -22,23 +22,43 @@ def _sample(f, U, V):
     return np.stack(values, axis=-1)
 
 
-def grid_triangles(points, normals, wrap_u=False, wrap_v=False):
+def _glued(I, J, nu, nv, twist_u, twist_v, closed_u, closed_v):
+    """Grid indices one past the last row or column, as the gluing takes them
+    back to the first: a twisted end meets the first row reversed."""
+    past = I == nu
+    if twist_u:
+        J = np.where(past, reversal(nv, closed_v)[J], J)
+    I = np.where(past, 0, I)
+    past = J == nv
+    if twist_v:
+        I = np.where(past, reversal(nu, closed_u)[I], I)
+    return I, np.where(past, 0, J)
+
+
+def grid_triangles(points, normals, wrap_u=False, wrap_v=False, twist_u=False, twist_v=False):
     """Turns a grid of points and normals (arrays of shape (nu, nv, m)) into a
     triangle list (coords, normals), two triangles per cell: (i, j),
     (i+1, j), (i+1, j+1) and (i, j), (i+1, j+1), (i, j+1). A wrapped
-    direction adds the cells that join its last row to its first."""
+    direction adds the cells that join its last row to its first; a
+    twisted one joins them with the other direction reversed (see
+    reversal). Each triangle's normals are given one sign, that of its
+    first: the viewer lights both sides alike but blends the normals across
+    a triangle, and opposite ones would cancel in the middle."""
     nu, nv, m = points.shape
-    i0 = np.arange(nu if wrap_u and nu > 1 else nu - 1)
-    j0 = np.arange(nv if wrap_v and nv > 1 else nv - 1)
-    i1, j1 = (i0 + 1) % nu, (j0 + 1) % nv
-    I0, J0 = np.meshgrid(i0, j0, indexing="ij")
-    I1, J1 = np.meshgrid(i1, j1, indexing="ij")
+    closed_u = (wrap_u or twist_u) and nu > 1
+    closed_v = (wrap_v or twist_v) and nv > 1
+    I0, J0 = np.meshgrid(np.arange(nu if closed_u else nu - 1), np.arange(nv if closed_v else nv - 1),
+                         indexing="ij")
+    I1, J1 = I0 + 1, J0 + 1
     corners = [(I0, J0), (I1, J0), (I1, J1), (I0, J0), (I1, J1), (I0, J1)]
+    corners = [_glued(I, J, nu, nv, twist_u, twist_v, closed_u, closed_v) for I, J in corners]
     rows = np.stack([I * nv + J for I, J in corners], axis=-1).reshape(-1)
-    return points.reshape(-1, m)[rows], normals.reshape(-1, m)[rows]
+    triangles = normals.reshape(-1, m)[rows].reshape(-1, 3, m)
+    signs = np.where(np.einsum("tkj,tj->tk", triangles, triangles[:, 0]) < 0, -1.0, 1.0)
+    return points.reshape(-1, m)[rows], (triangles * signs[..., None]).reshape(-1, m)
 
 
-def grid_surface(f, u, v, wrap_u=False, wrap_v=False):
+def grid_surface(f, u, v, wrap_u=False, wrap_v=False, twist_u=False, twist_v=False):
     """Samples the surface f(U, V) at the grid of parameters u x v and returns
     (coords, normals) as a triangle list for write_klein.
 
@@ -46,6 +66,12 @@ def grid_surface(f, u, v, wrap_u=False, wrap_v=False):
     that shape, the coordinates; u and v are 1-D. With wrap_u the last u
     sample joins the first (give samples without the end point, as
     np.linspace(0, 2 * np.pi, n, endpoint=False)); likewise wrap_v.
+    With twist_u the last u sample joins the first with v reversed, as a
+    Klein bottle or a Moebius band closes up: the end of the u range meets
+    its start at the point of -v when v wraps and starts at 0 (more
+    generally 2 v0 - v), and at the v sample as far from the other end when
+    v does not wrap (a v range symmetric about 0 meets itself at -v);
+    likewise twist_v, with u reversed.
     Normals come per grid point from tangents of f by central differences,
     so f is evaluated up to 1e-4 beyond the samples and must be smooth
     there. Where a grid line collapses to a point (a pole), the vanishing
@@ -68,8 +94,8 @@ def grid_surface(f, u, v, wrap_u=False, wrap_v=False):
         short_u = (lu < lv)[collapsed]
         tu[collapsed] = np.where(short_u[:, None], mixed, tu[collapsed])
         tv[collapsed] = np.where(short_u[:, None], tv[collapsed], mixed)
-    normals = grid_normals(tu, tv, wrap_u, wrap_v)
-    return grid_triangles(points, normals, wrap_u, wrap_v)
+    normals = grid_normals(tu, tv, wrap_u, wrap_v, twist_u, twist_v)
+    return grid_triangles(points, normals, wrap_u, wrap_v, twist_u, twist_v)
 
 
 def fit(coords):

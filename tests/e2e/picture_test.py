@@ -158,7 +158,8 @@ class Pictures(unittest.TestCase):
         # Coordinate 5 was hidden, then exchanged with y.
         self.assertRegex(text, r"^plexorama-view 2\nq = .*\naxis1 = .*\naxis2 = .*\naxis3 = .*\n"
                                r"show = 1 5 3 2\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n"
-                               r"zoom = 1\npan = 0 0\nlight = file\n$")
+                               r"zoom = 1\npan = 0 0\nlight = file\ncolor = fixed\nslice = off\neye4 = off\n"
+                               r"gizmo = off\nwire = on\n$")
         self.assertSamePicture(self.picture("--view", saved, sample("veronese")), closing, "restored")
         # Saved again without a change, the view is the same text.
         again = self.path("again.view")
@@ -201,6 +202,19 @@ class Pictures(unittest.TestCase):
         self.assertEqual(dict(line.split("=") for line in probe.split()),
                          {"width": "320", "height": "320", "r_frame_rate": "60/1", "nb_read_frames": "159"})
         self.assertEqual(stat.S_IMODE(os.stat(clip).st_mode) & 0o444, 0o444, "readable as any new file")
+
+    def test_recorded_gif_gives_every_frame_the_same_delay(self):
+        """GIF delays are whole hundredths: every frame 2 of them, so the turn
+        keeps its 2.65 s (to within a frame) in every player."""
+        clip = self.path("turn.gif")
+        status, _, err = self.run_viewer("--swap", "y", "--size", "64", "--record", clip, sample("klein-bottle"))
+        self.assertEqual((status, err), (0, ""))
+        probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                "packet=duration_time", "-of", "csv=p=0", clip],
+                               check=True, timeout=60, capture_output=True, text=True).stdout
+        delays = [float(d) for d in probe.split()]
+        self.assertEqual(sorted(set(delays)), [0.02])
+        self.assertAlmostEqual(sum(delays), 159 / 60, delta=0.02)  # within a frame
 
     def fake_ffmpeg(self, folder, script):
         """A PATH whose ffmpeg runs script instead."""

@@ -2,6 +2,7 @@
 Debian desktop uses it: launcher entry, file type, icons, manual pages,
 software-centre record and thumbnailer.
 Usage: install_test.py CMAKE BUILD_DIR"""
+import glob
 import os
 import re
 import shutil
@@ -59,14 +60,19 @@ class Tree(unittest.TestCase):
             f.write("4OFF\n3 1 0\n0 0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n")
         converted = os.path.join(BASE, "triangle.klein")
         page = os.path.join(BASE, "triangle.html")
+        plotted = os.path.join(BASE, "plotted.klein")
         # Each row: command line, exit code, pattern the standard output matches.
         rows = [
             (["bin/plexorama", "--help"], 0, r"usage: plexorama .*\n"),
             (["bin/plexorama", "--version"], 0, r"plexorama \d+\.\d+\.\d+\n$"),
             (["bin/plexorama-make-samples", out, "--resolution", "4"], 0, r"^$"),
             (["bin/plexorama-make-samples"], 2, r"^$"),
+            (["bin/plexorama-make-samples", "--help"], 0, r"^usage: plexorama-make-samples DIR"),
             (["bin/plexorama-convert", off, converted], 0, r"3 vertices, 1 triangles, m = 4"),
             (["bin/plexorama-convert", off, page], 0, r"triangle.html: 3 vertices"),
+            (["bin/plexorama-convert", "--help"], 0, r"^usage: plexorama-convert "),
+            (["bin/plexorama-plot", "u, v, u*v, u*u", "--fit", "-o", plotted], 0, r"m = 4, fits the view"),
+            (["bin/plexorama-plot", "--help"], 0, r"^usage: plexorama-plot "),
         ]
         # With no source tree in reach, the programs must find the package
         # installed beside them, not one elsewhere on the machine, nor one in
@@ -74,7 +80,7 @@ class Tree(unittest.TestCase):
         env = {"PYTHONNOUSERSITE": "1"}
         impostor = os.path.join(BASE, "impostor")
         os.makedirs(os.path.join(impostor, "plexorama"))
-        for name in ("__init__", "samples", "convert"):
+        for name in ("__init__", "samples", "convert", "plot"):
             with open(os.path.join(impostor, "plexorama", f"{name}.py"), "w") as f:
                 f.write("raise SystemExit('the package in the working folder ran')\n")
         for argv, code, pattern in rows:
@@ -87,6 +93,21 @@ class Tree(unittest.TestCase):
         # The page is the installed one-file viewer around the same file.
         with open(page, encoding="utf-8") as f, open(installed("share/plexorama/plexorama-page.html")) as g:
             self.assertEqual(len(f.read()) - len(g.read()), len(' data-name="triangle.klein"') + 148)
+        # Run by another name (a link), a program calls itself by that name.
+        link = os.path.join(BASE, "samples-by-another-name")
+        os.symlink(installed("bin/plexorama-make-samples"), link)
+        done = run([link, "--help"], env=env, cwd=impostor)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertRegex(done.stdout, r"^usage: samples-by-another-name DIR")
+
+    def test_package_lies_where_every_debian_python_3_looks_under_usr(self):
+        folder = os.path.dirname(tree.PYTHON_DIR)
+        pythons = [p for p in sorted(glob.glob("/usr/bin/python3.*")) if re.fullmatch(r".*/python3\.\d+", p)]
+        self.assertTrue(pythons)
+        for python in pythons:
+            with self.subTest(python=python):
+                done = run([python, "-c", "import sys; print(*sys.path, sep='\\n')"])
+                self.assertIn(f"/usr/{folder}", done.stdout.splitlines())
 
     def test_no_installed_file_names_the_build_machine_s_folders(self):
         # The viewer's debug information does, until the package strips it.
@@ -244,6 +265,12 @@ class Manual(unittest.TestCase):
         rows = [
             ("share/man/man1/plexorama.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "KEYS",
                                             "VIEW FILES", "EXIT STATUS", "FILES", "EXAMPLES"]),
+            ("share/man/man1/plexorama-convert.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS",
+                                                    "EXIT STATUS", "EXAMPLES"]),
+            ("share/man/man1/plexorama-make-samples.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS",
+                                                         "EXIT STATUS", "FILES"]),
+            ("share/man/man1/plexorama-plot.1.gz", ["NAME", "SYNOPSIS", "DESCRIPTION", "FORMULAS", "OPTIONS",
+                                                 "EXIT STATUS", "EXAMPLES"]),
             ("share/man/man5/klein.5.gz", ["NAME", "DESCRIPTION", "EXAMPLES"]),
         ]
         for page, sections in rows:

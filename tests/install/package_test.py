@@ -55,7 +55,10 @@ class Package(unittest.TestCase):
         for library, package in [("GLFW", "libglfw3"), ("epoxy", "libepoxy0"), ("C", "libc6")]:
             self.assertIn(package, names, f"{library} runtime missing from Depends")
         self.assertNotIn("libglfw3-dev", names)
-        rows = [("Package", "plexorama"), ("Recommends", "ffmpeg"), ("Section", "science")]
+        # The Python programs' needs, which no binary shows.
+        for package in ("python3", "python3-numpy"):
+            self.assertIn(package, names, f"{package} missing from Depends")
+        rows = [("Package", "plexorama"), ("Recommends", "ffmpeg"), ("Suggests", "xvfb"), ("Section", "science")]
         for name, value in rows:
             self.assertEqual(field(name), value, name)
         self.assertRegex(field("Maintainer"), r"^[^<>]+ <[^<>@]+@[^<>@]+>$")

@@ -1,19 +1,22 @@
 """What the install rules put where, relative to the prefix, and helpers that
 read the installed data files."""
 import configparser
-import sys
 
 APP_ID = "org.plexorama.viewer"
 MIME_TYPE = "application/x-klein"
 SAMPLES = ("klein-bottle", "clifford-torus", "complex-square", "veronese", "torus-10d")
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
-EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert")
-PYTHON_MODULES = ("__init__", "convert", "html", "klein", "normals", "oogl", "samples", "surface")
-PYTHON_DIR = f"lib/python3.{sys.version_info[1]}/dist-packages/plexorama"
+EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert", "bin/plexorama-plot")
+PYTHON_MODULES = ("__init__", "command", "convert", "formula", "html", "klein", "normals", "oogl", "plot", "samples",
+                  "surface", "viewer")
+PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,
     "share/man/man1/plexorama.1.gz",
+    "share/man/man1/plexorama-convert.1.gz",
+    "share/man/man1/plexorama-make-samples.1.gz",
+    "share/man/man1/plexorama-plot.1.gz",
     "share/man/man5/klein.5.gz",
     f"share/applications/{APP_ID}.desktop",
     f"share/metainfo/{APP_ID}.metainfo.xml",

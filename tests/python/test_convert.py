@@ -47,7 +47,7 @@ FORMS = [
 def test_reads_every_form(tmp_path, text, vertices, m, first):
     status, stdout, stderr, out, _ = convert(tmp_path, text)
     if m < 4:
-        assert status == 1 and "expected vertices of at least 4 coordinates" in stderr
+        assert status == 1 and "expected vertices of at least 3 coordinates" in stderr
         return
     assert (status, stderr) == (0, ""), stderr
     coords, normals = read_klein(out)
@@ -107,6 +107,61 @@ def test_points_and_lines_are_skipped_with_a_warning(tmp_path):
     assert read_klein(out)[0].shape == (6, 4)
 
 
+TRIANGLE3 = "3 1 0\n0 0 0\n2 0 0\n0 2 0\n3 0 1 2\n"
+VECT = "VECT\n1 2 0\n2\n0\n0 0 0 1 1 1\n"
+SKEL = "SKEL\n2 1\n0 0 0\n1 1 1\n2 0 1\n"
+
+# Faults once found by hand. Each row: text, exit status, and the line
+# written: on standard error after "plexorama-convert: IN", or on standard
+# output after "OUT: ", up to the verdict on fitting the view.
+MENDED = [
+    # A brace closing an object on the line of its last face (or polyline)
+    # is a brace, not that face's colour.
+    ("LIST { 4OFF\n" + SQUARE4.rstrip() + " }\n", 0, "6 vertices, 2 triangles, m = 4"),
+    ("{ 4OFF\n" + SQUARE4.rstrip() + " 255 0 0 }\n", 0, "6 vertices, 2 triangles, m = 4"),
+    ("LIST { 4OFF\n" + SQUARE4 + "} { SKEL 2 1 0 0 0 1 1 1 2 0 1 }\n", 0, "6 vertices, 2 triangles, m = 4"),
+    # A vertex line short of a value, or with one too many, is named, where
+    # reading on would take the next line's values and fail far below, or
+    # not at all.
+    ("4OFF\n3 1 0\n0 0 0 0\n1 0 0\n0 1 0 1\n3 0 1 2\n", 1,
+     ":4: expected 4 values on the line of vertex 1 (one vertex a line, as above), found 3"),
+    ("4OFF\n4 2 0\n0 0 0 0\n1 0 0 0\n1 1 0\n0 1 0 1\n3 0 1 2\n3 0 2 3\n", 1,
+     ":5: expected 4 values on the line of vertex 2 (one vertex a line, as above), found 3"),
+    ("4OFF\n4 2 0\n0 0 0 0\n1 0 0 0 1\n1 1 0 1\n0 1 0 1\n3 0 1 2\n3 0 2 3\n", 1,
+     ":4: expected 4 values on the line of vertex 1 (one vertex a line, as above), found 5"),
+    ("C4OFF\n3 1 0\n0 0 0 0 1 0 0 1\n1 0 0 0 1 0 0\n0 1 0 1 1 0 0 1\n3 0 1 2\n", 1,
+     ":4: expected 8 values on the line of vertex 1 (one vertex a line, as above), found 7"),
+    ("4MESH\n2 2\n0 0 0 0\n1 0 0\n0 1 0 1\n1 1 0 1\n", 1,
+     ":4: expected 4 values on the line of vertex 1 (one vertex a line, as above), found 3"),
+    ("4OFF 3 1 0 0 0 0 0 1 0 0 0\n0 1 0 1 3 0 1 2\n", 0, "3 vertices, 1 triangles, m = 4"),
+    # Plain 3-D OFF and MESH (with or without the key word) are read in R^4 with w = 0.
+    ("OFF\n" + TRIANGLE3, 0, "3 vertices, 1 triangles, m = 4 (3-D vertices, w = 0)"),
+    (TRIANGLE3, 0, "3 vertices, 1 triangles, m = 4 (3-D vertices, w = 0)"),
+    ("MESH\n2 2\n0 0 0\n1 0 0\n0 1 0\n1 1 1\n", 0, "6 vertices, 2 triangles, m = 4 (3-D vertices, w = 0)"),
+    ("LIST OFF\n" + TRIANGLE3 + "4OFF\n" + SQUARE4, 0, "9 vertices, 3 triangles, m = 4 (3-D vertices, w = 0)"),
+    ("LIST OFF\n" + TRIANGLE3 + "nOFF 5\n3 1 0\n" + "0 0 0 0 0\n" * 3 + "3 0 1 2\n", 1,
+     ":7: expected 4 coordinates per vertex like the surface on line 1, found 5"),
+    # Lines and points alone are nothing to draw, and said so.
+    (VECT, 1, ": holds only VECT/SKEL objects: nothing to draw"),
+    ("LIST " + VECT + SKEL, 1, ": holds only VECT/SKEL objects: nothing to draw"),
+]
+
+
+@pytest.mark.parametrize("text, status, line", MENDED, ids=[str(k) for k in range(len(MENDED))])
+def test_mended_faults(tmp_path, text, status, line):
+    got, stdout, stderr, out, source = convert(tmp_path, text)
+    assert got == status, stderr
+    if status:
+        assert (stdout, stderr) == ("", f"plexorama-convert: {source}{line}\n")
+        return
+    assert stdout.startswith(f"{out}: {line}, ")
+    coords, normals = read_klein(out)
+    if TRIANGLE3 in text:
+        # The 3-D triangle lies in the first three coordinates, lit by its own normal.
+        np.testing.assert_array_equal(coords[:3], [[0, 0, 0, 0], [2, 0, 0, 0], [0, 2, 0, 0]])
+        np.testing.assert_array_equal(np.abs(normals[:3]), [[0, 0, 1, 0]] * 3)
+
+
 DEEP = 200000
 
 # text, line, what was expected and found
@@ -135,15 +190,13 @@ HOSTILE = [
     ("4nOFF\n3\n3 1 0\n0 0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n", "1: expected homogeneous vertices with a divisor other than 0, found a divisor of 0"),
     ("LIST 4OFF\n" + SQUARE4 + "4nOFF 4\n3 1 0\n0 0 0 0 1\n1 0 0 0 1\n1e30 0 0 0 1e-30\n3 0 1 2\n",
      "8: expected coordinates within float32 range after the division by the last, found a vertex beyond it"),
-    ("OFF\n3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "1: expected vertices of at least 4 coordinates (4OFF, nOFF with NDIM 4 or more, ...), found 3"),
-    ("3 1 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n", "1: expected vertices of at least 4 coordinates (4OFF, nOFF with NDIM 4 or more, ...), found 3"),
+    ("nOFF 2\n3 1 0\n0 0\n1 0\n0 1\n3 0 1 2\n", "1: expected vertices of at least 3 coordinates (OFF, 4OFF, nOFF with NDIM 3 or more, ...), found 2"),
     ("LIST 4OFF\n" + SQUARE4 + "nOFF 5\n3 1 0\n" + "0 0 0 0 0\n" * 3 + "3 0 1 2\n",
      "8: expected 4 coordinates per vertex like the surface on line 1, found 5"),
     ("4MESH\n0 2\n", "2: expected the grid size NU, 1 or more, found '0'"),
     ("4MESH\n2000 2000\n0 0 0 0\n", "3: expected 16000000 values of 2000 x 2000 vertices (4 left), found the end of the file"),
     ("Z4MESH\n2 2\n0 0 0 0\n", "1: expected a MESH key word without both Z and 4 or n, found 'Z4MESH'"),
     ("4MESH\n1 3\n0 0 0 0 1 0 0 0 2 0 0 0\n", "1: expected a surface with at least one triangle, found none"),
-    ("VECT\n1 2 0\n2\n0\n0 0 0 1 1 1\n", "end: expected a surface with at least one triangle, found none"),
     ("LIST { 4OFF\n" + SQUARE4, "7: expected '}', found the end of the file"),
     ("4OFF\n" + SQUARE4 + "}\n", "8: expected an OFF, MESH, LIST, VECT or SKEL object, found '}' with no '{' open"),
     ("appearance { shading flat\n", "1: expected '}' closing the appearance block, found the end of the file"),

@@ -25,7 +25,7 @@ VALID = ("LIST { appearance { shading flat } 4OFF\n4 2 0\n0 0 0 0\n1 0 0 0\n1 1 
          "3 0 1 2 255 0 0\n3 0 2 3\n}\n4uMESH 3 2 0 0 0 0 1 0 0 0 2 0 0 1 0 1 0 0 1 1 0 0 2 1 0 0\n"
          "VECT 1 2 0 2 0 0 0 0 1 1 1\n").split(" ")
 
-ERROR = re.compile(r"plexorama-convert: .+:(\d+|end): expected .+, found .+\n")
+ERROR = re.compile(r"plexorama-convert: .+(:(\d+|end): expected .+, found .+|: holds only VECT/SKEL objects: nothing to draw)\n")
 WARNING = re.compile(r"plexorama-convert: .+: skipped what is not a surface: .+\n")
 
 

@@ -37,13 +37,22 @@ def polar_disc(u, v):
     return x, y, x * x - y * y, 2 * x * y
 
 
-# name, f, u, v, wrap_u, wrap_v
+def moebius(u, v):
+    """A Moebius band in R^4: (2 pi, v) is the point (0, -v)."""
+    return ((1 + v * np.cos(u / 2)) * np.cos(u), (1 + v * np.cos(u / 2)) * np.sin(u), v * np.sin(u / 2),
+            v * np.sin(u))
+
+
+# name, f, u, v, how grid_surface glues the ends
 SURFACES = [
-    ("torus in R^3", torus3, closed(24), closed(16), True, True),
-    ("graph in R^5", tilted, np.linspace(-1, 1, 9), np.linspace(-1, 1, 7), False, False),
-    ("edge-on cylinder", edge_on, closed(12), np.linspace(-1, 1, 5), True, False),
-    ("disc with a pole", polar_disc, np.linspace(0, 1, 6), closed(12), False, True),
-] + [(name, f, us(12), vs(12), wu, wv) for name, f, us, vs, wu, wv in SAMPLES]
+    ("torus in R^3", torus3, closed(24), closed(16), dict(wrap_u=True, wrap_v=True)),
+    ("graph in R^5", tilted, np.linspace(-1, 1, 9), np.linspace(-1, 1, 7), {}),
+    ("edge-on cylinder", edge_on, closed(12), np.linspace(-1, 1, 5), dict(wrap_u=True)),
+    ("disc with a pole", polar_disc, np.linspace(0, 1, 6), closed(12), dict(wrap_v=True)),
+    ("Moebius band", moebius, closed(24), np.linspace(-0.4, 0.4, 5), dict(twist_u=True)),
+    ("Moebius band along v", lambda u, v: moebius(v, u), np.linspace(-0.4, 0.4, 5), closed(24),
+     dict(twist_v=True)),
+] + [(name, f, us(12), vs(12), gluing) for name, f, us, vs, gluing in SAMPLES]
 
 
 def tangents(f, u, v, h=3e-6):
@@ -53,17 +62,17 @@ def tangents(f, u, v, h=3e-6):
     return (at(u + h, v) - at(u - h, v)) / (2 * h), (at(u, v + h) - at(u, v - h)) / (2 * h)
 
 
-def triangle_parameters(u, v, wrap_u, wrap_v):
+def triangle_parameters(u, v, gluing):
     """The (u, v) of every vertex of grid_surface's triangle list, in order."""
-    return grid_surface(lambda a, b: (a, b, a, b), u, v, wrap_u, wrap_v)[0][:, :2].T
+    return grid_surface(lambda a, b: (a, b, a, b), u, v, **gluing)[0][:, :2].T
 
 
-@pytest.mark.parametrize("name, f, u, v, wrap_u, wrap_v", SURFACES, ids=[s[0] for s in SURFACES])
-def test_grid_normals_are_unit_and_orthogonal_to_every_tangent(name, f, u, v, wrap_u, wrap_v):
-    coords, normals = grid_surface(f, u, v, wrap_u, wrap_v)
+@pytest.mark.parametrize("name, f, u, v, gluing", SURFACES, ids=[s[0] for s in SURFACES])
+def test_grid_normals_are_unit_and_orthogonal_to_every_tangent(name, f, u, v, gluing):
+    coords, normals = grid_surface(f, u, v, **gluing)
     assert coords.shape == normals.shape
     np.testing.assert_allclose(np.linalg.norm(normals, axis=1), 1, atol=1e-12)
-    pu, pv = triangle_parameters(u, v, wrap_u, wrap_v)
+    pu, pv = triangle_parameters(u, v, gluing)
     for t in tangents(f, pu, pv):
         length = np.linalg.norm(t, axis=1)
         real = length > 1e-6  # not along a grid line that collapses to a point
@@ -74,18 +83,18 @@ def test_grid_normals_are_unit_and_orthogonal_to_every_tangent(name, f, u, v, wr
 def test_normals_of_a_surface_in_r3_are_its_3d_normals():
     u, v = closed(24), closed(16)
     _, normals = grid_surface(torus3, u, v, True, True)
-    pu, pv = triangle_parameters(u, v, True, True)
+    pu, pv = triangle_parameters(u, v, dict(wrap_u=True, wrap_v=True))
     expected = torus3_normal(pu, pv)
     np.testing.assert_allclose(np.abs(np.einsum("ij,ij->i", normals, expected)), 1, atol=1e-9)
 
 
-@pytest.mark.parametrize("name, f, u, v, wrap_u, wrap_v", SURFACES, ids=[s[0] for s in SURFACES])
-def test_first_view_sees_the_3d_normal_of_its_projection(name, f, u, v, wrap_u, wrap_v):
+@pytest.mark.parametrize("name, f, u, v, gluing", SURFACES, ids=[s[0] for s in SURFACES])
+def test_first_view_sees_the_3d_normal_of_its_projection(name, f, u, v, gluing):
     """Lit in the first view as the 3-D surface it looks like: wherever the
     shown projection is regular, the shown part of the normal is the normal
     of the projected surface and the hidden part is 0."""
-    _, normals = grid_surface(f, u, v, wrap_u, wrap_v)
-    pu, pv = triangle_parameters(u, v, wrap_u, wrap_v)
+    _, normals = grid_surface(f, u, v, **gluing)
+    pu, pv = triangle_parameters(u, v, gluing)
     tu, tv = tangents(f, pu, pv)
     shown = np.cross(tu[:, :3], tv[:, :3])
     length = np.linalg.norm(shown, axis=1)
@@ -110,12 +119,11 @@ def test_veronese_first_view_is_lit_as_steiners_roman_surface():
     assert cosine.min() > 1 - 1e-9
 
 
-@pytest.mark.parametrize("name, f, u, v, wrap_u, wrap_v",
-                         [s for s in SURFACES if s[4] or s[5]], ids=[s[0] for s in SURFACES if s[4] or s[5]])
-def test_coincident_vertices_share_their_normal(name, f, u, v, wrap_u, wrap_v):
+@pytest.mark.parametrize("name, f, u, v, gluing", [s for s in SURFACES if s[4]], ids=[s[0] for s in SURFACES if s[4]])
+def test_coincident_vertices_share_their_normal(name, f, u, v, gluing):
     """Across wrapped seams, glued edges and poles the normal does not jump
     (up to sign: the lighting does not see the sign)."""
-    coords, normals = grid_surface(f, u, v, wrap_u, wrap_v)
+    coords, normals = grid_surface(f, u, v, **gluing)
     keys = np.round(coords, 9)
     _, first, group = np.unique(keys, axis=0, return_index=True, return_inverse=True)
     agree = np.abs(np.einsum("ij,ij->i", normals, normals[first[group.reshape(-1)]]))
@@ -159,3 +167,49 @@ def test_sample_normals_turn_smoothly_along_the_mesh(name):
     turned = np.arccos(np.clip(cosines, -1, 1))
     smooth = turned < 16.0 / n
     assert smooth.all(), f"{name}: {np.sum(~smooth)} triangles turn fast"
+
+
+def boundary_loops(edges):
+    """How many closed loops the edges (pairs of vertex ids) form."""
+    parent = {}
+
+    def root(a):
+        while parent.setdefault(a, a) != a:
+            a = parent[a]
+        return a
+    for a, b in edges:
+        parent[root(a)] = root(b)
+    return len({root(a) for a in parent})
+
+
+# name, f, u, v, gluing, loops of the boundary: none for the Klein bottle,
+# one for the Moebius band (an untwisted band, a cylinder, has two).
+TWISTED = [(*s, 1) for s in SURFACES if "Moebius" in s[0]] + [(*s, 0) for s in SURFACES if s[0] == "klein-bottle"]
+
+
+@pytest.mark.parametrize("name, f, u, v, gluing, loops", TWISTED, ids=[s[0] for s in TWISTED])
+def test_twisted_gluing_closes_up_without_a_seam(name, f, u, v, gluing, loops):
+    coords, normals = grid_surface(f, u, v, **gluing)
+    _, ids = np.unique(np.round(coords, 9), axis=0, return_inverse=True)
+    triangles = ids.reshape(-1, 3)
+    edges = np.sort(triangles[:, [0, 1, 1, 2, 2, 0]].reshape(-1, 2), axis=1)
+    edges, uses = np.unique(edges, axis=0, return_counts=True)
+    assert uses.max() == 2, name
+    assert boundary_loops(edges[uses == 1]) == loops, name
+    # The seam's cells are as small as the others: the ends meet where they should.
+    corners = coords.reshape(-1, 3, coords.shape[1])
+    sides = np.linalg.norm(corners - np.roll(corners, 1, axis=1), axis=-1)
+    inner, _ = grid_surface(f, u, v)
+    inner = inner.reshape(-1, 3, coords.shape[1])
+    assert sides.max() <= 1.01 * np.linalg.norm(inner - np.roll(inner, 1, axis=1), axis=-1).max(), name
+    # Across the seam the normals of the two sides agree up to sign, and
+    # within each of the seam's triangles they have one sign, so that the
+    # viewer's blend across the triangle does not cancel them.
+    pu, pv = triangle_parameters(u, v, gluing)
+    twisted_u = gluing.get("twist_u", False)
+    along = (pu if twisted_u else pv).reshape(-1, 3)
+    first, last = (u[0], u[-1]) if twisted_u else (v[0], v[-1])
+    seam = (along == first).any(axis=1) & (along == last).any(axis=1)
+    assert seam.sum() == 2 * (len(v) if twisted_u else len(u)) - (2 if loops else 0), name
+    blended = normals.reshape(-1, 3, coords.shape[1])[seam]
+    assert np.einsum("tij,tkj->tik", blended, blended).min() > np.cos(16.0 / len(u if twisted_u else v)), name

@@ -18,9 +18,11 @@ def test_wheel_builds_without_the_network(tmp_path):
     assert status == 0, err
     [wheel] = os.listdir(tmp_path / "wheels")
     names = zipfile.ZipFile(tmp_path / "wheels" / wheel).namelist()
-    for module in ("__init__", "klein", "normals", "surface", "oogl", "convert", "samples"):
+    for module in ("__init__", "klein", "normals", "surface", "oogl", "convert", "samples", "formula", "plot",
+                   "viewer"):
         assert f"plexorama/{module}.py" in names
     entry_points = [n for n in names if n.endswith("entry_points.txt")]
     assert entry_points
     text = zipfile.ZipFile(tmp_path / "wheels" / wheel).read(entry_points[0]).decode()
     assert "plexorama-convert = plexorama.convert:main" in text
+    assert "plexorama-plot = plexorama.plot:main" in text

@@ -19,6 +19,8 @@ from plexorama import fits, read_klein
     (["{out}", "{out}"], 2),
     (["{file}"], 1),
     (["{out}", "--resolution", "2"], 0),
+    (["--help"], 0),
+    (["-h", "{out}"], 0),
 ])
 def test_command_line(tmp_path, args, status):
     (tmp_path / "file").write_text("not a directory")
@@ -28,8 +30,11 @@ def test_command_line(tmp_path, args, status):
     assert got == status
     assert (stderr == "") == (status == 0), stderr
     if status == 2:
-        assert stderr.startswith("usage: make-samples DIR")
-    if status == 0:
+        assert stderr.startswith("usage: plexorama-make-samples DIR")
+    if status == 0 and args[0] in ("-h", "--help"):
+        assert stdout.startswith("usage: plexorama-make-samples DIR") and "klein-bottle" in stdout
+        assert not out.exists()
+    elif status == 0:
         assert sorted(os.listdir(out)) == sorted(name + ".klein" for name in SAMPLE_NAMES)
 
 
