@@ -19,6 +19,8 @@ inline int clip_distance_platform()
 }
 
 #define GL_CLIP_DISTANCE0 0x3000
+#define GL_CLIP_DISTANCE1 0x3001
+#define GL_CLIP_DISTANCE2 0x3002
 #else
 #include <epoxy/gl.h>
 #endif

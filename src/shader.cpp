@@ -40,7 +40,7 @@ int load_program_to_shader(unsigned int program, const char* source, int stage)
     const char* rest = strncmp(source, "#version", 8) == 0 ? strchr(source, '\n') : nullptr;
     const char* clip = !strstr(source, "gl_ClipDistance") ? ""
         : clip_distance_platform() ? "#extension GL_ANGLE_clip_cull_distance : enable\n"
-                                   : "float clip_distance[1];\n#define gl_ClipDistance clip_distance\n";
+                                   : "float clip_distance[8];\n#define gl_ClipDistance clip_distance\n";
     const char* sources[4] = {"#version 300 es\n", clip, "precision highp float;\n", rest ? rest + 1 : source};
     glShaderSource(object, 4, sources, nullptr);
 #else
