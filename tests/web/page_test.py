@@ -37,6 +37,21 @@ def mask(image):
     return [rgb[i:i + 3] != b"\xff\xff\xff" for i in range(0, len(rgb), 3)]
 
 
+def rows(image):
+    """The picture's drawn pixels, one integer a row, bit x for column x."""
+    stride = 3 * image.width
+    return [int("".join("0" if image.rgb[y * stride + 3 * x:y * stride + 3 * x + 3] == b"\xff\xff\xff" else "1"
+                        for x in reversed(range(image.width))), 2) for y in range(image.height)]
+
+
+def beyond_a_pixel(a, b):
+    """How many drawn pixels of a have no drawn pixel of b within one pixel."""
+    spread = [r | r << 1 | r >> 1 for r in b]
+    near = [spread[y] | (spread[y - 1] if y else 0) | (spread[y + 1] if y + 1 < len(b) else 0)
+            for y in range(len(b))]
+    return sum(bin(r & ~n).count("1") for r, n in zip(a, near))
+
+
 class Page(unittest.TestCase):
     """One browser for all; each test opens the pages it needs afresh."""
 
@@ -83,18 +98,20 @@ class Page(unittest.TestCase):
 
     def assertLooksAlike(self, web, desktop, what):
         """The rasterisers differ in which edge pixels they take and in the
-        last bit of a colour: the silhouettes may differ in under 1 % of
-        their pixels, the mean colour of the surface by 2 levels in 255 in
-        each channel, and a pixel of both by 6 levels on average."""
+        last bit of a colour: under 0.5 % of either picture's drawn pixels
+        may lie more than a pixel from the other's, the mean colour of the
+        surface may differ by 3 levels in 255 in each channel, and a pixel
+        of both by 6 levels on average."""
         a, b = mask(web), mask(desktop)
         both = [i for i in range(len(a)) if a[i] and b[i]]
         self.assertGreater(len(both), 1000, f"{what}: nothing drawn")
-        differing = sum(x != y for x, y in zip(a, b))
-        self.assertLess(differing, 0.01 * max(sum(a), sum(b)), f"{what}: silhouettes differ in {differing} pixels")
+        web_rows, desktop_rows = rows(web), rows(desktop)
+        astray = beyond_a_pixel(web_rows, desktop_rows) + beyond_a_pixel(desktop_rows, web_rows)
+        self.assertLess(astray, 0.005 * max(sum(a), sum(b)), f"{what}: {astray} pixels astray")
         for k in range(3):
             mean_web = sum(web.rgb[3 * i + k] for i in both) / len(both)
             mean_desktop = sum(desktop.rgb[3 * i + k] for i in both) / len(both)
-            self.assertLess(abs(mean_web - mean_desktop), 2, f"{what}: channel {k} {mean_web} {mean_desktop}")
+            self.assertLess(abs(mean_web - mean_desktop), 3, f"{what}: channel {k} {mean_web} {mean_desktop}")
         difference = sum(abs(web.rgb[3 * i + k] - desktop.rgb[3 * i + k]) for i in both for k in range(3))
         self.assertLess(difference / (3 * len(both)), 6, f"{what}: pixels differ on average by more")
 
@@ -114,6 +131,8 @@ class Page(unittest.TestCase):
             ("clifford-torus", TURNED + ";show:1,2,3,4"),
             ("veronese", TURNED + ";show:1,3,4,2"),
             ("torus-10d", TURNED + ";show:1,10,2,3"),
+            # The cues: colour by w, a slice about w = 0 (cut by clip distances), the axes.
+            ("klein-bottle", IDENTITY + ";color:w;slice:0,0;gizmo:on"),
         ]
         for sample, link in rows:
             with self.subTest(sample=sample, link=link):
