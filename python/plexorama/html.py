@@ -5,8 +5,8 @@ The page is the viewer built as one file (plexorama-page.html, installed in
 share/plexorama/ beside the samples) with the KLEIN file's bytes in it as
 base64, and optionally the view to open at, as a view file gives it."""
 import base64
-import math
 import os
+import re
 import sys
 
 import numpy as np
@@ -25,6 +25,8 @@ VIEW_DEFAULT = {"q": (0, 0, 0, 1), "axis1": (1, 0, 0), "axis2": (0, 1, 0), "axis
                 "show": (1, 2, 3, 4), "turn4": tuple(np.eye(4).ravel()), "zoom": (1,), "pan": (0, 0),
                 "light": ("file",)}
 OPTIONAL = ("turn4", "zoom", "pan", "light")
+# The cues' keys go to the page as given; the viewer in it checks them.
+CUE_KEYS = ("color", "slice", "eye4", "gizmo", "wire")
 
 
 def find_template():
@@ -72,7 +74,7 @@ def view_link(view, dim=255):
             with open(view, encoding="utf-8") as f:
                 text = f.read()
         view = _read_view_text(text)
-    unknown = set(view) - set(VIEW_KEYS)
+    unknown = set(view) - set(VIEW_KEYS) - set(CUE_KEYS)
     if unknown:
         raise ValueError(f"view: unknown key {sorted(unknown)[0]!r}")
     keys = {**VIEW_DEFAULT, **view}
@@ -111,6 +113,13 @@ def view_link(view, dim=255):
                                                 for v in VIEW_DEFAULT[key]):
             continue
         parts.append(f"{key}:{text}")
+    for key in CUE_KEYS:
+        if key in view:
+            values = (view[key],) if isinstance(view[key], str) else tuple(np.ravel(view[key]))
+            words = [v if isinstance(v, str) else f"{float(v):.9g}" for v in values]
+            if not all(re.fullmatch(r"[a-z0-9.+-]+", w) for w in words):
+                raise ValueError(f"view: {key} has a value that is not a word or a number")
+            parts.append(f"{key}:{','.join(words)}")
     return ";".join(parts)
 
 

@@ -46,6 +46,7 @@ def slots(page):
     ({"zoom": 1.0, "light": "file", "turn4": np.eye(4)}, FIRST),
     ({"zoom": 2, "pan": (0, -0.25), "light": "shape", "turn4": np.eye(4)[[3, 1, 2, 0]]},
      FIRST + ";turn4:0,0,0,1,0,1,0,0,0,0,1,0,1,0,0,0;zoom:2;pan:0,-0.25;light:shape"),
+    ({"color": "w", "slice": (0, 0.25), "gizmo": "on"}, FIRST + ";color:w;slice:0,0.25;gizmo:on"),
     (SAVED.replace("plexorama-view 1", "plexorama-view 2") + "# a comment\r\nzoom = 0.5\n",
      "2;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
      "axis3:0,-0.198669329,0.980066597;show:1,3,4,2;zoom:0.5"),
@@ -67,6 +68,7 @@ def test_views_become_the_page_s_link_text(view, link):
     ({"turn4": np.eye(3)}, 4, "turn4 takes 16 values, not 9"),
     ({"zoom": 9}, 4, "zoom is not from 0.125 to 8"),
     ({"light": "bright"}, 4, "light is file or shape, not 'bright'"),
+    ({"color": "w;zoom:8"}, 4, "color has a value that is not a word or a number"),
     ("plexorama-view 3\nq = 0 0 0 1\n", 4, "not a view file"),
 ])
 def test_views_the_viewer_would_refuse_are_refused(view, dim, fault):
