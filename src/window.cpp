@@ -19,9 +19,25 @@ static char failure[256] = "";
 static void __keep_failure_window()
 {
     const char* description = nullptr;
+#ifdef __EMSCRIPTEN__
+    // Emscripten's GLFW keeps no errors; the window asked for WebGL 2, and a
+    // browser without it is what makes creating one fail.
+    description = "this browser offers no WebGL 2";
+#else
     glfwGetError(&description);
+#endif
     snprintf(failure, sizeof failure, "%s", description ? description : "GLFW gave no reason");
 }
+
+#ifdef __EMSCRIPTEN__
+// Emscripten's GLFW hands on the browser's wheel delta: pixels, about 100 to
+// a click of a wheel, positive toward the user. GLFW elsewhere gives clicks,
+// positive away from the user, and the turn per click is set for those.
+void __wheel_callback_window(GLFWwindow* window, double xoffset, double yoffset)
+{
+    __scroll_callback_input(window, -xoffset / 100, -yoffset / 100);
+}
+#endif
 
 GLFWwindow* init_window(int width, int height, const char* title)
 {
@@ -39,10 +55,12 @@ GLFWwindow* init_window(int width, int height, const char* title)
     // Runs that draw offscreen still need a context, and so a window.
     if (hidden_window)
         glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+#ifndef __EMSCRIPTEN__
     // WM_CLASS, by which launchers and docks group the window with its
     // desktop entry; GLFW would otherwise use the title for both names.
     glfwWindowHintString(GLFW_X11_CLASS_NAME, "plexorama");
     glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "plexorama");
+#endif
 
     GLFWwindow* created = glfwCreateWindow(width, height, title, nullptr, nullptr);
     if (!created) {
@@ -53,7 +71,11 @@ GLFWwindow* init_window(int width, int height, const char* title)
     glfwMakeContextCurrent(created);
 
     glfwSetWindowSizeCallback(created, __window_callback_input);
+#ifdef __EMSCRIPTEN__
+    glfwSetScrollCallback(created, __wheel_callback_window);
+#else
     glfwSetScrollCallback(created, __scroll_callback_input);
+#endif
     glfwSetKeyCallback(created, __key_callback_input);
     glfwSetDropCallback(created, __drop_callback_input);
     glfwSetMouseButtonCallback(created, __button_callback_input);

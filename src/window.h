@@ -22,6 +22,12 @@ int is_open_window(GLFWwindow* window);
 // Destroys the window and shuts GLFW down.
 void close_window(GLFWwindow* window);
 
+#ifdef __EMSCRIPTEN__
+// The browser's scroll callback: turns the wheel delta that Emscripten's GLFW
+// reports into clicks of the wheel as GLFW gives them elsewhere.
+void __wheel_callback_window(GLFWwindow* window, double xoffset, double yoffset);
+#endif
+
 // Sleeps so that frames are released at most fps times a second.
 void __limit_fps_window(int fps);
 
