@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include <cglm/types.h>
 
@@ -31,6 +32,15 @@ void reset_input();
 // Turns the view about the fixed horizontal and vertical axes; with Ctrl
 // held, zooms instead.
 void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset);
+
+// Makes coordinate c (from 0) the hidden one, unless the surface lacks it or
+// shows it as x, y or z. Returns 1 when chosen.
+int choose_hidden_input(uint8_t c);
+
+// Exchanges the hidden coordinate with the one shown in slot 0, 1 or 2 (x,
+// y or z) and starts the animated turn, as I, O and P do. Returns 1 when
+// started, 0 with no surface on show.
+int exchange_input(int slot);
 
 // Digits 1 to 9 choose the hidden coordinate; I, O, P exchange it with x, y
 // or z and start the animated turn; = and - zoom, L switches the lighting,
