@@ -1,9 +1,13 @@
 """The web page in headless Chromium: it draws the samples as the desktop
-does, shows drops and refuses bad ones, turns with keys and the wheel, opens
-the files and views its address names, and a one-file page opens from disk.
-Usage: page_test.py WEB_DIR PATH/TO/plexorama SOURCE_DIR (under with-xvfb,
-for the desktop's pictures)"""
+does, with clip distances and without, shows drops and refuses bad ones,
+turns with keys, the wheel and fingers, its controls set the view and follow
+the keys, it opens the files and views its address names, and a one-file
+page opens from disk.
+Usage: page_test.py WEB_DIR PATH/TO/plexorama SOURCE_DIR [TEST...] (under
+with-xvfb, for the desktop's pictures)"""
 import base64
+import contextlib
+import math
 import os
 import struct
 import subprocess
@@ -27,6 +31,20 @@ def klein(dim, coords, normals=None, count=None):
     return (b"KLEIN\0" + bytes([dim]) + struct.pack("<Q", n)
             + struct.pack(f"<{len(coords)}f", *coords) + struct.pack(f"<{len(normals)}f", *normals))
 
+
+# A browser without clip distances, as the page sees it: WebGL 2 offers no
+# WEBGL_clip_cull_distance.
+WITHOUT_CLIP_DISTANCES = """
+for (const context of [WebGL2RenderingContext, WebGLRenderingContext]) {
+  const get = context.prototype.getExtension, supported = context.prototype.getSupportedExtensions;
+  context.prototype.getExtension = function (name) {
+    return name === "WEBGL_clip_cull_distance" ? null : get.call(this, name);
+  };
+  context.prototype.getSupportedExtensions = function () {
+    return supported.call(this).filter((name) => name !== "WEBGL_clip_cull_distance");
+  };
+}
+"""
 
 # One triangle in R^4 across most of the view, lit face on.
 TRIANGLE = klein(4, [-1.2, -1.0, 0, 0, 1.2, -1.0, 0, 0, 0, 1.3, 0, 0], [0, 0, 1, 0] * 3)
@@ -142,6 +160,36 @@ class Page(unittest.TestCase):
                 web = self.picture()
                 desktop = self.desktop(os.path.join(WEB, "site", "samples", f"{sample}.klein"), link or IDENTITY)
                 self.assertLooksAlike(web, desktop, sample)
+
+    @contextlib.contextmanager
+    def without_clip_distances(self):
+        """The pages opened within find no clip distances in WebGL."""
+        script = self.browser.call("Page.addScriptToEvaluateOnNewDocument", source=WITHOUT_CLIP_DISTANCES)
+        try:
+            yield
+        finally:
+            self.browser.call("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
+
+    def test_cues_cut_as_the_desktop_does_with_clip_distances_and_without(self):
+        # Each row: sample, view. The Klein bottle's s is about 1.5; the eye
+        # at 1.2 cuts what lies beyond it, and the slice a band off centre.
+        rows = [
+            ("klein-bottle", IDENTITY + ";eye4:1.2"),
+            ("klein-bottle", IDENTITY + ";color:w;slice:0.3,0.2"),
+            ("veronese", TURNED + ";show:1,3,4,2;color:w;slice:0.3,0.2;eye4:2"),
+        ]
+        for clip in (True, False):
+            for sample, link in rows:
+                with self.subTest(clip=clip, sample=sample, link=link), \
+                        contextlib.nullcontext() if clip else self.without_clip_distances():
+                    self.open(f"{self.site.url}?file=samples/{sample}.klein#view={link}")
+                    self.assertEqual(self.message(), "")
+                    offered = self.browser.evaluate("!!document.createElement('canvas').getContext('webgl2')"
+                                                    ".getExtension('WEBGL_clip_cull_distance')")
+                    self.assertEqual(offered, clip, "clip distances as the row asks")
+                    web = self.picture()
+                    desktop = self.desktop(os.path.join(WEB, "site", "samples", f"{sample}.klein"), link)
+                    self.assertLooksAlike(web, desktop, f"{sample} {link}")
 
     def test_drops_show_surfaces_and_refuse_what_cannot_be_shown(self):
         self.open(self.site.url)
@@ -281,4 +329,4 @@ def page_view(link):
 
 if __name__ == "__main__":
     WEB, VIEWER, SOURCE = sys.argv[1:4]
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
