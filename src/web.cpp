@@ -1,6 +1,7 @@
 // The viewer in a browser: the entry point of the page. It starts the viewer
 // as the desktop does, hands the frame loop to the browser, and answers the
-// page's script: show a file, the view as link text and back, the canvas size.
+// page's script: show a file, the view as link text and back, the canvas
+// size, and the fingers of a touch screen as the mouse's buttons.
 #include <emscripten/emscripten.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "link.h"
 #include "main.h"
 #include "mesh.h"
+#include "motion.h"
 #include "scene.h"
 
 // The browser calls this once for every frame of its display. The viewer turns
@@ -86,6 +88,37 @@ EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 {
     glfwSetWindowSize(window, side, side);
+}
+
+// Zooms by 1.1 to the power steps, as = and - do by one step.
+EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
+{
+    zoom_motion(steps);
+}
+
+// Stops a spin, as Space does.
+EMSCRIPTEN_KEEPALIVE void stop_spin_web()
+{
+    spin.kind = SPIN_NONE;
+}
+
+// Back to the first view, as Backspace goes.
+EMSCRIPTEN_KEEPALIVE void reset_web()
+{
+    reset_input();
+}
+
+// The page's script hands on touches as the mouse: one finger drags as the
+// left button, two as the right one at their middle. x and y are in the
+// canvas's pixels; button is GLFW's, action GLFW_PRESS or GLFW_RELEASE.
+EMSCRIPTEN_KEEPALIVE void pointer_web(double x, double y)
+{
+    __cursor_callback_input(window, x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE void button_web(int button, int action)
+{
+    __button_callback_input(window, button, action, 0);
 }
 }
 

@@ -1,7 +1,8 @@
 // The page around the viewer: it sizes the canvas, opens surfaces from drops,
 // the file button, the gallery, a ?file= address or the page itself, keeps
-// the address's #view= in step with the view, and shows what went wrong.
-// The viewer's progress messages go to the console.
+// the address's #view= in step with the view, shows what went wrong, and
+// hands touches on to the viewer as drags. The viewer's progress messages go
+// to the console.
 "use strict";
 
 var Module = (function () {
@@ -152,11 +153,74 @@ var Module = (function () {
     canvas.addEventListener("contextmenu", (event) => event.preventDefault());
   }
 
+  // Fingers on the canvas drag as the mouse does: one as the left button,
+  // turning in 3-D, two as the right one at their middle, turning in 4-D,
+  // and their spread zooms, by 1.1 for every 1.1 times farther apart. A
+  // finger left over from two turns nothing until all are lifted, as a
+  // pinch ends one finger at a time; a two-finger gesture that mostly
+  // pinched leaves no spin behind.
+  function takeTouches() {
+    const [left, right, press, release] = [0, 1, 1, 0]; // GLFW's numbers
+    let held = { fingers: "", button: -1 };
+    let spent = false;
+    let spread = 0, pinched = 0, moved = 0, middle = [0, 0];
+
+    function place(touch) {
+      const box = canvas.getBoundingClientRect();
+      return [(touch.clientX - box.left) * canvas.width / box.width,
+        (touch.clientY - box.top) * canvas.height / box.height];
+    }
+
+    function follow(event) {
+      // Caught on the way down, before Emscripten's own handlers, which
+      // would take a finger for a click; no scrolling or zooming of the page.
+      event.preventDefault();
+      event.stopPropagation();
+      let touches = Array.from(event.targetTouches).slice(0, 2);
+      if (touches.length > 1)
+        spent = true;
+      else if (touches.length === 0)
+        spent = false;
+      else if (spent)
+        touches = [];
+      const points = touches.map(place);
+      const fingers = touches.map((t) => t.identifier).join(" ");
+      const at = points.length ? [0, 1].map((k) => points.reduce((sum, p) => sum + p[k], 0) / points.length) : middle;
+      const apart = points.length === 2 ? Math.hypot(points[0][0] - points[1][0], points[0][1] - points[1][1]) : 0;
+      if (fingers !== held.fingers) {
+        if (held.button >= 0) {
+          Module._button_web(held.button, release);
+          if (held.button === right && pinched > moved)
+            Module._stop_spin_web();
+        }
+        held = { fingers: fingers, button: points.length === 1 ? left : points.length === 2 ? right : -1 };
+        if (held.button >= 0) {
+          Module._pointer_web(at[0], at[1]);
+          Module._button_web(held.button, press);
+        }
+        pinched = moved = 0;
+      } else if (held.button >= 0) {
+        Module._pointer_web(at[0], at[1]);
+        if (apart > 0 && spread > 0)
+          Module._zoom_web(Math.log(apart / spread) / Math.log(1.1));
+        pinched += Math.abs(apart - spread);
+        moved += Math.hypot(at[0] - middle[0], at[1] - middle[1]);
+      }
+      spread = apart;
+      middle = at;
+    }
+
+    for (const kind of ["touchstart", "touchmove", "touchend", "touchcancel"])
+      window.addEventListener(kind, (event) => event.target === canvas && follow(event),
+        { capture: true, passive: false });
+  }
+
   async function start() {
     Module.FS.mkdir("/surface");
     fitCanvas();
     takeDrops();
     takeControls();
+    takeTouches();
     markGallery();
     lastLink = currentLink();
 

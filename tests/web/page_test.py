@@ -1,8 +1,7 @@
 """The web page in headless Chromium: it draws the samples as the desktop
 does, with clip distances and without, shows drops and refuses bad ones,
-turns with keys, the wheel and fingers, its controls set the view and follow
-the keys, it opens the files and views its address names, and a one-file
-page opens from disk.
+turns with keys, the wheel and fingers, opens the files and views its
+address names, and a one-file page opens from disk.
 Usage: page_test.py WEB_DIR PATH/TO/plexorama SOURCE_DIR [TEST...] (under
 with-xvfb, for the desktop's pictures)"""
 import base64
@@ -273,6 +272,73 @@ class Page(unittest.TestCase):
                              what="the address to follow the view")
         self.open(address)
         self.assertEqual(self.picture().rgb, turned.rgb)
+
+    def touch(self, before, after):
+        """Moves the fingers from where they were to where they are next, each
+        {id: (x, y)}: lifts those gone, then presses and moves the rest."""
+        call = self.browser.call
+        gone = {i: p for i, p in before.items() if i not in after}
+        if gone:
+            call("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[{"id": i, "x": x, "y": y}
+                                                                            for i, (x, y) in gone.items()])
+        if after:
+            call("Input.dispatchTouchEvent", type="touchMove" if set(after) & set(before) else "touchStart",
+                 touchPoints=[{"id": i, "x": x, "y": y} for i, (x, y) in after.items()])
+        self.browser.frames(1)
+
+    def drag(self, button, path):
+        """Moves the mouse to the start of path, drags it along with a button
+        held, stops, lets go."""
+        call = self.browser.call
+        held = {"left": 1, "right": 2}[button]
+        call("Input.dispatchMouseEvent", type="mouseMoved", x=path[0][0], y=path[0][1])
+        call("Input.dispatchMouseEvent", type="mousePressed", x=path[0][0], y=path[0][1], button=button,
+             buttons=held, clickCount=1)
+        for x, y in path[1:]:
+            call("Input.dispatchMouseEvent", type="mouseMoved", x=x, y=y, button=button, buttons=held)
+            self.browser.frames(1)
+        # Still for a few frames: let go without a spin.
+        self.browser.frames(3)
+        call("Input.dispatchMouseEvent", type="mouseReleased", x=path[-1][0], y=path[-1][1], button=button,
+             buttons=0, clickCount=1)
+
+    def test_fingers_turn_as_the_mouse_drags_and_a_pinch_zooms(self):
+        self.browser.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
+        self.open(f"{self.site.url}?file=samples/klein-bottle.klein")
+        path = [(260 + 6 * k, 300 - 3 * k) for k in range(10)]
+        spread = [40 + 6 * k for k in range(10)]
+        # Each row: the fingers frame by frame, {id: (x, y)}; the mouse button
+        # that drags as they do along their middle, or none; the zoom after.
+        rows = [
+            ("one finger", [{0: p} for p in path], "left", 1),
+            ("two fingers", [{0: (x - 50, y), 1: (x + 50, y)} for x, y in path], "right", 1),
+            ("a pinch", [{0: (256 - d, 300), 1: (256 + d, 300)} for d in spread], None, spread[-1] / spread[0]),
+            ("a finger left from two", [{0: (200, 300), 1: (312, 300)}] + [{0: (200 + 9 * k, 300)} for k in range(10)],
+             None, 1),
+        ]
+        try:
+            for what, frames, button, zoom in rows:
+                with self.subTest(what):
+                    self.browser.evaluate("Module._reset_web()")
+                    for before, after in zip([{}] + frames, frames):
+                        self.touch(before, after)
+                    self.browser.frames(3)
+                    self.touch(frames[-1], {})
+                    touched = self.link()
+                    zoomed = float(touched.split(";zoom:")[1]) if ";zoom:" in touched else 1
+                    self.assertAlmostEqual(zoomed, zoom, delta=1e-5 * zoom, msg=touched)
+                    if button:
+                        self.browser.evaluate("Module._reset_web()")
+                        self.drag(button, [((a[0] + b[0]) / 2, (a[1] + b[1]) / 2)
+                                           for a, b in ((list(f.values()) * 2)[:2] for f in frames)])
+                        self.assertNotEqual(touched, IDENTITY)
+                        self.assertEqual(touched, self.link(), "the fingers turn as the mouse")
+                    else:
+                        self.assertEqual(touched.split(";zoom:")[0], IDENTITY, "no turn")
+                    # The page itself neither scrolled nor zoomed.
+                    self.assertEqual(self.browser.evaluate("[scrollX, scrollY, visualViewport.scale]"), [0, 0, 1])
+        finally:
+            self.browser.call("Emulation.setTouchEmulationEnabled", enabled=False)
 
     def test_links_that_cannot_be_followed_are_reported(self):
         elsewhere = Server(os.path.join(WEB, "site"))
