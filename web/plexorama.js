@@ -1,8 +1,8 @@
 // The page around the viewer: it sizes the canvas, opens surfaces from drops,
 // the file button, the gallery, a ?file= address or the page itself, keeps
-// the address's #view= in step with the view, shows what went wrong, and
-// hands touches on to the viewer as drags. The viewer's progress messages go
-// to the console.
+// the address's #view= in step with the view, shows what went wrong, hands
+// touches on to the viewer as drags, and keeps its controls in step with
+// the view. The viewer's progress messages go to the console.
 "use strict";
 
 var Module = (function () {
@@ -12,6 +12,8 @@ var Module = (function () {
   // browser limits how often a page may rewrite it.
   const followEvery = 250;
   let lastLink = "";
+  // The name of the file on show, "" with none.
+  let shownName = "";
 
   function say(text) {
     message.textContent = text;
@@ -26,6 +28,8 @@ var Module = (function () {
     const reason = Module.ccall("show_file_web", "string", ["string"], [path]);
     Module.FS.unlink(path);
     say(reason ? name + ": " + reason : "");
+    if (!reason)
+      shownName = name.replace(/^.*\//, "");
     return !reason;
   }
 
@@ -215,12 +219,178 @@ var Module = (function () {
         { capture: true, passive: false });
   }
 
+  // Keys typed into a control are its own where it has a use for them (Space
+  // ticks a box, arrows move a slider, a list takes letters and digits); the
+  // viewer's other keys still reach the view. Tab moves between the
+  // controls, as on any page. Caught on the way down, and before the viewer
+  // starts, so ahead of its own handlers on the window.
+  function routeKeys() {
+    const theirs = new Set(["Tab", " ", "Enter", "Escape", "ArrowLeft", "ArrowRight", "ArrowUp", "ArrowDown",
+      "Home", "End", "PageUp", "PageDown"]);
+    for (const kind of ["keydown", "keypress"]) {
+      window.addEventListener(kind, (event) => {
+        const control = event.target.closest && event.target.closest("#controls, #view");
+        if (event.key === "Tab" || (control && (event.target.tagName === "SELECT" || theirs.has(event.key))))
+          event.stopImmediatePropagation();
+      }, true);
+    }
+  }
+
+  // The controls beside the canvas show the viewer's state, read again each
+  // frame since keys change it too, and set it as the keys do.
+  function takeViewControls() {
+    const $ = (id) => document.getElementById(id);
+    const form = $("view");
+    let state = JSON.parse(Module.ccall("state_web", "string", [], []));
+    let text = "";
+    let shownFor = "";
+    // Widths and eye distances span a wide range: their sliders go evenly
+    // in the logarithm between a least and a greatest share of s.
+    const scales = { "slice-width": [1 / 256, 1], "eye4-at": [1 / 2, 32] };
+    const toValue = (id, t) => state.reach * scales[id][0] * Math.pow(scales[id][1] / scales[id][0], t);
+    const toSlider = (id, value) =>
+      Math.log(value / (state.reach * scales[id][0])) / Math.log(scales[id][1] / scales[id][0]);
+    const figure = (value) => Number(value.toPrecision(3)).toString();
+
+    function setCues(changes) {
+      Object.assign(state, changes);
+      Module._set_cues_web(state.tint, state.slice, state.slice_at, state.slice_width, state.eye4, state.eye4_at,
+        state.gizmo, state.wire);
+    }
+
+    function showSurface() {
+      $("surface").hidden = !state.m;
+      $("surface-name").textContent = shownName || "a surface";
+      $("surface-size").textContent = `m ${state.m}, n ${state.n} vertices, ${Math.floor(state.n / 3)} triangles`;
+      const key = state.m + ":" + state.show;
+      if (key !== shownFor) {
+        shownFor = key;
+        const select = $("hidden");
+        select.replaceChildren();
+        for (let c = 0; c < state.m; c++) {
+          const slot = state.show.indexOf(c);
+          select.add(new Option(c + 1 + (slot >= 0 && slot < 3 ? " (" + "xyz"[slot] + ")" : ""), c));
+          select.options[c].disabled = slot >= 0 && slot < 3;
+        }
+        select.value = state.m ? state.show[3] : "";
+        $("shown").textContent = state.m ? `x ${state.show[0] + 1}, y ${state.show[1] + 1}, z ${state.show[2] + 1}, `
+          + `w ${state.show[3] + 1} of ${state.m}` : "no surface";
+      }
+      for (const control of form.querySelectorAll("select, [name=swap]"))
+        control.disabled = !state.m;
+    }
+
+    function showCues() {
+      const s = state.reach;
+      $("tint").checked = state.tint;
+      $("legend").hidden = !state.tint;
+      $("legend-low").textContent = s ? figure(-s) : "-s";
+      $("legend-high").textContent = s ? "+" + figure(s) : "+s";
+      for (const id of ["slice", "eye4", "gizmo", "wire"])
+        $(id).checked = state[id];
+      for (const row of form.querySelectorAll("[data-cue]"))
+        row.hidden = !state[row.dataset.cue];
+      // Each slider's place, and the value it shows.
+      const sliders = {
+        "slice-at": [state.slice_at, state.slice_at],
+        "slice-width": [toSlider("slice-width", state.band), state.band],
+        "eye4-at": [toSlider("eye4-at", state.eye), state.eye],
+      };
+      $("slice-at").min = -s;
+      $("slice-at").max = s;
+      for (const [id, [position, value]] of Object.entries(sliders)) {
+        $(id).disabled = !s;
+        $(id).value = position;
+        $(id).nextElementSibling.textContent = s ? figure(value) : "";
+      }
+    }
+
+    function showView() {
+      for (const radio of form.elements.light)
+        radio.checked = Number(radio.value) === state.light;
+      $("zoom").value = Math.log2(state.zoom);
+      $("zoom").nextElementSibling.textContent = "×" + figure(state.zoom);
+      $("stop-spin").disabled = !state.spin;
+    }
+
+    function refresh() {
+      const now = Module.ccall("state_web", "string", [], []);
+      if (now !== text) {
+        text = now;
+        state = JSON.parse(now);
+        showSurface();
+        showCues();
+        showView();
+      }
+      requestAnimationFrame(refresh);
+    }
+
+    $("hidden").addEventListener("change", (event) => Module._choose_hidden_web(Number(event.target.value)));
+    for (const button of form.elements.swap)
+      button.addEventListener("click", () => Module._exchange_web(Number(button.value)));
+    for (const id of ["tint", "slice", "eye4", "gizmo", "wire"])
+      $(id).addEventListener("change", (event) => setCues({ [id]: event.target.checked ? 1 : 0 }));
+    $("slice-at").addEventListener("input", (event) => setCues({ slice_at: Number(event.target.value) }));
+    $("slice-width").addEventListener("input",
+      (event) => setCues({ slice_width: toValue("slice-width", Number(event.target.value)) }));
+    $("eye4-at").addEventListener("input",
+      (event) => setCues({ eye4_at: toValue("eye4-at", Number(event.target.value)) }));
+    for (const radio of form.elements.light)
+      radio.addEventListener("change", () => Module._set_light_web(Number(radio.value)));
+    $("zoom").addEventListener("input", (event) => {
+      const zoom = Math.pow(2, Number(event.target.value));
+      Module._zoom_web(Math.log(zoom / state.zoom) / Math.log(1.1));
+      state.zoom = zoom;
+    });
+    $("stop-spin").addEventListener("click", () => Module._stop_spin_web());
+    $("reset").addEventListener("click", () => Module._reset_web());
+    form.addEventListener("submit", (event) => event.preventDefault());
+
+    // After a click or a drag, the keys go back to the view.
+    let pointing = false;
+    form.addEventListener("pointerdown", () => pointing = true);
+    form.addEventListener("keydown", () => pointing = false);
+    for (const kind of ["change", "click"])
+      form.addEventListener(kind,
+        (event) => pointing && event.target.matches("input, button, select") && event.target.blur());
+
+    // Below the canvas of an upright screen there is room for one section
+    // at a time: they start closed, and opening one closes the others.
+    const upright = matchMedia("(max-aspect-ratio: 1/1)");
+    const sections = form.querySelectorAll("details");
+    for (const section of sections) {
+      section.open = !upright.matches;
+      section.addEventListener("toggle", () => {
+        if (section.open && upright.matches)
+          sections.forEach((other) => other !== section && (other.open = false));
+      });
+    }
+
+    const ramp = Module.ccall("ramp_web", "string", [], []);
+    $("ramp").style.background = `linear-gradient(to right, ${ramp})`;
+    refresh();
+  }
+
+  // A page that opens on a surface folds the controls that would hide much
+  // of it, as in a small window or a page's frame.
+  function foldOverCanvas() {
+    const view = canvas.getBoundingClientRect();
+    for (const panel of document.querySelectorAll("#controls, #view")) {
+      const box = panel.getBoundingClientRect();
+      const covered = Math.max(0, Math.min(box.right, view.right) - Math.max(box.left, view.left))
+        * Math.max(0, Math.min(box.bottom, view.bottom) - Math.max(box.top, view.top));
+      if (covered > 0.05 * view.width * view.height)
+        panel.querySelectorAll("details").forEach((section) => section.open = false);
+    }
+  }
+
   async function start() {
     Module.FS.mkdir("/surface");
     fitCanvas();
     takeDrops();
     takeControls();
     takeTouches();
+    takeViewControls();
     markGallery();
     lastLink = currentLink();
 
@@ -240,11 +410,14 @@ var Module = (function () {
     else if (embeddedView && embeddedView.textContent.trim())
       showLink(embeddedView.textContent.trim());
 
+    if (shownName)
+      foldOverCanvas();
     window.addEventListener("hashchange", () => hashLink() && showLink(hashLink()));
     setInterval(follow, followEvery);
     document.documentElement.dataset.ready = "true";
   }
 
+  routeKeys();
   return {
     canvas: canvas,
     print: (text) => console.log(text),

@@ -1,7 +1,8 @@
 """The web page in headless Chromium: it draws the samples as the desktop
 does, with clip distances and without, shows drops and refuses bad ones,
-turns with keys, the wheel and fingers, opens the files and views its
-address names, and a one-file page opens from disk.
+turns with keys, the wheel and fingers, its controls set the view and follow
+the keys, it opens the files and views its address names, and a one-file
+page opens from disk.
 Usage: page_test.py WEB_DIR PATH/TO/plexorama SOURCE_DIR [TEST...] (under
 with-xvfb, for the desktop's pictures)"""
 import base64
@@ -88,7 +89,7 @@ class Page(unittest.TestCase):
         self.browser.open(address)
         # The controls and the message float over the canvas; pictures are of
         # the canvas alone.
-        self.browser.evaluate("for (const id of ['controls', 'message'])"
+        self.browser.evaluate("for (const id of ['controls', 'view', 'message'])"
                               " document.getElementById(id).style.visibility = 'hidden'")
         self.browser.frames(3)
 
@@ -339,6 +340,112 @@ class Page(unittest.TestCase):
                     self.assertEqual(self.browser.evaluate("[scrollX, scrollY, visualViewport.scale]"), [0, 0, 1])
         finally:
             self.browser.call("Emulation.setTouchEmulationEnabled", enabled=False)
+
+    def click(self, selector):
+        """Clicks the middle of an element, as a user's mouse does, after
+        opening the section of the controls it stands in."""
+        element = f"document.querySelector({selector!r})"
+        section = f"{element}.closest('details')"
+        targets = [element] if self.browser.evaluate(f"{section}.open") else [f"{section}.firstElementChild", element]
+        for target in targets:
+            x, y = self.browser.evaluate(f"(e => {{ e.scrollIntoView({{block: 'nearest'}});"
+                                         " const r = e.getBoundingClientRect();"
+                                         f" return [r.x + r.width / 2, r.y + r.height / 2]; }})({target})")
+            for kind in ("mousePressed", "mouseReleased"):
+                self.browser.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+            self.browser.frames(2)
+
+    def slide(self, selector, value):
+        """Moves a slider or a list to value, as its input and change events say."""
+        self.browser.evaluate(f"(e => {{ e.value = {value!r}; e.dispatchEvent(new Event('input'));"
+                              f" e.dispatchEvent(new Event('change')); }})(document.querySelector({selector!r}))")
+        self.browser.frames(2)
+
+    def control(self, selector, prop):
+        return self.browser.evaluate(f"document.querySelector({selector!r}).{prop}")
+
+    def test_controls_set_the_view_as_keys_do_and_follow_the_keys(self):
+        torus = os.path.join(WEB, "site", "samples", "torus-10d.klein")
+        self.browser.open(f"{self.site.url}?file=samples/torus-10d.klein")
+        self.assertEqual(self.control("#surface", "textContent"),
+                         "torus-10d.klein m 10, n 6144 vertices, 2048 triangles")
+        # Every coordinate can be hidden but those shown as x, y and z.
+        self.assertEqual(self.browser.evaluate("Array.from(document.querySelectorAll('#hidden option'),"
+                                               " o => o.text + (o.disabled ? '-' : ''))"),
+                         ["1 (x)-", "2 (y)-", "3 (z)-", "4", "5", "6", "7", "8", "9", "10"])
+        # Coordinate 10 hidden, coloured by w and sliced, without the
+        # wireframe (whose lines the rasterisers draw alike only to within a
+        # shade) and closer: the desktop's picture of the same view.
+        self.slide("#hidden", "9")
+        self.click("#tint")
+        self.click("#slice")
+        self.click("#wire")
+        self.slide("#zoom", "1.5")
+        link = self.link()
+        shown, zoom = link.split(";zoom:")
+        self.assertEqual(shown, IDENTITY.replace("show:1,2,3,4", "show:1,2,3,10"))
+        self.assertAlmostEqual(float(zoom.split(";")[0]), 2 ** 1.5, delta=1e-5)
+        self.assertTrue(zoom.endswith(";color:w;slice:0,0;wire:off"), link)
+        self.assertFalse(self.control("#legend", "hidden"))
+        self.assertEqual(self.control("#legend-high", "textContent"), "+1.16")
+        wait_until(lambda: self.browser.evaluate("location.hash") == "#view=" + link, what="the address to follow")
+        panels = "for (const id of ['controls', 'view']) document.getElementById(id).style.visibility"
+        self.browser.evaluate(panels + " = 'hidden'")
+        self.assertLooksAlike(self.picture(), self.desktop(torus, link), "the controls' view")
+        self.browser.evaluate(panels + " = ''")
+        for key in "ht":
+            self.browser.key(key, "keyDown")
+            self.browser.key(key, "keyUp")
+        self.browser.frames(2)
+        self.assertEqual([self.control("#tint", "checked"), self.control("#legend", "hidden"),
+                          self.control("#wire", "checked")], [False, True, True], "the controls follow the keys")
+
+        # Each row: the control a user sets, the link's part it adds, the key
+        # that takes it away again, and what the control shows before the
+        # key and after.
+        rows = [
+            ("#eye4", ";eye4:0", "j", "checked", True, False),
+            ("#gizmo", ";gizmo:on", "g", "checked", True, False),
+            ("#view [name=light][value='1']", ";light:shape", "l", "checked", True, False),
+            ("#view [name=swap][value='0']", ";show:10,2,3,1", "i", "#hidden", "0", "9"),
+        ]
+        for selector, part, key, shows, before, after in rows:
+            with self.subTest(selector):
+                shown = (lambda: self.control(selector, "checked")) if shows == "checked" else \
+                    (lambda: self.control(shows, "value"))
+                self.click(selector)
+                self.assertIn(part, self.link())
+                self.assertEqual(shown(), before)
+                self.browser.key(key, "keyDown")
+                self.browser.key(key, "keyUp")
+                self.browser.frames(2)
+                self.assertNotIn(part, self.link())
+                self.assertEqual(shown(), after)
+
+        # The sliders set the slice's place, the zoom and (evenly in its
+        # logarithm, s/256 to s) the slice's width; = and a held ] move them on.
+        self.slide("#slice-at", "0.5")
+        self.slide("#zoom", "1")
+        self.slide("#slice-width", "0.5")
+        zoom = float(self.link().split(";zoom:")[1].split(";")[0])
+        at, width = (float(v) for v in self.link().split(";slice:")[1].split(";")[0].split(","))
+        self.assertEqual([at, round(zoom, 5), round(width, 5)], [0.5, 2, round(1.16189504 / 16, 5)])
+        self.browser.key("=", "keyDown")
+        self.browser.key("=", "keyUp")
+        self.browser.key("]", "keyDown")
+        self.browser.frames(10)
+        self.browser.key("]", "keyUp")
+        self.assertAlmostEqual(float(self.control("#zoom", "value")), math.log2(2.2), delta=1e-5)
+        self.assertGreater(float(self.control("#slice-at", "value")), 0.55)
+        # Reset goes back to the first view; the shown coordinates and cues stay.
+        self.click("#reset")
+        self.assertNotIn(";zoom:", self.link())
+        self.assertTrue(self.link().startswith(IDENTITY.split(";show")[0]))
+        # Tab moves from the canvas on into the controls.
+        self.browser.evaluate("document.getElementById('canvas').focus()")
+        self.browser.key("Tab", "keyDown")
+        self.browser.key("Tab", "keyUp")
+        self.assertTrue(self.browser.evaluate("!!document.activeElement.closest('#controls, #view')"))
 
     def test_links_that_cannot_be_followed_are_reported(self):
         elsewhere = Server(os.path.join(WEB, "site"))
