@@ -20,6 +20,7 @@
 #include "load.h"
 #include "mesh.h"
 #include "motion.h"
+#include "panel.h"
 #include "scene.h"
 #include "shader.h"
 #include "view.h"
@@ -109,6 +110,7 @@ void main_loop()
     }
     if (cues.gizmo)
         draw_gizmo(orientation, turn4[0]);
+    draw_panel();
     advance_spin_input();
 }
 
@@ -188,6 +190,7 @@ void stop_main()
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader);
+    stop_panel();
     mlog("[WINDOW] Destruyendo...\n");
     close_window(window);
 }

@@ -99,6 +99,7 @@ const KeyRow key_rows_options[] = {
     {"T", "the wireframe"},
     {"1 to 9", "choose which coordinate is hidden as w"},
     {"I, O, P", "turn the hidden coordinate into view as x, y or z"},
+    {"Tab", "show or hide the control panel"},
 };
 const int key_row_count_options = sizeof key_rows_options / sizeof key_rows_options[0];
 

@@ -7,7 +7,8 @@ struct GLFWwindow;
 extern bool hidden_window; // false; true before init_window makes a window that is never shown
 
 // Creates the window with a current GL 3.3 core context and its callbacks
-// registered, and sets the first viewport. Returns none on failure.
+// registered, and sets the first viewport. A window to be shown routes its
+// input through the control panel. Returns none on failure.
 GLFWwindow* init_window(int width, int height, const char* title);
 
 // GLFW's own words for the last failure of init_window; empty after success.
@@ -21,6 +22,15 @@ int is_open_window(GLFWwindow* window);
 
 // Destroys the window and shuts GLFW down.
 void close_window(GLFWwindow* window);
+
+// Keys, buttons and the wheel: to the control panel, then to the view
+// unless the panel took them.
+void __key_callback_window(GLFWwindow* window, int key, int scancode, int action, int mods);
+void __button_callback_window(GLFWwindow* window, int button, int action, int mods);
+void __scroll_callback_window(GLFWwindow* window, double xoffset, double yoffset);
+
+// Held keys as the view polls them: none while the panel holds the keyboard.
+int __key_state_window(GLFWwindow* window, int key);
 
 // Sleeps so that frames are released at most fps times a second.
 void __limit_fps_window(int fps);
