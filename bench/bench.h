@@ -56,6 +56,7 @@ void first_frame(const Surface& s, const std::filesystem::path& dir, int reps);
 
 // Frames of the shown surface, and the window's pacing: frames.cpp.
 void frame_split(const Surface& s, int reps);
-// A frame with the 4-D turn and shape lighting against the plain frame.
+// Frames with the 4-D turn and shape lighting, and with the cues to w,
+// against the plain frame; and the time s takes to measure.
 void frame_cues(const Surface& s, int reps);
 void pacing(int frames);

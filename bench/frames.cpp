@@ -9,6 +9,7 @@
 
 #include "bench.h"
 #include "context.h"
+#include "cues.h"
 #include "input.h"
 #include "main.h"
 #include "mesh.h"
@@ -55,34 +56,60 @@ static double timed_frame()
     return now() - start;
 }
 
-void frame_cues(const Surface& s, int reps)
+// Alternates plain frames with frames in which cue() has set a cue, then
+// adds the row of the second against the first.
+template <class Cue> static void alternate(const Surface& s, int reps, const char* figure, Cue cue)
 {
-    if (show(s) < 0)
-        return;
-    std::vector<double> plain, turned, ratios;
+    std::vector<double> plain, cued, ratios;
     for (int k = 0; k < reps; k++) {
         // Each kind of frame once before it is timed, which pays for the
         // uniforms' upload; the two alternate so that a busy machine moves both.
         reset_motion();
         set_light_motion(LIGHT_FILE);
+        cues = {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true};
+        touch_cues();
         main_loop();
         double a = timed_frame();
-        turn_plane_motion(0, 3, 0.6f);
-        turn_plane_motion(1, 3, -0.4f);
-        set_light_motion(LIGHT_SHAPE);
+        cue();
         main_loop();
         double b = timed_frame();
         plain.push_back(a);
-        turned.push_back(b);
+        cued.push_back(b);
         ratios.push_back(b / a);
     }
-    reset_motion();
-    set_light_motion(LIGHT_FILE);
     char note[64];
     std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
         *std::max_element(ratios.begin(), ratios.end()));
-    row({"frame: 4-D turn, shape lighting", s.name, 1e3 * median(turned), "ms", "<= 1.10 x", 1e3 * median(plain),
-        "plain frame", note});
+    row({figure, s.name, 1e3 * median(cued), "ms", "<= 1.10 x", 1e3 * median(plain), "plain frame", note});
+}
+
+void frame_cues(const Surface& s, int reps)
+{
+    double load = show(s);
+    if (load < 0)
+        return;
+    alternate(s, reps, "frame: 4-D turn, shape lighting", [] {
+        turn_plane_motion(0, 3, 0.6f);
+        turn_plane_motion(1, 3, -0.4f);
+        set_light_motion(LIGHT_SHAPE);
+    });
+    alternate(s, reps, "frame: colour by w, slice, 4-D eye", [] {
+        cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true};
+        touch_cues();
+    });
+    // s is measured once a cue needs it, not at loading.
+    std::vector<double> measure;
+    for (int k = 0; k < reps; k++) {
+        double start = now();
+        reach_mesh(projection.mesh, projection);
+        measure.push_back(now() - start);
+    }
+    row({"s: largest length measured", s.name, 1e3 * median(measure), "ms", "", 1e3 * load, "loading",
+        "when a cue first needs it, and at each new binding"});
+    reset_motion();
+    set_light_motion(LIGHT_FILE);
+    cues = {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true};
+    touch_cues();
     drop_shown();
 }
 

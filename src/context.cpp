@@ -39,12 +39,19 @@ void set_offset_context()
     glPolygonOffset(1.0f, 1.0f);
 }
 
-void set_clip_context(bool on)
+void set_clip_context(bool eye4, bool slice)
 {
-    if (on)
-        glEnable(GL_CLIP_DISTANCE0);
-    else
-        glDisable(GL_CLIP_DISTANCE0);
+    // The vertex stage always writes the distances; only enabled planes cut.
+    const struct {
+        GLenum plane;
+        bool on;
+    } planes[] = {{GL_CLIP_DISTANCE0, eye4}, {GL_CLIP_DISTANCE1, slice}, {GL_CLIP_DISTANCE2, slice}};
+    for (const auto& p : planes) {
+        if (p.on)
+            glEnable(p.plane);
+        else
+            glDisable(p.plane);
+    }
 }
 
 void clean_context()

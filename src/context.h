@@ -18,8 +18,9 @@ void set_clean_color_context(uint8_t r, uint8_t g, uint8_t b);
 // drawn over them wins every pixel the two share instead of about half.
 void set_offset_context();
 
-// Cuts what lies beyond the 4-D eye away, or stops doing so.
-void set_clip_context(bool on);
+// Cuts away what lies beyond the 4-D eye, and what lies outside the slice,
+// or stops doing so.
+void set_clip_context(bool eye4, bool slice);
 
 // Clears colour and depth of the whole window.
 void clean_context();

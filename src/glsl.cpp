@@ -1,8 +1,8 @@
 // The GLSL stages. The vertex stage sees four of the surface's coordinates,
 // x, y, z and the hidden w, turns them in four dimensions, and during a swap
 // turns one of x, y, z toward w in the plane of the two before the 3-D
-// rotation and camera apply. The hidden w as shown goes on to the fragment
-// stages, which colour by it and cut the slice.
+// rotation and camera apply. The hidden w as shown picks the colour of the
+// map and places the slice and the 4-D eye.
 #include "glsl.h"
 
 #include <string>
@@ -25,6 +25,7 @@ uniform mat4 turn4;  // 4-D turn of the shown coordinates
 uniform float zoom;  // magnification about the centre of the picture
 uniform vec2 pan;    // shift of the picture before zoom
 uniform float eye4;  // distance of the 4-D eye on the w axis; 0: none
+uniform vec2 slice;  // c and delta of the slice; delta 0: none
 
 out vec3 Normal;
 out vec3 FragPos;
@@ -56,6 +57,12 @@ void main()
     // weight falls to 0 and below, and the clip distance cuts it away.
     float weight = eye4 > 0.0 ? 1.0 - W / eye4 : 1.0;
     gl_ClipDistance[0] = weight;
+    // The slice keeps c - delta <= w <= c + delta: two more planes, which
+    // cut triangles exactly, w being linear across each. Some drivers cut
+    // by every distance written, enabled or not: without a slice, none cuts.
+    bool sliced = slice.y > 0.0;
+    gl_ClipDistance[1] = sliced ? W - (slice.x - slice.y) : 1.0;
+    gl_ClipDistance[2] = sliced ? slice.x + slice.y - W : 1.0;
 
     // rot only ever holds a rotation, whose inverse transpose is itself.
     Normal = mat3(rot) * n;
@@ -67,39 +74,16 @@ void main()
 }
 )";
 
-// What both fragment stages know of the cues: the cool-warm map of w from
-// -s to +s, sampled 33 times, and the slice about w = c. It follows each
-// stage's own declarations.
-static const char cues_glsl[] = R"(
-in float W;
-
-uniform float tint;   // 0: the surface's colour; 1: the map of w
-uniform float reach;  // s, the largest length of the shown (x, y, z, w)
-uniform vec2 slice;   // c and delta; delta 0: no slice
-uniform vec3 ramp[33];
-
-vec3 mapColor()
-{
-    float t = clamp((reach > 0.0 ? W / reach : 0.0) * 16.0 + 16.0, 0.0, 32.0);
-    int below = min(int(t), 31);
-    return mix(ramp[below], ramp[below + 1], t - float(below));
-}
-
-bool sliced()
-{
-    return slice.y > 0.0 && abs(W - slice.x) > slice.y;
-}
-)";
-
 // Viewer and light share a point in front of the camera; the absolute values
-// light both sides of the surface alike.
-static const std::string fs_text = std::string(R"(#version 330 core
+// light both sides of the surface alike. What the two lit stages share: the
+// normal, and how much light falls on the point and shines back from it.
+static const char lit_head[] = R"(#version 330 core
 in vec3 Normal;
 in vec3 FragPos;
 
 uniform vec4 color;
 uniform float light; // 0: the file's normals; 1: the shape's as drawn
-)") + cues_glsl + R"(
+
 out vec4 FragColor;
 
 const vec3 lightPos = vec3(0.0, 0.0, -15.0);
@@ -115,46 +99,78 @@ vec3 shapeNormal()
     return length2 > 0.0 ? across * inversesqrt(length2) : normalize(viewPos - FragPos);
 }
 
-void main()
+// The diffuse and the specular part of the light at the fragment.
+vec2 lighting()
 {
-    if (sliced())
-        discard;
     vec3 normal = light > 0.5 ? shapeNormal() : normalize(Normal);
     vec3 viewDir = normalize(viewPos - FragPos);
     vec3 lightDir = normalize(lightPos - FragPos);
     vec3 halfwayDir = normalize(lightDir + viewDir);
+    return vec2(abs(dot(normal, lightDir)), pow(abs(dot(normal, halfwayDir)), 32.0));
+}
+)";
 
-    float specular = pow(abs(dot(normal, halfwayDir)), 32.0);
-    float diffuse = abs(dot(normal, lightDir));
-
-    vec3 result;
-    if (tint > 0.5) {
-        // The map's colours are sRGB: lit in linear light, a face toward
-        // the light shows its colour as the map gives it, and the highlight
-        // only brightens it, so that no part washes out to white.
-        vec3 base = pow(mapColor(), vec3(2.2));
-        result = pow(base * (0.3 + 0.7 * diffuse) + 0.15 * specular, vec3(1.0 / 2.2));
-    } else {
-        result = pow((0.5 + 0.5 * diffuse + 1.0 * specular) * color.rgb, vec3(1.0 / 2.2));
-    }
+static const std::string fs_text = std::string(lit_head) + R"(
+void main()
+{
+    vec2 l = lighting();
+    vec3 result = pow((0.5 + 0.5 * l.x + 1.0 * l.y) * color.rgb, vec3(1.0 / 2.2));
     FragColor = vec4(result, color.a);
 }
 )";
 const char* const fs = fs_text.c_str();
 
+// The cool-warm map of w from -s to +s, sampled 33 times in linear light,
+// for the stages that colour by w.
+static const char map_glsl[] = R"(
+in float W;
+
+uniform float reach; // s, the largest length of the shown (x, y, z, w)
+uniform vec3 ramp[33];
+
+vec3 mapColor()
+{
+    float t = clamp((reach > 0.0 ? W / reach : 0.0) * 16.0 + 16.0, 0.0, 32.0);
+    int below = min(int(t), 31);
+    return mix(ramp[below], ramp[below + 1], t - float(below));
+}
+)";
+
+// The map's colours are lit in linear light: a face toward the light shows
+// its colour as the map gives it, and the highlight only brightens it, so
+// that no part washes out to white.
+static const std::string fs_tint_text = std::string(lit_head) + map_glsl + R"(
+void main()
+{
+    vec2 l = lighting();
+    vec3 result = pow(mapColor() * (0.3 + 0.7 * l.x) + 0.15 * l.y, vec3(1.0 / 2.2));
+    FragColor = vec4(result, color.a);
+}
+)";
+const char* const fs_tint = fs_tint_text.c_str();
+
 // The wireframe keeps the surface colour as it is: no lighting, no gamma.
-// Over the map it takes a dark shade of the colour beneath, which reads on
-// every part of it.
-static const std::string fs_plain_text = std::string(R"(#version 330 core
+const char* const fs_plain = R"(#version 330 core
 uniform vec4 color;
-)") + cues_glsl + R"(
+
 out vec4 FragColor;
 
 void main()
 {
-    if (sliced())
-        discard;
-    FragColor = tint > 0.5 ? vec4(0.45 * mapColor(), color.a) : color;
+    FragColor = color;
 }
 )";
-const char* const fs_plain = fs_plain_text.c_str();
+
+// Over the map the wireframe takes a dark shade of the colour beneath,
+// which reads on every part of it.
+static const std::string fs_plain_tint_text = std::string(R"(#version 330 core
+uniform vec4 color;
+
+out vec4 FragColor;
+)") + map_glsl + R"(
+void main()
+{
+    FragColor = vec4(0.45 * pow(mapColor(), vec3(1.0 / 2.2)), color.a);
+}
+)";
+const char* const fs_plain_tint = fs_plain_tint_text.c_str();

@@ -1,6 +1,7 @@
 // View uniforms: camera, rotation and colour, computed with cglm.
 #include "load.h"
 
+#include <cmath>
 #include <cstring>
 
 #include <cglm/cglm.h>
@@ -79,7 +80,6 @@ void light_load(unsigned int program, int light)
 
 void cues_load(unsigned int program, const Cues* c, float s)
 {
-    load_float_to_shader(program, "tint", static_cast<float>(c->tint));
     load_float_to_shader(program, "reach", s);
     const float slice[2] = {c->slice_at, c->slice ? slice_width_cues() : 0.0f};
     load_float2_to_shader(program, "slice", slice);
@@ -88,7 +88,11 @@ void cues_load(unsigned int program, const Cues* c, float s)
 
 void ramp_load(unsigned int program)
 {
+    // The stages light the map in linear light.
     float ramp[ramp_size_cues][3];
     ramp_cues(ramp);
+    for (auto& sample : ramp)
+        for (float& channel : sample)
+            channel = powf(channel, 2.2f);
     load_float3_array_to_shader(program, "ramp", ramp_size_cues, ramp[0]);
 }

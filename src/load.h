@@ -1,7 +1,7 @@
 // View uniforms: the fixed camera "fix", the rotation "rot" from the
 // orientation quaternion, the surface colour "color", the 4-D turn "turn4",
 // the "zoom" and "pan" of the picture, the "light" mode, and the cues to w:
-// "tint", "reach", "slice", "eye4" and the map's samples "ramp".
+// "reach", "slice", "eye4" and the map's samples "ramp".
 #pragma once
 
 #include <cstdint>

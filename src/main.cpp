@@ -54,20 +54,51 @@ static void __load_motion_main(unsigned int program)
 // asked for.
 static void __load_cues_main()
 {
-    static bool ramp_loaded = false;
-    for (unsigned int program : {shader, shader_plain}) {
+    for (unsigned int program : {shader, shader_plain})
         cues_load(program, &cues, reach);
-        if (cues.tint == TINT_W && !ramp_loaded)
+    set_clip_context(cues.eye4, cues.slice);
+}
+
+// Colour by w takes fragment stages of its own, which read the map's colour
+// from the vertex stage: the plain stages do without it, since a value
+// passed to every fragment costs every frame. Switching builds both
+// programs anew and gives them what the old ones held; a program that
+// cannot be made leaves the old ones in place.
+static void __tint_main(Tint tint)
+{
+    unsigned int lit = create_shader(), plain = create_shader();
+    if (!lit || !plain) {
+        destroy_shader(lit);
+        destroy_shader(plain);
+        return;
+    }
+    load_program_to_shader(lit, vs, 0);
+    load_program_to_shader(lit, tint == TINT_W ? fs_tint : fs, 1);
+    load_program_to_shader(plain, vs, 0);
+    load_program_to_shader(plain, tint == TINT_W ? fs_plain_tint : fs_plain, 1);
+    destroy_shader(shader);
+    destroy_shader(shader_plain);
+    shader = lit;
+    shader_plain = plain;
+    for (unsigned int program : {shader, shader_plain}) {
+        fix_matrix_load(program, 1.0f);
+        __load_motion_main(program);
+        if (tint == TINT_W)
             ramp_load(program);
     }
-    ramp_loaded = ramp_loaded || cues.tint == TINT_W;
-    set_clip_context(cues.eye4);
+    touch_cues();
 }
 
 void main_loop()
 {
     // Swap angle in radians; 0 while no turn runs.
     static float angle = 0.0f;
+    // The colouring the programs were built for.
+    static Tint built = TINT_FIXED;
+    if (cues.tint != built) {
+        __tint_main(cues.tint);
+        built = cues.tint;
+    }
 
     float* orientation = poll_input(window);
     rot_matrix_load(shader, orientation);
