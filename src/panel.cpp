@@ -8,10 +8,10 @@
 
 #include <backends/imgui_impl_glfw.h>
 #include <backends/imgui_impl_opengl3.h>
-#include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 #include <imgui.h>
 
+#include "context.h"
 #include "cues.h"
 #include "input.h"
 #include "mesh.h"
@@ -373,13 +373,12 @@ void draw_panel()
     ImGui::NewFrame();
     __build_panel();
     ImGui::Render();
-    // The 4-D perspective clips the surface with a distance that ImGui's
-    // shader does not write; ImGui sets and puts back the rest of GL's state.
-    GLboolean clipping = glIsEnabled(GL_CLIP_DISTANCE0);
-    glDisable(GL_CLIP_DISTANCE0);
+    // The 4-D perspective and the slice clip the surface with distances that
+    // ImGui's shader does not write; ImGui sets and puts back the rest of
+    // GL's state itself.
+    set_clip_context(false, false);
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-    if (clipping)
-        glEnable(GL_CLIP_DISTANCE0);
+    set_clip_context(cues.eye4, cues.slice);
     // Closed with its own button.
     if (!shown_panel)
         glfwSetCursor(owner, nullptr);

@@ -164,14 +164,15 @@ TEST_F(Panel, ChoosesCoordinateElevenOfTwelveAndTurnsItIntoView)
     EXPECT_EQ(projection.w, 0);
 }
 
-TEST_F(Panel, LeavesTheClippingOfThe4DPerspectiveOn)
+TEST_F(Panel, LeavesTheClippingOfThePerspectiveAndTheSliceOn)
 {
     // The panel's shader writes no clip distance, so it draws with none.
-    cues.eye4 = true;
+    cues.eye4 = cues.slice = true;
     touch_cues();
     show();
-    EXPECT_TRUE(glIsEnabled(GL_CLIP_DISTANCE0));
-    cues.eye4 = false;
+    for (GLenum plane : {GL_CLIP_DISTANCE0, GL_CLIP_DISTANCE1, GL_CLIP_DISTANCE2})
+        EXPECT_TRUE(glIsEnabled(plane)) << "plane " << plane - GL_CLIP_DISTANCE0;
+    cues.eye4 = cues.slice = false;
     touch_cues();
 }
 
