@@ -34,10 +34,13 @@ static bool keys_open = false;
 static const float width = 216.0f;
 static const float margin = 6.0f;
 
-// The key that does the same as the control just drawn, dimmed at the right.
-static void __key_hint_panel(const char* key)
+// The key that does the same as the control just drawn, dimmed, ending at
+// the given share of the row's width.
+static void __key_hint_panel(const char* key, float share = 1.0f)
 {
-    ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::CalcTextSize(key).x);
+    float row = ImGui::GetWindowContentRegionMax().x - ImGui::GetWindowContentRegionMin().x;
+    float end = ImGui::GetWindowContentRegionMin().x + share * row;
+    ImGui::SameLine(end - ImGui::CalcTextSize(key).x);
     ImGui::TextDisabled("%s", key);
 }
 
@@ -53,6 +56,10 @@ static bool __start_panel()
     ImGuiStyle& style = ImGui::GetStyle();
     style.WindowRounding = 4.0f;
     style.FrameRounding = 3.0f;
+    // A little tighter than ImGui's own spacing, so that the panel with all
+    // its controls open fits a 512-pixel window.
+    style.FramePadding.y = 2.0f;
+    style.ItemSpacing.y = 3.0f;
     // The window's callbacks stay the viewer's: they hand the panel its
     // events, so that what it takes never reaches the view.
     if (!ImGui_ImplGlfw_InitForOpenGL(owner, false)) {
@@ -268,7 +275,8 @@ static void __cues_panel()
 
     if (ImGui::Checkbox("gizmo", &cues.gizmo))
         touch_cues();
-    __key_hint_panel("G");
+    __key_hint_panel("G", 0.4f);
+    ImGui::SameLine();
     if (ImGui::Checkbox("wireframe", &cues.wire))
         touch_cues();
     __key_hint_panel("T");
