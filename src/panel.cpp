@@ -28,6 +28,10 @@ static bool started = false;
 static bool refused = false;
 // The table of keys is open beside the panel.
 static bool keys_open = false;
+// Where the panel and the table of keys were last drawn, as left, top,
+// right and bottom in the window's units.
+static ImVec4 drawn[2];
+static int drawn_count = 0;
 
 // Wide enough for the sliders and their names, narrow enough to leave most
 // of a 512-pixel window to the surface.
@@ -94,11 +98,36 @@ int take_key_panel(GLFWwindow* window, int key, int scancode, int action, int mo
     return holds_keys_panel();
 }
 
+// Whether the pointer is over the panel now. A click can come before the
+// frame that sees the pointer arrive, so ImGui's own verdict, made in that
+// frame, would give it to the wrong side; the pointer is held against where
+// the panel was drawn instead.
+static bool __under_pointer_panel(GLFWwindow* window)
+{
+    // An open list takes every click, and one beside it closes the list.
+    if (ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel))
+        return true;
+    double x, y;
+    glfwGetCursorPos(window, &x, &y);
+    for (int k = 0; k < drawn_count; k++)
+        if (x >= drawn[k].x && x < drawn[k].z && y >= drawn[k].y && y < drawn[k].w)
+            return true;
+    return false;
+}
+
+// Keeps where the ImGui window being built is drawn.
+static void __keep_place_panel()
+{
+    ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    if (drawn_count < 2)
+        drawn[drawn_count++] = ImVec4(at.x, at.y, at.x + size.x, at.y + size.y);
+}
+
 int take_button_panel(GLFWwindow* window, int button, int action, int mods)
 {
     if (!shown_panel || !started)
         return 0;
-    bool over = ImGui::GetIO().WantCaptureMouse;
+    bool over = __under_pointer_panel(window);
     // ImGui sees the clicks beside the panel too: one there ends the typing
     // into a field and closes an open list.
     ImGui_ImplGlfw_MouseButtonCallback(window, button, action, mods);
@@ -107,7 +136,7 @@ int take_button_panel(GLFWwindow* window, int button, int action, int mods)
 
 int take_scroll_panel(GLFWwindow* window, double xoffset, double yoffset)
 {
-    if (!shown_panel || !started || !ImGui::GetIO().WantCaptureMouse)
+    if (!shown_panel || !started || !__under_pointer_panel(window))
         return 0;
     // ImGui adds the offsets up as floats: one that is not a number, or
     // past the range of float, would scroll the panel to nowhere for good.
@@ -323,8 +352,9 @@ static void __keys_panel(bool* open)
     ImGui::SetNextWindowSizeConstraints(
         ImVec2(across, 0.0f), ImVec2(across, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
     ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
-    if (ImGui::Begin("Keys", open, flags)
-        && ImGui::BeginTable("keys", 2, ImGuiTableFlags_SizingFixedFit | ImGuiTableFlags_RowBg)) {
+    bool open_now = ImGui::Begin("Keys", open, flags);
+    __keep_place_panel();
+    if (open_now && ImGui::BeginTable("keys", 2, ImGuiTableFlags_SizingFixedFit | ImGuiTableFlags_RowBg)) {
         ImGui::TableSetupColumn("keys", ImGuiTableColumnFlags_WidthFixed);
         ImGui::TableSetupColumn("action", ImGuiTableColumnFlags_WidthStretch);
         for (int k = 0; k < key_row_count_options; k++) {
@@ -348,7 +378,9 @@ static void __build_panel()
     ImGui::SetNextWindowSizeConstraints(
         ImVec2(width, 0.0f), ImVec2(width, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
     ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
-    if (!ImGui::Begin("Controls (Tab)", &shown_panel, flags)) {
+    bool open_now = ImGui::Begin("Controls (Tab)", &shown_panel, flags);
+    __keep_place_panel();
+    if (!open_now) {
         ImGui::End();
         return;
     }
@@ -379,6 +411,7 @@ void draw_panel()
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplGlfw_NewFrame();
     ImGui::NewFrame();
+    drawn_count = 0;
     __build_panel();
     ImGui::Render();
     // The 4-D perspective and the slice clip the surface with distances that
