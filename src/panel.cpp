@@ -131,7 +131,9 @@ int take_button_panel(GLFWwindow* window, int button, int action, int mods)
     // ImGui sees the clicks beside the panel too: one there ends the typing
     // into a field and closes an open list.
     ImGui_ImplGlfw_MouseButtonCallback(window, button, action, mods);
-    return over;
+    // The view sees every release, so that a drag of its own let go over
+    // the panel ends; it lets go of no button it did not take.
+    return action == GLFW_PRESS && over;
 }
 
 int take_scroll_panel(GLFWwindow* window, double xoffset, double yoffset)

@@ -13,8 +13,9 @@ extern bool shown_panel; // false; Tab switches it
 // the view must not act on the key.
 int take_key_panel(GLFWwindow* window, int key, int scancode, int action, int mods);
 
-// Button presses and releases, and the wheel, over the shown panel or
-// while it holds the pointer. Returns 1 when the view must not act on them.
+// Button presses and the wheel over the shown panel, or while a list of it
+// is open. Returns 1 when the view must not act on them; releases it leaves
+// to the view.
 int take_button_panel(GLFWwindow* window, int button, int action, int mods);
 int take_scroll_panel(GLFWwindow* window, double xoffset, double yoffset);
 

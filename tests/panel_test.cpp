@@ -124,6 +124,14 @@ TEST_F(Panel, ClicksDragsAndTheWheelOverItDoNotReachTheView)
         __scroll_callback_window(window, 0.0, 3.0);
         EXPECT_EQ(q[3] != 1.0f, c.reaches_view) << "the wheel turns";
     }
+
+    // A drag begun beside the panel ends when let go over it.
+    __button_callback_window(window, GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0);
+    glfwSetCursorPos(window, panel->Pos.x + 30, panel->Pos.y + 6);
+    __button_callback_window(window, GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
+    reset_input();
+    __cursor_callback_input(window, 100, 100);
+    EXPECT_EQ(q[3], 1.0f) << "the pointer turns the view with no button held";
 }
 
 TEST_F(Panel, KeysTypedIntoAFieldStayThere)
