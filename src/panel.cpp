@@ -177,7 +177,9 @@ static void __surface_panel()
 {
     const Projection& p = projection;
     if (!p.mesh) {
+        ImGui::PushTextWrapPos(0.0f);
         ImGui::TextDisabled("No surface: drop a KLEIN file here.");
+        ImGui::PopTextWrapPos();
         return;
     }
     const char* slash = strrchr(shown_path, '/');
@@ -245,9 +247,12 @@ static void __legend_panel()
     }
     ImGui::Dummy(ImVec2(across, high));
 
-    char low[24], top[24];
-    snprintf(low, sizeof low, "%.3g", -static_cast<double>(reach));
-    snprintf(top, sizeof top, "+%.3g", static_cast<double>(reach));
+    // s is measured on the surface on show; without one it has no value.
+    char low[24] = "-s", top[24] = "+s";
+    if (reach > 0.0f) {
+        snprintf(low, sizeof low, "%.3g", -static_cast<double>(reach));
+        snprintf(top, sizeof top, "+%.3g", static_cast<double>(reach));
+    }
     float start = ImGui::GetCursorPosX();
     ImGui::TextUnformatted(low);
     ImGui::SameLine(start + (across - ImGui::CalcTextSize("0").x) / 2);
