@@ -3,9 +3,9 @@
 #include "gizmo.h"
 
 #include <cglm/cglm.h>
-#include <epoxy/gl.h>
 
 #include "load.h"
+#include "platform.h"
 #include "shader.h"
 
 static const char* const gizmo_vs = R"(#version 330 core
@@ -76,11 +76,17 @@ void draw_gizmo(const float* q, const float* turn4)
     GLint side = viewport[2] < viewport[3] ? viewport[2] : viewport[3];
     GLint corner = side / 4, margin = side / 64;
     // A picture may count rows from the top; the corner is the lower one.
+#ifdef __EMSCRIPTEN__
+    // WebGL has no clip control: rows count from the bottom.
+    const bool top_first = false;
+#else
     static const bool clip_control = epoxy_has_gl_extension("GL_ARB_clip_control");
     GLint origin = GL_LOWER_LEFT;
     if (clip_control)
         glGetIntegerv(GL_CLIP_ORIGIN, &origin);
-    GLint bottom = origin == GL_UPPER_LEFT ? viewport[1] + viewport[3] - margin - corner : viewport[1] + margin;
+    const bool top_first = origin == GL_UPPER_LEFT;
+#endif
+    GLint bottom = top_first ? viewport[1] + viewport[3] - margin - corner : viewport[1] + margin;
     glViewport(viewport[0] + margin, bottom, corner, corner);
     glDisable(GL_DEPTH_TEST);
 

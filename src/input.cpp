@@ -8,13 +8,13 @@
 #include <utility>
 
 #include <cglm/cglm.h>
-#include <epoxy/gl.h>
 #include <GLFW/glfw3.h>
 
 #include "cues.h"
 #include "main.h"
 #include "mesh.h"
 #include "motion.h"
+#include "platform.h"
 
 versor q = {0.0f, 0.0f, 0.0f, 1.0f};
 vec3 axis[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};

@@ -6,9 +6,10 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
-#include <epoxy/gl.h>
+#include "platform.h"
 
 Projection projection = {nullptr, 0, 0, 1, 2, 3};
 int pinned_memory_mesh = -1;
@@ -35,12 +36,42 @@ static Mesh* __start_mesh(uint64_t vertex_count)
     if (!mesh)
         return nullptr;
     static uint32_t made = 0;
-    *mesh = {count, 0, 0, 0, nullptr, 0, ++made};
+    *mesh = {};
+    mesh->vertex_count = count;
+    mesh->serial = ++made;
     for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; k++) { }
     glGenVertexArrays(1, &mesh->vertex_array);
     glBindVertexArray(mesh->vertex_array);
     return mesh;
 }
+
+#ifdef __EMSCRIPTEN__
+// WebGL draws no triangles as lines, so the wireframe is drawn from a list of
+// the three edges of each triangle, bound to the mesh's vertex array. The
+// list depends only on the count; it is written a part at a time. Returns
+// none when its size is past what a buffer's size (32 bits here) can say.
+static uint32_t __edges_mesh(uint32_t vertex_count)
+{
+    static uint32_t part[6 * 4096];
+    uint32_t triangles = vertex_count / 3;
+    if (24 * static_cast<uint64_t>(triangles) > INT32_MAX)
+        return 0;
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr{24} * triangles, nullptr, GL_STATIC_DRAW);
+    for (uint32_t first = 0; first < triangles; first += 4096) {
+        uint32_t count = triangles - first < 4096 ? triangles - first : 4096;
+        for (uint32_t t = 0; t < count; t++) {
+            uint32_t a = 3 * (first + t);
+            uint32_t edges[6] = {a, a + 1, a + 1, a + 2, a + 2, a};
+            memcpy(&part[6 * t], edges, sizeof edges);
+        }
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, GLintptr{24} * first, GLsizeiptr{24} * count, part);
+    }
+    return buffer;
+}
+#endif
 
 // Without normals, locations 4 to 7 read the constant values that
 // set_projection_mesh gives them. A buffer that could not be allocated
@@ -50,6 +81,13 @@ static Mesh* __finish_mesh(Mesh* mesh, bool normals)
     GLuint enabled = normals ? 8 : 4;
     for (GLuint location = 0; location < enabled; location++)
         glEnableVertexAttribArray(location);
+#ifdef __EMSCRIPTEN__
+    mesh->edge_buffer = __edges_mesh(mesh->vertex_count);
+    if (!mesh->edge_buffer) {
+        destroy_mesh(mesh);
+        return nullptr;
+    }
+#endif
     if (glGetError() != GL_NO_ERROR) {
         destroy_mesh(mesh);
         return nullptr;
@@ -76,6 +114,14 @@ Mesh* create_mesh(SurfaceData data)
 
 // Storage without contents, mapped for writing. GL refuses to map nothing,
 // so an empty buffer gets an address that is never written through.
+#ifdef __EMSCRIPTEN__
+// WebGL maps no buffers: in the browser the arrays always go into memory of
+// ours (pinned_memory_mesh is 1), which glBufferData copies.
+static float* __map_mesh(uint32_t, GLsizeiptr)
+{
+    return nullptr;
+}
+#else
 static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
 {
     static float nothing;
@@ -86,6 +132,7 @@ static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
     return static_cast<float*>(
         glMapBufferRange(GL_ARRAY_BUFFER, 0, size, GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT));
 }
+#endif
 
 // Bytes from the first array's start to the second's: whole pages, at
 // least one, so that both arrays start on a page.
@@ -113,8 +160,12 @@ static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
 
 Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals)
 {
+#ifdef __EMSCRIPTEN__
+    pinned_memory_mesh = 1;
+#else
     if (pinned_memory_mesh < 0)
         pinned_memory_mesh = epoxy_has_gl_extension("GL_AMD_pinned_memory");
+#endif
     Mesh* mesh = __start_mesh(vertex_count);
     if (!mesh)
         return nullptr;
@@ -144,7 +195,11 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
 // empty buffer needs no storage.
 static int __hand_pinned_mesh(Mesh* mesh)
 {
+#ifdef __EMSCRIPTEN__
+    GLenum target = GL_ARRAY_BUFFER;
+#else
     GLenum target = mesh->array_bytes ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
+#endif
     GLsizeiptr size = static_cast<GLsizeiptr>(mesh->array_bytes);
     const float* arrays[2] = {mesh->memory, mesh->memory + __stride_mesh(mesh->array_bytes) / sizeof(float)};
     const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
@@ -153,6 +208,11 @@ static int __hand_pinned_mesh(Mesh* mesh)
         glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
     }
     glBindBuffer(target, 0);
+#ifdef __EMSCRIPTEN__
+    // WebGL has taken its copy.
+    free(mesh->memory);
+    mesh->memory = nullptr;
+#endif
     return glGetError() != GL_NO_ERROR;
 }
 
@@ -161,6 +221,7 @@ int unmap_mesh(Mesh* mesh)
     if (mesh->memory)
         return __hand_pinned_mesh(mesh);
     int lost = 0;
+#ifndef __EMSCRIPTEN__
     for (GLuint buffer : {mesh->coord_buffer, mesh->normal_buffer}) {
         GLint mapped = GL_FALSE;
         glBindBuffer(GL_ARRAY_BUFFER, buffer);
@@ -168,6 +229,7 @@ int unmap_mesh(Mesh* mesh)
         if (mapped && !glUnmapBuffer(GL_ARRAY_BUFFER))
             lost = 1;
     }
+#endif
     return lost;
 }
 
@@ -201,22 +263,37 @@ void set_projection_mesh(Projection p)
     }
 }
 
-static void __draw_mesh(unsigned int program, const Mesh* mesh, GLenum mode)
+static void __draw_mesh(unsigned int program, const Mesh* mesh, bool lines)
 {
     glUseProgram(program);
     glBindVertexArray(mesh->vertex_array);
-    glPolygonMode(GL_FRONT_AND_BACK, mode);
+#ifdef __EMSCRIPTEN__
+    if (lines) {
+        // GL offsets only filled polygons, but WebGL on Vulkan (ANGLE with
+        // SwiftShader, at least) offsets lines by as much, which sinks them
+        // back into the surface; so they are drawn with the offset off, and
+        // it is left as it was.
+        GLboolean offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glDrawElements(GL_LINES, static_cast<GLsizei>(mesh->vertex_count / 3 * 6), GL_UNSIGNED_INT, nullptr);
+        if (offset)
+            glEnable(GL_POLYGON_OFFSET_FILL);
+        return;
+    }
+#else
+    glPolygonMode(GL_FRONT_AND_BACK, lines ? GL_LINE : GL_FILL);
+#endif
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->vertex_count));
 }
 
 void draw_mesh(unsigned int program, const Mesh* mesh)
 {
-    __draw_mesh(program, mesh, GL_FILL);
+    __draw_mesh(program, mesh, false);
 }
 
 void draw_mesh_lines(unsigned int program, const Mesh* mesh)
 {
-    __draw_mesh(program, mesh, GL_LINE);
+    __draw_mesh(program, mesh, true);
 }
 
 // The largest squared length of the bound four in count vertices.
@@ -266,6 +343,9 @@ void destroy_mesh(Mesh* mesh)
     glDeleteVertexArrays(1, &mesh->vertex_array);
     glDeleteBuffers(1, &mesh->coord_buffer);
     glDeleteBuffers(1, &mesh->normal_buffer);
+#ifdef __EMSCRIPTEN__
+    glDeleteBuffers(1, &mesh->edge_buffer);
+#endif
     if (mesh->memory) {
         // Draws queued before may still read the memory.
         glFinish();

@@ -15,10 +15,15 @@ struct Mesh {
     float* memory;          // both arrays, when the buffers live in memory of ours; else none
     uint64_t array_bytes;   // bytes of each array there
     uint32_t serial;        // tells this mesh from every other made in the run
+#ifdef __EMSCRIPTEN__
+    uint32_t edge_buffer; // GL element buffer: each triangle's three edges, for the wireframe
+#endif
 };
 
 // 1 when the driver takes memory of ours as buffer storage, 0 when it does
-// not; -1 until a mapped mesh asks it. Tests set it to try either way.
+// not; -1 until a mapped mesh asks it. Tests set it to try either way. In the
+// browser always 1: WebGL maps no buffers, and glBufferData copies the
+// memory, which is freed once handed over.
 extern int pinned_memory_mesh;
 
 struct Projection {

@@ -38,9 +38,7 @@ void capture_scene(View* view)
     view->wire = cues.wire;
 }
 
-// Puts a saved view's orientation and motion on show; the coordinates are
-// the caller's to check and bind.
-static void __restore_scene(const View* view)
+void restore_scene(const View* view)
 {
     memcpy(q, view->q, sizeof view->q);
     memcpy(axis, view->axis, sizeof view->axis);
@@ -108,7 +106,7 @@ int prepare_scene(const Options* options, const View* view)
     const char* source = nullptr;
     const char* option = "";
     if (options->view) {
-        __restore_scene(view);
+        restore_scene(view);
         memcpy(chosen, view->show, sizeof chosen);
         source = options->view;
     }

@@ -10,6 +10,10 @@
 // The view on show.
 void capture_scene(View* view);
 
+// Puts a saved view's orientation, 4-D turn, zoom, pan and lighting on
+// show; the coordinates are the caller's to check and bind.
+void restore_scene(const View* view);
+
 // Puts the restored view (when --view is given) and the view options on
 // show, binds the chosen coordinates and starts the asked-for turn and
 // spin, all before the first frame. Returns 0, or 2 after saying why when a

@@ -2,8 +2,9 @@
 #include "shader.h"
 
 #include <cstdio>
+#include <cstring>
 
-#include <epoxy/gl.h>
+#include "platform.h"
 
 unsigned int create_shader()
 {
@@ -30,7 +31,21 @@ int load_program_to_shader(unsigned int program, const char* source, int stage)
         return 0;
 
     GLuint object = glCreateShader(types[stage]);
+#ifdef __EMSCRIPTEN__
+    // WebGL 2 compiles GLSL ES 3.00: the same stage under that version line
+    // in place of its own, with the precision that ES asks of a fragment
+    // stage (and the vertex stage's own, highp, for both). Clip distances
+    // need WEBGL_clip_cull_distance, whose name in GLSL is ANGLE's; without
+    // it the stage writes them to an array of its own, and nothing is cut.
+    const char* rest = strncmp(source, "#version", 8) == 0 ? strchr(source, '\n') : nullptr;
+    const char* clip = !strstr(source, "gl_ClipDistance") ? ""
+        : clip_distance_platform() ? "#extension GL_ANGLE_clip_cull_distance : enable\n"
+                                   : "float clip_distance[8];\n#define gl_ClipDistance clip_distance\n";
+    const char* sources[4] = {"#version 300 es\n", clip, "precision highp float;\n", rest ? rest + 1 : source};
+    glShaderSource(object, 4, sources, nullptr);
+#else
     glShaderSource(object, 1, &source, nullptr);
+#endif
     glCompileShader(object);
 
     GLint compiled = GL_FALSE;

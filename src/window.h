@@ -23,6 +23,11 @@ int is_open_window(GLFWwindow* window);
 // Destroys the window and shuts GLFW down.
 void close_window(GLFWwindow* window);
 
+#ifdef __EMSCRIPTEN__
+// The browser's scroll callback: turns the wheel delta that Emscripten's GLFW
+// reports into clicks of the wheel as GLFW gives them elsewhere.
+void __wheel_callback_window(GLFWwindow* window, double xoffset, double yoffset);
+#else
 // Keys, buttons and the wheel: to the control panel, then to the view
 // unless the panel took them.
 void __key_callback_window(GLFWwindow* window, int key, int scancode, int action, int mods);
@@ -31,6 +36,7 @@ void __scroll_callback_window(GLFWwindow* window, double xoffset, double yoffset
 
 // Held keys as the view polls them: none while the panel holds the keyboard.
 int __key_state_window(GLFWwindow* window, int key);
+#endif
 
 // Sleeps so that frames are released at most fps times a second.
 void __limit_fps_window(int fps);

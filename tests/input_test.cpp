@@ -1,4 +1,5 @@
 // Orientation and key handling, driven by calling the handlers directly.
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -175,7 +176,9 @@ TEST_F(Input, AxisShorterThanFloatPrecisionTurnsNothing)
         frame({GLFW_KEY_Q});
         float turned = std::fabs(glm_quat_dot(q, before));
         if (length < 1.1920929e-07f) {
-            EXPECT_NEAR(turned, 1.0f, 1e-7f) << length;
+            // Re-normalising may round the last bit either way; cglm's SSE
+            // and its plain code (as in WebAssembly) round differently.
+            EXPECT_NEAR(turned, 1.0f, 2 * FLT_EPSILON) << length;
             for (int i = 0; i < 3; i++)
                 expect_near(axis[i], {axes[i][0], axes[i][1], axes[i][2]}, 1e-7f);
         } else {

@@ -11,11 +11,13 @@ vertex in an array of the same shape.
     fit, fits                 centring and scaling into the view's ball
     show, picture             the viewer's window on a surface, or a picture
                               of it for a notebook (plexorama.viewer)
+    write_html                a one-file web page of a surface, opening at a view
 """
+from .html import write_html
 from .klein import read_klein, write_klein
 from .normals import surface_normals, triangle_normals
 from .surface import VIEW_RADIUS, fit, fits, grid_surface
 from .viewer import picture, show
 
 __all__ = ["VIEW_RADIUS", "fit", "fits", "grid_surface", "picture", "read_klein", "show", "surface_normals",
-           "triangle_normals", "write_klein"]
+           "triangle_normals", "write_html", "write_klein"]

@@ -1,11 +1,12 @@
 """plexorama-convert IN OUT.klein [--fit]: Geomview OOGL surfaces (or a KLEIN
-file) to a KLEIN file for the viewer."""
+file) to a KLEIN file for the viewer, or to a one-file page (OUT.html)."""
 import argparse
 import sys
 
 import numpy as np
 
 from .command import program_name, summary
+from .html import write_html
 from .klein import MAGIC, MIN_DIM, open_regular, read_klein, write_klein
 from .oogl import OoglError, read_oogl
 from .surface import VIEW_RADIUS, fit
@@ -21,7 +22,9 @@ and normals in the file are dropped: the viewer's normals are computed.
 Plain OFF and MESH surfaces, with 3 coordinates, are read as 4-D with w = 0.
 VECT and SKEL members (points and lines) are skipped with a warning.
 Polygons are split into triangles as fans from their first vertex.
-A KLEIN file as IN is copied, fitted with --fit."""
+A KLEIN file as IN is copied, fitted with --fit. OUT ending in .html is a
+one-file page: the viewer with the surface inside, which opens in a browser
+from disk with no server and no network."""
 
 
 def _error(prog, message):
@@ -58,7 +61,7 @@ def main(argv=None):
     parser = argparse.ArgumentParser(prog=prog, description=DESCRIPTION,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("input", metavar="IN", help="OOGL file (or a KLEIN file)")
-    parser.add_argument("output", metavar="OUT.klein", help="KLEIN file to write")
+    parser.add_argument("output", metavar="OUT.klein", help="KLEIN file to write, or OUT.html: a one-file page")
     parser.add_argument("--fit", action="store_true",
                         help=f"centre the surface and scale it into the ball of radius {VIEW_RADIUS} "
                              "that the view shows whole")
@@ -97,7 +100,12 @@ def main(argv=None):
     if args.fit:
         coords = fit(coords)
     try:
-        write_klein(args.output, coords, normals)
+        if args.output.lower().endswith(".html"):
+            write_html(args.output, coords, normals)
+        else:
+            write_klein(args.output, coords, normals)
+    except FileNotFoundError as error:
+        return _error(prog, f"{args.output}: cannot write: {error.strerror or error}")
     except OSError as error:
         return _error(prog, f"{args.output}: cannot write: {error.strerror}")
     except ValueError as error:

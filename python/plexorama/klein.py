@@ -49,6 +49,12 @@ def write_klein(path, coords, normals=None):
     as float32, vertex by vertex, all little-endian. The file is written
     aside and renamed into place, so path never holds a partly written
     surface."""
+    write_whole(path, klein_parts(coords, normals))
+
+
+def klein_parts(coords, normals=None):
+    """The bytes of the KLEIN file write_klein writes, in three parts:
+    header, coordinates, normals. Raises ValueError as write_klein does."""
     coords = np.asarray(coords, dtype=np.float64)
     _check_array("coords", coords)
     with np.errstate(over="ignore"):
@@ -63,16 +69,21 @@ def write_klein(path, coords, normals=None):
     n, m = coords.shape
     if m * n >= 2**32:
         raise ValueError(f"coords: {m} x {n} values; a KLEIN file holds fewer than 2^32")
+    return [MAGIC + b"\0" + bytes([m]) + n.to_bytes(8, "little"), stored.tobytes(),
+            normals.astype("<f4").tobytes()]
 
+
+def write_whole(path, parts):
+    """Writes the byte strings parts to path: aside, then renamed into place,
+    so that path never holds a partly written file."""
     folder = os.path.dirname(os.path.abspath(path))
     handle, part = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".",
                                     suffix=".part")
     try:
         with os.fdopen(handle, "wb") as f:
-            f.write(MAGIC + b"\0" + bytes([m]) + n.to_bytes(8, "little"))
-            f.write(stored.tobytes())
-            f.write(normals.astype("<f4").tobytes())
-        # mkstemp makes the file private; a surface is as readable as any file.
+            for data in parts:
+                f.write(data)
+        # mkstemp makes the file private; what is written is as readable as any file.
         umask = os.umask(0)
         os.umask(umask)
         os.chmod(part, 0o666 & ~umask)

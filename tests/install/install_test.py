@@ -59,6 +59,7 @@ class Tree(unittest.TestCase):
         with open(off, "w") as f:
             f.write("4OFF\n3 1 0\n0 0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n")
         converted = os.path.join(BASE, "triangle.klein")
+        page = os.path.join(BASE, "triangle.html")
         plotted = os.path.join(BASE, "plotted.klein")
         # Each row: command line, exit code, pattern the standard output matches.
         rows = [
@@ -68,6 +69,7 @@ class Tree(unittest.TestCase):
             (["bin/plexorama-make-samples"], 2, r"^$"),
             (["bin/plexorama-make-samples", "--help"], 0, r"^usage: plexorama-make-samples DIR"),
             (["bin/plexorama-convert", off, converted], 0, r"3 vertices, 1 triangles, m = 4"),
+            (["bin/plexorama-convert", off, page], 0, r"triangle.html: 3 vertices"),
             (["bin/plexorama-convert", "--help"], 0, r"^usage: plexorama-convert "),
             (["bin/plexorama-plot", "u, v, u*v, u*u", "--fit", "-o", plotted], 0, r"m = 4, fits the view"),
             (["bin/plexorama-plot", "--help"], 0, r"^usage: plexorama-plot "),
@@ -88,6 +90,9 @@ class Tree(unittest.TestCase):
                 self.assertRegex(done.stdout, pattern)
         self.assertEqual(sorted(os.listdir(out)), sorted(["triangle.off"] + [f"{n}.klein" for n in tree.SAMPLES]))
         self.assertEqual(os.path.getsize(converted), 111)
+        # The page is the installed one-file viewer around the same file.
+        with open(page, encoding="utf-8") as f, open(installed("share/plexorama/plexorama-page.html")) as g:
+            self.assertEqual(len(f.read()) - len(g.read()), len(' data-name="triangle.klein"') + 148)
         # Run by another name (a link), a program calls itself by that name.
         link = os.path.join(BASE, "samples-by-another-name")
         os.symlink(installed("bin/plexorama-make-samples"), link)

@@ -8,7 +8,7 @@ SAMPLES = ("klein-bottle", "clifford-torus", "complex-square", "veronese", "toru
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert", "bin/plexorama-plot")
-PYTHON_MODULES = ("__init__", "command", "convert", "formula", "klein", "normals", "oogl", "plot", "samples",
+PYTHON_MODULES = ("__init__", "command", "convert", "formula", "html", "klein", "normals", "oogl", "plot", "samples",
                   "surface", "viewer")
 PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
@@ -25,6 +25,7 @@ FILES = (
     "share/icons/hicolor/scalable/apps/plexorama.svg",
     *(f"share/icons/hicolor/{n}x{n}/apps/plexorama.png" for n in ICON_SIZES),
     *(f"share/plexorama/samples/{name}.klein" for name in SAMPLES),
+    "share/plexorama/plexorama-page.html",
     *(f"{PYTHON_DIR}/{name}.py" for name in PYTHON_MODULES),
 )
 

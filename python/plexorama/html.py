@@ -1,0 +1,143 @@
+"""One-file pages: a surface and the viewer in a single HTML file that opens
+in a browser from disk, with no server and no network.
+
+The page is the viewer built as one file (plexorama-page.html, installed in
+share/plexorama/ beside the samples) with the KLEIN file's bytes in it as
+base64, and optionally the view to open at, as a view file gives it."""
+import base64
+import os
+import re
+import sys
+
+import numpy as np
+
+from .klein import klein_parts, write_whole
+
+TEMPLATE = "plexorama-page.html"
+SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
+VIEW_SLOT = '<script type="text/plain" id="embedded-view"></script>'
+VIEW_VERSIONS = ("plexorama-view 1", "plexorama-view 2")
+# The view file's keys and how many values each takes; the first five must
+# be given in a view file, the others take these values when left out.
+VIEW_KEYS = {"q": 4, "axis1": 3, "axis2": 3, "axis3": 3, "show": 4, "turn4": 16, "zoom": 1, "pan": 2,
+             "light": 1}
+VIEW_DEFAULT = {"q": (0, 0, 0, 1), "axis1": (1, 0, 0), "axis2": (0, 1, 0), "axis3": (0, 0, 1),
+                "show": (1, 2, 3, 4), "turn4": tuple(np.eye(4).ravel()), "zoom": (1,), "pan": (0, 0),
+                "light": ("file",)}
+OPTIONAL = ("turn4", "zoom", "pan", "light")
+# The cues' keys go to the page as given; the viewer in it checks them.
+CUE_KEYS = ("color", "slice", "eye4", "gizmo", "wire")
+
+
+def find_template():
+    """The path of the one-file viewer: $PLEXORAMA_PAGE when set, else the one
+    installed under the package's prefix or the system's, else the one the
+    source tree's build (build/web) made. Raises FileNotFoundError."""
+    here = os.path.dirname(os.path.abspath(__file__))
+    places = [os.path.join(here, "..", "..", "..", "..", "share", "plexorama"),
+              os.path.join(sys.prefix, "share", "plexorama"),
+              "/usr/local/share/plexorama", "/usr/share/plexorama",
+              os.path.join(here, "..", "..", "build", "web")]
+    places = list(dict.fromkeys(os.path.normpath(place) for place in places))
+    candidates = [os.environ["PLEXORAMA_PAGE"]] if os.environ.get("PLEXORAMA_PAGE") else [
+        os.path.join(place, TEMPLATE) for place in places]
+    for path in candidates:
+        if os.path.isfile(path):
+            return os.path.normpath(path)
+    raise FileNotFoundError(f"the one-file viewer {TEMPLATE} is not installed (looked in "
+                            + ", ".join(os.path.normpath(os.path.dirname(p)) for p in candidates)
+                            + "): build the page with Emscripten, or set PLEXORAMA_PAGE")
+
+
+def _read_view_text(text):
+    """The keys of a view file's text, as a dict of tuples of strings."""
+    lines = text.strip().replace("\r\n", "\n").split("\n")
+    if lines[0] not in VIEW_VERSIONS:
+        raise ValueError("view: not a view file")
+    keys = {}
+    for line in lines[1:]:
+        if line.strip() and not line.lstrip().startswith("#"):
+            key, _, values = line.partition("=")
+            keys[key.strip()] = tuple(values.split())
+    return keys
+
+
+def view_link(view, dim=255):
+    """The view as the page's link text ("2;q:...;show:..."), from a dict of
+    the view file's keys (q, axis1, axis2, axis3, show, turn4 row by row,
+    zoom, pan, light; coordinates count from 1; missing keys keep the first
+    view's values), the text of a view file, or the path of one. Raises ValueError for a view the viewer would
+    refuse, or whose coordinates pass dim."""
+    if isinstance(view, (str, os.PathLike)):
+        text = str(view)
+        if not text.startswith("plexorama-view "):
+            with open(view, encoding="utf-8") as f:
+                text = f.read()
+        view = _read_view_text(text)
+    unknown = set(view) - set(VIEW_KEYS) - set(CUE_KEYS)
+    if unknown:
+        raise ValueError(f"view: unknown key {sorted(unknown)[0]!r}")
+    keys = {**VIEW_DEFAULT, **view}
+    parts = ["2"]
+    for key, count in VIEW_KEYS.items():
+        values = (keys[key],) if isinstance(keys[key], str) else tuple(np.ravel(keys[key]))
+        if len(values) != count:
+            raise ValueError(f"view: {key} takes {count} values, not {len(values)}")
+        if key == "show":
+            # Plain digits, as the viewer reads them: not 4.0, nor +4.
+            if not all(str(v).isdigit() for v in values):
+                raise ValueError(f"view: show takes whole numbers, not {values}")
+            shown = [int(v) for v in values]
+            if any(c < 1 or c > dim for c in shown) or len(set(shown)) != 4:
+                raise ValueError(f"view: show names four different coordinates from 1 to {dim}, "
+                                 f"not {values}")
+            text = ",".join(str(c) for c in shown)
+        elif key == "light":
+            if values[0] not in ("file", "shape"):
+                raise ValueError(f"view: light is file or shape, not {values[0]!r}")
+            text = values[0]
+        else:
+            # As floats, which the viewer keeps; nine digits read back the same.
+            numbers = np.array([float(v) for v in values], dtype=np.float32)
+            if not np.all(np.isfinite(numbers)):
+                raise ValueError(f"view: {key} has a value that is not a finite number")
+            if key == "q" and not numbers.any():
+                raise ValueError("view: q is zero")
+            if key == "turn4" and not np.allclose(numbers.reshape(4, 4) @ numbers.reshape(4, 4).T, np.eye(4),
+                                                   rtol=0, atol=1e-4):
+                raise ValueError("view: turn4 is not orthonormal")
+            if key == "zoom" and not 0.125 <= numbers[0] <= 8:
+                raise ValueError("view: zoom is not from 0.125 to 8")
+            text = ",".join(f"{float(v):.9g}" for v in numbers)
+        if key in OPTIONAL and text == ",".join(f"{float(v):.9g}" if key != "light" else v
+                                                for v in VIEW_DEFAULT[key]):
+            continue
+        parts.append(f"{key}:{text}")
+    for key in CUE_KEYS:
+        if key in view:
+            values = (view[key],) if isinstance(view[key], str) else tuple(np.ravel(view[key]))
+            words = [v if isinstance(v, str) else f"{float(v):.9g}" for v in values]
+            if not all(re.fullmatch(r"[a-z0-9.+-]+", w) for w in words):
+                raise ValueError(f"view: {key} has a value that is not a word or a number")
+            parts.append(f"{key}:{','.join(words)}")
+    return ";".join(parts)
+
+
+def write_html(path, coords, normals=None, view=None):
+    """Writes a one-file page of the surface: coords and normals as
+    write_klein takes them (and refuses), view as view_link takes it, or
+    None for the first view. The page is written aside and renamed into
+    place. Raises FileNotFoundError when the one-file viewer is missing."""
+    template = find_template()
+    with open(template, encoding="utf-8") as f:
+        page = f.read()
+    if SURFACE_SLOT not in page or VIEW_SLOT not in page:
+        raise ValueError(f"{template} is not the one-file viewer")
+    surface = b"".join(klein_parts(coords, normals))
+    link = view_link(view, surface[6]) if view is not None else ""
+    name = os.path.splitext(os.path.basename(path))[0] + ".klein"
+    name = "".join(c for c in name if c.isalnum() or c in "._-")
+    page = page.replace(SURFACE_SLOT, SURFACE_SLOT.replace(
+        "></script>", f' data-name="{name}">{base64.b64encode(surface).decode()}</script>'), 1)
+    page = page.replace(VIEW_SLOT, VIEW_SLOT.replace("></script>", f">{link}</script>"), 1)
+    write_whole(path, [page.encode()])
