@@ -18,6 +18,7 @@
 
 versor q = {0.0f, 0.0f, 0.0f, 1.0f};
 vec3 axis[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
+char shown_path[PATH_MAX] = "";
 int (*key_state_input)(GLFWwindow* window, int key) = glfwGetKey;
 
 // 2 pi / 255 to seven digits: a held key turns a full circle in 255 frames.
@@ -173,18 +174,32 @@ void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset)
     __turn_screen_input(__scroll_angle_input(xoffset), __scroll_angle_input(yoffset));
 }
 
-// A digit names coordinate c; it becomes the hidden one unless the surface
-// lacks it or it is shown as x, y or z.
-static void __choose_hidden_input(uint8_t c)
+int choose_hidden_input(uint8_t c)
 {
     Projection& p = projection;
     if (c >= p.dim || c == p.x || c == p.y || c == p.z)
-        return;
+        return 0;
     p.w = c;
     // A running turn keeps its binding until it ends; otherwise the next
     // turn should start from the chosen coordinate, so bind it now.
     if (p.mesh && animate_index == 0)
         set_projection_mesh(p);
+    return 1;
+}
+
+int exchange_input(int slot)
+{
+    Projection& p = projection;
+    // Always so while no surface is shown: dim is 0.
+    if (slot < 0 || slot > 2 || p.w >= p.dim)
+        return 0;
+    // The record changes at once; the frame turns the old binding toward w
+    // and binds the record when the turn ends.
+    uint8_t* shown[3] = {&p.x, &p.y, &p.z};
+    std::swap(p.w, *shown[slot]);
+    animate_index = static_cast<uint8_t>(slot + 1);
+    exchange_motion(slot);
+    return 1;
 }
 
 // The switches of the cues to w; 0 when key is none of them.
@@ -233,29 +248,14 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
         return;
     if (action != GLFW_PRESS)
         return;
-    if (key >= GLFW_KEY_1 && key <= GLFW_KEY_9) {
-        __choose_hidden_input(static_cast<uint8_t>(key - GLFW_KEY_1));
-        return;
-    }
-    // Always so while no surface is shown: dim is 0.
-    if (projection.w >= projection.dim)
-        return;
-
-    // The record changes at once; the frame turns the old binding toward w
-    // and binds the record when the turn ends.
-    if (key == GLFW_KEY_I) {
-        std::swap(projection.w, projection.x);
-        animate_index = 1;
-    } else if (key == GLFW_KEY_O) {
-        std::swap(projection.w, projection.y);
-        animate_index = 2;
-    } else if (key == GLFW_KEY_P) {
-        std::swap(projection.w, projection.z);
-        animate_index = 3;
-    } else {
-        return;
-    }
-    exchange_motion(animate_index - 1);
+    if (key >= GLFW_KEY_1 && key <= GLFW_KEY_9)
+        choose_hidden_input(static_cast<uint8_t>(key - GLFW_KEY_1));
+    else if (key == GLFW_KEY_I)
+        exchange_input(0);
+    else if (key == GLFW_KEY_O)
+        exchange_input(1);
+    else if (key == GLFW_KEY_P)
+        exchange_input(2);
 }
 
 void __button_callback_input(GLFWwindow*, int button, int action, int mods)
@@ -324,6 +324,7 @@ static void __put_on_show_input(Mesh* mesh, uint8_t dim)
     }
     set_projection_mesh(p);
     destroy_mesh(replaced);
+    shown_path[0] = '\0';
 }
 
 ShowStatus __show_input(SurfaceData data)
@@ -369,6 +370,9 @@ ShowStatus show_surface_input(const char* path, KleinReport* report)
         return SHOW_UNREADABLE;
     ShowStatus status = __show_file_input(&file, report);
     close_surface_klein(&file);
+    // A path the system opened fits PATH_MAX.
+    if (status == SHOW_DONE)
+        snprintf(shown_path, sizeof shown_path, "%s", path);
     return status;
 }
 

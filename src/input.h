@@ -3,7 +3,9 @@
 // coordinate and the swap keys, dropped files, and the viewport on resize.
 #pragma once
 
+#include <climits>
 #include <cstddef>
+#include <cstdint>
 
 #include <cglm/types.h>
 
@@ -13,8 +15,12 @@ struct GLFWwindow;
 
 extern versor q;     // orientation, x, y, z, w with w real; (0, 0, 0, 1) at start
 extern vec3 axis[3]; // the surface's own x, y and z axes as turned by q; never re-normalised
+// The file of the surface on show, as it was given or dropped; empty with
+// none, or with a surface that came from no file. Set by show_surface_input.
+extern char shown_path[PATH_MAX];
 
-// Reads whether a key is held: glfwGetKey, unless a test puts its own here.
+// Reads whether a key is held: glfwGetKey, or what the window puts here to
+// keep the keys typed into the control panel from the view, or a test's own.
 extern int (*key_state_input)(GLFWwindow* window, int key);
 
 // Applies one frame of the held rotation keys, 3-D and 4-D, and
@@ -31,6 +37,15 @@ void reset_input();
 // Turns the view about the fixed horizontal and vertical axes; with Ctrl
 // held, zooms instead.
 void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset);
+
+// Makes coordinate c (from 0) the hidden one, unless the surface lacks it or
+// shows it as x, y or z. Returns 1 when chosen.
+int choose_hidden_input(uint8_t c);
+
+// Exchanges the hidden coordinate with the one shown in slot 0, 1 or 2 (x,
+// y or z) and starts the animated turn, as I, O and P do. Returns 1 when
+// started, 0 with no surface on show.
+int exchange_input(int slot);
 
 // Digits 1 to 9 choose the hidden coordinate; I, O, P exchange it with x, y
 // or z and start the animated turn; = and - zoom, L switches the lighting,

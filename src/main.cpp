@@ -20,6 +20,9 @@
 #include "load.h"
 #include "mesh.h"
 #include "motion.h"
+#ifndef __EMSCRIPTEN__
+#include "panel.h"
+#endif
 #include "scene.h"
 #include "shader.h"
 #include "view.h"
@@ -140,6 +143,10 @@ void main_loop()
     }
     if (cues.gizmo)
         draw_gizmo(orientation, turn4[0]);
+#ifndef __EMSCRIPTEN__
+    // The page in a browser has no panel: Debian's ImGui is the desktop's.
+    draw_panel();
+#endif
     advance_spin_input();
 }
 
@@ -219,6 +226,9 @@ void stop_main()
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader);
+#ifndef __EMSCRIPTEN__
+    stop_panel();
+#endif
     mlog("[WINDOW] Destruyendo...\n");
     close_window(window);
 }
