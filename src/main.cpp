@@ -52,8 +52,7 @@ static void __load_motion_main(unsigned int program)
     light_load(program, light);
 }
 
-// The cues to w, when one changes; the map's samples the first time it is
-// asked for.
+// The cues to w, when one changes.
 static void __load_cues_main()
 {
     for (unsigned int program : {shader, shader_plain})
@@ -61,11 +60,11 @@ static void __load_cues_main()
     set_clip_context(cues.eye4, cues.slice);
 }
 
-// Colour by w takes fragment stages of its own, which read the map's colour
-// from the vertex stage: the plain stages do without it, since a value
-// passed to every fragment costs every frame. Switching builds both
-// programs anew and gives them what the old ones held; a program that
-// cannot be made leaves the old ones in place.
+// Colour by w takes fragment stages of its own, which look the map up from
+// w at every fragment: the plain stages do without w, since a value passed
+// to every fragment costs every frame. Switching builds both programs anew
+// and gives them what the old ones held; a program that cannot be made
+// leaves the old ones in place.
 static void __tint_main(Tint tint)
 {
     unsigned int lit = create_shader(), plain = create_shader();
