@@ -18,6 +18,7 @@
 
 versor q = {0.0f, 0.0f, 0.0f, 1.0f};
 vec3 axis[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
+char shown_path[PATH_MAX] = "";
 int (*key_state_input)(GLFWwindow* window, int key) = glfwGetKey;
 
 // 2 pi / 255 to seven digits: a held key turns a full circle in 255 frames.
@@ -323,6 +324,7 @@ static void __put_on_show_input(Mesh* mesh, uint8_t dim)
     }
     set_projection_mesh(p);
     destroy_mesh(replaced);
+    shown_path[0] = '\0';
 }
 
 ShowStatus __show_input(SurfaceData data)
@@ -368,6 +370,9 @@ ShowStatus show_surface_input(const char* path, KleinReport* report)
         return SHOW_UNREADABLE;
     ShowStatus status = __show_file_input(&file, report);
     close_surface_klein(&file);
+    // A path the system opened fits PATH_MAX.
+    if (status == SHOW_DONE)
+        snprintf(shown_path, sizeof shown_path, "%s", path);
     return status;
 }
 

@@ -3,6 +3,7 @@
 // coordinate and the swap keys, dropped files, and the viewport on resize.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 
@@ -14,8 +15,12 @@ struct GLFWwindow;
 
 extern versor q;     // orientation, x, y, z, w with w real; (0, 0, 0, 1) at start
 extern vec3 axis[3]; // the surface's own x, y and z axes as turned by q; never re-normalised
+// The file of the surface on show, as it was given or dropped; empty with
+// none, or with a surface that came from no file. Set by show_surface_input.
+extern char shown_path[PATH_MAX];
 
-// Reads whether a key is held: glfwGetKey, unless a test puts its own here.
+// Reads whether a key is held: glfwGetKey, or what the window puts here to
+// keep the keys typed into the control panel from the view, or a test's own.
 extern int (*key_state_input)(GLFWwindow* window, int key);
 
 // Applies one frame of the held rotation keys, 3-D and 4-D, and

@@ -20,6 +20,9 @@
 #include "load.h"
 #include "mesh.h"
 #include "motion.h"
+#ifndef __EMSCRIPTEN__
+#include "panel.h"
+#endif
 #include "scene.h"
 #include "shader.h"
 #include "view.h"
@@ -49,8 +52,7 @@ static void __load_motion_main(unsigned int program)
     light_load(program, light);
 }
 
-// The cues to w, when one changes; the map's samples the first time it is
-// asked for.
+// The cues to w, when one changes.
 static void __load_cues_main()
 {
     for (unsigned int program : {shader, shader_plain})
@@ -58,11 +60,11 @@ static void __load_cues_main()
     set_clip_context(cues.eye4, cues.slice);
 }
 
-// Colour by w takes fragment stages of its own, which read the map's colour
-// from the vertex stage: the plain stages do without it, since a value
-// passed to every fragment costs every frame. Switching builds both
-// programs anew and gives them what the old ones held; a program that
-// cannot be made leaves the old ones in place.
+// Colour by w takes fragment stages of its own, which look the map up from
+// w at every fragment: the plain stages do without w, since a value passed
+// to every fragment costs every frame. Switching builds both programs anew
+// and gives them what the old ones held; a program that cannot be made
+// leaves the old ones in place.
 static void __tint_main(Tint tint)
 {
     unsigned int lit = create_shader(), plain = create_shader();
@@ -140,6 +142,10 @@ void main_loop()
     }
     if (cues.gizmo)
         draw_gizmo(orientation, turn4[0]);
+#ifndef __EMSCRIPTEN__
+    // The page in a browser has no panel: Debian's ImGui is the desktop's.
+    draw_panel();
+#endif
     advance_spin_input();
 }
 
@@ -219,6 +225,9 @@ void stop_main()
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader);
+#ifndef __EMSCRIPTEN__
+    stop_panel();
+#endif
     mlog("[WINDOW] Destruyendo...\n");
     close_window(window);
 }

@@ -26,7 +26,8 @@ void main_loop();
 // it made and returns the exit code, 1.
 int start_main();
 
-// Tears down in reverse order: mesh, plain program, lit program, window.
+// Tears down in reverse order: mesh, gizmo, plain program, lit program, the
+// panel, window.
 void stop_main();
 
 // The whole run: --info alone, or start-up, the optional file, the frame

@@ -79,26 +79,33 @@ static const char help[]
       "a display, as the window does: on a machine without one, run it under\n"
       "xvfb-run.\n"
       "\n"
-      "Keys:\n"
-      "  Q W, A S, Z X   hold to turn the surface about its own x, y, z axes\n"
-      "  E R, D F, C V   hold to turn x, y, z toward w and back, in four dimensions\n"
-      "  scroll wheel    turn it about the view's horizontal and vertical axes\n"
-      "  left drag       turn it so, too; let go while moving to keep it spinning\n"
-      "  right drag      turn it in four dimensions: +w comes toward the pointer\n"
-      "    or Shift-left drag\n"
-      "  middle drag     move the picture\n"
-      "  Ctrl-scroll, = -  zoom in and out\n"
-      "  Space           stop spinning (a click does too)\n"
-      "  Backspace       back to the first view: orientation, 4-D turn, zoom, pan\n"
-      "  L               light with the file's normals or the surface's shape\n"
-      "  H               colour by w, or as ever\n"
-      "  K               slice about w = c; hold [ and ] to move c\n"
-      "  J               the 4-D perspective, from an eye at 3 s on the w axis\n"
-      "  G               the axes: x red, y green, z blue, w magenta\n"
-      "  T               the wireframe\n"
-      "  1 to 9          choose which coordinate is hidden as w\n"
-      "  I, O, P         turn the hidden coordinate into view as x, y or z\n"
-      "\n"
+      "Keys:\n";
+
+const KeyRow key_rows_options[] = {
+    {"Q W, A S, Z X", "hold to turn the surface about its own x, y, z axes"},
+    {"E R, D F, C V", "hold to turn x, y, z toward w and back, in four dimensions"},
+    {"scroll wheel", "turn it about the view's horizontal and vertical axes"},
+    {"left drag", "turn it so, too; let go while moving to keep it spinning"},
+    {"right drag", "turn it in four dimensions: +w comes toward the pointer"},
+    {"  or Shift-left drag", ""},
+    {"middle drag", "move the picture"},
+    {"Ctrl-scroll, = -", "zoom in and out"},
+    {"Space", "stop spinning (a click does too)"},
+    {"Backspace", "back to the first view: orientation, 4-D turn, zoom, pan"},
+    {"L", "light with the file's normals or the surface's shape"},
+    {"H", "colour by w, or as ever"},
+    {"K", "slice about w = c; hold [ and ] to move c"},
+    {"J", "the 4-D perspective, from an eye at 3 s on the w axis"},
+    {"G", "the axes: x red, y green, z blue, w magenta"},
+    {"T", "the wireframe"},
+    {"1 to 9", "choose which coordinate is hidden as w"},
+    {"I, O, P", "turn the hidden coordinate into view as x, y or z"},
+    {"Tab", "show or hide the control panel"},
+};
+const int key_row_count_options = sizeof key_rows_options / sizeof key_rows_options[0];
+
+static const char help_end[]
+    = "\n"
       "Examples:\n"
       "  plexorama --show 1,3,4,2 --output figure.png surface.klein\n"
       "  plexorama --save-view turned.view surface.klein\n"
@@ -111,6 +118,17 @@ static const char help[]
       "Exit status: 0 after a normal close; 1 when a run fails (no window, a FILE\n"
       "that cannot be drawn offscreen, an output that cannot be written, no ffmpeg);\n"
       "2 for a usage error, a bad coordinate choice or a bad view file.\n";
+
+static void __help_options()
+{
+    printf("%s%s", usage, help);
+    // The actions line up after the keys, two blanks apart at the least.
+    for (const KeyRow& row : key_rows_options) {
+        int blanks = static_cast<int>(strlen(row.keys)) < 14 ? 16 - static_cast<int>(strlen(row.keys)) : 2;
+        printf("  %s%*s%s\n", row.keys, row.action[0] ? blanks : 0, "", row.action);
+    }
+    printf("%s", help_end);
+}
 
 enum {
     OPTION_FRAMES = 256, // long-only options take values past any character
@@ -325,7 +343,7 @@ int parse_options(int argc, char** argv, Options* options)
         unsigned long long number = 0;
         switch (code) {
         case 'h':
-            printf("%s%s", usage, help);
+            __help_options();
             return 0;
         case 'V':
             printf("plexorama %s\n", PLEXORAMA_VERSION);

@@ -46,6 +46,16 @@ struct Options {
     int wire;        // --wire: 1 on, 0 off, -1 when not given
 };
 
+// A row of the table of keys that --help prints and the panel shows; a row
+// with no action goes on with the keys of the row above.
+struct KeyRow {
+    const char* keys;
+    const char* action;
+};
+
+extern const KeyRow key_rows_options[];
+extern const int key_row_count_options;
+
 // Parses the command line into options. Returns -1 to go on and run, or the
 // exit code of a request answered here (--help, --version, a usage error).
 int parse_options(int argc, char** argv, Options* options);

@@ -9,6 +9,9 @@
 #include <GLFW/glfw3.h>
 
 #include "input.h"
+#ifndef __EMSCRIPTEN__
+#include "panel.h"
+#endif
 
 bool hidden_window = false;
 
@@ -36,6 +39,29 @@ static void __keep_failure_window()
 void __wheel_callback_window(GLFWwindow* window, double xoffset, double yoffset)
 {
     __scroll_callback_input(window, -xoffset / 100, -yoffset / 100);
+}
+#else
+void __key_callback_window(GLFWwindow* window, int key, int scancode, int action, int mods)
+{
+    if (!take_key_panel(window, key, scancode, action, mods))
+        __key_callback_input(window, key, scancode, action, mods);
+}
+
+void __button_callback_window(GLFWwindow* window, int button, int action, int mods)
+{
+    if (!take_button_panel(window, button, action, mods))
+        __button_callback_input(window, button, action, mods);
+}
+
+void __scroll_callback_window(GLFWwindow* window, double xoffset, double yoffset)
+{
+    if (!take_scroll_panel(window, xoffset, yoffset))
+        __scroll_callback_input(window, xoffset, yoffset);
+}
+
+int __key_state_window(GLFWwindow* window, int key)
+{
+    return holds_keys_panel() ? GLFW_RELEASE : glfwGetKey(window, key);
 }
 #endif
 
@@ -71,15 +97,28 @@ GLFWwindow* init_window(int width, int height, const char* title)
     glfwMakeContextCurrent(created);
 
     glfwSetWindowSizeCallback(created, __window_callback_input);
-#ifdef __EMSCRIPTEN__
-    glfwSetScrollCallback(created, __wheel_callback_window);
-#else
-    glfwSetScrollCallback(created, __scroll_callback_input);
-#endif
-    glfwSetKeyCallback(created, __key_callback_input);
     glfwSetDropCallback(created, __drop_callback_input);
-    glfwSetMouseButtonCallback(created, __button_callback_input);
     glfwSetCursorPosCallback(created, __cursor_callback_input);
+#ifdef __EMSCRIPTEN__
+    // The page in a browser has controls of its own, and no panel.
+    glfwSetScrollCallback(created, __wheel_callback_window);
+    glfwSetKeyCallback(created, __key_callback_input);
+    glfwSetMouseButtonCallback(created, __button_callback_input);
+#else
+    // Keys, buttons and the wheel reach the control panel first, and the view
+    // only what the panel does not take. A window that is never shown has no
+    // panel, so nothing of it can come into a picture.
+    bool panel = !hidden_window;
+    glfwSetKeyCallback(created, panel ? __key_callback_window : __key_callback_input);
+    glfwSetMouseButtonCallback(created, panel ? __button_callback_window : __button_callback_input);
+    glfwSetScrollCallback(created, panel ? __scroll_callback_window : __scroll_callback_input);
+    if (panel) {
+        glfwSetCharCallback(created, __char_callback_panel);
+        glfwSetWindowFocusCallback(created, __focus_callback_panel);
+        glfwSetCursorEnterCallback(created, __enter_callback_panel);
+        key_state_input = __key_state_window;
+    }
+#endif
 
     // GLFW reports no size event for the initial size.
     __window_callback_input(created, width, height);

@@ -7,7 +7,8 @@ struct GLFWwindow;
 extern bool hidden_window; // false; true before init_window makes a window that is never shown
 
 // Creates the window with a current GL 3.3 core context and its callbacks
-// registered, and sets the first viewport. Returns none on failure.
+// registered, and sets the first viewport. A window to be shown routes its
+// input through the control panel. Returns none on failure.
 GLFWwindow* init_window(int width, int height, const char* title);
 
 // GLFW's own words for the last failure of init_window; empty after success.
@@ -26,6 +27,15 @@ void close_window(GLFWwindow* window);
 // The browser's scroll callback: turns the wheel delta that Emscripten's GLFW
 // reports into clicks of the wheel as GLFW gives them elsewhere.
 void __wheel_callback_window(GLFWwindow* window, double xoffset, double yoffset);
+#else
+// Keys, buttons and the wheel: to the control panel, then to the view
+// unless the panel took them.
+void __key_callback_window(GLFWwindow* window, int key, int scancode, int action, int mods);
+void __button_callback_window(GLFWwindow* window, int button, int action, int mods);
+void __scroll_callback_window(GLFWwindow* window, double xoffset, double yoffset);
+
+// Held keys as the view polls them: none while the panel holds the keyboard.
+int __key_state_window(GLFWwindow* window, int key);
 #endif
 
 // Sleeps so that frames are released at most fps times a second.

@@ -34,11 +34,14 @@ std::string valid_surface(const std::string& name, uint8_t dim)
 // tests after these see the picture they expect.
 class Hostile : public testing::Test {
 protected:
+    // What the window put there for held keys, to put back.
+    int (*found)(GLFWwindow*, int) = key_state_input;
+
     void TearDown() override
     {
         for (int k = 0; k < 200 && animate_index != 0; k++)
             main_loop();
-        key_state_input = glfwGetKey;
+        key_state_input = found;
         glm_quat_identity(q);
         const vec3 initial[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         memcpy(axis, initial, sizeof axis);

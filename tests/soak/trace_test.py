@@ -1,6 +1,8 @@
 """GL object lifetimes and GL errors over real drops, recorded with apitrace.
 Every buffer and vertex array the viewer makes is deleted before its context
-goes, and no call raises a GL error.
+goes, and no call raises a GL error. The control panel calls GL only while
+shown, never in a picture, keeps the wheel over it from the view, and deletes
+what it made.
 
 Replaying the trace with glretrace cannot tell: apitrace frees the memory it
 hands to a GL_AMD_pinned_memory buffer, which llvmpipe offers and the viewer
@@ -24,8 +26,14 @@ from startup_test import STARTED, STOPPED  # noqa: E402
 BINARY = PRELOAD = SAMPLES = None
 
 # glGenBuffers(n = 2, buffers = {1, 2}), glDeleteVertexArrays(n = 1, arrays = &1)
-NAMES = re.compile(r"^\d+ gl(Gen|Create|Delete)(Buffers|VertexArrays)\(n = \d+, \w+ = (?:&(\d+)|\{([\d, ]*)\})\)$")
+NAMES = re.compile(r"^\d+ gl(Gen|Create|Delete)(Buffers|VertexArrays|Textures)\(n = \d+, \w+ = (?:&(\d+)|\{([\d, ]*)\})\)$")
 GET_ERROR = re.compile(r"^\d+ glGetError\(\) = (\w+)$")
+# apitrace adds calls of its own, marked "// fake", when a context becomes current.
+CALL = re.compile(r"^\d+ (\w+)\((?!.*// fake$)")
+# Calls that only the control panel makes: the viewer itself draws arrays,
+# with no texture, scissor or blending.
+PANEL_CALLS = {"glGenTextures", "glTexImage2D", "glScissor", "glDrawElements", "glDrawElementsBaseVertex",
+               "glBlendEquation"}
 
 
 def sample(name):
@@ -58,6 +66,10 @@ def objects(dump):
 def errors(dump):
     """What each glGetError in the trace returned."""
     return [m.group(1) for m in map(GET_ERROR.match, dump.splitlines()) if m]
+
+
+def panel_calls(dump):
+    return PANEL_CALLS & {m.group(1) for m in map(CALL.match, dump.splitlines()) if m}
 
 
 def mesa_errors(path):
@@ -119,6 +131,38 @@ class Trace(unittest.TestCase):
         checked = errors(dump)
         self.assertGreater(len(checked), 0)
         self.assertEqual(set(checked), {"GL_NO_ERROR"})
+        self.assertEqual(mesa_errors(self.mesa_log), [])
+
+    def test_the_panel_calls_gl_only_while_shown_and_deletes_what_it_made(self):
+        with xh.Process(["apitrace", "trace", "-o", self.trace, BINARY, "--output", self.path("picture.png"),
+                         sample("klein-bottle")], env=self.env) as run:
+            self.assertEqual(run.wait_exit(60), 0)
+        self.assertEqual(panel_calls(self.dump()), set(), "a picture")
+
+        with xh.Viewer("apitrace", "trace", "-o", self.trace, BINARY, sample("klein-bottle"), env=self.env) as viewer:
+            before = xh.wait_stable(viewer.wid)
+            xh.key(viewer.wid, "Tab")
+            xh.wait_image(viewer.wid, lambda image: image.rgb != before.rgb, what="the panel")
+            # The wheel over the panel's title bar, at the top right, turns nothing.
+            shown = xh.wait_stable(viewer.wid)
+            xh.scroll(viewer.wid, 8, x=shown.width - 60, y=10)
+            xh.wait_frames(viewer.wid, 3)
+            self.assertEqual(xh.screenshot(viewer.wid).rgb, shown.rgb)
+            xh.key(viewer.wid, "Tab")
+            xh.wait_image(viewer.wid, lambda image: image.rgb == before.rgb, what="the panel gone")
+            xh.wait_frames(viewer.wid, 3)
+            self.assertEqual(viewer.close(timeout=30), 0)
+        dump = self.dump()
+        # The last piece is the shutdown, after the last frame.
+        frames = dump.split(" glXSwapBuffers(")[:-1]
+        drawn = [k for k, frame in enumerate(frames) if panel_calls(frame)]
+        self.assertNotEqual(drawn, [], "the panel was drawn")
+        self.assertEqual(panel_calls("".join(frames[:drawn[0]] + frames[drawn[-1] + 1:])), set(), "hidden")
+        self.assertLess(drawn[-1], len(frames) - 3)
+        made, alive, strays = objects(dump)
+        self.assertGreater(made["Textures"], 0)
+        self.assertEqual((alive, strays), (set(), []))
+        self.assertEqual(set(errors(dump)) - {"GL_NO_ERROR"}, set())
         self.assertEqual(mesa_errors(self.mesa_log), [])
 
     def test_control_an_error_raised_on_purpose_is_seen(self):

@@ -1,0 +1,444 @@
+// The control panel: a Dear ImGui window over the view with the surface on
+// show, the coordinate choice, the cues, the view and the table of keys.
+#include "panel.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <backends/imgui_impl_glfw.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <GLFW/glfw3.h>
+#include <imgui.h>
+
+#include "context.h"
+#include "cues.h"
+#include "input.h"
+#include "mesh.h"
+#include "motion.h"
+#include "options.h"
+
+bool shown_panel = false;
+
+// The window the panel belongs to, known from the Tab that first shows it.
+static GLFWwindow* owner = nullptr;
+// ImGui's context and both back ends are up.
+static bool started = false;
+// They could not be brought up; the panel stays hidden for the rest of the run.
+static bool refused = false;
+// The table of keys is open beside the panel.
+static bool keys_open = false;
+// Where the panel and the table of keys were last drawn, as left, top,
+// right and bottom in the window's units.
+static ImVec4 drawn[2];
+static int drawn_count = 0;
+
+// Wide enough for the sliders and their names, narrow enough to leave most
+// of a 512-pixel window to the surface.
+static const float width = 216.0f;
+static const float margin = 6.0f;
+
+// The key that does the same as the control just drawn, dimmed, ending at
+// the given share of the row's width.
+static void __key_hint_panel(const char* key, float share = 1.0f)
+{
+    float row = ImGui::GetWindowContentRegionMax().x - ImGui::GetWindowContentRegionMin().x;
+    float end = ImGui::GetWindowContentRegionMin().x + share * row;
+    ImGui::SameLine(end - ImGui::CalcTextSize(key).x);
+    ImGui::TextDisabled("%s", key);
+}
+
+static bool __start_panel()
+{
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    // ImGui would otherwise leave imgui.ini and a log in the working folder.
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    ImGui::StyleColorsDark();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 4.0f;
+    style.FrameRounding = 3.0f;
+    // A little tighter than ImGui's own spacing, so that the panel with all
+    // its controls open fits a 512-pixel window.
+    style.FramePadding.y = 2.0f;
+    style.ItemSpacing.y = 3.0f;
+    // The window's callbacks stay the viewer's: they hand the panel its
+    // events, so that what it takes never reaches the view.
+    if (!ImGui_ImplGlfw_InitForOpenGL(owner, false)) {
+        ImGui::DestroyContext();
+        return false;
+    }
+    if (!ImGui_ImplOpenGL3_Init("#version 330 core")) {
+        ImGui_ImplGlfw_Shutdown();
+        ImGui::DestroyContext();
+        return false;
+    }
+    return true;
+}
+
+int take_key_panel(GLFWwindow* window, int key, int scancode, int action, int mods)
+{
+    if (key == GLFW_KEY_TAB) {
+        if (action == GLFW_PRESS && !refused) {
+            shown_panel = !shown_panel;
+            owner = window;
+            // Back to the arrow, should the pointer have been over a field.
+            if (!shown_panel && started)
+                glfwSetCursor(window, nullptr);
+        }
+        return 1;
+    }
+    if (!started || key < 0)
+        return 0;
+    // ImGui follows every key, even while hidden, so that none stays down for
+    // it; Tab it never sees, since it would move between fields.
+    ImGui_ImplGlfw_KeyCallback(window, key, scancode, action, mods);
+    return holds_keys_panel();
+}
+
+// Whether the pointer is over the panel now. A click can come before the
+// frame that sees the pointer arrive, so ImGui's own verdict, made in that
+// frame, would give it to the wrong side; the pointer is held against where
+// the panel was drawn instead.
+static bool __under_pointer_panel(GLFWwindow* window)
+{
+    // An open list takes every click, and one beside it closes the list.
+    if (ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel))
+        return true;
+    double x, y;
+    glfwGetCursorPos(window, &x, &y);
+    for (int k = 0; k < drawn_count; k++)
+        if (x >= drawn[k].x && x < drawn[k].z && y >= drawn[k].y && y < drawn[k].w)
+            return true;
+    return false;
+}
+
+// Keeps where the ImGui window being built is drawn.
+static void __keep_place_panel()
+{
+    ImVec2 at = ImGui::GetWindowPos(), size = ImGui::GetWindowSize();
+    if (drawn_count < 2)
+        drawn[drawn_count++] = ImVec4(at.x, at.y, at.x + size.x, at.y + size.y);
+}
+
+int take_button_panel(GLFWwindow* window, int button, int action, int mods)
+{
+    if (!shown_panel || !started)
+        return 0;
+    bool over = __under_pointer_panel(window);
+    // ImGui sees the clicks beside the panel too: one there ends the typing
+    // into a field and closes an open list.
+    ImGui_ImplGlfw_MouseButtonCallback(window, button, action, mods);
+    // The view sees every release, so that a drag of its own let go over
+    // the panel ends; it lets go of no button it did not take.
+    return action == GLFW_PRESS && over;
+}
+
+int take_scroll_panel(GLFWwindow* window, double xoffset, double yoffset)
+{
+    if (!shown_panel || !started || !__under_pointer_panel(window))
+        return 0;
+    // ImGui adds the offsets up as floats: one that is not a number, or
+    // past the range of float, would scroll the panel to nowhere for good.
+    if (std::isfinite(xoffset) && std::isfinite(yoffset))
+        ImGui_ImplGlfw_ScrollCallback(window, std::fmax(-100.0, std::fmin(100.0, xoffset)),
+            std::fmax(-100.0, std::fmin(100.0, yoffset)));
+    return 1;
+}
+
+bool holds_keys_panel()
+{
+    return shown_panel && started && ImGui::GetIO().WantCaptureKeyboard;
+}
+
+void __char_callback_panel(GLFWwindow* window, unsigned int codepoint)
+{
+    // ImGui keeps typed characters until its next frame; a hidden panel has none.
+    if (shown_panel && started)
+        ImGui_ImplGlfw_CharCallback(window, codepoint);
+}
+
+void __focus_callback_panel(GLFWwindow* window, int focused)
+{
+    if (started)
+        ImGui_ImplGlfw_WindowFocusCallback(window, focused);
+}
+
+void __enter_callback_panel(GLFWwindow* window, int entered)
+{
+    if (started)
+        ImGui_ImplGlfw_CursorEnterCallback(window, entered);
+}
+
+// The file, its sizes, the coordinate choice and the swap buttons.
+static void __surface_panel()
+{
+    const Projection& p = projection;
+    if (!p.mesh) {
+        ImGui::PushTextWrapPos(0.0f);
+        ImGui::TextDisabled("No surface: drop a KLEIN file here.");
+        ImGui::PopTextWrapPos();
+        return;
+    }
+    const char* slash = strrchr(shown_path, '/');
+    const char* name = slash ? slash + 1 : shown_path;
+    ImGui::TextWrapped("%s", name[0] ? name : "a surface from no file");
+    if (shown_path[0] && ImGui::IsItemHovered())
+        ImGui::SetTooltip("%s", shown_path);
+    ImGui::TextWrapped("m %u, n %u, %u triangles", p.dim, p.mesh->vertex_count, p.mesh->vertex_count / 3);
+
+    // Coordinates count from 1, as on the command line and the digit keys.
+    char hidden[8];
+    snprintf(hidden, sizeof hidden, "%d", p.w + 1);
+    ImGui::Text("shown as x %d, y %d, z %d", p.x + 1, p.y + 1, p.z + 1);
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted("hidden as w");
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(ImGui::GetFontSize() * 4.0f);
+    if (ImGui::BeginCombo("##hidden", hidden)) {
+        for (int c = 0; c < p.dim; c++) {
+            const char* role = c == p.x ? "  x" : c == p.y ? "  y" : c == p.z ? "  z" : "";
+            char label[16];
+            snprintf(label, sizeof label, "%d%s", c + 1, role);
+            // The list is drawn from the record, which the choice changes.
+            bool chosen = c == p.w;
+            if (ImGui::Selectable(label, chosen, role[0] ? ImGuiSelectableFlags_Disabled : 0))
+                choose_hidden_input(static_cast<uint8_t>(c));
+            if (chosen)
+                ImGui::SetItemDefaultFocus();
+        }
+        ImGui::EndCombo();
+    }
+    __key_hint_panel("1-9");
+
+    ImGui::TextUnformatted("swap w with");
+    static const char* const slots[3] = {"x", "y", "z"};
+    for (int slot = 0; slot < 3; slot++) {
+        ImGui::SameLine();
+        if (ImGui::SmallButton(slots[slot]))
+            exchange_input(slot);
+    }
+    __key_hint_panel("I O P");
+}
+
+// The colour map as a bar, with the values of w at its ends and middle.
+static void __legend_panel()
+{
+    static float ramp[ramp_size_cues][3];
+    static bool sampled = false;
+    if (!sampled) {
+        ramp_cues(ramp);
+        sampled = true;
+    }
+
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    ImVec2 at = ImGui::GetCursorScreenPos();
+    float across = ImGui::GetContentRegionAvail().x, high = ImGui::GetTextLineHeight();
+    for (int k = 0; k + 1 < ramp_size_cues; k++) {
+        const float* a = ramp[k];
+        const float* b = ramp[k + 1];
+        ImU32 left = ImGui::ColorConvertFloat4ToU32(ImVec4(a[0], a[1], a[2], 1.0f));
+        ImU32 right = ImGui::ColorConvertFloat4ToU32(ImVec4(b[0], b[1], b[2], 1.0f));
+        float x0 = at.x + across * k / (ramp_size_cues - 1),
+              x1 = at.x + across * (k + 1) / (ramp_size_cues - 1);
+        draw->AddRectFilledMultiColor(ImVec2(x0, at.y), ImVec2(x1, at.y + high), left, right, right, left);
+    }
+    ImGui::Dummy(ImVec2(across, high));
+
+    // s is measured on the surface on show; without one it has no value.
+    char low[24] = "-s", top[24] = "+s";
+    if (reach > 0.0f) {
+        snprintf(low, sizeof low, "%.3g", -static_cast<double>(reach));
+        snprintf(top, sizeof top, "+%.3g", static_cast<double>(reach));
+    }
+    float start = ImGui::GetCursorPosX();
+    ImGui::TextUnformatted(low);
+    ImGui::SameLine(start + (across - ImGui::CalcTextSize("0").x) / 2);
+    ImGui::TextUnformatted("0");
+    ImGui::SameLine(start + across - ImGui::CalcTextSize(top).x);
+    ImGui::TextUnformatted(top);
+}
+
+// A slider of a value of the cues from lowest to highest, with a scale that
+// suits it; 1 when moved. Without s there is no range, so it waits for one.
+static bool __slider_panel(
+    const char* label, float* value, float lowest, float highest, ImGuiSliderFlags scale)
+{
+    ImGui::BeginDisabled(reach <= 0.0f);
+    bool moved
+        = ImGui::SliderFloat(label, value, lowest, highest, "%.3f", scale | ImGuiSliderFlags_AlwaysClamp);
+    ImGui::EndDisabled();
+    return moved;
+}
+
+// Every switch of the cues to w, with its values.
+static void __cues_panel()
+{
+    bool by_w = cues.tint == TINT_W;
+    if (ImGui::Checkbox("colour by w", &by_w)) {
+        cues.tint = by_w ? TINT_W : TINT_FIXED;
+        touch_cues();
+    }
+    __key_hint_panel("H");
+    if (by_w)
+        __legend_panel();
+
+    if (ImGui::Checkbox("slice", &cues.slice))
+        touch_cues();
+    __key_hint_panel("K  [ ]");
+    if (cues.slice) {
+        if (__slider_panel("at c", &cues.slice_at, -reach, reach, 0))
+            touch_cues();
+        float band = slice_width_cues();
+        if (__slider_panel("width", &band, reach / 256.0f, reach, ImGuiSliderFlags_Logarithmic)) {
+            cues.slice_width = band;
+            touch_cues();
+        }
+    }
+
+    if (ImGui::Checkbox("4-D perspective", &cues.eye4))
+        touch_cues();
+    __key_hint_panel("J");
+    if (cues.eye4) {
+        float eye = eye4_at_cues();
+        if (__slider_panel("eye at d", &eye, reach / 2.0f, 32.0f * reach, ImGuiSliderFlags_Logarithmic)) {
+            cues.eye4_at = eye;
+            touch_cues();
+        }
+    }
+
+    if (ImGui::Checkbox("gizmo", &cues.gizmo))
+        touch_cues();
+    __key_hint_panel("G", 0.4f);
+    ImGui::SameLine();
+    if (ImGui::Checkbox("wireframe", &cues.wire))
+        touch_cues();
+    __key_hint_panel("T");
+}
+
+// Lighting, zoom, spin and reset.
+static void __view_panel()
+{
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted("light");
+    ImGui::SameLine();
+    if (ImGui::RadioButton("file", light == LIGHT_FILE))
+        set_light_motion(LIGHT_FILE);
+    ImGui::SameLine();
+    if (ImGui::RadioButton("shape", light == LIGHT_SHAPE))
+        set_light_motion(LIGHT_SHAPE);
+    __key_hint_panel("L");
+
+    if (ImGui::SliderFloat("zoom", &zoom, min_zoom_motion, max_zoom_motion, "%.3f",
+            ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp))
+        touch_motion();
+    __key_hint_panel("= -");
+
+    ImGui::BeginDisabled(spin.kind == SPIN_NONE);
+    if (ImGui::Button("stop spin"))
+        spin.kind = SPIN_NONE;
+    ImGui::EndDisabled();
+    if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled))
+        ImGui::SetTooltip("Space, or a click on the surface");
+    ImGui::SameLine();
+    if (ImGui::Button("reset view"))
+        reset_input();
+    if (ImGui::IsItemHovered())
+        ImGui::SetTooltip("Backspace: the first orientation, 4-D turn, zoom and pan");
+}
+
+// The table of keys, in a window of its own at the top left: the panel is
+// too narrow for it.
+static void __keys_panel(bool* open)
+{
+    const ImGuiIO& io = ImGui::GetIO();
+    float across = std::fmin(io.DisplaySize.x - 2 * margin, 500.0f);
+    ImGui::SetNextWindowPos(ImVec2(margin, margin), ImGuiCond_Always);
+    ImGui::SetNextWindowSizeConstraints(
+        ImVec2(across, 0.0f), ImVec2(across, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
+    ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
+    bool open_now = ImGui::Begin("Keys", open, flags);
+    __keep_place_panel();
+    if (open_now && ImGui::BeginTable("keys", 2, ImGuiTableFlags_SizingFixedFit | ImGuiTableFlags_RowBg)) {
+        ImGui::TableSetupColumn("keys", ImGuiTableColumnFlags_WidthFixed);
+        ImGui::TableSetupColumn("action", ImGuiTableColumnFlags_WidthStretch);
+        for (int k = 0; k < key_row_count_options; k++) {
+            ImGui::TableNextRow();
+            ImGui::TableNextColumn();
+            ImGui::TextUnformatted(key_rows_options[k].keys);
+            ImGui::TableNextColumn();
+            ImGui::TextWrapped("%s", key_rows_options[k].action);
+        }
+        ImGui::EndTable();
+    }
+    ImGui::End();
+}
+
+static void __build_panel()
+{
+    const ImGuiIO& io = ImGui::GetIO();
+    // Held to the top right corner, away from the gizmo in the lower left,
+    // and over the strip beside the drawing area when the window is wide.
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x - margin, margin), ImGuiCond_Always, ImVec2(1.0f, 0.0f));
+    ImGui::SetNextWindowSizeConstraints(
+        ImVec2(width, 0.0f), ImVec2(width, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
+    ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
+    bool open_now = ImGui::Begin("Controls (Tab)", &shown_panel, flags);
+    __keep_place_panel();
+    if (!open_now) {
+        ImGui::End();
+        return;
+    }
+    ImGui::PushItemWidth(width * 0.5f);
+    if (ImGui::CollapsingHeader("Surface", ImGuiTreeNodeFlags_DefaultOpen))
+        __surface_panel();
+    if (ImGui::CollapsingHeader("Cues to w", ImGuiTreeNodeFlags_DefaultOpen))
+        __cues_panel();
+    if (ImGui::CollapsingHeader("View", ImGuiTreeNodeFlags_DefaultOpen))
+        __view_panel();
+    ImGui::Checkbox("table of keys", &keys_open);
+    ImGui::PopItemWidth();
+    ImGui::End();
+    if (keys_open)
+        __keys_panel(&keys_open);
+}
+
+void draw_panel()
+{
+    if (!shown_panel)
+        return;
+    if (!started && !(started = __start_panel())) {
+        refused = true;
+        shown_panel = false;
+        fprintf(stderr, "plexorama: cannot show the control panel: Dear ImGui could not start\n");
+        return;
+    }
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplGlfw_NewFrame();
+    ImGui::NewFrame();
+    drawn_count = 0;
+    __build_panel();
+    ImGui::Render();
+    // The 4-D perspective and the slice clip the surface with distances that
+    // ImGui's shader does not write; ImGui sets and puts back the rest of
+    // GL's state itself.
+    set_clip_context(false, false);
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    set_clip_context(cues.eye4, cues.slice);
+    // Closed with its own button.
+    if (!shown_panel)
+        glfwSetCursor(owner, nullptr);
+}
+
+void stop_panel()
+{
+    if (!started)
+        return;
+    ImGui_ImplOpenGL3_Shutdown();
+    ImGui_ImplGlfw_Shutdown();
+    ImGui::DestroyContext();
+    started = false;
+    shown_panel = false;
+}
