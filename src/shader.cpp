@@ -23,6 +23,41 @@ void use_shader(unsigned int program)
     glUseProgram(program);
 }
 
+#ifdef __EMSCRIPTEN__
+// Clip distances come with WEBGL_clip_cull_distance, whose name in GLSL is
+// ANGLE's. Where a browser lacks it, the vertex stage hands the distances on
+// to the fragment stage of the same program, which drops every fragment
+// where one is negative: the same cut, fragment by fragment, since a
+// distance is interpolated across a triangle as clipping cuts it. Every
+// distance is positive while its cue is off, so no plane need be switched.
+// A program takes its vertex stage first; the last one that clips is kept.
+// Fills sources[1] (an extension), [3] (declarations) and [5] (what follows
+// the stage).
+static void __clip_sources_shader(unsigned int program, const char* source, int stage, const char** sources)
+{
+    static unsigned int clipping = 0;
+    if (stage == 0) {
+        clipping = strstr(source, "gl_ClipDistance") ? program : 0;
+        if (clipping && clip_distance_platform())
+            sources[1] = "#extension GL_ANGLE_clip_cull_distance : enable\n";
+        else if (clipping)
+            sources[3] = "out float clip_distance[3];\n#define gl_ClipDistance clip_distance\n";
+        return;
+    }
+    if (program != clipping || clip_distance_platform())
+        return;
+    // The stage's own main runs after the test, under another name.
+    sources[3] = "in float clip_distance[3];\n#define main main_clipped\n";
+    sources[5] = "#undef main\n"
+                 "void main()\n"
+                 "{\n"
+                 "    if (min(clip_distance[0], min(clip_distance[1], clip_distance[2])) < 0.0)\n"
+                 "        discard;\n"
+                 "    main_clipped();\n"
+                 "}\n";
+}
+#endif
+
 int load_program_to_shader(unsigned int program, const char* source, int stage)
 {
     static const GLenum types[] = {GL_VERTEX_SHADER, GL_FRAGMENT_SHADER};
@@ -34,15 +69,12 @@ int load_program_to_shader(unsigned int program, const char* source, int stage)
 #ifdef __EMSCRIPTEN__
     // WebGL 2 compiles GLSL ES 3.00: the same stage under that version line
     // in place of its own, with the precision that ES asks of a fragment
-    // stage (and the vertex stage's own, highp, for both). Clip distances
-    // need WEBGL_clip_cull_distance, whose name in GLSL is ANGLE's; without
-    // it the stage writes them to an array of its own, and nothing is cut.
+    // stage (and the vertex stage's own, highp, for both).
     const char* rest = strncmp(source, "#version", 8) == 0 ? strchr(source, '\n') : nullptr;
-    const char* clip = !strstr(source, "gl_ClipDistance") ? ""
-        : clip_distance_platform() ? "#extension GL_ANGLE_clip_cull_distance : enable\n"
-                                   : "float clip_distance[8];\n#define gl_ClipDistance clip_distance\n";
-    const char* sources[4] = {"#version 300 es\n", clip, "precision highp float;\n", rest ? rest + 1 : source};
-    glShaderSource(object, 4, sources, nullptr);
+    const char* sources[6]
+        = {"#version 300 es\n", "", "precision highp float;\n", "", rest ? rest + 1 : source, ""};
+    __clip_sources_shader(program, source, stage, sources);
+    glShaderSource(object, 6, sources, nullptr);
 #else
     glShaderSource(object, 1, &source, nullptr);
 #endif

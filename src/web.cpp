@@ -1,16 +1,21 @@
 // The viewer in a browser: the entry point of the page. It starts the viewer
 // as the desktop does, hands the frame loop to the browser, and answers the
-// page's script: show a file, the view as link text and back, the canvas size.
+// page's script: show a file, the view as link text and back, the canvas
+// size, the state its controls show and what they set, and the fingers of
+// a touch screen as the mouse's buttons.
 #include <emscripten/emscripten.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include <GLFW/glfw3.h>
 
+#include "cues.h"
 #include "input.h"
 #include "link.h"
 #include "main.h"
 #include "mesh.h"
+#include "motion.h"
 #include "scene.h"
 
 // The browser calls this once for every frame of its display. The viewer turns
@@ -86,6 +91,108 @@ EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 {
     glfwSetWindowSize(window, side, side);
+}
+
+// What the page's controls show, as JSON: the surface's sizes, the shown
+// coordinates (from 0), the cues as set (a width or distance of 0 follows
+// s) and in effect, the lighting, the zoom and whether a spin runs. The
+// page asks every frame, so it is one formatting and no more.
+EMSCRIPTEN_KEEPALIVE const char* state_web()
+{
+    static char text[512];
+    const Projection& p = projection;
+    snprintf(text, sizeof text,
+        "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
+        "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
+        "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d}",
+        p.mesh ? p.dim : 0, p.mesh ? p.mesh->vertex_count : 0u, p.x, p.y, p.z, p.w,
+        static_cast<double>(reach), cues.tint == TINT_W, cues.slice, static_cast<double>(cues.slice_at),
+        static_cast<double>(cues.slice_width), static_cast<double>(slice_width_cues()), cues.eye4,
+        static_cast<double>(cues.eye4_at), static_cast<double>(eye4_at_cues()), cues.gizmo, cues.wire,
+        light == LIGHT_SHAPE, static_cast<double>(zoom), spin.kind != SPIN_NONE);
+    return text;
+}
+
+// The map's colours from -s to +s, for the page's legend: the samples the
+// shader blends, as "#rrggbb" joined by commas.
+EMSCRIPTEN_KEEPALIVE const char* ramp_web()
+{
+    static char text[8 * ramp_size_cues + 1];
+    for (int k = 0; k < ramp_size_cues; k++) {
+        uint8_t c[3];
+        tint_cues(static_cast<double>(k) / (ramp_size_cues - 1), c);
+        snprintf(text + 8 * k, 9, "#%02x%02x%02x,", c[0], c[1], c[2]);
+    }
+    text[8 * ramp_size_cues - 1] = '\0';
+    return text;
+}
+
+// Coordinate c (from 0) becomes the hidden one, as a digit key makes it.
+EMSCRIPTEN_KEEPALIVE int choose_hidden_web(int c)
+{
+    return c >= 0 && c < 256 && choose_hidden_input(static_cast<uint8_t>(c));
+}
+
+// The hidden coordinate is exchanged with x, y or z (0, 1, 2), as I, O and
+// P do.
+EMSCRIPTEN_KEEPALIVE int exchange_web(int slot)
+{
+    return exchange_input(slot);
+}
+
+// The cues as the controls set them, as their keys would. Widths and
+// distances that are not positive numbers follow s.
+EMSCRIPTEN_KEEPALIVE void set_cues_web(
+    int tint, int slice, float slice_at, float slice_width, int eye4, float eye4_at, int gizmo, int wire)
+{
+    auto positive = [](float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; };
+    cues.tint = tint ? TINT_W : TINT_FIXED;
+    cues.slice = slice != 0;
+    cues.slice_at = std::isfinite(slice_at) ? slice_at : 0.0f;
+    cues.slice_width = positive(slice_width);
+    cues.eye4 = eye4 != 0;
+    cues.eye4_at = positive(eye4_at);
+    cues.gizmo = gizmo != 0;
+    cues.wire = wire != 0;
+    touch_cues();
+}
+
+// Lighting from the file's normals (0) or the shape as drawn (1), as L
+// switches it.
+EMSCRIPTEN_KEEPALIVE void set_light_web(int shape)
+{
+    set_light_motion(shape ? LIGHT_SHAPE : LIGHT_FILE);
+}
+
+// Zooms by 1.1 to the power steps, as = and - do by one step.
+EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
+{
+    zoom_motion(steps);
+}
+
+// Stops a spin, as Space does.
+EMSCRIPTEN_KEEPALIVE void stop_spin_web()
+{
+    spin.kind = SPIN_NONE;
+}
+
+// Back to the first view, as Backspace goes.
+EMSCRIPTEN_KEEPALIVE void reset_web()
+{
+    reset_input();
+}
+
+// The page's script hands on touches as the mouse: one finger drags as the
+// left button, two as the right one at their middle. x and y are in the
+// canvas's pixels; button is GLFW's, action GLFW_PRESS or GLFW_RELEASE.
+EMSCRIPTEN_KEEPALIVE void pointer_web(double x, double y)
+{
+    __cursor_callback_input(window, x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE void button_web(int button, int action)
+{
+    __button_callback_input(window, button, action, 0);
 }
 }
 

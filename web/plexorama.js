@@ -1,7 +1,8 @@
 // The page around the viewer: it sizes the canvas, opens surfaces from drops,
 // the file button, the gallery, a ?file= address or the page itself, keeps
-// the address's #view= in step with the view, and shows what went wrong.
-// The viewer's progress messages go to the console.
+// the address's #view= in step with the view, shows what went wrong, hands
+// touches on to the viewer as drags, and keeps its controls in step with
+// the view. The viewer's progress messages go to the console.
 "use strict";
 
 var Module = (function () {
@@ -11,6 +12,8 @@ var Module = (function () {
   // browser limits how often a page may rewrite it.
   const followEvery = 250;
   let lastLink = "";
+  // The name of the file on show, "" with none.
+  let shownName = "";
 
   function say(text) {
     message.textContent = text;
@@ -25,6 +28,8 @@ var Module = (function () {
     const reason = Module.ccall("show_file_web", "string", ["string"], [path]);
     Module.FS.unlink(path);
     say(reason ? name + ": " + reason : "");
+    if (!reason)
+      shownName = name.replace(/^.*\//, "");
     return !reason;
   }
 
@@ -152,11 +157,240 @@ var Module = (function () {
     canvas.addEventListener("contextmenu", (event) => event.preventDefault());
   }
 
+  // Fingers on the canvas drag as the mouse does: one as the left button,
+  // turning in 3-D, two as the right one at their middle, turning in 4-D,
+  // and their spread zooms, by 1.1 for every 1.1 times farther apart. A
+  // finger left over from two turns nothing until all are lifted, as a
+  // pinch ends one finger at a time; a two-finger gesture that mostly
+  // pinched leaves no spin behind.
+  function takeTouches() {
+    const [left, right, press, release] = [0, 1, 1, 0]; // GLFW's numbers
+    let held = { fingers: "", button: -1 };
+    let spent = false;
+    let spread = 0, pinched = 0, moved = 0, middle = [0, 0];
+
+    function place(touch) {
+      const box = canvas.getBoundingClientRect();
+      return [(touch.clientX - box.left) * canvas.width / box.width,
+        (touch.clientY - box.top) * canvas.height / box.height];
+    }
+
+    function follow(event) {
+      // Caught on the way down, before Emscripten's own handlers, which
+      // would take a finger for a click; no scrolling or zooming of the page.
+      event.preventDefault();
+      event.stopPropagation();
+      let touches = Array.from(event.targetTouches).slice(0, 2);
+      if (touches.length > 1)
+        spent = true;
+      else if (touches.length === 0)
+        spent = false;
+      else if (spent)
+        touches = [];
+      const points = touches.map(place);
+      const fingers = touches.map((t) => t.identifier).join(" ");
+      const at = points.length ? [0, 1].map((k) => points.reduce((sum, p) => sum + p[k], 0) / points.length) : middle;
+      const apart = points.length === 2 ? Math.hypot(points[0][0] - points[1][0], points[0][1] - points[1][1]) : 0;
+      if (fingers !== held.fingers) {
+        if (held.button >= 0) {
+          Module._button_web(held.button, release);
+          if (held.button === right && pinched > moved)
+            Module._stop_spin_web();
+        }
+        held = { fingers: fingers, button: points.length === 1 ? left : points.length === 2 ? right : -1 };
+        if (held.button >= 0) {
+          Module._pointer_web(at[0], at[1]);
+          Module._button_web(held.button, press);
+        }
+        pinched = moved = 0;
+      } else if (held.button >= 0) {
+        Module._pointer_web(at[0], at[1]);
+        if (apart > 0 && spread > 0)
+          Module._zoom_web(Math.log(apart / spread) / Math.log(1.1));
+        pinched += Math.abs(apart - spread);
+        moved += Math.hypot(at[0] - middle[0], at[1] - middle[1]);
+      }
+      spread = apart;
+      middle = at;
+    }
+
+    for (const kind of ["touchstart", "touchmove", "touchend", "touchcancel"])
+      window.addEventListener(kind, (event) => event.target === canvas && follow(event),
+        { capture: true, passive: false });
+  }
+
+  // Keys typed into a control are its own where it has a use for them (Space
+  // ticks a box, arrows move a slider, a list takes letters and digits); the
+  // viewer's other keys still reach the view. Tab moves between the
+  // controls, as on any page. Caught on the way down, and before the viewer
+  // starts, so ahead of its own handlers on the window.
+  function routeKeys() {
+    const theirs = new Set(["Tab", " ", "Enter", "Escape", "ArrowLeft", "ArrowRight", "ArrowUp", "ArrowDown",
+      "Home", "End", "PageUp", "PageDown"]);
+    for (const kind of ["keydown", "keypress"]) {
+      window.addEventListener(kind, (event) => {
+        const control = event.target.closest && event.target.closest("#controls, #view");
+        if (event.key === "Tab" || (control && (event.target.tagName === "SELECT" || theirs.has(event.key))))
+          event.stopImmediatePropagation();
+      }, true);
+    }
+  }
+
+  // The controls beside the canvas show the viewer's state, read again each
+  // frame since keys change it too, and set it as the keys do.
+  function takeViewControls() {
+    const $ = (id) => document.getElementById(id);
+    const form = $("view");
+    let state = JSON.parse(Module.ccall("state_web", "string", [], []));
+    let text = "";
+    let shownFor = "";
+    // Widths and eye distances span a wide range: their sliders go evenly
+    // in the logarithm between a least and a greatest share of s.
+    const scales = { "slice-width": [1 / 256, 1], "eye4-at": [1 / 2, 32] };
+    const toValue = (id, t) => state.reach * scales[id][0] * Math.pow(scales[id][1] / scales[id][0], t);
+    const toSlider = (id, value) =>
+      Math.log(value / (state.reach * scales[id][0])) / Math.log(scales[id][1] / scales[id][0]);
+    const figure = (value) => Number(value.toPrecision(3)).toString();
+
+    function setCues(changes) {
+      Object.assign(state, changes);
+      Module._set_cues_web(state.tint, state.slice, state.slice_at, state.slice_width, state.eye4, state.eye4_at,
+        state.gizmo, state.wire);
+    }
+
+    function showSurface() {
+      $("surface").hidden = !state.m;
+      $("surface-name").textContent = shownName || "a surface";
+      $("surface-size").textContent = `m ${state.m}, n ${state.n} vertices, ${Math.floor(state.n / 3)} triangles`;
+      const key = state.m + ":" + state.show;
+      if (key !== shownFor) {
+        shownFor = key;
+        const select = $("hidden");
+        select.replaceChildren();
+        for (let c = 0; c < state.m; c++) {
+          const slot = state.show.indexOf(c);
+          select.add(new Option(c + 1 + (slot >= 0 && slot < 3 ? " (" + "xyz"[slot] + ")" : ""), c));
+          select.options[c].disabled = slot >= 0 && slot < 3;
+        }
+        select.value = state.m ? state.show[3] : "";
+        $("shown").textContent = state.m ? `x ${state.show[0] + 1}, y ${state.show[1] + 1}, z ${state.show[2] + 1}, `
+          + `w ${state.show[3] + 1} of ${state.m}` : "no surface";
+      }
+      for (const control of form.querySelectorAll("select, [name=swap]"))
+        control.disabled = !state.m;
+    }
+
+    function showCues() {
+      const s = state.reach;
+      $("tint").checked = state.tint;
+      $("legend").hidden = !state.tint;
+      $("legend-low").textContent = s ? figure(-s) : "-s";
+      $("legend-high").textContent = s ? "+" + figure(s) : "+s";
+      for (const id of ["slice", "eye4", "gizmo", "wire"])
+        $(id).checked = state[id];
+      for (const row of form.querySelectorAll("[data-cue]"))
+        row.hidden = !state[row.dataset.cue];
+      // Each slider's place, and the value it shows.
+      const sliders = {
+        "slice-at": [state.slice_at, state.slice_at],
+        "slice-width": [toSlider("slice-width", state.band), state.band],
+        "eye4-at": [toSlider("eye4-at", state.eye), state.eye],
+      };
+      $("slice-at").min = -s;
+      $("slice-at").max = s;
+      for (const [id, [position, value]] of Object.entries(sliders)) {
+        $(id).disabled = !s;
+        $(id).value = position;
+        $(id).nextElementSibling.textContent = s ? figure(value) : "";
+      }
+    }
+
+    function showView() {
+      for (const radio of form.elements.light)
+        radio.checked = Number(radio.value) === state.light;
+      $("zoom").value = Math.log2(state.zoom);
+      $("zoom").nextElementSibling.textContent = "×" + figure(state.zoom);
+      $("stop-spin").disabled = !state.spin;
+    }
+
+    function refresh() {
+      const now = Module.ccall("state_web", "string", [], []);
+      if (now !== text) {
+        text = now;
+        state = JSON.parse(now);
+        showSurface();
+        showCues();
+        showView();
+      }
+      requestAnimationFrame(refresh);
+    }
+
+    $("hidden").addEventListener("change", (event) => Module._choose_hidden_web(Number(event.target.value)));
+    for (const button of form.elements.swap)
+      button.addEventListener("click", () => Module._exchange_web(Number(button.value)));
+    for (const id of ["tint", "slice", "eye4", "gizmo", "wire"])
+      $(id).addEventListener("change", (event) => setCues({ [id]: event.target.checked ? 1 : 0 }));
+    $("slice-at").addEventListener("input", (event) => setCues({ slice_at: Number(event.target.value) }));
+    $("slice-width").addEventListener("input",
+      (event) => setCues({ slice_width: toValue("slice-width", Number(event.target.value)) }));
+    $("eye4-at").addEventListener("input",
+      (event) => setCues({ eye4_at: toValue("eye4-at", Number(event.target.value)) }));
+    for (const radio of form.elements.light)
+      radio.addEventListener("change", () => Module._set_light_web(Number(radio.value)));
+    $("zoom").addEventListener("input", (event) => {
+      const zoom = Math.pow(2, Number(event.target.value));
+      Module._zoom_web(Math.log(zoom / state.zoom) / Math.log(1.1));
+      state.zoom = zoom;
+    });
+    $("stop-spin").addEventListener("click", () => Module._stop_spin_web());
+    $("reset").addEventListener("click", () => Module._reset_web());
+    form.addEventListener("submit", (event) => event.preventDefault());
+
+    // After a click or a drag, the keys go back to the view.
+    let pointing = false;
+    form.addEventListener("pointerdown", () => pointing = true);
+    form.addEventListener("keydown", () => pointing = false);
+    for (const kind of ["change", "click"])
+      form.addEventListener(kind,
+        (event) => pointing && event.target.matches("input, button, select") && event.target.blur());
+
+    // Below the canvas of an upright screen there is room for one section
+    // at a time: they start closed, and opening one closes the others.
+    const upright = matchMedia("(max-aspect-ratio: 1/1)");
+    const sections = form.querySelectorAll("details");
+    for (const section of sections) {
+      section.open = !upright.matches;
+      section.addEventListener("toggle", () => {
+        if (section.open && upright.matches)
+          sections.forEach((other) => other !== section && (other.open = false));
+      });
+    }
+
+    const ramp = Module.ccall("ramp_web", "string", [], []);
+    $("ramp").style.background = `linear-gradient(to right, ${ramp})`;
+    refresh();
+  }
+
+  // A page that opens on a surface folds the controls that would hide much
+  // of it, as in a small window or a page's frame.
+  function foldOverCanvas() {
+    const view = canvas.getBoundingClientRect();
+    for (const panel of document.querySelectorAll("#controls, #view")) {
+      const box = panel.getBoundingClientRect();
+      const covered = Math.max(0, Math.min(box.right, view.right) - Math.max(box.left, view.left))
+        * Math.max(0, Math.min(box.bottom, view.bottom) - Math.max(box.top, view.top));
+      if (covered > 0.05 * view.width * view.height)
+        panel.querySelectorAll("details").forEach((section) => section.open = false);
+    }
+  }
+
   async function start() {
     Module.FS.mkdir("/surface");
     fitCanvas();
     takeDrops();
     takeControls();
+    takeTouches();
+    takeViewControls();
     markGallery();
     lastLink = currentLink();
 
@@ -176,11 +410,14 @@ var Module = (function () {
     else if (embeddedView && embeddedView.textContent.trim())
       showLink(embeddedView.textContent.trim());
 
+    if (shownName)
+      foldOverCanvas();
     window.addEventListener("hashchange", () => hashLink() && showLink(hashLink()));
     setInterval(follow, followEvery);
     document.documentElement.dataset.ready = "true";
   }
 
+  routeKeys();
   return {
     canvas: canvas,
     print: (text) => console.log(text),

@@ -192,11 +192,19 @@ class Chromium:
         self.evaluate("new Promise(done => { let n = %d; const step = () => --n ? "
                       "requestAnimationFrame(step) : done(); requestAnimationFrame(step); })" % count)
 
+    # Keys that are neither letters nor digits: their code and key code.
+    OTHER_KEYS = {"=": ("Equal", 187), "-": ("Minus", 189), "[": ("BracketLeft", 219), "]": ("BracketRight", 221),
+                  "Tab": ("Tab", 9)}
+
     def key(self, name, kind):
-        """Presses ("keyDown") or releases ("keyUp") the key of a letter or digit."""
-        code = f"Key{name.upper()}" if name.isalpha() else f"Digit{name}"
-        self.call("Input.dispatchKeyEvent", type=kind, key=name, code=code,
-                  windowsVirtualKeyCode=ord(name.upper()), nativeVirtualKeyCode=ord(name.upper()))
+        """Presses ("keyDown") or releases ("keyUp") the key of a letter, a
+        digit, one of = - [ ] or Tab."""
+        if name in self.OTHER_KEYS:
+            code, number = self.OTHER_KEYS[name]
+        else:
+            code, number = f"Key{name.upper()}" if name.isalpha() else f"Digit{name}", ord(name.upper())
+        self.call("Input.dispatchKeyEvent", type=kind, key=name, code=code, windowsVirtualKeyCode=number,
+                  nativeVirtualKeyCode=number)
 
     def screenshot(self):
         """The whole viewport, as the page shows it now."""

@@ -1,9 +1,13 @@
 """The web page in headless Chromium: it draws the samples as the desktop
-does, shows drops and refuses bad ones, turns with keys and the wheel, opens
-the files and views its address names, and a one-file page opens from disk.
-Usage: page_test.py WEB_DIR PATH/TO/plexorama SOURCE_DIR (under with-xvfb,
-for the desktop's pictures)"""
+does, with clip distances and without, shows drops and refuses bad ones,
+turns with keys, the wheel and fingers, its controls set the view and follow
+the keys, it opens the files and views its address names, and a one-file
+page opens from disk.
+Usage: page_test.py WEB_DIR PATH/TO/plexorama SOURCE_DIR [TEST...] (under
+with-xvfb, for the desktop's pictures)"""
 import base64
+import contextlib
+import math
 import os
 import struct
 import subprocess
@@ -27,6 +31,20 @@ def klein(dim, coords, normals=None, count=None):
     return (b"KLEIN\0" + bytes([dim]) + struct.pack("<Q", n)
             + struct.pack(f"<{len(coords)}f", *coords) + struct.pack(f"<{len(normals)}f", *normals))
 
+
+# A browser without clip distances, as the page sees it: WebGL 2 offers no
+# WEBGL_clip_cull_distance.
+WITHOUT_CLIP_DISTANCES = """
+for (const context of [WebGL2RenderingContext, WebGLRenderingContext]) {
+  const get = context.prototype.getExtension, supported = context.prototype.getSupportedExtensions;
+  context.prototype.getExtension = function (name) {
+    return name === "WEBGL_clip_cull_distance" ? null : get.call(this, name);
+  };
+  context.prototype.getSupportedExtensions = function () {
+    return supported.call(this).filter((name) => name !== "WEBGL_clip_cull_distance");
+  };
+}
+"""
 
 # One triangle in R^4 across most of the view, lit face on.
 TRIANGLE = klein(4, [-1.2, -1.0, 0, 0, 1.2, -1.0, 0, 0, 0, 1.3, 0, 0], [0, 0, 1, 0] * 3)
@@ -71,7 +89,7 @@ class Page(unittest.TestCase):
         self.browser.open(address)
         # The controls and the message float over the canvas; pictures are of
         # the canvas alone.
-        self.browser.evaluate("for (const id of ['controls', 'message'])"
+        self.browser.evaluate("for (const id of ['controls', 'view', 'message'])"
                               " document.getElementById(id).style.visibility = 'hidden'")
         self.browser.frames(3)
 
@@ -142,6 +160,36 @@ class Page(unittest.TestCase):
                 web = self.picture()
                 desktop = self.desktop(os.path.join(WEB, "site", "samples", f"{sample}.klein"), link or IDENTITY)
                 self.assertLooksAlike(web, desktop, sample)
+
+    @contextlib.contextmanager
+    def without_clip_distances(self):
+        """The pages opened within find no clip distances in WebGL."""
+        script = self.browser.call("Page.addScriptToEvaluateOnNewDocument", source=WITHOUT_CLIP_DISTANCES)
+        try:
+            yield
+        finally:
+            self.browser.call("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
+
+    def test_cues_cut_as_the_desktop_does_with_clip_distances_and_without(self):
+        # Each row: sample, view. The Klein bottle's s is about 1.5; the eye
+        # at 1.2 cuts what lies beyond it, and the slice a band off centre.
+        rows = [
+            ("klein-bottle", IDENTITY + ";eye4:1.2"),
+            ("klein-bottle", IDENTITY + ";color:w;slice:0.3,0.2"),
+            ("veronese", TURNED + ";show:1,3,4,2;color:w;slice:0.3,0.2;eye4:2"),
+        ]
+        for clip in (True, False):
+            for sample, link in rows:
+                with self.subTest(clip=clip, sample=sample, link=link), \
+                        contextlib.nullcontext() if clip else self.without_clip_distances():
+                    self.open(f"{self.site.url}?file=samples/{sample}.klein#view={link}")
+                    self.assertEqual(self.message(), "")
+                    offered = self.browser.evaluate("!!document.createElement('canvas').getContext('webgl2')"
+                                                    ".getExtension('WEBGL_clip_cull_distance')")
+                    self.assertEqual(offered, clip, "clip distances as the row asks")
+                    web = self.picture()
+                    desktop = self.desktop(os.path.join(WEB, "site", "samples", f"{sample}.klein"), link)
+                    self.assertLooksAlike(web, desktop, f"{sample} {link}")
 
     def test_drops_show_surfaces_and_refuse_what_cannot_be_shown(self):
         self.open(self.site.url)
@@ -226,6 +274,179 @@ class Page(unittest.TestCase):
         self.open(address)
         self.assertEqual(self.picture().rgb, turned.rgb)
 
+    def touch(self, before, after):
+        """Moves the fingers from where they were to where they are next, each
+        {id: (x, y)}: lifts those gone, then presses and moves the rest."""
+        call = self.browser.call
+        gone = {i: p for i, p in before.items() if i not in after}
+        if gone:
+            call("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[{"id": i, "x": x, "y": y}
+                                                                            for i, (x, y) in gone.items()])
+        if after:
+            call("Input.dispatchTouchEvent", type="touchMove" if set(after) & set(before) else "touchStart",
+                 touchPoints=[{"id": i, "x": x, "y": y} for i, (x, y) in after.items()])
+        self.browser.frames(1)
+
+    def drag(self, button, path):
+        """Moves the mouse to the start of path, drags it along with a button
+        held, stops, lets go."""
+        call = self.browser.call
+        held = {"left": 1, "right": 2}[button]
+        call("Input.dispatchMouseEvent", type="mouseMoved", x=path[0][0], y=path[0][1])
+        call("Input.dispatchMouseEvent", type="mousePressed", x=path[0][0], y=path[0][1], button=button,
+             buttons=held, clickCount=1)
+        for x, y in path[1:]:
+            call("Input.dispatchMouseEvent", type="mouseMoved", x=x, y=y, button=button, buttons=held)
+            self.browser.frames(1)
+        # Still for a few frames: let go without a spin.
+        self.browser.frames(3)
+        call("Input.dispatchMouseEvent", type="mouseReleased", x=path[-1][0], y=path[-1][1], button=button,
+             buttons=0, clickCount=1)
+
+    def test_fingers_turn_as_the_mouse_drags_and_a_pinch_zooms(self):
+        self.browser.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
+        self.open(f"{self.site.url}?file=samples/klein-bottle.klein")
+        path = [(260 + 6 * k, 300 - 3 * k) for k in range(10)]
+        spread = [40 + 6 * k for k in range(10)]
+        # Each row: the fingers frame by frame, {id: (x, y)}; the mouse button
+        # that drags as they do along their middle, or none; the zoom after.
+        rows = [
+            ("one finger", [{0: p} for p in path], "left", 1),
+            ("two fingers", [{0: (x - 50, y), 1: (x + 50, y)} for x, y in path], "right", 1),
+            ("a pinch", [{0: (256 - d, 300), 1: (256 + d, 300)} for d in spread], None, spread[-1] / spread[0]),
+            ("a finger left from two", [{0: (200, 300), 1: (312, 300)}] + [{0: (200 + 9 * k, 300)} for k in range(10)],
+             None, 1),
+        ]
+        try:
+            for what, frames, button, zoom in rows:
+                with self.subTest(what):
+                    self.browser.evaluate("Module._reset_web()")
+                    for before, after in zip([{}] + frames, frames):
+                        self.touch(before, after)
+                    self.browser.frames(3)
+                    self.touch(frames[-1], {})
+                    touched = self.link()
+                    zoomed = float(touched.split(";zoom:")[1]) if ";zoom:" in touched else 1
+                    self.assertAlmostEqual(zoomed, zoom, delta=1e-5 * zoom, msg=touched)
+                    if button:
+                        self.browser.evaluate("Module._reset_web()")
+                        self.drag(button, [((a[0] + b[0]) / 2, (a[1] + b[1]) / 2)
+                                           for a, b in ((list(f.values()) * 2)[:2] for f in frames)])
+                        self.assertNotEqual(touched, IDENTITY)
+                        self.assertEqual(touched, self.link(), "the fingers turn as the mouse")
+                    else:
+                        self.assertEqual(touched.split(";zoom:")[0], IDENTITY, "no turn")
+                    # The page itself neither scrolled nor zoomed.
+                    self.assertEqual(self.browser.evaluate("[scrollX, scrollY, visualViewport.scale]"), [0, 0, 1])
+        finally:
+            self.browser.call("Emulation.setTouchEmulationEnabled", enabled=False)
+
+    def click(self, selector):
+        """Clicks the middle of an element, as a user's mouse does, after
+        opening the section of the controls it stands in."""
+        element = f"document.querySelector({selector!r})"
+        section = f"{element}.closest('details')"
+        targets = [element] if self.browser.evaluate(f"{section}.open") else [f"{section}.firstElementChild", element]
+        for target in targets:
+            x, y = self.browser.evaluate(f"(e => {{ e.scrollIntoView({{block: 'nearest'}});"
+                                         " const r = e.getBoundingClientRect();"
+                                         f" return [r.x + r.width / 2, r.y + r.height / 2]; }})({target})")
+            for kind in ("mousePressed", "mouseReleased"):
+                self.browser.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+            self.browser.frames(2)
+
+    def slide(self, selector, value):
+        """Moves a slider or a list to value, as its input and change events say."""
+        self.browser.evaluate(f"(e => {{ e.value = {value!r}; e.dispatchEvent(new Event('input'));"
+                              f" e.dispatchEvent(new Event('change')); }})(document.querySelector({selector!r}))")
+        self.browser.frames(2)
+
+    def control(self, selector, prop):
+        return self.browser.evaluate(f"document.querySelector({selector!r}).{prop}")
+
+    def test_controls_set_the_view_as_keys_do_and_follow_the_keys(self):
+        torus = os.path.join(WEB, "site", "samples", "torus-10d.klein")
+        self.browser.open(f"{self.site.url}?file=samples/torus-10d.klein")
+        self.assertEqual(self.control("#surface", "textContent"),
+                         "torus-10d.klein m 10, n 6144 vertices, 2048 triangles")
+        # Every coordinate can be hidden but those shown as x, y and z.
+        self.assertEqual(self.browser.evaluate("Array.from(document.querySelectorAll('#hidden option'),"
+                                               " o => o.text + (o.disabled ? '-' : ''))"),
+                         ["1 (x)-", "2 (y)-", "3 (z)-", "4", "5", "6", "7", "8", "9", "10"])
+        # Coordinate 10 hidden, coloured by w and sliced, without the
+        # wireframe (whose lines the rasterisers draw alike only to within a
+        # shade) and closer: the desktop's picture of the same view.
+        self.slide("#hidden", "9")
+        self.click("#tint")
+        self.click("#slice")
+        self.click("#wire")
+        self.slide("#zoom", "1.5")
+        link = self.link()
+        shown, zoom = link.split(";zoom:")
+        self.assertEqual(shown, IDENTITY.replace("show:1,2,3,4", "show:1,2,3,10"))
+        self.assertAlmostEqual(float(zoom.split(";")[0]), 2 ** 1.5, delta=1e-5)
+        self.assertTrue(zoom.endswith(";color:w;slice:0,0;wire:off"), link)
+        self.assertFalse(self.control("#legend", "hidden"))
+        self.assertEqual(self.control("#legend-high", "textContent"), "+1.16")
+        wait_until(lambda: self.browser.evaluate("location.hash") == "#view=" + link, what="the address to follow")
+        panels = "for (const id of ['controls', 'view']) document.getElementById(id).style.visibility"
+        self.browser.evaluate(panels + " = 'hidden'")
+        self.assertLooksAlike(self.picture(), self.desktop(torus, link), "the controls' view")
+        self.browser.evaluate(panels + " = ''")
+        for key in "ht":
+            self.browser.key(key, "keyDown")
+            self.browser.key(key, "keyUp")
+        self.browser.frames(2)
+        self.assertEqual([self.control("#tint", "checked"), self.control("#legend", "hidden"),
+                          self.control("#wire", "checked")], [False, True, True], "the controls follow the keys")
+
+        # Each row: the control a user sets, the link's part it adds, the key
+        # that takes it away again, and what the control shows before the
+        # key and after.
+        rows = [
+            ("#eye4", ";eye4:0", "j", "checked", True, False),
+            ("#gizmo", ";gizmo:on", "g", "checked", True, False),
+            ("#view [name=light][value='1']", ";light:shape", "l", "checked", True, False),
+            ("#view [name=swap][value='0']", ";show:10,2,3,1", "i", "#hidden", "0", "9"),
+        ]
+        for selector, part, key, shows, before, after in rows:
+            with self.subTest(selector):
+                shown = (lambda: self.control(selector, "checked")) if shows == "checked" else \
+                    (lambda: self.control(shows, "value"))
+                self.click(selector)
+                self.assertIn(part, self.link())
+                self.assertEqual(shown(), before)
+                self.browser.key(key, "keyDown")
+                self.browser.key(key, "keyUp")
+                self.browser.frames(2)
+                self.assertNotIn(part, self.link())
+                self.assertEqual(shown(), after)
+
+        # The sliders set the slice's place, the zoom and (evenly in its
+        # logarithm, s/256 to s) the slice's width; = and a held ] move them on.
+        self.slide("#slice-at", "0.5")
+        self.slide("#zoom", "1")
+        self.slide("#slice-width", "0.5")
+        zoom = float(self.link().split(";zoom:")[1].split(";")[0])
+        at, width = (float(v) for v in self.link().split(";slice:")[1].split(";")[0].split(","))
+        self.assertEqual([at, round(zoom, 5), round(width, 5)], [0.5, 2, round(1.16189504 / 16, 5)])
+        self.browser.key("=", "keyDown")
+        self.browser.key("=", "keyUp")
+        self.browser.key("]", "keyDown")
+        self.browser.frames(10)
+        self.browser.key("]", "keyUp")
+        self.assertAlmostEqual(float(self.control("#zoom", "value")), math.log2(2.2), delta=1e-5)
+        self.assertGreater(float(self.control("#slice-at", "value")), 0.55)
+        # Reset goes back to the first view; the shown coordinates and cues stay.
+        self.click("#reset")
+        self.assertNotIn(";zoom:", self.link())
+        self.assertTrue(self.link().startswith(IDENTITY.split(";show")[0]))
+        # Tab moves from the canvas on into the controls.
+        self.browser.evaluate("document.getElementById('canvas').focus()")
+        self.browser.key("Tab", "keyDown")
+        self.browser.key("Tab", "keyUp")
+        self.assertTrue(self.browser.evaluate("!!document.activeElement.closest('#controls, #view')"))
+
     def test_links_that_cannot_be_followed_are_reported(self):
         elsewhere = Server(os.path.join(WEB, "site"))
         shared = Server(os.path.join(WEB, "site"), cors=True)
@@ -281,4 +502,4 @@ def page_view(link):
 
 if __name__ == "__main__":
     WEB, VIEWER, SOURCE = sys.argv[1:4]
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[4:], verbosity=2)
