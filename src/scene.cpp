@@ -76,23 +76,23 @@ static void __apply_options_scene(const Options* options)
     }
     if (options->light >= 0)
         set_light_motion(static_cast<Light>(options->light));
-    Cues asked = cues;
     if (options->tint >= 0)
-        asked.tint = static_cast<Tint>(options->tint);
-    if (options->slice)
-        asked = {asked.tint, true, options->band[0], options->band[1], asked.eye4, asked.eye4_at, asked.gizmo, asked.wire};
+        cues.tint = static_cast<Tint>(options->tint);
+    if (options->slice) {
+        cues.slice = true;
+        cues.slice_at = options->band[0];
+        cues.slice_width = options->band[1];
+    }
     if (options->eye4 > 0.0f) {
-        asked.eye4 = true;
-        asked.eye4_at = options->eye4;
+        cues.eye4 = true;
+        cues.eye4_at = options->eye4;
     }
-    asked.gizmo = asked.gizmo || options->gizmo;
+    cues.gizmo = cues.gizmo || options->gizmo;
     if (options->wire >= 0)
-        asked.wire = options->wire;
+        cues.wire = options->wire;
     // Nothing asked for, nothing to upload: the first frame is as ever.
-    if (memcmp(&asked, &cues, sizeof asked) != 0) {
-        cues = asked;
+    if (options->tint >= 0 || options->slice || options->eye4 > 0.0f || options->gizmo || options->wire >= 0)
         touch_cues();
-    }
     if (options->spin.degrees != 0.0f) {
         float step = 2.0f * GLM_PIf / static_cast<float>(spin_frames_scene(options));
         spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,
