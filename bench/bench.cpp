@@ -9,6 +9,7 @@
 #include <epoxy/gl.h>
 
 #include "bench.h"
+#include "log.h"
 #include "main.h"
 
 namespace fs = std::filesystem;
@@ -74,7 +75,7 @@ int main(int argc, char** argv)
     }
 
     // The table keeps standard output to itself.
-    quiet = true;
+    quiet_log(true);
     int failed = start_main();
     if (failed) {
         std::fprintf(stderr, "plexorama-bench: start_main failed\n");

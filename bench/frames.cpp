@@ -10,10 +10,11 @@
 #include "bench.h"
 #include "context.h"
 #include "cues.h"
+#include "frame.h"
 #include "input.h"
-#include "main.h"
 #include "mesh.h"
 #include "motion.h"
+#include "view.h"
 #include "window.h"
 
 void frame_split(const Surface& s, int reps)
@@ -64,10 +65,7 @@ template <class Cue> static void alternate(const Surface& s, int reps, const cha
     for (int k = 0; k < reps; k++) {
         // Each kind of frame once before it is timed, which pays for the
         // uniforms' upload; the two alternate so that a busy machine moves both.
-        reset_motion();
-        set_light_motion(LIGHT_FILE);
-        cues = {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true};
-        touch_cues();
+        set_view(&initial_view);
         main_loop();
         double a = timed_frame();
         cue();
@@ -91,11 +89,14 @@ void frame_cues(const Surface& s, int reps)
     alternate(s, reps, "frame: 4-D turn, shape lighting", [] {
         turn_plane_motion(0, 3, 0.6f);
         turn_plane_motion(1, 3, -0.4f);
-        set_light_motion(LIGHT_SHAPE);
+        View shaped = view;
+        shaped.light = LIGHT_SHAPE;
+        set_view(&shaped);
     });
     alternate(s, reps, "frame: colour by w, slice, 4-D eye", [] {
-        cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true};
-        touch_cues();
+        View cued = view;
+        cued.cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true};
+        set_view(&cued);
     });
     // s is measured once a cue needs it, not at loading.
     std::vector<double> measure;
@@ -106,10 +107,7 @@ void frame_cues(const Surface& s, int reps)
     }
     row({"s: largest length measured", s.name, 1e3 * median(measure), "ms", "", 1e3 * load, "loading",
         "when a cue first needs it, and at each new binding"});
-    reset_motion();
-    set_light_motion(LIGHT_FILE);
-    cues = {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true};
-    touch_cues();
+    set_view(&initial_view);
     drop_shown();
 }
 

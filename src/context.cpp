@@ -4,22 +4,11 @@
 
 #include <cstdio>
 
-#include <GLFW/glfw3.h>
-
 #include "platform.h"
 
 int init_context()
 {
-#ifdef __EMSCRIPTEN__
-    // The window asked for WebGL 2 alone, so a context is one.
-    return glfwGetCurrentContext() != nullptr;
-#else
-    // libepoxy resolves entry points on first use; what remains to check is
-    // that there is a context and that it offers what the program calls.
-    if (!glfwGetCurrentContext())
-        return 0;
-    return epoxy_is_desktop_gl() && epoxy_gl_version() >= 33;
-#endif
+    return offers_gl_platform();
 }
 
 void describe_context(char* text, size_t size)
@@ -28,13 +17,7 @@ void describe_context(char* text, size_t size)
         snprintf(text, size, "no current GL context");
         return;
     }
-#ifdef __EMSCRIPTEN__
-    snprintf(text, size, "%s", reinterpret_cast<const char*>(glGetString(GL_VERSION)));
-#else
-    int version = epoxy_gl_version();
-    snprintf(text, size, "%s %d.%d", epoxy_is_desktop_gl() ? "OpenGL" : "OpenGL ES",
-        version / 10, version % 10);
-#endif
+    describe_gl_platform(text, size);
 }
 
 void set_clean_color_context(uint8_t r, uint8_t g, uint8_t b)
@@ -52,10 +35,8 @@ void set_offset_context()
 
 void set_clip_context(bool eye4, bool slice)
 {
-#ifdef __EMSCRIPTEN__
-    if (!clip_distance_platform())
+    if (!has_clip_distances_platform())
         return;
-#endif
     // The vertex stage always writes the distances; only enabled planes cut.
     const struct {
         GLenum plane;

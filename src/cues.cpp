@@ -1,15 +1,9 @@
-// Cues to the hidden coordinate: their state, s, and the cool-warm map.
+// Cues to the hidden coordinate: the cool-warm map, and the cues in effect.
 #include "cues.h"
 
 #include <cmath>
 
-Cues cues = {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true};
-float reach = 0.0f;
-
-static bool changed = false;
-// What s was measured for: the mesh and its shown coordinates.
-static uint32_t measured_serial = 0;
-static uint8_t measured[4] = {};
+#include "view.h"
 
 // Moreland's diverging map ("Diverging Color Maps for Scientific
 // Visualization", 2009): the two ends meet in a grey through Msh space, a
@@ -57,7 +51,8 @@ static Msh __msh_cues(const double* rgb)
 
 static void __rgb_cues(Msh c, double* rgb)
 {
-    double l = c.m * std::cos(c.s), a = c.m * std::sin(c.s) * std::cos(c.h), b = c.m * std::sin(c.s) * std::sin(c.h);
+    double l = c.m * std::cos(c.s), a = c.m * std::sin(c.s) * std::cos(c.h),
+           b = c.m * std::sin(c.s) * std::sin(c.h);
     double fy = (l + 16) / 116, fx = fy + a / 500, fz = fy - b / 200;
     double x = white[0] * __lab_f_inverse_cues(fx), y = white[1] * __lab_f_inverse_cues(fy),
            z = white[2] * __lab_f_inverse_cues(fz);
@@ -73,13 +68,15 @@ static double __adjust_hue_cues(Msh saturated, double m)
 {
     if (saturated.m >= m)
         return saturated.h;
-    double spin = saturated.s * std::sqrt(m * m - saturated.m * saturated.m) / (saturated.m * std::sin(saturated.s));
+    double spin
+        = saturated.s * std::sqrt(m * m - saturated.m * saturated.m) / (saturated.m * std::sin(saturated.s));
     return saturated.h > -M_PI / 3 ? saturated.h + spin : saturated.h - spin;
 }
 
 void tint_cues(double t, uint8_t* rgb)
 {
-    static const double blue[3] = {59 / 255.0, 76 / 255.0, 192 / 255.0}, red[3] = {180 / 255.0, 4 / 255.0, 38 / 255.0};
+    static const double blue[3] = {59 / 255.0, 76 / 255.0, 192 / 255.0},
+                        red[3] = {180 / 255.0, 4 / 255.0, 38 / 255.0};
     Msh a = __msh_cues(blue), b = __msh_cues(red);
     // Through an unsaturated middle as light as the lighter end, or 88.
     double middle = std::fmax(std::fmax(a.m, b.m), 88.0);
@@ -113,42 +110,18 @@ void ramp_cues(float rgb[][3])
 
 float slice_width_cues()
 {
-    return cues.slice_width > 0.0f ? cues.slice_width : reach / 16.0f;
+    return view.cues.slice_width > 0.0f ? view.cues.slice_width : view.reach / 16.0f;
 }
 
 float eye4_at_cues()
 {
-    return cues.eye4_at > 0.0f ? cues.eye4_at : 3.0f * reach;
+    return view.cues.eye4_at > 0.0f ? view.cues.eye4_at : 3.0f * view.reach;
 }
 
 void move_slice_cues(float sign)
 {
-    float moved = cues.slice_at + sign * 2.0f * reach / 240.0f;
-    cues.slice_at = std::fmax(-reach, std::fmin(reach, moved));
-    changed = true;
-}
-
-void touch_cues()
-{
-    changed = true;
-}
-
-int take_change_cues(Projection p)
-{
-    bool needs_reach = cues.tint == TINT_W || cues.slice || cues.eye4;
-    const uint8_t shown[4] = {p.x, p.y, p.z, p.w};
-    uint32_t serial = p.mesh ? p.mesh->serial : 0;
-    if (needs_reach
-        && (serial != measured_serial || shown[0] != measured[0] || shown[1] != measured[1]
-            || shown[2] != measured[2] || shown[3] != measured[3])) {
-        reach = p.mesh ? reach_mesh(p.mesh, p) : 0.0f;
-        measured_serial = serial;
-        for (int k = 0; k < 4; k++)
-            measured[k] = shown[k];
-        changed = true;
-    }
-    if (!changed)
-        return 0;
-    changed = false;
-    return 1;
+    View next = view;
+    float moved = view.cues.slice_at + sign * 2.0f * view.reach / 240.0f;
+    next.cues.slice_at = std::fmax(-view.reach, std::fmin(view.reach, moved));
+    set_view(&next);
 }

@@ -43,7 +43,8 @@ static GLuint vertex_array = 0, buffer = 0;
 static bool __make_gizmo()
 {
     program = create_shader();
-    if (!program || !load_program_to_shader(program, gizmo_vs, 0) || !load_program_to_shader(program, gizmo_fs, 1))
+    if (!program || !load_program_to_shader(program, gizmo_vs, 0)
+        || !load_program_to_shader(program, gizmo_fs, 1))
         return false;
     glGenVertexArrays(1, &vertex_array);
     glBindVertexArray(vertex_array);
@@ -51,7 +52,8 @@ static bool __make_gizmo()
     glBindBuffer(GL_ARRAY_BUFFER, buffer);
     glBufferData(GL_ARRAY_BUFFER, 8 * 6 * sizeof(float), nullptr, GL_DYNAMIC_DRAW);
     glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), nullptr);
-    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), reinterpret_cast<const void*>(3 * sizeof(float)));
+    glVertexAttribPointer(
+        1, 3, GL_FLOAT, GL_FALSE, 6 * sizeof(float), reinterpret_cast<const void*>(3 * sizeof(float)));
     glEnableVertexAttribArray(0);
     glEnableVertexAttribArray(1);
     return true;
@@ -61,7 +63,8 @@ void draw_gizmo(const float* q, const float* turn4)
 {
     if (!program && !__make_gizmo())
         return;
-    static const float colours[4][3] = {{0.9f, 0.1f, 0.1f}, {0.1f, 0.7f, 0.1f}, {0.1f, 0.2f, 0.95f}, {0.85f, 0.1f, 0.85f}};
+    static const float colours[4][3]
+        = {{0.9f, 0.1f, 0.1f}, {0.1f, 0.7f, 0.1f}, {0.1f, 0.2f, 0.95f}, {0.85f, 0.1f, 0.85f}};
     // Axis j of the surface shows as column j of turn4; what of it lies in
     // w is hidden, so the w axis grows as it turns into view.
     float lines[8][6] = {};
@@ -76,16 +79,11 @@ void draw_gizmo(const float* q, const float* turn4)
     GLint side = viewport[2] < viewport[3] ? viewport[2] : viewport[3];
     GLint corner = side / 4, margin = side / 64;
     // A picture may count rows from the top; the corner is the lower one.
-#ifdef __EMSCRIPTEN__
-    // WebGL has no clip control: rows count from the bottom.
-    const bool top_first = false;
-#else
-    static const bool clip_control = epoxy_has_gl_extension("GL_ARB_clip_control");
+    static const bool clip_control = has_gl_extension_platform("GL_ARB_clip_control");
     GLint origin = GL_LOWER_LEFT;
     if (clip_control)
         glGetIntegerv(GL_CLIP_ORIGIN, &origin);
     const bool top_first = origin == GL_UPPER_LEFT;
-#endif
     GLint bottom = top_first ? viewport[1] + viewport[3] - margin - corner : viewport[1] + margin;
     glViewport(viewport[0] + margin, bottom, corner, corner);
     glDisable(GL_DEPTH_TEST);

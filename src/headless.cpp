@@ -9,7 +9,9 @@
 #include <cstring>
 
 #include "info.h"
-#include "main.h"
+#include "frame.h"
+#include "log.h"
+#include "motion.h"
 #include "output.h"
 #include "picture.h"
 #include "record.h"
@@ -71,7 +73,7 @@ int run_headless(const Options* options)
     // Without --frames the run ends after one full turn of a spin, else
     // once no swap turn is running: after the first frame, or after the
     // frame that binds a turn's new coordinates.
-    long last = options->frames >= 0 ? options->frames
+    long last = options->frames >= 0    ? options->frames
         : options->spin.degrees != 0.0f ? spin_frames_scene(options)
                                         : -1;
     mlog("[MAIN LOOP] Inicializando...\n");
@@ -104,7 +106,8 @@ int run_headless(const Options* options)
         if (!failed && __blank_headless(rgb, size)) {
             char why[160];
             describe_blank_info(options->file, why, sizeof why);
-            fprintf(stderr, "plexorama: warning: %s: nothing of the surface is drawn: %s\n", options->output, why);
+            fprintf(stderr, "plexorama: warning: %s: nothing of the surface is drawn: %s\n", options->output,
+                why);
         }
     }
     if (!failed && options->record && (fault = close_record(&record)) != nullptr)

@@ -8,13 +8,13 @@
 #include <utility>
 
 #include <cglm/cglm.h>
-#include <GLFW/glfw3.h>
 
 #include "cues.h"
-#include "main.h"
+#include "keys.h"
 #include "mesh.h"
 #include "motion.h"
 #include "platform.h"
+#include "view.h"
 
 versor q = {0.0f, 0.0f, 0.0f, 1.0f};
 vec3 axis[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
@@ -76,55 +76,34 @@ static void __drag_turn_input(float dx, float dy)
     __turn_screen_input(dx * half_turns, dy * half_turns);
 }
 
+// The first key held of a row that acts while held, or -1: its place among
+// the row's codes.
+static int __held_input(GLFWwindow* window, KeyAction action)
+{
+    const KeyRow* row = row_keys(action);
+    for (int k = 0; k < 9 && row->codes[k]; k++)
+        if (key_state_input(window, row->codes[k]) == GLFW_PRESS)
+            return k;
+    return -1;
+}
+
 float* poll_input(GLFWwindow* window)
 {
-    // The first held key in this order decides; one step per frame at most.
-    static const struct {
-        int key;
-        float sign;
-        int axis;
-    } keys[] = {
-        {GLFW_KEY_Q, 1.0f, 0},
-        {GLFW_KEY_W, -1.0f, 0},
-        {GLFW_KEY_A, 1.0f, 1},
-        {GLFW_KEY_S, -1.0f, 1},
-        {GLFW_KEY_Z, 1.0f, 2},
-        {GLFW_KEY_X, -1.0f, 2},
-    };
-
-    // E, D and C turn x, y and z toward w as I, O and P do.
-    static const struct {
-        int key;
-        float sign;
-        int slot;
-    } keys4[] = {
-        {GLFW_KEY_E, 1.0f, 0},
-        {GLFW_KEY_R, -1.0f, 0},
-        {GLFW_KEY_D, 1.0f, 1},
-        {GLFW_KEY_F, -1.0f, 1},
-        {GLFW_KEY_C, 1.0f, 2},
-        {GLFW_KEY_V, -1.0f, 2},
-    };
-
+    // The first held key in the row's order decides; one step per frame at
+    // most. Pairs turn one way and back about each axis in turn.
     versor s = GLM_QUAT_IDENTITY_INIT;
-    for (const auto& k : keys) {
-        if (key_state_input(window, k.key) == GLFW_PRESS) {
-            __quatv_input(s, k.sign * static_cast<float>(step), axis[k.axis]);
-            break;
-        }
-    }
+    int held = __held_input(window, KEY_TURN3);
+    if (held >= 0)
+        __quatv_input(s, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step), axis[held / 2]);
     __turn_input(s);
-    for (const auto& k : keys4) {
-        if (key_state_input(window, k.key) == GLFW_PRESS) {
-            turn_plane_motion(k.slot, 3, k.sign * static_cast<float>(step));
-            break;
-        }
-    }
+    // E, D and C turn x, y and z toward w as I, O and P do.
+    held = __held_input(window, KEY_TURN4);
+    if (held >= 0)
+        turn_plane_motion(held / 2, 3, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step));
     // [ and ] move the slice while held, ] toward +w.
-    if (cues.slice && key_state_input(window, GLFW_KEY_LEFT_BRACKET) == GLFW_PRESS)
-        move_slice_cues(-1.0f);
-    else if (cues.slice && key_state_input(window, GLFW_KEY_RIGHT_BRACKET) == GLFW_PRESS)
-        move_slice_cues(1.0f);
+    held = view.cues.slice ? __held_input(window, KEY_MOVE_SLICE) : -1;
+    if (held >= 0)
+        move_slice_cues(held ? 1.0f : -1.0f);
     for (int f = 3; f > 0; f--)
         memcpy(moving[f], moving[f - 1], sizeof moving[f]);
     moving[0][0] = moving[0][1] = 0.0f;
@@ -134,6 +113,7 @@ float* poll_input(GLFWwindow* window)
 
 void advance_spin_input()
 {
+    const Spin& spin = view.spin;
     if (spin.kind == SPIN_TURN3)
         __drag_turn_input(spin.dx, spin.dy);
     else if (spin.kind == SPIN_TURN4)
@@ -142,11 +122,17 @@ void advance_spin_input()
         turn_plane_motion(spin.a, spin.b, spin.step);
 }
 
+void stop_spin_input()
+{
+    View next = view;
+    next.spin.kind = SPIN_NONE;
+    set_view(&next);
+}
+
 void reset_input()
 {
-    glm_quat_identity(q);
-    const vec3 initial[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
-    memcpy(axis, initial, sizeof axis);
+    memcpy(q, initial_scene.q, sizeof q);
+    memcpy(axis, initial_scene.axis, sizeof axis);
     reset_motion();
 }
 
@@ -202,66 +188,76 @@ int exchange_input(int slot)
     return 1;
 }
 
-// The switches of the cues to w; 0 when key is none of them.
-static int __cue_key_input(int key)
+// A key that switches the lighting or one of the cues.
+static void __switch_input(KeyAction action)
 {
-    if (key == GLFW_KEY_H)
-        cues.tint = cues.tint == TINT_FIXED ? TINT_W : TINT_FIXED;
-    else if (key == GLFW_KEY_K)
-        cues.slice = !cues.slice;
-    else if (key == GLFW_KEY_J)
-        cues.eye4 = !cues.eye4;
-    else if (key == GLFW_KEY_G)
-        cues.gizmo = !cues.gizmo;
-    else if (key == GLFW_KEY_T)
-        cues.wire = !cues.wire;
-    else
-        return 0;
-    touch_cues();
-    return 1;
-}
-
-// Keys of the view beside the text's; 0 when key is none of them.
-static int __view_key_input(int key, int action)
-{
-    // Held, = and - zoom on with the keyboard's repeat.
-    if (key == GLFW_KEY_EQUAL || key == GLFW_KEY_KP_ADD)
-        zoom_motion(1.0f);
-    else if (key == GLFW_KEY_MINUS || key == GLFW_KEY_KP_SUBTRACT)
-        zoom_motion(-1.0f);
-    else if (action != GLFW_PRESS)
-        return 0;
-    else if (key == GLFW_KEY_SPACE)
-        spin.kind = SPIN_NONE;
-    else if (key == GLFW_KEY_BACKSPACE)
-        reset_input();
-    else if (key == GLFW_KEY_L)
-        set_light_motion(light == LIGHT_FILE ? LIGHT_SHAPE : LIGHT_FILE);
-    else
-        return __cue_key_input(key);
-    return 1;
+    View next = view;
+    Cues& c = next.cues;
+    switch (action) {
+    case KEY_LIGHT:
+        next.light = next.light == LIGHT_FILE ? LIGHT_SHAPE : LIGHT_FILE;
+        break;
+    case KEY_TINT:
+        c.tint = c.tint == TINT_FIXED ? TINT_W : TINT_FIXED;
+        break;
+    case KEY_SLICE:
+        c.slice = !c.slice;
+        break;
+    case KEY_EYE4:
+        c.eye4 = !c.eye4;
+        break;
+    case KEY_GIZMO:
+        c.gizmo = !c.gizmo;
+        break;
+    default:
+        c.wire = !c.wire;
+        break;
+    }
+    set_view(&next);
 }
 
 void __key_callback_input(GLFWwindow*, int key, int, int action, int)
 {
-    if (action == GLFW_RELEASE || __view_key_input(key, action))
+    int place = 0;
+    const KeyRow* row = find_keys(key, &place);
+    // Held, = and - zoom on with the keyboard's repeat; the other keys act
+    // once a press.
+    if (!row || action == GLFW_RELEASE || (action != GLFW_PRESS && row->action != KEY_ZOOM))
         return;
-    if (action != GLFW_PRESS)
-        return;
-    if (key >= GLFW_KEY_1 && key <= GLFW_KEY_9)
-        choose_hidden_input(static_cast<uint8_t>(key - GLFW_KEY_1));
-    else if (key == GLFW_KEY_I)
-        exchange_input(0);
-    else if (key == GLFW_KEY_O)
-        exchange_input(1);
-    else if (key == GLFW_KEY_P)
-        exchange_input(2);
+    switch (row->action) {
+    case KEY_ZOOM:
+        zoom_motion(place % 2 ? -1.0f : 1.0f);
+        break;
+    case KEY_STOP:
+        stop_spin_input();
+        break;
+    case KEY_RESET:
+        reset_input();
+        break;
+    case KEY_LIGHT:
+    case KEY_TINT:
+    case KEY_SLICE:
+    case KEY_EYE4:
+    case KEY_GIZMO:
+    case KEY_WIRE:
+        __switch_input(row->action);
+        break;
+    case KEY_HIDE:
+        choose_hidden_input(static_cast<uint8_t>(place));
+        break;
+    case KEY_SWAP:
+        exchange_input(place);
+        break;
+    default:
+        // Held keys are polled every frame; Tab is the panel's.
+        break;
+    }
 }
 
 void __button_callback_input(GLFWwindow*, int button, int action, int mods)
 {
     if (action == GLFW_PRESS) {
-        spin.kind = SPIN_NONE;
+        stop_spin_input();
         if (drag != DRAG_NONE)
             return;
         if (button == GLFW_MOUSE_BUTTON_LEFT)
@@ -285,8 +281,11 @@ void __button_callback_input(GLFWwindow*, int button, int action, int mods)
         rate[1] += m[1] / 4.0f;
     }
     bool still = moving[0][0] == 0.0f && moving[0][1] == 0.0f && moving[1][0] == 0.0f && moving[1][1] == 0.0f;
-    if (!still && (drag == DRAG_TURN3 || drag == DRAG_TURN4) && fabsf(rate[0]) + fabsf(rate[1]) >= 0.5f)
-        spin = {drag == DRAG_TURN3 ? SPIN_TURN3 : SPIN_TURN4, rate[0], rate[1], 0, 0, 0.0f};
+    if (!still && (drag == DRAG_TURN3 || drag == DRAG_TURN4) && fabsf(rate[0]) + fabsf(rate[1]) >= 0.5f) {
+        View next = view;
+        next.spin = {drag == DRAG_TURN3 ? SPIN_TURN3 : SPIN_TURN4, rate[0], rate[1], 0, 0, 0.0f};
+        set_view(&next);
+    }
     drag = DRAG_NONE;
     drag_button = -1;
 }

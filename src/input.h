@@ -34,6 +34,9 @@ void advance_spin_input();
 // Back to the orientation and axes of the start, and reset_motion.
 void reset_input();
 
+// Stops a spin, as Space and a click do.
+void stop_spin_input();
+
 // Turns the view about the fixed horizontal and vertical axes; with Ctrl
 // held, zooms instead.
 void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset);
@@ -47,11 +50,9 @@ int choose_hidden_input(uint8_t c);
 // started, 0 with no surface on show.
 int exchange_input(int slot);
 
-// Digits 1 to 9 choose the hidden coordinate; I, O, P exchange it with x, y
-// or z and start the animated turn; = and - zoom, L switches the lighting,
-// Space stops a spin and Backspace resets the view; H, K, J, G and T switch
-// the colour by w, the slice, the 4-D perspective, the gizmo and the
-// wireframe.
+// The pressed keys of the table of keys, each as its row says: digits
+// choose the hidden coordinate, I, O, P start a swap, = and - zoom (held,
+// too), Space, Backspace and the switches of the lighting and the cues.
 void __key_callback_input(GLFWwindow* window, int key, int scancode, int action, int mods);
 
 // Drags: the left button turns in 3-D as the scroll wheel does, the right

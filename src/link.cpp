@@ -20,13 +20,13 @@ static bool __has_line_link(const char* text, const char* line)
     return false;
 }
 
-size_t format_link(const View* view, char* text, size_t size)
+size_t format_link(const Scene* scene, char* text, size_t size)
 {
     char file[1024], start[1024], link[1024];
     size_t prefix = strlen(version_prefix);
-    if (format_view(view, file, sizeof file) >= sizeof file || strncmp(file, version_prefix, prefix) != 0)
+    if (format_view(scene, file, sizeof file) >= sizeof file || strncmp(file, version_prefix, prefix) != 0)
         return 0;
-    format_view(&initial_view, start, sizeof start);
+    format_view(&initial_scene, start, sizeof start);
     size_t n = 0;
     bool optional = false;
     for (const char* c = file + prefix; *c; c++) {
@@ -56,7 +56,7 @@ size_t format_link(const View* view, char* text, size_t size)
     return n;
 }
 
-const char* parse_link(const char* text, View* view)
+const char* parse_link(const char* text, Scene* scene)
 {
     // Blanks, '=', '#' or line ends would let a link say what a view file
     // cannot and would need escaping in an address.
@@ -78,5 +78,5 @@ const char* parse_link(const char* text, View* view)
         }
     }
     file[n++] = '\n';
-    return parse_view(file, n, view);
+    return parse_view(file, n, scene);
 }

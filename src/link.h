@@ -11,12 +11,12 @@
 
 #include <cstddef>
 
-#include "view.h"
+#include "viewfile.h"
 
 // Writes the link text of view into text, NUL-terminated. Returns its
 // length, or the length it needs when size is too small.
-size_t format_link(const View* view, char* text, size_t size);
+size_t format_link(const Scene* scene, char* text, size_t size);
 
 // Reads link text, NUL-terminated. Returns none when it is valid and view
 // holds it, else what is wrong, as a phrase.
-const char* parse_link(const char* text, View* view);
+const char* parse_link(const char* text, Scene* scene);

@@ -6,6 +6,7 @@
 
 #include <cglm/cglm.h>
 
+#include "cues.h"
 #include "shader.h"
 
 uint8_t color[4] = {47, 60, 126, 255};
@@ -62,28 +63,20 @@ void color_load(unsigned int program, const uint8_t* c)
     load_float4_to_shader(program, "color", vector);
 }
 
-void turn4_matrix_load(unsigned int program, const float* turn4)
+void motion_load(unsigned int program, const View* v)
 {
-    load_mat4_to_shader(program, "turn4", turn4);
+    load_mat4_to_shader(program, "turn4", v->turn4[0]);
+    load_float_to_shader(program, "zoom", v->zoom);
+    load_float2_to_shader(program, "pan", v->pan);
+    load_float_to_shader(program, "light", static_cast<float>(v->light));
 }
 
-void zoom_load(unsigned int program, float zoom, const float* pan)
+void cues_load(unsigned int program, const View* v)
 {
-    load_float_to_shader(program, "zoom", zoom);
-    load_float2_to_shader(program, "pan", pan);
-}
-
-void light_load(unsigned int program, int light)
-{
-    load_float_to_shader(program, "light", static_cast<float>(light));
-}
-
-void cues_load(unsigned int program, const Cues* c, float s)
-{
-    load_float_to_shader(program, "reach", s);
-    const float slice[2] = {c->slice_at, c->slice ? slice_width_cues() : 0.0f};
+    load_float_to_shader(program, "reach", v->reach);
+    const float slice[2] = {v->cues.slice_at, v->cues.slice ? slice_width_cues() : 0.0f};
     load_float2_to_shader(program, "slice", slice);
-    load_float_to_shader(program, "eye4", c->eye4 ? eye4_at_cues() : 0.0f);
+    load_float_to_shader(program, "eye4", v->cues.eye4 ? eye4_at_cues() : 0.0f);
 }
 
 void ramp_load(unsigned int program)

@@ -6,17 +6,17 @@
 
 #include <cstdint>
 
-#include "cues.h"
+#include "view.h"
 
 extern uint8_t color[4]; // R, G, B, A; 47, 60, 126, 255, a dark opaque blue
 
 void fix_matrix_load(unsigned int program, float aspect);
 void rot_matrix_load(unsigned int program, const float* q);
 void color_load(unsigned int program, const uint8_t* c);
-void turn4_matrix_load(unsigned int program, const float* turn4);
-void zoom_load(unsigned int program, float zoom, const float* pan);
-void light_load(unsigned int program, int light);
-void cues_load(unsigned int program, const Cues* cues, float reach);
+// The 4-D turn, zoom, pan and lighting of a view.
+void motion_load(unsigned int program, const View* v);
+// The cues of a view: s, the slice and the 4-D eye.
+void cues_load(unsigned int program, const View* v);
 void ramp_load(unsigned int program);
 
 // The values the loaders upload, column-major where a matrix.

@@ -1,153 +1,24 @@
-// The application: start-up, the frame loop, shutdown and the swap state.
+// The application: start-up, the run, shutdown.
 #include "main.h"
 
 #include <malloc.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <initializer_list>
-
-#include <GLFW/glfw3.h>
 
 #include "context.h"
-#include "cues.h"
+#include "frame.h"
 #include "gizmo.h"
 #include "glsl.h"
 #include "headless.h"
 #include "info.h"
 #include "input.h"
-#include "load.h"
+#include "log.h"
 #include "mesh.h"
-#include "motion.h"
-#ifndef __EMSCRIPTEN__
 #include "panel.h"
-#endif
 #include "scene.h"
 #include "shader.h"
-#include "view.h"
+#include "viewfile.h"
 #include "window.h"
-
-GLFWwindow* window = nullptr;
-unsigned int shader = 0;
-unsigned int shader_plain = 0;
-const char* wname = "plexorama: surface plotter";
-uint8_t animate_index = 0;
-bool quiet = false;
-
-void mlog(const char* message)
-{
-    if (quiet)
-        return;
-    // Flushed at once so that a pipe or a log shows how far start-up got.
-    fputs(message, stdout);
-    fflush(stdout);
-}
-
-// The 4-D turn, zoom, pan and lighting: at start-up, then when they change.
-static void __load_motion_main(unsigned int program)
-{
-    turn4_matrix_load(program, turn4[0]);
-    zoom_load(program, zoom, pan);
-    light_load(program, light);
-}
-
-// The cues to w, when one changes.
-static void __load_cues_main()
-{
-    for (unsigned int program : {shader, shader_plain})
-        cues_load(program, &cues, reach);
-    set_clip_context(cues.eye4, cues.slice);
-}
-
-// Colour by w takes fragment stages of its own, which look the map up from
-// w at every fragment: the plain stages do without w, since a value passed
-// to every fragment costs every frame. Switching builds both programs anew
-// and gives them what the old ones held; a program that cannot be made
-// leaves the old ones in place.
-static void __tint_main(Tint tint)
-{
-    unsigned int lit = create_shader(), plain = create_shader();
-    if (!lit || !plain) {
-        destroy_shader(lit);
-        destroy_shader(plain);
-        return;
-    }
-    load_program_to_shader(lit, vs, 0);
-    load_program_to_shader(lit, tint == TINT_W ? fs_tint : fs, 1);
-    load_program_to_shader(plain, vs, 0);
-    load_program_to_shader(plain, tint == TINT_W ? fs_plain_tint : fs_plain, 1);
-    destroy_shader(shader);
-    destroy_shader(shader_plain);
-    shader = lit;
-    shader_plain = plain;
-    for (unsigned int program : {shader, shader_plain}) {
-        fix_matrix_load(program, 1.0f);
-        __load_motion_main(program);
-        if (tint == TINT_W)
-            ramp_load(program);
-    }
-    touch_cues();
-}
-
-void main_loop()
-{
-    // Swap angle in radians; 0 while no turn runs.
-    static float angle = 0.0f;
-    // The colouring the programs were built for.
-    static Tint built = TINT_FIXED;
-    if (cues.tint != built) {
-        __tint_main(cues.tint);
-        built = cues.tint;
-    }
-
-    float* orientation = poll_input(window);
-    rot_matrix_load(shader, orientation);
-    rot_matrix_load(shader_plain, orientation);
-    color_load(shader, color);
-    color_load(shader_plain, color);
-
-    // Just short of pi / 2: the turn's last frame shows 1.57 and the next
-    // shows the exchanged coordinates bound at angle 0.
-    if (static_cast<double>(angle) > 1.570795) {
-        animate_index = 0;
-        angle = 0.0f;
-        load_float_to_shader(shader, "angle", angle);
-        load_float_to_shader(shader_plain, "angle", angle);
-        carry_motion();
-        if (projection.mesh)
-            set_projection_mesh(projection);
-    }
-    if (animate_index != 0) {
-        float turning = static_cast<float>(animate_index - 1);
-        load_float_to_shader(shader, "i", turning);
-        load_float_to_shader(shader_plain, "i", turning);
-        angle = static_cast<float>(angle + 0.01);
-        load_float_to_shader(shader, "angle", angle);
-        load_float_to_shader(shader_plain, "angle", angle);
-    }
-    if (take_change_motion()) {
-        __load_motion_main(shader);
-        __load_motion_main(shader_plain);
-    }
-    if (take_change_cues(projection))
-        __load_cues_main();
-
-    clean_context();
-
-    if (projection.mesh) {
-        draw_mesh(shader, projection.mesh);
-        if (cues.wire)
-            draw_mesh_lines(shader_plain, projection.mesh);
-    }
-    if (cues.gizmo)
-        draw_gizmo(orientation, turn4[0]);
-#ifndef __EMSCRIPTEN__
-    // The page in a browser has no panel: Debian's ImGui is the desktop's.
-    draw_panel();
-#endif
-    advance_spin_input();
-}
 
 int start_main()
 {
@@ -186,20 +57,16 @@ int start_main()
     set_offset_context();
 
     mlog("[SHADER] Inicializando...\n");
-    shader = create_shader();
+    shader = build_program_frame(fs);
     if (!shader) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[WINDOW] Destruyendo...\n");
         close_window(window);
         return 1;
     }
-    load_program_to_shader(shader, vs, 0);
-    load_program_to_shader(shader, fs, 1);
-    fix_matrix_load(shader, 1.0f);
-    __load_motion_main(shader);
 
     mlog("[SHADER] Inicializando...\n");
-    shader_plain = create_shader();
+    shader_plain = build_program_frame(fs_plain);
     if (!shader_plain) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[SHADER] Destruyendo...\n");
@@ -208,10 +75,6 @@ int start_main()
         close_window(window);
         return 1;
     }
-    load_program_to_shader(shader_plain, vs, 0);
-    load_program_to_shader(shader_plain, fs_plain, 1);
-    fix_matrix_load(shader_plain, 1.0f);
-    __load_motion_main(shader_plain);
     return 0;
 }
 
@@ -225,9 +88,7 @@ void stop_main()
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader);
-#ifndef __EMSCRIPTEN__
     stop_panel();
-#endif
     mlog("[WINDOW] Destruyendo...\n");
     close_window(window);
 }
@@ -243,12 +104,12 @@ static void __report_main(const char* path, ShowStatus status, const KleinReport
 // Shows the file given at start, in the view asked for. Returns 0 to go on,
 // else the exit code: a file the window cannot show is only reported, but a
 // picture of something else would pass for the file's.
-static int __open_file_main(const Options* options, const View* view)
+static int __open_file_main(const Options* options, const Scene* saved)
 {
     KleinReport report;
     ShowStatus status = show_surface_input(options->file, &report);
     if (status == SHOW_DONE)
-        return prepare_scene(options, view);
+        return prepare_scene(options, saved);
     __report_main(options->file, status, &report);
     return options->output || options->record ? 1 : 0;
 }
@@ -273,9 +134,9 @@ int run_main(const Options* options)
         return run_info(options->info);
 
     // Read before any window opens: a bad view file is a usage error.
-    View view;
+    Scene saved;
     if (options->view) {
-        const char* fault = read_view(options->view, &view);
+        const char* fault = read_view(options->view, &saved);
         if (fault) {
             fprintf(stderr, "plexorama: %s: %s\n", options->view, fault);
             return 2;
@@ -284,12 +145,12 @@ int run_main(const Options* options)
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
-    quiet = options->quiet;
+    quiet_log(options->quiet);
     int failed = start_main();
     if (failed)
         return failed;
     if (options->file)
-        failed = __open_file_main(options, &view);
+        failed = __open_file_main(options, &saved);
     if (!failed)
         failed = offscreen ? run_headless(options) : __run_window_main(options);
     stop_main();

@@ -45,8 +45,7 @@ static Mesh* __start_mesh(uint64_t vertex_count)
     return mesh;
 }
 
-#ifdef __EMSCRIPTEN__
-// WebGL draws no triangles as lines, so the wireframe is drawn from a list of
+// Where GL draws no triangles as lines, the wireframe is drawn from a list of
 // the three edges of each triangle, bound to the mesh's vertex array. The
 // list depends only on the count; it is written a part at a time. Returns
 // none when its size is past what a buffer's size (32 bits here) can say.
@@ -59,7 +58,7 @@ static uint32_t __edges_mesh(uint32_t vertex_count)
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr{24} * triangles, nullptr, GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr {24} * triangles, nullptr, GL_STATIC_DRAW);
     for (uint32_t first = 0; first < triangles; first += 4096) {
         uint32_t count = triangles - first < 4096 ? triangles - first : 4096;
         for (uint32_t t = 0; t < count; t++) {
@@ -67,11 +66,10 @@ static uint32_t __edges_mesh(uint32_t vertex_count)
             uint32_t edges[6] = {a, a + 1, a + 1, a + 2, a + 2, a};
             memcpy(&part[6 * t], edges, sizeof edges);
         }
-        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, GLintptr{24} * first, GLsizeiptr{24} * count, part);
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, GLintptr {24} * first, GLsizeiptr {24} * count, part);
     }
     return buffer;
 }
-#endif
 
 // Without normals, locations 4 to 7 read the constant values that
 // set_projection_mesh gives them. A buffer that could not be allocated
@@ -81,13 +79,10 @@ static Mesh* __finish_mesh(Mesh* mesh, bool normals)
     GLuint enabled = normals ? 8 : 4;
     for (GLuint location = 0; location < enabled; location++)
         glEnableVertexAttribArray(location);
-#ifdef __EMSCRIPTEN__
-    mesh->edge_buffer = __edges_mesh(mesh->vertex_count);
-    if (!mesh->edge_buffer) {
+    if (!has_polygon_mode_platform && !(mesh->edge_buffer = __edges_mesh(mesh->vertex_count))) {
         destroy_mesh(mesh);
         return nullptr;
     }
-#endif
     if (glGetError() != GL_NO_ERROR) {
         destroy_mesh(mesh);
         return nullptr;
@@ -114,14 +109,6 @@ Mesh* create_mesh(SurfaceData data)
 
 // Storage without contents, mapped for writing. GL refuses to map nothing,
 // so an empty buffer gets an address that is never written through.
-#ifdef __EMSCRIPTEN__
-// WebGL maps no buffers: in the browser the arrays always go into memory of
-// ours (pinned_memory_mesh is 1), which glBufferData copies.
-static float* __map_mesh(uint32_t, GLsizeiptr)
-{
-    return nullptr;
-}
-#else
 static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
 {
     static float nothing;
@@ -129,10 +116,8 @@ static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
     glBufferData(GL_ARRAY_BUFFER, size, nullptr, GL_STATIC_DRAW);
     if (size == 0)
         return &nothing;
-    return static_cast<float*>(
-        glMapBufferRange(GL_ARRAY_BUFFER, 0, size, GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT));
+    return static_cast<float*>(map_buffer_platform(GL_ARRAY_BUFFER, size));
 }
-#endif
 
 // Bytes from the first array's start to the second's: whole pages, at
 // least one, so that both arrays start on a page.
@@ -160,12 +145,12 @@ static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
 
 Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals)
 {
-#ifdef __EMSCRIPTEN__
-    pinned_memory_mesh = 1;
-#else
-    if (pinned_memory_mesh < 0)
-        pinned_memory_mesh = epoxy_has_gl_extension("GL_AMD_pinned_memory");
-#endif
+    // Without mapping, the arrays always go into memory of ours, which
+    // glBufferData copies.
+    if (!has_buffer_mapping_platform)
+        pinned_memory_mesh = 1;
+    else if (pinned_memory_mesh < 0)
+        pinned_memory_mesh = has_gl_extension_platform("GL_AMD_pinned_memory");
     Mesh* mesh = __start_mesh(vertex_count);
     if (!mesh)
         return nullptr;
@@ -195,11 +180,8 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
 // empty buffer needs no storage.
 static int __hand_pinned_mesh(Mesh* mesh)
 {
-#ifdef __EMSCRIPTEN__
-    GLenum target = GL_ARRAY_BUFFER;
-#else
-    GLenum target = mesh->array_bytes ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
-#endif
+    GLenum target = has_buffer_mapping_platform && mesh->array_bytes ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD
+                                                                     : GL_ARRAY_BUFFER;
     GLsizeiptr size = static_cast<GLsizeiptr>(mesh->array_bytes);
     const float* arrays[2] = {mesh->memory, mesh->memory + __stride_mesh(mesh->array_bytes) / sizeof(float)};
     const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
@@ -208,11 +190,11 @@ static int __hand_pinned_mesh(Mesh* mesh)
         glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
     }
     glBindBuffer(target, 0);
-#ifdef __EMSCRIPTEN__
-    // WebGL has taken its copy.
-    free(mesh->memory);
-    mesh->memory = nullptr;
-#endif
+    // Without mapping, GL has taken its copy.
+    if (!has_buffer_mapping_platform) {
+        free(mesh->memory);
+        mesh->memory = nullptr;
+    }
     return glGetError() != GL_NO_ERROR;
 }
 
@@ -221,15 +203,13 @@ int unmap_mesh(Mesh* mesh)
     if (mesh->memory)
         return __hand_pinned_mesh(mesh);
     int lost = 0;
-#ifndef __EMSCRIPTEN__
     for (GLuint buffer : {mesh->coord_buffer, mesh->normal_buffer}) {
         GLint mapped = GL_FALSE;
         glBindBuffer(GL_ARRAY_BUFFER, buffer);
         glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_MAPPED, &mapped);
-        if (mapped && !glUnmapBuffer(GL_ARRAY_BUFFER))
+        if (mapped && !unmap_buffer_platform(GL_ARRAY_BUFFER))
             lost = 1;
     }
-#endif
     return lost;
 }
 
@@ -267,8 +247,7 @@ static void __draw_mesh(unsigned int program, const Mesh* mesh, bool lines)
 {
     glUseProgram(program);
     glBindVertexArray(mesh->vertex_array);
-#ifdef __EMSCRIPTEN__
-    if (lines) {
+    if (lines && !has_polygon_mode_platform) {
         // GL offsets only filled polygons, but WebGL on Vulkan (ANGLE with
         // SwiftShader, at least) offsets lines by as much, which sinks them
         // back into the surface; so they are drawn with the offset off, and
@@ -280,9 +259,7 @@ static void __draw_mesh(unsigned int program, const Mesh* mesh, bool lines)
             glEnable(GL_POLYGON_OFFSET_FILL);
         return;
     }
-#else
-    glPolygonMode(GL_FRONT_AND_BACK, lines ? GL_LINE : GL_FILL);
-#endif
+    polygon_mode_platform(lines ? GL_LINE : GL_FILL);
     glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->vertex_count));
 }
 
@@ -329,7 +306,8 @@ float reach_mesh(const Mesh* mesh, Projection p)
     for (uint64_t first = 0; first < vertices; first += chunk) {
         uint64_t count = vertices - first < chunk ? vertices - first : chunk;
         GLsizeiptr bytes = static_cast<GLsizeiptr>(count * p.dim * sizeof(float));
-        glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * p.dim * sizeof(float)), bytes, part);
+        glGetBufferSubData(
+            GL_ARRAY_BUFFER, static_cast<GLintptr>(first * p.dim * sizeof(float)), bytes, part);
         largest = std::fmax(largest, __reach_squared_mesh(part, count, p));
     }
     free(part);
@@ -343,9 +321,8 @@ void destroy_mesh(Mesh* mesh)
     glDeleteVertexArrays(1, &mesh->vertex_array);
     glDeleteBuffers(1, &mesh->coord_buffer);
     glDeleteBuffers(1, &mesh->normal_buffer);
-#ifdef __EMSCRIPTEN__
-    glDeleteBuffers(1, &mesh->edge_buffer);
-#endif
+    if (mesh->edge_buffer)
+        glDeleteBuffers(1, &mesh->edge_buffer);
     if (mesh->memory) {
         // Draws queued before may still read the memory.
         glFinish();

@@ -15,9 +15,8 @@ struct Mesh {
     float* memory;          // both arrays, when the buffers live in memory of ours; else none
     uint64_t array_bytes;   // bytes of each array there
     uint32_t serial;        // tells this mesh from every other made in the run
-#ifdef __EMSCRIPTEN__
-    uint32_t edge_buffer; // GL element buffer: each triangle's three edges, for the wireframe
-#endif
+    uint32_t edge_buffer;   // GL element buffer of each triangle's three edges, where the
+                            // wireframe needs one; else 0
 };
 
 // 1 when the driver takes memory of ours as buffer storage, 0 when it does

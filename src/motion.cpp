@@ -1,4 +1,4 @@
-// Motion: the 4-D turn, zoom, pan, spin and lighting, computed with cglm.
+// Motion: the 4-D turn, zoom, pan, spin and swap, computed with cglm.
 #include "motion.h"
 
 #include <cmath>
@@ -6,28 +6,22 @@
 
 #include <cglm/cglm.h>
 
-mat4 turn4 = GLM_MAT4_IDENTITY_INIT;
-float zoom = 1.0f;
-vec2 pan = {0.0f, 0.0f};
-Light light = LIGHT_FILE;
-Spin spin = {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f};
+#include "view.h"
 
-// The slot each slot's coordinate moved to since the last binding.
-static int moved[4] = {0, 1, 2, 3};
-static bool changed = false;
+uint8_t animate_index = 0;
 
 // The rotation in the plane of the orthonormal u and v that carries v
 // toward u by angle, applied to turn4 from the left: in the shown space.
-static void __rotate_motion(const vec4 u, const vec4 v, float angle)
+static void __rotate_motion(View* next, const vec4 u, const vec4 v, float angle)
 {
     float c = cosf(angle), s = sinf(angle);
     mat4 g, turned;
     for (int j = 0; j < 4; j++)
         for (int i = 0; i < 4; i++)
-            g[j][i] = static_cast<float>(i == j) + (c - 1.0f) * (u[i] * u[j] + v[i] * v[j]) + s * (u[i] * v[j] - v[i] * u[j]);
-    glm_mat4_mul(g, turn4, turned);
-    glm_mat4_copy(turned, turn4);
-    changed = true;
+            g[j][i] = static_cast<float>(i == j) + (c - 1.0f) * (u[i] * u[j] + v[i] * v[j])
+                + s * (u[i] * v[j] - v[i] * u[j]);
+    glm_mat4_mul(g, next->turn4, turned);
+    glm_mat4_copy(turned, next->turn4);
 }
 
 void turn_plane_motion(int a, int b, float angle)
@@ -36,7 +30,9 @@ void turn_plane_motion(int a, int b, float angle)
     u[a] = 1.0f;
     v[b] = 1.0f;
     // Carrying b toward a turns a's content toward b's.
-    __rotate_motion(u, v, angle);
+    View next = view;
+    __rotate_motion(&next, u, v, angle);
+    set_view(&next);
 }
 
 void drag_motion(const float* q, float dx, float dy, int side)
@@ -52,20 +48,23 @@ void drag_motion(const float* q, float dx, float dy, int side)
     const vec4 up = {r[0][1], r[1][1], r[2][1], 0.0f};
     const vec4 w = {0.0f, 0.0f, 0.0f, 1.0f};
     float half_turns = GLM_PIf / static_cast<float>(side);
+    View next = view;
     if (dx != 0.0f)
-        __rotate_motion(right, w, dx * half_turns);
+        __rotate_motion(&next, right, w, dx * half_turns);
     // Window rows count down; dragging up brings +w up.
     if (dy != 0.0f)
-        __rotate_motion(up, w, -dy * half_turns);
+        __rotate_motion(&next, up, w, -dy * half_turns);
+    set_view(&next);
 }
 
 void zoom_motion(float steps)
 {
-    float zoomed = zoom * powf(1.1f, steps);
+    float zoomed = view.zoom * powf(1.1f, steps);
     if (!std::isfinite(zoomed))
         return;
-    zoom = glm_clamp(zoomed, min_zoom_motion, max_zoom_motion);
-    changed = true;
+    View next = view;
+    next.zoom = glm_clamp(zoomed, min_zoom_motion, max_zoom_motion);
+    set_view(&next);
 }
 
 void pan_motion(float dx, float dy, int side)
@@ -73,31 +72,29 @@ void pan_motion(float dx, float dy, int side)
     if (side <= 0)
         return;
     // Before zoom, so that the picture follows the pointer at any zoom.
-    pan[0] += 2.0f * dx / static_cast<float>(side) / zoom;
-    pan[1] -= 2.0f * dy / static_cast<float>(side) / zoom;
-    changed = true;
-}
-
-void set_light_motion(Light mode)
-{
-    changed = changed || light != mode;
-    light = mode;
+    View next = view;
+    next.pan[0] += 2.0f * dx / static_cast<float>(side) / view.zoom;
+    next.pan[1] -= 2.0f * dy / static_cast<float>(side) / view.zoom;
+    set_view(&next);
 }
 
 void reset_motion()
 {
-    glm_mat4_identity(turn4);
-    zoom = 1.0f;
-    glm_vec2_zero(pan);
-    spin = {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f};
-    changed = true;
+    View next = view;
+    glm_mat4_identity(next.turn4);
+    next.zoom = 1.0f;
+    glm_vec2_zero(next.pan);
+    next.spin = initial_view.spin;
+    set_view(&next);
 }
 
 void exchange_motion(int slot)
 {
-    for (int& to : moved)
+    View next = view;
+    for (uint8_t& to : next.moved)
         if (to == slot || to == 3)
-            to = to == slot ? 3 : slot;
+            to = to == slot ? 3 : static_cast<uint8_t>(slot);
+    set_view(&next);
 }
 
 void carry_motion()
@@ -105,47 +102,12 @@ void carry_motion()
     // The coordinate bound at slot i is now bound at moved[i], so the shown
     // space takes the same permutation on both sides of turn4; the identity
     // stays the identity.
-    mat4 carried;
+    View next = view;
     for (int j = 0; j < 4; j++)
         for (int i = 0; i < 4; i++)
-            carried[moved[j]][moved[i]] = turn4[j][i];
-    if (memcmp(carried, turn4, sizeof carried) != 0) {
-        glm_mat4_copy(carried, turn4);
-        changed = true;
-    }
-    for (int i = 0; i < 4; i++)
-        moved[i] = i;
-}
-
-// Gram-Schmidt on the rows: each turn is exact only to float rounding,
-// and thousands of them would shear and scale the picture.
-static void __orthonormalise_motion()
-{
-    mat4 rows;
-    glm_mat4_transpose_to(turn4, rows);
-    for (int i = 0; i < 4; i++) {
-        for (int j = 0; j < i; j++) {
-            vec4 part;
-            glm_vec4_scale(rows[j], glm_vec4_dot(rows[i], rows[j]), part);
-            glm_vec4_sub(rows[i], part, rows[i]);
-        }
-        glm_vec4_normalize(rows[i]);
-    }
-    glm_mat4_transpose_to(rows, turn4);
-}
-
-void touch_motion()
-{
-    changed = true;
-}
-
-int take_change_motion()
-{
-    if (!changed)
-        return 0;
-    __orthonormalise_motion();
-    changed = false;
-    return 1;
+            next.turn4[next.moved[j]][next.moved[i]] = view.turn4[j][i];
+    memcpy(next.moved, initial_view.moved, sizeof next.moved);
+    set_view(&next);
 }
 
 int plane_motion(const char* name, size_t length, int* a, int* b)

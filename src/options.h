@@ -1,5 +1,5 @@
-// The command line: what the program accepts, its usage and help texts, and
-// the parsing of arguments into an Options record.
+// The command line: a table of what the program accepts, the usage and help
+// texts made from it, and the parsing of arguments into an Options record.
 //
 //     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
@@ -12,12 +12,7 @@
 
 #include <cstdint>
 
-// A turn of the shown coordinates a toward b, in degrees (or degrees a
-// second for a spin); a and b count x, y, z, w from 0.
-struct Turn {
-    int a, b;
-    float degrees;
-};
+#include "values.h"
 
 // What the command line asks for; the defaults run the plain viewer.
 struct Options {
@@ -34,40 +29,58 @@ struct Options {
     const char* info;       // file to describe without a window, or none
     int turn_count;         // --turn: how many turns, composed in this order
     Turn turns[16];
-    float zoom;      // --zoom, or 0 when not given
-    int light;       // --light: a Light, or -1 when not given
-    Turn spin;       // --spin: its plane and rate in degrees a second; 0 when not given
-    bool quiet;      // --quiet: no progress messages
-    int tint;        // --color: a Tint, or -1 when not given
-    bool slice;      // --slice
-    float band[2];   // its c and delta; delta 0: s / 16
-    float eye4;      // --eye4: the eye's distance, or 0 when not given
-    bool gizmo;      // --gizmo
-    int wire;        // --wire: 1 on, 0 off, -1 when not given
+    float zoom;     // --zoom, or 0 when not given
+    int light;      // --light: a Light, or -1 when not given
+    Turn spin;      // --spin: its plane and rate in degrees a second; 0 when not given
+    bool quiet;     // --quiet: no progress messages
+    int tint;       // --color: a Tint, or -1 when not given
+    bool slice;     // --slice
+    float band[2];  // its c and delta; delta 0: s / 16
+    float eye4;     // --eye4: the eye's distance, or 0 when not given
+    bool gizmo;     // --gizmo
+    int wire;       // --wire: 1 on, 0 off, -1 when not given
+    unsigned given; // 1 << the OptionAction of every option given
 };
 
-// A row of the table of keys that --help prints and the panel shows; a row
-// with no action goes on with the keys of the row above.
-struct KeyRow {
-    const char* keys;
-    const char* action;
+enum OptionAction {
+    OPTION_FRAMES,
+    OPTION_SHOW,
+    OPTION_SWAP,
+    OPTION_VIEW,
+    OPTION_TURN,
+    OPTION_ZOOM,
+    OPTION_LIGHT,
+    OPTION_SPIN,
+    OPTION_COLOR,
+    OPTION_SLICE,
+    OPTION_EYE4,
+    OPTION_GIZMO,
+    OPTION_WIRE,
+    OPTION_SAVE_VIEW,
+    OPTION_OUTPUT,
+    OPTION_RECORD,
+    OPTION_SIZE,
+    OPTION_QUIET,
+    OPTION_INFO,
+    OPTION_HELP,
+    OPTION_VERSION,
 };
 
-extern const KeyRow key_rows_options[];
-extern const int key_row_count_options;
+// A row of the table of options, from which the usage, --help and
+// getopt_long's table are made.
+struct OptionRow {
+    const char* name;     // the long name
+    char letter;          // the short name, or 0
+    const char* argument; // what --help calls its value, or none when it takes none
+    int usage;            // its place in the usage's first form from 1; 0 in the second
+    bool needs_file;      // it acts on the FILE shown at start
+    OptionAction action;  // what the parser does with it
+    const char* help;     // what --help says of it, its lines joined by '\n'
+};
+
+extern const OptionRow option_rows[];
+extern const int option_row_count;
 
 // Parses the command line into options. Returns -1 to go on and run, or the
 // exit code of a request answered here (--help, --version, a usage error).
 int parse_options(int argc, char** argv, Options* options);
-
-// Reads a list of four different coordinate numbers from 1 to 255, "A,B,C,D",
-// into indices from 0. Returns none, or what is wrong with the list.
-const char* __coordinates_options(const char* text, uint8_t* coordinates);
-
-// Reads "PLANE=DEGREES[,PLANE=DEGREES...]" into at most count turns.
-// Returns the number read, or -1 when the text is not such a list.
-int __turns_options(const char* text, Turn* turns, int count);
-
-// Reads text made only of decimal digits, at most limit, into value.
-// Returns 0 for anything else: empty, a sign, a blank, an overflow.
-int __number_options(const char* text, unsigned long long limit, unsigned long long* value);

@@ -14,11 +14,13 @@
 #include "context.h"
 #include "cues.h"
 #include "input.h"
+#include "keys.h"
 #include "mesh.h"
 #include "motion.h"
-#include "options.h"
+#include "view.h"
 
-bool shown_panel = false;
+// Tab switches it.
+static bool shown = false;
 
 // The window the panel belongs to, known from the Tab that first shows it.
 static GLFWwindow* owner = nullptr;
@@ -38,10 +40,11 @@ static int drawn_count = 0;
 static const float width = 216.0f;
 static const float margin = 6.0f;
 
-// The key that does the same as the control just drawn, dimmed, ending at
+// The keys that do the same as the control just drawn, dimmed, ending at
 // the given share of the row's width.
-static void __key_hint_panel(const char* key, float share = 1.0f)
+static void __key_hint_panel(KeyAction action, float share = 1.0f)
 {
+    const char* key = hint_keys(action);
     float row = ImGui::GetWindowContentRegionMax().x - ImGui::GetWindowContentRegionMin().x;
     float end = ImGui::GetWindowContentRegionMin().x + share * row;
     ImGui::SameLine(end - ImGui::CalcTextSize(key).x);
@@ -82,10 +85,10 @@ int take_key_panel(GLFWwindow* window, int key, int scancode, int action, int mo
 {
     if (key == GLFW_KEY_TAB) {
         if (action == GLFW_PRESS && !refused) {
-            shown_panel = !shown_panel;
+            shown = !shown;
             owner = window;
             // Back to the arrow, should the pointer have been over a field.
-            if (!shown_panel && started)
+            if (!shown && started)
                 glfwSetCursor(window, nullptr);
         }
         return 1;
@@ -125,7 +128,7 @@ static void __keep_place_panel()
 
 int take_button_panel(GLFWwindow* window, int button, int action, int mods)
 {
-    if (!shown_panel || !started)
+    if (!shown || !started)
         return 0;
     bool over = __under_pointer_panel(window);
     // ImGui sees the clicks beside the panel too: one there ends the typing
@@ -138,7 +141,7 @@ int take_button_panel(GLFWwindow* window, int button, int action, int mods)
 
 int take_scroll_panel(GLFWwindow* window, double xoffset, double yoffset)
 {
-    if (!shown_panel || !started || !__under_pointer_panel(window))
+    if (!shown || !started || !__under_pointer_panel(window))
         return 0;
     // ImGui adds the offsets up as floats: one that is not a number, or
     // past the range of float, would scroll the panel to nowhere for good.
@@ -148,15 +151,20 @@ int take_scroll_panel(GLFWwindow* window, double xoffset, double yoffset)
     return 1;
 }
 
+bool is_shown_panel()
+{
+    return shown;
+}
+
 bool holds_keys_panel()
 {
-    return shown_panel && started && ImGui::GetIO().WantCaptureKeyboard;
+    return shown && started && ImGui::GetIO().WantCaptureKeyboard;
 }
 
 void __char_callback_panel(GLFWwindow* window, unsigned int codepoint)
 {
     // ImGui keeps typed characters until its next frame; a hidden panel has none.
-    if (shown_panel && started)
+    if (shown && started)
         ImGui_ImplGlfw_CharCallback(window, codepoint);
 }
 
@@ -211,7 +219,7 @@ static void __surface_panel()
         }
         ImGui::EndCombo();
     }
-    __key_hint_panel("1-9");
+    __key_hint_panel(KEY_HIDE);
 
     ImGui::TextUnformatted("swap w with");
     static const char* const slots[3] = {"x", "y", "z"};
@@ -220,7 +228,7 @@ static void __surface_panel()
         if (ImGui::SmallButton(slots[slot]))
             exchange_input(slot);
     }
-    __key_hint_panel("I O P");
+    __key_hint_panel(KEY_SWAP);
 }
 
 // The colour map as a bar, with the values of w at its ends and middle.
@@ -249,9 +257,9 @@ static void __legend_panel()
 
     // s is measured on the surface on show; without one it has no value.
     char low[24] = "-s", top[24] = "+s";
-    if (reach > 0.0f) {
-        snprintf(low, sizeof low, "%.3g", -static_cast<double>(reach));
-        snprintf(top, sizeof top, "+%.3g", static_cast<double>(reach));
+    if (view.reach > 0.0f) {
+        snprintf(low, sizeof low, "%.3g", -static_cast<double>(view.reach));
+        snprintf(top, sizeof top, "+%.3g", static_cast<double>(view.reach));
     }
     float start = ImGui::GetCursorPosX();
     ImGui::TextUnformatted(low);
@@ -266,82 +274,77 @@ static void __legend_panel()
 static bool __slider_panel(
     const char* label, float* value, float lowest, float highest, ImGuiSliderFlags scale)
 {
-    ImGui::BeginDisabled(reach <= 0.0f);
+    ImGui::BeginDisabled(view.reach <= 0.0f);
     bool moved
         = ImGui::SliderFloat(label, value, lowest, highest, "%.3f", scale | ImGuiSliderFlags_AlwaysClamp);
     ImGui::EndDisabled();
     return moved;
 }
 
-// Every switch of the cues to w, with its values.
+// Every switch of the cues to w, with its values, set on a copy of the view
+// that is put on show at the end.
 static void __cues_panel()
 {
-    bool by_w = cues.tint == TINT_W;
-    if (ImGui::Checkbox("colour by w", &by_w)) {
-        cues.tint = by_w ? TINT_W : TINT_FIXED;
-        touch_cues();
-    }
-    __key_hint_panel("H");
+    View next = view;
+    Cues& c = next.cues;
+    const float s = view.reach;
+    bool by_w = c.tint == TINT_W;
+    if (ImGui::Checkbox("colour by w", &by_w))
+        c.tint = by_w ? TINT_W : TINT_FIXED;
+    __key_hint_panel(KEY_TINT);
     if (by_w)
         __legend_panel();
 
-    if (ImGui::Checkbox("slice", &cues.slice))
-        touch_cues();
-    __key_hint_panel("K  [ ]");
-    if (cues.slice) {
-        if (__slider_panel("at c", &cues.slice_at, -reach, reach, 0))
-            touch_cues();
+    ImGui::Checkbox("slice", &c.slice);
+    __key_hint_panel(KEY_SLICE);
+    if (c.slice) {
+        __slider_panel("at c", &c.slice_at, -s, s, 0);
         float band = slice_width_cues();
-        if (__slider_panel("width", &band, reach / 256.0f, reach, ImGuiSliderFlags_Logarithmic)) {
-            cues.slice_width = band;
-            touch_cues();
-        }
+        if (__slider_panel("width", &band, s / 256.0f, s, ImGuiSliderFlags_Logarithmic))
+            c.slice_width = band;
     }
 
-    if (ImGui::Checkbox("4-D perspective", &cues.eye4))
-        touch_cues();
-    __key_hint_panel("J");
-    if (cues.eye4) {
+    ImGui::Checkbox("4-D perspective", &c.eye4);
+    __key_hint_panel(KEY_EYE4);
+    if (c.eye4) {
         float eye = eye4_at_cues();
-        if (__slider_panel("eye at d", &eye, reach / 2.0f, 32.0f * reach, ImGuiSliderFlags_Logarithmic)) {
-            cues.eye4_at = eye;
-            touch_cues();
-        }
+        if (__slider_panel("eye at d", &eye, s / 2.0f, 32.0f * s, ImGuiSliderFlags_Logarithmic))
+            c.eye4_at = eye;
     }
 
-    if (ImGui::Checkbox("gizmo", &cues.gizmo))
-        touch_cues();
-    __key_hint_panel("G", 0.4f);
+    ImGui::Checkbox("gizmo", &c.gizmo);
+    __key_hint_panel(KEY_GIZMO, 0.4f);
     ImGui::SameLine();
-    if (ImGui::Checkbox("wireframe", &cues.wire))
-        touch_cues();
-    __key_hint_panel("T");
+    ImGui::Checkbox("wireframe", &c.wire);
+    __key_hint_panel(KEY_WIRE);
+    set_view(&next);
 }
 
 // Lighting, zoom, spin and reset.
 static void __view_panel()
 {
+    View next = view;
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted("light");
     ImGui::SameLine();
-    if (ImGui::RadioButton("file", light == LIGHT_FILE))
-        set_light_motion(LIGHT_FILE);
+    if (ImGui::RadioButton("file", next.light == LIGHT_FILE))
+        next.light = LIGHT_FILE;
     ImGui::SameLine();
-    if (ImGui::RadioButton("shape", light == LIGHT_SHAPE))
-        set_light_motion(LIGHT_SHAPE);
-    __key_hint_panel("L");
+    if (ImGui::RadioButton("shape", next.light == LIGHT_SHAPE))
+        next.light = LIGHT_SHAPE;
+    __key_hint_panel(KEY_LIGHT);
 
-    if (ImGui::SliderFloat("zoom", &zoom, min_zoom_motion, max_zoom_motion, "%.3f",
-            ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp))
-        touch_motion();
-    __key_hint_panel("= -");
+    ImGui::SliderFloat("zoom", &next.zoom, min_zoom_motion, max_zoom_motion, "%.3f",
+        ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp);
+    __key_hint_panel(KEY_ZOOM);
 
-    ImGui::BeginDisabled(spin.kind == SPIN_NONE);
+    ImGui::BeginDisabled(next.spin.kind == SPIN_NONE);
     if (ImGui::Button("stop spin"))
-        spin.kind = SPIN_NONE;
+        next.spin.kind = SPIN_NONE;
     ImGui::EndDisabled();
     if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled))
         ImGui::SetTooltip("Space, or a click on the surface");
+    set_view(&next);
     ImGui::SameLine();
     if (ImGui::Button("reset view"))
         reset_input();
@@ -364,12 +367,15 @@ static void __keys_panel(bool* open)
     if (open_now && ImGui::BeginTable("keys", 2, ImGuiTableFlags_SizingFixedFit | ImGuiTableFlags_RowBg)) {
         ImGui::TableSetupColumn("keys", ImGuiTableColumnFlags_WidthFixed);
         ImGui::TableSetupColumn("action", ImGuiTableColumnFlags_WidthStretch);
-        for (int k = 0; k < key_row_count_options; k++) {
+        for (int k = 0; k < key_row_count; k++) {
+            const KeyRow& row = key_rows[k];
+            if (!row.keys || row.place == KEYS_PAGE)
+                continue;
             ImGui::TableNextRow();
             ImGui::TableNextColumn();
-            ImGui::TextUnformatted(key_rows_options[k].keys);
+            ImGui::TextUnformatted(row.keys);
             ImGui::TableNextColumn();
-            ImGui::TextWrapped("%s", key_rows_options[k].action);
+            ImGui::TextWrapped("%s", row.help);
         }
         ImGui::EndTable();
     }
@@ -385,7 +391,7 @@ static void __build_panel()
     ImGui::SetNextWindowSizeConstraints(
         ImVec2(width, 0.0f), ImVec2(width, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
     ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
-    bool open_now = ImGui::Begin("Controls (Tab)", &shown_panel, flags);
+    bool open_now = ImGui::Begin("Controls (Tab)", &shown, flags);
     __keep_place_panel();
     if (!open_now) {
         ImGui::End();
@@ -407,11 +413,11 @@ static void __build_panel()
 
 void draw_panel()
 {
-    if (!shown_panel)
+    if (!shown)
         return;
     if (!started && !(started = __start_panel())) {
         refused = true;
-        shown_panel = false;
+        shown = false;
         fprintf(stderr, "plexorama: cannot show the control panel: Dear ImGui could not start\n");
         return;
     }
@@ -426,9 +432,9 @@ void draw_panel()
     // GL's state itself.
     set_clip_context(false, false);
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-    set_clip_context(cues.eye4, cues.slice);
+    set_clip_context(view.cues.eye4, view.cues.slice);
     // Closed with its own button.
-    if (!shown_panel)
+    if (!shown)
         glfwSetCursor(owner, nullptr);
 }
 
@@ -440,5 +446,5 @@ void stop_panel()
     ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext();
     started = false;
-    shown_panel = false;
+    shown = false;
 }

@@ -6,7 +6,8 @@
 
 struct GLFWwindow;
 
-extern bool shown_panel; // false; Tab switches it
+// Whether the panel is shown; not at start.
+bool is_shown_panel();
 
 // Tab switches the panel; any other key goes to the panel as well, and is
 // taken from the view while the panel holds the keyboard. Returns 1 when

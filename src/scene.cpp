@@ -1,4 +1,4 @@
-// The scene: the view on show, taken into and put back from View records.
+// The scene: the view on show, taken into and put back from Scene records.
 #include "scene.h"
 
 #include <cerrno>
@@ -7,51 +7,32 @@
 #include <cstring>
 
 #include <cglm/cglm.h>
-#include <GLFW/glfw3.h>
 
 #include "input.h"
-#include "main.h"
-#include "cues.h"
 #include "mesh.h"
 #include "motion.h"
+#include "platform.h"
+#include "viewfile.h"
+#include "window.h"
 
-void capture_scene(View* view)
+void capture_scene(Scene* scene)
 {
-    memcpy(view->q, q, sizeof view->q);
-    memcpy(view->axis, axis, sizeof view->axis);
+    memcpy(scene->q, q, sizeof scene->q);
+    memcpy(scene->axis, axis, sizeof scene->axis);
     const uint8_t shown[4] = {projection.x, projection.y, projection.z, projection.w};
-    memcpy(view->show, shown, sizeof shown);
-    // Row by row, as a reader of the file writes a matrix.
-    for (int row = 0; row < 4; row++)
-        for (int column = 0; column < 4; column++)
-            view->turn4[4 * row + column] = turn4[column][row];
-    view->zoom = zoom;
-    memcpy(view->pan, pan, sizeof view->pan);
-    view->light = light;
-    view->tint = cues.tint;
-    view->slice = cues.slice;
-    view->band[0] = cues.slice_at;
-    view->band[1] = cues.slice_width;
-    view->eye4 = cues.eye4;
-    view->eye4_at = cues.eye4_at;
-    view->gizmo = cues.gizmo;
-    view->wire = cues.wire;
+    memcpy(scene->show, shown, sizeof shown);
+    scene->view = view;
 }
 
-void restore_scene(const View* view)
+void restore_scene(const Scene* scene)
 {
-    memcpy(q, view->q, sizeof view->q);
-    memcpy(axis, view->axis, sizeof view->axis);
-    for (int row = 0; row < 4; row++)
-        for (int column = 0; column < 4; column++)
-            turn4[column][row] = view->turn4[4 * row + column];
-    zoom = view->zoom;
-    memcpy(pan, view->pan, sizeof pan);
-    light = view->light ? LIGHT_SHAPE : LIGHT_FILE;
-    touch_motion();
-    cues = {view->tint ? TINT_W : TINT_FIXED, view->slice != 0, view->band[0], view->band[1], view->eye4 != 0,
-        view->eye4_at, view->gizmo != 0, view->wire != 0};
-    touch_cues();
+    memcpy(q, scene->q, sizeof scene->q);
+    memcpy(axis, scene->axis, sizeof scene->axis);
+    View next = scene->view;
+    next.spin = view.spin;
+    next.reach = view.reach;
+    memcpy(next.moved, view.moved, sizeof next.moved);
+    set_view(&next);
 }
 
 long spin_frames_scene(const Options* options)
@@ -70,44 +51,42 @@ static void __apply_options_scene(const Options* options)
         const Turn& t = options->turns[k];
         turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
     }
-    if (options->zoom > 0.0f) {
-        zoom = options->zoom;
-        touch_motion();
-    }
+    View next = view;
+    Cues& c = next.cues;
+    if (options->zoom > 0.0f)
+        next.zoom = options->zoom;
     if (options->light >= 0)
-        set_light_motion(static_cast<Light>(options->light));
+        next.light = static_cast<Light>(options->light);
     if (options->tint >= 0)
-        cues.tint = static_cast<Tint>(options->tint);
+        c.tint = static_cast<Tint>(options->tint);
     if (options->slice) {
-        cues.slice = true;
-        cues.slice_at = options->band[0];
-        cues.slice_width = options->band[1];
+        c.slice = true;
+        c.slice_at = options->band[0];
+        c.slice_width = options->band[1];
     }
     if (options->eye4 > 0.0f) {
-        cues.eye4 = true;
-        cues.eye4_at = options->eye4;
+        c.eye4 = true;
+        c.eye4_at = options->eye4;
     }
-    cues.gizmo = cues.gizmo || options->gizmo;
+    c.gizmo = c.gizmo || options->gizmo;
     if (options->wire >= 0)
-        cues.wire = options->wire;
-    // Nothing asked for, nothing to upload: the first frame is as ever.
-    if (options->tint >= 0 || options->slice || options->eye4 > 0.0f || options->gizmo || options->wire >= 0)
-        touch_cues();
+        c.wire = options->wire;
     if (options->spin.degrees != 0.0f) {
         float step = 2.0f * GLM_PIf / static_cast<float>(spin_frames_scene(options));
-        spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,
+        next.spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,
             options->spin.degrees < 0.0f ? -step : step};
     }
+    set_view(&next);
 }
 
-int prepare_scene(const Options* options, const View* view)
+int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
 {
     uint8_t chosen[4];
     const char* source = nullptr;
     const char* option = "";
     if (options->view) {
-        restore_scene(view);
-        memcpy(chosen, view->show, sizeof chosen);
+        restore_scene(saved);
+        memcpy(chosen, saved->show, sizeof chosen);
         source = options->view;
     }
     if (options->show) {
@@ -116,19 +95,28 @@ int prepare_scene(const Options* options, const View* view)
         option = "--show ";
     }
     __apply_options_scene(options);
-    if (source) {
-        for (uint8_t c : chosen)
-            if (c >= projection.dim) {
-                fprintf(stderr, "plexorama: %s%s: coordinate %d is past the surface's %d\n", option, source,
-                    c + 1, projection.dim);
-                return 2;
-            }
-        projection.x = chosen[0];
-        projection.y = chosen[1];
-        projection.z = chosen[2];
-        projection.w = chosen[3];
+    if (!source)
+        return 0;
+    for (uint8_t c : chosen)
+        if (c >= dim) {
+            fprintf(stderr, "plexorama: %s%s: coordinate %d is past the surface's %d\n", option, source,
+                c + 1, dim);
+            return 2;
+        }
+    projection.x = chosen[0];
+    projection.y = chosen[1];
+    projection.z = chosen[2];
+    projection.w = chosen[3];
+    return 0;
+}
+
+int prepare_scene(const Options* options, const Scene* saved)
+{
+    int failed = apply_scene(options, saved, projection.dim);
+    if (failed)
+        return failed;
+    if (options->view || options->show)
         set_projection_mesh(projection);
-    }
     if (options->swap)
         __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
     return 0;
@@ -136,9 +124,9 @@ int prepare_scene(const Options* options, const View* view)
 
 int save_scene(const char* path)
 {
-    View view;
-    capture_scene(&view);
-    if (write_view(path, &view))
+    Scene scene;
+    capture_scene(&scene);
+    if (write_view(path, &scene))
         return 0;
     fprintf(stderr, "plexorama: %s: cannot write: %s\n", path, strerror(errno));
     return 1;

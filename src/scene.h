@@ -1,24 +1,31 @@
-// The scene: the view on show as a whole, which saved views and the command
-// line set before the first frame. It gathers the orientation and axes, the
-// shown coordinates, and the 4-D turn, zoom, pan and lighting into a View
-// record, and puts one back.
+// The scene: the whole view on show, the view record with the orientation,
+// the turning axes and the coordinate choice. It is taken into a Scene and
+// put back, and set from a saved view and the command line before the
+// first frame.
 #pragma once
+
+#include <cstdint>
 
 #include "options.h"
 #include "view.h"
 
 // The view on show.
-void capture_scene(View* view);
+void capture_scene(Scene* scene);
 
-// Puts a saved view's orientation, 4-D turn, zoom, pan and lighting on
-// show; the coordinates are the caller's to check and bind.
-void restore_scene(const View* view);
+// Puts a saved view's orientation, axes and view on show; a running spin,
+// s and a swap under way stay. The coordinates are the caller's to check
+// and bind.
+void restore_scene(const Scene* scene);
 
-// Puts the restored view (when --view is given) and the view options on
-// show, binds the chosen coordinates and starts the asked-for turn and
-// spin, all before the first frame. Returns 0, or 2 after saying why when a
-// coordinate is past the surface's.
-int prepare_scene(const Options* options, const View* view);
+// Puts the saved view (when --view gave one) and the view options on show
+// for a surface of dim coordinates, and chooses its coordinates, without
+// binding them. Returns 0, or 2 after saying why when a coordinate is past
+// the surface's.
+int apply_scene(const Options* options, const Scene* saved, uint8_t dim);
+
+// The same, then binds the chosen coordinates of the surface on show and
+// starts the asked-for swap, all before the first frame.
+int prepare_scene(const Options* options, const Scene* saved);
 
 // Writes the view on show; returns 0, or 1 after saying why it could not.
 int save_scene(const char* path);

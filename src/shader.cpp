@@ -23,10 +23,9 @@ void use_shader(unsigned int program)
     glUseProgram(program);
 }
 
-#ifdef __EMSCRIPTEN__
-// Clip distances come with WEBGL_clip_cull_distance, whose name in GLSL is
-// ANGLE's. Where a browser lacks it, the vertex stage hands the distances on
-// to the fragment stage of the same program, which drops every fragment
+// In the browser, clip distances come with WEBGL_clip_cull_distance, whose
+// name in GLSL is ANGLE's. Where a browser lacks it, the vertex stage hands
+// the distances on to the fragment stage of the same program, which drops every fragment
 // where one is negative: the same cut, fragment by fragment, since a
 // distance is interpolated across a triangle as clipping cuts it. Every
 // distance is positive while its cue is off, so no plane need be switched.
@@ -38,13 +37,13 @@ static void __clip_sources_shader(unsigned int program, const char* source, int 
     static unsigned int clipping = 0;
     if (stage == 0) {
         clipping = strstr(source, "gl_ClipDistance") ? program : 0;
-        if (clipping && clip_distance_platform())
+        if (clipping && has_clip_distances_platform())
             sources[1] = "#extension GL_ANGLE_clip_cull_distance : enable\n";
         else if (clipping)
             sources[3] = "out float clip_distance[3];\n#define gl_ClipDistance clip_distance\n";
         return;
     }
-    if (program != clipping || clip_distance_platform())
+    if (program != clipping || has_clip_distances_platform())
         return;
     // The stage's own main runs after the test, under another name.
     sources[3] = "in float clip_distance[3];\n#define main main_clipped\n";
@@ -56,7 +55,6 @@ static void __clip_sources_shader(unsigned int program, const char* source, int 
                  "    main_clipped();\n"
                  "}\n";
 }
-#endif
 
 int load_program_to_shader(unsigned int program, const char* source, int stage)
 {
@@ -66,18 +64,18 @@ int load_program_to_shader(unsigned int program, const char* source, int stage)
         return 0;
 
     GLuint object = glCreateShader(types[stage]);
-#ifdef __EMSCRIPTEN__
-    // WebGL 2 compiles GLSL ES 3.00: the same stage under that version line
-    // in place of its own, with the precision that ES asks of a fragment
-    // stage (and the vertex stage's own, highp, for both).
-    const char* rest = strncmp(source, "#version", 8) == 0 ? strchr(source, '\n') : nullptr;
-    const char* sources[6]
-        = {"#version 300 es\n", "", "precision highp float;\n", "", rest ? rest + 1 : source, ""};
-    __clip_sources_shader(program, source, stage, sources);
-    glShaderSource(object, 6, sources, nullptr);
-#else
-    glShaderSource(object, 1, &source, nullptr);
-#endif
+    if (stage_version_platform) {
+        // GLSL ES: the same stage under the platform's version line in place
+        // of its own, with the precision that ES asks of a fragment stage
+        // (and the vertex stage's own, highp, for both).
+        const char* rest = strncmp(source, "#version", 8) == 0 ? strchr(source, '\n') : nullptr;
+        const char* sources[6]
+            = {stage_version_platform, "", "precision highp float;\n", "", rest ? rest + 1 : source, ""};
+        __clip_sources_shader(program, source, stage, sources);
+        glShaderSource(object, 6, sources, nullptr);
+    } else {
+        glShaderSource(object, 1, &source, nullptr);
+    }
     glCompileShader(object);
 
     GLint compiled = GL_FALSE;

@@ -1,63 +1,87 @@
-// Saved views: the orientation, the three turning axes, the four shown
-// coordinates and the 4-D turn, zoom, pan and lighting, as a small text file
-// that restores the same picture.
-//
-//     plexorama-view 2
-//     q = X Y Z W
-//     axis1 = X Y Z
-//     axis2 = X Y Z
-//     axis3 = X Y Z
-//     show = A B C D
-//     turn4 = 16 floats, row by row: shown = turn4 (x, y, z, w)
-//     zoom = F
-//     pan = X Y
-//     light = file | shape
-//     color = fixed | w
-//     slice = C DELTA | off     (DELTA 0: s / 16)
-//     eye4 = D | off            (D 0: 3 s)
-//     gizmo = on | off
-//     wire = on | off
-//
-// Floats are printed with nine significant digits, which read back to the
-// same float; the coordinates shown as x, y, z and hidden as w count from 1.
-// Version 1 files hold the first five keys; any file may leave out the
-// others, which then take their values at start. Lines may end in CR LF; blank lines, lines starting with
-// '#' and blanks around '=' are allowed.
+// The view: everything that decides the picture beside the orientation,
+// the coordinate choice and the colour. One record, owned here and changed
+// only through set_view, which notes what the frame must upload again; view
+// files, links, options, the panel, the page and headless runs all read and
+// write it. Slots number the shown coordinates x, y, z, w as 0, 1, 2, 3.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
+#include <cglm/types.h>
+
+enum Light {
+    LIGHT_FILE,  // the file's normal components of the shown coordinates
+    LIGHT_SHAPE, // the normal of the surface as drawn, from its geometry
+};
+
+enum SpinKind {
+    SPIN_NONE,
+    SPIN_TURN3, // a left drag let go while moving: turns q as that drag did
+    SPIN_TURN4, // a right drag let go while moving: turns turn4 as that drag did
+    SPIN_PLANE, // --spin: turns turn4 in one plane
+};
+
+struct Spin {
+    SpinKind kind;
+    float dx, dy; // drag spins: pixels a frame
+    int a, b;     // plane spins: a turns toward b
+    float step;   // plane spins: radians a frame
+};
+
+enum Tint {
+    TINT_FIXED, // the surface's one colour
+    TINT_W,     // the cool-warm map of w, blue at -s, grey at 0, red at +s
+};
+
+// Cues to the hidden coordinate w as shown, after the 4-D turn and any swap.
+struct Cues {
+    Tint tint;
+    bool slice;        // only what lies within slice_width of w = slice_at
+    float slice_at;    // c
+    float slice_width; // delta; 0: s / 16
+    bool eye4;         // the 4-D perspective
+    float eye4_at;     // the eye's distance d on the w axis; 0: 3 s
+    bool gizmo;        // the images of the four axes in the lower left corner
+    bool wire;         // the wireframe over the filled surface
+};
+
 struct View {
+    mat4 turn4; // shown (x, y, z, w) = turn4 times the bound (x, y, z, w)
+    float zoom; // magnification about the centre of the drawing area, 1/8 to 8
+    vec2 pan;   // the picture's shift before zoom, in half-sides of the drawing area
+    Light light;
+    Spin spin;
+    Cues cues;
+    float reach;      // s, the largest length of the shown (x, y, z, w) over the surface; 0 with none
+    uint8_t moved[4]; // the slot each slot's coordinate goes to when a swap's new binding lands
+};
+
+// A whole view as a view file or a link holds it: the view with the
+// orientation, the turning axes and the coordinate choice.
+struct Scene {
     float q[4];       // orientation, x, y, z, w with w real
     float axis[3][3]; // the surface's own x, y, z axes as turned
     uint8_t show[4];  // coordinates shown as x, y, z and hidden as w, from 0
-    float turn4[16];  // the 4-D turn, row by row; orthonormal
-    float zoom;       // 1/8 to 8
-    float pan[2];
-    int32_t light; // 0 from the file's normals, 1 from the shape
-    int32_t tint;  // 0 the surface's colour, 1 the map of w
-    int32_t slice; // 1 with a slice
-    float band[2]; // the slice's c and delta
-    int32_t eye4; // 1 with the 4-D perspective
-    float eye4_at;
-    int32_t gizmo, wire;
+    View view;
 };
 
-// The view of a fresh viewer: no turn, the first four coordinates shown.
+// What set_view found changed, for the frame to act on.
+enum Change {
+    CHANGE_MOTION = 1, // turn4, zoom, pan or the lighting: their uniforms
+    CHANGE_CUES = 2,   // the cues or s: their uniforms and clip planes
+};
+
+// The view at start: no turn, zoom 1, the file's normals, the cues off but
+// the wireframe, no spin.
 extern const View initial_view;
+extern const Scene initial_scene;
 
-// Writes the text of a view file into text, NUL-terminated. Returns its
-// length, or the length it needs when size is too small.
-size_t format_view(const View* view, char* text, size_t size);
+// The view on show; read-only but through set_view.
+extern const View& view;
 
-// Reads the text of a view file, which need not end in NUL. Returns none
-// when it is valid and view holds it, else what is wrong, as a phrase that
-// names the line where there is one.
-const char* parse_view(const char* text, size_t length, View* view);
+// Puts next on show and notes what differs from the view before.
+void set_view(const View* next);
 
-// Reads a view file. Returns none on success, else why not.
-const char* read_view(const char* path, View* view);
-
-// Writes a view file whole or not at all. Returns 1, or 0 with errno set.
-int write_view(const char* path, const View* view);
+// What changed since the last call, as Change bits; turn4 is made
+// orthonormal again first when it did.
+int take_changes_view();

@@ -7,16 +7,21 @@
 
 #include <cmath>
 #include <cstdio>
-
-#include <GLFW/glfw3.h>
+#include <cstring>
 
 #include "cues.h"
+#include "frame.h"
 #include "input.h"
+#include "keys.h"
 #include "link.h"
+#include "log.h"
 #include "main.h"
 #include "mesh.h"
 #include "motion.h"
+#include "platform.h"
 #include "scene.h"
+#include "viewfile.h"
+#include "window.h"
 
 // The browser calls this once for every frame of its display. The viewer turns
 // by a step a frame and times its swap in frames, paced to 60 a second as on
@@ -52,39 +57,51 @@ EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path)
 EMSCRIPTEN_KEEPALIVE const char* view_link_web()
 {
     static char text[1024];
-    View view;
-    capture_scene(&view);
-    format_link(&view, text, sizeof text);
+    Scene scene;
+    capture_scene(&scene);
+    format_link(&scene, text, sizeof text);
     return text;
 }
 
-// Puts the view of link text on show. Returns "", or what is wrong with it;
-// nothing changes then. Before any surface is shown the coordinates wait for
-// one that has them, as a drop keeps the shown ones when it can.
-EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
+// Puts a view on show, or says why not: coordinates past the surface's. Before
+// any surface is shown the coordinates wait for one that has them, as a drop
+// keeps the shown ones when it can.
+static const char* __put_scene_web(const Scene* scene)
 {
     static char fault[96];
-    View view;
-    const char* wrong = parse_link(link, &view);
-    if (wrong) {
-        snprintf(fault, sizeof fault, "%s", wrong);
-        return fault;
-    }
     if (projection.mesh)
-        for (uint8_t c : view.show)
+        for (uint8_t c : scene->show)
             if (c >= projection.dim) {
-                snprintf(fault, sizeof fault, "coordinate %d is past the surface's %d", c + 1, projection.dim);
+                snprintf(
+                    fault, sizeof fault, "coordinate %d is past the surface's %d", c + 1, projection.dim);
                 return fault;
             }
-    restore_scene(&view);
-    projection.x = view.show[0];
-    projection.y = view.show[1];
-    projection.z = view.show[2];
-    projection.w = view.show[3];
+    restore_scene(scene);
+    projection.x = scene->show[0];
+    projection.y = scene->show[1];
+    projection.z = scene->show[2];
+    projection.w = scene->show[3];
     // A running turn binds the record when it ends.
     if (projection.mesh && animate_index == 0)
         set_projection_mesh(projection);
     return "";
+}
+
+// Puts the view of link text on show. Returns "", or what is wrong with it;
+// nothing changes then.
+EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
+{
+    Scene scene;
+    const char* wrong = parse_link(link, &scene);
+    return wrong ? wrong : __put_scene_web(&scene);
+}
+
+// The same for the text of a view file, as a one-file page holds it.
+EMSCRIPTEN_KEEPALIVE const char* set_view_text_web(const char* text)
+{
+    Scene scene;
+    const char* wrong = parse_view(text, strlen(text), &scene);
+    return wrong ? wrong : __put_scene_web(&scene);
 }
 
 // The canvas is side x side pixels from now on.
@@ -101,15 +118,16 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
     static char text[512];
     const Projection& p = projection;
+    const Cues& c = view.cues;
     snprintf(text, sizeof text,
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d}",
         p.mesh ? p.dim : 0, p.mesh ? p.mesh->vertex_count : 0u, p.x, p.y, p.z, p.w,
-        static_cast<double>(reach), cues.tint == TINT_W, cues.slice, static_cast<double>(cues.slice_at),
-        static_cast<double>(cues.slice_width), static_cast<double>(slice_width_cues()), cues.eye4,
-        static_cast<double>(cues.eye4_at), static_cast<double>(eye4_at_cues()), cues.gizmo, cues.wire,
-        light == LIGHT_SHAPE, static_cast<double>(zoom), spin.kind != SPIN_NONE);
+        static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
+        static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
+        static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire,
+        view.light == LIGHT_SHAPE, static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE);
     return text;
 }
 
@@ -146,22 +164,19 @@ EMSCRIPTEN_KEEPALIVE void set_cues_web(
     int tint, int slice, float slice_at, float slice_width, int eye4, float eye4_at, int gizmo, int wire)
 {
     auto positive = [](float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; };
-    cues.tint = tint ? TINT_W : TINT_FIXED;
-    cues.slice = slice != 0;
-    cues.slice_at = std::isfinite(slice_at) ? slice_at : 0.0f;
-    cues.slice_width = positive(slice_width);
-    cues.eye4 = eye4 != 0;
-    cues.eye4_at = positive(eye4_at);
-    cues.gizmo = gizmo != 0;
-    cues.wire = wire != 0;
-    touch_cues();
+    View next = view;
+    next.cues = {tint ? TINT_W : TINT_FIXED, slice != 0, std::isfinite(slice_at) ? slice_at : 0.0f,
+        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0};
+    set_view(&next);
 }
 
 // Lighting from the file's normals (0) or the shape as drawn (1), as L
 // switches it.
 EMSCRIPTEN_KEEPALIVE void set_light_web(int shape)
 {
-    set_light_motion(shape ? LIGHT_SHAPE : LIGHT_FILE);
+    View next = view;
+    next.light = shape ? LIGHT_SHAPE : LIGHT_FILE;
+    set_view(&next);
 }
 
 // Zooms by 1.1 to the power steps, as = and - do by one step.
@@ -173,13 +188,31 @@ EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
 // Stops a spin, as Space does.
 EMSCRIPTEN_KEEPALIVE void stop_spin_web()
 {
-    spin.kind = SPIN_NONE;
+    stop_spin_input();
 }
 
 // Back to the first view, as Backspace goes.
 EMSCRIPTEN_KEEPALIVE void reset_web()
 {
     reset_input();
+}
+
+// The keys of the page as the table of keys gives them, for its list: JSON,
+// [keys, what they do] for each row.
+EMSCRIPTEN_KEEPALIVE const char* keys_web()
+{
+    static char text[4096];
+    size_t length = 0;
+    text[length++] = '[';
+    for (int k = 0; k < key_row_count; k++) {
+        const KeyRow& row = key_rows[k];
+        if (!row.keys || row.place == KEYS_DESKTOP || length + 256 > sizeof text)
+            continue;
+        length += static_cast<size_t>(snprintf(text + length, sizeof text - length, "%s[\"%s\",\"%s\"]",
+            length > 1 ? "," : "", row.keys, row.help));
+    }
+    snprintf(text + length, sizeof text - length, "]");
+    return text;
 }
 
 // The page's script hands on touches as the mouse: one finger drags as the

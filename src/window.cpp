@@ -6,13 +6,12 @@
 #include <cstdint>
 #include <cstdio>
 
-#include <GLFW/glfw3.h>
-
 #include "input.h"
-#ifndef __EMSCRIPTEN__
 #include "panel.h"
-#endif
+#include "platform.h"
 
+GLFWwindow* window = nullptr;
+const char* wname = "plexorama: surface plotter";
 bool hidden_window = false;
 
 // GLFW's description of why init_window failed, copied because GLFW's own
@@ -21,26 +20,10 @@ static char failure[256] = "";
 
 static void __keep_failure_window()
 {
-    const char* description = nullptr;
-#ifdef __EMSCRIPTEN__
-    // Emscripten's GLFW keeps no errors; the window asked for WebGL 2, and a
-    // browser without it is what makes creating one fail.
-    description = "this browser offers no WebGL 2";
-#else
-    glfwGetError(&description);
-#endif
+    const char* description = glfw_error_platform();
     snprintf(failure, sizeof failure, "%s", description ? description : "GLFW gave no reason");
 }
 
-#ifdef __EMSCRIPTEN__
-// Emscripten's GLFW hands on the browser's wheel delta: pixels, about 100 to
-// a click of a wheel, positive toward the user. GLFW elsewhere gives clicks,
-// positive away from the user, and the turn per click is set for those.
-void __wheel_callback_window(GLFWwindow* window, double xoffset, double yoffset)
-{
-    __scroll_callback_input(window, -xoffset / 100, -yoffset / 100);
-}
-#else
 void __key_callback_window(GLFWwindow* window, int key, int scancode, int action, int mods)
 {
     if (!take_key_panel(window, key, scancode, action, mods))
@@ -56,14 +39,13 @@ void __button_callback_window(GLFWwindow* window, int button, int action, int mo
 void __scroll_callback_window(GLFWwindow* window, double xoffset, double yoffset)
 {
     if (!take_scroll_panel(window, xoffset, yoffset))
-        __scroll_callback_input(window, xoffset, yoffset);
+        __scroll_callback_input(window, xoffset / wheel_unit_platform, yoffset / wheel_unit_platform);
 }
 
 int __key_state_window(GLFWwindow* window, int key)
 {
     return holds_keys_panel() ? GLFW_RELEASE : glfwGetKey(window, key);
 }
-#endif
 
 GLFWwindow* init_window(int width, int height, const char* title)
 {
@@ -81,12 +63,7 @@ GLFWwindow* init_window(int width, int height, const char* title)
     // Runs that draw offscreen still need a context, and so a window.
     if (hidden_window)
         glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-#ifndef __EMSCRIPTEN__
-    // WM_CLASS, by which launchers and docks group the window with its
-    // desktop entry; GLFW would otherwise use the title for both names.
-    glfwWindowHintString(GLFW_X11_CLASS_NAME, "plexorama");
-    glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "plexorama");
-#endif
+    window_class_platform("plexorama");
 
     GLFWwindow* created = glfwCreateWindow(width, height, title, nullptr, nullptr);
     if (!created) {
@@ -99,12 +76,6 @@ GLFWwindow* init_window(int width, int height, const char* title)
     glfwSetWindowSizeCallback(created, __window_callback_input);
     glfwSetDropCallback(created, __drop_callback_input);
     glfwSetCursorPosCallback(created, __cursor_callback_input);
-#ifdef __EMSCRIPTEN__
-    // The page in a browser has controls of its own, and no panel.
-    glfwSetScrollCallback(created, __wheel_callback_window);
-    glfwSetKeyCallback(created, __key_callback_input);
-    glfwSetMouseButtonCallback(created, __button_callback_input);
-#else
     // Keys, buttons and the wheel reach the control panel first, and the view
     // only what the panel does not take. A window that is never shown has no
     // panel, so nothing of it can come into a picture.
@@ -118,7 +89,6 @@ GLFWwindow* init_window(int width, int height, const char* title)
         glfwSetCursorEnterCallback(created, __enter_callback_panel);
         key_state_input = __key_state_window;
     }
-#endif
 
     // GLFW reports no size event for the initial size.
     __window_callback_input(created, width, height);

@@ -4,6 +4,11 @@
 
 struct GLFWwindow;
 
+// The application's: the one window, none until start-up creates it, and
+// its title, "plexorama: surface plotter".
+extern GLFWwindow* window;
+extern const char* wname;
+
 extern bool hidden_window; // false; true before init_window makes a window that is never shown
 
 // Creates the window with a current GL 3.3 core context and its callbacks
@@ -23,20 +28,15 @@ int is_open_window(GLFWwindow* window);
 // Destroys the window and shuts GLFW down.
 void close_window(GLFWwindow* window);
 
-#ifdef __EMSCRIPTEN__
-// The browser's scroll callback: turns the wheel delta that Emscripten's GLFW
-// reports into clicks of the wheel as GLFW gives them elsewhere.
-void __wheel_callback_window(GLFWwindow* window, double xoffset, double yoffset);
-#else
 // Keys, buttons and the wheel: to the control panel, then to the view
-// unless the panel took them.
+// unless the panel took them. The wheel's offsets become clicks, as GLFW
+// gives them on the desktop.
 void __key_callback_window(GLFWwindow* window, int key, int scancode, int action, int mods);
 void __button_callback_window(GLFWwindow* window, int button, int action, int mods);
 void __scroll_callback_window(GLFWwindow* window, double xoffset, double yoffset);
 
 // Held keys as the view polls them: none while the panel holds the keyboard.
 int __key_state_window(GLFWwindow* window, int key);
-#endif
 
 // Sleeps so that frames are released at most fps times a second.
 void __limit_fps_window(int fps);

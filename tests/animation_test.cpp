@@ -11,12 +11,14 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "frame.h"
 #include "gl_test.h"
 #include "input.h"
 #include "load.h"
-#include "main.h"
 #include "motion.h"
 #include "shader.h"
+#include "view.h"
+#include "window.h"
 
 namespace {
 
@@ -167,8 +169,10 @@ TEST(Swap, AFourDimensionalTurnCarriesOverTheEndOfATurn)
     for (int a = 0; a < n; a++)
         for (int b = 0; b < n; b++)
             for (auto [da, db] : {std::pair {0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
-                float u = 2 * static_cast<float>(M_PI) * (a + da) / n, v = 2 * static_cast<float>(M_PI) * (b + db) / n;
-                coords.insert(coords.end(), {0.9f * cosf(u), 0.6f * sinf(u) + 0.2f, 0.7f * cosf(v), 0.5f * sinf(v)});
+                float u = 2 * static_cast<float>(M_PI) * (a + da) / n,
+                      v = 2 * static_cast<float>(M_PI) * (b + db) / n;
+                coords.insert(
+                    coords.end(), {0.9f * cosf(u), 0.6f * sinf(u) + 0.2f, 0.7f * cosf(v), 0.5f * sinf(v)});
                 normals.insert(normals.end(), {0, 0, 1, 0});
             }
     drop_surface(4, coords, normals);
@@ -177,7 +181,7 @@ TEST(Swap, AFourDimensionalTurnCarriesOverTheEndOfATurn)
     turn_plane_motion(1, 3, -0.9f);
     turn_plane_motion(0, 2, 0.3f);
     mat4 uncarried;
-    glm_mat4_copy(turn4, uncarried);
+    memcpy(uncarried, view.turn4, sizeof uncarried);
 
     press(GLFW_KEY_O);
     for (int k = 0; k < 158; k++)
@@ -190,8 +194,9 @@ TEST(Swap, AFourDimensionalTurnCarriesOverTheEndOfATurn)
     EXPECT_LT(changed, 100) << "of 4096 blocks";
 
     // Bound again with the turn as it was before the swap, the picture jumps.
-    glm_mat4_copy(uncarried, turn4);
-    touch_motion();
+    View jumped_view = view;
+    glm_mat4_copy(uncarried, jumped_view.turn4);
+    set_view(&jumped_view);
     main_loop();
     int jumped = differing(last, frame_pixels());
     EXPECT_GT(jumped, 5 * changed) << jumped;

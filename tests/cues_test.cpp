@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cues.h"
+#include "view.h"
 
 namespace {
 
@@ -37,20 +38,20 @@ TEST(Cues, TheMapIsMorelandsCoolWarm)
 
 TEST(Cues, HeldKeysMoveTheSliceAcrossTheReachInFourSeconds)
 {
-    reach = 2.0f;
-    cues.slice_at = 0.0f;
+    View next = initial_view;
+    next.reach = 2.0f;
+    set_view(&next);
     for (int frame = 0; frame < 120; frame++)
         move_slice_cues(1.0f);
-    EXPECT_NEAR(cues.slice_at, 2.0f, 1e-5f);
+    EXPECT_NEAR(view.cues.slice_at, 2.0f, 1e-5f);
     move_slice_cues(1.0f);
-    EXPECT_EQ(cues.slice_at, 2.0f) << "no further than +s";
+    EXPECT_EQ(view.cues.slice_at, 2.0f) << "no further than +s";
     for (int frame = 0; frame < 240; frame++)
         move_slice_cues(-1.0f);
-    EXPECT_NEAR(cues.slice_at, -2.0f, 1e-5f);
+    EXPECT_NEAR(view.cues.slice_at, -2.0f, 1e-5f);
     EXPECT_EQ(slice_width_cues(), 0.125f) << "s / 16 unless given";
     EXPECT_EQ(eye4_at_cues(), 6.0f) << "3 s unless given";
-    reach = 0.0f;
-    cues.slice_at = 0.0f;
+    set_view(&initial_view);
 }
 
 } // namespace

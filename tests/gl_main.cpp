@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "main.h"
+#include "window.h"
 
 namespace {
 

@@ -17,11 +17,13 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "frame.h"
 #include "gl_test.h"
 #include "input.h"
-#include "main.h"
 #include "mesh.h"
+#include "motion.h"
 #include "surface_files.h"
+#include "window.h"
 
 namespace {
 

@@ -11,11 +11,13 @@
 #include <gtest/gtest.h>
 
 #include "input.h"
+#include "keys.h"
 #include "load.h"
-#include "main.h"
 #include "mesh.h"
 #include "motion.h"
 #include "scene.h"
+#include "scenes.h"
+#include "view.h"
 
 namespace {
 
@@ -39,9 +41,7 @@ protected:
         key_state_input = held_state;
         projection = {nullptr, 0, 0, 1, 2, 3};
         animate_index = 0;
-        reset_motion();
-        carry_motion();
-        set_light_motion(LIGHT_FILE);
+        set_view(&initial_view);
     }
     void TearDown() override { key_state_input = glfwGetKey; }
 
@@ -308,27 +308,56 @@ TEST_F(Input, FourDimensionalInputsTurnAsTheSavedViewSays)
         {"F", [&] { frame({GLFW_KEY_F}); }, 1, 3, -k},
         {"C", [&] { frame({GLFW_KEY_C}); }, 2, 3, k},
         {"V", [&] { frame({GLFW_KEY_V}); }, 2, 3, -k},
-        {"E before D", [&] { frame({GLFW_KEY_D, GLFW_KEY_E}); }, 0, 3, k},
-        {"E beside Q", [&] { frame({GLFW_KEY_Q, GLFW_KEY_E}); }, 0, 3, k},
+        {"E before D",
+            [&] {
+                frame({GLFW_KEY_D, GLFW_KEY_E});
+            },
+            0, 3, k},
+        {"E beside Q",
+            [&] {
+                frame({GLFW_KEY_Q, GLFW_KEY_E});
+            },
+            0, 3, k},
         // The camera draws +x to the left: bringing +w to the right is
         // turning x away from w.
-        {"right drag to the right", [] { drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{384, 256}}); }, 0, 3, -eighth},
-        {"right drag in steps", [] { drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{300, 256}, {384, 256}}); }, 0, 3, -eighth},
-        {"shift-left drag up", [] { drag(GLFW_MOUSE_BUTTON_LEFT, GLFW_MOD_SHIFT, {{256, 128}}); }, 1, 3, eighth},
-        {"right drag down", [] { drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{256, 384}}); }, 1, 3, -eighth},
+        {"right drag to the right",
+            [] {
+                drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{384, 256}});
+            },
+            0, 3, -eighth},
+        {"right drag in steps",
+            [] {
+                drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{300, 256}, {384, 256}});
+            },
+            0, 3, -eighth},
+        {"shift-left drag up",
+            [] {
+                drag(GLFW_MOUSE_BUTTON_LEFT, GLFW_MOD_SHIFT, {{256, 128}});
+            },
+            1, 3, eighth},
+        {"right drag down",
+            [] {
+                drag(GLFW_MOUSE_BUTTON_RIGHT, 0, {{256, 384}});
+            },
+            1, 3, -eighth},
     };
     for (const auto& row : rows) {
         SetUp();
         row.input();
-        View view;
-        capture_scene(&view);
+        Scene scene;
+        capture_scene(&scene);
         float c = cosf(row.angle), s = sinf(row.angle);
         for (int r = 0; r < 4; r++)
             for (int col = 0; col < 4; col++) {
-                float want = r == row.a ? (col == row.a ? c : col == row.b ? s : 0.0f)
-                    : r == row.b        ? (col == row.a ? -s : col == row.b ? c : 0.0f)
+                float want = r == row.a ? (col == row.a ? c
+                                     : col == row.b     ? s
+                                                        : 0.0f)
+                    : r == row.b        ? (col == row.a ? -s
+                                     : col == row.b     ? c
+                                                        : 0.0f)
                                         : static_cast<float>(r == col);
-                EXPECT_NEAR(view.turn4[4 * r + col], want, 1e-6f) << row.what << ": row " << r << ", column " << col;
+                EXPECT_NEAR(scene.view.turn4[col][r], want, 1e-6f)
+                    << row.what << ": row " << r << ", column " << col;
             }
     }
 
@@ -336,7 +365,7 @@ TEST_F(Input, FourDimensionalInputsTurnAsTheSavedViewSays)
     SetUp();
     for (int f = 0; f < 64; f++)
         frame({GLFW_KEY_E});
-    EXPECT_NEAR(turn4[3][0], 1.0f, 1e-4f);
+    EXPECT_NEAR(view.turn4[3][0], 1.0f, 1e-4f);
 }
 
 TEST_F(Input, DragsZoomResetAndSpin)
@@ -347,7 +376,7 @@ TEST_F(Input, DragsZoomResetAndSpin)
     expect_near(q, {0, 1, 0, 0}, 1e-6f);
     expect_near(axis[0], {-1, 0, 0}, 1e-6f);
     drag(GLFW_MOUSE_BUTTON_MIDDLE, 0, {{384, 320}});
-    expect_near(pan, {0.5f, -0.25f});
+    expect_near(view.pan, {0.5f, -0.25f});
 
     // Ctrl with the wheel zooms and turns nothing; = and - zoom, held too.
     versor before;
@@ -355,15 +384,15 @@ TEST_F(Input, DragsZoomResetAndSpin)
     held = {GLFW_KEY_LEFT_CONTROL};
     __scroll_callback_input(nullptr, 0.0, 2.0);
     held.clear();
-    EXPECT_FLOAT_EQ(zoom, 1.21f);
+    EXPECT_FLOAT_EQ(view.zoom, 1.21f);
     expect_near(q, {before[0], before[1], before[2], before[3]}, 0.0f);
     press(GLFW_KEY_MINUS);
     press(GLFW_KEY_MINUS, GLFW_REPEAT);
     press(GLFW_KEY_EQUAL, GLFW_RELEASE);
-    EXPECT_NEAR(zoom, 1.0f, 1e-6f);
+    EXPECT_NEAR(view.zoom, 1.0f, 1e-6f);
 
     press(GLFW_KEY_L);
-    EXPECT_EQ(light, LIGHT_SHAPE);
+    EXPECT_EQ(view.light, LIGHT_SHAPE);
 
     // Backspace: the first view again, but the coordinates and lighting stay.
     projection.dim = 4;
@@ -373,10 +402,10 @@ TEST_F(Input, DragsZoomResetAndSpin)
     expect_near(q, {0, 0, 0, 1}, 0.0f);
     expect_near(axis[0], {1, 0, 0}, 0.0f);
     const mat4 identity = GLM_MAT4_IDENTITY_INIT;
-    EXPECT_EQ(memcmp(turn4, identity, sizeof turn4), 0);
-    expect_near(pan, {0, 0}, 0.0f);
-    EXPECT_EQ(zoom, 1.0f);
-    EXPECT_EQ(light, LIGHT_SHAPE);
+    EXPECT_EQ(memcmp(view.turn4, identity, sizeof view.turn4), 0);
+    expect_near(view.pan, {0, 0}, 0.0f);
+    EXPECT_EQ(view.zoom, 1.0f);
+    EXPECT_EQ(view.light, LIGHT_SHAPE);
     expect_projection(3, 1, 2, 0, 1);
 }
 
@@ -391,22 +420,22 @@ TEST_F(Input, ADragLetGoWhileMovingSpinsUntilStopped)
     }
     __cursor_callback_input(nullptr, 316, 256);
     __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE, 0);
-    ASSERT_EQ(spin.kind, SPIN_TURN4);
-    EXPECT_NEAR(spin.dx, 10.0f, 1e-6f);
-    EXPECT_EQ(spin.dy, 0.0f);
+    ASSERT_EQ(view.spin.kind, SPIN_TURN4);
+    EXPECT_NEAR(view.spin.dx, 10.0f, 1e-6f);
+    EXPECT_EQ(view.spin.dy, 0.0f);
     mat4 spun;
-    glm_mat4_copy(turn4, spun);
+    memcpy(spun, view.turn4, sizeof spun);
     advance_spin_input();
-    EXPECT_NE(memcmp(turn4, spun, sizeof turn4), 0) << "the spin turns on between frames";
+    EXPECT_NE(memcmp(view.turn4, spun, sizeof view.turn4), 0) << "the spin turns on between frames";
 
     // A click stops it; so does Space.
     __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0);
     __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
-    EXPECT_EQ(spin.kind, SPIN_NONE);
+    EXPECT_EQ(view.spin.kind, SPIN_NONE);
     drag(GLFW_MOUSE_BUTTON_LEFT, 0, {{300, 256}});
-    EXPECT_EQ(spin.kind, SPIN_TURN3);
+    EXPECT_EQ(view.spin.kind, SPIN_TURN3);
     press(GLFW_KEY_SPACE);
-    EXPECT_EQ(spin.kind, SPIN_NONE);
+    EXPECT_EQ(view.spin.kind, SPIN_NONE);
 
     // Held still for two frames before letting go: no spin.
     __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_PRESS, 0);
@@ -415,7 +444,46 @@ TEST_F(Input, ADragLetGoWhileMovingSpinsUntilStopped)
     frame({});
     frame({});
     __button_callback_input(nullptr, GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE, 0);
-    EXPECT_EQ(spin.kind, SPIN_NONE);
+    EXPECT_EQ(view.spin.kind, SPIN_NONE);
+}
+
+TEST_F(Input, EveryKeyOfTheTableActs)
+{
+    // From a view in which every key has something to change: a spin, a
+    // turn, a slice with room to move, coordinates outside the digits' reach
+    // and a surface wide enough to choose any of them.
+    auto busy = [] {
+        set_view(&initial_view);
+        turn_plane_motion(0, 3, 0.5f);
+        View next = view;
+        next.spin = {SPIN_PLANE, 0, 0, 0, 3, 0.01f};
+        next.cues.slice = true;
+        next.reach = 1.0f;
+        set_view(&next);
+        projection = {nullptr, 13, 9, 10, 11, 12};
+        animate_index = 0;
+    };
+    for (int r = 0; r < key_row_count; r++) {
+        const KeyRow& row = key_rows[r];
+        for (int k = 0; k < 9 && row.codes[k]; k++) {
+            if (row.action == KEY_PANEL)
+                continue; // the panel's, before the view sees it
+            SCOPED_TRACE(testing::Message() << "row " << (row.keys ? row.keys : "[ ]") << ", key " << k);
+            busy();
+            Scene before, after;
+            capture_scene(&before);
+            bool held_key
+                = row.action == KEY_TURN3 || row.action == KEY_TURN4 || row.action == KEY_MOVE_SLICE;
+            if (held_key)
+                frame({row.codes[k]});
+            else
+                press(row.codes[k]);
+            capture_scene(&after);
+            EXPECT_TRUE(!same_scene(before, after) || view.spin.kind != SPIN_PLANE || animate_index != 0)
+                << "the key changed nothing";
+        }
+    }
+    set_view(&initial_view);
 }
 
 } // namespace

@@ -1,16 +1,17 @@
-// View links: the view file's text as it stands in a page's address.
+// Scene links: the view file's text as it stands in a page's address.
 #include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "link.h"
+#include "scenes.h"
 
 namespace {
 
-View turned_view()
+Scene turned_view()
 {
-    View view = initial_view;
+    Scene view = initial_scene;
     const float q[4] = {0.099833414f, 0.0f, -0.0f, 0.995004177f};
     memcpy(view.q, q, sizeof q);
     view.axis[1][1] = 0.980066597f;
@@ -22,30 +23,23 @@ View turned_view()
     return view;
 }
 
-std::string link_of(const View& view)
-{
-    char text[1024];
-    size_t length = format_link(&view, text, sizeof text);
-    return std::string(text, length);
-}
-
 TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
 {
     const std::string head = "2;q:0.099833414,0,-0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
                              "axis3:0,-0.198669329,0.980066597;show:1,3,4,12";
-    View zoomed = turned_view();
-    zoomed.zoom = 2.0f;
-    zoomed.light = 1;
-    View turned4 = turned_view();
-    // A quarter turn of x toward w.
-    turned4.turn4[0] = 0.0f;
-    turned4.turn4[3] = 1.0f;
-    turned4.turn4[12] = -1.0f;
-    turned4.turn4[15] = 0.0f;
-    View panned = turned_view();
-    panned.pan[1] = -0.25f;
+    Scene zoomed = turned_view();
+    zoomed.view.zoom = 2.0f;
+    zoomed.view.light = LIGHT_SHAPE;
+    Scene turned4 = turned_view();
+    // A quarter turn of x toward w, held column by column.
+    turned4.view.turn4[0][0] = 0.0f;
+    turned4.view.turn4[3][0] = 1.0f;
+    turned4.view.turn4[0][3] = -1.0f;
+    turned4.view.turn4[3][3] = 0.0f;
+    Scene panned = turned_view();
+    panned.view.pan[1] = -0.25f;
     const struct {
-        View view;
+        Scene view;
         std::string link;
     } rows[] = {
         {turned_view(), head},
@@ -55,18 +49,18 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
     };
     for (const auto& row : rows) {
         EXPECT_EQ(link_of(row.view), row.link);
-        View read = initial_view;
+        Scene read = initial_scene;
         ASSERT_STREQ(parse_link(row.link.c_str(), &read), nullptr) << row.link;
-        EXPECT_EQ(memcmp(&read, &row.view, sizeof read), 0) << row.link << " read back as " << link_of(read);
+        EXPECT_TRUE(same_scene(read, row.view)) << row.link << " read back as " << link_of(read);
     }
 }
 
 TEST(Link, SaysHowLongItWouldBeWhenTheSpaceIsShort)
 {
-    const View view = turned_view();
+    const Scene view = turned_view();
     std::string link = link_of(view);
     char text[8];
-    EXPECT_EQ(format_link(&initial_view, text, 0), link_of(initial_view).size());
+    EXPECT_EQ(format_link(&initial_scene, text, 0), link_of(initial_scene).size());
     EXPECT_EQ(format_link(&view, text, sizeof text), link.size());
     EXPECT_EQ(std::string(text), link.substr(0, 7));
 }
@@ -95,11 +89,11 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,3", "line 6: a coordinate is shown twice"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,4;zoom:9", "line 7: zoom is not from 0.125 to 8"},
     };
-    const View sample = turned_view();
+    const Scene sample = turned_view();
     for (const auto& row : rows) {
-        View view = sample;
+        Scene view = sample;
         EXPECT_STREQ(parse_link(row.link.c_str(), &view), row.fault) << row.link;
-        EXPECT_EQ(memcmp(&view, &sample, sizeof view), 0) << row.link << ": a refused link changed the view";
+        EXPECT_TRUE(same_scene(view, sample)) << row.link << ": a refused link changed the view";
     }
 }
 

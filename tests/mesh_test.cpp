@@ -10,10 +10,10 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include "frame.h"
 #include "gl_test.h"
 #include "input.h"
 #include "klein.h"
-#include "main.h"
 #include "mesh.h"
 #include "surface_files.h"
 

@@ -1,12 +1,14 @@
 // The 4-D turn against an independent formulation, by composition, and
 // carried across the end of a swap; zoom and pan within their bounds.
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 
 #include <cglm/cglm.h>
 #include <gtest/gtest.h>
 
 #include "motion.h"
+#include "view.h"
 
 namespace {
 
@@ -15,6 +17,8 @@ const mat4 identity = GLM_MAT4_IDENTITY_INIT;
 // How far the rows of turn4 are from orthonormal.
 float orthonormal_error()
 {
+    mat4 turn4;
+    memcpy(turn4, view.turn4, sizeof turn4);
     float error = 0.0f;
     for (int i = 0; i < 4; i++)
         for (int j = 0; j < 4; j++)
@@ -28,19 +32,21 @@ protected:
     {
         reset_motion();
         carry_motion();
-        take_change_motion();
+        take_changes_view();
     }
 };
 
 // turn4 times v, v given as (x, y, z, w).
 void shown(const float* v, float* out)
 {
+    const auto& turn4 = view.turn4;
     for (int i = 0; i < 4; i++)
         out[i] = turn4[0][i] * v[0] + turn4[1][i] * v[1] + turn4[2][i] * v[2] + turn4[3][i] * v[3];
 }
 
 void expect_turn4(const mat4 expected, float tolerance, const char* what)
 {
+    const auto& turn4 = view.turn4;
     for (int c = 0; c < 4; c++)
         for (int r = 0; r < 4; r++)
             EXPECT_NEAR(turn4[c][r], expected[c][r], tolerance) << what << ": row " << r << ", column " << c;
@@ -64,7 +70,8 @@ TEST_F(Motion, APlaneTurnMovesContentAsTheSwapDoes)
                     float want = k == a ? v[a] * cosf(angle) + v[b] * sinf(angle)
                         : k == b        ? v[b] * cosf(angle) - v[a] * sinf(angle)
                                         : v[k];
-                    EXPECT_NEAR(out[k], want, 1e-6f) << "plane " << a << b << ", angle " << angle << ", k " << k;
+                    EXPECT_NEAR(out[k], want, 1e-6f)
+                        << "plane " << a << b << ", angle " << angle << ", k " << k;
                 }
             }
         }
@@ -75,7 +82,7 @@ TEST_F(Motion, TurnsComposeAndAFullTurnIsTheIdentity)
     turn_plane_motion(1, 3, 0.25f);
     turn_plane_motion(1, 3, 0.5f);
     mat4 twice;
-    glm_mat4_copy(turn4, twice);
+    memcpy(twice, view.turn4, sizeof twice);
     reset_motion();
     turn_plane_motion(1, 3, 0.75f);
     expect_turn4(twice, 1e-6f, "0.25 then 0.5 is 0.75");
@@ -87,7 +94,7 @@ TEST_F(Motion, TurnsComposeAndAFullTurnIsTheIdentity)
     for (int frame = 0; frame < 255; frame++) {
         turn_plane_motion(0, 3, step);
         turn_plane_motion(2, 1, -step);
-        take_change_motion();
+        take_changes_view();
     }
     expect_turn4(identity, 2e-5f, "a full turn in two planes");
 }
@@ -97,7 +104,7 @@ TEST_F(Motion, StaysOrthonormalOverManyTurns)
     for (int frame = 0; frame < 20000; frame++) {
         turn_plane_motion(frame % 3, 3, 0.0123f);
         turn_plane_motion(0, 1 + frame % 2, 0.031f);
-        take_change_motion();
+        take_changes_view();
     }
     EXPECT_LT(orthonormal_error(), 1e-6f);
 }
@@ -135,22 +142,22 @@ TEST_F(Motion, ACarriedTurnShowsTheSameAfterTheSwapBinds)
     // Two exchanges before a binding carry as one; the identity stays the
     // identity and asks for no upload.
     reset_motion();
-    take_change_motion();
+    take_changes_view();
     exchange_motion(0);
     exchange_motion(2);
     carry_motion();
     expect_turn4(identity, 0.0f, "the identity carried");
-    EXPECT_FALSE(take_change_motion());
+    EXPECT_FALSE(take_changes_view() & CHANGE_MOTION);
 }
 
 TEST_F(Motion, ZoomStaysWithinBounds)
 {
     zoom_motion(100.0f);
-    EXPECT_EQ(zoom, 8.0f);
+    EXPECT_EQ(view.zoom, 8.0f);
     zoom_motion(-1000.0f);
-    EXPECT_EQ(zoom, 0.125f);
+    EXPECT_EQ(view.zoom, 0.125f);
     zoom_motion(NAN);
-    EXPECT_EQ(zoom, 0.125f);
+    EXPECT_EQ(view.zoom, 0.125f);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // what it prints.
 #include <climits>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -98,6 +100,22 @@ TEST(Options, AnsweredRequests)
     EXPECT_NE(parse({"--help"}).out.find("--frames N"), std::string::npos);
 }
 
+TEST(Options, EveryRowIsInTheHelpAndTheManualPage)
+{
+    std::ifstream file(SOURCE_DIR "/man/plexorama.1");
+    std::string manual((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(manual.empty());
+    std::string help = parse({"--help"}).out;
+    for (int k = 0; k < option_row_count; k++) {
+        const OptionRow& row = option_rows[k];
+        std::string name = std::string("--") + row.name, escaped;
+        for (char c : name)
+            escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(help.find(" " + name), std::string::npos) << name << " is not in --help";
+        EXPECT_NE(manual.find(escaped), std::string::npos) << name << " is not in the manual page";
+    }
+}
+
 TEST(Options, RefusedForms)
 {
     const struct {
@@ -192,7 +210,8 @@ TEST(Options, ViewOptionsReachTheRun)
 
 TEST(Options, FourDimensionalOptions)
 {
-    Parsed parsed = parse({"--turn", "xw=90,yz=-12.5,zw=1e1", "--zoom", "0.125", "--light=shape", "--spin", "yw", "a"});
+    Parsed parsed
+        = parse({"--turn", "xw=90,yz=-12.5,zw=1e1", "--zoom", "0.125", "--light=shape", "--spin", "yw", "a"});
     ASSERT_EQ(parsed.code, -1) << parsed.err;
     const Options& o = parsed.options;
     ASSERT_EQ(o.turn_count, 3);
@@ -220,8 +239,10 @@ TEST(Options, FourDimensionalOptions)
         {{"--turn", "xw=nan", "a"}, "bad turn 'xw=nan'"},
         {{"--turn", "xw=1e40", "a"}, "bad turn 'xw=1e40'"},
         {{"--turn", "xw=5deg", "a"}, "bad turn 'xw=5deg'"},
-        {{"--turn", "xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1", "a"},
-            "bad turn 'xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1'"},
+        {{"--turn", "xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1",
+             "a"},
+            "bad turn "
+            "'xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1'"},
         {{"--zoom", "0.1", "a"}, "bad zoom '0.1': 0.125 to 8"},
         {{"--zoom", "8.5", "a"}, "bad zoom '8.5': 0.125 to 8"},
         {{"--zoom", "x", "a"}, "bad zoom 'x': 0.125 to 8"},
@@ -292,7 +313,7 @@ TEST(Options, CoordinateLists)
     };
     for (const auto& row : rows) {
         uint8_t coordinates[4] = {};
-        EXPECT_STREQ(__coordinates_options(row.text, coordinates), row.fault) << row.text;
+        EXPECT_STREQ(coordinates_values(row.text, coordinates), row.fault) << row.text;
         if (!row.fault) {
             EXPECT_EQ(memcmp(coordinates, row.coordinates, 4), 0) << row.text;
         }
@@ -319,7 +340,7 @@ TEST(Options, NumbersAreDigitsWithinTheLimit)
     };
     for (const auto& row : rows) {
         unsigned long long value = 12345;
-        EXPECT_EQ(__number_options(row.text, row.limit, &value), row.accepted) << row.text;
+        EXPECT_EQ(number_values(row.text, row.limit, &value), row.accepted) << row.text;
         EXPECT_EQ(value, row.accepted ? row.value : 12345) << row.text;
     }
 }

@@ -8,11 +8,12 @@
 #include <imgui_internal.h>
 
 #include "cues.h"
+#include "frame.h"
 #include "gl_test.h"
 #include "input.h"
-#include "main.h"
 #include "motion.h"
 #include "panel.h"
+#include "view.h"
 #include "window.h"
 
 namespace {
@@ -74,7 +75,7 @@ protected:
     }
     void TearDown() override
     {
-        if (shown_panel)
+        if (is_shown_panel())
             key(GLFW_KEY_TAB);
         for (int k = 0; k < 200 && animate_index != 0; k++)
             main_loop();
@@ -82,7 +83,7 @@ protected:
     }
     void show()
     {
-        if (!shown_panel)
+        if (!is_shown_panel())
             key(GLFW_KEY_TAB);
         __enter_callback_panel(window, 1);
         main_loop();
@@ -113,11 +114,13 @@ TEST_F(Panel, ClicksDragsAndTheWheelOverItDoNotReachTheView)
         if (c.framed)
             main_loop();
         reset_input();
-        spin = {SPIN_PLANE, 0, 0, 0, 3, 0.01f};
+        View spinning = view;
+        spinning.spin = {SPIN_PLANE, 0, 0, 0, 3, 0.01f};
+        set_view(&spinning);
         __button_callback_window(window, GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0);
         __cursor_callback_input(window, c.x - 30, c.y + 20);
         __button_callback_window(window, GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
-        EXPECT_EQ(spin.kind == SPIN_PLANE, !c.reaches_view) << "a press stops a spin";
+        EXPECT_EQ(view.spin.kind == SPIN_PLANE, !c.reaches_view) << "a press stops a spin";
         EXPECT_EQ(q[3] != 1.0f, c.reaches_view) << "a drag turns";
         main_loop();
         reset_input();
@@ -152,9 +155,9 @@ TEST_F(Panel, KeysTypedIntoAFieldStayThere)
         key(k);
     }
     key(GLFW_KEY_ENTER);
-    EXPECT_FLOAT_EQ(zoom, 5.0f);
+    EXPECT_FLOAT_EQ(view.zoom, 5.0f);
     EXPECT_EQ(projection.w, 3);
-    EXPECT_EQ(cues.tint, TINT_FIXED);
+    EXPECT_EQ(view.cues.tint, TINT_FIXED);
 
     EXPECT_FALSE(holds_keys_panel());
     key(GLFW_KEY_5);
@@ -180,13 +183,13 @@ TEST_F(Panel, ChoosesCoordinateElevenOfTwelveAndTurnsItIntoView)
 TEST_F(Panel, LeavesTheClippingOfThePerspectiveAndTheSliceOn)
 {
     // The panel's shader writes no clip distance, so it draws with none.
-    cues.eye4 = cues.slice = true;
-    touch_cues();
+    View cut = view;
+    cut.cues.eye4 = cut.cues.slice = true;
+    set_view(&cut);
     show();
     for (GLenum plane : {GL_CLIP_DISTANCE0, GL_CLIP_DISTANCE1, GL_CLIP_DISTANCE2})
         EXPECT_TRUE(glIsEnabled(plane)) << "plane " << plane - GL_CLIP_DISTANCE0;
-    cues.eye4 = cues.slice = false;
-    touch_cues();
+    set_view(&initial_view);
 }
 
 } // namespace

@@ -6,10 +6,11 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include "frame.h"
 #include "gl_test.h"
-#include "main.h"
 #include "mesh.h"
 #include "picture.h"
+#include "window.h"
 
 namespace {
 

@@ -7,12 +7,13 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "cues.h"
+#include "frame.h"
 #include "gl_test.h"
 #include "load.h"
-#include "cues.h"
-#include "main.h"
 #include "motion.h"
 #include "shader.h"
+#include "view.h"
 #include "window.h"
 
 namespace {
@@ -223,7 +224,9 @@ TEST(Render, ShapeLightingNeedsNoNormalsAndFollowsTheTurn)
     // 0), it is lit as the tilted plane is.
     drop_square({0, 0, 0, 0});
     choose_coordinates(0, 1, 2, 3);
-    set_light_motion(LIGHT_SHAPE);
+    View shaped = view;
+    shaped.light = LIGHT_SHAPE;
+    set_view(&shaped);
     main_loop();
     const double facing_camera[3] = {0, 0, 1};
     expect_lit(facing_camera);
@@ -238,8 +241,7 @@ TEST(Render, ShapeLightingNeedsNoNormalsAndFollowsTheTurn)
     EXPECT_NEAR(seen.r, expected.r, 3) << seen;
     EXPECT_NEAR(seen.b, expected.b, 3) << seen;
 
-    reset_motion();
-    set_light_motion(LIGHT_FILE);
+    set_view(&initial_view);
     main_loop();
     seen = read_pixel(256, 200);
     EXPECT_LT(seen.b, expected.b - 40) << "with the file's zero normals the square is dark: " << seen;
@@ -268,7 +270,8 @@ TEST(Render, WireframeIsWholeOverTheSurface)
 // The square again with w = y: +1 along its top edge, -1 along its bottom.
 void drop_square_w()
 {
-    std::vector<float> coords = {-1, -1, 0, -1, 1, -1, 0, -1, 1, 1, 0, 1, -1, -1, 0, -1, 1, 1, 0, 1, -1, 1, 0, 1};
+    std::vector<float> coords
+        = {-1, -1, 0, -1, 1, -1, 0, -1, 1, 1, 0, 1, -1, -1, 0, -1, 1, 1, 0, 1, -1, 1, 0, 1};
     std::vector<float> normals;
     for (int k = 0; k < 6; k++)
         normals.insert(normals.end(), {0, 0, 1, 0});
@@ -293,10 +296,11 @@ TEST(Render, CuesToWOnASquareWhoseWIsItsHeight)
 
     // Coloured by w: red at the top, blue at the bottom, grey between;
     // s is the length of (1, 1, 0, 1), so the top is at 0.79 of the map.
-    cues.tint = TINT_W;
-    touch_cues();
+    View tinted = view;
+    tinted.cues.tint = TINT_W;
+    set_view(&tinted);
     main_loop();
-    EXPECT_FLOAT_EQ(reach, std::sqrt(3.0f));
+    EXPECT_FLOAT_EQ(view.reach, std::sqrt(3.0f));
     Rgb high = read_pixel(230, top), low = read_pixel(230, bottom), middle = read_pixel(230, 256);
     EXPECT_GT(high.r, high.b + 60) << high;
     EXPECT_GT(low.b, low.r + 60) << low;
@@ -304,30 +308,32 @@ TEST(Render, CuesToWOnASquareWhoseWIsItsHeight)
     EXPECT_GT(middle.g, 180) << "lit without washing out: " << middle;
 
     // The slice about w = 0.5, 0.1 wide: only rows at heights 0.4 to 0.6.
-    cues.slice = true;
-    cues.slice_at = 0.5f;
-    cues.slice_width = 0.1f;
-    touch_cues();
+    View sliced = view;
+    sliced.cues.slice = true;
+    sliced.cues.slice_at = 0.5f;
+    sliced.cues.slice_width = 0.1f;
+    set_view(&sliced);
     main_loop();
-    for (auto [height, drawn] : {std::pair {0.5, true}, {0.42, true}, {0.58, true}, {0.3, false}, {0.7, false}, {-0.5, false}})
+    for (auto [height, drawn] :
+        {std::pair {0.5, true}, {0.42, true}, {0.58, true}, {0.3, false}, {0.7, false}, {-0.5, false}})
         EXPECT_EQ(drawn_width(static_cast<int>(256 + height * edge)) > 0, drawn) << "height " << height;
-    cues.slice = false;
 
     // From an eye at 3 on the w axis the top, at w = 1, is scaled by 3 / 2
     // and the bottom, at w = -1, by 3 / 4: wider at +w.
-    cues.tint = TINT_FIXED;
-    cues.eye4 = true;
-    cues.eye4_at = 3.0f;
-    touch_cues();
+    View seen_from_eye = view;
+    seen_from_eye.cues = initial_view.cues;
+    seen_from_eye.cues.eye4 = true;
+    seen_from_eye.cues.eye4_at = 3.0f;
+    set_view(&seen_from_eye);
     main_loop();
     // A row drawn at height Y shows the point at y = 3 Y / (3 + Y), and the
     // square's width there is scaled by (3 + Y) / 3.
-    int high_row = drawn_width(static_cast<int>(256 + 1.4 * edge)), low_row = drawn_width(static_cast<int>(256 - 0.7 * edge));
+    int high_row = drawn_width(static_cast<int>(256 + 1.4 * edge)),
+        low_row = drawn_width(static_cast<int>(256 - 0.7 * edge));
     EXPECT_NEAR(high_row, 2 * edge * 4.4 / 3, 3);
     EXPECT_NEAR(low_row, 2 * edge * 2.3 / 3, 3);
 
-    cues = {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true};
-    touch_cues();
+    set_view(&initial_view);
     main_loop();
 }
 

@@ -1,8 +1,10 @@
-// The vertex stage turns normals by rot itself. The stage it replaced turned
-// them by the inverse transpose of rot, worked out for every vertex; the two
-// must draw the same pictures for every orientation the viewer can hold.
+// The vertex stage turns positions and normals by the swap's turn and by
+// rot itself. Its pictures must be those of the same sheet turned on the
+// CPU beforehand and drawn unturned, for every orientation the viewer can
+// hold, during a swap too.
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include <cglm/cglm.h>
@@ -10,12 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "context.h"
+#include "frame.h"
 #include "gl_test.h"
-#include "glsl.h"
 #include "load.h"
-#include "main.h"
 #include "mesh.h"
 #include "shader.h"
+#include "view.h"
 
 namespace {
 
@@ -57,8 +59,10 @@ void main()
 )";
 
 // A bumpy sheet h(x, y) = 0.4 sin(3x) cos(2y) over [-1.5, 1.5]^2 with w = x y,
-// its normals from the derivatives: every pixel sees another normal.
-void drop_bumps()
+// its normals from the derivatives: every pixel sees another normal. Each
+// vertex, position and normal alike, goes through turned before it is
+// shown.
+void drop_bumps(const std::function<void(float*, float*)>& turned)
 {
     const int n = 24;
     std::vector<float> coords, normals;
@@ -66,8 +70,11 @@ void drop_bumps()
         float x = -1.5f + 3.0f * a / n, y = -1.5f + 3.0f * b / n;
         float hx = 1.2f * std::cos(3 * x) * std::cos(2 * y), hy = -0.8f * std::sin(3 * x) * std::sin(2 * y);
         float length = std::sqrt(hx * hx + hy * hy + 1);
-        coords.insert(coords.end(), {x, y, 0.4f * std::sin(3 * x) * std::cos(2 * y), x * y});
-        normals.insert(normals.end(), {-hx / length, -hy / length, 1 / length, 0.0f});
+        float p[4] = {x, y, 0.4f * std::sin(3 * x) * std::cos(2 * y), x * y};
+        float m[4] = {-hx / length, -hy / length, 1 / length, 0.0f};
+        turned(p, m);
+        coords.insert(coords.end(), p, p + 4);
+        normals.insert(normals.end(), m, m + 4);
     };
     for (int a = 0; a < n; a++) {
         for (int b = 0; b < n; b++) {
@@ -79,38 +86,21 @@ void drop_bumps()
     choose_coordinates(0, 1, 2, 3);
 }
 
-std::vector<unsigned char> picture(unsigned int program, const float* q, float turn)
+std::vector<unsigned char> picture(const float* q, float turn)
 {
-    rot_matrix_load(program, q);
-    color_load(program, color);
-    load_float_to_shader(program, "i", 2.0f);
-    load_float_to_shader(program, "angle", turn);
+    rot_matrix_load(shader, q);
+    color_load(shader, color);
+    load_float_to_shader(shader, "i", 2.0f);
+    load_float_to_shader(shader, "angle", turn);
     clean_context();
-    draw_mesh(program, projection.mesh);
+    draw_mesh(shader, projection.mesh);
     std::vector<unsigned char> pixels(4 * 512 * 512);
     glReadPixels(0, 0, 512, 512, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
 
-unsigned int program_with(const char* vertex_stage)
+TEST(Stage, TurnsAsTheSheetTurnedBeforehandDraws)
 {
-    unsigned int program = create_shader();
-    EXPECT_TRUE(load_program_to_shader(program, vertex_stage, 0));
-    EXPECT_TRUE(load_program_to_shader(program, fs, 1));
-    fix_matrix_load(program, 1.0f);
-    // The viewer's programs start with no 4-D turn, zoom 1 and no pan.
-    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, no_pan[2] = {0, 0};
-    turn4_matrix_load(program, identity);
-    zoom_load(program, 1.0f, no_pan);
-    return program;
-}
-
-TEST(Stage, NormalsTurnedByRotDrawAsTheInverseTranspose)
-{
-    drop_bumps();
-    unsigned int reference = program_with(inverse_transpose_vs);
-    unsigned int turned = program_with(vs);
-
     struct Case {
         float axis[3], angle, turn;
     } cases[] = {
@@ -121,16 +111,25 @@ TEST(Stage, NormalsTurnedByRotDrawAsTheInverseTranspose)
         {{-3, 1, 0.5f}, 4.0f, 0.8f},
         {{0.2f, -1, 0.7f}, 3.1f, 1.57f},
     };
+    const versor unturned = GLM_QUAT_IDENTITY_INIT;
     for (const Case& c : cases) {
         SCOPED_TRACE("angle " + std::to_string(c.angle) + ", turn " + std::to_string(c.turn));
         versor q;
         vec3 axis = {c.axis[0], c.axis[1], c.axis[2]};
         glm_quatv(q, c.angle, axis);
-        std::vector<unsigned char> want = picture(reference, q, c.turn), seen = picture(turned, q, c.turn);
+        drop_bumps([](float*, float*) {});
+        std::vector<unsigned char> seen = picture(q, c.turn);
+        // z toward w by the swap's turn, then the 3-D turn of q.
+        drop_bumps([&](float* p, float* m) {
+            for (float* v : {p, m}) {
+                v[2] = v[2] * std::cos(c.turn) + v[3] * std::sin(c.turn);
+                glm_quat_rotatev(q, v, v);
+            }
+        });
+        std::vector<unsigned char> want = picture(unturned, 0.0f);
 
-        // The inverse is worked out in floats, so a channel may round the
-        // other way; an error in the normal's turn moves whole regions by far
-        // more than one step.
+        // Rounding differs between the two ways, so a channel may come out a
+        // step apart; an error in the turn moves whole regions by far more.
         int differing = 0, worst = 0, surface = 0;
         for (size_t k = 0; k < want.size(); k += 4) {
             surface += want[k] != 255 || want[k + 1] != 255 || want[k + 2] != 255;
@@ -144,8 +143,6 @@ TEST(Stage, NormalsTurnedByRotDrawAsTheInverseTranspose)
         EXPECT_LE(worst, 1);
         EXPECT_LE(differing, surface / 100);
     }
-    destroy_shader(turned);
-    destroy_shader(reference);
     for (unsigned int program : {shader, shader_plain})
         load_float_to_shader(program, "angle", 0.0f);
 }

@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "context.h"
+#include "frame.h"
 #include "glsl.h"
 #include "input.h"
 #include "load.h"
-#include "main.h"
 #include "shader.h"
 #include "window.h"
 

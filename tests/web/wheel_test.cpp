@@ -38,7 +38,7 @@ TEST(Wheel, BrowserDeltasTurnAsClicksOfTheWheel)
         glm_quat_identity(q);
         const vec3 initial[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
         memcpy(axis, initial, sizeof axis);
-        __wheel_callback_window(nullptr, row.x, row.y);
+        __scroll_callback_window(nullptr, row.x, row.y);
         SCOPED_TRACE(testing::Message() << "delta " << row.x << ", " << row.y);
         expect_near(q, row.q);
     }

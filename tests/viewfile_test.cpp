@@ -1,4 +1,4 @@
-// View files: what is written reads back to the same floats bit for bit,
+// Scene files: what is written reads back to the same floats bit for bit,
 // and every malformed text is refused with a reason.
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,51 +12,22 @@
 
 #include <gtest/gtest.h>
 
+#include "scenes.h"
 #include "surface_files.h"
-#include "view.h"
+#include "viewfile.h"
 
 namespace {
 
-// Every field holds a value whose float is easily misread: orthonormal
-// rows of sines and cosines, a subnormal, a coordinate past 9.
-const View sample = {
-    {0.1f, -0.2f, 0.3f, 0.927361849f},
-    {{0.995004177f, 0.0998334214f, 0.0f}, {-0.0998334214f, 0.995004177f, 0.0f}, {0.0f, 0.0f, 1.0f}},
-    {0, 1, 2, 11},
-    {0.955336511f, 0.0f, 0.0f, 0.295520216f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f, -0.295520216f, 0.0f,
-        0.0f, 0.955336511f},
-    1.7f,
-    {FLT_TRUE_MIN, -0.3f},
-    1,
-    1,
-    1,
-    {-0.25f, 1e-3f},
-    1,
-    4.5f,
-    1,
-    0,
-};
+const Scene& sample = sample_scene;
 
-bool same_bits(const View& a, const View& b)
+const char* parse(const std::string& text, Scene* scene)
 {
-    return memcmp(&a, &b, sizeof a) == 0;
-}
-
-std::string text_of(const View& view)
-{
-    char text[1024];
-    size_t length = format_view(&view, text, sizeof text);
-    return std::string(text, length);
-}
-
-const char* parse(const std::string& text, View* view)
-{
-    return parse_view(text.data(), text.size(), view);
+    return parse_view(text.data(), text.size(), scene);
 }
 
 TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
 {
-    View view = initial_view;
+    Scene view = initial_scene;
     const uint8_t show[4] = {4, 5, 6, 0};
     memcpy(view.show, show, sizeof show);
     EXPECT_EQ(text_of(view),
@@ -79,23 +50,48 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
 
 TEST(View, RoundTripsEveryFloatBitForBit)
 {
-    // Each row sets q and pan to one value, so a float that would lose a bit
-    // shows; the matrices must stay orthonormal, and keep the sample's.
+    // Each row sets pan and the slice's place to one value, so a float that
+    // would lose a bit shows; the matrices must stay orthonormal, and q of
+    // length 1, and keep the sample's.
     const float values[] = {0.1f, -0.0f, FLT_MIN, FLT_TRUE_MIN, FLT_MAX, -FLT_MAX, 1.0f - FLT_EPSILON / 2,
         0.70710677f, 0.70710683f, 3.4e-39f, 16777217.0f};
     for (float value : values) {
-        View view = sample;
-        for (float& f : view.q)
-            f = value;
-        view.q[3] = 1.0f; // q must not be zero
-        view.pan[0] = view.pan[1] = value;
-        View read = {};
+        Scene view = sample;
+        view.view.pan[0] = view.view.pan[1] = view.view.cues.slice_at = value;
+        Scene read = {};
         ASSERT_EQ(parse(text_of(view), &read), nullptr) << value;
-        EXPECT_TRUE(same_bits(view, read)) << text_of(view) << " read back as " << text_of(read);
+        EXPECT_TRUE(same_scene(view, read)) << text_of(view) << " read back as " << text_of(read);
     }
-    View read = {};
+    Scene read = {};
     ASSERT_EQ(parse(text_of(sample), &read), nullptr);
-    EXPECT_TRUE(same_bits(sample, read));
+    EXPECT_TRUE(same_scene(sample, read));
+}
+
+TEST(View, BringsQToLengthOneAndSavesWhatReadsBack)
+{
+    // Far from length 1 either way, q is scaled in double precision; a
+    // saved view then reads back to the same bits.
+    const std::string rest = "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4\n";
+    const struct {
+        const char* q;
+        float want[4];
+    } rows[] = {
+        {"3e38 3e38 3e38 3e38", {0.5f, 0.5f, 0.5f, 0.5f}},
+        {"1e-30 1e-30 0 0", {0.707106769f, 0.707106769f, 0.0f, 0.0f}},
+        {"1e-45 0 0 0", {1.0f, 0.0f, 0.0f, 0.0f}},
+        {"0 0 0 2", {0.0f, 0.0f, 0.0f, 1.0f}},
+        {"0.099833414 0 0 0.995004177", {0.099833414f, 0.0f, 0.0f, 0.995004177f}},
+    };
+    for (const auto& row : rows) {
+        Scene read = sample;
+        ASSERT_EQ(parse("plexorama-view 2\nq = " + std::string(row.q) + "\n" + rest, &read), nullptr)
+            << row.q;
+        for (int k = 0; k < 4; k++)
+            EXPECT_EQ(read.q[k], row.want[k]) << row.q << ", component " << k;
+        Scene again = sample;
+        ASSERT_EQ(parse(text_of(read), &again), nullptr) << text_of(read);
+        EXPECT_TRUE(same_scene(read, again)) << text_of(read);
+    }
 }
 
 TEST(View, AcceptsOtherOrdersBlanksCommentsAndCrLf)
@@ -104,20 +100,21 @@ TEST(View, AcceptsOtherOrdersBlanksCommentsAndCrLf)
         "plexorama-view 1\nshow = 1 2 3 4\naxis3 = 0 0 1\naxis2 = 0 1 0\naxis1 = 1 0 0\nq = 0 0 0 1\n",
         "plexorama-view 1\nq  =  0 0\t0 1 \naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4",
         "plexorama-view 1\nq = 0 0 0 1e0\naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 001 2 3 4\n",
-        "plexorama-view 1\r\nq = 0 0 0 1\r\naxis1 = 1 0 0\r\naxis2 = 0 1 0\r\naxis3 = 0 0 1\r\nshow = 1 2 3 4\r\n",
+        "plexorama-view 1\r\nq = 0 0 0 1\r\naxis1 = 1 0 0\r\naxis2 = 0 1 0\r\naxis3 = 0 0 1\r\nshow = 1 2 3 "
+        "4\r\n",
         "plexorama-view 2\n# turned by hand\n\nq=0 0 0 1\naxis1= 1 0 0\naxis2 =0 1 0\n  \n\t# axes\n"
         "axis3 = 0 0 1\nshow = 1 2 3 4\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\nzoom = 1\n",
         "plexorama-view 2\nq = 0 0 0 1\naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4\n"
         "slice = off\neye4 = off\ncolor = fixed\ngizmo = off\nwire = on\n",
     };
     for (const char* text : texts) {
-        View view = sample;
+        Scene view = sample;
         EXPECT_EQ(parse(text, &view), nullptr) << text;
         EXPECT_EQ(view.q[3], 1.0f) << text;
         EXPECT_EQ(view.axis[2][2], 1.0f) << text;
         EXPECT_EQ(view.show[3], 3) << text;
         // What a file leaves out is as a fresh viewer has it.
-        EXPECT_TRUE(same_bits(view, initial_view)) << text;
+        EXPECT_TRUE(same_scene(view, initial_scene)) << text;
     }
 }
 
@@ -162,7 +159,8 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
             "line 5: axis1 to axis3 are not orthonormal"},
         {head + q + "axis1 = 1.001 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4\n",
             "line 5: axis1 to axis3 are not orthonormal"},
-        {head + q + rest + "turn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1.001\n", "line 7: turn4 is not orthonormal"},
+        {head + q + rest + "turn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1.001\n",
+            "line 7: turn4 is not orthonormal"},
         {head + q + rest + "turn4 = 0 1 0 0 1 0 0 0 0 0 1 0 0 0 1 0\n", "line 7: turn4 is not orthonormal"},
         {head + q + rest + "turn4 = 1 0 0 0\n", "line 7: wrong number of values"},
         {head + q + rest + "zoom = 9\n", "line 7: zoom is not from 0.125 to 8"},
@@ -179,10 +177,10 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "line 2: a line holds a NUL byte"},
     };
     for (const auto& row : rows) {
-        View view = sample;
+        Scene view = sample;
         const char* fault = parse(row.text, &view);
         EXPECT_STREQ(fault, row.fault) << row.text;
-        EXPECT_TRUE(same_bits(view, sample)) << row.text << ": a refused text changed the view";
+        EXPECT_TRUE(same_scene(view, sample)) << row.text << ": a refused text changed the view";
     }
 }
 
@@ -190,9 +188,9 @@ TEST(View, ReadsBackWhatItWrites)
 {
     std::string path = write_test_file("saved.view", "old");
     ASSERT_EQ(write_view(path.c_str(), &sample), 1);
-    View read = {};
+    Scene read = {};
     EXPECT_EQ(read_view(path.c_str(), &read), nullptr);
-    EXPECT_TRUE(same_bits(sample, read));
+    EXPECT_TRUE(same_scene(sample, read));
 
     struct stat status;
     ASSERT_EQ(stat(path.c_str(), &status), 0);
@@ -216,9 +214,9 @@ TEST(View, ReportsFilesThatCannotBeRead)
             "not a valid view file: the key 'axis1' is missing"},
     };
     for (const auto& row : rows) {
-        View view = sample;
+        Scene view = sample;
         EXPECT_STREQ(read_view(row.path.c_str(), &view), row.reason) << row.path;
-        EXPECT_TRUE(same_bits(view, sample)) << row.path;
+        EXPECT_TRUE(same_scene(view, sample)) << row.path;
     }
 }
 

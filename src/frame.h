@@ -1,0 +1,16 @@
+// The frame: one picture of the view, drawn the same in the window, in a
+// headless run and in the page. It owns the two programs, runs the swap
+// animation's steps and uploads what the view changed.
+#pragma once
+
+// The application's programs: lit, vs + fs, and unlit for the wireframe,
+// vs + fs_plain (or their colour-by-w stages); 0 until created.
+extern unsigned int shader;
+extern unsigned int shader_plain;
+
+// A program of the vertex stage and the given fragment stage, with the
+// camera and the view's motion uploaded; 0 when GL gives no program.
+unsigned int build_program_frame(const char* fragment);
+
+// Renders one frame: orientation, uniforms, swap animation, clear, draw.
+void main_loop();

@@ -1,0 +1,35 @@
+// Values written as text, as the command line gives them: plain counts,
+// finite floats, coordinate lists, turns in planes, slices and spins.
+#pragma once
+
+#include <cstdint>
+
+// A turn of the shown coordinates a toward b, in degrees (or degrees a
+// second for a spin); a and b count x, y, z, w from 0.
+struct Turn {
+    int a, b;
+    float degrees;
+};
+
+// Reads text made only of decimal digits, at most limit, into value.
+// Returns 0 for anything else: empty, a sign, a blank, an overflow.
+int number_values(const char* text, unsigned long long limit, unsigned long long* value);
+
+// A finite float written out in full, nothing after it. Returns 0 else.
+int float_values(const char* text, float* value);
+
+// Reads a list of four different coordinate numbers from 1 to 255, "A,B,C,D",
+// into indices from 0. Returns none, or what is wrong with the list.
+const char* coordinates_values(const char* text, uint8_t* coordinates);
+
+// Reads "PLANE=DEGREES[,PLANE=DEGREES...]" into at most count turns.
+// Returns the number read, or -1 when the text is not such a list.
+int turns_values(const char* text, Turn* turns, int count);
+
+// "C" or "C,DELTA", DELTA not below 0 (0, or none given, is s / 16), into
+// band. Returns 1, or 0 for anything else.
+int band_values(const char* text, float* band);
+
+// "PLANE" or "PLANE=RATE", a rate from 1 to 3600 degrees a second either
+// way (60 unless given). Returns 1, or 0 for anything else.
+int spin_values(const char* text, Turn* spin);

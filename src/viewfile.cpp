@@ -1,0 +1,412 @@
+// View files: the table of a view's fields, and writing, parsing, reading
+// and writing files of view text through it.
+#include "viewfile.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "output.h"
+#include "values.h"
+
+namespace {
+
+// How a field's values are written.
+enum FieldKind {
+    FIELD_FLOATS,      // count floats
+    FIELD_MATRIX,      // a 4 x 4 matrix row by row, held column by column
+    FIELD_COORDINATES, // count coordinate numbers from 1, held from 0
+    FIELD_WORD,        // one of its words, held as its place among them
+    FIELD_SWITCH,      // on or off, held as a bool
+    FIELD_OPTIONAL,    // off, or count floats; a bool says which
+};
+
+// What a field's values must hold once the whole file is read.
+enum FieldCheck {
+    CHECK_NONE,
+    CHECK_UNIT,         // a quaternion that can be brought to length 1
+    CHECK_ORTHONORMAL3, // this field and the two before it, rows of a 3 x 3 matrix
+    CHECK_ORTHONORMAL4, // rows of a 4 x 4 matrix
+    CHECK_DISTINCT,     // no number twice
+    CHECK_ZOOM,         // from 1/8 to 8
+    CHECK_LAST_POSITIVE // the last value not below 0, when on
+};
+
+const char* const lights[] = {"file", "shape", nullptr};
+const char* const tints[] = {"fixed", "w", nullptr};
+
+struct FieldRow {
+    const char* key;
+    FieldKind kind;
+    int count;
+    size_t at;                // offset of the values in a Scene
+    size_t flag;              // of the bool of an optional field
+    const char* const* words; // of a word field
+    bool required;            // in every file, since version 1
+    FieldCheck check;
+    const char* fault; // what a value that is not one of the words, or fails the check, is
+};
+
+#define AT(member) offsetof(Scene, member)
+
+const FieldRow fields[] = {
+    {"q", FIELD_FLOATS, 4, AT(q), 0, nullptr, true, CHECK_UNIT, "q is zero"},
+    {"axis1", FIELD_FLOATS, 3, AT(axis[0]), 0, nullptr, true, CHECK_NONE, nullptr},
+    {"axis2", FIELD_FLOATS, 3, AT(axis[1]), 0, nullptr, true, CHECK_NONE, nullptr},
+    {"axis3", FIELD_FLOATS, 3, AT(axis[2]), 0, nullptr, true, CHECK_ORTHONORMAL3,
+        "axis1 to axis3 are not orthonormal"},
+    {"show", FIELD_COORDINATES, 4, AT(show), 0, nullptr, true, CHECK_DISTINCT, "a coordinate is shown twice"},
+    {"turn4", FIELD_MATRIX, 16, AT(view.turn4), 0, nullptr, false, CHECK_ORTHONORMAL4,
+        "turn4 is not orthonormal"},
+    {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, CHECK_ZOOM, "zoom is not from 0.125 to 8"},
+    {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, CHECK_NONE, nullptr},
+    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, CHECK_NONE, "light is not 'file' or 'shape'"},
+    {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, CHECK_NONE, "color is not 'fixed' or 'w'"},
+    {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false,
+        CHECK_LAST_POSITIVE, "the slice's width is negative"},
+    {"eye4", FIELD_OPTIONAL, 1, AT(view.cues.eye4_at), AT(view.cues.eye4), nullptr, false,
+        CHECK_LAST_POSITIVE, "the eye's distance is negative"},
+    {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, CHECK_NONE,
+        "gizmo is not 'on' or 'off'"},
+    {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, CHECK_NONE, "wire is not 'on' or 'off'"},
+};
+const int field_count = sizeof fields / sizeof fields[0];
+
+#undef AT
+
+// Within this a matrix counts as orthonormal: a saved float matrix is off by
+// a few units in the last place, a mistyped one by far more.
+const float orthonormal_tolerance = 1e-4f;
+
+template <typename T> T* __place_view(Scene* scene, size_t at)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<char*>(scene) + at);
+}
+
+template <typename T> const T* __place_view(const Scene* scene, size_t at)
+{
+    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(scene) + at);
+}
+
+// Where value k of a float field lies.
+size_t __float_at_view(const FieldRow& row, int k)
+{
+    int index = row.kind == FIELD_MATRIX ? 4 * (k % 4) + k / 4 : k;
+    return row.at + sizeof(float) * static_cast<size_t>(index);
+}
+
+// Appends to text what printf makes, as snprintf would write it at the end.
+[[gnu::format(printf, 4, 5)]] void __append_view(
+    char* text, size_t size, size_t* length, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    int added = vsnprintf(
+        *length < size ? text + *length : nullptr, *length < size ? size - *length : 0, format, arguments);
+    va_end(arguments);
+    if (added > 0)
+        *length += static_cast<size_t>(added);
+}
+
+} // namespace
+
+size_t format_view(const Scene* scene, char* text, size_t size)
+{
+    size_t length = 0;
+    if (size)
+        text[0] = '\0';
+    __append_view(text, size, &length, "plexorama-view 2\n");
+    for (const FieldRow& row : fields) {
+        __append_view(text, size, &length, "%s =", row.key);
+        if (row.kind == FIELD_WORD)
+            __append_view(text, size, &length, " %s", row.words[*__place_view<int>(scene, row.at)]);
+        else if (row.kind == FIELD_SWITCH)
+            __append_view(text, size, &length, " %s", *__place_view<bool>(scene, row.at) ? "on" : "off");
+        else if (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
+            __append_view(text, size, &length, " off");
+        else
+            for (int k = 0; k < row.count; k++) {
+                // %.9g: nine significant digits tell every float from its neighbours.
+                if (row.kind == FIELD_COORDINATES)
+                    __append_view(text, size, &length, " %d", __place_view<uint8_t>(scene, row.at)[k] + 1);
+                else
+                    __append_view(
+                        text, size, &length, " %.9g", *__place_view<float>(scene, __float_at_view(row, k)));
+            }
+        __append_view(text, size, &length, "\n");
+    }
+    return length;
+}
+
+// Splits text, NUL-terminated, at blanks into at most count words.
+static int __split_view(char* text, char** words, int count)
+{
+    int found = 0;
+    for (char* word = strtok(text, " \t"); word; word = strtok(nullptr, " \t")) {
+        if (found == count)
+            return count + 1;
+        words[found++] = word;
+    }
+    return found;
+}
+
+// A coordinate number from 1 to 255, in plain digits.
+static int __coordinate_view(const char* word, uint8_t* index)
+{
+    size_t digits = strspn(word, "0123456789");
+    if (digits == 0 || digits > 3 || word[digits] != '\0')
+        return 0;
+    int number = atoi(word);
+    if (number < 1 || number > 255)
+        return 0;
+    *index = static_cast<uint8_t>(number - 1);
+    return 1;
+}
+
+// Reads the values of one field; returns none or the fault.
+static const char* __values_view(const FieldRow& row, char** words, int count, Scene* scene)
+{
+    if (row.kind == FIELD_OPTIONAL) {
+        bool off = count == 1 && strcmp(words[0], "off") == 0;
+        *__place_view<bool>(scene, row.flag) = !off;
+        if (off)
+            return nullptr;
+    }
+    if (count != row.count)
+        return "wrong number of values";
+    for (int k = 0; k < count; k++) {
+        switch (row.kind) {
+        case FIELD_COORDINATES:
+            if (!__coordinate_view(words[k], &__place_view<uint8_t>(scene, row.at)[k]))
+                return "a coordinate is not a number from 1 to 255";
+            break;
+        case FIELD_WORD: {
+            int place = 0;
+            while (row.words[place] && strcmp(words[k], row.words[place]) != 0)
+                place++;
+            if (!row.words[place])
+                return row.fault;
+            *__place_view<int>(scene, row.at) = place;
+            break;
+        }
+        case FIELD_SWITCH:
+            if (strcmp(words[k], "on") != 0 && strcmp(words[k], "off") != 0)
+                return row.fault;
+            *__place_view<bool>(scene, row.at) = strcmp(words[k], "on") == 0;
+            break;
+        default:
+            if (!float_values(words[k], __place_view<float>(scene, __float_at_view(row, k))))
+                return "a value is not a finite number";
+            break;
+        }
+    }
+    return nullptr;
+}
+
+// Reads one "key = values" line into scene; returns none or the fault, and
+// the field it was for.
+static const char* __field_view(char* line, Scene* scene, int* field, unsigned* seen)
+{
+    char* equals = strchr(line, '=');
+    if (!equals)
+        return "a line is not 'key = values'";
+    *equals = '\0';
+    char* key[2];
+    char* words[17];
+    if (__split_view(line, key, 1) != 1)
+        return "a line is not 'key = values'";
+    *field = 0;
+    while (*field < field_count && strcmp(key[0], fields[*field].key) != 0)
+        (*field)++;
+    if (*field == field_count)
+        return "unknown key";
+    if (*seen & (1u << *field))
+        return "a key appears twice";
+    *seen |= 1u << *field;
+    int count = __split_view(equals + 1, words, 17);
+    return __values_view(fields[*field], words, count, scene);
+}
+
+// How far the rows of an n x n matrix, rows stride floats apart, are from
+// orthonormal. NaN compares false, so it is as far as can be.
+static float __orthonormal_error_view(const float* m, int n, int stride)
+{
+    float error = 0.0f;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) {
+            float dot = 0.0f;
+            for (int k = 0; k < n; k++)
+                dot += m[i * stride + k] * m[j * stride + k];
+            float off = fabsf(dot - static_cast<float>(i == j));
+            if (!(off <= error))
+                error = std::isnan(off) ? INFINITY : off;
+        }
+    return error;
+}
+
+// Brings a quaternion to length 1, in double precision so that neither a
+// huge nor a tiny one is lost on the way. One already of length 1 to float
+// precision is kept as it is, so that a saved view reads back the same.
+// Returns 0 when it has no direction.
+static int __unit_view(float* q)
+{
+    double squares = 0.0;
+    for (int k = 0; k < 4; k++)
+        squares += static_cast<double>(q[k]) * q[k];
+    double length = std::sqrt(squares);
+    if (!(length > 0.0) || !std::isfinite(length))
+        return 0;
+    if (std::fabs(length - 1.0) <= 1e-6)
+        return 1;
+    for (int k = 0; k < 4; k++)
+        q[k] = static_cast<float>(q[k] / length);
+    return 1;
+}
+
+// Whether a field's values hold what they must once the file is read.
+static bool __check_view(const FieldRow& row, Scene* scene)
+{
+    switch (row.check) {
+    case CHECK_UNIT:
+        return __unit_view(__place_view<float>(scene, row.at));
+    case CHECK_ORTHONORMAL3:
+        return __orthonormal_error_view(__place_view<float>(scene, row.at) - 6, 3, 3)
+            <= orthonormal_tolerance;
+    case CHECK_ORTHONORMAL4: {
+        float written[16];
+        for (int k = 0; k < 16; k++)
+            written[k] = *__place_view<float>(scene, __float_at_view(row, k));
+        return __orthonormal_error_view(written, 4, 4) <= orthonormal_tolerance;
+    }
+    case CHECK_DISTINCT: {
+        const uint8_t* c = __place_view<uint8_t>(scene, row.at);
+        for (int i = 0; i < row.count; i++)
+            for (int j = 0; j < i; j++)
+                if (c[i] == c[j])
+                    return false;
+        return true;
+    }
+    case CHECK_ZOOM: {
+        float zoom = *__place_view<float>(scene, row.at);
+        return zoom >= 0.125f && zoom <= 8.0f;
+    }
+    case CHECK_LAST_POSITIVE:
+        return !*__place_view<bool>(scene, row.flag)
+            || *__place_view<float>(scene, __float_at_view(row, row.count - 1)) >= 0.0f;
+    default:
+        return true;
+    }
+}
+
+// Copies line number `number` of a text into line, without its CR LF.
+// Returns none, or what is wrong with it.
+static const char* __line_view(const char* text, size_t length, size_t* start, char* line, size_t size)
+{
+    const char* end = static_cast<const char*>(memchr(text + *start, '\n', length - *start));
+    size_t line_length = (end ? static_cast<size_t>(end - text) : length) - *start;
+    const char* from = text + *start;
+    *start += line_length + 1;
+    if (line_length && from[line_length - 1] == '\r')
+        line_length--;
+    if (line_length >= size)
+        return "a line is too long";
+    memcpy(line, from, line_length);
+    line[line_length] = '\0';
+    if (strlen(line) != line_length)
+        return "a line holds a NUL byte";
+    return nullptr;
+}
+
+const char* parse_view(const char* text, size_t length, Scene* scene)
+{
+    static char reason[96];
+    Scene read = initial_scene;
+    unsigned seen = 0;
+    int lines[field_count] = {};
+    const char* fault = nullptr;
+    int line = 0;
+    char content[512];
+    for (size_t start = 0; start < length && !fault;) {
+        line++;
+        fault = __line_view(text, length, &start, content, sizeof content);
+        if (fault)
+            break;
+        if (line == 1) {
+            if (strcmp(content, "plexorama-view 1") != 0 && strcmp(content, "plexorama-view 2") != 0)
+                return "not a view file";
+            continue;
+        }
+        const char* first = content + strspn(content, " \t");
+        if (*first == '\0' || *first == '#')
+            continue;
+        int field = -1;
+        fault = __field_view(content, &read, &field, &seen);
+        if (field >= 0 && field < field_count)
+            lines[field] = line;
+    }
+    if (line == 0)
+        return "not a view file";
+    for (int field = 0; field < field_count && !fault; field++)
+        if (fields[field].required && !(seen & (1u << field))) {
+            snprintf(reason, sizeof reason, "the key '%s' is missing", fields[field].key);
+            return reason;
+        }
+    for (int field = 0; field < field_count && !fault; field++)
+        if (!__check_view(fields[field], &read)) {
+            fault = fields[field].fault;
+            line = lines[field];
+        }
+    if (fault) {
+        snprintf(reason, sizeof reason, "line %d: %s", line, fault);
+        return reason;
+    }
+    *scene = read;
+    return nullptr;
+}
+
+const char* read_view(const char* path, Scene* scene)
+{
+    static char reason[160];
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        snprintf(reason, sizeof reason, "cannot open: %s", strerror(errno));
+        return reason;
+    }
+    // A view file is a few hundred bytes; anything much larger is not one.
+    char text[4096];
+    size_t length = fread(text, 1, sizeof text, file);
+    int failed = ferror(file);
+    int error = errno;
+    fclose(file);
+    if (failed) {
+        snprintf(reason, sizeof reason, "cannot read: %s", strerror(error));
+        return reason;
+    }
+    if (length == sizeof text)
+        return "not a valid view file: larger than 4 KiB";
+    const char* fault = parse_view(text, length, scene);
+    if (!fault)
+        return nullptr;
+    snprintf(reason, sizeof reason, "not a valid view file: %s", fault);
+    return reason;
+}
+
+int write_view(const char* path, const Scene* scene)
+{
+    char text[1024];
+    size_t length = format_view(scene, text, sizeof text);
+    Output output;
+    if (!open_output(path, 0, &output))
+        return 0;
+    if (fwrite(text, 1, length, output.file) != length) {
+        int error = errno;
+        discard_output(&output);
+        errno = error;
+        return 0;
+    }
+    return commit_output(&output);
+}

@@ -1,0 +1,53 @@
+// Views for the tests of view files and links.
+#include "scenes.h"
+
+#include <cfloat>
+#include <cstring>
+
+#include "link.h"
+#include "viewfile.h"
+
+const Scene sample_scene = {
+    {0.1f, -0.2f, 0.3f, 0.927361849f},
+    {{0.995004177f, 0.0998334214f, 0.0f}, {-0.0998334214f, 0.995004177f, 0.0f}, {0.0f, 0.0f, 1.0f}},
+    {0, 1, 2, 11},
+    {
+        // Held column by column: x turned toward w.
+        {{0.955336511f, 0.0f, 0.0f, -0.295520216f}, {0.0f, 1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f},
+            {0.295520216f, 0.0f, 0.0f, 0.955336511f}},
+        1.7f,
+        {FLT_TRUE_MIN, -0.3f},
+        LIGHT_SHAPE,
+        {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
+        {TINT_W, true, -0.25f, 1e-3f, true, 4.5f, true, false},
+        0.0f,
+        {0, 1, 2, 3},
+    },
+};
+
+bool same_scene(const Scene& a, const Scene& b)
+{
+    const View &v = a.view, &w = b.view;
+    const Cues &c = v.cues, &d = w.cues;
+    return memcmp(a.q, b.q, sizeof a.q) == 0 && memcmp(a.axis, b.axis, sizeof a.axis) == 0
+        && memcmp(a.show, b.show, sizeof a.show) == 0 && memcmp(v.turn4, w.turn4, sizeof v.turn4) == 0
+        && memcmp(&v.zoom, &w.zoom, sizeof v.zoom) == 0 && memcmp(v.pan, w.pan, sizeof v.pan) == 0
+        && v.light == w.light && c.tint == d.tint && c.slice == d.slice
+        && memcmp(&c.slice_at, &d.slice_at, sizeof c.slice_at) == 0
+        && memcmp(&c.slice_width, &d.slice_width, sizeof c.slice_width) == 0 && c.eye4 == d.eye4
+        && memcmp(&c.eye4_at, &d.eye4_at, sizeof c.eye4_at) == 0 && c.gizmo == d.gizmo && c.wire == d.wire;
+}
+
+std::string text_of(const Scene& scene)
+{
+    char text[1024];
+    size_t length = format_view(&scene, text, sizeof text);
+    return std::string(text, length);
+}
+
+std::string link_of(const Scene& scene)
+{
+    char text[1024];
+    size_t length = format_link(&scene, text, sizeof text);
+    return std::string(text, length);
+}

@@ -1,0 +1,17 @@
+// Views for the tests of view files and links.
+#pragma once
+
+#include <string>
+
+#include "view.h"
+
+// A view whose every field holds a value whose float is easily misread:
+// orthonormal rows of sines and cosines, a subnormal, a coordinate past 9.
+extern const Scene sample_scene;
+
+// Whether two views hold the same bits in every field a view file writes.
+bool same_scene(const Scene& a, const Scene& b);
+
+// The text of a view file, and of a link, of a view.
+std::string text_of(const Scene& scene);
+std::string link_of(const Scene& scene);
