@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -127,8 +128,11 @@ static const char* __start_ffmpeg_record(Record* record, const char* ffmpeg)
         argv[count++] = word;
     for (size_t k = 0; k < tail_count; k++)
         argv[count++] = tail[k];
+    // "file:", so that no name is taken for another of ffmpeg's protocols.
+    char clip[PATH_MAX + 8];
+    snprintf(clip, sizeof clip, "file:%s", record->clip.temp[0] ? record->clip.temp : record->clip.target);
     argv[count++] = "-y";
-    argv[count++] = record->clip.temp;
+    argv[count++] = clip;
     argv[count] = nullptr;
 
     int ends[2];
@@ -175,9 +179,16 @@ const char* open_record(const char* out, int size, Record* record)
         snprintf(reason, sizeof reason, "cannot write: %s", strerror(errno));
         return reason;
     }
-    // ffmpeg opens the file by its name.
-    fclose(record->clip.file);
-    record->clip.file = nullptr;
+    // ffmpeg opens the file by its name; it stays open here until the end,
+    // so that a reader of a FIFO does not see it end before ffmpeg starts.
+
+    // MP4 goes back to fill in sizes once the clip is done, which a pipe cannot.
+    struct stat status;
+    if (record->kind == RECORD_MP4 && fstat(fileno(record->clip.file), &status) == 0
+        && S_ISFIFO(status.st_mode)) {
+        discard_record(record);
+        return "cannot write: an MP4 clip cannot go to a pipe (WebM and GIF can)";
+    }
     FILE* log = tmpfile();
     record->log = log ? dup(fileno(log)) : -1;
     if (log)

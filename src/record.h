@@ -21,7 +21,7 @@ struct Record {
     RecordKind kind;
     int size;     // frame width and height
     long frames;  // frames written so far
-    Output clip;  // the clip's temporary file, for ffmpeg to fill
+    Output clip;  // for ffmpeg to fill: the clip's temporary file, or a FIFO or device
     pid_t ffmpeg; // the encoder, 0 when none runs
     int pipe;     // its standard input, -1 when closed
     int log;      // a file holding its error messages, -1 when none
