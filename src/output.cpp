@@ -1,14 +1,183 @@
 // Files written whole or not at all, through a temporary name and rename,
-// and special files written in place.
+// and removed again when a signal ends the program.
 #include "output.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+
+namespace {
+
+enum SlotState {
+    SLOT_FREE,
+    SLOT_TEMP, // a temporary file being written
+    SLOT_DONE, // a finished file of the armed run
+};
+
+struct Slot {
+    std::atomic<int> state;
+    char path[PATH_MAX];
+};
+
+const int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// What a signal removes. Fixed storage, since the handler may not allocate;
+// changed only with the ending signals blocked, so the handler never sees
+// half of a change.
+struct {
+    Slot slots[16];
+    char pattern[PATH_MAX]; // the watched frames; empty when none
+    std::atomic<long> frames;
+    std::atomic<pid_t> child;
+    bool armed;
+    bool caught; // the handler is installed
+    struct sigaction previous[std::size(ending_signals)];
+} cleanup;
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<long>::is_always_lock_free
+    && std::atomic<pid_t>::is_always_lock_free);
+
+} // namespace
+
+static void __ending_signals_output(sigset_t* signals)
+{
+    sigemptyset(signals);
+    for (int signal_number : ending_signals)
+        sigaddset(signals, signal_number);
+}
+
+void block_signals_output(sigset_t* saved)
+{
+    sigset_t signals;
+    __ending_signals_output(&signals);
+    pthread_sigmask(SIG_BLOCK, &signals, saved);
+}
+
+int name_frame_output(const char* pattern, long k, char* name, size_t size)
+{
+    if (k < 0 || k > INT_MAX)
+        return 0;
+    size_t length = 0;
+    int conversions = 0;
+    auto put = [&](char c) {
+        if (length + 1 < size)
+            name[length] = c;
+        length++;
+    };
+    for (const char* c = pattern; *c; c++) {
+        if (c[0] != '%' || c[1] == '%') {
+            c += c[0] == '%';
+            put(*c);
+            continue;
+        }
+        bool zero = c[1] == '0';
+        int width = 0;
+        for (c++; *c >= '0' && *c <= '9' && width < 1000; c++)
+            width = 10 * width + (*c - '0');
+        if (*c != 'd' || ++conversions > 1)
+            return 0;
+        char digits[24];
+        int count = 0;
+        for (long rest = k; count == 0 || rest > 0; rest /= 10)
+            digits[count++] = static_cast<char>('0' + rest % 10);
+        for (int pad = width - count; pad > 0; pad--)
+            put(zero ? '0' : ' ');
+        while (count > 0)
+            put(digits[--count]);
+    }
+    if (length >= size)
+        return 0;
+    name[length] = '\0';
+    return 1;
+}
+
+// Removes a frame only where it is a plain file: a name that is a link, a
+// FIFO or a device was written through, not made.
+static void __remove_frame_output(const char* name)
+{
+    struct stat status;
+    if (lstat(name, &status) == 0 && S_ISREG(status.st_mode))
+        unlink(name);
+}
+
+static void __end_output(int signal_number)
+{
+    // Reaped first, so that the encoder cannot make its file again after it
+    // is removed.
+    pid_t child = cleanup.child.load();
+    if (child > 0) {
+        kill(child, SIGKILL);
+        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) { }
+    }
+    for (Slot& slot : cleanup.slots)
+        if (slot.state.load() != SLOT_FREE)
+            unlink(slot.path);
+    char name[PATH_MAX];
+    for (long k = cleanup.frames.load(); k > 0; k--)
+        if (name_frame_output(cleanup.pattern, k, name, sizeof name))
+            __remove_frame_output(name);
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+// Catches the ending signals while there is something to remove, and gives
+// them back their previous handling once there is not.
+static void __settle_output()
+{
+    bool needed = cleanup.armed || cleanup.child.load() > 0 || cleanup.pattern[0];
+    for (const Slot& slot : cleanup.slots)
+        needed |= slot.state.load() != SLOT_FREE;
+    if (needed == cleanup.caught)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = __end_output;
+    __ending_signals_output(&action.sa_mask);
+    for (size_t k = 0; k < std::size(ending_signals); k++) {
+        if (needed) {
+            sigaction(ending_signals[k], nullptr, &cleanup.previous[k]);
+            if (cleanup.previous[k].sa_handler != SIG_IGN)
+                sigaction(ending_signals[k], &action, nullptr);
+        } else if (cleanup.previous[k].sa_handler != SIG_IGN) {
+            sigaction(ending_signals[k], &cleanup.previous[k], nullptr);
+        }
+    }
+    cleanup.caught = needed;
+}
+
+// Settles the handling of the ending signals for what is listed now, then
+// unblocks them.
+static void __release_output(const sigset_t* saved)
+{
+    __settle_output();
+    pthread_sigmask(SIG_SETMASK, saved, nullptr);
+}
+
+// Puts path among the names a signal removes. Returns 0 when they are full.
+static int __list_output(const char* path, SlotState state)
+{
+    for (Slot& slot : cleanup.slots)
+        if (slot.state.load() == SLOT_FREE) {
+            strcpy(slot.path, path);
+            slot.state.store(state);
+            return 1;
+        }
+    return 0;
+}
+
+static void __unlist_output(const char* temp)
+{
+    for (Slot& slot : cleanup.slots)
+        if (slot.state.load() == SLOT_TEMP && strcmp(slot.path, temp) == 0)
+            slot.state.store(SLOT_FREE);
+}
 
 // Whether a link may be followed, by the kernel's rule for shared folders
 // (fs.protected_symlinks): in a sticky folder anyone may write to, only a
@@ -100,9 +269,20 @@ int open_output(const char* path, int suffix_length, Output* output)
             errno = ENAMETOOLONG;
             return 0;
         }
+        sigset_t saved;
+        block_signals_output(&saved);
         fd = mkostemps(output->temp, suffix_length, O_CLOEXEC);
+        if (fd >= 0 && !__list_output(output->temp, SLOT_TEMP)) {
+            close(fd);
+            unlink(output->temp);
+            fd = -1;
+            errno = EMFILE;
+        }
+        int error = errno;
         if (fd < 0)
             output->temp[0] = '\0';
+        __release_output(&saved);
+        errno = error;
     }
     if (fd < 0)
         return 0;
@@ -115,6 +295,23 @@ int open_output(const char* path, int suffix_length, Output* output)
         return 0;
     }
     return 1;
+}
+
+// The file is in place: a frame of the watched ones, once renamed a file of
+// the armed run, or else no longer for a signal to remove.
+static void __committed_output(const Output* output)
+{
+    char name[PATH_MAX];
+    bool frame = cleanup.pattern[0]
+        && name_frame_output(cleanup.pattern, cleanup.frames.load() + 1, name, sizeof name)
+        && strcmp(name, output->path) == 0;
+    if (frame)
+        cleanup.frames.fetch_add(1);
+    if (output->temp[0]) {
+        __unlist_output(output->temp);
+        if (cleanup.armed && !frame)
+            __list_output(output->target, SLOT_DONE); // in the slot just freed
+    }
 }
 
 int commit_output(Output* output)
@@ -133,10 +330,17 @@ int commit_output(Output* output)
         // mkostemps makes the file readable by its owner alone.
         mode_t mask = umask(0);
         umask(mask);
-        failed = chmod(output->temp, 0666 & ~mask) != 0 || rename(output->temp, output->target) != 0;
+        failed = chmod(output->temp, 0666 & ~mask) != 0;
     }
+    sigset_t saved;
+    block_signals_output(&saved);
+    if (!failed && output->temp[0])
+        failed = rename(output->temp, output->target) != 0;
+    if (!failed)
+        __committed_output(output);
+    int error = errno;
+    __release_output(&saved);
     if (failed) {
-        int error = errno;
         discard_output(output);
         errno = error;
         return 0;
@@ -150,7 +354,69 @@ void discard_output(Output* output)
     if (output->file)
         fclose(output->file);
     output->file = nullptr;
-    if (output->temp[0])
+    if (output->temp[0]) {
+        sigset_t saved;
+        block_signals_output(&saved);
         unlink(output->temp);
+        __unlist_output(output->temp);
+        __release_output(&saved);
+    }
     output->temp[0] = '\0';
+}
+
+void arm_output()
+{
+    sigset_t saved;
+    block_signals_output(&saved);
+    cleanup.armed = true;
+    __release_output(&saved);
+}
+
+void disarm_output(int failed)
+{
+    sigset_t saved;
+    block_signals_output(&saved);
+    for (Slot& slot : cleanup.slots)
+        if (slot.state.load() == SLOT_DONE) {
+            if (failed)
+                unlink(slot.path);
+            slot.state.store(SLOT_FREE);
+        }
+    cleanup.armed = false;
+    __release_output(&saved);
+}
+
+void watch_child_output(pid_t child)
+{
+    sigset_t saved;
+    block_signals_output(&saved);
+    cleanup.child.store(child);
+    __release_output(&saved);
+}
+
+int watch_frames_output(const char* pattern)
+{
+    if (strlen(pattern) >= sizeof cleanup.pattern) {
+        errno = ENAMETOOLONG;
+        return 0;
+    }
+    sigset_t saved;
+    block_signals_output(&saved);
+    cleanup.frames.store(0);
+    strcpy(cleanup.pattern, pattern);
+    __release_output(&saved);
+    return 1;
+}
+
+void end_frames_output(int remove)
+{
+    sigset_t saved;
+    block_signals_output(&saved);
+    char name[PATH_MAX];
+    for (long k = cleanup.frames.load(); remove && k > 0; k--)
+        if (name_frame_output(cleanup.pattern, k, name, sizeof name))
+            __remove_frame_output(name);
+    cleanup.frames.store(0);
+    cleanup.pattern[0] = '\0';
+    __release_output(&saved);
 }

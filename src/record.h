@@ -44,8 +44,5 @@ const char* close_record(Record* record);
 // Stops and removes everything recorded.
 void discard_record(Record* record);
 
-// The name of frame k of a PNG sequence. Returns 0 when it does not fit.
-int __frame_name_record(const char* out, long k, char* name, size_t size);
-
 // Searches PATH for an executable program; returns 1 with its path in found.
 int __find_program_record(const char* program, char* found, size_t size);

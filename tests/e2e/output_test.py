@@ -1,6 +1,7 @@
-"""Outputs that are no plain file: links, FIFOs, devices and folders.
+"""Outputs that are no plain file, and offscreen runs ended by a signal.
 Usage: output_test.py PATH/TO/plexorama PATH/TO/SAMPLES"""
 import os
+import signal
 import stat
 import sys
 import tempfile
@@ -92,6 +93,41 @@ class Outputs(unittest.TestCase):
                 for name, kind in [(full, stat.S_ISCHR), (null, stat.S_ISCHR)] + [(p(f), stat.S_ISFIFO) for f in fifos]:
                     self.assertTrue(kind(os.stat(name).st_mode), f"{name} was replaced")
                 self.assertEqual([n for n in os.listdir(self.dir.name) if n.startswith(".")], [])
+
+    def test_a_signal_leaves_nothing(self):
+        encoder = self.path("ffmpeg")
+        with open(encoder, "w") as f:
+            # Takes every frame, then takes its time to finish.
+            f.write('#!/bin/sh\necho $$ > "$0.pid"\nfor last; do :; done\ncat > "${last#file:}"\nexec sleep 60\n')
+        os.chmod(encoder, 0o755)
+        slow = {"PATH": self.dir.name + os.pathsep + "/usr/bin:/bin"}
+        endless = ["--frames", "1000000"]
+        cases = [
+            # command, signals sent in turn (all but the last unheard), arguments, environment,
+            # the file whose coming says the run is well under way
+            ([], [signal.SIGINT], [*endless, "--output", "{out}/o.png"], None, None),
+            ([], [signal.SIGTERM], [*endless, "--record", "{out}/clip.mp4", "--output", "{out}/o.png"], None, None),
+            ([], [signal.SIGHUP], [*endless, "--record", "{out}/f%03d.png"], None, "f010.png"),
+            ([], [signal.SIGINT], ["--frames", "3", "--record", "{out}/clip.webm", "--output", "{out}/o.png",
+                                   "--save-view", "{out}/v"], slow, "o.png"),
+            (["nohup"], [signal.SIGHUP, signal.SIGTERM], [*endless, "--output", "{out}/o.png"], None, None),
+        ]
+        for number, (command, signals, args, env, sign) in enumerate(cases):
+            with self.subTest(command=command, signals=signals, args=args):
+                out = self.path(str(number))
+                os.mkdir(out)
+                argv = [*command, BINARY, "--size", "64", *[a.format(out=out) for a in args], self.bottle]
+                with xh.Process(argv, env=env) as run:
+                    run.wait_output("[MAIN LOOP] Inicializando...\n")
+                    xh.wait_until(lambda: os.listdir(out) and (not sign or sign in os.listdir(out)))
+                    for signal_number in signals[:-1]:
+                        run.proc.send_signal(signal_number)
+                        self.assertRaises(TimeoutError, run.wait_exit, 1)
+                    run.proc.send_signal(signals[-1])
+                    self.assertEqual(run.wait_exit(10), -signals[-1])
+                self.assertEqual(os.listdir(out), [])
+        with open(encoder + ".pid") as f:
+            self.assertRaises(ProcessLookupError, os.kill, int(f.read()), 0)
 
 
 if __name__ == "__main__":
