@@ -69,6 +69,7 @@ int run_headless(const Options* options)
         destroy_picture(&picture);
         return failed;
     }
+    arm_output();
 
     // Without --frames the run ends after one full turn of a spin, else
     // once no swap turn is running: after the first frame, or after the
@@ -93,16 +94,13 @@ int run_headless(const Options* options)
 
     // Each file is complete once in place; a later failure takes the ones
     // before it away again, and the recording, the slowest to finish, comes last.
-    const char* done[2] = {};
-    if (!failed && options->save_view && !(failed = save_scene(options->save_view)))
-        done[0] = options->save_view;
+    if (!failed && options->save_view)
+        failed = save_scene(options->save_view);
     if (!failed && options->output) {
         if (!options->record)
             read_picture(&picture, rgb);
         if ((fault = save_png_picture(&output, rgb, size)) != nullptr)
             failed = __fail_headless(options->output, fault);
-        else
-            done[1] = options->output;
         if (!failed && __blank_headless(rgb, size)) {
             char why[160];
             describe_blank_info(options->file, why, sizeof why);
@@ -117,10 +115,8 @@ int run_headless(const Options* options)
             discard_output(&output);
         if (options->record)
             discard_record(&record);
-        for (const char* path : done)
-            if (path)
-                unlink(path);
     }
+    disarm_output(failed);
     free(rgb);
     destroy_picture(&picture);
     return failed;

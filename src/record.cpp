@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,18 +54,6 @@ RecordKind kind_record(const char* out)
     if (__ends_with_record(out, ".gif"))
         return RECORD_GIF;
     return RECORD_NONE;
-}
-
-int __frame_name_record(const char* out, long k, char* name, size_t size)
-{
-    if (k > INT_MAX)
-        return 0;
-        // The pattern was checked to take one int and nothing else.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    int length = snprintf(name, size, out, static_cast<int>(k));
-#pragma GCC diagnostic pop
-    return length >= 0 && static_cast<size_t>(length) < size;
 }
 
 int __find_program_record(const char* program, char* found, size_t size)
@@ -127,8 +116,11 @@ static const char* __start_ffmpeg_record(Record* record, const char* ffmpeg)
         argv[count++] = word;
     for (size_t k = 0; k < tail_count; k++)
         argv[count++] = tail[k];
+    // "file:", so that no name is taken for another of ffmpeg's protocols.
+    char clip[PATH_MAX + 8];
+    snprintf(clip, sizeof clip, "file:%s", record->clip.temp[0] ? record->clip.temp : record->clip.target);
     argv[count++] = "-y";
-    argv[count++] = record->clip.temp;
+    argv[count++] = clip;
     argv[count] = nullptr;
 
     int ends[2];
@@ -140,7 +132,20 @@ static const char* __start_ffmpeg_record(Record* record, const char* ffmpeg)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[0], 0);
     posix_spawn_file_actions_adddup2(&actions, record->log, 2);
-    int error = posix_spawn(&record->ffmpeg, ffmpeg, &actions, nullptr, const_cast<char**>(argv), environ);
+    // Watched before a signal can come, so that one ends the encoder too; it
+    // starts with the signals as they were.
+    sigset_t saved;
+    block_signals_output(&saved);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    posix_spawnattr_setsigmask(&attributes, &saved);
+    int error
+        = posix_spawn(&record->ffmpeg, ffmpeg, &actions, &attributes, const_cast<char**>(argv), environ);
+    if (!error)
+        watch_child_output(record->ffmpeg);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(ends[0]);
     if (error) {
@@ -163,7 +168,7 @@ const char* open_record(const char* out, int size, Record* record)
     record->pipe = -1;
     record->log = -1;
     if (record->kind == RECORD_PNG)
-        return nullptr;
+        return watch_frames_output(out) ? nullptr : "cannot write: frame name too long";
 
     char ffmpeg[PATH_MAX];
     if (!__find_program_record("ffmpeg", ffmpeg, sizeof ffmpeg))
@@ -175,9 +180,16 @@ const char* open_record(const char* out, int size, Record* record)
         snprintf(reason, sizeof reason, "cannot write: %s", strerror(errno));
         return reason;
     }
-    // ffmpeg opens the file by its name.
-    fclose(record->clip.file);
-    record->clip.file = nullptr;
+    // ffmpeg opens the file by its name; it stays open here until the end,
+    // so that a reader of a FIFO does not see it end before ffmpeg starts.
+
+    // MP4 goes back to fill in sizes once the clip is done, which a pipe cannot.
+    struct stat status;
+    if (record->kind == RECORD_MP4 && fstat(fileno(record->clip.file), &status) == 0
+        && S_ISFIFO(status.st_mode)) {
+        discard_record(record);
+        return "cannot write: an MP4 clip cannot go to a pipe (WebM and GIF can)";
+    }
     FILE* log = tmpfile();
     record->log = log ? dup(fileno(log)) : -1;
     if (log)
@@ -201,6 +213,12 @@ static int __wait_ffmpeg_record(Record* record)
     record->pipe = -1;
     int status = -1;
     if (record->ffmpeg > 0) {
+        // Not reaped until it is no longer watched, so that a signal cannot
+        // end another process given its pid.
+        siginfo_t ended;
+        while (waitid(P_PID, static_cast<id_t>(record->ffmpeg), &ended, WEXITED | WNOWAIT) < 0
+            && errno == EINTR) { }
+        watch_child_output(0);
         while (waitpid(record->ffmpeg, &status, 0) < 0 && errno == EINTR) { }
         record->ffmpeg = 0;
     }
@@ -213,7 +231,7 @@ const char* write_record(Record* record, const uint8_t* rgb)
     size_t bytes = 3 * static_cast<size_t>(record->size) * static_cast<size_t>(record->size);
     if (record->kind == RECORD_PNG) {
         char name[PATH_MAX];
-        if (!__frame_name_record(record->out, record->frames + 1, name, sizeof name))
+        if (!name_frame_output(record->out, record->frames + 1, name, sizeof name))
             return "cannot write: frame name too long";
         Output output;
         const char* fault = nullptr;
@@ -252,8 +270,10 @@ const char* write_record(Record* record, const uint8_t* rgb)
 const char* close_record(Record* record)
 {
     static char reason[320];
-    if (record->kind == RECORD_PNG)
+    if (record->kind == RECORD_PNG) {
+        end_frames_output(0);
         return nullptr;
+    }
     int status = __wait_ffmpeg_record(record);
     const char* fault = nullptr;
     if (status != 0) {
@@ -271,10 +291,7 @@ const char* close_record(Record* record)
 void discard_record(Record* record)
 {
     if (record->kind == RECORD_PNG) {
-        char name[PATH_MAX];
-        for (long k = 1; k <= record->frames; k++)
-            if (__frame_name_record(record->out, k, name, sizeof name))
-                unlink(name);
+        end_frames_output(1);
         record->frames = 0;
         return;
     }

@@ -21,7 +21,7 @@ struct Record {
     RecordKind kind;
     int size;     // frame width and height
     long frames;  // frames written so far
-    Output clip;  // the clip's temporary file, for ffmpeg to fill
+    Output clip;  // for ffmpeg to fill: the clip's temporary file, or a FIFO or device
     pid_t ffmpeg; // the encoder, 0 when none runs
     int pipe;     // its standard input, -1 when closed
     int log;      // a file holding its error messages, -1 when none
@@ -43,9 +43,6 @@ const char* close_record(Record* record);
 
 // Stops and removes everything recorded.
 void discard_record(Record* record);
-
-// The name of frame k of a PNG sequence. Returns 0 when it does not fit.
-int __frame_name_record(const char* out, long k, char* name, size_t size);
 
 // Searches PATH for an executable program; returns 1 with its path in found.
 int __find_program_record(const char* program, char* found, size_t size);

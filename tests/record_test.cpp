@@ -64,10 +64,13 @@ TEST(Record, FrameNames)
         {"%d", 159, 4, 1, "159"},
         {"%d", 1590, 4, 0, nullptr},
         {"%d", static_cast<long>(INT_MAX) + 1, 64, 0, nullptr},
+        {"%5d|%0d|%00d", 42, 64, 0, nullptr},
+        {"%5d.png", 42, 64, 1, "   42.png"},
+        {"%s.png", 42, 64, 0, nullptr},
     };
     for (const auto& row : rows) {
         char name[64];
-        EXPECT_EQ(__frame_name_record(row.out, row.k, name, row.size), row.fits) << row.out << " " << row.k;
+        EXPECT_EQ(name_frame_output(row.out, row.k, name, row.size), row.fits) << row.out << " " << row.k;
         if (row.fits) {
             EXPECT_STREQ(name, row.name);
         }
