@@ -11,6 +11,16 @@ var Module = (function () {
   // How often the address catches up with the view, in milliseconds: the
   // browser limits how often a page may rewrite it.
   const followEvery = 250;
+  // The longest view link taken: a view with every key, a frame of R^255
+  // among them, needs less. A link reaches the viewer on its stack, so a
+  // longer one is refused before it gets there.
+  const longestLink = 16384;
+  // Names and links from outside are cut to this many characters in a
+  // message, which stays one short line.
+  const longestEcho = 120;
+  // Every surface reaches the viewer by this one path: a name from outside
+  // may be "..", hold a NUL or run to a megabyte.
+  const surfacePath = "/surface/shown.klein";
   let lastLink = "";
   // The name of the file on show, "" with none.
   let shownName = "";
@@ -20,36 +30,67 @@ var Module = (function () {
     message.hidden = !text;
   }
 
+  // Text from outside as a message shows it: control characters escaped,
+  // and a long one cut in the middle.
+  function echo(text) {
+    const escaped = text.replace(/[\x00-\x1f\x7f]/g, (c) => "\\x" + c.charCodeAt(0).toString(16).padStart(2, "0"));
+    return escaped.length <= longestEcho ? escaped : escaped.slice(0, longestEcho - 41) + "…" + escaped.slice(-40);
+  }
+
   // Shows a surface from its bytes; says why not when it cannot, and the
   // surface on show stays.
   function showBytes(name, bytes) {
-    const path = "/surface/" + name.replace(/\//g, "_");
-    Module.FS.writeFile(path, bytes, { canOwn: true });
-    const reason = Module.ccall("show_file_web", "string", ["string"], [path]);
-    Module.FS.unlink(path);
-    say(reason ? name + ": " + reason : "");
+    let reason = "cannot be read";
+    try {
+      Module.FS.writeFile(surfacePath, bytes, { canOwn: true });
+      try {
+        reason = Module.ccall("show_file_web", "string", ["string"], [surfacePath]);
+      } finally {
+        Module.FS.unlink(surfacePath);
+      }
+    } catch (error) {
+      console.warn(error);
+    }
+    say(reason ? echo(name) + ": " + reason : "");
     if (!reason)
       shownName = name.replace(/^.*\//, "");
     return !reason;
   }
 
   async function showFile(file) {
-    return showBytes(file.name, new Uint8Array(await file.arrayBuffer()));
+    let bytes;
+    try {
+      bytes = new Uint8Array(await file.arrayBuffer());
+    } catch (error) {
+      // A folder, or a file gone or too large for the browser.
+      say(echo(file.name) + ": cannot be read");
+      return false;
+    }
+    return showBytes(file.name, bytes);
   }
 
   async function showUrl(url) {
-    let response;
+    let bytes;
     try {
-      response = await fetch(url);
+      const response = await fetch(url);
+      if (!response.ok) {
+        say(echo(url) + ": cannot fetch: " + response.status + " " + echo(response.statusText));
+        return false;
+      }
+      bytes = new Uint8Array(await response.arrayBuffer());
     } catch (error) {
-      say(url + ": cannot fetch: the server cannot be reached or does not let this page read it");
+      say(echo(url) + ": cannot fetch: the server cannot be reached or does not let this page read it");
       return false;
     }
-    if (!response.ok) {
-      say(url + ": cannot fetch: " + response.status + " " + response.statusText);
-      return false;
+    return showBytes(url, bytes);
+  }
+
+  function rewriteAddress(address) {
+    try {
+      history.replaceState(null, "", address);
+    } catch (error) {
+      // Some browsers refuse to rewrite the address of a page opened from disk.
     }
-    return showBytes(url, new Uint8Array(await response.arrayBuffer()));
   }
 
   // The address names the file on show when it came from one, and no file
@@ -57,7 +98,7 @@ var Module = (function () {
   function setAddressFile(url) {
     // Slashes and colons may stand in a query as they are, and read better.
     const query = url ? "?file=" + encodeURIComponent(url).replace(/%2F/g, "/").replace(/%3A/g, ":") : "";
-    history.replaceState(null, "", location.pathname + query + location.hash);
+    rewriteAddress(location.pathname + query + location.hash);
     markGallery();
   }
 
@@ -75,16 +116,37 @@ var Module = (function () {
     return Module.ccall("view_link_web", "string", [], []);
   }
 
+  // Puts the view of link text on show. Returns what is wrong with it, ""
+  // when nothing is; the view on show then stays.
   function showLink(link) {
-    const fault = Module.ccall("set_view_web", "string", ["string"], [link]);
-    if (fault)
-      say("view " + link + ": " + fault);
+    if (link.length > longestLink)
+      return `view: not a view link: longer than ${longestLink} characters`;
+    // The viewer would read no further than a NUL.
+    const fault = link.includes("\0") ? "not a view link"
+      : Module.ccall("set_view_web", "string", ["string"], [link]);
     lastLink = currentLink();
+    return fault ? "view " + echo(link) + ": " + fault : "";
   }
 
-  function hashLink() {
-    const match = /^#view=(.*)$/.exec(location.hash);
-    return match ? decodeURIComponent(match[1]) : "";
+  // Puts the view the address's #view= names on show, decoded here so that
+  // only a link of bounded length reaches the viewer. Returns what is wrong
+  // with it, "" when nothing is, null when the address names no view.
+  function showAddressLink() {
+    const encoded = location.hash.startsWith("#view=") ? location.hash.slice("#view=".length) : "";
+    if (!encoded)
+      return null;
+    // A character takes at most nine escaped (three bytes of UTF-8): what
+    // is longer still is too long however it decodes, and is refused as it
+    // stands.
+    let link = encoded;
+    if (encoded.length <= 9 * longestLink) {
+      try {
+        link = decodeURIComponent(encoded);
+      } catch (error) {
+        return "view " + echo(encoded) + ": not a view link: a broken % escape";
+      }
+    }
+    return showLink(link);
   }
 
   function follow() {
@@ -92,11 +154,7 @@ var Module = (function () {
     if (link === lastLink)
       return;
     lastLink = link;
-    try {
-      history.replaceState(null, "", "#view=" + link);
-    } catch (error) {
-      // Some browsers refuse to rewrite the address of a page opened from disk.
-    }
+    rewriteAddress("#view=" + link);
   }
 
   function fitCanvas() {
@@ -260,7 +318,7 @@ var Module = (function () {
 
     function showSurface() {
       $("surface").hidden = !state.m;
-      $("surface-name").textContent = shownName || "a surface";
+      $("surface-name").textContent = echo(shownName) || "a surface";
       $("surface-size").textContent = `m ${state.m}, n ${state.n} vertices, ${Math.floor(state.n / 3)} triangles`;
       const key = state.m + ":" + state.show;
       if (key !== shownFor) {
@@ -400,19 +458,34 @@ var Module = (function () {
     const embeddedView = document.getElementById("embedded-view");
     const file = new URL(location.href).searchParams.get("file");
     if (embedded && embedded.textContent.trim()) {
-      const bytes = Uint8Array.from(atob(embedded.textContent.trim()), (c) => c.charCodeAt(0));
-      showBytes(embedded.dataset.name || "surface.klein", bytes);
+      const name = embedded.dataset.name || "surface.klein";
+      let text = "";
+      try {
+        text = atob(embedded.textContent.trim());
+      } catch (error) {
+        say(echo(name) + ": cannot be read: the page holds no base64");
+      }
+      if (text)
+        showBytes(name, Uint8Array.from(text, (c) => c.charCodeAt(0)));
     } else if (file) {
       await showUrl(file);
     }
-    if (hashLink())
-      showLink(hashLink());
-    else if (embeddedView && embeddedView.textContent.trim())
-      showLink(embeddedView.textContent.trim());
+    // A view that cannot be shown says so; one that can leaves what the
+    // file's opening said.
+    let fault = showAddressLink();
+    if (fault === null && embeddedView && embeddedView.textContent.trim())
+      fault = showLink(embeddedView.textContent.trim());
+    if (fault)
+      say(fault);
 
     if (shownName)
       foldOverCanvas();
-    window.addEventListener("hashchange", () => hashLink() && showLink(hashLink()));
+    // A later link says what is wrong with it, or takes away what was.
+    window.addEventListener("hashchange", () => {
+      const fault = showAddressLink();
+      if (fault !== null)
+        say(fault);
+    });
     setInterval(follow, followEvery);
     document.documentElement.dataset.ready = "true";
   }

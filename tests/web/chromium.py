@@ -1,5 +1,6 @@
 """Headless Chromium driven over the DevTools protocol, for the page's tests:
-a private browser, one page, its console, keys, drops and screenshots."""
+a private browser, one page, its console and uncaught exceptions, keys,
+drops and screenshots."""
 import base64
 import functools
 import http.server
@@ -116,6 +117,7 @@ class Chromium:
                                                   timeout=60)
         self.next_id = 0
         self.console = []
+        self.exceptions = []
         self.requests = []
         self.call("Page.enable")
         self.call("Runtime.enable")
@@ -140,6 +142,9 @@ class Chromium:
         self.close()
 
     def _event(self, message):
+        if message.get("method") == "Runtime.exceptionThrown":
+            details = message["params"]["exceptionDetails"]
+            self.exceptions.append(details.get("exception", {}).get("description", details["text"]))
         if message.get("method") == "Network.requestWillBeSent":
             self.requests.append(message["params"]["request"]["url"])
         if message.get("method") == "Runtime.consoleAPICalled":

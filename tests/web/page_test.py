@@ -1,14 +1,18 @@
 """The web page in headless Chromium: it draws the samples as the desktop
 does, with clip distances and without, shows drops and refuses bad ones,
 turns with keys, the wheel and fingers, its controls set the view and follow
-the keys, it opens the files and views its address names, and a one-file
-page opens from disk.
+the keys, it opens the files and views its address names, outlives hostile
+links, names and files without an uncaught exception, and a one-file page
+opens from disk.
 Usage: page_test.py WEB_DIR PATH/TO/plexorama SOURCE_DIR [TEST...] (under
 with-xvfb, for the desktop's pictures)"""
 import base64
 import contextlib
+import json
 import math
 import os
+import random
+import re
 import struct
 import subprocess
 import sys
@@ -22,6 +26,11 @@ SIDE = 512
 IDENTITY = "2;q:0,0,0,1;axis1:1,0,0;axis2:0,1,0;axis3:0,0,1;show:1,2,3,4"
 TURNED = ("2;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
           "axis3:0,-0.198669329,0.980066597")
+# The page's bound on a link, and a link past it that would overflow the
+# viewer's 5 MiB stack four bytes a character.
+LONGEST_LINK = 16384
+TOO_LONG = "view: not a view link: longer than 16384 characters"
+PAST_THE_STACK = "2;" * 750000
 
 
 def klein(dim, coords, normals=None, count=None):
@@ -79,6 +88,13 @@ class Page(unittest.TestCase):
         cls.browser = Chromium(SIDE, SIDE)
         cls.dir = tempfile.TemporaryDirectory(prefix="plexorama-page-")
 
+    def setUp(self):
+        self.browser.exceptions = []
+
+    def tearDown(self):
+        self.browser.pump()
+        self.assertEqual(self.browser.exceptions, [], "no uncaught exception")
+
     @classmethod
     def tearDownClass(cls):
         cls.browser.close()
@@ -102,6 +118,12 @@ class Page(unittest.TestCase):
 
     def link(self):
         return self.browser.evaluate("Module.ccall('view_link_web', 'string', [], [])")
+
+    def assertFollows(self):
+        """The viewer still turns, and the address follows its view."""
+        self.browser.evaluate("Module._zoom_web(1)")
+        wait_until(lambda: self.browser.evaluate("location.hash") == "#view=" + self.link(),
+                   what="the address to follow the view")
 
     def desktop(self, sample, link):
         """The desktop's --output picture of a sample at a link's view."""
@@ -138,7 +160,7 @@ class Page(unittest.TestCase):
         self.browser.evaluate(
             "(() => { const t = new DataTransfer();"
             f" t.items.add(new File([Uint8Array.from(atob('{base64.b64encode(data).decode()}'),"
-            f" c => c.charCodeAt(0))], '{name}'));"
+            f" c => c.charCodeAt(0))], {json.dumps(name)}));"
             " document.getElementById('canvas').dispatchEvent("
             "  new DragEvent('drop', {dataTransfer: t, bubbles: true, cancelable: true})); })()")
 
@@ -203,14 +225,18 @@ class Page(unittest.TestCase):
             ("short.klein", TRIANGLE[:40], f"short.klein: truncated: expected 111 bytes, found 40"),
             ("flat.klein", klein(3, [0.0] * 9), "flat.klein: fewer than 4 coordinates"),
             ("huge.klein", klein(4, [0.0] * 12, count=2**31), "huge.klein: too large: 2^32 or more coordinates"),
+            # Names no file system takes, shown escaped and cut short.
+            ("..", b"", "..: not a KLEIN file"),
+            ("a\0b\n/c.klein", b"", "a\\x00b\\x0a/c.klein: not a KLEIN file"),
+            ("x" * 10**6, b"", "x" * 79 + "…" + "x" * 40 + ": not a KLEIN file"),
         ]
         for name, data, expected in rows:
             with self.subTest(name=name):
                 self.drop(name, data)
                 wait_until(lambda: self.message() == expected, what=f"'{expected}', not '{self.message()}'")
                 self.assertEqual(self.picture().rgb, shown.rgb, "the surface on show stays")
-        # A file that can be shown takes the message away again.
-        self.drop("again.klein", TRIANGLE)
+        # A file that can be shown takes the message away again, whatever its name.
+        self.drop(".", TRIANGLE)
         wait_until(lambda: self.message() == "", what="the message to go")
 
     def test_the_gallery_and_the_file_button_show_surfaces_and_the_address_names_them(self):
@@ -458,6 +484,10 @@ class Page(unittest.TestCase):
                  f"{elsewhere.url}samples/klein-bottle.klein: cannot fetch: the server cannot be reached or "
                  "does not let this page read it", False),
                 (f"?file={shared.url}samples/klein-bottle.klein", "", True),
+                ("?file=.", ".: not a KLEIN file", False),
+                ("?file=..", "..: not a KLEIN file", False),
+                ("?file=samples/klein-bottle.klein#view=%", "view %: not a view link: a broken % escape", True),
+                ("?file=samples/klein-bottle.klein#view=" + PAST_THE_STACK, TOO_LONG, True),
                 ("?file=samples/klein-bottle.klein#view=2;q:0,0,0,1", "view 2;q:0,0,0,1: the key 'axis1' is missing",
                  True),
                 ("?file=samples/klein-bottle.klein#view=" + IDENTITY.replace("q:0,0,0,1", "q:0,0,0,0"),
@@ -467,13 +497,73 @@ class Page(unittest.TestCase):
                  + ": coordinate 5 is past the surface's 4", True),
             ]
             for address, expected, shown in rows:
-                with self.subTest(address=address):
+                with self.subTest(address=address[:100]):
                     self.open(self.site.url + address)
                     self.assertEqual(self.message(), expected)
                     self.assertEqual(not self.picture().is_white(), shown)
+                    self.assertFollows()
+                    if not shown:
+                        self.drop("triangle.klein", TRIANGLE)
+                        wait_until(lambda: not self.picture().is_white(), what="a later drop to show")
         finally:
             elsewhere.close()
             shared.close()
+
+    def test_hostile_links_leave_the_page_alive(self):
+        # After each link, a good one takes its message away, the address
+        # follows a turn, and the picture is the good view's, pixel for pixel.
+        good = [IDENTITY + ";zoom:1.5", TURNED + ";show:1,3,4,2;zoom:0.75"]
+        self.open(f"{self.site.url}?file=samples/klein-bottle.klein")
+
+        def settle(link):
+            self.browser.evaluate(f"location.hash = {json.dumps('#view=' + link)}")
+            self.browser.frames(2)
+
+        def alive(k):
+            settle(good[k % 2])
+            self.assertEqual(self.message(), "", "a good link takes the message away")
+            self.assertFollows()
+            self.browser.frames(2)
+            return self.browser.call("Page.captureScreenshot", format="png")["data"]
+
+        pictures = [alive(0), alive(1)]
+        self.assertNotEqual(pictures[0], pictures[1])
+        # Each row: a link, the message it gives (None: any short one).
+        rows = [
+            ("%", "view %: not a view link: a broken % escape"),
+            ("2;q:%E0%A4%A", "view 2;q:%E0%A4%A: not a view link: a broken % escape"),
+            (IDENTITY + "%00;zoom:2", f"view {IDENTITY}\\x00;zoom:2: not a view link"),
+            ("1" * LONGEST_LINK, None),
+            ("1" * (LONGEST_LINK + 1), TOO_LONG),
+            ("%31" * LONGEST_LINK, None),
+            ("%31" * (LONGEST_LINK + 1), TOO_LONG),
+            ("%E2%82%AC" * LONGEST_LINK, None),
+            (PAST_THE_STACK, TOO_LONG),
+            ("%" * (9 * LONGEST_LINK + 1), TOO_LONG),
+        ]
+        # Random links of the link's own characters, escapes good and broken,
+        # and what an address escapes; and a full link mutated.
+        rng = random.Random(26)
+        pieces = list("0123456789abcdefghijklmnopqrstuvwxyz+-.,:;") + [
+            "%", "%2", "%zz", "%25", "%3B", "%00", "%0A", "%C3%A9", "%E0%A4", "é", "😀", " ", "#", "=", "\\"]
+        full = TURNED + ";show:1,3,4,2;turn4:0,0,0,1,0,1,0,0,0,0,1,0,-1,0,0,0;zoom:2;color:w;slice:0.3,0.2;eye4:2"
+        for _ in range(15):
+            rows.append(("".join(rng.choice(pieces) for _ in range(rng.choice([1, 30, 300, 3000]))), None))
+            link = full
+            for _ in range(rng.randint(1, 4)):
+                at, to = sorted(rng.randrange(len(link) + 1) for _ in range(2))
+                link = rng.choice([link[:at] + link[to:], link[:at] + rng.choice(pieces) + link[at:],
+                                   link[:to] + link[at:to] * rng.randint(2, 100) + link[to:]])
+            rows.append((link, None))
+        for k, (link, expected) in enumerate(rows):
+            with self.subTest(k=k, link=link[:100], length=len(link)):
+                settle(link)
+                said = self.message()
+                self.assertLessEqual(len(said), 256, said[:300])
+                self.assertNotIn("\n", said)
+                if expected is not None:
+                    self.assertEqual(said, expected)
+                self.assertEqual(alive(k), pictures[k % 2], "the good view drawn again")
 
     def test_one_file_page_opens_from_disk_without_the_network(self):
         sys.path.insert(0, os.path.join(SOURCE, "python"))
@@ -493,6 +583,16 @@ class Page(unittest.TestCase):
         self.assertEqual([u for u in self.browser.requests if not u.startswith(("file:", "data:"))], [])
         self.assertLooksAlike(self.picture(), self.desktop(os.path.join(WEB, "site", "samples", "veronese.klein"),
                                                            link), "one-file page")
+        # A link past the viewer's stack is refused before it reaches it, and
+        # a page whose surface is no base64 says so.
+        self.open("file://" + page + "#view=" + PAST_THE_STACK)
+        self.assertEqual(self.message(), TOO_LONG)
+        self.assertFollows()
+        broken = os.path.join(self.dir.name, "broken.html")
+        with open(page, encoding="utf-8") as f, open(broken, "w", encoding="utf-8") as out:
+            out.write(re.sub(r'(id="embedded-surface"[^>]*>)[^<]*', r"\1%%%", f.read()))
+        self.open("file://" + broken)
+        self.assertEqual(self.message(), "veronese.klein: cannot be read: the page holds no base64")
 
 
 def page_view(link):

@@ -1,0 +1,49 @@
+// Fuzzes the reader of a page's view links and holds what it accepts to the
+// format: a link written from a view it read stands in an address as it is,
+// fits the page's buffer, and reads back to the same bits, so a shared
+// address opens the same picture. A refused link leaves the record alone.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "link.h"
+
+[[noreturn]] static void __fail_fuzz(const char* what)
+{
+    fprintf(stderr, "link_fuzz: %s\n", what);
+    abort();
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // The page hands the viewer a NUL-terminated string; bytes past a NUL
+    // inside the input are never read.
+    std::vector<char> text(data, data + size);
+    text.push_back('\0');
+    View view, before;
+    memset(&view, 0xa5, sizeof view);
+    before = view;
+    if (parse_link(text.data(), &view)) {
+        if (memcmp(&view, &before, sizeof view) != 0)
+            __fail_fuzz("a refused link changed the record");
+        return 0;
+    }
+
+    // The page reads the view's link into 1 KiB.
+    char link[1024];
+    size_t length = format_link(&view, link, sizeof link);
+    if (length == 0 || length >= sizeof link)
+        __fail_fuzz("a view read from a link has no link of under 1 KiB");
+    // What a URL's fragment holds unescaped.
+    const char* fragment = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$&'()*+,;=:@/?";
+    if (strspn(link, fragment) != length)
+        __fail_fuzz("a written link holds a character an address would escape");
+    View again;
+    if (parse_link(link, &again))
+        __fail_fuzz("a written link is refused");
+    if (memcmp(&view, &again, sizeof view) != 0)
+        __fail_fuzz("a written link reads back to other bits");
+    return 0;
+}
