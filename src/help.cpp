@@ -1,5 +1,5 @@
-// Usage and help: the texts a user reads, made from the tables of options
-// and of keys.
+// Usage and help: the table of options with what --help says of each, and
+// the texts a user reads, made from it and from the table of keys.
 #include "help.h"
 
 #include <cstdarg>
@@ -7,6 +7,68 @@
 
 #include "keys.h"
 #include "options.h"
+
+const OptionRow option_rows[] = {
+    {"frames", 0, "N", 1, false, OPTION_FRAMES,
+        "draw N frames, then close as the window's close button does"},
+    {"show", 0, "A,B,C,D", 2, true, OPTION_SHOW,
+        "show coordinates A, B, C of FILE as x, y, z and hide D as\n"
+        "w; coordinates count from 1"},
+    {"swap", 0, "x|y|z", 3, true, OPTION_SWAP, "start the turn that I, O or P starts, once FILE is shown"},
+    {"view", 0, "FILE", 4, true, OPTION_VIEW,
+        "restore a view saved with --save-view before the first frame\n"
+        "(--show, when given too, chooses the coordinates)"},
+    {"turn", 0, "PLANE=DEGREES,...", 5, true, OPTION_TURN,
+        "turn the shown coordinates in four dimensions, after\n"
+        "--view, in the order given; PLANE is xy, xz, yz, xw, yw or\n"
+        "zw, and xw=90 turns x toward w as I does"},
+    {"zoom", 0, "F", 6, false, OPTION_ZOOM, "magnify the picture F times, 0.125 to 8"},
+    {"light", 0, "file|shape", 7, false, OPTION_LIGHT,
+        "light with the file's normals (the default) or with the\n"
+        "normals of the surface as drawn, right in every view"},
+    {"spin", 0, "PLANE[=DEGREES_PER_SECOND]", 8, true, OPTION_SPIN,
+        "keep turning in PLANE, 60 degrees a second unless given;\n"
+        "with --record, make exactly one full turn that loops"},
+    {"color", 0, "fixed|w", 10, false, OPTION_COLOR,
+        "colour the surface as ever, or by w: blue at -s, grey at 0,\n"
+        "red at +s, s the largest length of the shown (x, y, z, w)"},
+    {"slice", 0, "C[,DELTA]", 11, false, OPTION_SLICE,
+        "show only what lies within DELTA (s/16 unless given) of\n"
+        "the hyperplane w = C"},
+    {"eye4", 0, "D", 12, false, OPTION_EYE4,
+        "look from an eye on the w axis at distance D: x, y, z\n"
+        "scaled by D / (D - w)"},
+    {"gizmo", 0, nullptr, 13, false, OPTION_GIZMO,
+        "show where the four axes point, in the lower left corner"},
+    {"wire", 0, "on|off", 14, false, OPTION_WIRE, "draw the wireframe (on by default)"},
+    {"save-view", 0, "FILE", 9, false, OPTION_SAVE_VIEW,
+        "write the orientation, the shown coordinates, the 4-D\n"
+        "turn, zoom, pan and lighting at shutdown"},
+    {"output", 0, "FILE.png", 15, true, OPTION_OUTPUT,
+        "draw without showing a window and write the last frame as\n"
+        "an 8-bit RGB PNG"},
+    {"record", 0, "OUT", 16, true, OPTION_RECORD,
+        "draw without showing a window and write every frame: OUT\n"
+        "with %d (e.g. turn-%03d.png) makes PNG files numbered from\n"
+        "1; OUT ending in .mp4, .webm or .gif makes a clip at 60\n"
+        "frames a second with ffmpeg (a GIF at 50, every frame\n"
+        "2 hundredths of a second)"},
+    {"size", 0, "N", 17, false, OPTION_SIZE,
+        "the picture is N x N pixels, 16 to 8192 (default 512);\n"
+        "only with --output or --record"},
+    {"quiet", 0, nullptr, 18, false, OPTION_QUIET, "print no progress messages on standard output"},
+    {"print-view", 0, nullptr, 19, true, OPTION_PRINT_VIEW,
+        "print the view that FILE and the other options give, as a\n"
+        "view file, and open no window"},
+    {"info", 0, "FILE", 0, false, OPTION_INFO,
+        "print FILE's size, coordinate ranges, bad values and\n"
+        "normals, and whether it fits the view; open no window"},
+    {"help", 'h', nullptr, 0, false, OPTION_HELP, "show this help and exit"},
+    {"version", 'V', nullptr, 0, false, OPTION_VERSION, "show the version and exit"},
+};
+const int option_row_count = sizeof option_rows / sizeof option_rows[0];
+static_assert(
+    sizeof option_rows / sizeof option_rows[0] == OPTION_VERSION + 1, "a row for every action, in its order");
 
 static const char help_head[] = "\n"
                                 "Shows a surface of four or more dimensions from a KLEIN file. Drop another\n"

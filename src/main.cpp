@@ -128,6 +128,33 @@ static int __run_window_main(const Options* options)
     return options->save_view ? save_scene(options->save_view) : 0;
 }
 
+// The view that the file and the options give, as a view file on standard
+// output, with no window: for programs that write pages of a view.
+static int __print_view_main(const Options* options, const Scene* saved)
+{
+    KleinReport report;
+    KleinFile file;
+    if (open_surface_klein(options->file, &file, &report)) {
+        __report_main(options->file, SHOW_UNREADABLE, &report);
+        return 1;
+    }
+    uint8_t dim = file.dim;
+    close_surface_klein(&file);
+    if (dim < 4) {
+        __report_main(options->file, SHOW_TOO_FEW_COORDINATES, &report);
+        return 1;
+    }
+    int failed = apply_scene(options, saved, dim);
+    if (failed)
+        return failed;
+    Scene scene;
+    capture_scene(&scene);
+    char text[4096];
+    size_t length = format_view(&scene, text, sizeof text);
+    fwrite(text, 1, length < sizeof text ? length : 0, stdout);
+    return length < sizeof text && fflush(stdout) == 0 ? 0 : 1;
+}
+
 int run_main(const Options* options)
 {
     if (options->info)
@@ -142,6 +169,9 @@ int run_main(const Options* options)
             return 2;
         }
     }
+
+    if (options->print_view)
+        return __print_view_main(options, &saved);
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include <strings.h>
 
@@ -15,63 +16,6 @@
 #include "motion.h"
 #include "record.h"
 #include "values.h"
-
-const OptionRow option_rows[] = {
-    {"frames", 0, "N", 1, false, OPTION_FRAMES,
-        "draw N frames, then close as the window's close button does"},
-    {"show", 0, "A,B,C,D", 2, true, OPTION_SHOW,
-        "show coordinates A, B, C of FILE as x, y, z and hide D as\n"
-        "w; coordinates count from 1"},
-    {"swap", 0, "x|y|z", 3, true, OPTION_SWAP, "start the turn that I, O or P starts, once FILE is shown"},
-    {"view", 0, "FILE", 4, true, OPTION_VIEW,
-        "restore a view saved with --save-view before the first frame\n"
-        "(--show, when given too, chooses the coordinates)"},
-    {"turn", 0, "PLANE=DEGREES,...", 5, true, OPTION_TURN,
-        "turn the shown coordinates in four dimensions, after\n"
-        "--view, in the order given; PLANE is xy, xz, yz, xw, yw or\n"
-        "zw, and xw=90 turns x toward w as I does"},
-    {"zoom", 0, "F", 6, false, OPTION_ZOOM, "magnify the picture F times, 0.125 to 8"},
-    {"light", 0, "file|shape", 7, false, OPTION_LIGHT,
-        "light with the file's normals (the default) or with the\n"
-        "normals of the surface as drawn, right in every view"},
-    {"spin", 0, "PLANE[=DEGREES_PER_SECOND]", 8, true, OPTION_SPIN,
-        "keep turning in PLANE, 60 degrees a second unless given;\n"
-        "with --record, make exactly one full turn that loops"},
-    {"color", 0, "fixed|w", 10, false, OPTION_COLOR,
-        "colour the surface as ever, or by w: blue at -s, grey at 0,\n"
-        "red at +s, s the largest length of the shown (x, y, z, w)"},
-    {"slice", 0, "C[,DELTA]", 11, false, OPTION_SLICE,
-        "show only what lies within DELTA (s/16 unless given) of\n"
-        "the hyperplane w = C"},
-    {"eye4", 0, "D", 12, false, OPTION_EYE4,
-        "look from an eye on the w axis at distance D: x, y, z\n"
-        "scaled by D / (D - w)"},
-    {"gizmo", 0, nullptr, 13, false, OPTION_GIZMO,
-        "show where the four axes point, in the lower left corner"},
-    {"wire", 0, "on|off", 14, false, OPTION_WIRE, "draw the wireframe (on by default)"},
-    {"save-view", 0, "FILE", 9, false, OPTION_SAVE_VIEW,
-        "write the orientation, the shown coordinates, the 4-D\n"
-        "turn, zoom, pan and lighting at shutdown"},
-    {"output", 0, "FILE.png", 15, true, OPTION_OUTPUT,
-        "draw without showing a window and write the last frame as\n"
-        "an 8-bit RGB PNG"},
-    {"record", 0, "OUT", 16, true, OPTION_RECORD,
-        "draw without showing a window and write every frame: OUT\n"
-        "with %d (e.g. turn-%03d.png) makes PNG files numbered from\n"
-        "1; OUT ending in .mp4, .webm or .gif makes a clip at 60\n"
-        "frames a second with ffmpeg (a GIF at 50, every frame\n"
-        "2 hundredths of a second)"},
-    {"size", 0, "N", 17, false, OPTION_SIZE,
-        "the picture is N x N pixels, 16 to 8192 (default 512);\n"
-        "only with --output or --record"},
-    {"quiet", 0, nullptr, 18, false, OPTION_QUIET, "print no progress messages on standard output"},
-    {"info", 0, "FILE", 0, false, OPTION_INFO,
-        "print FILE's size, coordinate ranges, bad values and\n"
-        "normals, and whether it fits the view; open no window"},
-    {"help", 'h', nullptr, 0, false, OPTION_HELP, "show this help and exit"},
-    {"version", 'V', nullptr, 0, false, OPTION_VERSION, "show the version and exit"},
-};
-const int option_row_count = sizeof option_rows / sizeof option_rows[0];
 
 static int __ends_with_png_options(const char* name)
 {
@@ -112,8 +56,8 @@ static int __prefix_count_options(const char* argument)
     const char* name = argument + 2;
     size_t length = strcspn(name, "=");
     int count = 0;
-    for (const OptionRow& row : option_rows)
-        count += strncmp(row.name, name, length) == 0;
+    for (int k = 0; k < option_row_count; k++)
+        count += strncmp(option_rows[k].name, name, length) == 0;
     return count;
 }
 
@@ -234,6 +178,9 @@ int parse_options(int argc, char** argv, Options* options)
         case OPTION_QUIET:
             options->quiet = true;
             break;
+        case OPTION_PRINT_VIEW:
+            options->print_view = true;
+            break;
         case OPTION_COLOR:
             if ((options->tint = __word_options(row, optarg)) < 0)
                 return 2;
@@ -273,10 +220,16 @@ int parse_options(int argc, char** argv, Options* options)
         return -1;
     }
     // These act on the file shown at start.
-    for (const OptionRow& row : option_rows)
-        if (row.needs_file && (options->given & (1u << row.action)) && !options->file)
+    for (int k = 0; k < option_row_count; k++)
+        if (const OptionRow& row = option_rows[k];
+            row.needs_file && (options->given & (1u << row.action)) && !options->file)
             return usage_error_help("--%s needs a FILE", row.name);
     bool offscreen = options->output || options->record;
+    // A view file holds no frames, files or turn under way.
+    for (OptionAction drawn :
+        {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES, OPTION_SPIN})
+        if (options->print_view && (options->given & (1u << drawn)))
+            return usage_error_help("--print-view draws nothing: not with --%s", option_rows[drawn].name);
     if (options->size && !offscreen)
         return usage_error_help("--size needs --output or --record");
     if (options->frames == 0 && offscreen)

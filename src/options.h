@@ -6,7 +6,7 @@
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
 //               [--color fixed|w] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
 //               [--wire on|off] [--output FILE.png] [--record OUT] [--size N]
-//               [--quiet] [--] [FILE]
+//               [--quiet] [--print-view] [--] [FILE]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
 
@@ -29,17 +29,18 @@ struct Options {
     const char* info;       // file to describe without a window, or none
     int turn_count;         // --turn: how many turns, composed in this order
     Turn turns[16];
-    float zoom;     // --zoom, or 0 when not given
-    int light;      // --light: a Light, or -1 when not given
-    Turn spin;      // --spin: its plane and rate in degrees a second; 0 when not given
-    bool quiet;     // --quiet: no progress messages
-    int tint;       // --color: a Tint, or -1 when not given
-    bool slice;     // --slice
-    float band[2];  // its c and delta; delta 0: s / 16
-    float eye4;     // --eye4: the eye's distance, or 0 when not given
-    bool gizmo;     // --gizmo
-    int wire;       // --wire: 1 on, 0 off, -1 when not given
-    unsigned given; // 1 << the OptionAction of every option given
+    float zoom;      // --zoom, or 0 when not given
+    int light;       // --light: a Light, or -1 when not given
+    Turn spin;       // --spin: its plane and rate in degrees a second; 0 when not given
+    bool quiet;      // --quiet: no progress messages
+    bool print_view; // --print-view: the view as text, no window
+    int tint;        // --color: a Tint, or -1 when not given
+    bool slice;      // --slice
+    float band[2];   // its c and delta; delta 0: s / 16
+    float eye4;      // --eye4: the eye's distance, or 0 when not given
+    bool gizmo;      // --gizmo
+    int wire;        // --wire: 1 on, 0 off, -1 when not given
+    unsigned given;  // 1 << the OptionAction of every option given
 };
 
 enum OptionAction {
@@ -61,13 +62,14 @@ enum OptionAction {
     OPTION_RECORD,
     OPTION_SIZE,
     OPTION_QUIET,
+    OPTION_PRINT_VIEW,
     OPTION_INFO,
     OPTION_HELP,
     OPTION_VERSION,
 };
 
-// A row of the table of options, from which the usage, --help and
-// getopt_long's table are made.
+// A row of the table of options (in the help module, beside the texts made
+// from it), from which the usage, --help and getopt_long's table are made.
 struct OptionRow {
     const char* name;     // the long name
     char letter;          // the short name, or 0

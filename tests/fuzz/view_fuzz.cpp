@@ -7,7 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "view.h"
+#include "scenes.h"
+#include "viewfile.h"
 
 [[noreturn]] static void __fail_fuzz(const char* what)
 {
@@ -17,7 +18,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    View view, before;
+    Scene view, before;
     memset(&view, 0xa5, sizeof view);
     before = view;
     const char* fault = parse_view(reinterpret_cast<const char*>(data), size, &view);
@@ -35,10 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t length = format_view(&view, text, sizeof text);
     if (length >= sizeof text)
         __fail_fuzz("a view does not fit 1 KiB of text");
-    View again;
+    Scene again;
     if (parse_view(text, length, &again))
         __fail_fuzz("a written view is refused");
-    if (memcmp(&view, &again, sizeof view) != 0)
+    if (!same_scene(view, again))
         __fail_fuzz("a written view reads back to other bits");
     return 0;
 }
