@@ -54,3 +54,8 @@ void clean_context()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
+
+void drop_errors_context()
+{
+    for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; k++) { }
+}

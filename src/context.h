@@ -24,3 +24,7 @@ void set_clip_context(bool eye4, bool slice);
 
 // Clears colour and depth of the whole window.
 void clean_context();
+
+// Takes the errors earlier calls left, so that they are not taken for the
+// next call's; a lost context reports one for ever, hence a bound.
+void drop_errors_context();

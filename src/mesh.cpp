@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "context.h"
 #include "platform.h"
 
 Projection projection = {nullptr, 0, 0, 1, 2, 3};
@@ -23,9 +24,7 @@ static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)
     return buffer;
 }
 
-// A record with its vertex array bound, or none. Errors left by earlier
-// calls must not be taken for this mesh's; a lost context would report one
-// for ever, hence the bound.
+// A record with its vertex array bound, or none.
 static Mesh* __start_mesh(uint64_t vertex_count)
 {
     // glDrawArrays takes a signed count.
@@ -39,7 +38,7 @@ static Mesh* __start_mesh(uint64_t vertex_count)
     *mesh = {};
     mesh->vertex_count = count;
     mesh->serial = ++made;
-    for (int k = 0; k < 16 && glGetError() != GL_NO_ERROR; k++) { }
+    drop_errors_context();
     glGenVertexArrays(1, &mesh->vertex_array);
     glBindVertexArray(mesh->vertex_array);
     return mesh;

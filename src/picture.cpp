@@ -9,13 +9,13 @@
 #include <epoxy/gl.h>
 #include <png.h>
 
+#include "context.h"
 #include "output.h"
 
 int create_picture(int size, Picture* picture)
 {
     *picture = {size, 0, 0, 0, false};
-    // Errors from before belong to someone else.
-    while (glGetError() != GL_NO_ERROR) { }
+    drop_errors_context();
     glGenFramebuffers(1, &picture->framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, picture->framebuffer);
     glGenRenderbuffers(1, &picture->colour);
