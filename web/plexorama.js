@@ -128,6 +128,16 @@ var Module = (function () {
     return fault ? "view " + echo(link) + ": " + fault : "";
   }
 
+  // Puts the view of a view file's text on show, as a one-file page holds
+  // it. Returns what is wrong with it, "" when nothing is.
+  function showViewText(text) {
+    if (text.length > longestLink || text.includes("\0"))
+      return "view: not a view file";
+    const fault = Module.ccall("set_view_text_web", "string", ["string"], [text]);
+    lastLink = currentLink();
+    return fault ? "view: " + fault : "";
+  }
+
   // Puts the view the address's #view= names on show, decoded here so that
   // only a link of bounded length reaches the viewer. Returns what is wrong
   // with it, "" when nothing is, null when the address names no view.
@@ -442,8 +452,25 @@ var Module = (function () {
     }
   }
 
+  // The keys as the viewer's table of keys gives them; a row with nothing
+  // to say goes on with the row above.
+  function listKeys() {
+    const list = document.getElementById("keys");
+    for (const [keys, help] of JSON.parse(Module.ccall("keys_web", "string", [], []))) {
+      if (!help && list.lastElementChild) {
+        list.lastElementChild.previousElementSibling.textContent += ", " + keys.trim();
+        continue;
+      }
+      const term = document.createElement("dt"), description = document.createElement("dd");
+      term.textContent = keys;
+      description.textContent = help;
+      list.append(term, description);
+    }
+  }
+
   async function start() {
     Module.FS.mkdir("/surface");
+    listKeys();
     fitCanvas();
     takeDrops();
     takeControls();
@@ -473,8 +500,9 @@ var Module = (function () {
     // A view that cannot be shown says so; one that can leaves what the
     // file's opening said.
     let fault = showAddressLink();
-    if (fault === null && embeddedView && embeddedView.textContent.trim())
-      fault = showLink(embeddedView.textContent.trim());
+    const written = embeddedView ? embeddedView.textContent.trim() : "";
+    if (fault === null && written)
+      fault = written.startsWith("plexorama-view ") ? showViewText(written) : showLink(written);
     if (fault)
       say(fault);
 
