@@ -21,43 +21,6 @@
 
 namespace {
 
-// The former vertex stage, kept here as the reference picture's source.
-const char* const inverse_transpose_vs = R"(#version 330 core
-layout(location = 0) in float aPos_x;
-layout(location = 1) in float aPos_y;
-layout(location = 2) in float aPos_z;
-layout(location = 3) in float aPos_w;
-layout(location = 4) in float aNormal_x;
-layout(location = 5) in float aNormal_y;
-layout(location = 6) in float aNormal_z;
-layout(location = 7) in float aNormal_w;
-
-uniform float angle;
-uniform float i;
-uniform mat4 fix;
-uniform mat4 rot;
-
-out vec3 Normal;
-out vec3 FragPos;
-
-mat2 rotate2d(float a)
-{
-    return mat2(cos(a), sin(a), -sin(a), cos(a));
-}
-
-void main()
-{
-    vec3 n = vec3(aNormal_x, aNormal_y, aNormal_z);
-    vec3 p = vec3(aPos_x, aPos_y, aPos_z);
-    int k = int(i);
-    n[k] = (vec2(n[k], aNormal_w) * rotate2d(angle)).x;
-    p[k] = (vec2(p[k], aPos_w) * rotate2d(angle)).x;
-    Normal = mat3(transpose(inverse(rot))) * n;
-    gl_Position = fix * rot * vec4(p, 1.0);
-    FragPos = vec3(rot * vec4(p, 1.0));
-}
-)";
-
 // A bumpy sheet h(x, y) = 0.4 sin(3x) cos(2y) over [-1.5, 1.5]^2 with w = x y,
 // its normals from the derivatives: every pixel sees another normal. Each
 // vertex, position and normal alike, goes through turned before it is
