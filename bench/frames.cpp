@@ -10,7 +10,7 @@
 #include "bench.h"
 #include "context.h"
 #include "cues.h"
-#include "frame.h"
+#include "render.h"
 #include "input.h"
 #include "mesh.h"
 #include "motion.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "info.h"
-#include "frame.h"
+#include "render.h"
 #include "log.h"
 #include "motion.h"
 #include "output.h"

@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "context.h"
-#include "frame.h"
+#include "render.h"
 #include "gizmo.h"
 #include "glsl.h"
 #include "headless.h"
@@ -57,7 +57,7 @@ int start_main()
     set_offset_context();
 
     mlog("[SHADER] Inicializando...\n");
-    shader = build_program_frame(fs);
+    shader = build_program_render(fs);
     if (!shader) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[WINDOW] Destruyendo...\n");
@@ -66,7 +66,7 @@ int start_main()
     }
 
     mlog("[SHADER] Inicializando...\n");
-    shader_plain = build_program_frame(fs_plain);
+    shader_plain = build_program_render(fs_plain);
     if (!shader_plain) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[SHADER] Destruyendo...\n");

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "cues.h"
-#include "frame.h"
+#include "render.h"
 #include "input.h"
 #include "keys.h"
 #include "link.h"

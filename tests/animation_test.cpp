@@ -11,7 +11,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include "frame.h"
+#include "render.h"
 #include "gl_test.h"
 #include "input.h"
 #include "load.h"

@@ -10,7 +10,7 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "frame.h"
+#include "render.h"
 #include "gl_test.h"
 #include "input.h"
 #include "klein.h"

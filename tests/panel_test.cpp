@@ -8,7 +8,7 @@
 #include <imgui_internal.h>
 
 #include "cues.h"
-#include "frame.h"
+#include "render.h"
 #include "gl_test.h"
 #include "input.h"
 #include "motion.h"

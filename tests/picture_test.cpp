@@ -6,7 +6,7 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "frame.h"
+#include "render.h"
 #include "gl_test.h"
 #include "mesh.h"
 #include "picture.h"

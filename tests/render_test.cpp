@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "cues.h"
-#include "frame.h"
+#include "render.h"
 #include "gl_test.h"
 #include "load.h"
 #include "motion.h"

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "context.h"
-#include "frame.h"
+#include "render.h"
 #include "gl_test.h"
 #include "load.h"
 #include "mesh.h"

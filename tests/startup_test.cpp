@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "context.h"
-#include "frame.h"
+#include "render.h"
 #include "glsl.h"
 #include "input.h"
 #include "load.h"

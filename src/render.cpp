@@ -1,5 +1,5 @@
-// The frame: uploads, the swap animation, clearing and drawing.
-#include "frame.h"
+// Rendering: one frame, uploads, the swap animation, clearing and drawing.
+#include "render.h"
 
 #include <initializer_list>
 
@@ -18,7 +18,7 @@
 unsigned int shader = 0;
 unsigned int shader_plain = 0;
 
-unsigned int build_program_frame(const char* fragment)
+unsigned int build_program_render(const char* fragment)
 {
     unsigned int program = create_shader();
     if (!program)
@@ -35,10 +35,10 @@ unsigned int build_program_frame(const char* fragment)
 // to every fragment costs every frame. Switching builds both programs anew;
 // a program that cannot be made leaves the old ones in place. Returns
 // whether the programs are new.
-static bool __tint_frame(Tint tint)
+static bool __tint_render(Tint tint)
 {
-    unsigned int lit = build_program_frame(tint == TINT_W ? fs_tint : fs);
-    unsigned int plain = lit ? build_program_frame(tint == TINT_W ? fs_plain_tint : fs_plain) : 0;
+    unsigned int lit = build_program_render(tint == TINT_W ? fs_tint : fs);
+    unsigned int plain = lit ? build_program_render(tint == TINT_W ? fs_plain_tint : fs_plain) : 0;
     if (!lit || !plain) {
         destroy_shader(lit);
         return false;
@@ -55,7 +55,7 @@ static bool __tint_frame(Tint tint)
 
 // s is measured again whenever the surface or its shown coordinates change
 // while a cue needs it, and never else: it reads the whole surface.
-static void __measure_frame()
+static void __measure_render()
 {
     static uint32_t measured_serial = 0;
     static uint8_t measured[4] = {};
@@ -83,7 +83,7 @@ void main_loop()
     static Tint built = TINT_FIXED;
     bool rebuilt = false;
     if (view.cues.tint != built) {
-        rebuilt = __tint_frame(view.cues.tint);
+        rebuilt = __tint_render(view.cues.tint);
         built = view.cues.tint;
     }
 
@@ -112,7 +112,7 @@ void main_loop()
         load_float_to_shader(shader, "angle", angle);
         load_float_to_shader(shader_plain, "angle", angle);
     }
-    __measure_frame();
+    __measure_render();
     int changes = take_changes_view();
     if (changes & CHANGE_MOTION)
         for (unsigned int program : {shader, shader_plain})

@@ -1,4 +1,4 @@
-// The frame: one picture of the view, drawn the same in the window, in a
+// Rendering: one frame of the view, drawn the same in the window, in a
 // headless run and in the page. It owns the two programs, runs the swap
 // animation's steps and uploads what the view changed.
 #pragma once
@@ -10,7 +10,7 @@ extern unsigned int shader_plain;
 
 // A program of the vertex stage and the given fragment stage, with the
 // camera and the view's motion uploaded; 0 when GL gives no program.
-unsigned int build_program_frame(const char* fragment);
+unsigned int build_program_render(const char* fragment);
 
 // Renders one frame: orientation, uniforms, swap animation, clear, draw.
 void main_loop();
