@@ -7,13 +7,13 @@
 
 #include "context.h"
 #include "render.h"
-#include "gizmo.h"
 #include "glsl.h"
 #include "headless.h"
 #include "info.h"
 #include "input.h"
 #include "log.h"
 #include "mesh.h"
+#include "overlay.h"
 #include "panel.h"
 #include "scene.h"
 #include "shader.h"
@@ -83,7 +83,7 @@ void stop_main()
     mlog("[MESH] Destruyendo...\n");
     destroy_mesh(projection.mesh);
     projection.mesh = nullptr;
-    destroy_gizmo();
+    destroy_overlay();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
