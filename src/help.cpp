@@ -23,15 +23,17 @@ const OptionRow option_rows[] = {
         "--view, in the order given; PLANE is xy, xz, yz, xw, yw or\n"
         "zw, and xw=90 turns x toward w as I does"},
     {"zoom", 0, "F", 6, false, OPTION_ZOOM, "magnify the picture F times, 0.125 to 8"},
-    {"light", 0, "file|shape", 7, false, OPTION_LIGHT,
+    {"light", 0, "file|shape|smooth", 7, false, OPTION_LIGHT,
         "light with the file's normals (the default) or with the\n"
-        "normals of the surface as drawn, right in every view"},
+        "normals of the surface as drawn, right in every view: of\n"
+        "each triangle, or smooth from the tangent planes"},
     {"spin", 0, "PLANE[=DEGREES_PER_SECOND]", 8, true, OPTION_SPIN,
         "keep turning in PLANE, 60 degrees a second unless given;\n"
         "with --record, make exactly one full turn that loops"},
-    {"color", 0, "fixed|w", 10, false, OPTION_COLOR,
+    {"color", 0, "fixed|w[=S]", 10, false, OPTION_COLOR,
         "colour the surface as ever, or by w: blue at -s, grey at 0,\n"
-        "red at +s, s the largest length of the shown (x, y, z, w)"},
+        "red at +s, s the largest length of the shown (x, y, z, w)\n"
+        "unless given"},
     {"slice", 0, "C[,DELTA]", 11, false, OPTION_SLICE,
         "show only what lies within DELTA (s/16 unless given) of\n"
         "the hyperplane w = C"},
@@ -41,23 +43,35 @@ const OptionRow option_rows[] = {
     {"gizmo", 0, nullptr, 13, false, OPTION_GIZMO,
         "show where the four axes point, in the lower left corner"},
     {"wire", 0, "on|off", 14, false, OPTION_WIRE, "draw the wireframe (on by default)"},
+    {"aa", 0, "1|2|4|8", 15, false, OPTION_AA,
+        "anti-alias with that many samples a pixel (1, the default,\n"
+        "is none; past what the GL offers, what it offers)"},
+    {"opacity", 0, "A", 16, false, OPTION_OPACITY,
+        "draw the surface with opacity A, above 0 to 1 (the default),\n"
+        "the same whatever the order of its triangles"},
+    {"stereo", 0, "off|anaglyph|side-by-side[=D]", 17, false, OPTION_STEREO,
+        "draw for two eyes D apart (0.25 unless given): red for the\n"
+        "left and cyan for the right, or each in its half"},
     {"save-view", 0, "FILE", 9, false, OPTION_SAVE_VIEW,
         "write the orientation, the shown coordinates, the 4-D\n"
         "turn, zoom, pan and lighting at shutdown"},
-    {"output", 0, "FILE.png", 15, true, OPTION_OUTPUT,
+    {"output", 0, "FILE.png", 18, true, OPTION_OUTPUT,
         "draw without showing a window and write the last frame as\n"
         "an 8-bit RGB PNG"},
-    {"record", 0, "OUT", 16, true, OPTION_RECORD,
+    {"record", 0, "OUT", 19, true, OPTION_RECORD,
         "draw without showing a window and write every frame: OUT\n"
         "with %d (e.g. turn-%03d.png) makes PNG files numbered from\n"
         "1; OUT ending in .mp4, .webm or .gif makes a clip at 60\n"
         "frames a second with ffmpeg (a GIF at 50, every frame\n"
         "2 hundredths of a second)"},
-    {"size", 0, "N", 17, false, OPTION_SIZE,
+    {"size", 0, "N", 20, false, OPTION_SIZE,
         "the picture is N x N pixels, 16 to 8192 (default 512);\n"
         "only with --output or --record"},
-    {"quiet", 0, nullptr, 18, false, OPTION_QUIET, "print no progress messages on standard output"},
-    {"print-view", 0, nullptr, 19, true, OPTION_PRINT_VIEW,
+    {"quiet", 0, nullptr, 21, false, OPTION_QUIET, "print no progress messages on standard output"},
+    {"no-preferences", 0, nullptr, 22, false, OPTION_NO_PREFERENCES,
+        "do not apply the preferences file, default.view in\n"
+        "$XDG_CONFIG_HOME/plexorama (else ~/.config/plexorama)"},
+    {"print-view", 0, nullptr, 23, true, OPTION_PRINT_VIEW,
         "print the view that FILE and the other options give, as a\n"
         "view file, and open no window"},
     {"info", 0, "FILE", 0, false, OPTION_INFO,

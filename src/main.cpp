@@ -163,7 +163,7 @@ int run_main(const Options* options)
     // Read before any window opens: a bad view file is a usage error.
     Scene saved;
     if (options->view) {
-        const char* fault = read_view(options->view, &saved);
+        const char* fault = read_view(options->view, &initial_scene, false, &saved);
         if (fault) {
             fprintf(stderr, "plexorama: %s: %s\n", options->view, fault);
             return 2;

@@ -59,6 +59,8 @@ static void __apply_options_scene(const Options* options)
         next.light = static_cast<Light>(options->light);
     if (options->tint >= 0)
         c.tint = static_cast<Tint>(options->tint);
+    if (options->tint_scale > 0.0f)
+        c.tint_scale = options->tint_scale;
     if (options->slice) {
         c.slice = true;
         c.slice_at = options->band[0];
@@ -71,6 +73,15 @@ static void __apply_options_scene(const Options* options)
     c.gizmo = c.gizmo || options->gizmo;
     if (options->wire >= 0)
         c.wire = options->wire;
+    Finish& f = next.finish;
+    if (options->aa > 0)
+        f.aa = options->aa;
+    if (options->opacity > 0.0f)
+        f.opacity = options->opacity;
+    if (options->stereo >= 0)
+        f.stereo = static_cast<Stereo>(options->stereo);
+    if (options->eyes > 0.0f)
+        f.eyes = options->eyes;
     if (options->spin.degrees != 0.0f) {
         float step = 2.0f * GLM_PIf / static_cast<float>(spin_frames_scene(options));
         next.spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,

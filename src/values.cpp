@@ -69,6 +69,17 @@ int band_values(const char* text, float* band)
         && (text[length] == '\0' || (float_values(text + length + 1, &band[1]) && band[1] >= 0.0f));
 }
 
+int word_number_values(const char* text, char* word, size_t size, float* number)
+{
+    size_t length = strcspn(text, "=");
+    if (length >= size)
+        return 0;
+    memcpy(word, text, length);
+    word[length] = '\0';
+    *number = -1.0f;
+    return text[length] == '\0' || (float_values(text + length + 1, number) && *number >= 0.0f);
+}
+
 // Slower than a degree a second would take hours to turn once.
 int spin_values(const char* text, Turn* spin)
 {

@@ -2,6 +2,7 @@
 // finite floats, coordinate lists, turns in planes, slices and spins.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // A turn of the shown coordinates a toward b, in degrees (or degrees a
@@ -29,6 +30,11 @@ int turns_values(const char* text, Turn* turns, int count);
 // "C" or "C,DELTA", DELTA not below 0 (0, or none given, is s / 16), into
 // band. Returns 1, or 0 for anything else.
 int band_values(const char* text, float* band);
+
+// "WORD" or "WORD=NUMBER", the number finite and not below 0: the word into
+// word (of size bytes, NUL-terminated) and the number into number, which
+// is -1 without one. Returns 1, or 0 for anything else.
+int word_number_values(const char* text, char* word, size_t size, float* number);
 
 // "PLANE" or "PLANE=RATE", a rate from 1 to 3600 degrees a second either
 // way (60 unless given). Returns 1, or 0 for anything else.

@@ -23,21 +23,25 @@ enum FieldKind {
     FIELD_WORD,        // one of its words, held as its place among them
     FIELD_SWITCH,      // on or off, held as a bool
     FIELD_OPTIONAL,    // off, or count floats; a bool says which
+    FIELD_COUNT,       // a whole number, held as an int
 };
 
 // What a field's values must hold once the whole file is read.
 enum FieldCheck {
     CHECK_NONE,
-    CHECK_UNIT,         // a quaternion that can be brought to length 1
-    CHECK_ORTHONORMAL3, // this field and the two before it, rows of a 3 x 3 matrix
-    CHECK_ORTHONORMAL4, // rows of a 4 x 4 matrix
-    CHECK_DISTINCT,     // no number twice
-    CHECK_ZOOM,         // from 1/8 to 8
-    CHECK_LAST_POSITIVE // the last value not below 0, when on
+    CHECK_UNIT,          // a quaternion that can be brought to length 1
+    CHECK_ORTHONORMAL3,  // this field and the two before it, rows of a 3 x 3 matrix
+    CHECK_ORTHONORMAL4,  // rows of a 4 x 4 matrix
+    CHECK_DISTINCT,      // no number twice
+    CHECK_ZOOM,          // from 1/8 to 8
+    CHECK_LAST_POSITIVE, // the last value not below 0, unless off
+    CHECK_SAMPLES,       // 1, 2, 4 or 8
+    CHECK_OPACITY,       // above 0, at most 1
 };
 
-const char* const lights[] = {"file", "shape", nullptr};
+const char* const lights[] = {"file", "shape", "smooth", nullptr};
 const char* const tints[] = {"fixed", "w", nullptr};
+const char* const stereos[] = {"off", "anaglyph", "side-by-side", nullptr};
 
 struct FieldRow {
     const char* key;
@@ -64,8 +68,11 @@ const FieldRow fields[] = {
         "turn4 is not orthonormal"},
     {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, CHECK_ZOOM, "zoom is not from 0.125 to 8"},
     {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, CHECK_NONE, nullptr},
-    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, CHECK_NONE, "light is not 'file' or 'shape'"},
+    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, CHECK_NONE,
+        "light is not 'file', 'shape' or 'smooth'"},
     {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, CHECK_NONE, "color is not 'fixed' or 'w'"},
+    {"scale", FIELD_FLOATS, 1, AT(view.cues.tint_scale), 0, nullptr, false, CHECK_LAST_POSITIVE,
+        "the map's scale is negative"},
     {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false,
         CHECK_LAST_POSITIVE, "the slice's width is negative"},
     {"eye4", FIELD_OPTIONAL, 1, AT(view.cues.eye4_at), AT(view.cues.eye4), nullptr, false,
@@ -73,6 +80,13 @@ const FieldRow fields[] = {
     {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, CHECK_NONE,
         "gizmo is not 'on' or 'off'"},
     {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, CHECK_NONE, "wire is not 'on' or 'off'"},
+    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, CHECK_SAMPLES, "aa is not 1, 2, 4 or 8"},
+    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, CHECK_OPACITY,
+        "opacity is not above 0 to 1"},
+    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, CHECK_NONE,
+        "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
+    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, CHECK_LAST_POSITIVE,
+        "the eyes' distance is negative"},
 };
 const int field_count = sizeof fields / sizeof fields[0];
 
@@ -119,11 +133,13 @@ size_t format_view(const Scene* scene, char* text, size_t size)
     size_t length = 0;
     if (size)
         text[0] = '\0';
-    __append_view(text, size, &length, "plexorama-view 2\n");
+    __append_view(text, size, &length, "plexorama-view 3\n");
     for (const FieldRow& row : fields) {
         __append_view(text, size, &length, "%s =", row.key);
         if (row.kind == FIELD_WORD)
             __append_view(text, size, &length, " %s", row.words[*__place_view<int>(scene, row.at)]);
+        else if (row.kind == FIELD_COUNT)
+            __append_view(text, size, &length, " %d", *__place_view<int>(scene, row.at));
         else if (row.kind == FIELD_SWITCH)
             __append_view(text, size, &length, " %s", *__place_view<bool>(scene, row.at) ? "on" : "off");
         else if (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
@@ -198,6 +214,13 @@ static const char* __values_view(const FieldRow& row, char** words, int count, S
                 return row.fault;
             *__place_view<bool>(scene, row.at) = strcmp(words[k], "on") == 0;
             break;
+        case FIELD_COUNT: {
+            unsigned long long number = 0;
+            if (!number_values(words[k], 255, &number))
+                return row.fault;
+            *__place_view<int>(scene, row.at) = static_cast<int>(number);
+            break;
+        }
         default:
             if (!float_values(words[k], __place_view<float>(scene, __float_at_view(row, k))))
                 return "a value is not a finite number";
@@ -295,8 +318,16 @@ static bool __check_view(const FieldRow& row, Scene* scene)
         return zoom >= 0.125f && zoom <= 8.0f;
     }
     case CHECK_LAST_POSITIVE:
-        return !*__place_view<bool>(scene, row.flag)
+        return (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
             || *__place_view<float>(scene, __float_at_view(row, row.count - 1)) >= 0.0f;
+    case CHECK_SAMPLES: {
+        int samples = *__place_view<int>(scene, row.at);
+        return samples == 1 || samples == 2 || samples == 4 || samples == 8;
+    }
+    case CHECK_OPACITY: {
+        float opacity = *__place_view<float>(scene, row.at);
+        return opacity > 0.0f && opacity <= 1.0f;
+    }
     default:
         return true;
     }
@@ -323,8 +354,13 @@ static const char* __line_view(const char* text, size_t length, size_t* start, c
 
 const char* parse_view(const char* text, size_t length, Scene* scene)
 {
+    return parse_over_view(text, length, &initial_scene, false, scene);
+}
+
+const char* parse_over_view(const char* text, size_t length, const Scene* base, bool partial, Scene* scene)
+{
     static char reason[96];
-    Scene read = initial_scene;
+    Scene read = *base;
     unsigned seen = 0;
     int lines[field_count] = {};
     const char* fault = nullptr;
@@ -336,7 +372,8 @@ const char* parse_view(const char* text, size_t length, Scene* scene)
         if (fault)
             break;
         if (line == 1) {
-            if (strcmp(content, "plexorama-view 1") != 0 && strcmp(content, "plexorama-view 2") != 0)
+            if (strncmp(content, "plexorama-view ", 15) != 0 || !content[15] || content[16]
+                || !strchr("123", content[15]))
                 return "not a view file";
             continue;
         }
@@ -350,7 +387,7 @@ const char* parse_view(const char* text, size_t length, Scene* scene)
     }
     if (line == 0)
         return "not a view file";
-    for (int field = 0; field < field_count && !fault; field++)
+    for (int field = 0; field < field_count && !fault && !partial; field++)
         if (fields[field].required && !(seen & (1u << field))) {
             snprintf(reason, sizeof reason, "the key '%s' is missing", fields[field].key);
             return reason;
@@ -368,7 +405,7 @@ const char* parse_view(const char* text, size_t length, Scene* scene)
     return nullptr;
 }
 
-const char* read_view(const char* path, Scene* scene)
+const char* read_view(const char* path, const Scene* base, bool partial, Scene* scene)
 {
     static char reason[160];
     FILE* file = fopen(path, "rb");
@@ -388,7 +425,7 @@ const char* read_view(const char* path, Scene* scene)
     }
     if (length == sizeof text)
         return "not a valid view file: larger than 4 KiB";
-    const char* fault = parse_view(text, length, scene);
+    const char* fault = parse_over_view(text, length, base, partial, scene);
     if (!fault)
         return nullptr;
     snprintf(reason, sizeof reason, "not a valid view file: %s", fault);

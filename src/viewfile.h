@@ -3,7 +3,7 @@
 // One table of fields gives the one writer and the one reader of view text,
 // which links follow too.
 //
-//     plexorama-view 2
+//     plexorama-view 3
 //     q = X Y Z W
 //     axis1 = X Y Z
 //     axis2 = X Y Z
@@ -12,17 +12,23 @@
 //     turn4 = 16 floats, row by row: shown = turn4 (x, y, z, w)
 //     zoom = F
 //     pan = X Y
-//     light = file | shape
+//     light = file | shape | smooth
 //     color = fixed | w
+//     scale = S                 (the map's s; 0: the measured s)
 //     slice = C DELTA | off     (DELTA 0: s / 16)
 //     eye4 = D | off            (D 0: 3 s)
 //     gizmo = on | off
 //     wire = on | off
+//     aa = 1 | 2 | 4 | 8        (samples a pixel)
+//     opacity = A               (above 0 to 1)
+//     stereo = off | anaglyph | side-by-side
+//     eyes = D                  (the eyes' distance apart)
 //
 // Floats are printed with nine significant digits, which read back to the
 // same float; the coordinates shown as x, y, z and hidden as w count from 1.
-// Version 1 files hold the first five keys; any file may leave out the
-// others, which then take their values at start. Lines may end in CR LF;
+// Version 1 files hold the first five keys, version 2 those to wire; any
+// file may leave out the others, which then take their values at start, or
+// a base scene's. Lines may end in CR LF;
 // blank lines, lines starting with '#' and blanks around '=' are allowed.
 #pragma once
 
@@ -40,8 +46,13 @@ size_t format_view(const Scene* scene, char* text, size_t size);
 // 1 is brought to length 1.
 const char* parse_view(const char* text, size_t length, Scene* scene);
 
-// Reads a view file. Returns none on success, else why not.
-const char* read_view(const char* path, Scene* scene);
+// The same over a base scene: the keys left out keep base's values and,
+// when partial, the keys every file holds may be left out too.
+const char* parse_over_view(const char* text, size_t length, const Scene* base, bool partial, Scene* scene);
+
+// Reads a view file, as parse_over_view reads its text. Returns none on
+// success, else why not.
+const char* read_view(const char* path, const Scene* base, bool partial, Scene* scene);
 
 // Writes a view file whole or not at all. Returns 1, or 0 with errno set.
 int write_view(const char* path, const Scene* scene);

@@ -166,7 +166,7 @@ EMSCRIPTEN_KEEPALIVE void set_cues_web(
     auto positive = [](float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; };
     View next = view;
     next.cues = {tint ? TINT_W : TINT_FIXED, slice != 0, std::isfinite(slice_at) ? slice_at : 0.0f,
-        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0};
+        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0, view.cues.tint_scale};
     set_view(&next);
 }
 

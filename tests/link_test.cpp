@@ -25,7 +25,7 @@ Scene turned_view()
 
 TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
 {
-    const std::string head = "2;q:0.099833414,0,-0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
+    const std::string head = "3;q:0.099833414,0,-0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
                              "axis3:0,-0.198669329,0.980066597;show:1,3,4,12";
     Scene zoomed = turned_view();
     zoomed.view.zoom = 2.0f;
@@ -80,7 +80,7 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"2;Q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view link"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,4;#", "not a view link"},
         {"2;q:0,0,0,1" + std::string(1000, '0') + axes + ";show:1,2,3,4", "not a view link: too long"},
-        {"3;q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
+        {"4;q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"2;q:0,0,0,1" + axes, "the key 'show' is missing"},
         {"2;q:0,0,0" + axes + ";show:1,2,3,4", "line 2: wrong number of values"},

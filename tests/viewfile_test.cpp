@@ -31,7 +31,7 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
     const uint8_t show[4] = {4, 5, 6, 0};
     memcpy(view.show, show, sizeof show);
     EXPECT_EQ(text_of(view),
-        "plexorama-view 2\n"
+        "plexorama-view 3\n"
         "q = 0 0 0 1\n"
         "axis1 = 1 0 0\n"
         "axis2 = 0 1 0\n"
@@ -42,10 +42,15 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "pan = 0 0\n"
         "light = file\n"
         "color = fixed\n"
+        "scale = 0\n"
         "slice = off\n"
         "eye4 = off\n"
         "gizmo = off\n"
-        "wire = on\n");
+        "wire = on\n"
+        "aa = 1\n"
+        "opacity = 1\n"
+        "stereo = off\n"
+        "eyes = 0.25\n");
 }
 
 TEST(View, RoundTripsEveryFloatBitForBit)
@@ -129,7 +134,8 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         const char* fault;
     } rows[] = {
         {"", "not a view file"},
-        {"plexorama-view 3\n" + q + rest, "not a view file"},
+        {"plexorama-view 4\n" + q + rest, "not a view file"},
+        {"plexorama-view 33\n" + q + rest, "not a view file"},
         {"plexorama-view 1 \n" + q + rest, "not a view file"},
         {"KLEIN\n" + q + rest, "not a view file"},
         {head, "the key 'q' is missing"},
@@ -166,13 +172,20 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + q + rest + "zoom = 9\n", "line 7: zoom is not from 0.125 to 8"},
         {head + q + rest + "zoom = 0\n", "line 7: zoom is not from 0.125 to 8"},
         {head + q + rest + "pan = 0 nan\n", "line 7: a value is not a finite number"},
-        {head + q + rest + "light = sun\n", "line 7: light is not 'file' or 'shape'"},
+        {head + q + rest + "light = sun\n", "line 7: light is not 'file', 'shape' or 'smooth'"},
         {head + q + rest + "color = W\n", "line 7: color is not 'fixed' or 'w'"},
         {head + q + rest + "slice = 0.5\n", "line 7: wrong number of values"},
         {head + q + rest + "slice = 0 -1\n", "line 7: the slice's width is negative"},
         {head + q + rest + "eye4 = off 2\n", "line 7: wrong number of values"},
         {head + q + rest + "eye4 = -3\n", "line 7: the eye's distance is negative"},
         {head + q + rest + "gizmo = yes\n", "line 7: gizmo is not 'on' or 'off'"},
+        {head + q + rest + "scale = -1\n", "line 7: the map's scale is negative"},
+        {head + q + rest + "aa = 3\n", "line 7: aa is not 1, 2, 4 or 8"},
+        {head + q + rest + "aa = 4.0\n", "line 7: aa is not 1, 2, 4 or 8"},
+        {head + q + rest + "opacity = 0\n", "line 7: opacity is not above 0 to 1"},
+        {head + q + rest + "opacity = 1.01\n", "line 7: opacity is not above 0 to 1"},
+        {head + q + rest + "stereo = on\n", "line 7: stereo is not 'off', 'anaglyph' or 'side-by-side'"},
+        {head + q + rest + "eyes = -0.1\n", "line 7: the eyes' distance is negative"},
         {head + "q = 0 0 0 1" + std::string(600, ' ') + "\n" + rest, "line 2: a line is too long"},
         {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "line 2: a line holds a NUL byte"},
     };
@@ -189,7 +202,7 @@ TEST(View, ReadsBackWhatItWrites)
     std::string path = write_test_file("saved.view", "old");
     ASSERT_EQ(write_view(path.c_str(), &sample), 1);
     Scene read = {};
-    EXPECT_EQ(read_view(path.c_str(), &read), nullptr);
+    EXPECT_EQ(read_view(path.c_str(), &initial_scene, false, &read), nullptr);
     EXPECT_TRUE(same_scene(sample, read));
 
     struct stat status;
@@ -215,7 +228,7 @@ TEST(View, ReportsFilesThatCannotBeRead)
     };
     for (const auto& row : rows) {
         Scene view = sample;
-        EXPECT_STREQ(read_view(row.path.c_str(), &view), row.reason) << row.path;
+        EXPECT_STREQ(read_view(row.path.c_str(), &initial_scene, false, &view), row.reason) << row.path;
         EXPECT_TRUE(same_scene(view, sample)) << row.path;
     }
 }

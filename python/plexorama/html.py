@@ -16,7 +16,7 @@ from .klein import klein_parts, write_whole
 TEMPLATE = "plexorama-page.html"
 SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
 VIEW_SLOT = '<script type="text/plain" id="embedded-view"></script>'
-VIEW_VERSIONS = ("plexorama-view 1", "plexorama-view 2")
+VIEW_VERSIONS = ("plexorama-view 1", "plexorama-view 2", "plexorama-view 3")
 # The view file's keys and how many values each takes; the first five must
 # be given in a view file, the others take these values when left out.
 VIEW_KEYS = {"q": 4, "axis1": 3, "axis2": 3, "axis3": 3, "show": 4, "turn4": 16, "zoom": 1, "pan": 2,
@@ -25,8 +25,9 @@ VIEW_DEFAULT = {"q": (0, 0, 0, 1), "axis1": (1, 0, 0), "axis2": (0, 1, 0), "axis
                 "show": (1, 2, 3, 4), "turn4": tuple(np.eye(4).ravel()), "zoom": (1,), "pan": (0, 0),
                 "light": ("file",)}
 OPTIONAL = ("turn4", "zoom", "pan", "light")
-# The cues' keys go to the page as given; the viewer in it checks them.
-CUE_KEYS = ("color", "slice", "eye4", "gizmo", "wire")
+# The keys of the cues and of the picture's finish go to the page as given;
+# the viewer in it checks them.
+CUE_KEYS = ("color", "scale", "slice", "eye4", "gizmo", "wire", "aa", "opacity", "stereo", "eyes")
 
 
 def find_template():
@@ -93,8 +94,8 @@ def view_link(view, dim=255):
                                  f"not {values}")
             text = ",".join(str(c) for c in shown)
         elif key == "light":
-            if values[0] not in ("file", "shape"):
-                raise ValueError(f"view: light is file or shape, not {values[0]!r}")
+            if values[0] not in ("file", "shape", "smooth"):
+                raise ValueError(f"view: light is file, shape or smooth, not {values[0]!r}")
             text = values[0]
         else:
             # As floats, which the viewer keeps; nine digits read back the same.

@@ -67,9 +67,9 @@ def test_views_become_the_page_s_link_text(view, link):
     ({"turn4": np.ones((4, 4))}, 4, "turn4 is not orthonormal"),
     ({"turn4": np.eye(3)}, 4, "turn4 takes 16 values, not 9"),
     ({"zoom": 9}, 4, "zoom is not from 0.125 to 8"),
-    ({"light": "bright"}, 4, "light is file or shape, not 'bright'"),
+    ({"light": "bright"}, 4, "light is file, shape or smooth, not 'bright'"),
     ({"color": "w;zoom:8"}, 4, "color has a value that is not a word or a number"),
-    ("plexorama-view 3\nq = 0 0 0 1\n", 4, "not a view file"),
+    ("plexorama-view 4\nq = 0 0 0 1\n", 4, "not a view file"),
 ])
 def test_views_the_viewer_would_refuse_are_refused(view, dim, fault):
     with pytest.raises(ValueError, match=re.escape(fault)):
