@@ -87,6 +87,14 @@ static int __held_input(GLFWwindow* window, KeyAction action)
     return -1;
 }
 
+// [ or ] is held while the slice is on.
+static bool moving_slice = false;
+
+bool moves_slice_input()
+{
+    return moving_slice;
+}
+
 float* poll_input(GLFWwindow* window)
 {
     // The first held key in the row's order decides; one step per frame at
@@ -102,6 +110,7 @@ float* poll_input(GLFWwindow* window)
         turn_plane_motion(held / 2, 3, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step));
     // [ and ] move the slice while held, ] toward +w.
     held = view.cues.slice ? __held_input(window, KEY_MOVE_SLICE) : -1;
+    moving_slice = held >= 0;
     if (held >= 0)
         move_slice_cues(held ? 1.0f : -1.0f);
     for (int f = 3; f > 0; f--)

@@ -27,6 +27,9 @@ extern int (*key_state_input)(GLFWwindow* window, int key);
 // re-normalises q; returns q.
 float* poll_input(GLFWwindow* window);
 
+// Whether the last poll_input moved the slice: [ or ] held.
+bool moves_slice_input();
+
 // Applies one frame of the spin, if one runs: after a frame is drawn, so
 // that frame k of a spin shows k steps.
 void advance_spin_input();

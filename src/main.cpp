@@ -84,6 +84,7 @@ void stop_main()
     destroy_mesh(projection.mesh);
     projection.mesh = nullptr;
     destroy_overlay();
+    destroy_render();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");

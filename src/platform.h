@@ -60,6 +60,15 @@ inline int has_clip_distances_platform()
     return offered;
 }
 
+// Colour buffers of floats, which transparency draws into, come with
+// EXT_color_buffer_float, where a browser offers it.
+inline int has_float_colours_platform()
+{
+    static const int offered
+        = emscripten_webgl_enable_extension(emscripten_webgl_get_current_context(), "EXT_color_buffer_float");
+    return offered;
+}
+
 // WebGL offers none of the desktop's extensions that the viewer asks for;
 // it has no clip control, say, and its rows count from the bottom.
 inline int has_gl_extension_platform(const char*)
@@ -114,6 +123,11 @@ inline GLboolean unmap_buffer_platform(GLenum target)
 }
 
 inline int has_clip_distances_platform()
+{
+    return 1;
+}
+
+inline int has_float_colours_platform()
 {
     return 1;
 }
