@@ -197,7 +197,7 @@ int exchange_input(int slot)
     return 1;
 }
 
-// A key that switches the lighting or one of the cues.
+// A key that switches the lighting, one of the cues or of the finish.
 static void __switch_input(KeyAction action)
 {
     View next = view;
@@ -217,6 +217,15 @@ static void __switch_input(KeyAction action)
         break;
     case KEY_GIZMO:
         c.gizmo = !c.gizmo;
+        break;
+    case KEY_AA:
+        next.finish.aa = next.finish.aa > 1 ? 1 : 4;
+        break;
+    case KEY_OPACITY:
+        next.finish.opacity = next.finish.opacity < 1.0f ? 1.0f : 0.5f;
+        break;
+    case KEY_STEREO:
+        next.finish.stereo = static_cast<Stereo>((next.finish.stereo + 1) % 3);
         break;
     default:
         c.wire = !c.wire;
@@ -249,6 +258,9 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
     case KEY_EYE4:
     case KEY_GIZMO:
     case KEY_WIRE:
+    case KEY_AA:
+    case KEY_OPACITY:
+    case KEY_STEREO:
         __switch_input(row->action);
         break;
     case KEY_HIDE:

@@ -4,6 +4,8 @@
 // events before the view, and the view does not see what the panel takes.
 #pragma once
 
+#include "keys.h"
+
 struct GLFWwindow;
 
 // Whether the panel is shown; not at start.
@@ -37,3 +39,10 @@ void stop_panel();
 void __char_callback_panel(GLFWwindow* window, unsigned int codepoint);
 void __focus_callback_panel(GLFWwindow* window, int focused);
 void __enter_callback_panel(GLFWwindow* window, int entered);
+
+// What the panel's files share: the keys that do the same as the control
+// just drawn, dimmed, ending at the given share of the row's width; and the
+// section of the picture (panel_picture.cpp), its finish and the map's
+// scale, built into the panel's window.
+void __key_hint_panel(KeyAction action, float share = 1.0f);
+void __picture_panel();
