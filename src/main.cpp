@@ -3,6 +3,7 @@
 
 #include <malloc.h>
 
+#include <cstdint>
 #include <cstdio>
 
 #include "context.h"
@@ -161,18 +162,21 @@ int run_main(const Options* options)
     if (options->info)
         return run_info(options->info);
 
-    // Read before any window opens: a bad view file is a usage error.
-    Scene saved;
+    // Read before any window opens: a bad view file is a usage error. Its
+    // keys go over the preferences'.
+    Scene saved = initial_scene;
+    bool preferred = !options->no_preferences && read_preferences_scene(&saved);
     if (options->view) {
-        const char* fault = read_view(options->view, &initial_scene, false, &saved);
+        const char* fault = read_view(options->view, &saved, false, &saved);
         if (fault) {
             fprintf(stderr, "plexorama: %s: %s\n", options->view, fault);
             return 2;
         }
     }
+    const Scene* restored = options->view || preferred ? &saved : nullptr;
 
     if (options->print_view)
-        return __print_view_main(options, &saved);
+        return __print_view_main(options, restored);
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
@@ -180,8 +184,12 @@ int run_main(const Options* options)
     int failed = start_main();
     if (failed)
         return failed;
+    // Without a file, the view waits for one to be dropped; its coordinates
+    // then stand for any surface that has them.
     if (options->file)
-        failed = __open_file_main(options, &saved);
+        failed = __open_file_main(options, restored);
+    else
+        failed = apply_scene(options, restored, UINT8_MAX);
     if (!failed)
         failed = offscreen ? run_headless(options) : __run_window_main(options);
     stop_main();

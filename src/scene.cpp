@@ -1,8 +1,12 @@
 // The scene: the view on show, taken into and put back from Scene records.
 #include "scene.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
@@ -95,7 +99,7 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
     uint8_t chosen[4];
     const char* source = nullptr;
     const char* option = "";
-    if (options->view) {
+    if (saved) {
         restore_scene(saved);
         memcpy(chosen, saved->show, sizeof chosen);
         source = options->view;
@@ -106,10 +110,13 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
         option = "--show ";
     }
     __apply_options_scene(options);
-    if (!source)
+    if (!saved && !options->show)
         return 0;
     for (uint8_t c : chosen)
         if (c >= dim) {
+            // The preferences' coordinates are for the surfaces that have them.
+            if (!source)
+                return 0;
             fprintf(stderr, "plexorama: %s%s: coordinate %d is past the surface's %d\n", option, source,
                 c + 1, dim);
             return 2;
@@ -126,7 +133,7 @@ int prepare_scene(const Options* options, const Scene* saved)
     int failed = apply_scene(options, saved, projection.dim);
     if (failed)
         return failed;
-    if (options->view || options->show)
+    if (saved || options->show)
         set_projection_mesh(projection);
     if (options->swap)
         __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
@@ -141,4 +148,30 @@ int save_scene(const char* path)
         return 0;
     fprintf(stderr, "plexorama: %s: cannot write: %s\n", path, strerror(errno));
     return 1;
+}
+
+// Where the preferences are: $XDG_CONFIG_HOME/plexorama, else
+// ~/.config/plexorama. Returns 0 with neither.
+static int __preferences_path_scene(char* path, size_t size)
+{
+    const char* config = getenv("XDG_CONFIG_HOME");
+    const char* home = getenv("HOME");
+    int written = config && *config ? snprintf(path, size, "%s/plexorama/default.view", config)
+        : home && *home             ? snprintf(path, size, "%s/.config/plexorama/default.view", home)
+                                    : -1;
+    return written > 0 && static_cast<size_t>(written) < size;
+}
+
+int read_preferences_scene(Scene* scene)
+{
+    char path[PATH_MAX];
+    struct stat status;
+    // None at all is the usual case, and says nothing.
+    if (!__preferences_path_scene(path, sizeof path) || (stat(path, &status) != 0 && errno == ENOENT))
+        return 0;
+    const char* fault = read_view(path, &initial_scene, true, scene);
+    if (!fault)
+        return 1;
+    fprintf(stderr, "plexorama: warning: %s: %s: going on without the preferences\n", path, fault);
+    return 0;
 }

@@ -17,15 +17,22 @@ void capture_scene(Scene* scene);
 // and bind.
 void restore_scene(const Scene* scene);
 
-// Puts the saved view (when --view gave one) and the view options on show
-// for a surface of dim coordinates, and chooses its coordinates, without
-// binding them. Returns 0, or 2 after saying why when a coordinate is past
-// the surface's.
+// Puts the saved view (--view's over the preferences, or the preferences
+// alone; none without either) and the view options on show for a surface of
+// dim coordinates, and chooses its coordinates, without binding them.
+// Returns 0, or 2 after saying why when a coordinate of --view or --show is
+// past the surface's; the preferences' are then left out.
 int apply_scene(const Options* options, const Scene* saved, uint8_t dim);
 
 // The same, then binds the chosen coordinates of the surface on show and
 // starts the asked-for swap, all before the first frame.
 int prepare_scene(const Options* options, const Scene* saved);
+
+// Reads the preferences, the keys of default.view in
+// $XDG_CONFIG_HOME/plexorama (else ~/.config/plexorama) over the view at
+// start. Returns 1 when there are some; 0 without the file, or after one
+// line on standard error when it cannot be read or is not valid.
+int read_preferences_scene(Scene* scene);
 
 // Writes the view on show; returns 0, or 1 after saying why it could not.
 int save_scene(const char* path);
