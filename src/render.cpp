@@ -151,7 +151,7 @@ static void __surface_render(bool own)
     float colour[4] = {color[0] / 255.0f, color[1] / 255.0f, color[2] / 255.0f, opacity};
     load_float4_to_shader(shader, "color", colour);
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
     glDepthMask(GL_FALSE);
     draw_mesh(shader, mesh);
     glDepthMask(GL_TRUE);

@@ -255,8 +255,10 @@ void end_layers_target()
     glBindTexture(GL_TEXTURE_2D, layers.textures[1]);
     glActiveTexture(GL_TEXTURE0);
     glDisable(GL_DEPTH_TEST);
+    // The picture's alpha stays 1: a page's canvas would let the page
+    // through where it is less.
     glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
+    glBlendFuncSeparate(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA, GL_ZERO, GL_ONE);
     glBindVertexArray(layers.vertex_array);
     glDrawArrays(GL_TRIANGLES, 0, 3);
     glDisable(GL_BLEND);
