@@ -5,6 +5,7 @@
 // map and places the slice and the 4-D eye.
 #include "glsl.h"
 
+#include <cstring>
 #include <string>
 
 const char* const vs = R"(#version 330 core
@@ -203,9 +204,62 @@ void main()
 }
 )";
 
-const char* vertex_glsl(bool)
+// Smooth light: the vertex stage also takes the tangent plane at the vertex,
+// t1 and t2 at the shown coordinates, and carries both through the view as
+// the position goes, to the normal of the surface as drawn.
+static const char tangent_inputs[] = R"(layout(location = 8) in float aT1_x;
+layout(location = 9) in float aT1_y;
+layout(location = 10) in float aT1_z;
+layout(location = 11) in float aT1_w;
+layout(location = 12) in float aT2_x;
+layout(location = 13) in float aT2_y;
+layout(location = 14) in float aT2_z;
+layout(location = 15) in float aT2_w;
+)";
+
+// A tangent t of the surface at p as drawn: the 4-D turn, the swap's turn,
+// then the derivative of the 4-D eye's p / weight with weight = 1 - w / d,
+// (dp + p dw / (d weight)) / weight, less its length, then rot.
+static const char tangent_function[] = R"(
+vec3 drawnTangent(vec4 tangent, vec3 p, int k, float weight)
 {
-    return vs;
+    vec4 t = turn4 * tangent;
+    vec3 d = t.xyz;
+    float dw = t.w * cos(angle) + d[k] * sin(angle);
+    d[k] = (vec2(d[k], t.w) * rotate2d(angle)).x;
+    if (eye4 > 0.0)
+        d += p * dw / (eye4 * weight);
+    return mat3(rot) * d;
+}
+
+void main()
+)";
+
+// Each vertex's normal is turned toward the viewer, so that a triangle's
+// three agree before they are blended: the lighting takes either side alike.
+static const char tangent_normal[] = R"(    FragPos = turned.xyz / weight;
+    vec3 across = cross(drawnTangent(vec4(aT1_x, aT1_y, aT1_z, aT1_w), p, k, weight),
+        drawnTangent(vec4(aT2_x, aT2_y, aT2_z, aT2_w), p, k, weight));
+    vec3 toViewer = vec3(0.0, 0.0, -15.0) - FragPos;
+    Normal = dot(across, across) > 0.0 ? (dot(across, toViewer) < 0.0 ? -across : across) : toViewer;
+)";
+
+// The vertex stage's text with one piece put in place of another.
+static std::string __replaced_glsl(std::string text, const char* piece, const std::string& by)
+{
+    size_t at = text.find(piece);
+    return at == std::string::npos ? text : text.replace(at, strlen(piece), by);
+}
+
+const char* vertex_glsl(bool smooth)
+{
+    static const std::string smooth_text = __replaced_glsl(
+        __replaced_glsl(__replaced_glsl(__replaced_glsl(vs, "out vec3 Normal;",
+                                            std::string(tangent_inputs) + "\nout vec3 Normal;"),
+                            "\nvoid main()\n", tangent_function),
+            "    Normal = mat3(rot) * n;\n", ""),
+        "    FragPos = turned.xyz / weight;\n", tangent_normal);
+    return smooth ? smooth_text.c_str() : vs;
 }
 
 const char* lit_glsl(bool tint, bool layered)

@@ -11,6 +11,7 @@
 
 #include "context.h"
 #include "platform.h"
+#include "tangents.h"
 
 Projection projection = {nullptr, 0, 0, 1, 2, 3};
 int pinned_memory_mesh = -1;
@@ -223,11 +224,28 @@ static void __attributes_mesh(GLuint first_location, Projection p)
     }
 }
 
+// Locations 8 to 15 read t1 and t2 of the coordinates the mesh has bound:
+// half floats, 2 dim of them a vertex.
+static void __tangent_attributes_mesh(const Mesh* mesh, uint8_t dim)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, mesh->tangent_buffer);
+    GLsizei stride = 4 * dim;
+    for (GLuint k = 0; k < 8; k++) {
+        uintptr_t index = (k < 4 ? 0u : dim) + mesh->bound[k % 4];
+        glVertexAttribPointer(
+            8 + k, 1, GL_HALF_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * index));
+    }
+}
+
 void set_projection_mesh(Projection p)
 {
     glBindVertexArray(p.mesh->vertex_array);
     glBindBuffer(GL_ARRAY_BUFFER, p.mesh->coord_buffer);
     __attributes_mesh(0, p);
+    const uint8_t bound[4] = {p.x, p.y, p.z, p.w};
+    memcpy(p.mesh->bound, bound, sizeof bound);
+    if (p.mesh->tangent_buffer)
+        __tangent_attributes_mesh(p.mesh, p.dim);
     if (p.mesh->normal_buffer) {
         glBindBuffer(GL_ARRAY_BUFFER, p.mesh->normal_buffer);
         __attributes_mesh(4, p);
@@ -313,19 +331,77 @@ float reach_mesh(const Mesh* mesh, Projection p)
     return static_cast<float>(std::sqrt(largest));
 }
 
+uint16_t* reserve_tangents_mesh(Mesh* mesh, uint8_t dim)
+{
+    if (!mesh->tangent_memory) {
+        // Whole pages, which GL can take as they are where it takes memory of ours.
+        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        size_t bytes = 4 * static_cast<size_t>(dim) * mesh->vertex_count;
+        mesh->tangent_memory = static_cast<uint16_t*>(aligned_alloc(page, (bytes + page) / page * page));
+    }
+    return mesh->tangent_memory;
+}
+
+int attach_tangents_mesh(Mesh* mesh, uint8_t dim)
+{
+    drop_errors_context();
+    GLsizeiptr size = static_cast<GLsizeiptr>(4 * static_cast<uint64_t>(dim) * mesh->vertex_count);
+    bool pinned = has_buffer_mapping_platform && pinned_memory_mesh == 1 && size > 0;
+    GLenum target = pinned ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(target, buffer);
+    glBufferData(target, size, mesh->tangent_memory, GL_STATIC_DRAW);
+    glBindBuffer(target, 0);
+    // Where GL took a copy, ours is let go.
+    if (!pinned) {
+        free(mesh->tangent_memory);
+        mesh->tangent_memory = nullptr;
+    }
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteBuffers(1, &buffer);
+        return 1;
+    }
+    mesh->tangent_buffer = buffer;
+    glBindVertexArray(mesh->vertex_array);
+    for (GLuint location = 8; location < 16; location++)
+        glEnableVertexAttribArray(location);
+    __tangent_attributes_mesh(mesh, dim);
+    return 0;
+}
+
+const float* coordinates_mesh(const Mesh* mesh, uint8_t dim, bool* copied)
+{
+    *copied = !mesh->memory;
+    if (mesh->memory)
+        return mesh->memory;
+    size_t bytes = 4 * static_cast<size_t>(dim) * mesh->vertex_count;
+    float* copy = static_cast<float*>(malloc(bytes + 1));
+    if (!copy)
+        return nullptr;
+    glBindBuffer(GL_ARRAY_BUFFER, mesh->coord_buffer);
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), copy);
+    return copy;
+}
+
 void destroy_mesh(Mesh* mesh)
 {
     if (!mesh)
         return;
+    // A search for its tangent planes may still read it.
+    stop_tangents(mesh->serial);
     glDeleteVertexArrays(1, &mesh->vertex_array);
     glDeleteBuffers(1, &mesh->coord_buffer);
     glDeleteBuffers(1, &mesh->normal_buffer);
     if (mesh->edge_buffer)
         glDeleteBuffers(1, &mesh->edge_buffer);
-    if (mesh->memory) {
+    if (mesh->tangent_buffer)
+        glDeleteBuffers(1, &mesh->tangent_buffer);
+    if (mesh->memory || mesh->tangent_memory) {
         // Draws queued before may still read the memory.
         glFinish();
         free(mesh->memory);
+        free(mesh->tangent_memory);
     }
     free(mesh);
 }

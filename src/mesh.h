@@ -8,15 +8,19 @@
 #include "klein.h"
 
 struct Mesh {
-    uint32_t vertex_count;  // vertices drawn, three to a triangle
-    uint32_t vertex_array;  // GL vertex-array object holding the attribute set-up
-    uint32_t normal_buffer; // GL buffer of normals; 0 for a mesh without normals
-    uint32_t coord_buffer;  // GL buffer of coordinates
-    float* memory;          // both arrays, when the buffers live in memory of ours; else none
-    uint64_t array_bytes;   // bytes of each array there
-    uint32_t serial;        // tells this mesh from every other made in the run
-    uint32_t edge_buffer;   // GL element buffer of each triangle's three edges, where the
-                            // wireframe needs one; else 0
+    uint32_t vertex_count;    // vertices drawn, three to a triangle
+    uint32_t vertex_array;    // GL vertex-array object holding the attribute set-up
+    uint32_t normal_buffer;   // GL buffer of normals; 0 for a mesh without normals
+    uint32_t coord_buffer;    // GL buffer of coordinates
+    float* memory;            // both arrays, when the buffers live in memory of ours; else none
+    uint64_t array_bytes;     // bytes of each array there
+    uint32_t serial;          // tells this mesh from every other made in the run
+    uint32_t edge_buffer;     // GL element buffer of each triangle's three edges, where the
+                              // wireframe needs one; else 0
+    uint32_t tangent_buffer;  // GL buffer of the tangent planes, once found: t1 then t2 of each
+                              // vertex, dim half floats each; else 0
+    uint16_t* tangent_memory; // their storage, while it is ours; else none
+    uint8_t bound[4];         // the coordinates bound as x, y, z, w, by set_projection_mesh
 };
 
 // 1 when the driver takes memory of ours as buffer storage, 0 when it does
@@ -53,9 +57,24 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
 int unmap_mesh(Mesh* mesh);
 
 // Points attribute locations 0 to 7 at the coordinates and normal components
-// numbered x, y, z, w of every vertex; no data moves. The indices must be
-// below dim.
+// numbered x, y, z, w of every vertex, and, once the mesh has its tangent
+// planes, 8 to 11 and 12 to 15 at the same components of t1 and t2; no data
+// moves. The indices must be below dim.
 void set_projection_mesh(Projection p);
+
+// Memory for the tangent planes of the mesh's vertices, 2 dim half floats
+// each, to be written on another thread; none when it cannot be had.
+uint16_t* reserve_tangents_mesh(Mesh* mesh, uint8_t dim);
+
+// Hands the written tangent planes to GL and binds them as the coordinates
+// are bound. Returns 0, or 1 when the driver refused them; the mesh draws
+// as before then.
+int attach_tangents_mesh(Mesh* mesh, uint8_t dim);
+
+// A copy of the mesh's coordinates in memory of ours, read back from the
+// GPU unless they live there already (*copied says which); none when it
+// cannot be had.
+const float* coordinates_mesh(const Mesh* mesh, uint8_t dim, bool* copied);
 
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
 void draw_mesh(unsigned int program, const Mesh* mesh);

@@ -28,6 +28,8 @@ extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr si
 
 // WebGL fills every triangle: the wireframe needs a list of edges.
 constexpr bool has_polygon_mode_platform = false;
+// The page is built without threads: long work runs between frames.
+constexpr bool has_threads_platform = false;
 // WebGL maps no buffers, and glBufferData copies the memory it is given.
 constexpr bool has_buffer_mapping_platform = false;
 // The wheel's offsets to a click, away from the user: the browser hands on
@@ -102,6 +104,7 @@ inline void window_class_platform(const char*)
 #include <GLFW/glfw3.h>
 
 constexpr bool has_polygon_mode_platform = true;
+constexpr bool has_threads_platform = true;
 constexpr bool has_buffer_mapping_platform = true;
 constexpr double wheel_unit_platform = 1.0;
 constexpr const char* stage_version_platform = nullptr;

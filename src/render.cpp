@@ -15,6 +15,7 @@
 #include "panel.h"
 #include "platform.h"
 #include "shader.h"
+#include "smooth.h"
 #include "target.h"
 #include "view.h"
 #include "window.h"
@@ -22,12 +23,12 @@
 unsigned int shader = 0;
 unsigned int shader_plain = 0;
 
-unsigned int build_program_render(const char* fragment)
+unsigned int build_program_render(const char* fragment, const char* vertex)
 {
     unsigned int program = create_shader();
     if (!program)
         return 0;
-    load_program_to_shader(program, vs, 0);
+    load_program_to_shader(program, vertex, 0);
     load_program_to_shader(program, fragment, 1);
     fix_matrix_load(program, 1.0f);
     motion_load(program, &view);
@@ -40,8 +41,12 @@ namespace {
 struct Stages {
     Tint tint;
     bool layered; // the lit program draws a transparent surface's layers
+    bool smooth;  // the lit program takes the tangent planes
     bool operator==(const Stages&) const = default;
 };
+
+// The stages the programs were built for.
+Stages built = {TINT_FIXED, false, false};
 
 // The map's texture, made when first coloured by w.
 unsigned int map = 0;
@@ -50,11 +55,13 @@ bool layers_refused = false;
 
 } // namespace
 
-// The stages the view asks for.
+// The stages the view asks for. Smooth light draws flat until the tangent
+// planes are found, which a picture waits for.
 static Stages __stages_render()
 {
     bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !layers_refused;
-    return {view.cues.tint, layered};
+    bool smooth = view.light == LIGHT_SMOOTH && ready_smooth(hidden_window);
+    return {view.cues.tint, layered, smooth};
 }
 
 // Colour by w and transparency take stages of their own: the plain stages
@@ -65,8 +72,8 @@ static Stages __stages_render()
 static bool __stages_changed_render(Stages stages)
 {
     bool tint = stages.tint == TINT_W;
-    unsigned int lit = build_program_render(lit_glsl(tint, stages.layered));
-    unsigned int plain = lit ? build_program_render(plain_glsl(tint)) : 0;
+    unsigned int lit = build_program_render(lit_glsl(tint, stages.layered), vertex_glsl(stages.smooth));
+    unsigned int plain = lit ? build_program_render(plain_glsl(tint), vs) : 0;
     if (!lit || !plain) {
         destroy_shader(lit);
         return false;
@@ -138,7 +145,7 @@ static void __surface_render(bool own)
     }
     if (view.cues.wire)
         draw_mesh_lines(shader_plain, mesh);
-    if (__stages_render().layered) {
+    if (built.layered) {
         if (own && begin_layers_target()) {
             draw_mesh(shader, mesh);
             end_layers_target();
@@ -181,7 +188,7 @@ static void __eye_render(int eye, const int* whole)
 static void __finished_render(const float* orientation)
 {
     const Finish& f = view.finish;
-    bool own = begin_target(f.aa, __stages_render().layered);
+    bool own = begin_target(f.aa, built.layered);
     int whole[4];
     glGetIntegerv(GL_VIEWPORT, whole);
     int eyes = f.stereo == STEREO_OFF ? 1 : 2;
@@ -205,8 +212,6 @@ void main_loop()
 {
     // Swap angle in radians; 0 while no turn runs.
     static float angle = 0.0f;
-    // The stages the programs were built for.
-    static Stages built = {TINT_FIXED, false};
     bool rebuilt = false;
     Stages wanted = __stages_render();
     if (!(wanted == built)) {
@@ -241,9 +246,13 @@ void main_loop()
     }
     __measure_render();
     int changes = take_changes_view();
-    if (changes & CHANGE_MOTION)
+    if ((changes & CHANGE_MOTION) || rebuilt) {
         for (unsigned int program : {shader, shader_plain})
             motion_load(program, &view);
+        // Smooth stages light with the normal they pass on.
+        if (built.smooth)
+            load_float_to_shader(shader, "light", 0.0f);
+    }
     if ((changes & CHANGE_CUES) || rebuilt) {
         for (unsigned int program : {shader, shader_plain}) {
             cues_load(program, &view);

@@ -5,14 +5,16 @@
 // anti-aliased, transparent, for two eyes.
 #pragma once
 
+#include "glsl.h"
+
 // The application's programs: lit, vs + fs, and unlit for the wireframe,
 // vs + fs_plain (or their colour-by-w stages); 0 until created.
 extern unsigned int shader;
 extern unsigned int shader_plain;
 
-// A program of the vertex stage and the given fragment stage, with the
-// camera and the view's motion uploaded; 0 when GL gives no program.
-unsigned int build_program_render(const char* fragment);
+// A program of the given fragment and vertex stages, with the camera and
+// the view's motion uploaded; 0 when GL gives no program.
+unsigned int build_program_render(const char* fragment, const char* vertex = vs);
 
 // Renders one frame: orientation, uniforms, swap animation, clear, draw.
 void main_loop();
