@@ -14,6 +14,7 @@
 #include "input.h"
 #include "mesh.h"
 #include "motion.h"
+#include "smooth.h"
 #include "view.h"
 #include "window.h"
 
@@ -59,7 +60,9 @@ static double timed_frame()
 
 // Alternates plain frames with frames in which cue() has set a cue, then
 // adds the row of the second against the first.
-template <class Cue> static void alternate(const Surface& s, int reps, const char* figure, Cue cue)
+template <class Cue>
+static void alternate(
+    const Surface& s, int reps, const char* figure, Cue cue, const char* target = "<= 1.10 x")
 {
     std::vector<double> plain, cued, ratios;
     for (int k = 0; k < reps; k++) {
@@ -78,7 +81,7 @@ template <class Cue> static void alternate(const Surface& s, int reps, const cha
     char note[64];
     std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
         *std::max_element(ratios.begin(), ratios.end()));
-    row({figure, s.name, 1e3 * median(cued), "ms", "<= 1.10 x", 1e3 * median(plain), "plain frame", note});
+    row({figure, s.name, 1e3 * median(cued), "ms", target, 1e3 * median(plain), "plain frame", note});
 }
 
 void frame_cues(const Surface& s, int reps)
@@ -107,6 +110,45 @@ void frame_cues(const Surface& s, int reps)
     }
     row({"s: largest length measured", s.name, 1e3 * median(measure), "ms", "", 1e3 * load, "loading",
         "when a cue first needs it, and at each new binding"});
+    set_view(&initial_view);
+    drop_shown();
+}
+
+void frame_finish(const Surface& s, int reps)
+{
+    if (show(s) < 0)
+        return;
+    alternate(
+        s, reps, "frame: smooth light",
+        [] {
+            View smooth = view;
+            smooth.light = LIGHT_SMOOTH;
+            set_view(&smooth);
+            // The planes once found, the frames draw with them.
+            ready_smooth(true);
+        },
+        "<= 1.3 x");
+    alternate(
+        s, reps, "frame: anti-aliased, 4 samples",
+        [] {
+            View smooth = view;
+            smooth.finish.aa = 4;
+            set_view(&smooth);
+        },
+        "<= 2.5 x");
+    alternate(
+        s, reps, "frame: opacity 0.5",
+        [] {
+            View clear = view;
+            clear.finish.opacity = 0.5f;
+            set_view(&clear);
+        },
+        "<= 2 x");
+    alternate(s, reps, "frame: colour by w", [] {
+        View tinted = view;
+        tinted.cues.tint = TINT_W;
+        set_view(&tinted);
+    });
     set_view(&initial_view);
     drop_shown();
 }
