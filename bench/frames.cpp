@@ -12,6 +12,7 @@
 #include "cues.h"
 #include "render.h"
 #include "input.h"
+#include "surface.h"
 #include "mesh.h"
 #include "motion.h"
 #include "view.h"
@@ -148,7 +149,7 @@ void pacing(int frames)
 {
     drop_shown();
     Pacing empty = pace(frames);
-    if (show_surface_input(PLEXORAMA_README_SAMPLE, nullptr) != SHOW_DONE) {
+    if (show_file_surface(PLEXORAMA_README_SAMPLE, nullptr) != SHOW_DONE) {
         std::fprintf(stderr, "plexorama-bench: cannot show %s\n", PLEXORAMA_README_SAMPLE);
         return;
     }

@@ -7,7 +7,11 @@
 
 #include <string>
 
-const char* const vs = R"(#version 330 core
+#include "platform.h"
+
+// What the vertex stage reads of a vertex: the four coordinates and normal
+// components bound to its attributes, the text's own.
+static const char vs_attributes[] = R"(#version 330 core
 layout(location = 0) in float aPos_x;
 layout(location = 1) in float aPos_y;
 layout(location = 2) in float aPos_z;
@@ -17,6 +21,50 @@ layout(location = 5) in float aNormal_y;
 layout(location = 6) in float aNormal_z;
 layout(location = 7) in float aNormal_w;
 
+vec4 position4()
+{
+    return vec4(aPos_x, aPos_y, aPos_z, aPos_w);
+}
+
+vec4 normal4()
+{
+    return vec4(aNormal_x, aNormal_y, aNormal_z, aNormal_w);
+}
+)";
+
+// Or all m coordinates and normal components of the vertex, fetched from
+// textures, through a frame of R^m: F c, one column of F for each.
+static const std::string vs_frame_head = std::string("#version 330 core\n") + frame_fetch_platform + R"(
+uniform FETCH_SAMPLER coords;
+uniform FETCH_SAMPLER normals;
+uniform int dim;
+layout(std140) uniform Frame
+{
+    vec4 column[255];
+};
+
+vec4 framed(FETCH_SAMPLER array)
+{
+    vec4 sum = vec4(0.0);
+    int first = gl_VertexID * dim;
+    for (int k = 0; k < dim; k++)
+        sum += column[k] * FETCH(array, first + k);
+    return sum;
+}
+
+vec4 position4()
+{
+    return framed(coords);
+}
+
+vec4 normal4()
+{
+    return framed(normals);
+}
+)";
+
+// The rest of the vertex stage is the same either way.
+static const char vs_body[] = R"(
 uniform float angle; // swap angle in radians, 0 when idle
 uniform float i;     // which of x, y, z turns toward w
 uniform mat4 fix;    // camera: perspective times view
@@ -38,8 +86,8 @@ mat2 rotate2d(float a)
 
 void main()
 {
-    vec4 n4 = turn4 * vec4(aNormal_x, aNormal_y, aNormal_z, aNormal_w);
-    vec4 p4 = turn4 * vec4(aPos_x, aPos_y, aPos_z, aPos_w);
+    vec4 n4 = turn4 * normal4();
+    vec4 p4 = turn4 * position4();
     vec3 n = n4.xyz;
     vec3 p = p4.xyz;
 
@@ -73,6 +121,10 @@ void main()
     gl_Position.xy = zoom * (gl_Position.xy + pan * gl_Position.w);
 }
 )";
+static const std::string vs_text = vs_attributes + std::string(vs_body);
+static const std::string vs_frame_text = vs_frame_head + vs_body;
+const char* const vs = vs_text.c_str();
+const char* const vs_frame = vs_frame_text.c_str();
 
 // Viewer and light share a point in front of the camera; the absolute values
 // light both sides of the surface alike. What the two lit stages share: the
@@ -167,7 +219,8 @@ static const std::string fs_plain_tint_text = std::string(R"(#version 330 core
 uniform vec4 color;
 
 out vec4 FragColor;
-)") + map_glsl + R"(
+)") + map_glsl
+    + R"(
 void main()
 {
     FragColor = vec4(0.45 * pow(mapColor(), vec3(1.0 / 2.2)), color.a);

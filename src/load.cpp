@@ -89,3 +89,11 @@ void ramp_load(unsigned int program)
             channel = powf(channel, 2.2f);
     load_float3_array_to_shader(program, "ramp", ramp_size_cues, ramp[0]);
 }
+
+void frame_load(unsigned int program, int coords_unit, int normals_unit, int dim)
+{
+    load_int_to_shader(program, "coords", coords_unit);
+    load_int_to_shader(program, "normals", normals_unit);
+    load_int_to_shader(program, "dim", dim);
+    load_block_to_shader(program, "Frame", 0);
+}

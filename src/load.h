@@ -18,6 +18,9 @@ void motion_load(unsigned int program, const View* v);
 // The cues of a view: s, the slice and the 4-D eye.
 void cues_load(unsigned int program, const View* v);
 void ramp_load(unsigned int program);
+// What a program that reads through a frame of R^m needs: the texture units
+// of the coordinates and the normals, the frame's block at binding 0, and m.
+void frame_load(unsigned int program, int coords_unit, int normals_unit, int dim);
 
 // The values the loaders upload, column-major where a matrix.
 void __fix_matrix_load(float aspect, float* matrix);

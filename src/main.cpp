@@ -12,6 +12,7 @@
 #include "headless.h"
 #include "info.h"
 #include "input.h"
+#include "surface.h"
 #include "log.h"
 #include "mesh.h"
 #include "panel.h"
@@ -57,7 +58,7 @@ int start_main()
     set_offset_context();
 
     mlog("[SHADER] Inicializando...\n");
-    shader = build_program_render(fs);
+    shader = build_program_render(vs, fs);
     if (!shader) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[WINDOW] Destruyendo...\n");
@@ -66,7 +67,7 @@ int start_main()
     }
 
     mlog("[SHADER] Inicializando...\n");
-    shader_plain = build_program_render(fs_plain);
+    shader_plain = build_program_render(vs, fs_plain);
     if (!shader_plain) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[SHADER] Destruyendo...\n");
@@ -84,6 +85,7 @@ void stop_main()
     destroy_mesh(projection.mesh);
     projection.mesh = nullptr;
     destroy_gizmo();
+    stop_render();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
@@ -97,7 +99,7 @@ void stop_main()
 static void __report_main(const char* path, ShowStatus status, const KleinReport* report)
 {
     char reason[96];
-    describe_show_input(status, report, reason, sizeof reason);
+    describe_surface(status, report, reason, sizeof reason);
     fprintf(stderr, "plexorama: %s: %s\n", path, reason);
 }
 
@@ -107,7 +109,7 @@ static void __report_main(const char* path, ShowStatus status, const KleinReport
 static int __open_file_main(const Options* options, const Scene* saved)
 {
     KleinReport report;
-    ShowStatus status = show_surface_input(options->file, &report);
+    ShowStatus status = show_file_surface(options->file, &report);
     if (status == SHOW_DONE)
         return prepare_scene(options, saved);
     __report_main(options->file, status, &report);
@@ -160,10 +162,18 @@ int run_main(const Options* options)
     if (options->info)
         return run_info(options->info);
 
-    // Read before any window opens: a bad view file is a usage error.
+    // Read before any window opens: a bad view file is a usage error. A
+    // frame in it must be of the file's dimension.
     Scene saved;
     if (options->view) {
-        const char* fault = read_view(options->view, &saved);
+        KleinFile file;
+        KleinReport report;
+        uint8_t dim = 0;
+        if (options->file && !open_surface_klein(options->file, &file, &report)) {
+            dim = file.dim;
+            close_surface_klein(&file);
+        }
+        const char* fault = read_scene(options->view, &saved, dim);
         if (fault) {
             fprintf(stderr, "plexorama: %s: %s\n", options->view, fault);
             return 2;

@@ -106,7 +106,20 @@ void carry_motion()
     for (int j = 0; j < 4; j++)
         for (int i = 0; i < 4; i++)
             next.turn4[next.moved[j]][next.moved[i]] = view.turn4[j][i];
+    // A frame of R^m exchanged its rows, as a choice its coordinates.
+    if (next.framed)
+        for (int j = 0; j < 4; j++)
+            memcpy(next.frame.rows[next.moved[j]], view.frame.rows[j], sizeof next.frame.rows[j]);
     memcpy(next.moved, initial_view.moved, sizeof next.moved);
+    set_view(&next);
+}
+
+void advance_tour_motion()
+{
+    if (!view.tour.running || !view.framed)
+        return;
+    View next = view;
+    step_tour(&next.tour, &next.frame);
     set_view(&next);
 }
 

@@ -39,6 +39,9 @@ void reset_motion();
 void exchange_motion(int slot);
 void carry_motion();
 
+// Moves a running tour one step, after a frame is drawn, as a spin moves.
+void advance_tour_motion();
+
 // The slots of a plane name such as "xw" (one of xy, xz, yz, xw, yw, zw).
 // Returns 1, or 0 for any other text.
 int plane_motion(const char* name, size_t length, int* a, int* b);

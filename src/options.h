@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "frame.h"
 #include "values.h"
 
 // What the command line asks for; the defaults run the plain viewer.
@@ -29,18 +30,24 @@ struct Options {
     const char* info;       // file to describe without a window, or none
     int turn_count;         // --turn: how many turns, composed in this order
     Turn turns[16];
-    float zoom;      // --zoom, or 0 when not given
-    int light;       // --light: a Light, or -1 when not given
-    Turn spin;       // --spin: its plane and rate in degrees a second; 0 when not given
-    bool quiet;      // --quiet: no progress messages
-    bool print_view; // --print-view: the view as text, no window
-    int tint;        // --color: a Tint, or -1 when not given
-    bool slice;      // --slice
-    float band[2];   // its c and delta; delta 0: s / 16
-    float eye4;      // --eye4: the eye's distance, or 0 when not given
-    bool gizmo;      // --gizmo
-    int wire;        // --wire: 1 on, 0 off, -1 when not given
-    unsigned given;  // 1 << the OptionAction of every option given
+    float zoom;        // --zoom, or 0 when not given
+    int light;         // --light: a Light, or -1 when not given
+    Turn spin;         // --spin: its plane and rate in degrees a second; 0 when not given
+    bool quiet;        // --quiet: no progress messages
+    bool print_view;   // --print-view: the view as text, no window
+    int tint;          // --color: a Tint, or -1 when not given
+    bool slice;        // --slice
+    float band[2];     // its c and delta; delta 0: s / 16
+    float eye4;        // --eye4: the eye's distance, or 0 when not given
+    bool gizmo;        // --gizmo
+    int wire;          // --wire: 1 on, 0 off, -1 when not given
+    int tour;          // --tour: a TourKind, or -1 when not given
+    bool seeded;       // it names a seed
+    uint64_t seed;     // the grand tour's
+    float tour_speed;  // --tour-speed, or 0 when not given
+    int frame_count;   // --basis: how many values, 4 m; 0 when not given
+    float frame[1020]; // its rows one after the other
+    unsigned given;    // 1 << the OptionAction of every option given
 };
 
 enum OptionAction {
@@ -49,15 +56,18 @@ enum OptionAction {
     OPTION_SWAP,
     OPTION_VIEW,
     OPTION_TURN,
+    OPTION_BASIS,
     OPTION_ZOOM,
     OPTION_LIGHT,
     OPTION_SPIN,
+    OPTION_TOUR,
+    OPTION_TOUR_SPEED,
+    OPTION_SAVE_VIEW,
     OPTION_COLOR,
     OPTION_SLICE,
     OPTION_EYE4,
     OPTION_GIZMO,
     OPTION_WIRE,
-    OPTION_SAVE_VIEW,
     OPTION_OUTPUT,
     OPTION_RECORD,
     OPTION_SIZE,
@@ -74,7 +84,7 @@ struct OptionRow {
     const char* name;     // the long name
     char letter;          // the short name, or 0
     const char* argument; // what --help calls its value, or none when it takes none
-    int usage;            // its place in the usage's first form from 1; 0 in the second
+    bool usage;           // in the usage's first form, in the table's order; else in its second
     bool needs_file;      // it acts on the FILE shown at start
     OptionAction action;  // what the parser does with it
     const char* help;     // what --help says of it, its lines joined by '\n'

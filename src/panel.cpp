@@ -14,6 +14,7 @@
 #include "context.h"
 #include "cues.h"
 #include "input.h"
+#include "surface.h"
 #include "keys.h"
 #include "mesh.h"
 #include "motion.h"

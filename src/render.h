@@ -8,9 +8,12 @@
 extern unsigned int shader;
 extern unsigned int shader_plain;
 
-// A program of the vertex stage and the given fragment stage, with the
-// camera and the view's motion uploaded; 0 when GL gives no program.
-unsigned int build_program_render(const char* fragment);
+// A program of a vertex stage and a fragment stage, with the camera and the
+// view's motion uploaded; 0 when GL gives no program.
+unsigned int build_program_render(const char* vertex, const char* fragment);
 
 // Renders one frame: orientation, uniforms, swap animation, clear, draw.
 void main_loop();
+
+// Deletes the GL objects of frames of R^m, if any were made.
+void stop_render();

@@ -1,15 +1,18 @@
 // The scene: the view on show, taken into and put back from Scene records.
 #include "scene.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include <cglm/cglm.h>
 
 #include "input.h"
 #include "mesh.h"
+#include "output.h"
 #include "motion.h"
 #include "platform.h"
 #include "viewfile.h"
@@ -32,7 +35,12 @@ void restore_scene(const Scene* scene)
     next.spin = view.spin;
     next.reach = view.reach;
     memcpy(next.moved, view.moved, sizeof next.moved);
+    // A frame waits for a surface of its dimension, and is a coordinate
+    // choice where it is one.
+    next.framed = false;
     set_view(&next);
+    if (scene->view.framed && scene->view.frame.dim == projection.dim)
+        show_frame_input(&scene->view.frame);
 }
 
 long spin_frames_scene(const Options* options)
@@ -45,11 +53,31 @@ long spin_frames_scene(const Options* options)
 
 // The view options: on top of a restored view, so that one saved view can
 // give pictures of several choices.
-static void __apply_options_scene(const Options* options)
+static int __apply_options_scene(const Options* options)
 {
+    if (options->frame_count) {
+        Frame f = {};
+        f.dim = static_cast<uint8_t>(options->frame_count / 4);
+        for (int k = 0; k < options->frame_count; k++)
+            f.rows[k / f.dim][k % f.dim] = options->frame[k];
+        const char* fault = f.dim != projection.dim ? "its rows are not of the surface's m"
+            : !(error_frame(&f) <= 1e-4f)           ? "its rows are not orthonormal"
+                                                    : nullptr;
+        if (fault) {
+            fprintf(stderr, "plexorama: --basis: %s (m = %d)\n", fault, projection.dim);
+            return 2;
+        }
+        show_frame_input(&f);
+    }
     for (int k = 0; k < options->turn_count; k++) {
         const Turn& t = options->turns[k];
-        turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
+        if (!t.coordinates) {
+            turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
+        } else if (!turn_coordinates_input(t.a, t.b, glm_rad(t.degrees))) {
+            fprintf(stderr, "plexorama: --turn %d:%d: coordinate %d is past the surface's %d\n", t.a + 1,
+                t.b + 1, std::max(t.a, t.b) + 1, projection.dim);
+            return 2;
+        }
     }
     View next = view;
     Cues& c = next.cues;
@@ -76,7 +104,13 @@ static void __apply_options_scene(const Options* options)
         next.spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,
             options->spin.degrees < 0.0f ? -step : step};
     }
+    if (options->tour_speed > 0.0f)
+        next.tour.speed = options->tour_speed;
     set_view(&next);
+    if (options->tour > 0)
+        start_tour_input(static_cast<TourKind>(options->tour),
+            options->seeded ? options->seed : static_cast<uint64_t>(time(nullptr)), view.tour.speed);
+    return 0;
 }
 
 int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
@@ -84,12 +118,19 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
     uint8_t chosen[4];
     const char* source = nullptr;
     const char* option = "";
-    if (options->view) {
+    projection.dim = dim;
+    if (options->view && saved->view.framed) {
+        restore_scene(saved);
+    } else if (options->view) {
         restore_scene(saved);
         memcpy(chosen, saved->show, sizeof chosen);
         source = options->view;
     }
     if (options->show) {
+        // The coordinates chosen take the place of a frame.
+        View next = view;
+        next.framed = false;
+        set_view(&next);
         memcpy(chosen, options->coordinates, sizeof chosen);
         source = options->show;
         option = "--show ";
@@ -122,11 +163,55 @@ int prepare_scene(const Options* options, const Scene* saved)
     return 0;
 }
 
+const char* read_scene(const char* path, Scene* scene, uint8_t dim)
+{
+    static char reason[160];
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        snprintf(reason, sizeof reason, "cannot open: %s", strerror(errno));
+        return reason;
+    }
+    // A view file is a few hundred bytes, or some 14 KB with a frame of
+    // R^255; anything much larger is not one.
+    static char text[longest_view];
+    size_t length = fread(text, 1, sizeof text, file);
+    int failed = ferror(file);
+    int error = errno;
+    fclose(file);
+    if (failed) {
+        snprintf(reason, sizeof reason, "cannot read: %s", strerror(error));
+        return reason;
+    }
+    if (length == sizeof text)
+        return "not a valid view file: larger than 64 KiB";
+    const char* fault = parse_view(text, length, scene, dim);
+    if (!fault)
+        return nullptr;
+    snprintf(reason, sizeof reason, "not a valid view file: %s", fault);
+    return reason;
+}
+
+int write_scene(const char* path, const Scene* scene)
+{
+    static char text[longest_view];
+    size_t length = format_view(scene, text, sizeof text);
+    Output output;
+    if (!open_output(path, 0, &output))
+        return 0;
+    if (fwrite(text, 1, length, output.file) != length) {
+        int error = errno;
+        discard_output(&output);
+        errno = error;
+        return 0;
+    }
+    return commit_output(&output);
+}
+
 int save_scene(const char* path)
 {
     Scene scene;
     capture_scene(&scene);
-    if (write_view(path, &scene))
+    if (write_scene(path, &scene))
         return 0;
     fprintf(stderr, "plexorama: %s: cannot write: %s\n", path, strerror(errno));
     return 1;

@@ -27,6 +27,13 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim);
 // starts the asked-for swap, all before the first frame.
 int prepare_scene(const Options* options, const Scene* saved);
 
+// Reads a view file; a frame in it must be of R^dim unless dim is 0.
+// Returns none on success, else why not.
+const char* read_scene(const char* path, Scene* scene, uint8_t dim = 0);
+
+// Writes a view file whole or not at all. Returns 1, or 0 with errno set.
+int write_scene(const char* path, const Scene* scene);
+
 // Writes the view on show; returns 0, or 1 after saying why it could not.
 int save_scene(const char* path);
 

@@ -14,6 +14,9 @@ const View initial_view = {
     {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true},
     0.0f,
     {0, 1, 2, 3},
+    false,
+    {},
+    {TOUR_NONE, false, 0, default_speed_tour, 0},
 };
 
 const Scene initial_scene = {
@@ -40,6 +43,9 @@ void set_view(const View* next)
         || a.eye4 != b.eye4 || a.eye4_at != b.eye4_at || a.gizmo != b.gizmo || a.wire != b.wire
         || now.reach != next->reach)
         changes |= CHANGE_CUES;
+    if (now.framed != next->framed
+        || (next->framed && memcmp(&now.frame, &next->frame, sizeof now.frame) != 0))
+        changes |= CHANGE_FRAME;
     if (next != &state)
         state = *next;
 }

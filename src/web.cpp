@@ -12,6 +12,7 @@
 #include "cues.h"
 #include "render.h"
 #include "input.h"
+#include "surface.h"
 #include "keys.h"
 #include "link.h"
 #include "log.h"
@@ -46,17 +47,17 @@ EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path)
 {
     static char reason[96];
     KleinReport report;
-    ShowStatus status = show_surface_input(path, &report);
+    ShowStatus status = show_file_surface(path, &report);
     if (status == SHOW_DONE)
         return "";
-    describe_show_input(status, &report, reason, sizeof reason);
+    describe_surface(status, &report, reason, sizeof reason);
     return reason;
 }
 
 // The view on show as link text.
 EMSCRIPTEN_KEEPALIVE const char* view_link_web()
 {
-    static char text[1024];
+    static char text[longest_view];
     Scene scene;
     capture_scene(&scene);
     format_link(&scene, text, sizeof text);
@@ -76,11 +77,13 @@ static const char* __put_scene_web(const Scene* scene)
                     fault, sizeof fault, "coordinate %d is past the surface's %d", c + 1, projection.dim);
                 return fault;
             }
+    if (!scene->view.framed) {
+        projection.x = scene->show[0];
+        projection.y = scene->show[1];
+        projection.z = scene->show[2];
+        projection.w = scene->show[3];
+    }
     restore_scene(scene);
-    projection.x = scene->show[0];
-    projection.y = scene->show[1];
-    projection.z = scene->show[2];
-    projection.w = scene->show[3];
     // A running turn binds the record when it ends.
     if (projection.mesh && animate_index == 0)
         set_projection_mesh(projection);
@@ -92,7 +95,7 @@ static const char* __put_scene_web(const Scene* scene)
 EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 {
     Scene scene;
-    const char* wrong = parse_link(link, &scene);
+    const char* wrong = parse_link(link, &scene, projection.mesh ? projection.dim : 0);
     return wrong ? wrong : __put_scene_web(&scene);
 }
 
@@ -100,7 +103,7 @@ EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 EMSCRIPTEN_KEEPALIVE const char* set_view_text_web(const char* text)
 {
     Scene scene;
-    const char* wrong = parse_view(text, strlen(text), &scene);
+    const char* wrong = parse_view(text, strlen(text), &scene, projection.mesh ? projection.dim : 0);
     return wrong ? wrong : __put_scene_web(&scene);
 }
 
