@@ -12,6 +12,7 @@ from .formula import FUNCTIONS, FormulaError, evaluate, parse
 from .klein import MAX_DIM, write_klein
 from .normals import triangle_normals
 from .surface import fit, grid_surface
+from .triangles import whole
 from .viewer import picture, show
 
 # Options whose values are formulas or ranges, which may start with '-'.
@@ -256,7 +257,8 @@ def main(argv=None):
         view = dict(view=args.view, show=args.coords)
         if args.klein:
             _write(args.klein, lambda: write_klein(args.klein, coords, normals))
-        print(summary(args.klein or args.output or "the surface", coords, "plot with --fit"), flush=True)
+        print(summary(args.klein or args.output or "the surface", [whole(coords, normals)], "plot with --fit"),
+              flush=True)
         if args.output:
             shot = picture(coords, normals, args.size, **view)
             _write(args.output, lambda: shot.save(args.output))
