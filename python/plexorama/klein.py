@@ -12,6 +12,7 @@ Layout, little-endian, no padding:
 
 Vertices 0, 1, 2 form the first triangle, 3, 4, 5 the second, and so on.
 """
+import errno
 import os
 import stat
 import sys
@@ -77,20 +78,39 @@ def checked_surface(coords, normals=None):
 
 
 def write_whole(path, parts):
-    """Writes the byte strings parts to path: aside, then renamed into place,
-    so that path never holds a partly written file."""
-    folder = os.path.dirname(os.path.abspath(path))
-    handle, part = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".",
+    """Writes the byte strings of the iterable parts to path. A new file or a
+    regular one is written aside and renamed into place, so that path never
+    holds a partly written file; it keeps a replaced file's permissions. A
+    symbolic link is followed: the file it names is written so. A named
+    pipe, a device or another special file is written directly, as cp
+    does; a folder is refused (IsADirectoryError)."""
+    path = os.fspath(path)
+    target = os.path.realpath(path) if os.path.islink(path) else path
+    try:
+        mode = os.stat(target).st_mode
+    except FileNotFoundError:
+        mode = None
+    if mode is not None and stat.S_ISDIR(mode):
+        raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), path)
+    if mode is not None and not stat.S_ISREG(mode):
+        with open(target, "wb") as f:
+            for data in parts:
+                f.write(data)
+        return
+    folder = os.path.dirname(os.path.abspath(target))
+    handle, part = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(target) + ".",
                                     suffix=".part")
     try:
         with os.fdopen(handle, "wb") as f:
             for data in parts:
                 f.write(data)
-        # mkstemp makes the file private; what is written is as readable as any file.
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(part, 0o666 & ~umask)
-        os.replace(part, path)
+        if mode is None:
+            # mkstemp makes the file private; what is written is as readable as any file.
+            umask = os.umask(0)
+            os.umask(umask)
+            mode = 0o666 & ~umask
+        os.chmod(part, stat.S_IMODE(mode))
+        os.replace(part, target)
     except BaseException:
         if os.path.exists(part):
             os.unlink(part)
