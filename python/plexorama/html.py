@@ -177,9 +177,18 @@ def write_html(path, coords, normals=None, view=None):
     ValueError for what cannot make a page, a surface too large for a
     browser (more than PAGE_LIMIT bytes as a KLEIN file) among it."""
     template = read_template()
-    surface = checked_surface(coords, normals)
+    surface = page_surface(coords, normals)
     link = view_link(view, surface.m) if view is not None else ""
     write_page(path, template, [surface], page_name(path), link)
+
+
+def page_surface(coords, normals=None):
+    """The surface as checked_surface gives it, refused first (ValueError)
+    when it is too large for a page."""
+    shape = np.shape(coords)
+    if len(shape) == 2:
+        check_page_size(*shape)
+    return checked_surface(coords, normals)
 
 
 def page_name(path):
