@@ -29,12 +29,11 @@ VIEW_DEFAULT = {"q": (0, 0, 0, 1), "axis1": (1, 0, 0), "axis2": (0, 1, 0), "axis
 OPTIONAL = ("turn4", "zoom", "pan", "light")
 # The cues' keys go to the page as given; the viewer in it checks them.
 CUE_KEYS = ("color", "slice", "eye4", "gizmo", "wire")
-# The most KLEIN bytes a page holds. The page reads them as one base64
-# string (browsers end strings at 2^29 characters or so, 400 MB of
-# surface), decodes them, and hands them to the viewer, which keeps a copy
-# in WebAssembly memory and one on the GPU: several times the surface in
-# all, which a browser's tab still holds at this size.
-PAGE_LIMIT = 250_000_000
+# The most KLEIN bytes a page holds. The page decodes its base64 into bytes
+# in a way that brings Chromium's renderer down past about 100 MB of surface
+# (90 MB opens, 105 MB does not); with that mended, strings end it near
+# 400 MB (2^29 characters of base64).
+PAGE_LIMIT = 80_000_000
 
 
 def find_template():
