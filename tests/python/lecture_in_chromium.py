@@ -72,11 +72,20 @@ class Lecture(unittest.TestCase):
             self.browser.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
         wait_until(lambda: self.browser.evaluate("document.activeElement === document.querySelector('iframe')"),
                    what="the view clicked to take the keys")
-        self.browser.key("q", "keyDown")
-        try:
-            wait_until(lambda: self.view(0)[0].rgb != before[0].rgb, timeout=20, what="the view clicked to turn")
-        finally:
-            self.browser.key("q", "keyUp")
+        # The frame's own process may learn of the focus a moment after the
+        # page does, and a key pressed before then is lost: press again.
+        for _ in range(5):
+            self.browser.key("q", "keyDown")
+            try:
+                turned = wait_until(lambda: self.view(0)[0].rgb != before[0].rgb, timeout=4,
+                                    what="the view clicked to turn")
+            except TimeoutError:
+                turned = False
+            finally:
+                self.browser.key("q", "keyUp")
+            if turned:
+                break
+        self.assertTrue(turned, "the view clicked turns")
         time.sleep(0.5)
         still = [self.view(k)[0].rgb == before[k].rgb for k in range(1, count)]
         self.assertEqual(still, [True] * (count - 1), "the other views stay as they were")
