@@ -302,5 +302,5 @@ def test_memory_stays_within_the_output_and_a_constant(tmp_path):
     assert peak < size + 256e6
     # Where memory runs out, one line says so and no file is left.
     status, stderr, _ = converted(tmp_path, "4MESH\n1000 1000\n" + "0 1 2 3\n" * 10**6, address_space=150_000_000)
-    assert (status, stderr) == (1, f"plexorama-convert: out of memory")
+    assert (status, stderr) == (1, "plexorama-convert: out of memory")
     assert sorted(os.listdir(tmp_path)) == ["in.off", "out.klein"]
