@@ -41,11 +41,12 @@ class Triangles:
         return self.points.shape[1]
 
 
-def listed(points, rows, normals=None):
-    """Triangles whose corners are the given rows of points."""
+def listed(points, rows):
+    """Triangles whose corners are the given rows of points, each triangle
+    with its own normal."""
     used = np.zeros(len(points), dtype=bool)
     used[rows] = True
-    return Triangles(points, len(rows), lambda a, b: rows[a:b], normals, used=None if used.all() else used)
+    return Triangles(points, len(rows), lambda a, b: rows[a:b], used=None if used.all() else used)
 
 
 def whole(coords, normals=None):
