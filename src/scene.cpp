@@ -32,7 +32,6 @@ void restore_scene(const Scene* scene)
     memcpy(q, scene->q, sizeof scene->q);
     memcpy(axis, scene->axis, sizeof scene->axis);
     View next = scene->view;
-    next.spin = view.spin;
     next.reach = view.reach;
     memcpy(next.moved, view.moved, sizeof next.moved);
     // A frame waits for a surface of its dimension, and is a coordinate
@@ -45,10 +44,7 @@ void restore_scene(const Scene* scene)
 
 long spin_frames_scene(const Options* options)
 {
-    // A whole number of frames to the turn, so that the last frame leads
-    // back into the first.
-    double frames = std::round(360.0 * 60.0 / std::fabs(options->spin.degrees));
-    return frames < 1.0 ? 1 : static_cast<long>(frames);
+    return turn_frames_motion(options->spin.degrees);
 }
 
 // The view options: on top of a restored view, so that one saved view can
@@ -99,17 +95,16 @@ static int __apply_options_scene(const Options* options)
     c.gizmo = c.gizmo || options->gizmo;
     if (options->wire >= 0)
         c.wire = options->wire;
-    if (options->spin.degrees != 0.0f) {
-        float step = 2.0f * GLM_PIf / static_cast<float>(spin_frames_scene(options));
-        next.spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,
-            options->spin.degrees < 0.0f ? -step : step};
-    }
+    if (options->spin.degrees != 0.0f)
+        next.spin = plane_spin_motion(options->spin.a, options->spin.b, options->spin.degrees);
     if (options->tour_speed > 0.0f)
         next.tour.speed = options->tour_speed;
     set_view(&next);
     if (options->tour > 0)
         start_tour_input(static_cast<TourKind>(options->tour),
-            options->seeded ? options->seed : static_cast<uint64_t>(time(nullptr)), view.tour.speed);
+            options->seeded || options->tour != TOUR_GRAND ? options->seed
+                                                           : static_cast<uint64_t>(time(nullptr)),
+            view.tour.speed);
     return 0;
 }
 

@@ -12,9 +12,8 @@
 // The view on show.
 void capture_scene(Scene* scene);
 
-// Puts a saved view's orientation, axes and view on show; a running spin,
-// s and a swap under way stay. The coordinates are the caller's to check
-// and bind.
+// Puts a saved view's orientation, axes and view on show; s and a swap
+// under way stay. The coordinates are the caller's to check and bind.
 void restore_scene(const Scene* scene);
 
 // Puts the saved view (when --view gave one) and the view options on show

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "motion.h"
 #include "values.h"
 
 namespace {
@@ -24,6 +25,7 @@ enum FieldKind {
     FIELD_OPTIONAL,    // off, or count floats; a bool says which
     FIELD_FRAME,       // a frame of R^m row by row, 4 m floats, its bool set
     FIELD_TOUR,        // off, or its kind, seed, speed, target and whether it runs
+    FIELD_SPIN,        // off, or the plane of a spin and its rate
 };
 
 // Which views have a field written: the coordinate choice and the 4-D turn
@@ -87,6 +89,8 @@ const FieldRow fields[] = {
         "wire is not 'on' or 'off'"},
     {"frame", FIELD_FRAME, 4 * max_dim_frame, AT(view.frame), AT(view.framed), nullptr, false, FRAMED,
         CHECK_FRAME, "the frame is not orthonormal"},
+    {"spin", FIELD_SPIN, 2, AT(view.spin), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "spin is not 'off' or PLANE DEGREES_PER_SECOND, 1 to 3600 either way"},
     {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE,
         "tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
 };
@@ -138,6 +142,16 @@ void __append_frame_view(const Scene* scene, char* text, size_t size, size_t* le
             __append_view(text, size, length, " %.9g", row[k]);
 }
 
+// Only a spin in a plane is written: one a drag left is a gesture.
+void __append_spin_view(const Spin* spin, char* text, size_t size, size_t* length)
+{
+    if (spin->kind != SPIN_PLANE)
+        __append_view(text, size, length, " off");
+    else
+        __append_view(text, size, length, " %c%c %.9g", "xyzw"[spin->a], "xyzw"[spin->b],
+            static_cast<double>(rate_motion(spin)));
+}
+
 } // namespace
 
 size_t format_view(const Scene* scene, char* text, size_t size)
@@ -152,6 +166,8 @@ size_t format_view(const Scene* scene, char* text, size_t size)
         __append_view(text, size, &length, "%s =", row.key);
         if (row.kind == FIELD_FRAME)
             __append_frame_view(scene, text, size, &length);
+        else if (row.kind == FIELD_SPIN)
+            __append_spin_view(&scene->view.spin, text, size, &length);
         else if (row.kind == FIELD_TOUR)
             length += format_tour(&scene->view.tour, length < size ? text + length : nullptr,
                 length < size ? size - length : 0);
@@ -226,6 +242,18 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
 {
     if (row.kind == FIELD_FRAME)
         return __frame_view(words, count, dim, scene);
+    if (row.kind == FIELD_SPIN) {
+        float rate = 0.0f;
+        int a = 0, b = 0;
+        if (count == 1 && strcmp(words[0], "off") == 0)
+            scene->view.spin = initial_view.spin;
+        else if (count == 2 && plane_motion(words[0], strlen(words[0]), &a, &b)
+            && float_values(words[1], &rate) && fabsf(rate) >= 1.0f && fabsf(rate) <= 3600.0f)
+            scene->view.spin = plane_spin_motion(a, b, rate);
+        else
+            return row.fault;
+        return nullptr;
+    }
     if (row.kind == FIELD_TOUR)
         return parse_tour(words, count, &scene->view.tour) ? nullptr : row.fault;
     if (row.kind == FIELD_OPTIONAL) {

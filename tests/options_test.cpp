@@ -150,7 +150,7 @@ TEST(Options, RefusedForms)
         {{"--swap", "x"}, "--swap needs a FILE"},
         {{"--print-view"}, "--print-view needs a FILE"},
         {{"--print-view", "--output", "a.png", "a"}, "--print-view draws nothing: not with --output"},
-        {{"--print-view", "--spin", "xw", "a"}, "--print-view draws nothing: not with --spin"},
+        {{"--print-view", "--frames", "3", "a"}, "--print-view draws nothing: not with --frames"},
         {{"--view", "v"}, "--view needs a FILE"},
         {{"--view"}, "option '--view' needs a value"},
         {{"--save-view"}, "option '--save-view' needs a value"},

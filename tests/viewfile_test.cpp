@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "frame.h"
+#include "motion.h"
 #include "scene.h"
 #include "scenes.h"
 #include "surface_files.h"
@@ -48,6 +49,7 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "eye4 = off\n"
         "gizmo = off\n"
         "wire = on\n"
+        "spin = off\n"
         "tour = off\n");
 }
 
@@ -79,9 +81,11 @@ TEST(View, AFrameOfRmTakesThePlaceOfTheChoiceAndTheTurn)
     uint64_t seed = 3;
     random_frame(&seed, 7, &framed.view.frame);
     framed.view.tour = {TOUR_GRAND, true, 18446744073709551615ull, 12.5f, 4};
+    framed.view.spin = plane_spin_motion(1, 3, -7.0f);
     Scene read = {};
     ASSERT_EQ(parse(text_of(framed), &read), nullptr) << text_of(framed);
     EXPECT_EQ(read.view.tour.seed, framed.view.tour.seed);
+    EXPECT_EQ(read.view.spin.step, framed.view.spin.step) << "a spin of -7 degrees a second reads back the same";
     EXPECT_TRUE(read.view.framed);
     Frame whole = framed.view.frame;
     compose_frame(framed.view.turn4[0], &whole);
