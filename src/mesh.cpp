@@ -381,6 +381,8 @@ void destroy_mesh(Mesh* mesh)
         glDeleteBuffers(1, &mesh->edge_buffer);
     if (mesh->textures[0])
         glDeleteTextures(2, mesh->textures);
+    if (mesh->stream_buffer)
+        glDeleteBuffers(1, &mesh->stream_buffer);
     if (mesh->memory) {
         // Draws queued before may still read the memory.
         glFinish();

@@ -16,6 +16,7 @@ struct Mesh {
     uint64_t array_bytes;   // bytes of each array there
     uint32_t serial;        // tells this mesh from every other made in the run
     uint8_t dim;            // coordinates per vertex
+    uint32_t stream_buffer; // GL buffer of the shown coordinates and normals worked out on the CPU, or 0
     uint32_t textures[2];   // GL textures over the coordinates and the normals, for frames of
                             // R^m; 0 until made
     uint32_t edge_buffer;   // GL element buffer of each triangle's three edges, where the

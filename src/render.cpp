@@ -18,6 +18,7 @@
 #include "panel.h"
 #include "platform.h"
 #include "shader.h"
+#include "stream.h"
 #include "view.h"
 #include "window.h"
 
@@ -92,12 +93,36 @@ static bool __build_render(Tint tint, bool framed)
     return true;
 }
 
-// Whether the surface on show is drawn through the view's frame of R^m: it
-// has one, of the surface's dimension, and GL can fetch every coordinate.
-static bool __framed_render()
+// How the surface on show is drawn: through the attributes bound to a
+// coordinate choice (also for a frame of R^4, a 4-D turn of one), through
+// the view's frame of R^m by the stage that fetches every coordinate, or,
+// where GL cannot fetch them all, from the stream worked out on the CPU.
+enum Drawn { DRAWN_BOUND, DRAWN_FETCHED, DRAWN_STREAMED };
+
+static Drawn __drawn_render()
 {
-    const Mesh* mesh = projection.mesh;
-    return view.framed && mesh && mesh->dim == view.frame.dim && texture_mesh(projection.mesh);
+    Mesh* mesh = projection.mesh;
+    if (!view.framed || !mesh || mesh->dim != view.frame.dim || mesh->dim == 4)
+        return DRAWN_BOUND;
+    return texture_mesh(mesh) ? DRAWN_FETCHED : DRAWN_STREAMED;
+}
+
+// Keeps the stream of the surface on show in step with the frame, or binds
+// the coordinate choice again once there is no stream to draw.
+static void __stream_render(Drawn drawn, bool changed)
+{
+    static uint32_t streamed = 0;
+    Mesh* mesh = projection.mesh;
+    uint32_t serial = mesh ? mesh->serial : 0;
+    if (drawn == DRAWN_STREAMED && (changed || streamed != serial)) {
+        streamed = frame_stream(mesh, &view.frame) ? serial : 0;
+    } else if (drawn != DRAWN_STREAMED && streamed) {
+        if (streamed == serial) {
+            drop_stream(mesh);
+            set_projection_mesh(projection);
+        }
+        streamed = 0;
+    }
 }
 
 // The largest length of the shown (x, y, z, w) over the surface.
@@ -184,7 +209,8 @@ void main_loop()
 {
     // Swap angle in radians; 0 while no turn runs.
     static float angle = 0.0f;
-    bool framed = __framed_render(), rebuilt = false;
+    Drawn drawn = __drawn_render();
+    bool framed = drawn == DRAWN_FETCHED, rebuilt = false;
     if (view.cues.tint != built_tint || framed != built_framed) {
         rebuilt = __build_render(view.cues.tint, framed);
         built_tint = view.cues.tint;
@@ -219,6 +245,7 @@ void main_loop()
     int changes = take_changes_view();
     if (built_framed && (changes & CHANGE_FRAME || rebuilt))
         __frame_render();
+    __stream_render(drawn, changes & CHANGE_FRAME);
     __measure_render(changes & CHANGE_FRAME);
     changes |= take_changes_view();
     if (changes & CHANGE_MOTION || (changes & CHANGE_FRAME && !built_framed))

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "mesh.h"
+#include "view.h"
 
 char shown_path[PATH_MAX] = "";
 
@@ -25,6 +26,13 @@ static void __put_on_show_surface(Mesh* mesh, uint8_t dim)
     set_projection_mesh(p);
     destroy_mesh(replaced);
     shown_path[0] = '\0';
+    // A frame of another R^m means nothing to this surface.
+    if (view.framed && view.frame.dim != dim) {
+        View next = view;
+        next.framed = false;
+        next.tour.running = false;
+        set_view(&next);
+    }
 }
 
 ShowStatus show_data_surface(SurfaceData data)
