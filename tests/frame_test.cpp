@@ -157,4 +157,24 @@ TEST(Tour, AGrandToursTargetsAreTheSeedsWhateverTheWay)
     EXPECT_EQ(memcmp(a.rows, b.rows, sizeof a.rows), 0);
 }
 
+TEST(Tour, ASeedGivesTheSameFramesInEveryBuild)
+{
+    // Worked out once on the desktop; the page's build must agree, so that
+    // a seed is the same tour wherever it is shown.
+    Tour tour = {TOUR_GRAND, true, 42, 20.0f, 0};
+    Frame f;
+    target_tour(&tour, 10, 3, &f);
+    const float want[4][3] = {{0.266463846f, 0.434032232f, -0.329297513f},
+        {0.438483089f, 0.116586991f, 0.239141092f}, {-0.231295213f, -0.0941450074f, -0.238204703f},
+        {0.11953631f, -0.344220549f, 0.0663816184f}};
+    const int columns[3] = {0, 5, 9};
+    for (int i = 0; i < 4; i++)
+        for (int j = 0; j < 3; j++)
+            EXPECT_NEAR(f.rows[i][columns[j]], want[i][j], 1e-6f) << "row " << i << ", coordinate " << columns[j];
+    for (int k = 0; k < 90; k++)
+        step_tour(&tour, &f);
+    EXPECT_NEAR(f.rows[0][0], 0.211002752f, 1e-5f);
+    EXPECT_NEAR(f.rows[3][9], 0.164593324f, 1e-5f);
+}
+
 } // namespace
