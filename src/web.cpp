@@ -115,22 +115,26 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 
 // What the page's controls show, as JSON: the surface's sizes, the shown
 // coordinates (from 0), the cues as set (a width or distance of 0 follows
-// s) and in effect, the lighting, the zoom and whether a spin runs. The
-// page asks every frame, so it is one formatting and no more.
+// s) and in effect, the lighting, the zoom, whether a spin runs, whether a
+// frame of R^m is shown and the tour. The page asks every frame, so it is
+// one formatting and no more.
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
-    static char text[512];
+    static char text[768];
     const Projection& p = projection;
     const Cues& c = view.cues;
     snprintf(text, sizeof text,
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
-        "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d}",
+        "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
+        "\"tour\":%d,\"running\":%d,\"seed\":%.17g,\"speed\":%.9g,\"target\":%u}",
         p.mesh ? p.dim : 0, p.mesh ? p.mesh->vertex_count : 0u, p.x, p.y, p.z, p.w,
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
         static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire,
-        view.light == LIGHT_SHAPE, static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE);
+        view.light == LIGHT_SHAPE, static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed,
+        view.tour.kind, view.tour.running, static_cast<double>(view.tour.seed), static_cast<double>(view.tour.speed),
+        view.tour.target);
     return text;
 }
 
@@ -186,6 +190,28 @@ EMSCRIPTEN_KEEPALIVE void set_light_web(int shape)
 EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
 {
     zoom_motion(steps);
+}
+
+// Starts a tour from the frame on show: 1 grand, from seed (a whole number
+// below 2^53, as a page's numbers hold), 2 little; speed in degrees a second.
+EMSCRIPTEN_KEEPALIVE void tour_web(int kind, double seed, float speed)
+{
+    if ((kind == TOUR_GRAND || kind == TOUR_LITTLE) && seed >= 0 && seed < 9007199254740992.0
+        && std::isfinite(speed) && speed >= 0.1f && speed <= 3600.0f)
+        start_tour_input(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
+}
+
+// Runs or pauses the tour, as U does.
+EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
+{
+    run_tour_input(run != 0);
+}
+
+// Turns coordinate a toward b (from 0) by degrees in their plane in R^m, as
+// --turn A:B=DEG does. Returns 0 when the surface lacks either.
+EMSCRIPTEN_KEEPALIVE int turn_coordinates_web(int a, int b, float degrees)
+{
+    return std::isfinite(degrees) && turn_coordinates_input(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
 }
 
 // Stops a spin, as Space does.
