@@ -101,6 +101,8 @@ int main(int argc, char** argv)
     for (const Surface& s : surfaces)
         frame_split(s, other_reps);
     frame_cues(surfaces.back().dim == 4 ? surfaces.back() : surfaces[surfaces.size() - 2], other_reps);
+    if (surfaces.back().dim > 4)
+        frame_tours(surfaces.back(), other_reps);
     pacing(frames);
 
     stop_main();

@@ -59,4 +59,7 @@ void frame_split(const Surface& s, int reps);
 // Frames with the 4-D turn and shape lighting, and with the cues to w,
 // against the plain frame; and the time s takes to measure.
 void frame_cues(const Surface& s, int reps);
+// A frame of a surface in R^m through a general frame, against its coordinate
+// choice; and a tour's step in R^255.
+void frame_tours(const Surface& s, int reps);
 void pacing(int frames);

@@ -10,11 +10,13 @@
 #include "bench.h"
 #include "context.h"
 #include "cues.h"
+#include "frame.h"
 #include "render.h"
 #include "input.h"
 #include "surface.h"
 #include "mesh.h"
 #include "motion.h"
+#include "tour.h"
 #include "view.h"
 #include "window.h"
 
@@ -60,7 +62,8 @@ static double timed_frame()
 
 // Alternates plain frames with frames in which cue() has set a cue, then
 // adds the row of the second against the first.
-template <class Cue> static void alternate(const Surface& s, int reps, const char* figure, Cue cue)
+template <class Cue>
+static void alternate(const Surface& s, int reps, const char* figure, Cue cue, const char* target = "<= 1.10 x")
 {
     std::vector<double> plain, cued, ratios;
     for (int k = 0; k < reps; k++) {
@@ -79,7 +82,7 @@ template <class Cue> static void alternate(const Surface& s, int reps, const cha
     char note[64];
     std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
         *std::max_element(ratios.begin(), ratios.end()));
-    row({figure, s.name, 1e3 * median(cued), "ms", "<= 1.10 x", 1e3 * median(plain), "plain frame", note});
+    row({figure, s.name, 1e3 * median(cued), "ms", target, 1e3 * median(plain), "plain frame", note});
 }
 
 void frame_cues(const Surface& s, int reps)
@@ -110,6 +113,39 @@ void frame_cues(const Surface& s, int reps)
         "when a cue first needs it, and at each new binding"});
     set_view(&initial_view);
     drop_shown();
+}
+
+void frame_tours(const Surface& s, int reps)
+{
+    if (show(s) < 0)
+        return;
+    // A general frame: every coordinate fetched and turned, against the
+    // coordinate choice bound to the attributes.
+    alternate(
+        s, reps, "frame: a general frame of R^m",
+        [] {
+            uint64_t seed = 5;
+            Frame f;
+            random_frame(&seed, projection.dim, &f);
+            show_frame_input(&f);
+        },
+        "<= 1.5 x");
+    set_view(&initial_view);
+    drop_shown();
+
+    // A step of a grand tour in R^255, the largest m.
+    Tour tour = {TOUR_GRAND, true, 1, 20.0f, 0};
+    Frame f;
+    target_tour(&tour, 255, 100, &f);
+    std::vector<double> steps;
+    for (int k = 0; k < 5; k++) {
+        double start = now();
+        for (int j = 0; j < 200; j++)
+            step_tour(&tour, &f);
+        steps.push_back((now() - start) / 200);
+    }
+    row({"tour: one step in R^255", "", 1e3 * median(steps), "ms", "<= 0.1 ms", NAN, "",
+        "a new target's geodesic included once in 120 steps or so"});
 }
 
 struct Pacing {
