@@ -21,7 +21,7 @@
 // One line on standard error naming what failed and why; the exit code.
 static int __fail_headless(const char* what, const char* why)
 {
-    fprintf(stderr, "plexorama: %s: %s\n", what, why);
+    complain_log("%s: %s", what, why);
     return 1;
 }
 
@@ -106,8 +106,7 @@ int run_headless(const Options* options)
         if (!failed && __blank_headless(rgb, size)) {
             char why[160];
             describe_blank_info(options->file, why, sizeof why);
-            fprintf(stderr, "plexorama: warning: %s: nothing of the surface is drawn: %s\n", options->output,
-                why);
+            complain_log("warning: %s: nothing of the surface is drawn: %s", options->output, why);
         }
     }
     if (!failed && options->record && (fault = close_record(&record)) != nullptr)

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "keys.h"
+#include "log.h"
 #include "options.h"
 
 const OptionRow option_rows[] = {
@@ -186,12 +187,12 @@ void print_help()
 // One line naming the problem, then the usage; the exit code of a usage error.
 int usage_error_help(const char* format, ...)
 {
+    char text[2048];
     va_list arguments;
     va_start(arguments, format);
-    fputs("plexorama: ", stderr);
-    vfprintf(stderr, format, arguments);
+    vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
-    fputc('\n', stderr);
+    complain_log("%s", text);
     usage_help(stderr);
     return 2;
 }

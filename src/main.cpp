@@ -34,7 +34,7 @@ int start_main()
     window = init_window(512, 512, wname);
     if (!window) {
         mlog("[VENTANA] Error al inicializar...\n");
-        fprintf(stderr, "plexorama: cannot open a window: %s\n", failure_window());
+        complain_log("cannot open a window: %s", failure_window());
         return 1;
     }
 
@@ -44,7 +44,7 @@ int start_main()
         mlog("[CONTEXT] Error al inicializar...\n");
         char found[64];
         describe_context(found, sizeof found);
-        fprintf(stderr, "plexorama: cannot use the GL context: %s found, OpenGL 3.3 needed\n", found);
+        complain_log("cannot use the GL context: %s found, OpenGL 3.3 needed", found);
         mlog("[SHADER] Destruyendo...\n");
         destroy_shader(shader_plain);
         mlog("[SHADER] Destruyendo...\n");
@@ -100,7 +100,7 @@ static void __report_main(const char* path, ShowStatus status, const KleinReport
 {
     char reason[96];
     describe_surface(status, report, reason, sizeof reason);
-    fprintf(stderr, "plexorama: %s: %s\n", path, reason);
+    complain_log("%s: %s", path, reason);
 }
 
 // Shows the file given at start, in the view asked for. Returns 0 to go on,
@@ -175,7 +175,7 @@ int run_main(const Options* options)
         }
         const char* fault = read_scene(options->view, &saved, dim);
         if (fault) {
-            fprintf(stderr, "plexorama: %s: %s\n", options->view, fault);
+            complain_log("%s: %s", options->view, fault);
             return 2;
         }
     }

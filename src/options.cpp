@@ -243,8 +243,7 @@ int parse_options(int argc, char** argv, Options* options)
             return usage_error_help("--%s needs a FILE", row.name);
     bool offscreen = options->output || options->record;
     // A view file holds no frames, files or turn under way.
-    for (OptionAction drawn :
-        {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES})
+    for (OptionAction drawn : {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES})
         if (options->print_view && (options->given & (1ull << drawn)))
             return usage_error_help("--print-view draws nothing: not with --%s", option_rows[drawn].name);
     // A grand tour never ends of itself.

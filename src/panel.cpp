@@ -14,10 +14,11 @@
 #include "context.h"
 #include "cues.h"
 #include "input.h"
-#include "surface.h"
 #include "keys.h"
+#include "log.h"
 #include "mesh.h"
 #include "motion.h"
+#include "surface.h"
 #include "view.h"
 
 // Tab switches it.
@@ -419,7 +420,7 @@ void draw_panel()
     if (!started && !(started = __start_panel())) {
         refused = true;
         shown = false;
-        fprintf(stderr, "plexorama: cannot show the control panel: Dear ImGui could not start\n");
+        complain_log("cannot show the control panel: Dear ImGui could not start");
         return;
     }
     ImGui_ImplOpenGL3_NewFrame();

@@ -11,9 +11,10 @@
 #include <cglm/cglm.h>
 
 #include "input.h"
+#include "log.h"
 #include "mesh.h"
-#include "output.h"
 #include "motion.h"
+#include "output.h"
 #include "platform.h"
 #include "viewfile.h"
 #include "window.h"
@@ -60,7 +61,7 @@ static int __apply_options_scene(const Options* options)
             : !(error_frame(&f) <= 1e-4f)           ? "its rows are not orthonormal"
                                                     : nullptr;
         if (fault) {
-            fprintf(stderr, "plexorama: --basis: %s (m = %d)\n", fault, projection.dim);
+            complain_log("--basis: %s (m = %d)", fault, projection.dim);
             return 2;
         }
         show_frame_input(&f);
@@ -70,8 +71,8 @@ static int __apply_options_scene(const Options* options)
         if (!t.coordinates) {
             turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
         } else if (!turn_coordinates_input(t.a, t.b, glm_rad(t.degrees))) {
-            fprintf(stderr, "plexorama: --turn %d:%d: coordinate %d is past the surface's %d\n", t.a + 1,
-                t.b + 1, std::max(t.a, t.b) + 1, projection.dim);
+            complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
+                std::max(t.a, t.b) + 1, projection.dim);
             return 2;
         }
     }
@@ -135,8 +136,7 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
         return 0;
     for (uint8_t c : chosen)
         if (c >= dim) {
-            fprintf(stderr, "plexorama: %s%s: coordinate %d is past the surface's %d\n", option, source,
-                c + 1, dim);
+            complain_log("%s%s: coordinate %d is past the surface's %d", option, source, c + 1, dim);
             return 2;
         }
     projection.x = chosen[0];
@@ -208,6 +208,6 @@ int save_scene(const char* path)
     capture_scene(&scene);
     if (write_scene(path, &scene))
         return 0;
-    fprintf(stderr, "plexorama: %s: cannot write: %s\n", path, strerror(errno));
+    complain_log("%s: cannot write: %s", path, strerror(errno));
     return 1;
 }

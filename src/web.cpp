@@ -133,8 +133,8 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
         static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire,
         view.light == LIGHT_SHAPE, static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed,
-        view.tour.kind, view.tour.running, static_cast<double>(view.tour.seed), static_cast<double>(view.tour.speed),
-        view.tour.target);
+        view.tour.kind, view.tour.running, static_cast<double>(view.tour.seed),
+        static_cast<double>(view.tour.speed), view.tour.target);
     return text;
 }
 
@@ -211,7 +211,8 @@ EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
 // --turn A:B=DEG does. Returns 0 when the surface lacks either.
 EMSCRIPTEN_KEEPALIVE int turn_coordinates_web(int a, int b, float degrees)
 {
-    return std::isfinite(degrees) && turn_coordinates_input(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
+    return std::isfinite(degrees)
+        && turn_coordinates_input(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
 }
 
 // Stops a spin, as Space does.

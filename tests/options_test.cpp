@@ -165,6 +165,8 @@ TEST(Options, RefusedForms)
         {{"--record", "f%d.png"}, "--record needs a FILE"},
         {{"--output", "a.jpg", "a"}, "bad picture name 'a.jpg': it must end in .png"},
         {{"--output", ".png", "a"}, "bad picture name '.png': it must end in .png"},
+        // A name's control characters are shown escaped: the line stays one.
+        {{"--output", "a\n\x1b[1m.jpg", "a"}, "bad picture name 'a\\n\\x1b[1m.jpg': it must end in .png"},
         {{"--record", "turn.avi"},
             "bad recording name 'turn.avi': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
         {{"--record", "%d-%d.png"},
