@@ -104,6 +104,8 @@ int main(int argc, char** argv)
     frame_cues(largest, other_reps);
     frame_finish(largest, other_reps);
     picture_smooth(largest, dir, other_reps);
+    if (surfaces.back().dim > 4)
+        frame_tours(surfaces.back(), other_reps);
     pacing(frames);
 
     stop_main();

@@ -64,4 +64,7 @@ void frame_cues(const Surface& s, int reps);
 // Frames with smooth light, anti-aliasing, transparency and colour by w,
 // against the plain frame.
 void frame_finish(const Surface& s, int reps);
+// A frame of a surface in R^m through a general frame, against its coordinate
+// choice; and a tour's step in R^255.
+void frame_tours(const Surface& s, int reps);
 void pacing(int frames);

@@ -10,11 +10,14 @@
 #include "bench.h"
 #include "context.h"
 #include "cues.h"
+#include "frame.h"
 #include "render.h"
 #include "input.h"
+#include "surface.h"
 #include "mesh.h"
 #include "motion.h"
 #include "smooth.h"
+#include "tour.h"
 #include "view.h"
 #include "window.h"
 
@@ -63,6 +66,7 @@ static double timed_frame()
 template <class Cue>
 static void alternate(
     const Surface& s, int reps, const char* figure, Cue cue, const char* target = "<= 1.10 x")
+
 {
     std::vector<double> plain, cued, ratios;
     for (int k = 0; k < reps; k++) {
@@ -153,6 +157,39 @@ void frame_finish(const Surface& s, int reps)
     drop_shown();
 }
 
+void frame_tours(const Surface& s, int reps)
+{
+    if (show(s) < 0)
+        return;
+    // A general frame: every coordinate fetched and turned, against the
+    // coordinate choice bound to the attributes.
+    alternate(
+        s, reps, "frame: a general frame of R^m",
+        [] {
+            uint64_t seed = 5;
+            Frame f;
+            random_frame(&seed, projection.dim, &f);
+            show_frame_input(&f);
+        },
+        "<= 1.5 x");
+    set_view(&initial_view);
+    drop_shown();
+
+    // A step of a grand tour in R^255, the largest m.
+    Tour tour = {TOUR_GRAND, true, 1, 20.0f, 0};
+    Frame f;
+    target_tour(&tour, 255, 100, &f);
+    std::vector<double> steps;
+    for (int k = 0; k < 5; k++) {
+        double start = now();
+        for (int j = 0; j < 200; j++)
+            step_tour(&tour, &f);
+        steps.push_back((now() - start) / 200);
+    }
+    row({"tour: one step in R^255", "", 1e3 * median(steps), "ms", "<= 0.1 ms", NAN, "",
+        "a new target's geodesic included once in 120 steps or so"});
+}
+
 struct Pacing {
     double p50, p99, max, rate, cpu; // ms, ms, ms, frames a second, CPU over wall
 };
@@ -190,7 +227,7 @@ void pacing(int frames)
 {
     drop_shown();
     Pacing empty = pace(frames);
-    if (show_surface_input(PLEXORAMA_README_SAMPLE, nullptr) != SHOW_DONE) {
+    if (show_file_surface(PLEXORAMA_README_SAMPLE, nullptr) != SHOW_DONE) {
         std::fprintf(stderr, "plexorama-bench: cannot show %s\n", PLEXORAMA_README_SAMPLE);
         return;
     }

@@ -10,6 +10,7 @@
 
 #include "bench.h"
 #include "input.h"
+#include "surface.h"
 #include "klein.h"
 #include "mesh.h"
 
@@ -112,7 +113,7 @@ double show(const Surface& s)
 {
     drop_shown();
     double start = now();
-    ShowStatus status = show_surface_input(s.path.c_str(), nullptr);
+    ShowStatus status = show_file_surface(s.path.c_str(), nullptr);
     glFinish();
     return status == SHOW_DONE ? now() - start : -1;
 }
@@ -172,10 +173,10 @@ void loading(const Surface& s, int reps)
     std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
         *std::max_element(ratios.begin(), ratios.end()));
     double base = median(naive);
-    row({"load: show_surface_input", s.name, 1e3 * median(ours), "ms", "<= 0.65 x, worst <= 1", 1e3 * base,
+    row({"load: show_file_surface", s.name, 1e3 * median(ours), "ms", "<= 0.65 x, worst <= 1", 1e3 * base,
         "naive read + copy", note});
 
-    // The same steps as show_surface_input, timed one by one.
+    // The same steps as show_file_surface, timed one by one.
     std::vector<double> read, upload, bind;
     for (int k = 0; k < reps; k++) {
         drop_shown();

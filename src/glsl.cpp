@@ -8,7 +8,11 @@
 #include <cstring>
 #include <string>
 
-const char* const vs = R"(#version 330 core
+#include "platform.h"
+
+// What the vertex stage reads of a vertex: the four coordinates and normal
+// components bound to its attributes, the text's own.
+static const char vs_attributes[] = R"(#version 330 core
 layout(location = 0) in float aPos_x;
 layout(location = 1) in float aPos_y;
 layout(location = 2) in float aPos_z;
@@ -18,6 +22,50 @@ layout(location = 5) in float aNormal_y;
 layout(location = 6) in float aNormal_z;
 layout(location = 7) in float aNormal_w;
 
+vec4 position4()
+{
+    return vec4(aPos_x, aPos_y, aPos_z, aPos_w);
+}
+
+vec4 normal4()
+{
+    return vec4(aNormal_x, aNormal_y, aNormal_z, aNormal_w);
+}
+)";
+
+// Or all m coordinates and normal components of the vertex, fetched from
+// textures, through a frame of R^m: F c, one column of F for each.
+static const std::string vs_frame_head = std::string("#version 330 core\n") + frame_fetch_platform + R"(
+uniform FETCH_SAMPLER coords;
+uniform FETCH_SAMPLER normals;
+uniform int dim;
+layout(std140) uniform Frame
+{
+    vec4 column[255];
+};
+
+vec4 framed(FETCH_SAMPLER array)
+{
+    vec4 sum = vec4(0.0);
+    int first = gl_VertexID * dim;
+    for (int k = 0; k < dim; k++)
+        sum += column[k] * FETCH(array, first + k);
+    return sum;
+}
+
+vec4 position4()
+{
+    return framed(coords);
+}
+
+vec4 normal4()
+{
+    return framed(normals);
+}
+)";
+
+// The rest of the vertex stage is the same either way.
+static const char vs_body[] = R"(
 uniform float angle; // swap angle in radians, 0 when idle
 uniform float i;     // which of x, y, z turns toward w
 uniform mat4 fix;    // camera: perspective times view
@@ -39,8 +87,8 @@ mat2 rotate2d(float a)
 
 void main()
 {
-    vec4 n4 = turn4 * vec4(aNormal_x, aNormal_y, aNormal_z, aNormal_w);
-    vec4 p4 = turn4 * vec4(aPos_x, aPos_y, aPos_z, aPos_w);
+    vec4 n4 = turn4 * normal4();
+    vec4 p4 = turn4 * position4();
     vec3 n = n4.xyz;
     vec3 p = p4.xyz;
 
@@ -74,6 +122,10 @@ void main()
     gl_Position.xy = zoom * (gl_Position.xy + pan * gl_Position.w);
 }
 )";
+static const std::string vs_text = vs_attributes + std::string(vs_body);
+static const std::string vs_frame_text = vs_frame_head + vs_body;
+const char* const vs = vs_text.c_str();
+const char* const vs_frame = vs_frame_text.c_str();
 
 // Viewer and light share a point in front of the camera; the absolute values
 // light both sides of the surface alike. What the lit stages share: the
@@ -206,8 +258,10 @@ void main()
 
 // Smooth light: the vertex stage also takes the tangent plane at the vertex,
 // t1 and t2 at the shown coordinates, and carries both through the view as
-// the position goes, to the normal of the surface as drawn.
-static const char tangent_inputs[] = R"(layout(location = 8) in float aT1_x;
+// the position goes, to the normal of the surface as drawn. Bound to the
+// coordinate choice, they come as attributes; through a frame of R^m, all m
+// components of each are fetched, t1 then t2, and turned by the frame.
+static const char tangent_attributes[] = R"(layout(location = 8) in float aT1_x;
 layout(location = 9) in float aT1_y;
 layout(location = 10) in float aT1_z;
 layout(location = 11) in float aT1_w;
@@ -215,6 +269,23 @@ layout(location = 12) in float aT2_x;
 layout(location = 13) in float aT2_y;
 layout(location = 14) in float aT2_z;
 layout(location = 15) in float aT2_w;
+
+vec4 tangent4(int which)
+{
+    return which == 0 ? vec4(aT1_x, aT1_y, aT1_z, aT1_w) : vec4(aT2_x, aT2_y, aT2_z, aT2_w);
+}
+)";
+
+static const char tangent_fetched[] = R"(uniform FETCH_SAMPLER tangents;
+
+vec4 tangent4(int which)
+{
+    vec4 sum = vec4(0.0);
+    int first = (2 * gl_VertexID + which) * dim;
+    for (int k = 0; k < dim; k++)
+        sum += column[k] * FETCH(tangents, first + k);
+    return sum;
+}
 )";
 
 // A tangent t of the surface at p as drawn: the 4-D turn, the swap's turn,
@@ -238,8 +309,7 @@ void main()
 // Each vertex's normal is turned toward the viewer, so that a triangle's
 // three agree before they are blended: the lighting takes either side alike.
 static const char tangent_normal[] = R"(    FragPos = turned.xyz / weight;
-    vec3 across = cross(drawnTangent(vec4(aT1_x, aT1_y, aT1_z, aT1_w), p, k, weight),
-        drawnTangent(vec4(aT2_x, aT2_y, aT2_z, aT2_w), p, k, weight));
+    vec3 across = cross(drawnTangent(tangent4(0), p, k, weight), drawnTangent(tangent4(1), p, k, weight));
     vec3 toViewer = vec3(0.0, 0.0, -15.0) - FragPos;
     Normal = dot(across, across) > 0.0 ? (dot(across, toViewer) < 0.0 ? -across : across) : toViewer;
 )";
@@ -251,15 +321,22 @@ static std::string __replaced_glsl(std::string text, const char* piece, const st
     return at == std::string::npos ? text : text.replace(at, strlen(piece), by);
 }
 
-const char* vertex_glsl(bool smooth)
+static std::string __smooth_glsl(const char* stage, const char* tangents)
 {
-    static const std::string smooth_text = __replaced_glsl(
-        __replaced_glsl(__replaced_glsl(__replaced_glsl(vs, "out vec3 Normal;",
-                                            std::string(tangent_inputs) + "\nout vec3 Normal;"),
-                            "\nvoid main()\n", tangent_function),
-            "    Normal = mat3(rot) * n;\n", ""),
-        "    FragPos = turned.xyz / weight;\n", tangent_normal);
-    return smooth ? smooth_text.c_str() : vs;
+    std::string text
+        = __replaced_glsl(stage, "out vec3 Normal;", std::string(tangents) + "\nout vec3 Normal;");
+    text = __replaced_glsl(text, "\nvoid main()\n", tangent_function);
+    text = __replaced_glsl(text, "    Normal = mat3(rot) * n;\n", "");
+    return __replaced_glsl(text, "    FragPos = turned.xyz / weight;\n", tangent_normal);
+}
+
+const char* vertex_glsl(bool smooth, bool framed)
+{
+    static const std::string bound = __smooth_glsl(vs, tangent_attributes);
+    static const std::string fetched = __smooth_glsl(vs_frame, tangent_fetched);
+    if (!smooth)
+        return framed ? vs_frame : vs;
+    return framed ? fetched.c_str() : bound.c_str();
 }
 
 const char* lit_glsl(bool tint, bool layered)

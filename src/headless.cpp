@@ -16,11 +16,12 @@
 #include "picture.h"
 #include "record.h"
 #include "scene.h"
+#include "view.h"
 
 // One line on standard error naming what failed and why; the exit code.
 static int __fail_headless(const char* what, const char* why)
 {
-    fprintf(stderr, "plexorama: %s: %s\n", what, why);
+    complain_log("%s: %s", what, why);
     return 1;
 }
 
@@ -74,9 +75,10 @@ int run_headless(const Options* options)
     // Without --frames the run ends after one full turn of a spin, else
     // once no swap turn is running: after the first frame, or after the
     // frame that binds a turn's new coordinates.
-    long last = options->frames >= 0    ? options->frames
-        : options->spin.degrees != 0.0f ? spin_frames_scene(options)
-                                        : -1;
+    long last = options->frames >= 0                       ? options->frames
+        : options->spin.degrees != 0.0f                    ? spin_frames_scene(options)
+        : options->record && view.tour.kind == TOUR_LITTLE ? round_tour(&view.tour, &view.frame)
+                                                           : -1;
     mlog("[MAIN LOOP] Inicializando...\n");
     for (long drawn = 1;; drawn++) {
         main_loop();
@@ -104,8 +106,7 @@ int run_headless(const Options* options)
         if (!failed && __blank_headless(rgb, size)) {
             char why[160];
             describe_blank_info(options->file, why, sizeof why);
-            fprintf(stderr, "plexorama: warning: %s: nothing of the surface is drawn: %s\n", options->output,
-                why);
+            complain_log("warning: %s: nothing of the surface is drawn: %s", options->output, why);
         }
     }
     if (!failed && options->record && (fault = close_record(&record)) != nullptr)

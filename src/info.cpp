@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "log.h"
+
 void measure_info(const SurfaceData* data, SurfaceInfo* info)
 {
     *info = {};
@@ -96,7 +98,7 @@ int run_info(const char* path)
     if (create_surface_klein(path, &data, &report) != 0) {
         char reason[96];
         describe_klein(&report, reason, sizeof reason);
-        fprintf(stderr, "plexorama: %s: %s\n", path, reason);
+        complain_log("%s: %s", path, reason);
         return 1;
     }
     SurfaceInfo info;
@@ -105,7 +107,7 @@ int run_info(const char* path)
     free(data.normals);
     print_info(stdout, path, &info);
     if (info.dim < 4) {
-        fprintf(stderr, "plexorama: %s: fewer than 4 coordinates: it cannot be shown\n", path);
+        complain_log("%s: fewer than 4 coordinates: it cannot be shown", path);
         return 1;
     }
     return 0;
@@ -127,7 +129,9 @@ void describe_blank_info(const char* path, char* text, size_t size)
     else if (info.finite_vertices == 0)
         snprintf(text, size, "no vertex has only finite coordinates");
     else if (info.radius > view_radius_info * (1 + fit_tolerance_info))
-        snprintf(text, size, "it reaches %.3g from the origin, and the view shows %.3g whole (plexorama-convert --fit makes it fit)",
+        snprintf(text, size,
+            "it reaches %.3g from the origin, and the view shows %.3g whole (plexorama-convert --fit makes "
+            "it fit)",
             info.radius, view_radius_info);
     else
         snprintf(text, size, "it lies outside the view as turned, zoomed and panned");

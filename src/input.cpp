@@ -1,10 +1,11 @@
-// Input: orientation, coordinate choice, dropped files and the viewport.
+// Input: orientation, keys, mouse, coordinate choice, drops and the viewport.
 #include "input.h"
 
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <utility>
 
 #include <cglm/cglm.h>
@@ -14,11 +15,11 @@
 #include "mesh.h"
 #include "motion.h"
 #include "platform.h"
+#include "surface.h"
 #include "view.h"
 
 versor q = {0.0f, 0.0f, 0.0f, 1.0f};
 vec3 axis[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
-char shown_path[PATH_MAX] = "";
 int (*key_state_input)(GLFWwindow* window, int key) = glfwGetKey;
 
 // 2 pi / 255 to seven digits: a held key turns a full circle in 255 frames.
@@ -174,6 +175,13 @@ int choose_hidden_input(uint8_t c)
     Projection& p = projection;
     if (c >= p.dim || c == p.x || c == p.y || c == p.z)
         return 0;
+    // A digit names a coordinate choice: the frame of R^m goes back to it.
+    if (view.framed) {
+        View next = view;
+        next.framed = false;
+        next.tour.running = false;
+        set_view(&next);
+    }
     p.w = c;
     // A running turn keeps its binding until it ends; otherwise the next
     // turn should start from the chosen coordinate, so bind it now.
@@ -189,15 +197,105 @@ int exchange_input(int slot)
     if (slot < 0 || slot > 2 || p.w >= p.dim)
         return 0;
     // The record changes at once; the frame turns the old binding toward w
-    // and binds the record when the turn ends.
+    // and binds the record when the turn ends. A frame of R^m exchanges its
+    // rows then instead.
     uint8_t* shown[3] = {&p.x, &p.y, &p.z};
-    std::swap(p.w, *shown[slot]);
+    if (!view.framed)
+        std::swap(p.w, *shown[slot]);
     animate_index = static_cast<uint8_t>(slot + 1);
     exchange_motion(slot);
     return 1;
 }
 
+// Puts frame s on show with the 4-D turn as it is: as a coordinate choice
+// where it is one (with the turn that makes it one folded into turn4), else
+// as a frame of R^m.
+static void __put_frame_input(const Frame* s)
+{
+    View next = view;
+    uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+    float turn[16];
+    next.framed = !reduce_frame(s, show, turn);
+    if (next.framed) {
+        next.frame = *s;
+    } else {
+        mat4 reduced, composed;
+        memcpy(reduced, turn, sizeof reduced);
+        glm_mat4_mul(next.turn4, reduced, composed);
+        glm_mat4_copy(composed, next.turn4);
+        Projection& p = projection;
+        p.x = show[0];
+        p.y = show[1];
+        p.z = show[2];
+        p.w = show[3];
+        if (p.mesh && animate_index == 0)
+            set_projection_mesh(p);
+    }
+    set_view(&next);
+}
+
+void frame_input(Frame* frame, bool turned)
+{
+    if (view.framed) {
+        *frame = view.frame;
+    } else {
+        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+        choice_frame(show, projection.dim, frame);
+    }
+    if (turned)
+        compose_frame(view.turn4[0], frame);
+}
+
+int turn_coordinates_input(int a, int b, float angle)
+{
+    if (projection.dim < 4 || a == b || a < 0 || b < 0 || a >= projection.dim || b >= projection.dim)
+        return 0;
+    Frame s;
+    frame_input(&s, false);
+    turn_frame(&s, a, b, angle);
+    __put_frame_input(&s);
+    return 1;
+}
+
+void show_frame_input(const Frame* frame)
+{
+    View next = view;
+    glm_mat4_identity(next.turn4);
+    set_view(&next);
+    __put_frame_input(frame);
+}
+
+void start_tour_input(TourKind kind, uint64_t seed, float speed)
+{
+    Frame f;
+    frame_input(&f, true);
+    if (f.dim < 4)
+        return;
+    // The tour moves the frame as a whole: the 4-D turn goes into it.
+    View next = view;
+    glm_mat4_identity(next.turn4);
+    next.framed = true;
+    next.frame = f;
+    next.tour = {kind, true, seed, speed, kind == TOUR_LITTLE ? first_target_tour(&f) : 0};
+    set_view(&next);
+}
+
+void run_tour_input(bool run)
+{
+    const Tour& tour = view.tour;
+    // A tour left for a coordinate choice starts again from it.
+    if (run && (tour.kind == TOUR_NONE || !view.framed)) {
+        uint64_t seed = tour.kind == TOUR_NONE ? static_cast<uint64_t>(time(nullptr)) : tour.seed;
+        start_tour_input(tour.kind == TOUR_NONE ? TOUR_GRAND : tour.kind, seed, tour.speed);
+        return;
+    }
+    View next = view;
+    next.tour.running = run && tour.kind != TOUR_NONE;
+    set_view(&next);
+}
+
 // A key that switches the lighting, one of the cues or of the finish.
+
 static void __switch_input(KeyAction action)
 {
     View next = view;
@@ -248,6 +346,10 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
         break;
     case KEY_STOP:
         stop_spin_input();
+        run_tour_input(false);
+        break;
+    case KEY_TOUR:
+        run_tour_input(!view.tour.running);
         break;
     case KEY_RESET:
         reset_input();
@@ -328,88 +430,10 @@ void __cursor_callback_input(GLFWwindow*, double x, double y)
     moving[0][1] += dy;
 }
 
-// Puts mesh on show in place of the shown one.
-static void __put_on_show_input(Mesh* mesh, uint8_t dim)
-{
-    Projection& p = projection;
-    Mesh* replaced = p.mesh;
-    p.mesh = mesh;
-    p.dim = dim;
-    // Indices chosen for a wider surface would read past each vertex.
-    if (p.x >= p.dim || p.y >= p.dim || p.z >= p.dim || p.w >= p.dim) {
-        p.x = 0;
-        p.y = 1;
-        p.z = 2;
-        p.w = 3;
-    }
-    set_projection_mesh(p);
-    destroy_mesh(replaced);
-    shown_path[0] = '\0';
-}
-
-ShowStatus __show_input(SurfaceData data)
-{
-    if (data.dim < 4)
-        return SHOW_TOO_FEW_COORDINATES;
-    Mesh* mesh = create_mesh(data);
-    if (!mesh)
-        return SHOW_NO_MESH;
-    __put_on_show_input(mesh, data.dim);
-    return SHOW_DONE;
-}
-
-ShowStatus __show_file_input(const KleinFile* file, KleinReport* report)
-{
-    if (file->dim < 4)
-        return SHOW_TOO_FEW_COORDINATES;
-    // The arrays go from the page cache straight into the GPU's buffers:
-    // no copy of our own, and no second one in memory while they upload.
-    float *coords, *normals;
-    Mesh* mesh = create_mapped_mesh(file->dim, file->vertex_count, &coords, &normals);
-    if (!mesh)
-        return SHOW_NO_MESH;
-    if (read_surface_klein(file, coords, normals, report)) {
-        destroy_mesh(mesh);
-        return SHOW_UNREADABLE;
-    }
-    if (unmap_mesh(mesh)) {
-        destroy_mesh(mesh);
-        return SHOW_NO_MESH;
-    }
-    __put_on_show_input(mesh, file->dim);
-    return SHOW_DONE;
-}
-
-ShowStatus show_surface_input(const char* path, KleinReport* report)
-{
-    KleinReport ignored;
-    if (!report)
-        report = &ignored;
-    KleinFile file;
-    if (open_surface_klein(path, &file, report))
-        return SHOW_UNREADABLE;
-    ShowStatus status = __show_file_input(&file, report);
-    close_surface_klein(&file);
-    // A path the system opened fits PATH_MAX.
-    if (status == SHOW_DONE)
-        snprintf(shown_path, sizeof shown_path, "%s", path);
-    return status;
-}
-
-void describe_show_input(ShowStatus status, const KleinReport* report, char* text, size_t size)
-{
-    if (status == SHOW_TOO_FEW_COORDINATES)
-        snprintf(text, size, "fewer than 4 coordinates");
-    else if (status == SHOW_NO_MESH)
-        snprintf(text, size, "too large for the GPU");
-    else
-        describe_klein(report, text, size);
-}
-
 void __drop_callback_input(GLFWwindow*, int count, const char** paths)
 {
     if (count > 0)
-        show_surface_input(paths[0], nullptr);
+        show_file_surface(paths[0], nullptr);
 }
 
 void __window_callback_input(GLFWwindow*, int width, int height)

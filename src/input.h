@@ -9,15 +9,14 @@
 
 #include <cglm/types.h>
 
-#include "klein.h"
+#include "frame.h"
+#include "tour.h"
+
 
 struct GLFWwindow;
 
 extern versor q;     // orientation, x, y, z, w with w real; (0, 0, 0, 1) at start
 extern vec3 axis[3]; // the surface's own x, y and z axes as turned by q; never re-normalised
-// The file of the surface on show, as it was given or dropped; empty with
-// none, or with a surface that came from no file. Set by show_surface_input.
-extern char shown_path[PATH_MAX];
 
 // Reads whether a key is held: glfwGetKey, or what the window puts here to
 // keep the keys typed into the control panel from the view, or a test's own.
@@ -39,6 +38,26 @@ void reset_input();
 
 // Stops a spin, as Space and a click do.
 void stop_spin_input();
+
+// The frame of R^m on show: the coordinate choice, or the view's frame,
+// with the 4-D turn composed on the left when turned.
+void frame_input(Frame* frame, bool turned);
+
+// Turns coordinate a toward b (from 0) in their plane in R^m, as
+// --turn A:B=DEG does; the frame becomes a choice again where it is one.
+// Returns 0 when the surface lacks either.
+int turn_coordinates_input(int a, int b, float angle);
+
+// Puts a frame of R^m on show in place of the 4-D turn and the choice, as a
+// coordinate choice where it is one.
+void show_frame_input(const Frame* frame);
+
+// Starts a tour from the frame on show.
+void start_tour_input(TourKind kind, uint64_t seed, float speed);
+
+// Runs or pauses the tour, as U does; with none, starts a grand tour of a
+// seed of the moment.
+void run_tour_input(bool run);
 
 // Turns the view about the fixed horizontal and vertical axes; with Ctrl
 // held, zooms instead.
@@ -63,27 +82,6 @@ void __key_callback_input(GLFWwindow* window, int key, int scancode, int action,
 // let go while moving spins on. A press stops a spin.
 void __button_callback_input(GLFWwindow* window, int button, int action, int mods);
 void __cursor_callback_input(GLFWwindow* window, double x, double y);
-
-enum ShowStatus {
-    SHOW_DONE,
-    SHOW_UNREADABLE,          // refused by the reader; its report says why
-    SHOW_TOO_FEW_COORDINATES, // under 4: x, y, z and w need four different ones
-    SHOW_NO_MESH,             // the GPU could not take it
-};
-
-// Puts the surface of a KLEIN file on show in place of the one shown. On any
-// refusal the shown surface and the coordinate choice stay as they were.
-// report, when given, receives the reader's verdict.
-ShowStatus show_surface_input(const char* path, KleinReport* report);
-
-// Says in a few words why a file is not on show, as "fewer than 4 coordinates".
-void describe_show_input(ShowStatus status, const KleinReport* report, char* text, size_t size);
-
-// The same for a surface already read; its arrays stay the caller's.
-ShowStatus __show_input(SurfaceData data);
-
-// The same for a file opened and checked; it stays open.
-ShowStatus __show_file_input(const KleinFile* file, KleinReport* report);
 
 // Shows the first file of a drop; refusals are silent.
 void __drop_callback_input(GLFWwindow* window, int count, const char** paths);

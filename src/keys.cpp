@@ -42,6 +42,8 @@ const KeyRow key_rows[] = {
             GLFW_KEY_9}},
     {"I, O, P", "turn the hidden coordinate into view as x, y or z", "I O P", KEY_SWAP, KEYS_EVERYWHERE,
         {GLFW_KEY_I, GLFW_KEY_O, GLFW_KEY_P}},
+    {"U", "start or pause a tour through frames of R^m (Space pauses)", nullptr, KEY_TOUR, KEYS_EVERYWHERE,
+        {GLFW_KEY_U}},
     {"Tab", "show or hide the control panel", nullptr, KEY_PANEL, KEYS_DESKTOP, {GLFW_KEY_TAB}},
 };
 const int key_row_count = sizeof key_rows / sizeof key_rows[0];

@@ -26,6 +26,7 @@ enum KeyAction {
     KEY_STEREO,     // by turns: no stereo, anaglyph, side by side
     KEY_HIDE,       // the k-th key hides coordinate k
     KEY_SWAP,       // the k-th key exchanges the hidden coordinate with slot k
+    KEY_TOUR,       // a tour through frames of R^m: start, pause, go on
     KEY_PANEL,      // the control panel
     KEY_TOUCH,      // fingers on a touch screen
 };

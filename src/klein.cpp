@@ -205,7 +205,8 @@ void describe_klein(const KleinReport* report, char* text, size_t size)
         break;
     case KLEIN_TRUNCATED:
         snprintf(text, size, "truncated: expected %llu bytes, found %llu",
-            static_cast<unsigned long long>(report->expected), static_cast<unsigned long long>(report->found));
+            static_cast<unsigned long long>(report->expected),
+            static_cast<unsigned long long>(report->found));
         break;
     case KLEIN_TOO_LARGE:
         snprintf(text, size, "too large: 2^32 or more coordinates");

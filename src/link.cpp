@@ -7,8 +7,8 @@
 static const char version_prefix[] = "plexorama-view ";
 
 // Longest link taken: a view's text, every key given, is under 700
-// characters.
-static const size_t longest = 1000;
+// characters, and some 14 KB with a frame of R^255; the page takes 16384.
+static const size_t longest = 16384;
 
 // Whether line, ending in a newline, stands as it is in text.
 static bool __has_line_link(const char* text, const char* line)
@@ -22,21 +22,20 @@ static bool __has_line_link(const char* text, const char* line)
 
 size_t format_link(const Scene* scene, char* text, size_t size)
 {
-    char file[1024], start[1024], link[1024];
+    static char file[longest_view], start[longest_view], link[longest_view];
     size_t prefix = strlen(version_prefix);
     if (format_view(scene, file, sizeof file) >= sizeof file || strncmp(file, version_prefix, prefix) != 0)
         return 0;
     format_view(&initial_scene, start, sizeof start);
     size_t n = 0;
-    bool optional = false;
     for (const char* c = file + prefix; *c; c++) {
-        // A line starts after each newline; past show, one as at start goes.
-        if (c[-1] == '\n' && optional && __has_line_link(start, c)) {
+        // A line starts after each newline; but for the keys every view
+        // must give, one as at start goes.
+        bool required = strncmp(c, "q ", 2) == 0 || strncmp(c, "axis", 4) == 0 || strncmp(c, "show ", 5) == 0;
+        if (c[-1] == '\n' && !required && __has_line_link(start, c)) {
             c = strchr(c, '\n');
             continue;
         }
-        if (c[-1] == '\n' && strncmp(c, "show ", 5) == 0)
-            optional = true;
         if (strncmp(c, " = ", 3) == 0) {
             link[n++] = ':';
             c += 2;
@@ -56,7 +55,7 @@ size_t format_link(const Scene* scene, char* text, size_t size)
     return n;
 }
 
-const char* parse_link(const char* text, Scene* scene)
+const char* parse_link(const char* text, Scene* scene, uint8_t dim)
 {
     // Blanks, '=', '#' or line ends would let a link say what a view file
     // cannot and would need escaping in an address.
@@ -66,7 +65,7 @@ const char* parse_link(const char* text, Scene* scene)
     if (length > longest)
         return "not a view link: too long";
     // Each character becomes at most three.
-    char file[sizeof version_prefix + 3 * longest + 1];
+    static char file[sizeof version_prefix + 3 * longest + 1];
     size_t n = strlen(version_prefix);
     memcpy(file, version_prefix, n);
     for (const char* c = text; *c; c++) {
@@ -78,5 +77,5 @@ const char* parse_link(const char* text, Scene* scene)
         }
     }
     file[n++] = '\n';
-    return parse_view(file, n, scene);
+    return parse_view(file, n, scene, dim);
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "viewfile.h"
 
@@ -19,4 +20,4 @@ size_t format_link(const Scene* scene, char* text, size_t size);
 
 // Reads link text, NUL-terminated. Returns none when it is valid and view
 // holds it, else what is wrong, as a phrase.
-const char* parse_link(const char* text, Scene* scene);
+const char* parse_link(const char* text, Scene* scene, uint8_t dim = 0);

@@ -129,3 +129,11 @@ unsigned int create_map_load()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     return texture;
 }
+
+void frame_load(unsigned int program, int coords_unit, int normals_unit, int dim)
+{
+    load_int_to_shader(program, "coords", coords_unit);
+    load_int_to_shader(program, "normals", normals_unit);
+    load_int_to_shader(program, "dim", dim);
+    load_block_to_shader(program, "Frame", 0);
+}

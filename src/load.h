@@ -27,6 +27,9 @@ void tint_load(unsigned int program);
 // A texture of the map's samples in linear light, 33 texels in a row, bound
 // to unit 0; 0 when it cannot be had.
 unsigned int create_map_load();
+// What a program that reads through a frame of R^m needs: the texture units
+// of the coordinates and the normals, the frame's block at binding 0, and m.
+void frame_load(unsigned int program, int coords_unit, int normals_unit, int dim);
 
 // The values the loaders upload, column-major where a matrix.
 void __fix_matrix_load(float aspect, float* matrix);

@@ -1,6 +1,7 @@
 // The log: progress messages on standard output.
 #include "log.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 static bool quiet = false;
@@ -17,4 +18,25 @@ void mlog(const char* message)
 void quiet_log(bool on)
 {
     quiet = on;
+}
+
+void complain_log(const char* format, ...)
+{
+    char text[4096];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    fputs("plexorama: ", stderr);
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; c++) {
+        if (*c == '\n')
+            fputs("\\n", stderr);
+        else if (*c == '\t')
+            fputs("\\t", stderr);
+        else if (*c < 0x20 || *c == 0x7f)
+            fprintf(stderr, "\\x%02x", *c);
+        else
+            fputc(*c, stderr);
+    }
+    fputc('\n', stderr);
 }

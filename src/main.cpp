@@ -3,7 +3,6 @@
 
 #include <malloc.h>
 
-#include <cstdint>
 #include <cstdio>
 
 #include "context.h"
@@ -12,6 +11,7 @@
 #include "headless.h"
 #include "info.h"
 #include "input.h"
+#include "surface.h"
 #include "log.h"
 #include "mesh.h"
 #include "overlay.h"
@@ -34,7 +34,7 @@ int start_main()
     window = init_window(512, 512, wname);
     if (!window) {
         mlog("[VENTANA] Error al inicializar...\n");
-        fprintf(stderr, "plexorama: cannot open a window: %s\n", failure_window());
+        complain_log("cannot open a window: %s", failure_window());
         return 1;
     }
 
@@ -44,7 +44,7 @@ int start_main()
         mlog("[CONTEXT] Error al inicializar...\n");
         char found[64];
         describe_context(found, sizeof found);
-        fprintf(stderr, "plexorama: cannot use the GL context: %s found, OpenGL 3.3 needed\n", found);
+        complain_log("cannot use the GL context: %s found, OpenGL 3.3 needed", found);
         mlog("[SHADER] Destruyendo...\n");
         destroy_shader(shader_plain);
         mlog("[SHADER] Destruyendo...\n");
@@ -58,7 +58,7 @@ int start_main()
     set_offset_context();
 
     mlog("[SHADER] Inicializando...\n");
-    shader = build_program_render(fs);
+    shader = build_program_render(vs, fs);
     if (!shader) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[WINDOW] Destruyendo...\n");
@@ -67,7 +67,7 @@ int start_main()
     }
 
     mlog("[SHADER] Inicializando...\n");
-    shader_plain = build_program_render(fs_plain);
+    shader_plain = build_program_render(vs, fs_plain);
     if (!shader_plain) {
         mlog("[SHADER] Error al inicializar...\n");
         mlog("[SHADER] Destruyendo...\n");
@@ -85,7 +85,7 @@ void stop_main()
     destroy_mesh(projection.mesh);
     projection.mesh = nullptr;
     destroy_overlay();
-    destroy_render();
+    stop_render();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
     mlog("[SHADER] Destruyendo...\n");
@@ -99,8 +99,8 @@ void stop_main()
 static void __report_main(const char* path, ShowStatus status, const KleinReport* report)
 {
     char reason[96];
-    describe_show_input(status, report, reason, sizeof reason);
-    fprintf(stderr, "plexorama: %s: %s\n", path, reason);
+    describe_surface(status, report, reason, sizeof reason);
+    complain_log("%s: %s", path, reason);
 }
 
 // Shows the file given at start, in the view asked for. Returns 0 to go on,
@@ -109,7 +109,7 @@ static void __report_main(const char* path, ShowStatus status, const KleinReport
 static int __open_file_main(const Options* options, const Scene* saved)
 {
     KleinReport report;
-    ShowStatus status = show_surface_input(options->file, &report);
+    ShowStatus status = show_file_surface(options->file, &report);
     if (status == SHOW_DONE)
         return prepare_scene(options, saved);
     __report_main(options->file, status, &report);
@@ -162,14 +162,22 @@ int run_main(const Options* options)
     if (options->info)
         return run_info(options->info);
 
-    // Read before any window opens: a bad view file is a usage error. Its
-    // keys go over the preferences'.
+    // Read before any window opens: a bad view file is a usage error. A
+    // frame in it must be of the file's dimension. Its keys go over the
+    // preferences'.
     Scene saved = initial_scene;
     bool preferred = !options->no_preferences && read_preferences_scene(&saved);
     if (options->view) {
-        const char* fault = read_view(options->view, &saved, false, &saved);
+        KleinFile file;
+        KleinReport report;
+        uint8_t dim = 0;
+        if (options->file && !open_surface_klein(options->file, &file, &report)) {
+            dim = file.dim;
+            close_surface_klein(&file);
+        }
+        const char* fault = read_scene(options->view, &saved, dim, &saved);
         if (fault) {
-            fprintf(stderr, "plexorama: %s: %s\n", options->view, fault);
+            complain_log("%s: %s", options->view, fault);
             return 2;
         }
     }
@@ -184,12 +192,11 @@ int run_main(const Options* options)
     int failed = start_main();
     if (failed)
         return failed;
-    // Without a file, the view waits for one to be dropped; its coordinates
-    // then stand for any surface that has them.
+    // Without a file, the view waits for one to be dropped.
     if (options->file)
         failed = __open_file_main(options, restored);
     else
-        failed = apply_scene(options, restored, UINT8_MAX);
+        failed = apply_scene(options, restored, 0);
     if (!failed)
         failed = offscreen ? run_headless(options) : __run_window_main(options);
     stop_main();

@@ -26,7 +26,7 @@ static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)
 }
 
 // A record with its vertex array bound, or none.
-static Mesh* __start_mesh(uint64_t vertex_count)
+static Mesh* __start_mesh(uint8_t dim, uint64_t vertex_count)
 {
     // glDrawArrays takes a signed count.
     uint32_t count = static_cast<uint32_t>(vertex_count);
@@ -38,6 +38,7 @@ static Mesh* __start_mesh(uint64_t vertex_count)
     static uint32_t made = 0;
     *mesh = {};
     mesh->vertex_count = count;
+    mesh->dim = dim;
     mesh->serial = ++made;
     drop_errors_context();
     glGenVertexArrays(1, &mesh->vertex_array);
@@ -97,7 +98,7 @@ static GLsizeiptr __size_mesh(uint8_t dim, uint32_t vertex_count)
 
 Mesh* create_mesh(SurfaceData data)
 {
-    Mesh* mesh = __start_mesh(data.vertex_count);
+    Mesh* mesh = __start_mesh(data.dim, data.vertex_count);
     if (!mesh)
         return nullptr;
     GLsizeiptr size = __size_mesh(data.dim, mesh->vertex_count);
@@ -151,7 +152,7 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
         pinned_memory_mesh = 1;
     else if (pinned_memory_mesh < 0)
         pinned_memory_mesh = has_gl_extension_platform("GL_AMD_pinned_memory");
-    Mesh* mesh = __start_mesh(vertex_count);
+    Mesh* mesh = __start_mesh(dim, vertex_count);
     if (!mesh)
         return nullptr;
     GLsizeiptr size = __size_mesh(dim, mesh->vertex_count);
@@ -176,6 +177,56 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
     return mesh;
 }
 
+// 2D textures of both arrays, a float a texel, texture_width_platform texels
+// a row; none where they would be larger than GL takes.
+static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
+{
+    uint64_t floats = static_cast<uint64_t>(mesh->dim) * mesh->vertex_count;
+    GLsizei width = texture_width_platform, rows = static_cast<GLsizei>((floats + width - 1) / width);
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (floats == 0 || rows > largest)
+        return;
+    GLsizei whole = static_cast<GLsizei>(floats / width), rest = static_cast<GLsizei>(floats % width);
+    glGenTextures(2, mesh->textures);
+    for (int k = 0; k < 2; k++) {
+        glBindTexture(GL_TEXTURE_2D, mesh->textures[k]);
+        // A fetch from a texture that is not complete reads nothing.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, rows, 0, GL_RED, GL_FLOAT, nullptr);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RED, GL_FLOAT, arrays[k]);
+        if (rest)
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RED, GL_FLOAT,
+                arrays[k] + whole * static_cast<uint64_t>(width));
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+int texture_mesh(Mesh* mesh)
+{
+    if (mesh->textures[0] || !has_buffer_textures_platform)
+        return mesh->textures[0] != 0;
+    // One texel a float, no copy: as many as GL's largest buffer texture.
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
+    if (static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
+        return 0;
+    drop_errors_context();
+    glGenTextures(2, mesh->textures);
+    const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
+    for (int k = 0; k < 2; k++) {
+        glBindTexture(GL_TEXTURE_BUFFER, mesh->textures[k]);
+        buffer_texture_platform(GL_R32F, buffers[k]);
+    }
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    if (glGetError() != GL_NO_ERROR || !mesh->normal_buffer) {
+        glDeleteTextures(2, mesh->textures);
+        mesh->textures[0] = mesh->textures[1] = 0;
+    }
+    return mesh->textures[0] != 0;
+}
+
 // The driver reads the memory from now on; GL refuses to take none, and an
 // empty buffer needs no storage.
 static int __hand_pinned_mesh(Mesh* mesh)
@@ -190,7 +241,10 @@ static int __hand_pinned_mesh(Mesh* mesh)
         glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
     }
     glBindBuffer(target, 0);
-    // Without mapping, GL has taken its copy.
+    // Without buffer textures, frames of R^m fetch from 2D textures, which
+    // can be made only now; without mapping, GL has taken its copy.
+    if (!has_buffer_textures_platform && mesh->dim > 4)
+        __image_textures_mesh(mesh, arrays);
     if (!has_buffer_mapping_platform) {
         free(mesh->memory);
         mesh->memory = nullptr;
@@ -305,27 +359,30 @@ static double __reach_squared_mesh(const float* vertices, uint64_t count, Projec
     return largest;
 }
 
+const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t count, float* part)
+{
+    uint64_t stride = mesh->dim * sizeof(float);
+    if (mesh->memory)
+        return mesh->memory + (array ? __stride_mesh(mesh->array_bytes) / sizeof(float) : 0)
+            + first * mesh->dim;
+    glBindBuffer(GL_ARRAY_BUFFER, array ? mesh->normal_buffer : mesh->coord_buffer);
+    glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * stride),
+        static_cast<GLsizeiptr>(count * stride), part);
+    return part;
+}
+
 float reach_mesh(const Mesh* mesh, Projection p)
 {
     uint64_t vertices = mesh->vertex_count;
     if (p.dim == 0 || vertices == 0)
         return 0.0f;
-    if (mesh->memory)
-        return static_cast<float>(std::sqrt(__reach_squared_mesh(mesh->memory, vertices, p)));
-    // A few thousand vertices at a time, so that no copy of the whole array
-    // is ever held.
-    const uint64_t chunk = 4096;
-    float* part = static_cast<float*>(malloc(static_cast<size_t>(chunk * p.dim * sizeof(float))));
-    if (!part)
+    float* part = mesh->memory ? nullptr : static_cast<float*>(malloc(chunk_mesh * p.dim * sizeof(float)));
+    if (!mesh->memory && !part)
         return 0.0f;
     double largest = 0.0;
-    glBindBuffer(GL_ARRAY_BUFFER, mesh->coord_buffer);
-    for (uint64_t first = 0; first < vertices; first += chunk) {
-        uint64_t count = vertices - first < chunk ? vertices - first : chunk;
-        GLsizeiptr bytes = static_cast<GLsizeiptr>(count * p.dim * sizeof(float));
-        glGetBufferSubData(
-            GL_ARRAY_BUFFER, static_cast<GLintptr>(first * p.dim * sizeof(float)), bytes, part);
-        largest = std::fmax(largest, __reach_squared_mesh(part, count, p));
+    for (uint64_t first = 0; first < vertices; first += chunk_mesh) {
+        uint64_t count = vertices - first < chunk_mesh ? vertices - first : chunk_mesh;
+        largest = std::fmax(largest, __reach_squared_mesh(read_mesh(mesh, 0, first, count, part), count, p));
     }
     free(part);
     return static_cast<float>(std::sqrt(largest));
@@ -370,6 +427,26 @@ int attach_tangents_mesh(Mesh* mesh, uint8_t dim)
     return 0;
 }
 
+int tangent_texture_mesh(Mesh* mesh)
+{
+    if (mesh->tangent_texture || !mesh->tangent_buffer || !has_buffer_textures_platform)
+        return mesh->tangent_texture != 0;
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
+    if (2 * static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
+        return 0;
+    drop_errors_context();
+    glGenTextures(1, &mesh->tangent_texture);
+    glBindTexture(GL_TEXTURE_BUFFER, mesh->tangent_texture);
+    buffer_texture_platform(GL_R16F, mesh->tangent_buffer);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    if (glGetError() != GL_NO_ERROR) {
+        glDeleteTextures(1, &mesh->tangent_texture);
+        mesh->tangent_texture = 0;
+    }
+    return mesh->tangent_texture != 0;
+}
+
 const float* coordinates_mesh(const Mesh* mesh, uint8_t dim, bool* copied)
 {
     *copied = !mesh->memory;
@@ -395,6 +472,12 @@ void destroy_mesh(Mesh* mesh)
     glDeleteBuffers(1, &mesh->normal_buffer);
     if (mesh->edge_buffer)
         glDeleteBuffers(1, &mesh->edge_buffer);
+    if (mesh->textures[0])
+        glDeleteTextures(2, mesh->textures);
+    if (mesh->stream_buffer)
+        glDeleteBuffers(1, &mesh->stream_buffer);
+    if (mesh->tangent_texture)
+        glDeleteTextures(1, &mesh->tangent_texture);
     if (mesh->tangent_buffer)
         glDeleteBuffers(1, &mesh->tangent_buffer);
     if (mesh->memory || mesh->tangent_memory) {

@@ -15,10 +15,15 @@ struct Mesh {
     float* memory;            // both arrays, when the buffers live in memory of ours; else none
     uint64_t array_bytes;     // bytes of each array there
     uint32_t serial;          // tells this mesh from every other made in the run
+    uint8_t dim;              // coordinates per vertex
+    uint32_t stream_buffer;   // GL buffer of the shown coordinates and normals worked out on the CPU, or 0
+    uint32_t textures[2];     // GL textures over the coordinates and the normals, for frames of
+                              // R^m; 0 until made
     uint32_t edge_buffer;     // GL element buffer of each triangle's three edges, where the
                               // wireframe needs one; else 0
     uint32_t tangent_buffer;  // GL buffer of the tangent planes, once found: t1 then t2 of each
                               // vertex, dim half floats each; else 0
+    uint32_t tangent_texture; // a buffer texture over it, for frames of R^m; 0 until made
     uint16_t* tangent_memory; // their storage, while it is ours; else none
     uint8_t bound[4];         // the coordinates bound as x, y, z, w, by set_projection_mesh
 };
@@ -71,6 +76,10 @@ uint16_t* reserve_tangents_mesh(Mesh* mesh, uint8_t dim);
 // as before then.
 int attach_tangents_mesh(Mesh* mesh, uint8_t dim);
 
+// A buffer texture over the tangent planes, one half float a texel, for the
+// stage that reads through a frame of R^m. Returns 0 where it cannot be had.
+int tangent_texture_mesh(Mesh* mesh);
+
 // A copy of the mesh's coordinates in memory of ours, read back from the
 // GPU unless they live there already (*copied says which); none when it
 // cannot be had.
@@ -79,6 +88,20 @@ const float* coordinates_mesh(const Mesh* mesh, uint8_t dim, bool* copied);
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
 void draw_mesh(unsigned int program, const Mesh* mesh);
 void draw_mesh_lines(unsigned int program, const Mesh* mesh);
+
+// Reads count vertices' coordinates (array 0) or normal components (array
+// 1) from vertex first on: where they live in memory of ours, a pointer
+// into it; else read back from GL into part, which holds count * dim floats.
+const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t count, float* part);
+
+// Vertices read at a time, so that no copy of a whole array is ever held.
+constexpr uint64_t chunk_mesh = 4096;
+
+// Textures over both arrays from which a vertex stage can fetch every
+// coordinate of a vertex: buffer textures over the buffers, or where GL has
+// none, 2D textures made while the arrays are handed over. Returns 0 when
+// GL cannot make them (past its largest buffer texture, say).
+int texture_mesh(Mesh* mesh);
 
 // The largest length of the four bound coordinates (x, y, z, w) over the
 // vertices whose four are finite; 0 when there are none. Reads the

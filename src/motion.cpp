@@ -106,7 +106,38 @@ void carry_motion()
     for (int j = 0; j < 4; j++)
         for (int i = 0; i < 4; i++)
             next.turn4[next.moved[j]][next.moved[i]] = view.turn4[j][i];
+    // A frame of R^m exchanged its rows, as a choice its coordinates.
+    if (next.framed)
+        for (int j = 0; j < 4; j++)
+            memcpy(next.frame.rows[next.moved[j]], view.frame.rows[j], sizeof next.frame.rows[j]);
     memcpy(next.moved, initial_view.moved, sizeof next.moved);
+    set_view(&next);
+}
+
+long turn_frames_motion(float rate)
+{
+    double frames = std::round(360.0 * 60.0 / std::fabs(static_cast<double>(rate)));
+    return frames < 1.0 ? 1 : static_cast<long>(frames);
+}
+
+Spin plane_spin_motion(int a, int b, float rate)
+{
+    float step = 2.0f * GLM_PIf / static_cast<float>(turn_frames_motion(rate));
+    return {SPIN_PLANE, 0.0f, 0.0f, a, b, rate < 0.0f ? -step : step};
+}
+
+float rate_motion(const Spin* spin)
+{
+    double frames = std::round(2.0 * M_PI / std::fabs(static_cast<double>(spin->step)));
+    return static_cast<float>((spin->step < 0.0f ? -21600.0 : 21600.0) / frames);
+}
+
+void advance_tour_motion()
+{
+    if (!view.tour.running || !view.framed)
+        return;
+    View next = view;
+    step_tour(&next.tour, &next.frame);
     set_view(&next);
 }
 

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "view.h"
+
 // 0 idle; 1, 2, 3: x, y or z is turning toward w. Set by the swap keys,
 // cleared by the frame that binds the new coordinates.
 extern uint8_t animate_index;
@@ -38,6 +40,19 @@ void reset_motion();
 // that the picture goes on from where the swap turn left it.
 void exchange_motion(int slot);
 void carry_motion();
+
+// A spin of the shown coordinates a toward b at rate degrees a second,
+// either way: a whole number of frames to the turn, so that the last frame
+// leads back into the first.
+long turn_frames_motion(float rate);
+Spin plane_spin_motion(int a, int b, float rate);
+
+// The rate of a plane spin in degrees a second, as it was asked for to
+// float precision.
+float rate_motion(const Spin* spin);
+
+// Moves a running tour one step, after a frame is drawn, as a spin moves.
+void advance_tour_motion();
 
 // The slots of a plane name such as "xw" (one of xy, xz, yz, xw, yw, zw).
 // Returns 1, or 0 for any other text.

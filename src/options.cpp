@@ -15,6 +15,7 @@
 #include "keys.h"
 #include "motion.h"
 #include "record.h"
+#include "tour.h"
 #include "values.h"
 
 static int __ends_with_png_options(const char* name)
@@ -90,6 +91,7 @@ int parse_options(int argc, char** argv, Options* options)
     options->wire = -1;
     options->stereo = -1;
     options->eyes = -1.0f;
+    options->tour = -1;
     // 0 starts getopt_long afresh, so the parser can run more than once in a
     // process; the leading ':' tells a missing value from an unknown option.
     optind = 0;
@@ -111,7 +113,7 @@ int parse_options(int argc, char** argv, Options* options)
         if (k == option_row_count)
             return __refused_options(code, argv[optind - 1]);
         const OptionRow& row = option_rows[k];
-        options->given |= 1u << row.action;
+        options->given |= 1ull << row.action;
         unsigned long long number = 0;
         int word = 0;
         const char* fault = nullptr;
@@ -167,8 +169,23 @@ int parse_options(int argc, char** argv, Options* options)
         case OPTION_TURN:
             if ((options->turn_count = turns_values(optarg, options->turns, 16)) < 0)
                 return usage_error_help(
-                    "bad turn '%s': PLANE=DEGREES,... with PLANE xy, xz, yz, xw, yw or zw, at most 16",
+                    "bad turn '%s': PLANE=DEGREES,... with PLANE xy, xz, yz, xw, yw, zw or A:B, at most 16",
                     optarg);
+            break;
+        case OPTION_BASIS:
+            if ((options->frame_count = floats_values(optarg, options->frame, 4 * max_dim_frame)) < 16
+                || options->frame_count % 4)
+                return usage_error_help(
+                    "bad basis '%.40s': 4 m numbers, m from 4 to 255, row after row", optarg);
+            break;
+        case OPTION_TOUR:
+            if (!(options->tour = tour_values(optarg, &options->seed, &options->seeded)))
+                return usage_error_help("bad tour '%s': grand, grand=SEED or little", optarg);
+            break;
+        case OPTION_TOUR_SPEED:
+            if (!float_values(optarg, &options->tour_speed) || !(options->tour_speed >= 0.1f)
+                || !(options->tour_speed <= 3600.0f))
+                return usage_error_help("bad tour speed '%s': 0.1 to 3600 degrees a second", optarg);
             break;
         case OPTION_ZOOM:
             if (!float_values(optarg, &options->zoom) || !(options->zoom >= min_zoom_motion)
@@ -248,14 +265,16 @@ int parse_options(int argc, char** argv, Options* options)
     // These act on the file shown at start.
     for (int k = 0; k < option_row_count; k++)
         if (const OptionRow& row = option_rows[k];
-            row.needs_file && (options->given & (1u << row.action)) && !options->file)
+            row.needs_file && (options->given & (1ull << row.action)) && !options->file)
             return usage_error_help("--%s needs a FILE", row.name);
     bool offscreen = options->output || options->record;
     // A view file holds no frames, files or turn under way.
-    for (OptionAction drawn :
-        {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES, OPTION_SPIN})
-        if (options->print_view && (options->given & (1u << drawn)))
+    for (OptionAction drawn : {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES})
+        if (options->print_view && (options->given & (1ull << drawn)))
             return usage_error_help("--print-view draws nothing: not with --%s", option_rows[drawn].name);
+    // A grand tour never ends of itself.
+    if (options->tour == TOUR_GRAND && options->record && options->frames < 0)
+        return usage_error_help("--record with a grand tour needs --frames");
     if (options->size && !offscreen)
         return usage_error_help("--size needs --output or --record");
     if (options->frames == 0 && offscreen)

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "frame.h"
 #include "values.h"
 
 // What the command line asks for; the defaults run the plain viewer.
@@ -48,6 +49,12 @@ struct Options {
     int stereo;          // --stereo: a Stereo, or -1 when not given
     float eyes;          // and the eyes' distance after '=', or -1 when not given
     bool no_preferences; // --no-preferences: the preferences file is not read
+    int tour;            // --tour: a TourKind, or -1 when not given
+    bool seeded;         // it names a seed
+    uint64_t seed;       // the grand tour's
+    float tour_speed;    // --tour-speed, or 0 when not given
+    int frame_count;     // --basis: how many values, 4 m; 0 when not given
+    float frame[1020];   // its rows one after the other
     unsigned given;      // 1 << the OptionAction of every option given
 };
 
@@ -57,9 +64,13 @@ enum OptionAction {
     OPTION_SWAP,
     OPTION_VIEW,
     OPTION_TURN,
+    OPTION_BASIS,
     OPTION_ZOOM,
     OPTION_LIGHT,
     OPTION_SPIN,
+    OPTION_TOUR,
+    OPTION_TOUR_SPEED,
+    OPTION_SAVE_VIEW,
     OPTION_COLOR,
     OPTION_SLICE,
     OPTION_EYE4,
@@ -68,7 +79,6 @@ enum OptionAction {
     OPTION_AA,
     OPTION_OPACITY,
     OPTION_STEREO,
-    OPTION_SAVE_VIEW,
     OPTION_OUTPUT,
     OPTION_RECORD,
     OPTION_SIZE,
@@ -86,7 +96,7 @@ struct OptionRow {
     const char* name;     // the long name
     char letter;          // the short name, or 0
     const char* argument; // what --help calls its value, or none when it takes none
-    int usage;            // its place in the usage's first form from 1; 0 in the second
+    bool usage;           // in the usage's first form, in the table's order; else in its second
     bool needs_file;      // it acts on the FILE shown at start
     OptionAction action;  // what the parser does with it
     const char* help;     // what --help says of it, its lines joined by '\n'

@@ -16,8 +16,10 @@
 #include "cues.h"
 #include "input.h"
 #include "keys.h"
+#include "log.h"
 #include "mesh.h"
 #include "motion.h"
+#include "surface.h"
 #include "view.h"
 
 // Tab switches it.
@@ -382,7 +384,7 @@ void draw_panel()
     if (!started && !(started = __start_panel())) {
         refused = true;
         shown = false;
-        fprintf(stderr, "plexorama: cannot show the control panel: Dear ImGui could not start\n");
+        complain_log("cannot show the control panel: Dear ImGui could not start");
         return;
     }
     ImGui_ImplOpenGL3_NewFrame();

@@ -25,6 +25,8 @@ extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr si
 #define GL_LOWER_LEFT 0x8CA1
 #define GL_UPPER_LEFT 0x8CA2
 #define GL_CLIP_ORIGIN 0x935C
+#define GL_TEXTURE_BUFFER 0x8C2A
+#define GL_MAX_TEXTURE_BUFFER_SIZE 0x8C2B
 
 // WebGL fills every triangle: the wireframe needs a list of edges.
 constexpr bool has_polygon_mode_platform = false;
@@ -32,6 +34,14 @@ constexpr bool has_polygon_mode_platform = false;
 constexpr bool has_threads_platform = false;
 // WebGL maps no buffers, and glBufferData copies the memory it is given.
 constexpr bool has_buffer_mapping_platform = false;
+// WebGL has no buffer textures: a vertex stage fetches from 2D textures of
+// this many texels a row, made from the arrays when they are handed over.
+constexpr bool has_buffer_textures_platform = false;
+constexpr int texture_width_platform = 4096;
+constexpr const char* frame_fetch_platform
+    = "precision highp sampler2D;\n"
+      "#define FETCH_SAMPLER sampler2D\n"
+      "#define FETCH(t, i) texelFetch(t, ivec2((i) % 4096, (i) / 4096), 0).r\n";
 // The wheel's offsets to a click, away from the user: the browser hands on
 // its pixels, about 100 to a click and positive toward the user, where GLFW
 // elsewhere gives clicks, positive away.
@@ -46,6 +56,10 @@ inline void polygon_mode_platform(GLenum)
 inline void* map_buffer_platform(GLenum, GLsizeiptr)
 {
     return nullptr;
+}
+
+inline void buffer_texture_platform(GLenum, GLuint)
+{
 }
 
 inline GLboolean unmap_buffer_platform(GLenum)
@@ -106,6 +120,10 @@ inline void window_class_platform(const char*)
 constexpr bool has_polygon_mode_platform = true;
 constexpr bool has_threads_platform = true;
 constexpr bool has_buffer_mapping_platform = true;
+constexpr bool has_buffer_textures_platform = true;
+constexpr int texture_width_platform = 0;
+constexpr const char* frame_fetch_platform = "#define FETCH_SAMPLER samplerBuffer\n"
+                                             "#define FETCH(t, i) texelFetch(t, i).r\n";
 constexpr double wheel_unit_platform = 1.0;
 constexpr const char* stage_version_platform = nullptr;
 
@@ -123,6 +141,12 @@ inline void* map_buffer_platform(GLenum target, GLsizeiptr size)
 inline GLboolean unmap_buffer_platform(GLenum target)
 {
     return glUnmapBuffer(target);
+}
+
+// The texture bound to GL_TEXTURE_BUFFER reads the buffer in that format.
+inline void buffer_texture_platform(GLenum format, GLuint buffer)
+{
+    glTexBuffer(GL_TEXTURE_BUFFER, format, buffer);
 }
 
 inline int has_clip_distances_platform()

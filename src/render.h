@@ -12,13 +12,13 @@
 extern unsigned int shader;
 extern unsigned int shader_plain;
 
-// A program of the given fragment and vertex stages, with the camera and
-// the view's motion uploaded; 0 when GL gives no program.
-unsigned int build_program_render(const char* fragment, const char* vertex = vs);
+// A program of a vertex stage and a fragment stage, with the camera and the
+// view's motion uploaded; 0 when GL gives no program.
+unsigned int build_program_render(const char* vertex, const char* fragment);
 
 // Renders one frame: orientation, uniforms, swap animation, clear, draw.
 void main_loop();
 
 // Deletes the GL objects of the frame but for the programs: the map's
-// texture and the render targets.
-void destroy_render();
+// texture, the frame's block and the render targets.
+void stop_render();

@@ -3,18 +3,22 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include <cglm/cglm.h>
 
 #include "input.h"
+#include "log.h"
 #include "mesh.h"
 #include "motion.h"
+#include "output.h"
 #include "platform.h"
 #include "viewfile.h"
 #include "window.h"
@@ -33,27 +37,48 @@ void restore_scene(const Scene* scene)
     memcpy(q, scene->q, sizeof scene->q);
     memcpy(axis, scene->axis, sizeof scene->axis);
     View next = scene->view;
-    next.spin = view.spin;
     next.reach = view.reach;
     memcpy(next.moved, view.moved, sizeof next.moved);
+    // A frame waits for a surface of its dimension, and is a coordinate
+    // choice where it is one.
+    next.framed = false;
     set_view(&next);
+    if (scene->view.framed && scene->view.frame.dim == projection.dim)
+        show_frame_input(&scene->view.frame);
 }
 
 long spin_frames_scene(const Options* options)
 {
-    // A whole number of frames to the turn, so that the last frame leads
-    // back into the first.
-    double frames = std::round(360.0 * 60.0 / std::fabs(options->spin.degrees));
-    return frames < 1.0 ? 1 : static_cast<long>(frames);
+    return turn_frames_motion(options->spin.degrees);
 }
 
 // The view options: on top of a restored view, so that one saved view can
 // give pictures of several choices.
-static void __apply_options_scene(const Options* options)
+static int __apply_options_scene(const Options* options)
 {
+    if (options->frame_count) {
+        Frame f = {};
+        f.dim = static_cast<uint8_t>(options->frame_count / 4);
+        for (int k = 0; k < options->frame_count; k++)
+            f.rows[k / f.dim][k % f.dim] = options->frame[k];
+        const char* fault = f.dim != projection.dim ? "its rows are not of the surface's m"
+            : !(error_frame(&f) <= 1e-4f)           ? "its rows are not orthonormal"
+                                                    : nullptr;
+        if (fault) {
+            complain_log("--basis: %s (m = %d)", fault, projection.dim);
+            return 2;
+        }
+        show_frame_input(&f);
+    }
     for (int k = 0; k < options->turn_count; k++) {
         const Turn& t = options->turns[k];
-        turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
+        if (!t.coordinates) {
+            turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
+        } else if (!turn_coordinates_input(t.a, t.b, glm_rad(t.degrees))) {
+            complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
+                std::max(t.a, t.b) + 1, projection.dim);
+            return 2;
+        }
     }
     View next = view;
     Cues& c = next.cues;
@@ -86,39 +111,52 @@ static void __apply_options_scene(const Options* options)
         f.stereo = static_cast<Stereo>(options->stereo);
     if (options->eyes > 0.0f)
         f.eyes = options->eyes;
-    if (options->spin.degrees != 0.0f) {
-        float step = 2.0f * GLM_PIf / static_cast<float>(spin_frames_scene(options));
-        next.spin = {SPIN_PLANE, 0.0f, 0.0f, options->spin.a, options->spin.b,
-            options->spin.degrees < 0.0f ? -step : step};
-    }
+    if (options->spin.degrees != 0.0f)
+        next.spin = plane_spin_motion(options->spin.a, options->spin.b, options->spin.degrees);
+    if (options->tour_speed > 0.0f)
+        next.tour.speed = options->tour_speed;
     set_view(&next);
+    if (options->tour > 0)
+        start_tour_input(static_cast<TourKind>(options->tour),
+            options->seeded || options->tour != TOUR_GRAND ? options->seed
+                                                           : static_cast<uint64_t>(time(nullptr)),
+            view.tour.speed);
+    return 0;
 }
 
 int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
 {
     uint8_t chosen[4];
+    bool choosing = false;
     const char* source = nullptr;
     const char* option = "";
+    projection.dim = dim;
     if (saved) {
         restore_scene(saved);
+        // A frame takes the place of the coordinate choice.
+        choosing = !saved->view.framed;
         memcpy(chosen, saved->show, sizeof chosen);
         source = options->view;
     }
     if (options->show) {
+        // The coordinates chosen take the place of a frame.
+        View next = view;
+        next.framed = false;
+        set_view(&next);
         memcpy(chosen, options->coordinates, sizeof chosen);
+        choosing = true;
         source = options->show;
         option = "--show ";
     }
     __apply_options_scene(options);
-    if (!saved && !options->show)
+    if (!choosing)
         return 0;
     for (uint8_t c : chosen)
         if (c >= dim) {
             // The preferences' coordinates are for the surfaces that have them.
             if (!source)
                 return 0;
-            fprintf(stderr, "plexorama: %s%s: coordinate %d is past the surface's %d\n", option, source,
-                c + 1, dim);
+            complain_log("%s%s: coordinate %d is past the surface's %d", option, source, c + 1, dim);
             return 2;
         }
     projection.x = chosen[0];
@@ -140,13 +178,57 @@ int prepare_scene(const Options* options, const Scene* saved)
     return 0;
 }
 
+const char* read_scene(const char* path, Scene* scene, uint8_t dim, const Scene* base, bool partial)
+{
+    static char reason[160];
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        snprintf(reason, sizeof reason, "cannot open: %s", strerror(errno));
+        return reason;
+    }
+    // A view file is a few hundred bytes, or some 14 KB with a frame of
+    // R^255; anything much larger is not one.
+    static char text[longest_view];
+    size_t length = fread(text, 1, sizeof text, file);
+    int failed = ferror(file);
+    int error = errno;
+    fclose(file);
+    if (failed) {
+        snprintf(reason, sizeof reason, "cannot read: %s", strerror(error));
+        return reason;
+    }
+    if (length == sizeof text)
+        return "not a valid view file: larger than 64 KiB";
+    const char* fault = parse_over_view(text, length, base, partial, scene, dim);
+    if (!fault)
+        return nullptr;
+    snprintf(reason, sizeof reason, "not a valid view file: %s", fault);
+    return reason;
+}
+
+int write_scene(const char* path, const Scene* scene)
+{
+    static char text[longest_view];
+    size_t length = format_view(scene, text, sizeof text);
+    Output output;
+    if (!open_output(path, 0, &output))
+        return 0;
+    if (fwrite(text, 1, length, output.file) != length) {
+        int error = errno;
+        discard_output(&output);
+        errno = error;
+        return 0;
+    }
+    return commit_output(&output);
+}
+
 int save_scene(const char* path)
 {
     Scene scene;
     capture_scene(&scene);
-    if (write_view(path, &scene))
+    if (write_scene(path, &scene))
         return 0;
-    fprintf(stderr, "plexorama: %s: cannot write: %s\n", path, strerror(errno));
+    complain_log("%s: cannot write: %s", path, strerror(errno));
     return 1;
 }
 
@@ -169,9 +251,9 @@ int read_preferences_scene(Scene* scene)
     // None at all is the usual case, and says nothing.
     if (!__preferences_path_scene(path, sizeof path) || (stat(path, &status) != 0 && errno == ENOENT))
         return 0;
-    const char* fault = read_view(path, &initial_scene, true, scene);
+    const char* fault = read_scene(path, scene, 0, &initial_scene, true);
     if (!fault)
         return 1;
-    fprintf(stderr, "plexorama: warning: %s: %s: going on without the preferences\n", path, fault);
+    complain_log("warning: %s: %s: going on without the preferences", path, fault);
     return 0;
 }

@@ -12,9 +12,8 @@
 // The view on show.
 void capture_scene(Scene* scene);
 
-// Puts a saved view's orientation, axes and view on show; a running spin,
-// s and a swap under way stay. The coordinates are the caller's to check
-// and bind.
+// Puts a saved view's orientation, axes and view on show; s and a swap
+// under way stay. The coordinates are the caller's to check and bind.
 void restore_scene(const Scene* scene);
 
 // Puts the saved view (--view's over the preferences, or the preferences
@@ -27,6 +26,15 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim);
 // The same, then binds the chosen coordinates of the surface on show and
 // starts the asked-for swap, all before the first frame.
 int prepare_scene(const Options* options, const Scene* saved);
+
+// Reads a view file; a frame in it must be of R^dim unless dim is 0. Keys it
+// leaves out keep base's values, as parse_over_view reads. Returns none on
+// success, else why not.
+const char* read_scene(const char* path, Scene* scene, uint8_t dim = 0, const Scene* base = &initial_scene,
+    bool partial = false);
+
+// Writes a view file whole or not at all. Returns 1, or 0 with errno set.
+int write_scene(const char* path, const Scene* scene);
 
 // Reads the preferences, the keys of default.view in
 // $XDG_CONFIG_HOME/plexorama (else ~/.config/plexorama) over the view at

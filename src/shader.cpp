@@ -102,6 +102,19 @@ void load_float_to_shader(unsigned int program, const char* name, float value)
     glUniform1f(glGetUniformLocation(program, name), value);
 }
 
+void load_int_to_shader(unsigned int program, const char* name, int value)
+{
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, name), value);
+}
+
+void load_block_to_shader(unsigned int program, const char* name, unsigned int binding)
+{
+    GLuint block = glGetUniformBlockIndex(program, name);
+    if (block != GL_INVALID_INDEX)
+        glUniformBlockBinding(program, block, binding);
+}
+
 void load_mat4_to_shader(unsigned int program, const char* name, const float* matrix)
 {
     glUseProgram(program);

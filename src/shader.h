@@ -16,6 +16,10 @@ void use_shader(unsigned int program);
 int load_program_to_shader(unsigned int program, const char* source, int stage);
 
 void load_float_to_shader(unsigned int program, const char* name, float value);
+void load_int_to_shader(unsigned int program, const char* name, int value);
+
+// Reads the uniform block of that name from the uniform buffer bound at binding.
+void load_block_to_shader(unsigned int program, const char* name, unsigned int binding);
 void load_mat4_to_shader(unsigned int program, const char* name, const float* matrix);
 void load_float2_to_shader(unsigned int program, const char* name, const float* vector);
 void load_float3_array_to_shader(unsigned int program, const char* name, int count, const float* vectors);

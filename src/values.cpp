@@ -35,23 +35,56 @@ int float_values(const char* text, float* value)
     return end != text && *end == '\0' && std::isfinite(*value);
 }
 
+// Copies the item of a comma-separated list that starts at *c into item,
+// NUL-terminated, and moves *c past it and its comma. Returns 0 when the
+// item is too long, -1 for the last one, 1 for one with more after it.
+static int __item_values(const char** c, char* item, size_t size)
+{
+    size_t length = strcspn(*c, ",");
+    if (length >= size)
+        return 0;
+    memcpy(item, *c, length);
+    item[length] = '\0';
+    bool last = (*c)[length] == '\0';
+    *c += length + !last;
+    return last ? -1 : 1;
+}
+
+// "A:B", two different coordinate numbers from 1 to 255, into a and b from 0.
+static int __plane_values(const char* text, int* a, int* b)
+{
+    const char* colon = strchr(text, ':');
+    char first[8];
+    size_t length = static_cast<size_t>(colon - text);
+    unsigned long long x = 0, y = 0;
+    if (length >= sizeof first)
+        return 0;
+    memcpy(first, text, length);
+    first[length] = '\0';
+    if (!number_values(first, 255, &x) || !number_values(colon + 1, 255, &y) || x == 0 || y == 0 || x == y)
+        return 0;
+    *a = static_cast<int>(x) - 1;
+    *b = static_cast<int>(y) - 1;
+    return 1;
+}
+
 int turns_values(const char* text, Turn* turns, int count)
 {
     int read = 0;
-    for (const char* c = text;; c++) {
-        size_t length = strcspn(c, ",");
+    for (const char* c = text;;) {
         char item[64];
-        if (read == count || length >= sizeof item)
+        int more = read < count ? __item_values(&c, item, sizeof item) : 0;
+        if (!more)
             return -1;
-        memcpy(item, c, length);
-        item[length] = '\0';
         char* equals = strchr(item, '=');
         Turn& t = turns[read++];
-        if (!equals || !plane_motion(item, static_cast<size_t>(equals - item), &t.a, &t.b)
-            || !float_values(equals + 1, &t.degrees))
+        if (!equals || !float_values(equals + 1, &t.degrees))
             return -1;
-        c += length;
-        if (*c == '\0')
+        *equals = '\0';
+        t.coordinates = strchr(item, ':') != nullptr;
+        if (t.coordinates ? !__plane_values(item, &t.a, &t.b) : !plane_motion(item, strlen(item), &t.a, &t.b))
+            return -1;
+        if (more < 0)
             return read;
     }
 }
@@ -113,4 +146,30 @@ const char* coordinates_values(const char* text, uint8_t* coordinates)
                 return "a coordinate is named twice";
     }
     return nullptr;
+}
+
+int floats_values(const char* text, float* values, int count)
+{
+    int read = 0;
+    for (const char* c = text;;) {
+        char item[64];
+        int more = read < count ? __item_values(&c, item, sizeof item) : 0;
+        if (!more || !float_values(item, &values[read++]))
+            return -1;
+        if (more < 0)
+            return read;
+    }
+}
+
+int tour_values(const char* text, uint64_t* seed, bool* seeded)
+{
+    unsigned long long number = 0;
+    *seeded = strncmp(text, "grand=", 6) == 0;
+    if (strcmp(text, "little") == 0)
+        return 2;
+    if (strcmp(text, "grand") == 0 || (*seeded && number_values(text + 6, UINT64_MAX, &number))) {
+        *seed = number;
+        return 1;
+    }
+    return 0;
 }

@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
-// A turn of the shown coordinates a toward b, in degrees (or degrees a
-// second for a spin); a and b count x, y, z, w from 0.
+// A turn of a toward b, in degrees (or degrees a second for a spin): of the
+// shown coordinates, a and b counting x, y, z, w from 0, or of the surface's
+// own coordinates in R^m, counted from 0.
 struct Turn {
     int a, b;
     float degrees;
+    bool coordinates; // a and b are the surface's coordinates
 };
 
 // Reads text made only of decimal digits, at most limit, into value.
@@ -23,7 +25,8 @@ int float_values(const char* text, float* value);
 // into indices from 0. Returns none, or what is wrong with the list.
 const char* coordinates_values(const char* text, uint8_t* coordinates);
 
-// Reads "PLANE=DEGREES[,PLANE=DEGREES...]" into at most count turns.
+// Reads "PLANE=DEGREES[,PLANE=DEGREES...]" into at most count turns, a PLANE
+// being xy, xz, yz, xw, yw or zw, or A:B, two different coordinates from 1.
 // Returns the number read, or -1 when the text is not such a list.
 int turns_values(const char* text, Turn* turns, int count);
 
@@ -39,3 +42,12 @@ int word_number_values(const char* text, char* word, size_t size, float* number)
 // "PLANE" or "PLANE=RATE", a rate from 1 to 3600 degrees a second either
 // way (60 unless given). Returns 1, or 0 for anything else.
 int spin_values(const char* text, Turn* spin);
+
+// Reads at most count finite floats separated by commas. Returns how many,
+// or -1 for anything else.
+int floats_values(const char* text, float* values, int count);
+
+// "grand", "grand=SEED" (a number of 64 bits) or "little": 1 for a grand
+// tour, 2 for the little one, 0 for anything else; seeded says whether a
+// seed was given.
+int tour_values(const char* text, uint64_t* seed, bool* seeded);

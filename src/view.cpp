@@ -15,6 +15,9 @@ const View initial_view = {
     {1, 1.0f, STEREO_OFF, 0.25f},
     0.0f,
     {0, 1, 2, 3},
+    false,
+    {},
+    {TOUR_NONE, false, 0, default_speed_tour, 0},
 };
 
 const Scene initial_scene = {
@@ -44,6 +47,10 @@ void set_view(const View* next)
     const Finish &f = now.finish, &g = next->finish;
     if (f.aa != g.aa || f.opacity != g.opacity || f.stereo != g.stereo || f.eyes != g.eyes)
         changes |= CHANGE_FINISH;
+    if (now.framed != next->framed
+        || (next->framed && memcmp(&now.frame, &next->frame, sizeof now.frame) != 0))
+        changes |= CHANGE_FRAME;
+
     if (next != &state)
         state = *next;
 }

@@ -9,6 +9,9 @@
 
 #include <cglm/types.h>
 
+#include "frame.h"
+#include "tour.h"
+
 enum Light {
     LIGHT_FILE,   // the file's normal components of the shown coordinates
     LIGHT_SHAPE,  // the normal of the surface as drawn, from its geometry
@@ -71,6 +74,9 @@ struct View {
     Finish finish;
     float reach;      // s, the largest length of the shown (x, y, z, w) over the surface; 0 with none
     uint8_t moved[4]; // the slot each slot's coordinate goes to when a swap's new binding lands
+    bool framed;      // shown (x, y, z, w) = turn4 frame c, not the coordinate choice
+    Frame frame;      // with framed: a frame of R^m that is no coordinate choice
+    Tour tour;
 };
 
 // A whole view as a view file or a link holds it: the view with the
@@ -86,7 +92,8 @@ struct Scene {
 enum Change {
     CHANGE_MOTION = 1, // turn4, zoom, pan or the lighting: their uniforms
     CHANGE_CUES = 2,   // the cues or s: their uniforms and clip planes
-    CHANGE_FINISH = 4, // anti-aliasing, opacity or stereo: the framebuffers they need
+    CHANGE_FRAME = 4,  // the frame of R^m, or whether there is one
+    CHANGE_FINISH = 8, // anti-aliasing, opacity or stereo: the framebuffers they need
 };
 
 // The view at start: no turn, zoom 1, the file's normals, the cues off but

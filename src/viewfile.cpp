@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "output.h"
+#include "motion.h"
 #include "values.h"
 
 namespace {
@@ -23,8 +23,15 @@ enum FieldKind {
     FIELD_WORD,        // one of its words, held as its place among them
     FIELD_SWITCH,      // on or off, held as a bool
     FIELD_OPTIONAL,    // off, or count floats; a bool says which
+    FIELD_FRAME,       // a frame of R^m row by row, 4 m floats, its bool set
+    FIELD_TOUR,        // off, or its kind, seed, speed, target and whether it runs
+    FIELD_SPIN,        // off, or the plane of a spin and its rate
     FIELD_COUNT,       // a whole number, held as an int
 };
+
+// Which views have a field written: the coordinate choice and the 4-D turn
+// make a frame of R^m, which is written in their place.
+enum FieldWhen { ALWAYS, UNFRAMED, FRAMED };
 
 // What a field's values must hold once the whole file is read.
 enum FieldCheck {
@@ -35,6 +42,7 @@ enum FieldCheck {
     CHECK_DISTINCT,      // no number twice
     CHECK_ZOOM,          // from 1/8 to 8
     CHECK_LAST_POSITIVE, // the last value not below 0, unless off
+    CHECK_FRAME,         // rows orthonormal, when on
     CHECK_SAMPLES,       // 1, 2, 4 or 8
     CHECK_OPACITY,       // above 0, at most 1
 };
@@ -50,7 +58,8 @@ struct FieldRow {
     size_t at;                // offset of the values in a Scene
     size_t flag;              // of the bool of an optional field
     const char* const* words; // of a word field
-    bool required;            // in every file, since version 1
+    bool required;            // in every file, since version 1; show only without a frame
+    FieldWhen when;           // which views have it written
     FieldCheck check;
     const char* fault; // what a value that is not one of the words, or fails the check, is
 };
@@ -58,34 +67,45 @@ struct FieldRow {
 #define AT(member) offsetof(Scene, member)
 
 const FieldRow fields[] = {
-    {"q", FIELD_FLOATS, 4, AT(q), 0, nullptr, true, CHECK_UNIT, "q is zero"},
-    {"axis1", FIELD_FLOATS, 3, AT(axis[0]), 0, nullptr, true, CHECK_NONE, nullptr},
-    {"axis2", FIELD_FLOATS, 3, AT(axis[1]), 0, nullptr, true, CHECK_NONE, nullptr},
-    {"axis3", FIELD_FLOATS, 3, AT(axis[2]), 0, nullptr, true, CHECK_ORTHONORMAL3,
+    {"q", FIELD_FLOATS, 4, AT(q), 0, nullptr, true, ALWAYS, CHECK_UNIT, "q is zero"},
+    {"axis1", FIELD_FLOATS, 3, AT(axis[0]), 0, nullptr, true, ALWAYS, CHECK_NONE, nullptr},
+    {"axis2", FIELD_FLOATS, 3, AT(axis[1]), 0, nullptr, true, ALWAYS, CHECK_NONE, nullptr},
+    {"axis3", FIELD_FLOATS, 3, AT(axis[2]), 0, nullptr, true, ALWAYS, CHECK_ORTHONORMAL3,
         "axis1 to axis3 are not orthonormal"},
-    {"show", FIELD_COORDINATES, 4, AT(show), 0, nullptr, true, CHECK_DISTINCT, "a coordinate is shown twice"},
-    {"turn4", FIELD_MATRIX, 16, AT(view.turn4), 0, nullptr, false, CHECK_ORTHONORMAL4,
+    {"show", FIELD_COORDINATES, 4, AT(show), 0, nullptr, true, UNFRAMED, CHECK_DISTINCT,
+        "a coordinate is shown twice"},
+    {"turn4", FIELD_MATRIX, 16, AT(view.turn4), 0, nullptr, false, UNFRAMED, CHECK_ORTHONORMAL4,
         "turn4 is not orthonormal"},
-    {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, CHECK_ZOOM, "zoom is not from 0.125 to 8"},
-    {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, CHECK_NONE, nullptr},
-    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, CHECK_NONE,
+    {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, ALWAYS, CHECK_ZOOM,
+        "zoom is not from 0.125 to 8"},
+    {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, ALWAYS, CHECK_NONE, nullptr},
+    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, ALWAYS, CHECK_NONE,
         "light is not 'file', 'shape' or 'smooth'"},
-    {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, CHECK_NONE, "color is not 'fixed' or 'w'"},
-    {"scale", FIELD_FLOATS, 1, AT(view.cues.tint_scale), 0, nullptr, false, CHECK_LAST_POSITIVE,
-        "the map's scale is negative"},
-    {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false,
+    {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, ALWAYS, CHECK_NONE,
+        "color is not 'fixed' or 'w'"},
+    {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false, ALWAYS,
         CHECK_LAST_POSITIVE, "the slice's width is negative"},
-    {"eye4", FIELD_OPTIONAL, 1, AT(view.cues.eye4_at), AT(view.cues.eye4), nullptr, false,
+    {"eye4", FIELD_OPTIONAL, 1, AT(view.cues.eye4_at), AT(view.cues.eye4), nullptr, false, ALWAYS,
         CHECK_LAST_POSITIVE, "the eye's distance is negative"},
-    {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, CHECK_NONE,
+    {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, ALWAYS, CHECK_NONE,
         "gizmo is not 'on' or 'off'"},
-    {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, CHECK_NONE, "wire is not 'on' or 'off'"},
-    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, CHECK_SAMPLES, "aa is not 1, 2, 4 or 8"},
-    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, CHECK_OPACITY,
+    {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "wire is not 'on' or 'off'"},
+    {"frame", FIELD_FRAME, 4 * max_dim_frame, AT(view.frame), AT(view.framed), nullptr, false, FRAMED,
+        CHECK_FRAME, "the frame is not orthonormal"},
+    {"spin", FIELD_SPIN, 2, AT(view.spin), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "spin is not 'off' or PLANE DEGREES_PER_SECOND, 1 to 3600 either way"},
+    {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+    {"scale", FIELD_FLOATS, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
+        "the map's scale is negative"},
+    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES,
+        "aa is not 1, 2, 4 or 8"},
+    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, ALWAYS, CHECK_OPACITY,
         "opacity is not above 0 to 1"},
-    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, CHECK_NONE,
+    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, ALWAYS, CHECK_NONE,
         "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
-    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, CHECK_LAST_POSITIVE,
+    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
         "the eyes' distance is negative"},
 };
 const int field_count = sizeof fields / sizeof fields[0];
@@ -126,6 +146,26 @@ size_t __float_at_view(const FieldRow& row, int k)
         *length += static_cast<size_t>(added);
 }
 
+// The frame on show as a whole: the 4-D turn composed with the frame.
+void __append_frame_view(const Scene* scene, char* text, size_t size, size_t* length)
+{
+    Frame f = scene->view.frame;
+    compose_frame(scene->view.turn4[0], &f);
+    for (const float* row : f.rows)
+        for (int k = 0; k < f.dim; k++)
+            __append_view(text, size, length, " %.9g", row[k]);
+}
+
+// Only a spin in a plane is written: one a drag left is a gesture.
+void __append_spin_view(const Spin* spin, char* text, size_t size, size_t* length)
+{
+    if (spin->kind != SPIN_PLANE)
+        __append_view(text, size, length, " off");
+    else
+        __append_view(text, size, length, " %c%c %.9g", "xyzw"[spin->a], "xyzw"[spin->b],
+            static_cast<double>(rate_motion(spin)));
+}
+
 } // namespace
 
 size_t format_view(const Scene* scene, char* text, size_t size)
@@ -135,8 +175,17 @@ size_t format_view(const Scene* scene, char* text, size_t size)
         text[0] = '\0';
     __append_view(text, size, &length, "plexorama-view 3\n");
     for (const FieldRow& row : fields) {
+        if (row.when != ALWAYS && (row.when == FRAMED) != scene->view.framed)
+            continue;
         __append_view(text, size, &length, "%s =", row.key);
-        if (row.kind == FIELD_WORD)
+        if (row.kind == FIELD_FRAME)
+            __append_frame_view(scene, text, size, &length);
+        else if (row.kind == FIELD_SPIN)
+            __append_spin_view(&scene->view.spin, text, size, &length);
+        else if (row.kind == FIELD_TOUR)
+            length += format_tour(&scene->view.tour, length < size ? text + length : nullptr,
+                length < size ? size - length : 0);
+        else if (row.kind == FIELD_WORD)
             __append_view(text, size, &length, " %s", row.words[*__place_view<int>(scene, row.at)]);
         else if (row.kind == FIELD_COUNT)
             __append_view(text, size, &length, " %d", *__place_view<int>(scene, row.at));
@@ -183,9 +232,46 @@ static int __coordinate_view(const char* word, uint8_t* index)
     return 1;
 }
 
-// Reads the values of one field; returns none or the fault.
-static const char* __values_view(const FieldRow& row, char** words, int count, Scene* scene)
+// A frame of R^m row by row: 4 m finite floats, m from 4 to 255 and the
+// surface's when known.
+static const char* __frame_view(char** words, int count, uint8_t dim, Scene* scene)
 {
+    static char fault[64];
+    int m = count / 4;
+    if (count % 4 || m < 4 || m > max_dim_frame)
+        return "wrong number of values";
+    if (dim && m != dim) {
+        snprintf(fault, sizeof fault, "the frame is of R^%d, the surface of R^%d", m, dim);
+        return fault;
+    }
+    Frame& f = scene->view.frame;
+    f.dim = static_cast<uint8_t>(m);
+    for (int k = 0; k < count; k++)
+        if (!float_values(words[k], &f.rows[k / m][k % m]))
+            return "a value is not a finite number";
+    scene->view.framed = true;
+    return nullptr;
+}
+
+// Reads the values of one field; returns none or the fault.
+static const char* __values_view(const FieldRow& row, char** words, int count, uint8_t dim, Scene* scene)
+{
+    if (row.kind == FIELD_FRAME)
+        return __frame_view(words, count, dim, scene);
+    if (row.kind == FIELD_SPIN) {
+        float rate = 0.0f;
+        int a = 0, b = 0;
+        if (count == 1 && strcmp(words[0], "off") == 0)
+            scene->view.spin = initial_view.spin;
+        else if (count == 2 && plane_motion(words[0], strlen(words[0]), &a, &b)
+            && float_values(words[1], &rate) && fabsf(rate) >= 1.0f && fabsf(rate) <= 3600.0f)
+            scene->view.spin = plane_spin_motion(a, b, rate);
+        else
+            return row.fault;
+        return nullptr;
+    }
+    if (row.kind == FIELD_TOUR)
+        return parse_tour(words, count, &scene->view.tour) ? nullptr : row.fault;
     if (row.kind == FIELD_OPTIONAL) {
         bool off = count == 1 && strcmp(words[0], "off") == 0;
         *__place_view<bool>(scene, row.flag) = !off;
@@ -232,14 +318,14 @@ static const char* __values_view(const FieldRow& row, char** words, int count, S
 
 // Reads one "key = values" line into scene; returns none or the fault, and
 // the field it was for.
-static const char* __field_view(char* line, Scene* scene, int* field, unsigned* seen)
+static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* field, unsigned* seen)
 {
     char* equals = strchr(line, '=');
     if (!equals)
         return "a line is not 'key = values'";
     *equals = '\0';
     char* key[2];
-    char* words[17];
+    static char* words[4 * max_dim_frame + 1];
     if (__split_view(line, key, 1) != 1)
         return "a line is not 'key = values'";
     *field = 0;
@@ -250,8 +336,8 @@ static const char* __field_view(char* line, Scene* scene, int* field, unsigned* 
     if (*seen & (1u << *field))
         return "a key appears twice";
     *seen |= 1u << *field;
-    int count = __split_view(equals + 1, words, 17);
-    return __values_view(fields[*field], words, count, scene);
+    int count = __split_view(equals + 1, words, 4 * max_dim_frame);
+    return __values_view(fields[*field], words, count, dim, scene);
 }
 
 // How far the rows of an n x n matrix, rows stride floats apart, are from
@@ -317,6 +403,8 @@ static bool __check_view(const FieldRow& row, Scene* scene)
         float zoom = *__place_view<float>(scene, row.at);
         return zoom >= 0.125f && zoom <= 8.0f;
     }
+    case CHECK_FRAME:
+        return !scene->view.framed || error_frame(&scene->view.frame) <= orthonormal_tolerance;
     case CHECK_LAST_POSITIVE:
         return (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
             || *__place_view<float>(scene, __float_at_view(row, row.count - 1)) >= 0.0f;
@@ -352,28 +440,32 @@ static const char* __line_view(const char* text, size_t length, size_t* start, c
     return nullptr;
 }
 
-const char* parse_view(const char* text, size_t length, Scene* scene)
+const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t dim)
 {
-    return parse_over_view(text, length, &initial_scene, false, scene);
+    return parse_over_view(text, length, &initial_scene, false, scene, dim);
 }
 
-const char* parse_over_view(const char* text, size_t length, const Scene* base, bool partial, Scene* scene)
+const char* parse_over_view(
+    const char* text, size_t length, const Scene* base, bool partial, Scene* scene, uint8_t dim)
 {
     static char reason[96];
+    static char content[longest_line_view];
+    // A frame is of one surface: the base's is not carried over.
     Scene read = *base;
+    read.view.framed = false;
     unsigned seen = 0;
     int lines[field_count] = {};
     const char* fault = nullptr;
     int line = 0;
-    char content[512];
     for (size_t start = 0; start < length && !fault;) {
         line++;
         fault = __line_view(text, length, &start, content, sizeof content);
         if (fault)
             break;
         if (line == 1) {
-            if (strncmp(content, "plexorama-view ", 15) != 0 || !content[15] || content[16]
-                || !strchr("123", content[15]))
+            if (strncmp(content, "plexorama-view ", 15) != 0 || !strchr("123", content[15]) || !content[15]
+                || content[16])
+
                 return "not a view file";
             continue;
         }
@@ -381,69 +473,33 @@ const char* parse_over_view(const char* text, size_t length, const Scene* base, 
         if (*first == '\0' || *first == '#')
             continue;
         int field = -1;
-        fault = __field_view(content, &read, &field, &seen);
+        fault = __field_view(content, dim, &read, &field, &seen);
         if (field >= 0 && field < field_count)
             lines[field] = line;
     }
     if (line == 0)
         return "not a view file";
+    // A frame takes the place of the coordinate choice and the 4-D turn.
+    bool framed = read.view.framed;
     for (int field = 0; field < field_count && !fault && !partial; field++)
-        if (fields[field].required && !(seen & (1u << field))) {
+        if (fields[field].required && !(seen & (1u << field))
+            && !(framed && fields[field].when == UNFRAMED)) {
             snprintf(reason, sizeof reason, "the key '%s' is missing", fields[field].key);
             return reason;
         }
-    for (int field = 0; field < field_count && !fault; field++)
-        if (!__check_view(fields[field], &read)) {
+    for (int field = 0; field < field_count && !fault; field++) {
+        if (framed && fields[field].when == UNFRAMED && (seen & (1u << field))) {
+            fault = "a frame goes with neither show nor turn4";
+            line = lines[field];
+        } else if (!__check_view(fields[field], &read)) {
             fault = fields[field].fault;
             line = lines[field];
         }
+    }
     if (fault) {
         snprintf(reason, sizeof reason, "line %d: %s", line, fault);
         return reason;
     }
     *scene = read;
     return nullptr;
-}
-
-const char* read_view(const char* path, const Scene* base, bool partial, Scene* scene)
-{
-    static char reason[160];
-    FILE* file = fopen(path, "rb");
-    if (!file) {
-        snprintf(reason, sizeof reason, "cannot open: %s", strerror(errno));
-        return reason;
-    }
-    // A view file is a few hundred bytes; anything much larger is not one.
-    char text[4096];
-    size_t length = fread(text, 1, sizeof text, file);
-    int failed = ferror(file);
-    int error = errno;
-    fclose(file);
-    if (failed) {
-        snprintf(reason, sizeof reason, "cannot read: %s", strerror(error));
-        return reason;
-    }
-    if (length == sizeof text)
-        return "not a valid view file: larger than 4 KiB";
-    const char* fault = parse_over_view(text, length, base, partial, scene);
-    if (!fault)
-        return nullptr;
-    snprintf(reason, sizeof reason, "not a valid view file: %s", fault);
-    return reason;
-}
-
-int write_view(const char* path, const Scene* scene)
-{
-    char text[1024];
-    size_t length = format_view(scene, text, sizeof text);
-    Output output;
-    if (!open_output(path, 0, &output))
-        return 0;
-    if (fwrite(text, 1, length, output.file) != length) {
-        int error = errno;
-        discard_output(&output);
-        errno = error;
-        return 0;
-    }
-    return commit_output(&output);
 }

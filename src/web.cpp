@@ -12,6 +12,7 @@
 #include "cues.h"
 #include "render.h"
 #include "input.h"
+#include "surface.h"
 #include "keys.h"
 #include "link.h"
 #include "log.h"
@@ -46,17 +47,17 @@ EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path)
 {
     static char reason[96];
     KleinReport report;
-    ShowStatus status = show_surface_input(path, &report);
+    ShowStatus status = show_file_surface(path, &report);
     if (status == SHOW_DONE)
         return "";
-    describe_show_input(status, &report, reason, sizeof reason);
+    describe_surface(status, &report, reason, sizeof reason);
     return reason;
 }
 
 // The view on show as link text.
 EMSCRIPTEN_KEEPALIVE const char* view_link_web()
 {
-    static char text[1024];
+    static char text[longest_view];
     Scene scene;
     capture_scene(&scene);
     format_link(&scene, text, sizeof text);
@@ -76,11 +77,13 @@ static const char* __put_scene_web(const Scene* scene)
                     fault, sizeof fault, "coordinate %d is past the surface's %d", c + 1, projection.dim);
                 return fault;
             }
+    if (!scene->view.framed) {
+        projection.x = scene->show[0];
+        projection.y = scene->show[1];
+        projection.z = scene->show[2];
+        projection.w = scene->show[3];
+    }
     restore_scene(scene);
-    projection.x = scene->show[0];
-    projection.y = scene->show[1];
-    projection.z = scene->show[2];
-    projection.w = scene->show[3];
     // A running turn binds the record when it ends.
     if (projection.mesh && animate_index == 0)
         set_projection_mesh(projection);
@@ -92,7 +95,7 @@ static const char* __put_scene_web(const Scene* scene)
 EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 {
     Scene scene;
-    const char* wrong = parse_link(link, &scene);
+    const char* wrong = parse_link(link, &scene, projection.mesh ? projection.dim : 0);
     return wrong ? wrong : __put_scene_web(&scene);
 }
 
@@ -100,7 +103,7 @@ EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 EMSCRIPTEN_KEEPALIVE const char* set_view_text_web(const char* text)
 {
     Scene scene;
-    const char* wrong = parse_view(text, strlen(text), &scene);
+    const char* wrong = parse_view(text, strlen(text), &scene, projection.mesh ? projection.dim : 0);
     return wrong ? wrong : __put_scene_web(&scene);
 }
 
@@ -113,25 +116,28 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 // What the page's controls show, as JSON: the surface's sizes, the shown
 // coordinates (from 0), the cues as set (a width, distance or scale of 0
 // follows s) and in effect, the lighting (a Light), the zoom, whether a spin
-// runs, and the finish. The page asks every frame, so it is one formatting
-// and no more.
+// runs, whether a frame of R^m is shown, the tour, and the finish. The page
+// asks every frame, so it is one formatting and no more.
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
-    static char text[640];
+    static char text[896];
     const Projection& p = projection;
     const Cues& c = view.cues;
     snprintf(text, sizeof text,
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
-        "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"scale\":%.9g,"
+        "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
+        "\"tour\":%d,\"running\":%d,\"seed\":%.17g,\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
         "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
         p.mesh ? p.dim : 0, p.mesh ? p.mesh->vertex_count : 0u, p.x, p.y, p.z, p.w,
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
         static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, view.light,
-        static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, static_cast<double>(c.tint_scale),
-        static_cast<double>(tint_scale_cues()), view.finish.aa, static_cast<double>(view.finish.opacity),
-        view.finish.stereo, static_cast<double>(view.finish.eyes));
+        static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed, view.tour.kind,
+        view.tour.running, static_cast<double>(view.tour.seed), static_cast<double>(view.tour.speed),
+        view.tour.target, static_cast<double>(c.tint_scale), static_cast<double>(tint_scale_cues()),
+        view.finish.aa, static_cast<double>(view.finish.opacity), view.finish.stereo,
+        static_cast<double>(view.finish.eyes));
     return text;
 }
 
@@ -205,6 +211,29 @@ EMSCRIPTEN_KEEPALIVE void set_finish_web(int aa, float opacity, int stereo, floa
 EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
 {
     zoom_motion(steps);
+}
+
+// Starts a tour from the frame on show: 1 grand, from seed (a whole number
+// below 2^53, as a page's numbers hold), 2 little; speed in degrees a second.
+EMSCRIPTEN_KEEPALIVE void tour_web(int kind, double seed, float speed)
+{
+    if ((kind == TOUR_GRAND || kind == TOUR_LITTLE) && seed >= 0 && seed < 9007199254740992.0
+        && std::isfinite(speed) && speed >= 0.1f && speed <= 3600.0f)
+        start_tour_input(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
+}
+
+// Runs or pauses the tour, as U does.
+EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
+{
+    run_tour_input(run != 0);
+}
+
+// Turns coordinate a toward b (from 0) by degrees in their plane in R^m, as
+// --turn A:B=DEG does. Returns 0 when the surface lacks either.
+EMSCRIPTEN_KEEPALIVE int turn_coordinates_web(int a, int b, float degrees)
+{
+    return std::isfinite(degrees)
+        && turn_coordinates_input(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
 }
 
 // Stops a spin, as Space does.

@@ -23,6 +23,7 @@
 #include "failing_malloc.h"
 #include "gl_test.h"
 #include "input.h"
+#include "surface.h"
 #include "mesh.h"
 #include "surface_files.h"
 
@@ -31,7 +32,7 @@ namespace {
 ShowStatus show_file(const char* path)
 {
     KleinReport report;
-    ShowStatus status = show_surface_input(path, &report);
+    ShowStatus status = show_file_surface(path, &report);
     // The file is sound: memory is all the call can be short of.
     EXPECT_EQ(report.status, KLEIN_READ);
     return status;
@@ -179,7 +180,7 @@ TEST(GlFailure, ShowingRefusesOrShowsAndKeepsTheShownSurface)
         const char* what;
         ShowStatus (*show)(const char* path);
     } entries[] = {
-        {"show_surface_input", show_file},
+        {"show_file_surface", show_file},
         {"the drop handler", drop_file},
     };
     struct File {

@@ -36,6 +36,11 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
     turned4.view.turn4[3][0] = 1.0f;
     turned4.view.turn4[0][3] = -1.0f;
     turned4.view.turn4[3][3] = 0.0f;
+    // Of R^5, mixing nothing: x and y hold coordinates 5 and 1.
+    Scene framed = turned_view();
+    framed.view.framed = true;
+    const uint8_t shown[4] = {4, 0, 3, 2};
+    choice_frame(shown, 5, &framed.view.frame);
     Scene panned = turned_view();
     panned.view.pan[1] = -0.25f;
     const struct {
@@ -43,6 +48,9 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
         std::string link;
     } rows[] = {
         {turned_view(), head},
+        {framed,
+            "3;q:0.099833414,0,-0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
+            "axis3:0,-0.198669329,0.980066597;frame:0,0,0,0,1,1,0,0,0,0,0,0,0,1,0,0,0,1,0,0"},
         {zoomed, head + ";zoom:2;light:shape"},
         {turned4, head + ";turn4:0,0,0,1,0,1,0,0,0,0,1,0,-1,0,0,0"},
         {panned, head + ";pan:0,-0.25"},
@@ -79,7 +87,8 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"2;q:0%2C0,0,1" + axes + ";show:1,2,3,4", "not a view link"},
         {"2;Q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view link"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,4;#", "not a view link"},
-        {"2;q:0,0,0,1" + std::string(1000, '0') + axes + ";show:1,2,3,4", "not a view link: too long"},
+        {"2;q:0,0,0,1" + std::string(17000, '0') + axes + ";show:1,2,3,4", "not a view link: too long"},
+
         {"4;q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"2;q:0,0,0,1" + axes, "the key 'show' is missing"},

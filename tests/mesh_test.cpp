@@ -13,6 +13,7 @@
 #include "render.h"
 #include "gl_test.h"
 #include "input.h"
+#include "surface.h"
 #include "klein.h"
 #include "mesh.h"
 #include "surface_files.h"
@@ -131,9 +132,9 @@ TEST(Drop, SurfaceTheGpuCannotTakeKeepsTheShownOne)
     choose_coordinates(1, 2, 3, 5);
     Projection before = {projection.mesh, 6, 1, 2, 3, 5};
     float unused = 0.0f;
-    EXPECT_EQ(__show_input({&unused, &unused, uint64_t {1} << 31, 4}), SHOW_NO_MESH);
+    EXPECT_EQ(show_data_surface({&unused, &unused, uint64_t {1} << 31, 4}), SHOW_NO_MESH);
     expect_shown(before);
-    EXPECT_EQ(__show_input({&unused, &unused, 3, 3}), SHOW_TOO_FEW_COORDINATES);
+    EXPECT_EQ(show_data_surface({&unused, &unused, 3, 3}), SHOW_TOO_FEW_COORDINATES);
     expect_shown(before);
 }
 
@@ -343,7 +344,7 @@ TEST(Drop, FileThatShrinksWhileReadKeepsTheShownSurface)
                 KleinReport report;
                 ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report), 0);
                 ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(shrunk)), 0);
-                EXPECT_EQ(__show_file_input(&file, &report), SHOW_UNREADABLE);
+                EXPECT_EQ(show_open_surface(&file, &report), SHOW_UNREADABLE);
                 close_surface_klein(&file);
                 EXPECT_EQ(report.status, KLEIN_TRUNCATED);
                 EXPECT_EQ(report.expected, bytes);

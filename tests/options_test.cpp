@@ -150,7 +150,7 @@ TEST(Options, RefusedForms)
         {{"--swap", "x"}, "--swap needs a FILE"},
         {{"--print-view"}, "--print-view needs a FILE"},
         {{"--print-view", "--output", "a.png", "a"}, "--print-view draws nothing: not with --output"},
-        {{"--print-view", "--spin", "xw", "a"}, "--print-view draws nothing: not with --spin"},
+        {{"--print-view", "--frames", "3", "a"}, "--print-view draws nothing: not with --frames"},
         {{"--view", "v"}, "--view needs a FILE"},
         {{"--view"}, "option '--view' needs a value"},
         {{"--save-view"}, "option '--save-view' needs a value"},
@@ -165,6 +165,8 @@ TEST(Options, RefusedForms)
         {{"--record", "f%d.png"}, "--record needs a FILE"},
         {{"--output", "a.jpg", "a"}, "bad picture name 'a.jpg': it must end in .png"},
         {{"--output", ".png", "a"}, "bad picture name '.png': it must end in .png"},
+        // A name's control characters are shown escaped: the line stays one.
+        {{"--output", "a\n\x1b[1m.jpg", "a"}, "bad picture name 'a\\n\\x1b[1m.jpg': it must end in .png"},
         {{"--record", "turn.avi"},
             "bad recording name 'turn.avi': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
         {{"--record", "%d-%d.png"},
@@ -214,12 +216,13 @@ TEST(Options, ViewOptionsReachTheRun)
 TEST(Options, FourDimensionalOptions)
 {
     Parsed parsed
-        = parse({"--turn", "xw=90,yz=-12.5,zw=1e1", "--zoom", "0.125", "--light=shape", "--spin", "yw", "a"});
+        = parse({"--turn", "xw=90,yz=-12.5,zw=1e1,1:12=5", "--zoom", "0.125", "--light=shape", "--spin", "yw", "a"});
     ASSERT_EQ(parsed.code, -1) << parsed.err;
     const Options& o = parsed.options;
-    ASSERT_EQ(o.turn_count, 3);
-    const Turn turns[3] = {{0, 3, 90.0f}, {1, 2, -12.5f}, {2, 3, 10.0f}};
-    for (int k = 0; k < 3; k++) {
+    ASSERT_EQ(o.turn_count, 4);
+    const Turn turns[4] = {{0, 3, 90.0f, false}, {1, 2, -12.5f, false}, {2, 3, 10.0f, false}, {0, 11, 5.0f, true}};
+    for (int k = 0; k < 4; k++) {
+        EXPECT_EQ(o.turns[k].coordinates, turns[k].coordinates) << k;
         EXPECT_EQ(o.turns[k].a, turns[k].a) << k;
         EXPECT_EQ(o.turns[k].b, turns[k].b) << k;
         EXPECT_EQ(o.turns[k].degrees, turns[k].degrees) << k;
@@ -242,6 +245,9 @@ TEST(Options, FourDimensionalOptions)
         {{"--turn", "xw=nan", "a"}, "bad turn 'xw=nan'"},
         {{"--turn", "xw=1e40", "a"}, "bad turn 'xw=1e40'"},
         {{"--turn", "xw=5deg", "a"}, "bad turn 'xw=5deg'"},
+        {{"--turn", "1:1=5", "a"}, "bad turn '1:1=5'"},
+        {{"--turn", "0:2=5", "a"}, "bad turn '0:2=5'"},
+        {{"--turn", "1:256=5", "a"}, "bad turn '1:256=5'"},
         {{"--turn", "xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1",
              "a"},
             "bad turn "

@@ -23,6 +23,9 @@ const Scene sample_scene = {
         {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f},
         0.0f,
         {0, 1, 2, 3},
+        false,
+        {},
+        {TOUR_NONE, false, 0, default_speed_tour, 0},
     },
 };
 
@@ -30,8 +33,13 @@ bool same_scene(const Scene& a, const Scene& b)
 {
     const View &v = a.view, &w = b.view;
     const Cues &c = v.cues, &d = w.cues;
+    // A frame of R^m is shown in place of the coordinate choice.
+    bool framed = v.framed && w.framed && memcmp(&v.frame, &w.frame, sizeof v.frame) == 0;
+    const Tour &s = v.tour, &t = w.tour;
     return memcmp(a.q, b.q, sizeof a.q) == 0 && memcmp(a.axis, b.axis, sizeof a.axis) == 0
-        && memcmp(a.show, b.show, sizeof a.show) == 0 && memcmp(v.turn4, w.turn4, sizeof v.turn4) == 0
+        && (framed || (!v.framed && !w.framed && memcmp(a.show, b.show, sizeof a.show) == 0))
+        && s.kind == t.kind && s.running == t.running && s.seed == t.seed && s.speed == t.speed
+        && s.target == t.target && memcmp(v.turn4, w.turn4, sizeof v.turn4) == 0
         && memcmp(&v.zoom, &w.zoom, sizeof v.zoom) == 0 && memcmp(v.pan, w.pan, sizeof v.pan) == 0
         && v.light == w.light && c.tint == d.tint && c.slice == d.slice
         && memcmp(&c.slice_at, &d.slice_at, sizeof c.slice_at) == 0

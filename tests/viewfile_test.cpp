@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include "frame.h"
+#include "motion.h"
+#include "scene.h"
 #include "scenes.h"
 #include "surface_files.h"
 #include "viewfile.h"
@@ -42,11 +45,13 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "pan = 0 0\n"
         "light = file\n"
         "color = fixed\n"
-        "scale = 0\n"
         "slice = off\n"
         "eye4 = off\n"
         "gizmo = off\n"
         "wire = on\n"
+        "spin = off\n"
+        "tour = off\n"
+        "scale = 0\n"
         "aa = 1\n"
         "opacity = 1\n"
         "stereo = off\n"
@@ -70,6 +75,33 @@ TEST(View, RoundTripsEveryFloatBitForBit)
     Scene read = {};
     ASSERT_EQ(parse(text_of(sample), &read), nullptr);
     EXPECT_TRUE(same_scene(sample, read));
+}
+
+TEST(View, AFrameOfRmTakesThePlaceOfTheChoiceAndTheTurn)
+{
+    // The frame as written is the 4-D turn composed with the frame; it reads
+    // back as a frame with no turn, and only for a surface of its dimension.
+    Scene framed = sample;
+    framed.view.framed = true;
+    uint64_t seed = 3;
+    random_frame(&seed, 7, &framed.view.frame);
+    framed.view.tour = {TOUR_GRAND, true, 18446744073709551615ull, 12.5f, 4};
+    framed.view.spin = plane_spin_motion(1, 3, -7.0f);
+    Scene read = {};
+    ASSERT_EQ(parse(text_of(framed), &read), nullptr) << text_of(framed);
+    EXPECT_EQ(read.view.tour.seed, framed.view.tour.seed);
+    EXPECT_EQ(read.view.spin.step, framed.view.spin.step)
+        << "a spin of -7 degrees a second reads back the same";
+    EXPECT_TRUE(read.view.framed);
+    Frame whole = framed.view.frame;
+    compose_frame(framed.view.turn4[0], &whole);
+    for (int i = 0; i < 4; i++)
+        for (int k = 0; k < 7; k++)
+            EXPECT_EQ(read.view.frame.rows[i][k], whole.rows[i][k]) << "row " << i << ", coordinate " << k;
+    EXPECT_EQ(text_of(read).find("show ="), std::string::npos);
+    std::string text = text_of(framed);
+    EXPECT_STREQ(
+        parse_view(text.data(), text.size(), &read, 10), "line 14: the frame is of R^7, the surface of R^10");
 }
 
 TEST(View, BringsQToLengthOneAndSavesWhatReadsBack)
@@ -129,6 +161,7 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
     const std::string rest = "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\nshow = 1 2 3 4\n";
     const std::string q = "q = 0 0 0 1\n";
     const std::string axes = "axis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\n";
+    const std::string frame = "frame = 1 0 0 0 0 0 1 0 0 0 0 0 1 0 0 0 0 0 0 1\n";
     const struct {
         std::string text;
         const char* fault;
@@ -186,7 +219,24 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + q + rest + "opacity = 1.01\n", "line 7: opacity is not above 0 to 1"},
         {head + q + rest + "stereo = on\n", "line 7: stereo is not 'off', 'anaglyph' or 'side-by-side'"},
         {head + q + rest + "eyes = -0.1\n", "line 7: the eyes' distance is negative"},
-        {head + "q = 0 0 0 1" + std::string(600, ' ') + "\n" + rest, "line 2: a line is too long"},
+        {head + q + axes + frame + "frame = 1 0 0 0\n", "line 7: a key appears twice"},
+        {head + q + axes + "frame = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0\n", "line 6: wrong number of values"},
+        {head + q + axes + "frame = 1 0 0 0 0 1 0 0 0 0 1 0\n", "line 6: wrong number of values"},
+        {head + q + axes + "frame = 1 0 0 0 0 1 0 0 0 0 0 0 1 0 0 0 0 0 1 0\n",
+            "line 6: the frame is not orthonormal"},
+        {head + q + axes + "frame = 1 0 0 0 0 0 1 0 0 0 0 0 1 0 0 0 0 0 nan 1\n",
+            "line 6: a value is not a finite number"},
+        {head + q + axes + frame + "show = 1 2 3 4\n", "line 7: a frame goes with neither show nor turn4"},
+        {head + q + axes + frame + "turn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n",
+            "line 7: a frame goes with neither show nor turn4"},
+        {head + q + rest + "tour = grand 1 20 0\n",
+            "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+        {head + q + rest + "tour = grand -1 20 0 running\n",
+            "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+        {head + q + rest + "tour = little 1 0 0 running\n",
+            "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+        {head + "q = 0 0 0 1" + std::string(25000, ' ') + "\n" + rest, "line 2: a line is too long"},
+
         {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "line 2: a line holds a NUL byte"},
     };
     for (const auto& row : rows) {
@@ -200,9 +250,10 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
 TEST(View, ReadsBackWhatItWrites)
 {
     std::string path = write_test_file("saved.view", "old");
-    ASSERT_EQ(write_view(path.c_str(), &sample), 1);
+    ASSERT_EQ(write_scene(path.c_str(), &sample), 1);
     Scene read = {};
-    EXPECT_EQ(read_view(path.c_str(), &initial_scene, false, &read), nullptr);
+    EXPECT_EQ(read_scene(path.c_str(), &read), nullptr);
+
     EXPECT_TRUE(same_scene(sample, read));
 
     struct stat status;
@@ -215,20 +266,21 @@ TEST(View, ReadsBackWhatItWrites)
 TEST(View, ReportsFilesThatCannotBeRead)
 {
     std::string missing = write_test_file("present.view", "") + ".missing";
-    std::string large = write_test_file("large.view", "plexorama-view 1\n" + std::string(5000, ' '));
+    std::string large = write_test_file("large.view", "plexorama-view 1\n" + std::string(70000, ' '));
     const struct {
         std::string path;
         const char* reason;
     } rows[] = {
         {missing, "cannot open: No such file or directory"},
-        {large, "not a valid view file: larger than 4 KiB"},
+        {large, "not a valid view file: larger than 64 KiB"},
         {write_test_file("empty.view", ""), "not a valid view file: not a view file"},
         {write_test_file("short.view", "plexorama-view 1\nq = 0 0 0 1\n"),
             "not a valid view file: the key 'axis1' is missing"},
     };
     for (const auto& row : rows) {
         Scene view = sample;
-        EXPECT_STREQ(read_view(row.path.c_str(), &initial_scene, false, &view), row.reason) << row.path;
+        EXPECT_STREQ(read_scene(row.path.c_str(), &view), row.reason) << row.path;
+
         EXPECT_TRUE(same_scene(view, sample)) << row.path;
     }
 }
@@ -251,14 +303,14 @@ TEST(View, AFailedWriteLeavesNothingBehind)
     std::string folder = testing::TempDir() + "plexorama-view-XXXXXX";
     ASSERT_NE(mkdtemp(folder.data()), nullptr);
     std::string missing = folder + "/no-folder/v.view";
-    EXPECT_EQ(write_view(missing.c_str(), &sample), 0);
+    EXPECT_EQ(write_scene(missing.c_str(), &sample), 0);
     EXPECT_EQ(errno, ENOENT);
 
     // A folder in the target's place: the rename fails after the data is
     // written, and the temporary file must go with it.
     std::string taken = folder + "/taken";
     ASSERT_EQ(mkdir(taken.c_str(), 0777), 0);
-    EXPECT_EQ(write_view(taken.c_str(), &sample), 0);
+    EXPECT_EQ(write_scene(taken.c_str(), &sample), 0);
     EXPECT_EQ(errno, EISDIR);
     EXPECT_EQ(listing(folder), std::vector<std::string> {"taken"});
     EXPECT_EQ(listing(taken), std::vector<std::string> {});

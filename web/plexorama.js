@@ -343,7 +343,16 @@ var Module = (function () {
         select.value = state.m ? state.show[3] : "";
         $("shown").textContent = state.m ? `x ${state.show[0] + 1}, y ${state.show[1] + 1}, z ${state.show[2] + 1}, `
           + `w ${state.show[3] + 1} of ${state.m}` : "no surface";
+        for (const id of ["turn-a", "turn-b"]) {
+          const select = $(id), chosen = select.value;
+          select.replaceChildren();
+          for (let c = 0; c < state.m; c++)
+            select.add(new Option(c + 1, c));
+          select.value = chosen !== "" && Number(chosen) < state.m ? chosen : id === "turn-a" ? 0 : Math.min(4, state.m - 1);
+        }
       }
+      if (state.framed)
+        $("shown").textContent = `a frame of R^${state.m}: each shown coordinate mixes several of the surface's`;
       for (const control of form.querySelectorAll("select, [name=swap]"))
         control.disabled = !state.m;
     }
@@ -374,6 +383,20 @@ var Module = (function () {
       }
     }
 
+    // The tour's pace goes evenly in its logarithm, from 1 to 100 degrees a
+    // second.
+    function showTour() {
+      const kinds = ["", "grand tour", "little tour"];
+      $("tour-speed").value = Math.log10(state.speed);
+      $("tour-speed").nextElementSibling.textContent = figure(state.speed) + "°/s";
+      $("tour-run").textContent = state.running ? "pause" : "go on";
+      $("tour-run").disabled = !state.tour;
+      $("tour-state").textContent = state.tour ? `${kinds[state.tour]}${state.tour === 1 ? ", seed " + state.seed : ""}, `
+        + `on the way to target ${state.target}${state.running ? "" : ", paused"}` : "";
+      for (const id of ["turn-a", "turn-b", "turn-back", "turn-on", "tour-kind", "tour-seed", "tour-start"])
+        $(id).disabled = !state.m;
+    }
+
     function showView() {
       for (const radio of form.elements.light)
         radio.checked = Number(radio.value) === state.light;
@@ -401,6 +424,7 @@ var Module = (function () {
         state = JSON.parse(now);
         showSurface();
         showCues();
+        showTour();
         showView();
         showPicture();
       }
@@ -430,6 +454,15 @@ var Module = (function () {
       Module._zoom_web(Math.log(zoom / state.zoom) / Math.log(1.1));
       state.zoom = zoom;
     });
+    for (const [id, degrees] of [["turn-back", -15], ["turn-on", 15]])
+      $(id).addEventListener("click",
+        () => Module._turn_coordinates_web(Number($("turn-a").value), Number($("turn-b").value), degrees));
+    $("tour-start").addEventListener("click", () => {
+      const seed = Math.floor(Number($("tour-seed").value));
+      Module._tour_web(Number($("tour-kind").value), Number.isSafeInteger(seed) && seed >= 0 ? seed : 0,
+        Math.pow(10, Number($("tour-speed").value)));
+    });
+    $("tour-run").addEventListener("click", () => Module._run_tour_web(state.running ? 0 : 1));
     $("stop-spin").addEventListener("click", () => Module._stop_spin_web());
     $("reset").addEventListener("click", () => Module._reset_web());
     form.addEventListener("submit", (event) => event.preventDefault());

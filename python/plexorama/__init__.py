@@ -9,15 +9,16 @@ vertex in an array of the same shape.
     surface_normals           the viewer's choice of normal, from tangents
     triangle_normals          that choice, one normal per triangle
     fit, fits                 centring and scaling into the view's ball
-    show, picture             the viewer's window on a surface, or a picture
-                              of it for a notebook (plexorama.viewer)
+    show, picture, clip       the viewer's window on a surface, or a picture
+                              or a clip of it for a notebook (plexorama.viewer)
+    view                      the interactive viewer in a notebook
     write_html                a one-file web page of a surface, opening at a view
 """
 from .html import write_html
 from .klein import read_klein, write_klein
 from .normals import surface_normals, triangle_normals
 from .surface import VIEW_RADIUS, fit, fits, grid_surface
-from .viewer import picture, show
+from .viewer import clip, picture, show, view
 
-__all__ = ["VIEW_RADIUS", "fit", "fits", "grid_surface", "picture", "read_klein", "show", "surface_normals",
-           "triangle_normals", "write_html", "write_klein"]
+__all__ = ["VIEW_RADIUS", "clip", "fit", "fits", "grid_surface", "picture", "read_klein", "show",
+           "surface_normals", "triangle_normals", "view", "write_html", "write_klein"]

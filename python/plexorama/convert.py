@@ -3,13 +3,12 @@ file) to a KLEIN file for the viewer, or to a one-file page (OUT.html)."""
 import argparse
 import sys
 
-import numpy as np
-
-from .command import program_name, summary
-from .html import write_html
-from .klein import MAGIC, MIN_DIM, open_regular, read_klein, write_klein
+from .command import DEFAULT_MAX_SIZE, megabytes, parse_size, program_name, run_to_signal, summary, too_large
+from .html import page_name, read_template, check_page_size, write_page
+from .klein import MAGIC, MIN_DIM, open_regular, read_klein, write_whole
 from .oogl import OoglError, read_oogl
-from .surface import VIEW_RADIUS, fit
+from .surface import VIEW_RADIUS, fit_parts
+from .triangles import klein_chunks, klein_size, whole
 
 DESCRIPTION = """\
 Converts the surfaces of a Geomview OOGL file (ASCII) into one KLEIN file.
@@ -33,27 +32,89 @@ def _error(prog, message):
 
 
 def _combine(path, result):
-    """One triangle list from the surfaces read, or a reason it cannot be."""
+    """The parts of one triangle list from the surfaces read, or a reason it
+    cannot be."""
     if result.skipped and not result.surfaces:
-        return None, None, f"{path}: holds only VECT/SKEL objects: nothing to draw"
-    members = [s for s in result.surfaces if len(s.coords)]
+        return None, f"{path}: holds only VECT/SKEL objects: nothing to draw"
+    members = [s for s in result.surfaces if s.triangles.n]
     if not members:
         line = result.surfaces[0].line if result.surfaces else None
-        return None, None, f"{path}:{line or 'end'}: expected a surface with at least one triangle, found none"
+        return None, f"{path}:{line or 'end'}: expected a surface with at least one triangle, found none"
     first = members[0]
-    m = first.coords.shape[1]
+    m = first.triangles.m
     for s in members[1:]:
-        if s.coords.shape[1] != m:
-            return None, None, (f"{path}:{s.line}: expected {m} coordinates per vertex like the surface "
-                                f"on line {first.line}, found {s.coords.shape[1]}")
+        if s.triangles.m != m:
+            return None, (f"{path}:{s.line}: expected {m} coordinates per vertex like the surface "
+                          f"on line {first.line}, found {s.triangles.m}")
     if m < MIN_DIM:
-        return None, None, (f"{path}:{first.line}: expected vertices of at least 3 coordinates "
-                            f"(OFF, 4OFF, nOFF with NDIM 3 or more, ...), found {m}")
-    coords = np.concatenate([s.coords for s in members])
-    normals = np.concatenate([s.normals for s in members])
-    if coords.size >= 2**32:
-        return None, None, f"{path}:{first.line}: expected fewer than 2^32 values, found {coords.size}"
-    return coords, normals, None
+        return None, (f"{path}:{first.line}: expected vertices of at least 3 coordinates "
+                      f"(OFF, 4OFF, nOFF with NDIM 3 or more, ...), found {m}")
+    n = sum(s.triangles.n for s in members)
+    if n * m >= 2**32:
+        return None, f"{path}:{first.line}: expected fewer than 2^32 values, found {n * m}"
+    return [s.triangles for s in members], None
+
+
+def _read(prog, path, limit):
+    """(parts, note) of the surface in path, or (None, status) once the
+    reason it cannot be read is written."""
+    try:
+        with open_regular(path) as f:
+            size = f.seek(0, 2)
+            if size > limit:
+                return None, _error(prog, f"{path}: {megabytes(size)} to read, past the limit of "
+                                          f"{megabytes(limit)}: give --max-size to allow more")
+            f.seek(0)
+            klein = f.read(len(MAGIC)) == MAGIC
+            f.seek(0)
+            data = None if klein else f.read()
+    except OSError as error:
+        return None, _error(prog, f"{path}: cannot read: {error.strerror}")
+    except ValueError:
+        return None, _error(prog, f"{path}: cannot read: not a regular file")
+    if klein:
+        try:
+            return ([whole(*read_klein(path))], ""), None
+        except (OSError, ValueError) as error:
+            return None, _error(prog, str(error))
+    try:
+        result = read_oogl(data)
+    except OoglError as error:
+        return None, _error(prog, f"{path}:{error}")
+    parts, reason = _combine(path, result)
+    if reason:
+        return None, _error(prog, reason)
+    if result.skipped:
+        names = ", ".join(f"{key} (line {line})" for key, line in result.skipped)
+        sys.stderr.write(f"{prog}: {path}: skipped what is not a surface: {names}\n")
+    return (parts, " (3-D vertices, w = 0)" if any(s.lifted for s in result.surfaces) else ""), None
+
+
+def _convert(prog, args, limit):
+    read, status = _read(prog, args.input, limit)
+    if read is None:
+        return status
+    parts, note = read
+    n, m = sum(t.n for t in parts), parts[0].m
+    if klein_size(n, m) > limit:
+        return _error(prog, too_large(f"{args.input}: the surface", n, m, limit))
+    if args.fit:
+        fit_parts(parts)
+    page = args.output.lower().endswith(".html")
+    try:
+        if page:
+            check_page_size(n, m)
+            write_page(args.output, read_template(), parts, page_name(args.output))
+        else:
+            write_whole(args.output, klein_chunks(parts))
+    except FileNotFoundError as error:
+        return _error(prog, f"{args.output}: cannot write: {error.strerror or error}")
+    except OSError as error:
+        return _error(prog, f"{args.output}: cannot write: {error.strerror}")
+    except ValueError as error:
+        return _error(prog, f"{args.output}: {error}")
+    print(summary(args.output, parts, "convert with --fit", note))
+    return 0
 
 
 def main(argv=None):
@@ -65,53 +126,21 @@ def main(argv=None):
     parser.add_argument("--fit", action="store_true",
                         help=f"centre the surface and scale it into the ball of radius {VIEW_RADIUS} "
                              "that the view shows whole")
+    parser.add_argument("--max-size", default=DEFAULT_MAX_SIZE, metavar="SIZE",
+                        help="the largest file to read and surface to write, such as 500M or 8G "
+                             f"(default {DEFAULT_MAX_SIZE})")
     args = parser.parse_args(argv)
-    path = args.input
     try:
-        with open_regular(path) as f:
-            data = f.read()
-    except OSError as error:
-        return _error(prog, f"{path}: cannot read: {error.strerror}")
-    except ValueError:
-        return _error(prog, f"{path}: cannot read: not a regular file")
-
-    note = ""
-    if data.startswith(MAGIC):
-        try:
-            coords, normals = read_klein(path)
-        except (OSError, ValueError) as error:
-            return _error(prog, str(error))
-    else:
-        try:
-            result = read_oogl(data.decode("latin-1"))
-        except OoglError as error:
-            return _error(prog, f"{path}:{error}")
-        except MemoryError:
-            return _error(prog, f"{path}: out of memory")
-        coords, normals, reason = _combine(path, result)
-        if reason:
-            return _error(prog, reason)
-        if any(s.lifted for s in result.surfaces):
-            note = " (3-D vertices, w = 0)"
-        if result.skipped:
-            names = ", ".join(f"{key} (line {line})" for key, line in result.skipped)
-            sys.stderr.write(f"{prog}: {path}: skipped what is not a surface: {names}\n")
-
-    if args.fit:
-        coords = fit(coords)
-    try:
-        if args.output.lower().endswith(".html"):
-            write_html(args.output, coords, normals)
-        else:
-            write_klein(args.output, coords, normals)
-    except FileNotFoundError as error:
-        return _error(prog, f"{args.output}: cannot write: {error.strerror or error}")
-    except OSError as error:
-        return _error(prog, f"{args.output}: cannot write: {error.strerror}")
+        limit = parse_size(args.max_size)
     except ValueError as error:
-        return _error(prog, f"{args.output}: {error}")
-    print(summary(args.output, coords, "convert with --fit", note))
-    return 0
+        parser.error(f"--max-size: {error}")
+
+    def body():
+        try:
+            return _convert(prog, args, limit)
+        except MemoryError:
+            return _error(prog, "out of memory")
+    return run_to_signal(body)
 
 
 if __name__ == "__main__":

@@ -4,14 +4,16 @@ in a browser from disk, with no server and no network.
 The page is the viewer built as one file (plexorama-page.html, installed in
 share/plexorama/ beside the samples) with the KLEIN file's bytes in it as
 base64, and optionally the view to open at, as a view file gives it."""
-import base64
+import html
 import os
 import re
 import sys
 
 import numpy as np
 
-from .klein import klein_parts, write_whole
+from .command import megabytes
+from .klein import checked_surface, write_whole
+from .triangles import base64_chunks, klein_chunks, klein_size
 
 TEMPLATE = "plexorama-page.html"
 SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
@@ -28,6 +30,11 @@ OPTIONAL = ("turn4", "zoom", "pan", "light")
 # The keys of the cues and of the picture's finish go to the page as given;
 # the viewer in it checks them.
 CUE_KEYS = ("color", "scale", "slice", "eye4", "gizmo", "wire", "aa", "opacity", "stereo", "eyes")
+# The most KLEIN bytes a page holds. The page decodes its base64 into bytes
+# in a way that brings Chromium's renderer down past about 100 MB of surface
+# (90 MB opens, 105 MB does not); with that mended, strings end it near
+# 400 MB (2^29 characters of base64).
+PAGE_LIMIT = 80_000_000
 
 
 def find_template():
@@ -124,21 +131,67 @@ def view_link(view, dim=255):
     return ";".join(parts)
 
 
+def read_template():
+    """The text of the one-file viewer (see find_template). Raises
+    FileNotFoundError, or ValueError for a file that is not the viewer."""
+    template = find_template()
+    with open(template, encoding="utf-8") as f:
+        page = f.read()
+    if SURFACE_SLOT not in page or VIEW_SLOT not in page or page.index(VIEW_SLOT) < page.index(SURFACE_SLOT):
+        raise ValueError(f"{template} is not the one-file viewer")
+    return page
+
+
+def check_page_size(n, m):
+    """Raises ValueError for a surface of n vertices of m coordinates too
+    large for a one-file page."""
+    size = klein_size(n, m)
+    if size > PAGE_LIMIT:
+        raise ValueError(f"the surface takes {megabytes(size)} ({n} vertices of {m} coordinates); a one-file "
+                         f"page holds at most {megabytes(PAGE_LIMIT)}, as much as a browser takes in")
+
+
+def page_chunks(template, parts, name, link=""):
+    """The text of the one-file page of the surface parts (Triangles) a piece
+    at a time: template (read_template) with the KLEIN file as base64 and
+    named name, and the view's link text (view_link), if any."""
+    before, after = template.split(SURFACE_SLOT, 1)
+    yield before + SURFACE_SLOT.replace("></script>", f' data-name="{html.escape(name)}">')
+    for chunk in base64_chunks(klein_chunks(parts)):
+        yield chunk.decode("ascii")
+    yield "</script>" + after.replace(VIEW_SLOT, VIEW_SLOT.replace("></script>", f">{link}</script>"), 1)
+
+
+def write_page(path, template, parts, name, link=""):
+    """Writes the one-file page of page_chunks to path, aside and renamed
+    into place. Raises ValueError for a surface too large for a page."""
+    check_page_size(sum(t.n for t in parts), parts[0].m)
+    write_whole(path, (chunk.encode() for chunk in page_chunks(template, parts, name, link)))
+
+
 def write_html(path, coords, normals=None, view=None):
     """Writes a one-file page of the surface: coords and normals as
     write_klein takes them (and refuses), view as view_link takes it, or
     None for the first view. The page is written aside and renamed into
-    place. Raises FileNotFoundError when the one-file viewer is missing."""
-    template = find_template()
-    with open(template, encoding="utf-8") as f:
-        page = f.read()
-    if SURFACE_SLOT not in page or VIEW_SLOT not in page:
-        raise ValueError(f"{template} is not the one-file viewer")
-    surface = b"".join(klein_parts(coords, normals))
-    link = view_link(view, surface[6]) if view is not None else ""
+    place. Raises FileNotFoundError when the one-file viewer is missing,
+    ValueError for what cannot make a page, a surface too large for a
+    browser (more than PAGE_LIMIT bytes as a KLEIN file) among it."""
+    template = read_template()
+    surface = page_surface(coords, normals)
+    link = view_link(view, surface.m) if view is not None else ""
+    write_page(path, template, [surface], page_name(path), link)
+
+
+def page_surface(coords, normals=None):
+    """The surface as checked_surface gives it, refused first (ValueError)
+    when it is too large for a page."""
+    shape = np.shape(coords)
+    if len(shape) == 2:
+        check_page_size(*shape)
+    return checked_surface(coords, normals)
+
+
+def page_name(path):
+    """The surface's name in a page written to path: its name, as KLEIN."""
     name = os.path.splitext(os.path.basename(path))[0] + ".klein"
-    name = "".join(c for c in name if c.isalnum() or c in "._-")
-    page = page.replace(SURFACE_SLOT, SURFACE_SLOT.replace(
-        "></script>", f' data-name="{name}">{base64.b64encode(surface).decode()}</script>'), 1)
-    page = page.replace(VIEW_SLOT, VIEW_SLOT.replace("></script>", f">{link}</script>"), 1)
-    write_whole(path, [page.encode()])
+    return "".join(c for c in name if c.isalnum() or c in "._-")

@@ -12,16 +12,17 @@ Layout, little-endian, no padding:
 
 Vertices 0, 1, 2 form the first triangle, 3, 4, 5 the second, and so on.
 """
+import errno
 import os
 import stat
+import sys
 import tempfile
 
 import numpy as np
 
-from .normals import triangle_normals
+from .triangles import HEADER_SIZE, chunk_step, klein_chunks, whole
 
 MAGIC = b"KLEIN"
-HEADER_SIZE = 15
 MIN_DIM = 4
 MAX_DIM = 255
 
@@ -48,46 +49,68 @@ def write_klein(path, coords, normals=None):
     n (8 bytes), then the n x m coordinates and the n x m normal components
     as float32, vertex by vertex, all little-endian. The file is written
     aside and renamed into place, so path never holds a partly written
-    surface."""
-    write_whole(path, klein_parts(coords, normals))
+    surface (see write_whole)."""
+    write_whole(path, klein_chunks([checked_surface(coords, normals)]))
 
 
-def klein_parts(coords, normals=None):
-    """The bytes of the KLEIN file write_klein writes, in three parts:
-    header, coordinates, normals. Raises ValueError as write_klein does."""
+def checked_surface(coords, normals=None):
+    """The surface as Triangles to write a chunk at a time, once checked as
+    write_klein checks it; raises ValueError as write_klein does."""
     coords = np.asarray(coords, dtype=np.float64)
     _check_array("coords", coords)
-    with np.errstate(over="ignore"):
-        stored = coords.astype("<f4")
-    _check_array("coords as float32", stored)
-    if normals is None:
-        normals = triangle_normals(coords)
-    normals = np.asarray(normals, dtype=np.float64)
-    if normals.shape != coords.shape:
-        raise ValueError(f"normals: shape {normals.shape} differs from the coordinates' {coords.shape}")
-    _check_array("normals", normals)
+    step = chunk_step(coords.shape[1])
+    for a in range(0, len(coords), step):
+        with np.errstate(over="ignore"):
+            stored = coords[a:a + step].astype("<f4")
+        bad = ~np.isfinite(stored).all(axis=1)
+        if bad.any():
+            row = int(np.argmax(bad))
+            raise ValueError(f"coords as float32: row {a + row} is not finite: {stored[row].tolist()}")
+    if normals is not None:
+        normals = np.asarray(normals, dtype=np.float64)
+        if normals.shape != coords.shape:
+            raise ValueError(f"normals: shape {normals.shape} differs from the coordinates' {coords.shape}")
+        _check_array("normals", normals)
     n, m = coords.shape
     if m * n >= 2**32:
         raise ValueError(f"coords: {m} x {n} values; a KLEIN file holds fewer than 2^32")
-    return [MAGIC + b"\0" + bytes([m]) + n.to_bytes(8, "little"), stored.tobytes(),
-            normals.astype("<f4").tobytes()]
+    return whole(coords, normals)
 
 
 def write_whole(path, parts):
-    """Writes the byte strings parts to path: aside, then renamed into place,
-    so that path never holds a partly written file."""
-    folder = os.path.dirname(os.path.abspath(path))
-    handle, part = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(path) + ".",
+    """Writes the byte strings of the iterable parts to path. A new file or a
+    regular one is written aside and renamed into place, so that path never
+    holds a partly written file; it keeps a replaced file's permissions. A
+    symbolic link is followed: the file it names is written so. A named
+    pipe, a device or another special file is written directly, as cp
+    does; a folder is refused (IsADirectoryError)."""
+    path = os.fspath(path)
+    target = os.path.realpath(path) if os.path.islink(path) else path
+    try:
+        mode = os.stat(target).st_mode
+    except FileNotFoundError:
+        mode = None
+    if mode is not None and stat.S_ISDIR(mode):
+        raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), path)
+    if mode is not None and not stat.S_ISREG(mode):
+        with open(target, "wb") as f:
+            for data in parts:
+                f.write(data)
+        return
+    folder = os.path.dirname(os.path.abspath(target))
+    handle, part = tempfile.mkstemp(dir=folder, prefix="." + os.path.basename(target) + ".",
                                     suffix=".part")
     try:
         with os.fdopen(handle, "wb") as f:
             for data in parts:
                 f.write(data)
-        # mkstemp makes the file private; what is written is as readable as any file.
-        umask = os.umask(0)
-        os.umask(umask)
-        os.chmod(part, 0o666 & ~umask)
-        os.replace(part, path)
+        if mode is None:
+            # mkstemp makes the file private; what is written is as readable as any file.
+            umask = os.umask(0)
+            os.umask(umask)
+            mode = 0o666 & ~umask
+        os.chmod(part, stat.S_IMODE(mode))
+        os.replace(part, target)
     except BaseException:
         if os.path.exists(part):
             os.unlink(part)
@@ -128,10 +151,15 @@ def read_klein(path, check=True):
         size = os.fstat(f.fileno()).st_size
         if size < expected:
             raise ValueError(f"{path}: truncated: expected {expected} bytes, found {size}")
-        arrays = f.read(8 * m * n)
-    if len(arrays) < 8 * m * n:
-        raise ValueError(f"{path}: truncated: expected {expected} bytes, found {HEADER_SIZE + len(arrays)}")
-    values = np.frombuffer(arrays, dtype="<f4").astype(np.float32).reshape(2, n, m)
+        # Read into a buffer of our own: the arrays are its bytes, writable
+        # and not copied.
+        arrays = bytearray(8 * m * n)
+        found = f.readinto(arrays)
+    if found < len(arrays):
+        raise ValueError(f"{path}: truncated: expected {expected} bytes, found {HEADER_SIZE + found}")
+    values = np.frombuffer(arrays, dtype="<f4").reshape(2, n, m)
+    if sys.byteorder != "little":
+        values = values.astype(np.float32)
     if check:
         for name, array in (("coords", values[0]), ("normals", values[1])):
             try:

@@ -108,24 +108,44 @@ def reversal(n, closed):
     return (-k) % n if closed else n - 1 - k
 
 
-def _neighbours(grid, axis, wrap, twist, other_closed):
-    """The grid shifted by one step either way along axis; rows shifted in
-    from beyond an open edge are marked invalid, and across a twisted seam
-    they come in reversed."""
-    count = grid.shape[axis]
-    out = []
-    for step in (1, -1):
-        shifted = np.roll(grid, step, axis=axis)
-        valid = np.ones(grid.shape[:2], dtype=bool)
-        edge = [slice(None), slice(None)]
-        edge[axis] = 0 if step == 1 else count - 1
-        edge = tuple(edge)
-        if twist:
-            shifted[edge] = np.take(shifted[edge], reversal(grid.shape[1 - axis], other_closed)[:-1], axis=0)
-        elif not wrap:
-            valid[edge] = False
-        out.append((shifted, valid))
-    return out
+def _neighbour(I, J, shape, axis, step, wrap, twist, other_closed):
+    """The grid point a step back along axis from each (I, J), as np.roll
+    by step would bring it there, and whether there is one: none beyond an
+    open edge, and across a twisted seam the other index comes reversed."""
+    count = shape[axis]
+    along, other = (I, J) if axis == 0 else (J, I)
+    edge = along == (0 if step == 1 else count - 1)
+    if twist:
+        other = np.where(edge, reversal(shape[1 - axis], other_closed)[other], other)
+    valid = np.ones(along.shape, dtype=bool) if wrap or twist else ~edge
+    along = (along - step) % count
+    return ((along, other) if axis == 0 else (other, along)), valid
+
+
+def fill_degenerate(normals, shown, where, tu, tv, wrap_u=False, wrap_v=False, twist_u=False, twist_v=False):
+    """Gives the grid points at the flat indices where (whose shown
+    projection is degenerate, tangents tu and tv) the fallback normal,
+    hinted by the mean of their four neighbours' normals (across wrapped
+    and twisted seams too, see surface.grid_triangles). normals (shape
+    (nu, nv, m)) holds the shown normals, zero at the degenerate points;
+    shown (shape (nu, nv)) marks the others."""
+    if not len(where):
+        return
+    I, J = np.divmod(where, shown.shape[1])
+    closed_u, closed_v = wrap_u or twist_u, wrap_v or twist_v
+    vectors, valid = [], []
+    for axis, wrap, twist, other_closed in ((0, wrap_u, twist_u, closed_v), (1, wrap_v, twist_v, closed_u)):
+        for step in (1, -1):
+            at, ok = _neighbour(I, J, shown.shape, axis, step, wrap, twist, other_closed)
+            vectors.append(normals[at])
+            valid.append(shown[at] & ok)
+    vectors, valid = np.stack(vectors), np.stack(valid)
+    # Signs aligned to the first valid neighbour: the lifted normal may flip
+    # across a fold, and the mean of opposite vectors would cancel.
+    reference = vectors[np.argmax(valid, axis=0), np.arange(len(where))]
+    signs = np.sign(_dot(vectors, reference[None]))
+    hint = np.sum(vectors * (signs * valid)[..., None], axis=0)
+    normals[I, J] = _fallback(tu, tv, hint)
 
 
 def grid_normals(tu, tv, wrap_u=False, wrap_v=False, twist_u=False, twist_v=False):
@@ -137,18 +157,9 @@ def grid_normals(tu, tv, wrap_u=False, wrap_v=False, twist_u=False, twist_v=Fals
     shape = tu.shape
     if shape[2] < 3:
         return np.zeros(shape)
-    first, shown = _shown_normals(tu.reshape(-1, shape[2]), tv.reshape(-1, shape[2]))
-    first = first.reshape(shape)
-    shown = shown.reshape(shape[:2])
-    closed_u, closed_v = wrap_u or twist_u, wrap_v or twist_v
-    sides = _neighbours(first, 0, wrap_u, twist_u, closed_v) + _neighbours(first, 1, wrap_v, twist_v, closed_u)
-    masks = _neighbours(shown, 0, wrap_u, twist_u, closed_v) + _neighbours(shown, 1, wrap_v, twist_v, closed_u)
-    vectors = np.stack([s for s, _ in sides])
-    valid = np.stack([m & v for (m, v) in masks])
-    # Signs aligned to the first valid neighbour: the lifted normal may flip
-    # across a fold, and the mean of opposite vectors would cancel.
-    reference = np.take_along_axis(vectors, np.argmax(valid, axis=0)[None, :, :, None], axis=0)[0]
-    signs = np.sign(_dot(vectors, reference[None]))
-    hint = np.sum(vectors * (signs * valid)[..., None], axis=0)
-    return surface_normals(tu.reshape(-1, shape[2]), tv.reshape(-1, shape[2]),
-                           hint.reshape(-1, shape[2])).reshape(shape)
+    normals, shown = _shown_normals(tu.reshape(-1, shape[2]), tv.reshape(-1, shape[2]))
+    where = np.flatnonzero(~shown)
+    normals = normals.reshape(shape)
+    fill_degenerate(normals, shown.reshape(shape[:2]), where, tu.reshape(-1, shape[2])[where],
+                    tv.reshape(-1, shape[2])[where], wrap_u, wrap_v, twist_u, twist_v)
+    return normals

@@ -13,15 +13,18 @@ lines) are skipped and reported. Polygons are fan-triangulated.
 
 The reader keeps no stack: LIST and braces only group objects, so nesting
 costs a counter, and every count is checked against the tokens left before
-anything is allocated by it.
+anything is allocated by it. Tokens are kept as where they start in the
+file, a few bytes each, and read from it when needed.
 """
 import re
+from array import array
 from dataclasses import dataclass, field
 
 import numpy as np
 
-from .normals import grid_normals, triangle_normals
-from .surface import grid_triangles
+from .normals import grid_normals
+from .surface import grid_parts
+from .triangles import Triangles, listed
 
 OFF_KEY = re.compile(r"(ST)?(C)?(N)?(4)?(n)?OFF")
 MESH_KEY = re.compile(r"(U)?(C)?(N)?(Z)?(4)?(u)?(v)?(n)?MESH")
@@ -29,9 +32,19 @@ VECT_KEY = re.compile(r"(4)?VECT")
 SKEL_KEY = re.compile(r"(4)?(n)?SKEL")
 INTEGER = re.compile(r"[+-]?[0-9]{1,12}")
 NUMBER = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?")
-TOKEN = re.compile(r"[{}]|[^\s{}]+")
+# The bytes of numbers and of integers, and the blank between them: a run
+# of values of these alone is what NUMBER (INTEGER) reads exactly when
+# numpy converts it, so only a run that fails is checked a value at a time.
+NUMBER_BYTES = np.isin(np.arange(256), list(b"0123456789+-.eE "))
+INTEGER_BYTES = np.isin(np.arange(256), list(b"0123456789+- "))
+# White space as Python's str.isspace() sees the file's bytes (as Latin-1).
+SPACE = np.array([chr(c).isspace() for c in range(256)])
+WORD = re.compile(rb"[{}]|[^{}#" + b"".join(re.escape(bytes([c])) for c in np.flatnonzero(SPACE)) + rb"]+")
 FLOAT32_MAX = float(np.finfo(np.float32).max)
 MAX_DIM = 255
+# Bytes of the file tokenised at once, and values read at once.
+BLOCK = 1 << 20
+VALUES = 1 << 20
 
 
 class OoglError(Exception):
@@ -44,20 +57,17 @@ class OoglError(Exception):
 
 @dataclass
 class Surface:
-    """One member read: its key word's line, its triangle list, and whether
-    its vertices were 3-D, given w = 0."""
+    """One member read: its key word's line, its triangles, and whether its
+    vertices were 3-D, given w = 0."""
     line: int
-    coords: np.ndarray
-    normals: np.ndarray
+    triangles: Triangles
     lifted: bool = False
 
 
-def _surface(line, coords, normals):
-    if coords.shape[1] != 3:
-        return Surface(line, coords, normals)
-    # The normal of a surface in R^3 x {0} is its 3-D normal with w = 0.
-    pad = ((0, 0), (0, 1))
-    return Surface(line, np.pad(coords, pad), np.pad(normals, pad), lifted=True)
+def _lifted(points):
+    """Points in R^3 as points of R^3 x {0}: the normal of a surface there is
+    its 3-D normal with w = 0."""
+    return np.pad(points, [(0, 0)] * (points.ndim - 1) + [(0, 1)]) if points.shape[-1] == 3 else points
 
 
 @dataclass
@@ -69,9 +79,17 @@ class Oogl:
 
 @dataclass
 class _Tokens:
-    words: list
-    lines: list
+    """The file's bytes, where each token starts and its line, where each
+    line ends, and the token reached."""
+    data: bytes
+    starts: np.ndarray
+    lines: np.ndarray
+    newlines: np.ndarray
     pos: int = 0
+
+    @property
+    def count(self):
+        return len(self.starts)
 
 
 def _shown(word):
@@ -80,17 +98,81 @@ def _shown(word):
     return "'" + word.encode("unicode_escape").decode("ascii").replace("'", "\\'") + "'"
 
 
-def _tokenize(text):
-    words, lines = [], []
-    for number, line in enumerate(text.split("\n"), 1):
-        found = TOKEN.findall(line.split("#", 1)[0])
-        words += found
-        lines += [number] * len(found)
-    return _Tokens(words, lines)
+def _comments(block, newlines, open_at_start):
+    """Which bytes of block lie in a comment: from a '#' to the end of its
+    line, from the start when a comment runs on from the block before."""
+    hashes = np.flatnonzero(block == ord("#"))
+    if not len(hashes) and not open_at_start:
+        return np.zeros(len(block), dtype=bool)
+    if open_at_start:
+        hashes = np.concatenate([[0], hashes])
+    ends = np.concatenate([newlines, [len(block)]])[np.searchsorted(newlines, hashes)]
+    depth = np.bincount(hashes, minlength=len(block) + 1) - np.bincount(ends, minlength=len(block) + 1)
+    return np.cumsum(depth[:-1]) > 0
+
+
+def _tokenize(data):
+    """A token is a brace, or a run of bytes that are neither white space nor
+    braces; '#' starts a comment that runs to the end of its line. The file
+    is read a block at a time, a word or comment running on across blocks."""
+    kind = np.int32 if len(data) < 2**31 else np.int64
+    starts, newlines = [], []
+    in_word = in_comment = False
+    for at in range(0, len(data), BLOCK):
+        block = np.frombuffer(data, dtype=np.uint8, count=min(BLOCK, len(data) - at), offset=at)
+        ends = np.flatnonzero(block == ord("\n"))
+        comment = _comments(block, ends, in_comment)
+        brace = ((block == ord("{")) | (block == ord("}"))) & ~comment
+        word = ~(SPACE[block] | comment | brace)
+        begins = word.copy()
+        begins[1:] &= ~word[:-1]
+        begins[0] &= not in_word
+        starts.append((np.flatnonzero(begins | brace) + at).astype(kind))
+        newlines.append((ends + at).astype(kind))
+        in_word, in_comment = bool(word[-1]), bool(comment[-1])
+    starts = np.concatenate(starts or [np.zeros(0, kind)])
+    newlines = np.concatenate(newlines or [np.zeros(0, kind)])
+    lines = np.empty(len(starts), dtype=kind)
+    for at in range(0, len(starts), BLOCK):
+        lines[at:at + BLOCK] = np.searchsorted(newlines, starts[at:at + BLOCK]) + 1
+    return _Tokens(data, starts, lines, newlines)
+
+
+def _word(t, k):
+    return WORD.match(t.data, int(t.starts[k])).group().decode("latin-1")
+
+
+def _words(t, start, stop):
+    """Tokens start to stop as bytes: split off the file where nothing but
+    ASCII white space lies between them, as nearly always."""
+    if stop <= start:
+        return []
+    span = t.data[int(t.starts[start]):WORD.match(t.data, int(t.starts[stop - 1])).end()]
+    words = span.split()
+    if len(words) == stop - start and not any(c in span for c in b"#{}"):
+        return words
+    return [WORD.match(t.data, s).group() for s in t.starts[start:stop].tolist()]
+
+
+def _lines(t, start, stop):
+    """The lines (from 1) of tokens start to stop."""
+    return t.lines[start:stop]
+
+
+def _line(t, k):
+    return int(t.lines[k])
+
+
+def _line_tokens(t, line):
+    """The first token on a line and how many it holds."""
+    low = t.newlines[line - 2] + 1 if line >= 2 else 0
+    high = t.newlines[line - 1] if line - 1 < len(t.newlines) else len(t.data)
+    first, end = np.searchsorted(t.starts, [low, high])
+    return int(first), int(end - first)
 
 
 def _last_line(t):
-    return t.lines[-1] if t.lines else 1
+    return _line(t, t.count - 1) if t.count else 1
 
 
 def _end(t, expected):
@@ -98,14 +180,14 @@ def _end(t, expected):
 
 
 def _next(t, expected):
-    if t.pos >= len(t.words):
+    if t.pos >= t.count:
         raise _end(t, expected)
     t.pos += 1
-    return t.words[t.pos - 1], t.lines[t.pos - 1]
+    return _word(t, t.pos - 1), _line(t, t.pos - 1)
 
 
 def _peek(t):
-    return t.words[t.pos] if t.pos < len(t.words) else None
+    return _word(t, t.pos) if t.pos < t.count else None
 
 
 def _integer(t, expected, low, high):
@@ -116,24 +198,39 @@ def _integer(t, expected, low, high):
 
 
 def _enough(t, count, what):
-    left = len(t.words) - t.pos
+    left = t.count - t.pos
     if count > left:
         raise _end(t, f"{count} values of {what} ({left} left)")
+
+
+def _converted(words, allowed, out):
+    """Whether words, all of bytes allowed, could be converted into out."""
+    if not allowed[np.frombuffer(b" ".join(words), dtype=np.uint8)].all():
+        return False
+    try:
+        out[:] = words
+    except (ValueError, OverflowError):
+        return False
+    return True
 
 
 def _numbers(t, count, what):
     """The next count tokens as finite float32-range numbers."""
     _enough(t, count, what)
-    start = t.pos
-    words = t.words[start:start + count]
-    for k, word in enumerate(words):
-        if not NUMBER.fullmatch(word):
-            raise OoglError(t.lines[start + k], f"a number ({what})", _shown(word))
-    values = np.array(words, dtype=np.float64)
-    big = np.abs(values) > FLOAT32_MAX
-    if big.any():
-        k = int(np.argmax(big))
-        raise OoglError(t.lines[start + k], f"a number within float32 range ({what})", _shown(words[k]))
+    values = np.empty(count)
+    for at in range(0, count, VALUES):
+        start = t.pos + at
+        words = _words(t, start, start + min(VALUES, count - at))
+        chunk = values[at:at + len(words)]
+        if not _converted(words, NUMBER_BYTES, chunk):
+            for k, word in enumerate(words):
+                if not NUMBER.fullmatch(word.decode("latin-1")):
+                    raise OoglError(_line(t, start + k), f"a number ({what})", _shown(word.decode("latin-1")))
+        big = np.abs(chunk) > FLOAT32_MAX
+        if big.any():
+            k = int(np.argmax(big))
+            raise OoglError(_line(t, start + k), f"a number within float32 range ({what})",
+                            _shown(words[k].decode("latin-1")))
     t.pos += count
     return values
 
@@ -141,19 +238,24 @@ def _numbers(t, count, what):
 def _indices(t, count, limit, what):
     _enough(t, count, what)
     start = t.pos
-    words = t.words[start:start + count]
+    words = _words(t, start, start + count)
+    index = np.empty(count, dtype=np.int64)
+    if words and _converted(words, INTEGER_BYTES, index) and index.min() >= 0 and index.max() < limit:
+        t.pos += count
+        return index
     expected = f"a vertex index from 0 to {limit - 1}" if limit else "no vertex index (there are no vertices)"
     for k, word in enumerate(words):
+        word = word.decode("latin-1")
         if not INTEGER.fullmatch(word) or not 0 <= int(word) < limit:
-            raise OoglError(t.lines[start + k], f"{expected} ({what})", _shown(word))
+            raise OoglError(_line(t, start + k), f"{expected} ({what})", _shown(word))
     t.pos += count
-    return np.array(words, dtype=np.int64)
+    return np.zeros(0, dtype=np.int64)
 
 
 def _skip_line(t, line):
     """Skips what is left of a line: a face's colour runs to its end. A colour
     is numbers, so a brace or key word after it on the line is left to read."""
-    while t.pos < len(t.words) and t.lines[t.pos] == line and NUMBER.fullmatch(t.words[t.pos]):
+    while t.pos < t.count and _line(t, t.pos) == line and NUMBER.fullmatch(_word(t, t.pos)):
         t.pos += 1
 
 
@@ -177,35 +279,65 @@ def _positions(values, homogeneous, line):
 
 
 def _one_a_line(t, count, width):
-    """Where the first of count vertices (width values each) fills a line of
-    its own, as in nearly every file, a later vertex line holding more or
-    fewer values is an error at that line: read freely, a missing value
-    would shift every value after it and show up lines later, or not at all."""
-    full = min(count, (len(t.words) - t.pos) // width)
+    """Where vertices are written one a line, as in nearly every file, a
+    vertex line holding more or fewer than width values is an error at that
+    line: read freely, a missing value would shift every value after it and
+    show up lines later, or not at all. Vertices are one a line when the
+    first fills a line of its own, or when the first starts a line and the
+    two lines after it hold width values each (then the first line is
+    wrong)."""
+    full = min(count, (t.count - t.pos) // width)
     if full < 2:
         return
-    start, stop = t.pos, t.pos + full * width
-    # Line numbers around the rows; 0 is no line, for the ends of the file.
-    seg = np.array([t.lines[start - 1] if start else 0] + t.lines[start:stop]
-                   + [t.lines[stop] if stop < len(t.lines) else 0])
-    firsts = seg[1:-1:width]
-    alone = (firsts == seg[width:-1:width]) & (seg[0:-2:width] != firsts) & (seg[width + 1::width] != firsts)
-    if not alone[0] or alone.all():
+    start = t.pos
+    first_line, found = _line_tokens(t, _line(t, start))
+    if first_line != start:
         return
-    row = int(np.argmin(alone))
-    line = int(firsts[row])
-    at = start + row * width
-    found = 0
-    while at + found < len(t.lines) and t.lines[at + found] == line:
-        found += 1
-    raise OoglError(line, f"{width} values on the line of vertex {row} (one vertex a line, as above)", str(found))
+    if found != width:
+        following = []
+        at = start + found
+        for _ in range(min(count - 1, 2)):
+            if at >= t.count:
+                return
+            _, on_line = _line_tokens(t, _line(t, at))
+            following.append(on_line)
+            at += on_line
+        if following and all(on_line == width for on_line in following):
+            raise OoglError(_line(t, start), f"{width} values on the line of vertex 0 (one vertex a line, as below)",
+                            str(found))
+        return
+    # Rows a block at a time: line numbers around them, 0 for no line at
+    # the ends of the file.
+    for row0 in range(0, full, max(1, VALUES // width)):
+        rows = min(full - row0, max(1, VALUES // width))
+        low, high = start + row0 * width, start + (row0 + rows) * width
+        seg = np.concatenate([_lines(t, low - 1, low) if low else [0], _lines(t, low, high),
+                              _lines(t, high, high + 1) if high < t.count else [0]])
+        firsts = seg[1:-1:width]
+        alone = (firsts == seg[width:-1:width]) & (seg[0:-2:width] != firsts) & (seg[width + 1::width] != firsts)
+        if alone.all():
+            continue
+        row = int(np.argmin(alone))
+        line = int(firsts[row])
+        raise OoglError(line, f"{width} values on the line of vertex {row0 + row} (one vertex a line, as above)",
+                        str(_line_tokens(t, line)[1]))
 
 
 def _vertices(t, count, size, extra, what):
     """count vertices of size position values and extra values dropped."""
     _one_a_line(t, count, size + extra)
     values = _numbers(t, count * (size + extra), what).reshape(count, size + extra)
-    return values[:, :size]
+    return np.ascontiguousarray(values[:, :size]) if extra else values
+
+
+def _fans(flat, sizes):
+    """The corners of the triangles of fans of polygons: sizes corners each,
+    their vertices one after the other in flat; triangle j of a polygon is
+    its vertices 0, j + 1 and j + 2."""
+    triangles = sizes - 2
+    firsts = np.repeat(np.cumsum(sizes) - sizes, triangles)
+    j = np.arange(int(triangles.sum())) - np.repeat(np.cumsum(triangles) - triangles, triangles)
+    return np.stack([flat[firsts], flat[firsts + j + 1], flat[firsts + j + 2]], axis=1).reshape(-1)
 
 
 def _read_off(t, key, line):
@@ -221,30 +353,34 @@ def _read_off(t, key, line):
     vertices = _vertices(t, vertex_count, size, extra, f"{vertex_count} vertices")
     points = _positions(vertices, four and nd, line)
     _enough(t, face_count, f"{face_count} faces")
-    fans = []
+    flat, sizes = array("q"), array("q")
     for face in range(face_count):
         corners = _integer(t, f"the vertex count of face {face}, 0 or more", 0, 2**31)
         _enough(t, corners, f"face {face}")
-        at = t.lines[t.pos - 1]
+        at = _line(t, t.pos - 1)
         index = _indices(t, corners, vertex_count, f"face {face}")
         if corners:
-            at = t.lines[t.pos - 1]
+            at = _line(t, t.pos - 1)
         _skip_line(t, at)
         if corners >= 3:
-            fan = np.empty((corners - 2, 3), dtype=np.int64)
-            fan[:, 0] = index[0]
-            fan[:, 1] = index[1:-1]
-            fan[:, 2] = index[2:]
-            fans.append(fan)
-    rows = np.concatenate(fans).reshape(-1) if fans else np.zeros(0, dtype=np.int64)
-    coords = points[rows]
-    return _surface(line, coords, triangle_normals(coords) if len(coords) else coords.copy())
+            flat.frombytes(index.tobytes())
+            sizes.append(corners)
+    rows = _fans(np.frombuffer(flat, dtype=np.int64), np.frombuffer(sizes, dtype=np.int64))
+    return Surface(line, listed(_lifted(points), rows), lifted=points.shape[1] == 3)
 
 
 def _grid_tangents(points, wrap, axis):
+    """Central differences along axis, one-sided at open ends (as
+    np.gradient), made without temporaries of the grid's size."""
+    out = np.empty_like(points)
+    g, o = np.moveaxis(points, axis, 0), np.moveaxis(out, axis, 0)
+    np.subtract(g[2:], g[:-2], out=o[1:-1])
+    o[1:-1] /= 2
     if wrap:
-        return (np.roll(points, -1, axis=axis) - np.roll(points, 1, axis=axis)) / 2
-    return np.gradient(points, axis=axis)
+        o[0], o[-1] = (g[1] - g[-1]) / 2, (g[0] - g[-2]) / 2
+    else:
+        o[0], o[-1] = g[1] - g[0], g[-1] - g[-2]
+    return out
 
 
 def _read_mesh(t, key, line):
@@ -264,13 +400,13 @@ def _read_mesh(t, key, line):
     if z:
         U, V = np.meshgrid(np.arange(nu, dtype=np.float64), np.arange(nv, dtype=np.float64), indexing="ij")
         grid = np.stack([U, V, grid[:, :, 0]], axis=-1)
+    lifted = grid.shape[2] == 3
     if nu < 2 or nv < 2:
-        empty = np.zeros((0, grid.shape[2]))
-        return _surface(line, empty, empty)
+        empty = np.zeros((0, 4 if lifted else grid.shape[2]))
+        return Surface(line, listed(empty, np.zeros(0, dtype=np.int64)), lifted)
     normals = grid_normals(_grid_tangents(grid, wrap_u, 0), _grid_tangents(grid, wrap_v, 1),
                            bool(wrap_u), bool(wrap_v))
-    coords, normals = grid_triangles(grid, normals, bool(wrap_u), bool(wrap_v))
-    return _surface(line, coords, normals)
+    return Surface(line, grid_parts(_lifted(grid), _lifted(normals), bool(wrap_u), bool(wrap_v)), lifted)
 
 
 def _skip_vect(t, key):
@@ -292,9 +428,9 @@ def _skip_skel(t, key):
     for k in range(lines):
         count = _integer(t, f"the vertex count of polyline {k}, 0 or more", 0, 2**31)
         _enough(t, count, f"polyline {k}")
-        at = t.lines[t.pos - 1]
+        at = _line(t, t.pos - 1)
         t.pos += count
-        _skip_line(t, t.lines[t.pos - 1] if count else at)
+        _skip_line(t, _line(t, t.pos - 1) if count else at)
 
 
 def _skip_block(t):
@@ -311,17 +447,17 @@ def _skip_block(t):
 OBJECTS = "an OFF, MESH, LIST, VECT or SKEL object"
 
 
-def read_oogl(text):
-    """Reads the OOGL text into an Oogl record; raises OoglError naming the
-    line and what was expected there."""
-    t = _tokenize(text)
+def read_oogl(data):
+    """Reads the OOGL file's bytes (or its text) into an Oogl record; raises
+    OoglError naming the line and what was expected there."""
+    t = _tokenize(data.encode("latin-1") if isinstance(data, str) else data)
     out = Oogl()
-    if not t.words:
+    if not t.count:
         raise OoglError(1, OBJECTS, "an empty file")
-    if NUMBER.fullmatch(t.words[0]):
-        out.surfaces.append(_read_off(t, OFF_KEY.fullmatch("OFF"), t.lines[0]))
+    if NUMBER.fullmatch(_word(t, 0)):
+        out.surfaces.append(_read_off(t, OFF_KEY.fullmatch("OFF"), _line(t, 0)))
     depth = 0
-    while t.pos < len(t.words):
+    while t.pos < t.count:
         word, line = _next(t, OBJECTS)
         if word == "{":
             depth += 1

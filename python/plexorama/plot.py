@@ -1,26 +1,42 @@
 """plexorama-plot: a surface from formulas on the command line, written as a
-KLEIN file, drawn as a picture or shown in the viewer."""
+KLEIN file, drawn as a picture or a clip, or shown in the viewer."""
 import argparse
 import os
+import shutil
 import sys
 import textwrap
 
 import numpy as np
 
-from .command import program_name, summary
+from .command import DEFAULT_MAX_SIZE, parse_size, program_name, run_to_signal, summary, too_large
 from .formula import FUNCTIONS, FormulaError, evaluate, parse
-from .klein import MAX_DIM, write_klein
-from .normals import triangle_normals
-from .surface import fit, grid_surface
-from .viewer import picture, show
+from .klein import MAX_DIM, open_regular, write_whole
+from .surface import fit_parts, grid_cells, grid_parts, sample_grid
+from .triangles import klein_chunks, klein_size
+from .viewer import draw, show
 
-# Options whose values are formulas or ranges, which may start with '-'.
-FORMULA_OPTIONS = ("--complex", "--complex-pair", "--u", "--v", "--radius")
+# Options whose values are formulas, ranges or numbers that may start with '-'.
+FORMULA_OPTIONS = ("--complex", "--complex-pair", "--u", "--v", "--radius", "--slice")
 MAX_STEPS = 1024
 DEFAULT_STEPS = 32
 # An imaginary part this small beside the value is rounding, not a value.
 REAL_TOLERANCE = 1e-9
 FLOAT32_MAX = float(np.finfo(np.float32).max)
+PICTURE_SIZES = (16, 8192)
+CLIPS = (".mp4", ".webm", ".gif")
+# The viewer's options, passed on to it as given: name, value, help.
+VIEWER_OPTIONS = [
+    ("--swap", "x|y|z", "start the turn that I, O or P starts"),
+    ("--turn", "PLANE=DEGREES,...", "turn the shown coordinates in four dimensions (xw=90 shows w as x)"),
+    ("--zoom", "F", "magnify the picture F times, 0.125 to 8"),
+    ("--light", "file|shape", "light with the normals written (the default) or with the shape as drawn"),
+    ("--spin", "PLANE[=DEGREES_PER_SECOND]", "keep turning in PLANE; a clip is one full turn that loops"),
+    ("--color", "fixed|w", "colour as ever, or by the hidden coordinate w"),
+    ("--slice", "C[,DELTA]", "show only what lies near the hyperplane w = C"),
+    ("--eye4", "D", "look from an eye on the w axis at distance D"),
+    ("--wire", "on|off", "draw the wireframe or not"),
+    ("--frames", "N", "draw N frames, then close; a picture or a clip ends after N"),
+]
 
 DESCRIPTION = f"""\
 Makes a surface from formulas and writes it as a KLEIN file (-o), draws a
@@ -47,12 +63,22 @@ Ranges are A:B or A:B:N, with A and B formulas in numbers and constants
 and N the grid steps (2 to {MAX_STEPS}): N + 1 samples from A to B, or N
 from A on when the direction wraps (its end is its start). A disc is
 sampled in polar coordinates, --steps N steps along the radius and 2N round
-the circle.
+the circle. A surface whose KLEIN file would pass --max-size (2G unless
+given) is refused before anything is computed.
+
+The viewer's options --swap, --turn, --zoom, --light, --spin, --color,
+--slice, --eye4, --gizmo, --wire, --frames, --view and --record go on to it
+as they are; --coords is its --show, since --show here opens its window.
 
 examples:
   plexorama-plot 'cos(u), sin(u), cos(v), sin(v)' --u 0:2*pi:64 --v 0:2*pi:64 --wrap u,v -o torus.klein
   plexorama-plot --complex 'z**2' --fit --output square.png
-  plexorama-plot --complex-pair 'w**2, w' --fit --show"""
+  plexorama-plot --complex-pair 'w**2, w' --fit --show
+  plexorama-plot --complex 'z**2' --fit --spin xw --record square.mp4
+
+Exit status: 0 when done; 1 when a formula gives no surface, a file cannot
+be written or the viewer fails; 2 for a usage error, found before anything
+is computed (an option the viewer refuses is found by the viewer)."""
 
 
 class UsageError(Exception):
@@ -60,7 +86,8 @@ class UsageError(Exception):
 
 
 class SurfaceError(Exception):
-    """Formulas that give no surface: one line, exit status 1."""
+    """Formulas that give no surface, or outputs that fail: one line, exit
+    status 1."""
 
 
 def _parse(text, variables, where):
@@ -80,13 +107,19 @@ def _constant(text, where):
 
 
 def _range(text, option, steps):
-    """(start, stop, steps) from A:B or A:B:N."""
+    """(start, stop, steps) from A:B or A:B:N, A and B apart by a finite
+    length."""
     parts = text.split(":")
     if len(parts) not in (2, 3):
         raise UsageError(f"{option} {text}: expected A:B or A:B:N")
     if len(parts) == 3:
         steps = _steps(parts[2], f"{option} {text}: N")
-    return _constant(parts[0], f"{option} {text}: A"), _constant(parts[1], f"{option} {text}: B"), steps
+    start, stop = _constant(parts[0], f"{option} {text}: A"), _constant(parts[1], f"{option} {text}: B")
+    if start == stop:
+        raise UsageError(f"{option} {text}: expected A and B apart, found an empty range")
+    if not np.isfinite(stop - start):
+        raise UsageError(f"{option} {text}: expected a range of finite length")
+    return start, stop, steps
 
 
 def _steps(text, where):
@@ -105,12 +138,11 @@ def _check(formulas, values, at, real):
     parameters where it fails."""
     for (text, _), value in zip(formulas, values):
         finite = np.isfinite(value)
-        with np.errstate(all="ignore"):
-            size = np.abs(np.where(finite, value, 0))
-            faults = [(~finite, "is not finite"),
-                      (size > FLOAT32_MAX, f"is beyond float32's range ({FLOAT32_MAX:.3g})")]
-            if real:
-                faults.append((np.abs(np.imag(value)) > REAL_TOLERANCE * (1 + size), "is complex"))
+        size = np.abs(np.where(finite, value, 0))
+        faults = [(~finite, "is not finite"),
+                  (size > FLOAT32_MAX, f"is beyond float32's range ({FLOAT32_MAX:.3g})")]
+        if real:
+            faults.append((np.abs(np.imag(value)) > REAL_TOLERANCE * (1 + size), "is complex"))
         for bad, what in faults:
             if bad.any():
                 k = np.unravel_index(np.argmax(bad), bad.shape)
@@ -131,7 +163,7 @@ def _disc(radius, steps):
 
 
 def _complex_surface(args):
-    """(f, r, angle, gluing, m) for grid_surface over the disc of z or w."""
+    """(f, r, angle, gluing, m, check) for sample_grid over the disc of z or w."""
     if args.formulas or args.u or args.v or args.wrap or args.twist:
         raise UsageError("FORMULAS, --u, --v, --wrap and --twist are for formulas in u and v, "
                          "not with --complex or --complex-pair")
@@ -150,14 +182,15 @@ def _complex_surface(args):
 
     def coordinates(R, A):
         return [part(value) for value in values(R, A) for part in (np.real, np.imag)]
-    R, A = np.meshgrid(r, angle, indexing="ij")
-    x, y = R * np.cos(A), R * np.sin(A)
-    _check(formulas, values(R, A)[-count:], lambda k: f"{variable} = {x[k]:.4g}{y[k]:+.4g}i", real=False)
-    return coordinates, r, angle, dict(wrap_v=True), 4
+
+    def check(R, A):
+        x, y = R * np.cos(A), R * np.sin(A)
+        _check(formulas, values(R, A)[-count:], lambda k: f"{variable} = {x[k]:.4g}{y[k]:+.4g}i", real=False)
+    return coordinates, r, angle, dict(wrap_v=True), 4, check
 
 
 def _parametric_surface(args):
-    """(f, u, v, gluing, m) for grid_surface from formulas in u and v."""
+    """(f, u, v, gluing, m, check) for sample_grid from formulas in u and v."""
     if not args.formulas:
         raise UsageError("expected FORMULAS, --complex F or --complex-pair Z,F (see --help)")
     formulas = _parse(args.formulas, ("u", "v"), "FORMULAS")
@@ -166,6 +199,13 @@ def _parametric_surface(args):
     wrap = set(args.wrap.split(",")) if args.wrap else set()
     if not wrap <= {"u", "v"}:
         raise UsageError(f"--wrap {args.wrap}: expected u, v or u,v")
+    if args.twist in wrap:
+        raise UsageError(f"--wrap {args.wrap} and --twist {args.twist}: expected one way to join the ends of "
+                         f"{args.twist}")
+    for joined in sorted(wrap | {args.twist} - {None}):
+        if not getattr(args, joined):
+            option = "--wrap" if joined in wrap else "--twist"
+            raise UsageError(f"{option} {joined}: expected --{joined} A:B too, the range whose ends it joins")
     gluing = dict(wrap_u="u" in wrap, wrap_v="v" in wrap, twist_u=args.twist == "u", twist_v=args.twist == "v")
     u = _samples(*_range(args.u or "0:1", "--u", args.steps), gluing["wrap_u"] or gluing["twist_u"])
     v = _samples(*_range(args.v or "0:1", "--v", args.steps), gluing["wrap_v"] or gluing["twist_v"])
@@ -175,26 +215,35 @@ def _parametric_surface(args):
 
     def coordinates(U, V):
         return [np.real(value) for value in values(U, V)]
-    U, V = np.meshgrid(u, v, indexing="ij")
-    _check(formulas, values(U, V), lambda k: f"u = {U[k]:.4g}, v = {V[k]:.4g}", real=True)
-    return coordinates, u, v, gluing, len(formulas)
+
+    def check(U, V):
+        _check(formulas, values(U, V), lambda k: f"u = {U[k]:.4g}, v = {V[k]:.4g}", real=True)
+    return coordinates, u, v, gluing, len(formulas), check
 
 
-def make_surface(args):
-    """(coords, normals) of the surface the command line asks for."""
-    f, u, v, gluing, m = (_complex_surface if args.complex or args.complex_pair else _parametric_surface)(args)
-    # The tangents are taken just beside the samples, where a formula may
-    # fail; such a normal is replaced by its triangle's.
-    with np.errstate(all="ignore"):
-        coords, normals = grid_surface(f, u, v, **gluing)
-        bad = ~np.isfinite(normals).all(axis=1)
-        if bad.any():
-            normals[bad] = triangle_normals(coords)[bad]
+def plan_surface(args):
+    """(f, u, v, gluing, m, check): what the command line asks to sample,
+    checked but not yet computed."""
+    if args.complex is not None and args.complex_pair is not None:
+        raise UsageError("--complex and --complex-pair: expected one of them, found both")
+    return (_complex_surface if args.complex or args.complex_pair else _parametric_surface)(args)
+
+
+def make_surface(plan, fit, limit):
+    """The parts (Triangles) of the surface planned, refused when its KLEIN
+    file would pass limit bytes before anything is computed."""
+    f, u, v, gluing, m, check = plan
+    cells_u, cells_v = grid_cells(len(u), len(v), **gluing)
+    n, dim = 6 * cells_u * cells_v, max(m, 4)
+    if klein_size(n, dim) > limit or n * dim >= 2**32:
+        raise UsageError(too_large("the surface", n, dim, limit))
+    points, normals = sample_grid(f, u, v, check=check, **gluing)
     if m == 3:
-        coords, normals = np.pad(coords, ((0, 0), (0, 1))), np.pad(normals, ((0, 0), (0, 1)))
-    if args.fit:
-        coords = fit(coords)
-    return coords, normals
+        points, normals = (np.pad(a, ((0, 0), (0, 0), (0, 1))) for a in (points, normals))
+    parts = [grid_parts(points, normals, **gluing)]
+    if fit:
+        fit_parts(parts)
+    return parts
 
 
 def _arguments(prog):
@@ -214,20 +263,22 @@ def _arguments(prog):
     parser.add_argument("--steps", default=str(DEFAULT_STEPS), metavar="N",
                         help=f"grid steps where a range or the disc gives none (default {DEFAULT_STEPS})")
     parser.add_argument("--fit", action="store_true", help="centre the surface and scale it into the view")
+    parser.add_argument("--max-size", default=DEFAULT_MAX_SIZE, metavar="SIZE",
+                        help=f"the largest surface to make, as a KLEIN file: 500M, 8G (default {DEFAULT_MAX_SIZE})")
     parser.add_argument("-o", dest="klein", metavar="OUT.klein", help="write the surface as a KLEIN file")
     parser.add_argument("--output", metavar="FILE.png", help="draw a picture of the surface")
-    parser.add_argument("--size", default=512, type=int, metavar="N", help="the picture's size (default 512)")
+    parser.add_argument("--record", metavar="OUT",
+                        help="record a clip (OUT.mp4, .webm or .gif) or PNG files (OUT with %%d), as the viewer does")
+    parser.add_argument("--size", default="512", metavar="N",
+                        help="the picture's or the clip's size, 16 to 8192 (default 512)")
     parser.add_argument("--show", action="store_true", help="show the surface in the viewer")
     parser.add_argument("--view", metavar="FILE", help="the viewer's view file (plexorama --save-view)")
-    parser.add_argument("--coords", metavar="A,B,C,D", help="the coordinates shown as x, y, z and w")
+    parser.add_argument("--coords", metavar="A,B,C,D",
+                        help="the coordinates shown as x, y, z and hidden as w (the viewer's --show)")
+    for option, value, what in VIEWER_OPTIONS:
+        parser.add_argument(option, metavar=value, help=what)
+    parser.add_argument("--gizmo", action="store_true", help="show where the four axes point")
     return parser
-
-
-def _write(path, what):
-    try:
-        what()
-    except OSError as error:
-        raise SurfaceError(f"{path}: cannot write: {error.strerror}") from None
 
 
 def _joined(argv):
@@ -243,32 +294,103 @@ def _joined(argv):
     return out
 
 
+def _check_command(args, m):
+    """Refuses, before anything is computed, what the surface's outputs
+    cannot be: the files, the picture's size, the coordinates shown (of m)."""
+    names = (("-o", args.klein), ("--output", args.output), ("--record", args.record), ("--view", args.view))
+    for option, name in names:
+        if name == "":
+            raise UsageError(f"{option}: expected a file name, found ''")
+    if args.output and not args.output.endswith(".png"):
+        raise UsageError(f"--output {args.output}: expected a name ending in .png, the picture being PNG")
+    if args.record and "%" not in args.record:
+        if not args.record.endswith(CLIPS):
+            raise UsageError(f"--record {args.record}: expected a name ending in .mp4, .webm or .gif, "
+                             "or one with %d for numbered PNG files")
+        if not shutil.which("ffmpeg"):
+            raise SurfaceError(f"--record {args.record}: a clip needs ffmpeg: install the Debian package ffmpeg")
+    low, high = PICTURE_SIZES
+    if not (args.size.isascii() and args.size.isdigit() and low <= int(args.size) <= high):
+        raise UsageError(f"--size {args.size}: expected a picture size from {low} to {high}")
+    if args.coords is not None:
+        shown = args.coords.split(",")
+        if len(shown) != 4 or not all(c.isascii() and c.isdigit() and 1 <= int(c) <= m for c in shown) \
+                or len({int(c) for c in shown}) != 4:
+            raise UsageError(f"--coords {args.coords}: expected four different coordinates A,B,C,D from 1 to {m}")
+    if args.view:
+        try:
+            open_regular(args.view).close()
+        except OSError as error:
+            raise UsageError(f"--view {args.view}: cannot read: {error.strerror}") from None
+        except ValueError:
+            raise UsageError(f"--view {args.view}: cannot read: not a regular file") from None
+
+
+def _write(path, what):
+    try:
+        what()
+    except OSError as error:
+        raise SurfaceError(f"{path}: cannot write: {error.strerror}") from None
+
+
+def _viewer(run):
+    """What the viewer run does; its refusal of an option is a usage error."""
+    try:
+        return run()
+    except ValueError as error:
+        raise UsageError(str(error)) from None
+    except RuntimeError as error:
+        raise SurfaceError(str(error)) from None
+
+
+def _plot(args, prog):
+    showing = args.show or not (args.klein or args.output or args.record)
+    args.steps = _steps(args.steps, "--steps")
+    try:
+        limit = parse_size(args.max_size)
+    except ValueError as error:
+        raise UsageError(f"--max-size: {error}") from None
+    plan = plan_surface(args)
+    _check_command(args, max(plan[4], 4))
+    if showing and not os.environ.get("DISPLAY"):
+        raise SurfaceError("no display to show the surface on (DISPLAY is not set): "
+                           "write it with -o OUT.klein or draw it with --output FILE.png")
+    parts = make_surface(plan, args.fit, limit)
+    view = dict(view=args.view, show=args.coords, gizmo=args.gizmo,
+                **{option[2:]: getattr(args, option[2:]) for option, _, _ in VIEWER_OPTIONS})
+    surface = parts
+    if args.klein:
+        _write(args.klein, lambda: write_whole(args.klein, klein_chunks(parts)))
+        surface = args.klein
+    for target in ({"output": args.output}, {"record": args.record}):
+        if all(target.values()):
+            for line in _viewer(lambda: draw(surface, None, args.size, target, view, explain=False)):
+                sys.stderr.write(line + "\n")
+    print(summary(args.klein or args.output or args.record or "the surface", parts, "plot with --fit"), flush=True)
+    if showing:
+        name = args.formulas or args.complex or args.complex_pair
+        _viewer(lambda: show(surface, name=name, **view))
+
+
 def main(argv=None):
     prog = program_name("plexorama-plot")
     args = _arguments(prog).parse_args(_joined(sys.argv[1:] if argv is None else argv))
-    showing = args.show or not (args.klein or args.output)
-    try:
-        args.steps = _steps(args.steps, "--steps")
-        if showing and not os.environ.get("DISPLAY"):
-            raise SurfaceError("no display to show the surface on (DISPLAY is not set): "
-                               "write it with -o OUT.klein or draw it with --output FILE.png")
-        coords, normals = make_surface(args)
-        view = dict(view=args.view, show=args.coords)
-        if args.klein:
-            _write(args.klein, lambda: write_klein(args.klein, coords, normals))
-        print(summary(args.klein or args.output or "the surface", coords, "plot with --fit"), flush=True)
-        if args.output:
-            shot = picture(coords, normals, args.size, **view)
-            _write(args.output, lambda: shot.save(args.output))
-        if showing:
-            show(coords, normals, **view)
-    except UsageError as error:
-        sys.stderr.write(f"{prog}: {error}\n")
-        return 2
-    except (SurfaceError, ValueError, RuntimeError) as error:
-        sys.stderr.write(f"{prog}: {error}\n")
-        return 1
-    return 0
+
+    def body():
+        try:
+            with np.errstate(all="ignore"):
+                _plot(args, prog)
+        except UsageError as error:
+            sys.stderr.write(f"{prog}: {error}\n")
+            return 2
+        except (SurfaceError, ValueError, RuntimeError) as error:
+            sys.stderr.write(f"{prog}: {error}\n")
+            return 1
+        except MemoryError:
+            sys.stderr.write(f"{prog}: out of memory\n")
+            return 1
+        return 0
+    return run_to_signal(body)
 
 
 if __name__ == "__main__":

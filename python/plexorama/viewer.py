@@ -1,10 +1,12 @@
-"""A surface from Python straight to the viewer: a window, or a picture that
-a notebook shows inline.
+"""A surface from Python straight to the viewer: a window, a picture or a clip
+that a notebook shows inline, or the interactive viewer in a notebook.
 
 The viewer program reads the surface from a KLEIN file written to a private
 folder, opened and removed before the viewer starts: the viewer is handed
 the open file (as /dev/fd/N), so nothing is left on disk whenever and
-however the viewer ends, even when show() has long returned.
+however the viewer ends, even when show() has long returned. A window shows
+the surface under a name: show() hands it over through a symbolic link of
+that name to the descriptor, removed as soon as the viewer has opened it.
 
 Keyword arguments are the viewer's command-line options: name_with_underscores
 becomes --name-with-underscores; a string or number is its value; a sequence
@@ -12,21 +14,39 @@ is joined with commas (show=(1, 3, 4, 2) is --show=1,3,4,2); a mapping is
 joined as key=value pairs (turn={"yw": 30} is --turn=yw=30); True is the bare
 option and False or None leaves it out. `plexorama --help` lists them.
 """
+import base64
 import contextlib
+import ctypes
+import gzip
+import html
 import os
+import select
 import shutil
+import signal
 import subprocess
 import tempfile
+import time
+import warnings
 from collections.abc import Mapping
 
 import numpy as np
 
-from .klein import write_klein
+from .html import check_page_size, page_chunks, page_surface, read_template
+from .klein import read_klein, write_klein, write_whole
+from .triangles import Triangles, klein_chunks
 
 # How long show(wait=False) waits for the viewer to refuse its command line
 # before it returns; a usage error comes within milliseconds.
 EARLY_EXIT = 0.5
+# How long show() waits for the viewer to open the surface by its name; a
+# window and its GL context take a fraction of this.
+OPEN_WAIT = 30
 PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
+NAME = "surface from Python"
+CLIP_FORMATS = {"mp4": "video/mp4", "webm": "video/webm", "gif": "image/gif"}
+# A view's frame in a notebook: as wide as the output, this high.
+VIEW_HEIGHT = 480
+IN_OPEN = 0x20
 
 
 class Picture:
@@ -41,14 +61,82 @@ class Picture:
         return int.from_bytes(self.data[16:20], "big"), int.from_bytes(self.data[20:24], "big")
 
     def save(self, path):
-        with open(path, "wb") as f:
-            f.write(self.data)
+        write_whole(path, [self.data])
 
     def _repr_png_(self):
         return self.data
 
     def __repr__(self):
         return "<plexorama picture {} x {}>".format(*self.size)
+
+
+class Clip:
+    """A clip the viewer recorded: data (the bytes of the file) in format
+    (mp4, webm or gif); notebooks show it inline as a looping video (a GIF
+    as a picture), save(path) writes it."""
+
+    def __init__(self, data, format):
+        self.data = data
+        self.format = format
+
+    def save(self, path):
+        write_whole(path, [self.data])
+
+    def _repr_html_(self):
+        source = f"data:{CLIP_FORMATS[self.format]};base64,{base64.b64encode(self.data).decode()}"
+        if self.format == "gif":
+            return f'<img src="{source}" alt="a clip of the surface">'
+        return f'<video controls loop autoplay muted playsinline src="{source}"></video>'
+
+    def __repr__(self):
+        return f"<plexorama clip, {self.format}, {len(self.data)} bytes>"
+
+
+class View:
+    """The viewer as a one-file page on a surface: notebooks show it inline,
+    interactive, in a frame of its own (keys go to the view last clicked);
+    page is its HTML, save(path) writes it."""
+
+    def __init__(self, page, name):
+        self.page = page
+        self.name = name
+
+    def save(self, path):
+        write_whole(path, [self.page.encode()])
+
+    def _repr_html_(self):
+        return (f'<iframe srcdoc="{html.escape(_packed(self.page))}" sandbox="allow-scripts" '
+                f'title="plexorama: {html.escape(self.name)}" '
+                f'style="display: block; width: 100%; height: {VIEW_HEIGHT}px; border: 0"></iframe>')
+
+    def __repr__(self):
+        return f"<plexorama view of {self.name}, {len(self.page)} bytes of page>"
+
+
+# Runs the viewer's script that the page holds packed, once unpacked.
+UNPACK = """<script type="application/gzip" id="packed-viewer">%s</script>
+<script>
+(async () => {
+  const packed = Uint8Array.from(atob(document.getElementById("packed-viewer").textContent), (c) => c.charCodeAt(0));
+  const script = document.createElement("script");
+  script.textContent = await new Response(new Blob([packed]).stream()
+    .pipeThrough(new DecompressionStream("gzip"))).text();
+  document.body.append(script);
+})();
+</script>"""
+
+
+def _packed(page):
+    """The page with its last script, the viewer itself with its
+    WebAssembly as base64, compressed with gzip and unpacked by the browser:
+    a third of the size, and still no network."""
+    start = page.rfind("<script>")
+    end = page.find("</script>", start)
+    if start < 0 or end < 0:
+        return page
+    script = page[start + len("<script>"):end].encode()
+    packed = base64.b64encode(gzip.compress(script, compresslevel=9, mtime=0)).decode()
+    return page[:start] + UNPACK % packed + page[end + len("</script>"):]
 
 
 def find_viewer():
@@ -93,11 +181,20 @@ def view_options(view):
     return options
 
 
+def _is_path(coords):
+    return isinstance(coords, (str, bytes, os.PathLike))
+
+
+def _is_parts(coords):
+    return isinstance(coords, list) and bool(coords) and isinstance(coords[0], Triangles)
+
+
 @contextlib.contextmanager
 def _surface_file(coords, normals):
     """A path the viewer can open for the surface, and the descriptors it
-    must inherit; coords may name a KLEIN file instead."""
-    if isinstance(coords, (str, bytes, os.PathLike)):
+    must inherit; coords may name a KLEIN file instead, or be the parts
+    (Triangles) a program made."""
+    if _is_path(coords):
         if normals is not None:
             raise TypeError("normals come from the file when coords names one")
         yield os.fsdecode(coords), ()
@@ -105,7 +202,10 @@ def _surface_file(coords, normals):
     folder = tempfile.mkdtemp(prefix="plexorama-")
     try:
         path = os.path.join(folder, "surface.klein")
-        write_klein(path, coords, normals)
+        if _is_parts(coords):
+            write_whole(path, klein_chunks(coords))
+        else:
+            write_klein(path, coords, normals)
         handle = os.open(path, os.O_RDONLY)
     finally:
         shutil.rmtree(folder)
@@ -113,6 +213,58 @@ def _surface_file(coords, normals):
         yield f"/dev/fd/{handle}", (handle,)
     finally:
         os.close(handle)
+
+
+def _watch_open(handle):
+    """An inotify descriptor that becomes readable once the file open as
+    handle is opened again, or None where there is no inotify."""
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        watch = libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+    except (OSError, AttributeError):
+        return None
+    if watch < 0:
+        return None
+    if libc.inotify_add_watch(watch, f"/proc/self/fd/{handle}".encode(), IN_OPEN) < 0:
+        os.close(watch)
+        return None
+    return watch
+
+
+def _safe_name(name):
+    """name as a file name that a folder can hold: no slashes or control
+    characters, at most 200 bytes."""
+    name = "".join("\u2215" if c == "/" else c for c in str(name) if c.isprintable()).strip()
+    while len(name.encode()) > 200:
+        name = name[:-1]
+    return name if name not in ("", ".", "..") else NAME
+
+
+@contextlib.contextmanager
+def _named(path, handles, name):
+    """The path the viewer opens the surface by, under name where it was
+    handed over as a descriptor, and a function that waits until the
+    viewer process has opened it (or ended); the name goes afterwards."""
+    watch = _watch_open(handles[0]) if handles else None
+    if watch is None:
+        yield path, lambda process: None
+        return
+    folder = tempfile.mkdtemp(prefix="plexorama-")
+    try:
+        link = os.path.join(folder, _safe_name(name))
+        # The viewer resolves /proc/self in its own process, where the
+        # descriptor has the same number.
+        os.symlink(f"/proc/self/fd/{handles[0]}", link)
+
+        def opened(process):
+            deadline = time.monotonic() + OPEN_WAIT
+            while process.poll() is None and time.monotonic() < deadline:
+                if select.select([watch], [], [], 0.05)[0]:
+                    return
+        yield link, opened
+    finally:
+        shutil.rmtree(folder)
+        os.close(watch)
 
 
 def _failure(status, stderr, options):
@@ -125,26 +277,67 @@ def _failure(status, stderr, options):
     return ValueError(f"{line} (the keywords as options: {' '.join(options)})" if options else line)
 
 
-def show(coords, normals=None, wait=True, **view):
+def _start(argv, handles):
+    """The viewer started in a session of its own, so that a terminal's
+    Ctrl-C reaches Python, which then ends the viewer as _end does."""
+    return subprocess.Popen(argv, pass_fds=handles, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+                            start_new_session=True)
+
+
+def _end(process):
+    """Ends the viewer with SIGTERM, which lets it remove its files; under
+    xvfb-run the X server too, after which xvfb-run removes its own."""
+    try:
+        with open(f"/proc/{process.pid}/task/{process.pid}/children") as f:
+            children = [int(pid) for pid in f.read().split()]
+    except OSError:
+        children = []
+    for pid in ([process.pid] if os.path.basename(process.args[0]) != "xvfb-run" else children):
+        with contextlib.suppress(ProcessLookupError):
+            os.kill(pid, signal.SIGTERM)
+    try:
+        process.wait(10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+def _finish(process):
+    """The viewer's exit status and standard error once it ends; ends it
+    when Python is interrupted first."""
+    try:
+        _, stderr = process.communicate()
+    except BaseException:
+        _end(process)
+        raise
+    return process.returncode, stderr
+
+
+def show(coords, normals=None, wait=True, name=None, **view):
     """Opens the viewer's window on the surface coords (an array of shape
     (n, m), as write_klein takes, or the path of a KLEIN file), with the
-    view options given as keywords (see help(plexorama.viewer)). Waits for
-    the window to close, or with wait=False returns the running viewer's
-    subprocess.Popen at once. Raises ValueError when the viewer refuses an
-    option, RuntimeError when it fails or there is no display."""
+    view options given as keywords (see help(plexorama.viewer)). The window
+    names the surface name, "surface from Python" unless given (a file
+    keeps its own). Waits for the window to close, or with wait=False
+    returns the running viewer's subprocess.Popen at once. Raises ValueError
+    when the viewer refuses an option, RuntimeError when it fails or there
+    is no display."""
     if not os.environ.get("DISPLAY"):
         raise RuntimeError("show() needs a display and DISPLAY is not set; picture() draws without one")
     options = view_options(view)
     with _surface_file(coords, normals) as (path, handles):
-        argv = [find_viewer(), *options, "--", path]
-        if wait:
-            done = subprocess.run(argv, pass_fds=handles, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                  text=True)
-            if done.returncode:
-                raise _failure(done.returncode, done.stderr, options)
-            return None
-        process = subprocess.Popen(argv, pass_fds=handles, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                   text=True)
+        with _named(path, handles, name or NAME) as (path, opened):
+            process = _start([find_viewer(), *options, "--", path], handles)
+            try:
+                opened(process)
+            except BaseException:
+                _end(process)
+                raise
+    if wait:
+        status, stderr = _finish(process)
+        if status:
+            raise _failure(status, stderr, options)
+        return None
     try:
         status = process.wait(EARLY_EXIT)
     except subprocess.TimeoutExpired:
@@ -154,32 +347,98 @@ def show(coords, normals=None, wait=True, **view):
     return process
 
 
-def picture(coords, normals=None, size=512, **view):
-    """Draws the surface coords (as show() takes it) offscreen, size x size
-    pixels, with the view options given as keywords, and returns it as a
-    Picture. Without a display it runs the viewer under xvfb-run. Raises
-    ValueError when the viewer refuses an option, RuntimeError when it
-    fails or neither a display nor xvfb-run is there."""
-    for name in ("output", "record"):
-        if name in view:
-            raise TypeError(f"picture() takes no {name}: it returns the picture; save it with .save(path)")
+def draw(coords, normals, size, target, view, explain=True):
+    """Runs the viewer offscreen on the surface (as show() takes it, or the
+    parts a program made), size x size pixels, with target the option of
+    what it writes ({"output": path} or {"record": path}) and the view
+    options. Without a display it runs under xvfb-run. Returns the viewer's
+    warnings, its lines; raises as picture() does (explain: with the
+    keywords as options in a usage error)."""
     prefix = []
     if not os.environ.get("DISPLAY"):
         xvfb = shutil.which("xvfb-run")
         if not xvfb:
-            raise RuntimeError("picture() needs a display, and DISPLAY is not set: "
+            raise RuntimeError("drawing needs a display, and DISPLAY is not set: "
                                "install the Debian package xvfb for xvfb-run, which gives it one")
         prefix = [xvfb, "-a"]
     options = view_options(view)
-    with tempfile.TemporaryDirectory(prefix="plexorama-") as folder, \
-            _surface_file(coords, normals) as (path, handles):
-        png = os.path.join(folder, "picture.png")
-        argv = [*prefix, find_viewer(), f"--size={size}", f"--output={png}", *options, "--", path]
-        done = subprocess.run(argv, pass_fds=handles, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-        if done.returncode:
-            raise _failure(done.returncode, done.stderr, options)
-        with open(png, "rb") as f:
-            data = f.read()
+    with _surface_file(coords, normals) as (path, handles):
+        argv = [*prefix, find_viewer(), f"--size={size}", *view_options(target), *options, "--", path]
+        status, stderr = _finish(_start(argv, handles))
+    if status:
+        raise _failure(status, stderr, options if explain else ())
+    return [line for line in stderr.splitlines() if line.startswith("plexorama: warning: ")]
+
+
+def _offscreen(coords, normals, size, option, name, what, view):
+    """The bytes of the file the viewer writes offscreen (option output or
+    record, to a private file called name); its warnings, the file called
+    what in them, go on as Python's."""
+    for taken in ("output", "record"):
+        if taken in view:
+            raise TypeError(f"{what} takes no {taken}: it returns the result; save it with .save(path)")
+    with tempfile.TemporaryDirectory(prefix="plexorama-") as folder:
+        out = os.path.join(folder, name)
+        for line in draw(coords, normals, size, {option: out}, view):
+            warnings.warn(line.replace(out, what), stacklevel=3)
+        with open(out, "rb") as f:
+            return f.read()
+
+
+def picture(coords, normals=None, size=512, **view):
+    """Draws the surface coords (as show() takes it) offscreen, size x size
+    pixels, with the view options given as keywords, and returns it as a
+    Picture. Without a display it runs the viewer under xvfb-run. The
+    viewer's warnings (nothing of the surface is drawn, and why) are
+    Python's warnings. Raises ValueError when the viewer refuses an option,
+    RuntimeError when it fails or neither a display nor xvfb-run is there."""
+    data = _offscreen(coords, normals, size, "output", "picture.png", "picture()", view)
     if not data.startswith(PNG_MAGIC):
         raise RuntimeError("the viewer wrote no PNG picture")
     return Picture(data)
+
+
+def clip(coords, normals=None, size=384, format="mp4", **view):
+    """Records a clip of the surface coords (as show() takes it) offscreen,
+    size x size pixels at 60 frames a second, and returns it as a Clip
+    (format mp4, webm or gif). The keywords are the viewer's options, as
+    for picture(), and one of them says how long the clip runs: spin= (one
+    full turn, which loops without a seam), swap= (the turn of I, O or P)
+    or frames=. Needs ffmpeg. Raises ValueError for an unknown format, no
+    length or an option the viewer refuses, RuntimeError when the viewer
+    fails or ffmpeg is missing."""
+    if format not in CLIP_FORMATS:
+        raise ValueError(f"clip(): format is mp4, webm or gif, not {format!r}")
+    if all(view.get(name) in (None, False) for name in ("spin", "swap", "frames")):
+        raise ValueError("clip() needs spin=, swap= or frames= to say how long it runs "
+                         "(spin=\"xw\": one full turn in the x-w plane)")
+    if not shutil.which("ffmpeg"):
+        raise RuntimeError("clip() needs ffmpeg, which encodes the clip: install the Debian package ffmpeg")
+    return Clip(_offscreen(coords, normals, size, "record", "clip." + format, "clip()", view), format)
+
+
+def view_text(coords, normals, view):
+    """The view-file text for a page that the viewer's options in view give
+    on the surface; "" for the first view."""
+    if view:
+        raise TypeError(f"view() takes no view options yet, not {', '.join(view)}")
+    return ""
+
+
+def view(coords, normals=None, name=None, **options):
+    """The interactive viewer on the surface coords (as show() takes it) as
+    a View, which notebooks show inline: the one-file page (as write_html
+    writes) in a frame of its own, which needs no server and no network.
+    name is the surface's name in the page ("surface from Python" unless
+    given; a file keeps its own). Raises ValueError for a surface too large
+    for a page, FileNotFoundError when the one-file viewer is missing."""
+    if _is_path(coords):
+        if normals is not None:
+            raise TypeError("normals come from the file when coords names one")
+        name = name or os.path.basename(os.fsdecode(coords))
+        coords, normals = read_klein(coords)
+    parts = coords if _is_parts(coords) else [page_surface(coords, normals)]
+    check_page_size(sum(t.n for t in parts), parts[0].m)
+    template = read_template()
+    name = name or NAME
+    return View("".join(page_chunks(template, parts, name, view_text(coords, normals, options))), name)

@@ -9,7 +9,7 @@ ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert", "bin/plexorama-plot")
 PYTHON_MODULES = ("__init__", "command", "convert", "formula", "html", "klein", "normals", "oogl", "plot", "samples",
-                  "surface", "viewer")
+                  "surface", "triangles", "viewer")
 PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,

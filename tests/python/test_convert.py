@@ -1,6 +1,10 @@
 """plexorama-convert on small files of every form it reads, and on hostile
-ones: each refused with one exact line and no file left behind."""
+ones: each refused with one exact line and no file left behind; large
+surfaces from small files in memory in proportion to what is written."""
 import os
+import resource
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -131,6 +135,13 @@ MENDED = [
      ":4: expected 4 values on the line of vertex 1 (one vertex a line, as above), found 5"),
     ("C4OFF\n3 1 0\n0 0 0 0 1 0 0 1\n1 0 0 0 1 0 0\n0 1 0 1 1 0 0 1\n3 0 1 2\n", 1,
      ":4: expected 8 values on the line of vertex 1 (one vertex a line, as above), found 7"),
+    # So is the first vertex's line, when the lines below it hold one vertex each.
+    ("4OFF\n3 1 0\n0 0 0\n1 0 0 0\n0 1 0 1\n3 0 1 2\n", 1,
+     ":3: expected 4 values on the line of vertex 0 (one vertex a line, as below), found 3"),
+    ("4OFF\n4 2 0\n0 0 0 0 1\n1 0 0 0\n1 1 0 1\n0 1 0 1\n3 0 1 2\n3 0 2 3\n", 1,
+     ":3: expected 4 values on the line of vertex 0 (one vertex a line, as below), found 5"),
+    ("4MESH\n2 2\n0 0 0\n1 0 0 0\n0 1 0 1\n1 1 0 1\n", 1,
+     ":3: expected 4 values on the line of vertex 0 (one vertex a line, as below), found 3"),
     ("4MESH\n2 2\n0 0 0 0\n1 0 0\n0 1 0 1\n1 1 0 1\n", 1,
      ":4: expected 4 values on the line of vertex 1 (one vertex a line, as above), found 3"),
     ("4OFF 3 1 0 0 0 0 0 1 0 0 0\n0 1 0 1 3 0 1 2\n", 0, "3 vertices, 1 triangles, m = 4"),
@@ -240,3 +251,56 @@ def test_help_says_how_4d_vertices_are_read():
     status, stdout, _ = run_module("plexorama.convert", "--help")
     assert status == 0
     assert "4OFF and 4MESH vertices are read as four Euclidean" in stdout
+
+
+def fan(corners, m=255):
+    """A small file of a large surface: one polygon of many corners over
+    three vertices in R^m."""
+    vertices = "".join(" ".join(f"{(k * 7 + j) % 5 - 2}" for j in range(m)) + "\n" for k in range(3))
+    return f"nOFF\n{m}\n3 1 0\n" + vertices + f"{corners} " + " ".join(str(k % 3) for k in range(corners)) + "\n"
+
+
+# Each row: text, options, exit status, the line after "plexorama-convert: ".
+LIMITS = [
+    (fan(20000), ["--max-size", "100M"], 1, "{source}: the surface would take 122 MB (59994 vertices of 255 "
+                                            "coordinates), past the limit of 100 MB: give --max-size to allow more"),
+    ("4OFF\n" + SQUARE4, ["--max-size", "40"], 1,
+     "{source}: 53 bytes to read, past the limit of 40 bytes: give --max-size to allow more"),
+    ("4OFF\n" + SQUARE4, ["--max-size", "2 gigabytes"], 2,
+     "error: --max-size: expected a size such as 500M or 2G, found '2 gigabytes'"),
+]
+
+
+@pytest.mark.parametrize("text, options, status, line", LIMITS, ids=["output", "input", "usage"])
+def test_what_passes_the_limit_is_refused_before_it_is_made(tmp_path, text, options, status, line):
+    got, stdout, stderr, out, source = convert(tmp_path, text, *options)
+    assert (got, stdout) == (status, "")
+    assert stderr.splitlines()[-1] == "plexorama-convert: " + line.format(source=source)
+    assert sorted(os.listdir(tmp_path)) == ["in.off"]
+
+
+def converted(tmp_path, text, address_space=None):
+    """Converts text in a process of its own, limited to address_space
+    bytes; returns (status, stderr, peak resident memory in bytes)."""
+    (tmp_path / "in.off").write_text(text)
+    report = ("import resource, sys; from plexorama.convert import main; status = main(sys.argv[1:]); "
+              "print(resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024, file=sys.stderr); sys.exit(status)")
+    limit = (lambda: resource.setrlimit(resource.RLIMIT_AS, (address_space,) * 2)) if address_space else None
+    done = subprocess.run([sys.executable, "-c", report, str(tmp_path / "in.off"), str(tmp_path / "out.klein")],
+                          capture_output=True, text=True, timeout=120, preexec_fn=limit,
+                          env=dict(os.environ, OPENBLAS_NUM_THREADS="1"))
+    *lines, peak = done.stderr.splitlines() or [""]
+    return done.returncode, "\n".join(lines), int(peak) if peak.isdigit() else None
+
+
+def test_memory_stays_within_the_output_and_a_constant(tmp_path):
+    # 200 kB of text that makes a 122 MB surface: once 6 times that in memory.
+    status, stderr, peak = converted(tmp_path, fan(20000))
+    assert (status, stderr) == (0, "")
+    size = os.path.getsize(tmp_path / "out.klein")
+    assert size == 15 + 8 * 59994 * 255
+    assert peak < size + 256e6
+    # Where memory runs out, one line says so and no file is left.
+    status, stderr, _ = converted(tmp_path, "4MESH\n1000 1000\n" + "0 1 2 3\n" * 10**6, address_space=150_000_000)
+    assert (status, stderr) == (1, "plexorama-convert: out of memory")
+    assert sorted(os.listdir(tmp_path)) == ["in.off", "out.klein"]

@@ -8,6 +8,7 @@ import re
 import numpy as np
 import pytest
 
+import plexorama.html
 from conftest import run_module
 from plexorama import write_klein
 from plexorama.html import SURFACE_SLOT, VIEW_SLOT, view_link, write_html
@@ -95,17 +96,22 @@ def test_the_page_holds_exactly_the_klein_file_and_the_view(tmp_path, template):
     assert rest == TEMPLATE
 
 
-def test_what_cannot_make_a_page_leaves_no_file(tmp_path, template):
+def test_what_cannot_make_a_page_leaves_no_file(tmp_path, template, monkeypatch):
     page = tmp_path / "figure.html"
+    monkeypatch.setattr(plexorama.html, "PAGE_LIMIT", 111)
     rows = [
         (lambda: write_html(page, TRIANGLE[:2]), ValueError),
         (lambda: write_html(page, np.full((3, 4), np.inf)), ValueError),
         (lambda: write_html(page, TRIANGLE, view={"show": (1, 2, 3, 5)}), ValueError),
+        (lambda: write_html(page, np.tile(TRIANGLE, (2, 1))), "the surface takes 207 bytes (6 vertices of 4 "
+         "coordinates); a one-file page holds at most 111 bytes, as much as a browser takes in"),
     ]
     for make, error in rows:
-        with pytest.raises(error):
+        with pytest.raises(ValueError, match=None if error is ValueError else re.escape(error)):
             make()
         assert sorted(p.name for p in tmp_path.iterdir()) == ["plexorama-page.html"]
+    write_html(page, TRIANGLE)
+    page.unlink()
     template.write_text("<!doctype html>\n<p>something else</p>\n")
     with pytest.raises(ValueError, match="is not the one-file viewer"):
         write_html(page, TRIANGLE)

@@ -1,12 +1,15 @@
 """KLEIN files written and read by the package, checked byte by byte and by
-the viewer's own reader."""
+the viewer's own reader, to every kind of path."""
 import os
+import stat
+import threading
 
 import numpy as np
 import pytest
 
 from conftest import VIEWER, needs, run
 from plexorama import read_klein, write_klein
+from plexorama.klein import write_whole
 
 
 def random_surface(n, m, seed=1):
@@ -137,3 +140,56 @@ def test_viewer_reads_what_the_package_wrote(tmp_path):
     for k in range(6):
         low, high = lines[3 + k].split(" min ")[1].split(" max ")
         assert (np.float32(low), np.float32(high)) == (stored[:, k].min(), stored[:, k].max()), k
+
+
+def _fifo(path):
+    """A named pipe at path and what a reader takes from it."""
+    os.mkfifo(path)
+    taken = []
+    reader = threading.Thread(target=lambda: taken.append(open(path, "rb").read()), daemon=True)
+    reader.start()
+    return lambda: (reader.join(10), taken[0])[1]
+
+
+# Each row: what is at the path; what the path is afterwards; what holds
+# the bytes written, or the error raised. A named pipe stands for every
+# special file (a device would be replaced, as root, should this fail).
+TARGETS = [
+    ("missing", "file", "path"),
+    ("file of mode 0640", "file of mode 0640", "path"),
+    ("link to a file", "link", "target"),
+    ("link to a missing file", "link", "target"),
+    ("named pipe", "named pipe", "reader"),
+    ("folder", "folder", IsADirectoryError),
+]
+
+
+@pytest.mark.parametrize("before, after, holder", TARGETS, ids=[t[0] for t in TARGETS])
+def test_writes_through_links_and_into_special_files(tmp_path, before, after, holder):
+    path, target = tmp_path / "out", tmp_path / "target"
+    read = None
+    if before == "file of mode 0640":
+        path.write_bytes(b"old")
+        path.chmod(0o640)
+    elif before.startswith("link"):
+        if before == "link to a file":
+            target.write_bytes(b"old")
+        path.symlink_to(target)
+    elif before == "named pipe":
+        read = _fifo(path)
+    elif before == "folder":
+        path.mkdir()
+    if isinstance(holder, type):
+        with pytest.raises(holder):
+            write_whole(path, [b"new"])
+    else:
+        write_whole(path, [b"ne", b"w"])
+    kinds = {"file": os.path.isfile, "link": os.path.islink, "named pipe": lambda p: stat.S_ISFIFO(os.stat(p).st_mode),
+             "folder": os.path.isdir}
+    assert kinds[after.split(" of ")[0]](path)
+    if after.endswith("0640"):
+        assert os.stat(path).st_mode & 0o777 == 0o640
+    written = {"path": lambda: open(path, "rb").read(), "target": target.read_bytes, "reader": read}
+    if holder in written:
+        assert written[holder]() == b"new"
+    assert not [name for name in os.listdir(tmp_path) if name.endswith(".part")]

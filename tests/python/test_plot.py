@@ -1,6 +1,9 @@
 """plexorama-plot: the formulas it reads and refuses, its command line, and
 its surfaces against the same surfaces made with numpy directly."""
 import os
+import resource
+import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -133,6 +136,29 @@ COMMANDS = [
     (["-o", "t.klein"], 2, "expected FORMULAS, --complex F or --complex-pair Z,F (see --help)", []),
     (["u, v, u"], 1, "no display to show the surface on (DISPLAY is not set): write it with -o OUT.klein "
      "or draw it with --output FILE.png", []),
+    # What cannot be done is refused before anything is computed or written.
+    (["--complex", "z", "--complex-pair", "w, w", "-o", "t.klein"], 2,
+     "--complex and --complex-pair: expected one of them, found both", []),
+    (["u, v, u", "--u", "0:0:64", "-o", "t.klein"], 2, "--u 0:0:64: expected A and B apart, found an empty range", []),
+    (["u, v, u", "--u", "-1e308:1e308", "-o", "t.klein"], 2, "--u -1e308:1e308: expected a range of finite length",
+     []),
+    (["u, v, u", "--wrap", "u,v", "--u", "0:1", "-o", "t.klein"], 2,
+     "--wrap v: expected --v A:B too, the range whose ends it joins", []),
+    (["u, v, u", "--twist", "u", "--wrap", "u", "--u", "0:1", "-o", "t.klein"], 2,
+     "--wrap u and --twist u: expected one way to join the ends of u", []),
+    (["u, v, u", "-o", "t.klein", "--output", "m.jpg"], 2,
+     "--output m.jpg: expected a name ending in .png, the picture being PNG", []),
+    (["u, v, u", "-o", "t.klein", "--record", "m.avi"], 2,
+     "--record m.avi: expected a name ending in .mp4, .webm or .gif, or one with %d for numbered PNG files", []),
+    (["u, v, u", "-o", ""], 2, "-o: expected a file name, found ''", []),
+    (["u, v, u", "-o", "t.klein", "--coords", "1,3,2"], 2,
+     "--coords 1,3,2: expected four different coordinates A,B,C,D from 1 to 4", []),
+    (["u, v, u", "--output", "m.png", "--size", "8"], 2, "--size 8: expected a picture size from 16 to 8192", []),
+    (["u, v, u", "--output", "m.png", "--view", "missing.view"], 2,
+     "--view missing.view: cannot read: No such file or directory", []),
+    (["u, v, u, u", "--u", "0:1:1024", "--v", "0:1:1024", "-o", "t.klein", "--max-size", "100M"], 2,
+     "the surface would take 201 MB (6291456 vertices of 4 coordinates), past the limit of 100 MB: give --max-size "
+     "to allow more", []),
 ]
 
 
@@ -184,3 +210,33 @@ def test_complex_surfaces_hold_their_points(tmp_path, capsys, args, relation):
     z, f = coords[:, 0] + 1j * coords[:, 1], coords[:, 2] + 1j * coords[:, 3]
     assert np.abs(relation(z.astype(complex), f.astype(complex))).max() < 1e-5
     np.testing.assert_allclose(np.linalg.norm(normals, axis=1), 1, atol=1e-6)
+
+
+def test_the_viewer_s_options_go_on_to_it(tmp_path, capsys):
+    viewer = os.environ.get("PLEXORAMA")
+    if not viewer:
+        pytest.skip("the viewer not given")
+    options = ["--coords", "1,3,4,2", "--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo", "--size", "64"]
+    status, _, err = plot(tmp_path, capsys, *TORUS, "-o", "t.klein", "--output", "t.png", *options)
+    assert (status, err) == (0, "")
+    direct = [viewer, "--show", "1,3,4,2", "--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo",
+              "--size", "64", "--output", str(tmp_path / "direct.png"), str(tmp_path / "t.klein")]
+    subprocess.run((["xvfb-run", "-a"] if not os.environ.get("DISPLAY") else []) + direct, check=True, timeout=60,
+                   capture_output=True)
+    assert (tmp_path / "t.png").read_bytes() == (tmp_path / "direct.png").read_bytes()
+    # Refused by the viewer: a usage error too.
+    status, _, err = plot(tmp_path, capsys, *TORUS, "--output", "u.png", "--turn", "qw=30")
+    assert status == 2 and err.startswith("plexorama-plot: plexorama: bad turn 'qw=30'")
+    assert sorted(os.listdir(tmp_path)) == ["direct.png", "t.klein", "t.png"]
+
+
+def test_a_grid_too_large_for_the_memory_given_is_one_line(tmp_path):
+    """Eight coordinates on a 1024 x 1024 grid write 400 MB in far less
+    memory; with less than that, one line says so and no file is left."""
+    limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (200_000_000,) * 2)
+    done = subprocess.run([sys.executable, "-m", "plexorama.plot", "u, v, u*v, u+v, u-v, cos(u), sin(v), u*u",
+                           "--u", "0:1:1024", "--v", "0:1:1024", "-o", str(tmp_path / "t.klein")],
+                          capture_output=True, text=True, timeout=120, preexec_fn=limit,
+                          env=dict(os.environ, OPENBLAS_NUM_THREADS="1"))
+    assert (done.returncode, done.stdout, done.stderr) == (1, "", "plexorama-plot: out of memory\n")
+    assert os.listdir(tmp_path) == []

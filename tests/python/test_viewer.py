@@ -1,19 +1,26 @@
-"""show() and picture(): the real viewer on a surface handed over from
-Python, its options from keywords, and nothing left behind."""
+"""show(), picture(), clip() and view(): the real viewer on a surface handed
+over from Python, its options from keywords, and nothing left behind."""
+import base64
+import gzip
+import html
+import json
 import os
+import re
 import subprocess
+import sys
 import tempfile
 
 import numpy as np
 import pytest
 
 from conftest import VIEWER, needs
-from plexorama import picture, show, write_klein
+from plexorama import clip, picture, show, view, write_klein
 from plexorama.samples import sample_surface
 from plexorama.viewer import find_viewer, view_options
 
 pytestmark = needs(VIEWER, "the viewer")
 DISPLAY = os.environ.get("DISPLAY")
+PAGE = os.environ.get("PLEXORAMA_PAGE")
 
 
 @pytest.fixture
@@ -72,6 +79,10 @@ def test_failures_are_clear_errors(tmp_path, scratch, monkeypatch, bottle):
         (lambda: picture(coords, output="x.png"), TypeError, "picture() takes no output"),
         (lambda: picture(coords[:4]), ValueError, "coords: 4 vertices is not a whole number of triangles"),
         (lambda: show(coords), RuntimeError, "show() needs a display and DISPLAY is not set"),
+        (lambda: clip(coords, format="avi", spin="xw"), ValueError, "clip(): format is mp4, webm or gif, not 'avi'"),
+        (lambda: clip(coords, show=(1, 2, 4, 3)), ValueError, "clip() needs spin=, swap= or frames="),
+        (lambda: clip(coords, spin="xw", record="a.mp4"), TypeError, "clip() takes no record"),
+        (lambda: view(coords, color="w"), TypeError, "view() takes no view options yet, not color"),
     ]
     for call, kind, message in rows:
         with pytest.raises(kind) as error:
@@ -80,6 +91,8 @@ def test_failures_are_clear_errors(tmp_path, scratch, monkeypatch, bottle):
     monkeypatch.setenv("PATH", str(tmp_path))
     with pytest.raises(RuntimeError, match="install the Debian package xvfb"):
         picture(coords)
+    with pytest.raises(RuntimeError, match="install the Debian package ffmpeg"):
+        clip(coords, spin="xw")
     monkeypatch.setenv("PLEXORAMA", str(tmp_path))
     with pytest.raises(RuntimeError, match=f"PLEXORAMA names {tmp_path}, which is not a program"):
         find_viewer()
@@ -95,4 +108,75 @@ def test_show_opens_the_window_and_leaves_nothing(scratch, bottle):
     assert running.wait(30) == 0
     with pytest.raises(ValueError, match=r"^plexorama: unknown option '--shwo=1'"):
         show(coords, wait=False, shwo=1)
+    assert os.listdir(scratch) == []
+
+
+def test_a_picture_of_nothing_warns_why(scratch, bottle):
+    with pytest.warns(UserWarning, match=r"^plexorama: warning: picture\(\): nothing of the surface is drawn: "
+                                         r"it reaches 15 from the origin"):
+        picture(bottle[0] * 10, size=32)
+
+
+@pytest.mark.parametrize("format, start, shown", [
+    ("mp4", b"ftyp", "<video controls loop autoplay muted playsinline src=\"data:video/mp4;base64,"),
+    ("gif", b"GIF89a", "<img src=\"data:image/gif;base64,"),
+])
+def test_clips_are_one_turn_shown_inline(tmp_path, scratch, bottle, format, start, shown):
+    made = clip(*bottle, size=32, format=format, spin="xw=720")
+    assert start in made.data[:12]
+    assert made._repr_html_().startswith(shown)
+    assert base64.b64decode(made._repr_html_().split("base64,")[1].split('"')[0]) == made.data
+    made.save(tmp_path / f"turn.{format}")
+    probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames",
+                            "-of", "csv=p=0", str(tmp_path / f"turn.{format}")], capture_output=True, text=True)
+    # One turn at 720 degrees a second: 30 frames at 60 a second, 25 at 50.
+    assert int(probe.stdout) == (30 if format == "mp4" else 25)
+    assert os.listdir(scratch) == []
+
+
+@needs(PAGE, "the one-file page")
+def test_a_view_is_the_page_in_a_frame_of_its_own(tmp_path, scratch):
+    coords, normals = sample_surface("klein-bottle", 40)
+    shown = view(coords, normals, name='a "bottle"')
+    frame = shown._repr_html_()
+    # Each view of a 40 x 40 grid adds at most 1 MB to a notebook.
+    assert len(frame) < 1e6
+    match = re.fullmatch(r'<iframe srcdoc="([^"]*)" sandbox="allow-scripts" title="plexorama: a &quot;bottle&quot;" '
+                         r'style="[^"]*"></iframe>', frame)
+    page = html.unescape(match.group(1))
+    packed = re.search(r'<script type="application/gzip" id="packed-viewer">([^<]*)</script>', page).group(1)
+    script = gzip.decompress(base64.b64decode(packed)).decode()
+    assert script in shown.page and "WebAssembly" in script
+    assert 'data-name="a &quot;bottle&quot;"' in shown.page
+    shown.save(tmp_path / "bottle.html")
+    assert (tmp_path / "bottle.html").read_text() == shown.page
+    with pytest.raises(ValueError, match="a one-file page holds at most"):
+        view(np.zeros((4 * 10**6, 10)))
+    assert os.listdir(scratch) == []
+
+
+# A viewer that says what it was handed: the name of the path, and the
+# first bytes of the file behind it.
+FAKE_VIEWER = """#!/usr/bin/python3
+import json, os, sys
+with open(sys.argv[-1], "rb") as f:
+    json.dump([os.path.basename(sys.argv[-1]), f.read(5).decode()], open(os.environ["REPORT"], "w"))
+"""
+
+
+@pytest.mark.parametrize("name, shown", [
+    (None, "surface from Python"),
+    ("torus in R^5", "torus in R^5"),
+    ("u/2, v\n", "u\u22152, v"),
+    ("..", "surface from Python"),
+])
+def test_show_names_the_surface_and_removes_the_name(tmp_path, scratch, monkeypatch, bottle, name, shown):
+    fake = tmp_path / "viewer"
+    fake.write_text(FAKE_VIEWER.replace("/usr/bin/python3", sys.executable))
+    fake.chmod(0o755)
+    monkeypatch.setenv("PLEXORAMA", str(fake))
+    monkeypatch.setenv("REPORT", str(tmp_path / "report"))
+    monkeypatch.setenv("DISPLAY", DISPLAY or ":0")
+    show(*bottle, name=name)
+    assert json.loads((tmp_path / "report").read_text()) == [shown, "KLEIN"]
     assert os.listdir(scratch) == []

@@ -1,0 +1,138 @@
+// A surface seen through a frame of R^m is the surface X F^T, normals N F^T,
+// in the plain view: pixel for pixel up to float rounding, in every lighting
+// and with every cue, whether the frame is fetched by the vertex stage or
+// worked out on the CPU.
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+
+#include "context.h"
+#include "frame.h"
+#include "gl_test.h"
+#include "input.h"
+#include "render.h"
+#include "stream.h"
+#include "view.h"
+
+namespace {
+
+// A closed surface in R^6 that every shown coordinate crosses: a torus
+// with its two circles tilted into the last coordinates, its normals not
+// those of the surface, so that a wrong turn of them shows.
+void surface_in_r6(std::vector<float>* coords, std::vector<float>* normals)
+{
+    const int n = 20;
+    auto vertex = [&](int a, int b) {
+        double u = 2 * M_PI * a / n, v = 2 * M_PI * b / n;
+        double c[6] = {std::cos(u), std::sin(u), 0.5 * std::cos(v), 0.5 * std::sin(v), 0.3 * std::cos(u + v),
+            0.2 * std::sin(2 * u)};
+        double m[6] = {std::cos(u) * std::cos(v), std::sin(u), std::sin(v), 0.2, -0.3 * std::cos(v), 0.1};
+        double length = 0;
+        for (double x : m)
+            length += x * x;
+        for (int k = 0; k < 6; k++) {
+            coords->push_back(static_cast<float>(0.8 * c[k]));
+            normals->push_back(static_cast<float>(m[k] / std::sqrt(length)));
+        }
+    };
+    for (int a = 0; a < n; a++)
+        for (int b = 0; b < n; b++)
+            for (auto [da, db] : {std::pair {0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}})
+                vertex(a + da, b + db);
+}
+
+// x F^T for each vertex of m coordinates.
+std::vector<float> through(const std::vector<float>& x, const Frame& f)
+{
+    std::vector<float> y;
+    for (size_t v = 0; v < x.size() / f.dim; v++)
+        for (const float* row : f.rows) {
+            double sum = 0;
+            for (int k = 0; k < f.dim; k++)
+                sum += static_cast<double>(row[k]) * x[v * f.dim + k];
+            y.push_back(static_cast<float>(sum));
+        }
+    return y;
+}
+
+std::vector<unsigned char> pixels()
+{
+    std::vector<unsigned char> p(4 * 512 * 512);
+    glReadPixels(0, 0, 512, 512, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+    return p;
+}
+
+// Channels a step apart are rounding; a wrong turn moves whole regions.
+void expect_alike(const std::vector<unsigned char>& want, const std::vector<unsigned char>& seen)
+{
+    int differing = 0, worst = 0, surface = 0;
+    for (size_t k = 0; k < want.size(); k += 4) {
+        surface += want[k] != 255 || want[k + 1] != 255 || want[k + 2] != 255;
+        for (size_t c = k; c < k + 3; c++) {
+            worst = std::max(worst, std::abs(want[c] - seen[c]));
+            differing += want[c] != seen[c];
+        }
+    }
+    EXPECT_GT(surface, 2000) << "the surface must fill a part of the view";
+    EXPECT_LE(worst, 2);
+    EXPECT_LE(differing, surface / 50);
+}
+
+TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
+{
+    std::vector<float> coords, normals;
+    surface_in_r6(&coords, &normals);
+    uint64_t seed = 11;
+    Frame f;
+    random_frame(&seed, 6, &f);
+    std::vector<float> image = through(coords, f), image_normals = through(normals, f);
+
+    Cues off = initial_view.cues;
+    struct Case {
+        const char* what;
+        Light light;
+        Cues cues;
+    } cases[] = {
+        {"the file's normals", LIGHT_FILE, off},
+        {"the shape's normals", LIGHT_SHAPE, off},
+        {"colour by w", LIGHT_SHAPE, {TINT_W, false, 0, 0, false, 0, false, true, 0}},
+        {"a slice", LIGHT_FILE, {TINT_FIXED, true, 0.1f, 0.15f, false, 0, false, true, 0}},
+        {"the 4-D eye", LIGHT_FILE, {TINT_FIXED, false, 0, 0, true, 2.5f, false, false, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        View next = initial_view;
+        next.light = c.light;
+        next.cues = c.cues;
+        set_view(&next);
+        drop_surface(4, image, image_normals);
+        choose_coordinates(0, 1, 2, 3);
+        main_loop();
+        std::vector<unsigned char> want = pixels();
+
+        drop_surface(6, coords, normals);
+        show_frame_input(&f);
+        ASSERT_TRUE(view.framed);
+        main_loop();
+        expect_alike(want, pixels());
+
+        // The same frame worked out on the CPU, drawn by the text's stage.
+        if (c.cues.tint == TINT_FIXED && !c.cues.slice && !c.cues.eye4) {
+            set_view(&next);
+            main_loop();
+            ASSERT_TRUE(frame_stream(projection.mesh, &f));
+            clean_context();
+            draw_mesh(shader, projection.mesh);
+            draw_mesh_lines(shader_plain, projection.mesh);
+            expect_alike(want, pixels());
+            drop_stream(projection.mesh);
+        }
+    }
+    set_view(&initial_view);
+    main_loop();
+}
+
+} // namespace
