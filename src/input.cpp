@@ -295,7 +295,6 @@ void run_tour_input(bool run)
 }
 
 // A key that switches the lighting, one of the cues or of the finish.
-
 static void __switch_input(KeyAction action)
 {
     View next = view;

@@ -48,9 +48,8 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
         std::string link;
     } rows[] = {
         {turned_view(), head},
-        {framed,
-            "3;q:0.099833414,0,-0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
-            "axis3:0,-0.198669329,0.980066597;frame:0,0,0,0,1,1,0,0,0,0,0,0,0,1,0,0,0,1,0,0"},
+        {framed, "3;q:0.099833414,0,-0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
+                 "axis3:0,-0.198669329,0.980066597;frame:0,0,0,0,1,1,0,0,0,0,0,0,0,1,0,0,0,1,0,0"},
         {zoomed, head + ";zoom:2;light:shape"},
         {turned4, head + ";turn4:0,0,0,1,0,1,0,0,0,0,1,0,-1,0,0,0"},
         {panned, head + ";pan:0,-0.25"},
@@ -88,7 +87,6 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"2;Q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view link"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,4;#", "not a view link"},
         {"2;q:0,0,0,1" + std::string(17000, '0') + axes + ";show:1,2,3,4", "not a view link: too long"},
-
         {"4;q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"2;q:0,0,0,1" + axes, "the key 'show' is missing"},
