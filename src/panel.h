@@ -4,6 +4,8 @@
 // events before the view, and the view does not see what the panel takes.
 #pragma once
 
+#include "keys.h"
+
 struct GLFWwindow;
 
 // Whether the panel is shown; not at start.
@@ -37,3 +39,12 @@ void stop_panel();
 void __char_callback_panel(GLFWwindow* window, unsigned int codepoint);
 void __focus_callback_panel(GLFWwindow* window, int focused);
 void __enter_callback_panel(GLFWwindow* window, int entered);
+
+// The panel's sections in files of their own, and what they share.
+// The keys that do the same as the control just drawn, dimmed, ending at
+// the given share of the row's width.
+void __key_hint_panel(KeyAction action, float share = 1.0f);
+// The file, its sizes, the coordinate choice and the swap buttons.
+void __surface_panel();
+// Turns in planes of the surface's coordinates, tours, and keeping a view.
+void __frames_panel();
