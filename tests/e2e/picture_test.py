@@ -156,10 +156,10 @@ class Pictures(unittest.TestCase):
         with open(saved) as f:
             text = f.read()
         # Coordinate 5 was hidden, then exchanged with y.
-        self.assertRegex(text, r"^plexorama-view 2\nq = .*\naxis1 = .*\naxis2 = .*\naxis3 = .*\n"
+        self.assertRegex(text, r"^plexorama-view 3\nq = .*\naxis1 = .*\naxis2 = .*\naxis3 = .*\n"
                                r"show = 1 5 3 2\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n"
                                r"zoom = 1\npan = 0 0\nlight = file\ncolor = fixed\nslice = off\neye4 = off\n"
-                               r"gizmo = off\nwire = on\n$")
+                               r"gizmo = off\nwire = on\nspin = off\ntour = off\n$")
         self.assertSamePicture(self.picture("--view", saved, sample("veronese")), closing, "restored")
         # Saved again without a change, the view is the same text.
         again = self.path("again.view")
