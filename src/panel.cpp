@@ -31,17 +31,20 @@ static GLFWwindow* owner = nullptr;
 static bool started = false;
 // They could not be brought up; the panel stays hidden for the rest of the run.
 static bool refused = false;
-// The table of keys is open beside the panel.
-static bool keys_open = false;
 // Where the panel and the table of keys were last drawn, as left, top,
 // right and bottom in the window's units.
 static ImVec4 drawn[2];
 static int drawn_count = 0;
 
-// Wide enough for the sliders and their names, narrow enough to leave most
-// of a 512-pixel window to the surface.
-static const float width = 216.0f;
+// A third of the window at most, so that the surface stays in sight beside
+// it; no narrower than its sliders and their names need.
+static const float widest = 216.0f, narrowest = 160.0f;
 static const float margin = 6.0f;
+
+static float __width_panel()
+{
+    return std::fmax(narrowest, std::fmin(widest, ImGui::GetIO().DisplaySize.x / 3.0f));
+}
 
 void __key_hint_panel(KeyAction action, float share)
 {
@@ -181,57 +184,6 @@ void __enter_callback_panel(GLFWwindow* window, int entered)
         ImGui_ImplGlfw_CursorEnterCallback(window, entered);
 }
 
-// The file, its sizes, the coordinate choice and the swap buttons.
-static void __surface_panel()
-{
-    const Projection& p = projection;
-    if (!p.mesh) {
-        ImGui::PushTextWrapPos(0.0f);
-        ImGui::TextDisabled("No surface: drop a KLEIN file here.");
-        ImGui::PopTextWrapPos();
-        return;
-    }
-    const char* slash = strrchr(shown_path, '/');
-    const char* name = slash ? slash + 1 : shown_path;
-    ImGui::TextWrapped("%s", name[0] ? name : "a surface from no file");
-    if (shown_path[0] && ImGui::IsItemHovered())
-        ImGui::SetTooltip("%s", shown_path);
-    ImGui::TextWrapped("m %u, n %u, %u triangles", p.dim, p.mesh->vertex_count, p.mesh->vertex_count / 3);
-
-    // Coordinates count from 1, as on the command line and the digit keys.
-    char hidden[8];
-    snprintf(hidden, sizeof hidden, "%d", p.w + 1);
-    ImGui::Text("shown as x %d, y %d, z %d", p.x + 1, p.y + 1, p.z + 1);
-    ImGui::AlignTextToFramePadding();
-    ImGui::TextUnformatted("hidden as w");
-    ImGui::SameLine();
-    ImGui::SetNextItemWidth(ImGui::GetFontSize() * 4.0f);
-    if (ImGui::BeginCombo("##hidden", hidden)) {
-        for (int c = 0; c < p.dim; c++) {
-            const char* role = c == p.x ? "  x" : c == p.y ? "  y" : c == p.z ? "  z" : "";
-            char label[16];
-            snprintf(label, sizeof label, "%d%s", c + 1, role);
-            // The list is drawn from the record, which the choice changes.
-            bool chosen = c == p.w;
-            if (ImGui::Selectable(label, chosen, role[0] ? ImGuiSelectableFlags_Disabled : 0))
-                choose_hidden_input(static_cast<uint8_t>(c));
-            if (chosen)
-                ImGui::SetItemDefaultFocus();
-        }
-        ImGui::EndCombo();
-    }
-    __key_hint_panel(KEY_HIDE);
-
-    ImGui::TextUnformatted("swap w with");
-    static const char* const slots[3] = {"x", "y", "z"};
-    for (int slot = 0; slot < 3; slot++) {
-        ImGui::SameLine();
-        if (ImGui::SmallButton(slots[slot]))
-            exchange_input(slot);
-    }
-    __key_hint_panel(KEY_SWAP);
-}
-
 // A slider of a value of the cues from lowest to highest, with a scale that
 // suits it; 1 when moved. Without s there is no range, so it waits for one.
 static bool __slider_panel(
@@ -316,34 +268,27 @@ static void __view_panel()
         ImGui::SetTooltip("Backspace: the first orientation, 4-D turn, zoom and pan");
 }
 
-// The table of keys, in a window of its own at the top left: the panel is
-// too narrow for it.
-static void __keys_panel(bool* open)
+// The table of keys, in the panel's own width: scrolled within a part of
+// the window's height, so that it hides nothing of the view.
+static void __keys_panel()
 {
-    const ImGuiIO& io = ImGui::GetIO();
-    float across = std::fmin(io.DisplaySize.x - 2 * margin, 500.0f);
-    ImGui::SetNextWindowPos(ImVec2(margin, margin), ImGuiCond_Always);
-    ImGui::SetNextWindowSizeConstraints(
-        ImVec2(across, 0.0f), ImVec2(across, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
-    ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
-    bool open_now = ImGui::Begin("Keys", open, flags);
-    __keep_place_panel();
-    if (open_now && ImGui::BeginTable("keys", 2, ImGuiTableFlags_SizingFixedFit | ImGuiTableFlags_RowBg)) {
-        ImGui::TableSetupColumn("keys", ImGuiTableColumnFlags_WidthFixed);
-        ImGui::TableSetupColumn("action", ImGuiTableColumnFlags_WidthStretch);
-        for (int k = 0; k < key_row_count; k++) {
-            const KeyRow& row = key_rows[k];
-            if (!row.keys || row.place == KEYS_PAGE)
-                continue;
-            ImGui::TableNextRow();
-            ImGui::TableNextColumn();
-            ImGui::TextUnformatted(row.keys);
-            ImGui::TableNextColumn();
-            ImGui::TextWrapped("%s", row.help);
+    float high = std::fmax(96.0f, ImGui::GetIO().DisplaySize.y * 0.4f);
+    if (!ImGui::BeginChild("keys", ImVec2(0.0f, high), true))
+        return ImGui::EndChild();
+    ImGui::PushTextWrapPos(0.0f);
+    for (int k = 0; k < key_row_count; k++) {
+        const KeyRow& row = key_rows[k];
+        if (!row.keys || row.place == KEYS_PAGE)
+            continue;
+        ImGui::TextUnformatted(row.keys);
+        if (row.help[0]) {
+            ImGui::Indent(8.0f);
+            ImGui::TextDisabled("%s", row.help);
+            ImGui::Unindent(8.0f);
         }
-        ImGui::EndTable();
     }
-    ImGui::End();
+    ImGui::PopTextWrapPos();
+    ImGui::EndChild();
 }
 
 static void __build_panel()
@@ -352,6 +297,7 @@ static void __build_panel()
     // Held to the top right corner, away from the gizmo in the lower left,
     // and over the strip beside the drawing area when the window is wide.
     ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x - margin, margin), ImGuiCond_Always, ImVec2(1.0f, 0.0f));
+    float width = __width_panel();
     ImGui::SetNextWindowSizeConstraints(
         ImVec2(width, 0.0f), ImVec2(width, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
     ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
@@ -361,20 +307,22 @@ static void __build_panel()
         ImGui::End();
         return;
     }
+    // The sections start folded: open, they would hide the surface.
     ImGui::PushItemWidth(width * 0.5f);
-    if (ImGui::CollapsingHeader("Surface", ImGuiTreeNodeFlags_DefaultOpen))
+    if (ImGui::CollapsingHeader("Surface"))
         __surface_panel();
-    if (ImGui::CollapsingHeader("Cues to w", ImGuiTreeNodeFlags_DefaultOpen))
+    if (ImGui::CollapsingHeader("Cues to w"))
         __cues_panel();
-    if (ImGui::CollapsingHeader("View", ImGuiTreeNodeFlags_DefaultOpen))
+    if (ImGui::CollapsingHeader("Frames of R^m"))
+        __frames_panel();
+    if (ImGui::CollapsingHeader("View"))
         __view_panel();
     if (ImGui::CollapsingHeader("Picture"))
         __picture_panel();
-    ImGui::Checkbox("table of keys", &keys_open);
+    if (ImGui::CollapsingHeader("Keys"))
+        __keys_panel();
     ImGui::PopItemWidth();
     ImGui::End();
-    if (keys_open)
-        __keys_panel(&keys_open);
 }
 
 void draw_panel()

@@ -40,9 +40,13 @@ void __char_callback_panel(GLFWwindow* window, unsigned int codepoint);
 void __focus_callback_panel(GLFWwindow* window, int focused);
 void __enter_callback_panel(GLFWwindow* window, int entered);
 
-// What the panel's files share: the keys that do the same as the control
-// just drawn, dimmed, ending at the given share of the row's width; and the
-// section of the picture (panel_picture.cpp), its finish and the map's
-// scale, built into the panel's window.
+// The panel's sections in files of their own, and what they share.
+// The keys that do the same as the control just drawn, dimmed, ending at
+// the given share of the row's width.
 void __key_hint_panel(KeyAction action, float share = 1.0f);
+// The file, its sizes, the coordinate choice and the swap buttons.
+void __surface_panel();
+// Turns in planes of the surface's coordinates, tours, and keeping a view.
+void __frames_panel();
+// The picture's finish and the map's scale (panel_picture.cpp).
 void __picture_panel();

@@ -88,6 +88,16 @@ protected:
         __enter_callback_panel(window, 1);
         main_loop();
     }
+    // Unfolds a section of the panel, unless an earlier test left it open.
+    void open(const char* section)
+    {
+        ImGuiWindow* panel = ImGui::FindWindowByName(controls);
+        ASSERT_TRUE(panel);
+        if (panel->StateStorage.GetInt(panel->GetID(section), 0))
+            return;
+        ASSERT_TRUE(point_at(controls, section));
+        click();
+    }
 };
 
 TEST_F(Panel, ClicksDragsAndTheWheelOverItDoNotReachTheView)
@@ -96,6 +106,9 @@ TEST_F(Panel, ClicksDragsAndTheWheelOverItDoNotReachTheView)
     show();
     ImGuiWindow* panel = ImGui::FindWindowByName(controls);
     ASSERT_NE(panel, nullptr);
+    // Folded, it leaves most of a 512-pixel window to the surface.
+    EXPECT_LE(panel->Size.x, 512.0f / 3 + 1);
+    EXPECT_LE(panel->Size.x * panel->Size.y, 512.0f * 512.0f / 10);
     // A click can come before the frame that sees the pointer arrive.
     const struct {
         const char* where;
@@ -140,6 +153,7 @@ TEST_F(Panel, ClicksDragsAndTheWheelOverItDoNotReachTheView)
 TEST_F(Panel, KeysTypedIntoAFieldStayThere)
 {
     show();
+    open("View");
     ASSERT_TRUE(point_at(controls, "zoom"));
     // Ctrl and a click make the slider a field to type the zoom into.
     __key_callback_window(window, GLFW_KEY_LEFT_CONTROL, 0, GLFW_PRESS, GLFW_MOD_CONTROL);
@@ -167,6 +181,7 @@ TEST_F(Panel, KeysTypedIntoAFieldStayThere)
 TEST_F(Panel, ChoosesCoordinateElevenOfTwelveAndTurnsItIntoView)
 {
     show();
+    open("Surface");
     ASSERT_TRUE(point_at(controls, "##hidden"));
     click();
     ASSERT_TRUE(point_at("##Combo_00", "11"));

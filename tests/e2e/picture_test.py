@@ -161,6 +161,7 @@ class Pictures(unittest.TestCase):
                                r"zoom = 1\npan = 0 0\nlight = file\ncolor = fixed\nslice = off\neye4 = off\n"
                                r"gizmo = off\nwire = on\nspin = off\ntour = off\nscale = 0\naa = 1\nopacity = 1\n"
                                r"stereo = off\neyes = 0.25\n$")
+
         self.assertSamePicture(self.picture("--view", saved, sample("veronese")), closing, "restored")
         # Saved again without a change, the view is the same text.
         again = self.path("again.view")
