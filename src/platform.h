@@ -77,7 +77,10 @@ inline int has_clip_distances_platform()
 }
 
 // Colour buffers of floats, which transparency draws into, come with
-// EXT_color_buffer_float, where a browser offers it.
+// EXT_color_buffer_float, where a browser offers it: of half floats, since
+// blending full ones needs yet another extension.
+constexpr GLenum layer_formats_platform[2] = {GL_RGBA16F, GL_R16F};
+constexpr GLenum layer_type_platform = GL_HALF_FLOAT;
 inline int has_float_colours_platform()
 {
     static const int offered
@@ -153,6 +156,11 @@ inline int has_clip_distances_platform()
 {
     return 1;
 }
+
+// Transparency's sums in full floats: the order of the triangles changes
+// them by far less than a level of the picture.
+constexpr GLenum layer_formats_platform[2] = {GL_RGBA32F, GL_R32F};
+constexpr GLenum layer_type_platform = GL_FLOAT;
 
 inline int has_float_colours_platform()
 {

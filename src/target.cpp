@@ -171,8 +171,8 @@ static GLuint __texture_target(GLenum format, GLenum channels, int width, int he
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(
-        GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, channels, GL_HALF_FLOAT, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, channels,
+        layer_type_platform, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, GL_TEXTURE_2D, texture, 0);
@@ -197,14 +197,14 @@ static bool __fit_layers_target()
     glBindFramebuffer(GL_FRAMEBUFFER, layers.resolved);
     // Unit 0 keeps the map's texture.
     glActiveTexture(GL_TEXTURE1);
-    layers.textures[0] = __texture_target(GL_RGBA16F, GL_RGBA, width, height, both[0]);
-    layers.textures[1] = __texture_target(GL_R16F, GL_RED, width, height, both[1]);
+    layers.textures[0] = __texture_target(layer_formats_platform[0], GL_RGBA, width, height, both[0]);
+    layers.textures[1] = __texture_target(layer_formats_platform[1], GL_RED, width, height, both[1]);
     glActiveTexture(GL_TEXTURE0);
     bool made = __complete_target();
     glGenFramebuffers(1, &layers.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, layers.framebuffer);
-    layers.layered = __renderbuffer_target(GL_RGBA16F, samples, width, height, both[0]);
-    layers.weights = __renderbuffer_target(GL_R16F, samples, width, height, both[1]);
+    layers.layered = __renderbuffer_target(layer_formats_platform[0], samples, width, height, both[0]);
+    layers.weights = __renderbuffer_target(layer_formats_platform[1], samples, width, height, both[1]);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, frame.depth);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glDrawBuffers(2, both);
