@@ -207,7 +207,9 @@ int parse_options(int argc, char** argv, Options* options)
             // The map's scale, or the eyes' distance, may follow the word.
             char text[32];
             float number = 0.0f;
-            if (!word_number_values(optarg, text, sizeof text, &number) || number == 0.0f)
+            // The eyes may stand together; the map needs a scale.
+            if (!word_number_values(optarg, text, sizeof text, &number)
+                || (number == 0.0f && row.action == OPTION_COLOR))
                 return usage_error_help("bad %s '%s': %s", row.name, optarg, row.argument);
             if ((word = __word_options(row, text)) < 0)
                 return 2;

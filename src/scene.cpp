@@ -109,7 +109,7 @@ static int __apply_options_scene(const Options* options)
         f.opacity = options->opacity;
     if (options->stereo >= 0)
         f.stereo = static_cast<Stereo>(options->stereo);
-    if (options->eyes > 0.0f)
+    if (options->eyes >= 0.0f)
         f.eyes = options->eyes;
     if (options->spin.degrees != 0.0f)
         next.spin = plane_spin_motion(options->spin.a, options->spin.b, options->spin.degrees);
