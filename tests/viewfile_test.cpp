@@ -319,3 +319,43 @@ TEST(View, AFailedWriteLeavesNothingBehind)
 }
 
 } // namespace
+
+namespace {
+
+TEST(View, OverABaseTheKeysLeftOutKeepItsValues)
+{
+    // Each row: the text, whether it may leave out the keys every file holds,
+    // and what is wrong with it; none when it reads.
+    const std::string whole = "plexorama-view 1\nq = 0 0 0 1\naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\n"
+                              "show = 1 2 3 4\n";
+    const struct {
+        std::string text;
+        bool partial;
+        const char* fault;
+    } rows[] = {
+        {"plexorama-view 3\naa = 4\nlight = smooth\n", true, nullptr},
+        {"plexorama-view 3\naa = 4\nlight = smooth\n", false, "the key 'q' is missing"},
+        {whole, false, nullptr},
+        {"plexorama-view 3\naa = 5\n", true, "line 2: aa is not 1, 2, 4 or 8"},
+    };
+    for (const auto& row : rows) {
+        Scene read = {};
+        const char* fault = parse_over_view(row.text.data(), row.text.size(), &sample, row.partial, &read);
+        EXPECT_STREQ(fault, row.fault) << row.text;
+        if (fault)
+            continue;
+        // Only what the text names changes.
+        Scene expected = sample;
+        if (row.partial) {
+            expected.view.finish.aa = 4;
+            expected.view.light = LIGHT_SMOOTH;
+        } else {
+            memcpy(expected.q, initial_scene.q, sizeof expected.q);
+            memcpy(expected.axis, initial_scene.axis, sizeof expected.axis);
+            memcpy(expected.show, initial_scene.show, sizeof expected.show);
+        }
+        EXPECT_TRUE(same_scene(read, expected)) << row.text << " read as " << text_of(read);
+    }
+}
+
+} // namespace
