@@ -207,18 +207,6 @@ size_t format_view(const Scene* scene, char* text, size_t size)
     return length;
 }
 
-// Splits text, NUL-terminated, at blanks into at most count words.
-static int __split_view(char* text, char** words, int count)
-{
-    int found = 0;
-    for (char* word = strtok(text, " \t"); word; word = strtok(nullptr, " \t")) {
-        if (found == count)
-            return count + 1;
-        words[found++] = word;
-    }
-    return found;
-}
-
 // A coordinate number from 1 to 255, in plain digits.
 static int __coordinate_view(const char* word, uint8_t* index)
 {
@@ -326,7 +314,7 @@ static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* fiel
     *equals = '\0';
     char* key[2];
     static char* words[4 * max_dim_frame + 1];
-    if (__split_view(line, key, 1) != 1)
+    if (split_values(line, key, 1) != 1)
         return "a line is not 'key = values'";
     *field = 0;
     while (*field < field_count && strcmp(key[0], fields[*field].key) != 0)
@@ -336,44 +324,8 @@ static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* fiel
     if (*seen & (1u << *field))
         return "a key appears twice";
     *seen |= 1u << *field;
-    int count = __split_view(equals + 1, words, 4 * max_dim_frame);
+    int count = split_values(equals + 1, words, 4 * max_dim_frame);
     return __values_view(fields[*field], words, count, dim, scene);
-}
-
-// How far the rows of an n x n matrix, rows stride floats apart, are from
-// orthonormal. NaN compares false, so it is as far as can be.
-static float __orthonormal_error_view(const float* m, int n, int stride)
-{
-    float error = 0.0f;
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j <= i; j++) {
-            float dot = 0.0f;
-            for (int k = 0; k < n; k++)
-                dot += m[i * stride + k] * m[j * stride + k];
-            float off = fabsf(dot - static_cast<float>(i == j));
-            if (!(off <= error))
-                error = std::isnan(off) ? INFINITY : off;
-        }
-    return error;
-}
-
-// Brings a quaternion to length 1, in double precision so that neither a
-// huge nor a tiny one is lost on the way. One already of length 1 to float
-// precision is kept as it is, so that a saved view reads back the same.
-// Returns 0 when it has no direction.
-static int __unit_view(float* q)
-{
-    double squares = 0.0;
-    for (int k = 0; k < 4; k++)
-        squares += static_cast<double>(q[k]) * q[k];
-    double length = std::sqrt(squares);
-    if (!(length > 0.0) || !std::isfinite(length))
-        return 0;
-    if (std::fabs(length - 1.0) <= 1e-6)
-        return 1;
-    for (int k = 0; k < 4; k++)
-        q[k] = static_cast<float>(q[k] / length);
-    return 1;
 }
 
 // Whether a field's values hold what they must once the file is read.
@@ -381,15 +333,15 @@ static bool __check_view(const FieldRow& row, Scene* scene)
 {
     switch (row.check) {
     case CHECK_UNIT:
-        return __unit_view(__place_view<float>(scene, row.at));
+        return unit_values(__place_view<float>(scene, row.at));
     case CHECK_ORTHONORMAL3:
-        return __orthonormal_error_view(__place_view<float>(scene, row.at) - 6, 3, 3)
+        return orthonormal_error_values(__place_view<float>(scene, row.at) - 6, 3, 3)
             <= orthonormal_tolerance;
     case CHECK_ORTHONORMAL4: {
         float written[16];
         for (int k = 0; k < 16; k++)
             written[k] = *__place_view<float>(scene, __float_at_view(row, k));
-        return __orthonormal_error_view(written, 4, 4) <= orthonormal_tolerance;
+        return orthonormal_error_values(written, 4, 4) <= orthonormal_tolerance;
     }
     case CHECK_DISTINCT: {
         const uint8_t* c = __place_view<uint8_t>(scene, row.at);
@@ -421,25 +373,6 @@ static bool __check_view(const FieldRow& row, Scene* scene)
     }
 }
 
-// Copies line number `number` of a text into line, without its CR LF.
-// Returns none, or what is wrong with it.
-static const char* __line_view(const char* text, size_t length, size_t* start, char* line, size_t size)
-{
-    const char* end = static_cast<const char*>(memchr(text + *start, '\n', length - *start));
-    size_t line_length = (end ? static_cast<size_t>(end - text) : length) - *start;
-    const char* from = text + *start;
-    *start += line_length + 1;
-    if (line_length && from[line_length - 1] == '\r')
-        line_length--;
-    if (line_length >= size)
-        return "a line is too long";
-    memcpy(line, from, line_length);
-    line[line_length] = '\0';
-    if (strlen(line) != line_length)
-        return "a line holds a NUL byte";
-    return nullptr;
-}
-
 const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t dim)
 {
     return parse_over_view(text, length, &initial_scene, false, scene, dim);
@@ -459,7 +392,7 @@ const char* parse_over_view(
     int line = 0;
     for (size_t start = 0; start < length && !fault;) {
         line++;
-        fault = __line_view(text, length, &start, content, sizeof content);
+        fault = line_values(text, length, &start, content, sizeof content);
         if (fault)
             break;
         if (line == 1) {
