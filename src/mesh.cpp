@@ -388,77 +388,12 @@ float reach_mesh(const Mesh* mesh, Projection p)
     return static_cast<float>(std::sqrt(largest));
 }
 
-uint16_t* reserve_tangents_mesh(Mesh* mesh, uint8_t dim)
+void bind_tangents_mesh(Mesh* mesh)
 {
-    if (!mesh->tangent_memory) {
-        // Whole pages, which GL can take as they are where it takes memory of ours.
-        size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        size_t bytes = 4 * static_cast<size_t>(dim) * mesh->vertex_count;
-        mesh->tangent_memory = static_cast<uint16_t*>(aligned_alloc(page, (bytes + page) / page * page));
-    }
-    return mesh->tangent_memory;
-}
-
-int attach_tangents_mesh(Mesh* mesh, uint8_t dim)
-{
-    drop_errors_context();
-    GLsizeiptr size = static_cast<GLsizeiptr>(4 * static_cast<uint64_t>(dim) * mesh->vertex_count);
-    bool pinned = has_buffer_mapping_platform && pinned_memory_mesh == 1 && size > 0;
-    GLenum target = pinned ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
-    GLuint buffer = 0;
-    glGenBuffers(1, &buffer);
-    glBindBuffer(target, buffer);
-    glBufferData(target, size, mesh->tangent_memory, GL_STATIC_DRAW);
-    glBindBuffer(target, 0);
-    // Where GL took a copy, ours is let go.
-    if (!pinned) {
-        free(mesh->tangent_memory);
-        mesh->tangent_memory = nullptr;
-    }
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteBuffers(1, &buffer);
-        return 1;
-    }
-    mesh->tangent_buffer = buffer;
     glBindVertexArray(mesh->vertex_array);
     for (GLuint location = 8; location < 16; location++)
         glEnableVertexAttribArray(location);
-    __tangent_attributes_mesh(mesh, dim);
-    return 0;
-}
-
-int tangent_texture_mesh(Mesh* mesh)
-{
-    if (mesh->tangent_texture || !mesh->tangent_buffer || !has_buffer_textures_platform)
-        return mesh->tangent_texture != 0;
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
-    if (2 * static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
-        return 0;
-    drop_errors_context();
-    glGenTextures(1, &mesh->tangent_texture);
-    glBindTexture(GL_TEXTURE_BUFFER, mesh->tangent_texture);
-    buffer_texture_platform(GL_R16F, mesh->tangent_buffer);
-    glBindTexture(GL_TEXTURE_BUFFER, 0);
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteTextures(1, &mesh->tangent_texture);
-        mesh->tangent_texture = 0;
-    }
-    return mesh->tangent_texture != 0;
-}
-
-const float* coordinates_mesh(const Mesh* mesh, uint8_t dim, bool* copied)
-{
-    *copied = !mesh->memory;
-    if (mesh->memory)
-        return mesh->memory;
-    size_t bytes = 4 * static_cast<size_t>(dim) * mesh->vertex_count;
-    float* copy = static_cast<float*>(malloc(bytes + 1));
-    if (!copy)
-        return nullptr;
-    glBindBuffer(GL_ARRAY_BUFFER, mesh->coord_buffer);
-    glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(bytes), copy);
-    return copy;
+    __tangent_attributes_mesh(mesh, mesh->dim);
 }
 
 void destroy_mesh(Mesh* mesh)

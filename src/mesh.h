@@ -67,23 +67,9 @@ int unmap_mesh(Mesh* mesh);
 // moves. The indices must be below dim.
 void set_projection_mesh(Projection p);
 
-// Memory for the tangent planes of the mesh's vertices, 2 dim half floats
-// each, to be written on another thread; none when it cannot be had.
-uint16_t* reserve_tangents_mesh(Mesh* mesh, uint8_t dim);
-
-// Hands the written tangent planes to GL and binds them as the coordinates
-// are bound. Returns 0, or 1 when the driver refused them; the mesh draws
-// as before then.
-int attach_tangents_mesh(Mesh* mesh, uint8_t dim);
-
-// A buffer texture over the tangent planes, one half float a texel, for the
-// stage that reads through a frame of R^m. Returns 0 where it cannot be had.
-int tangent_texture_mesh(Mesh* mesh);
-
-// A copy of the mesh's coordinates in memory of ours, read back from the
-// GPU unless they live there already (*copied says which); none when it
-// cannot be had.
-const float* coordinates_mesh(const Mesh* mesh, uint8_t dim, bool* copied);
+// Points attribute locations 8 to 15, enabled, at the tangent planes in
+// tangent_buffer, as set_projection_mesh does.
+void bind_tangents_mesh(Mesh* mesh);
 
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
 void draw_mesh(unsigned int program, const Mesh* mesh);

@@ -111,7 +111,7 @@ static Stages __stages_render(Drawn drawn)
     bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !layers_refused;
     bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED
         && (!framed || has_buffer_textures_platform) && ready_smooth(hidden_window)
-        && (!framed || tangent_texture_mesh(projection.mesh));
+        && (!framed || texture_smooth());
     return {view.cues.tint, framed, layered, smooth};
 }
 
