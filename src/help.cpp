@@ -120,6 +120,7 @@ static const char help_end[]
       "  plexorama --turn yw=40 --output figure.png surface.klein\n"
       "  plexorama --spin xw=30 --size 400 --record spin.webm surface.klein\n"
       "  plexorama --color w --slice 0.2 --output slice.png surface.klein\n"
+      "  plexorama --light smooth --opacity 0.5 --aa 4 --output figure.png surface.klein\n"
       "\n"
       "Exit status: 0 after a normal close; 1 when a run fails (no window, a FILE\n"
       "that cannot be drawn offscreen, an output that cannot be written, no ffmpeg);\n"
