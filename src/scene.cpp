@@ -131,19 +131,19 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
         source = options->show;
         option = "--show ";
     }
-    __apply_options_scene(options);
-    if (!source)
-        return 0;
-    for (uint8_t c : chosen)
-        if (c >= dim) {
-            complain_log("%s%s: coordinate %d is past the surface's %d", option, source, c + 1, dim);
-            return 2;
-        }
-    projection.x = chosen[0];
-    projection.y = chosen[1];
-    projection.z = chosen[2];
-    projection.w = chosen[3];
-    return 0;
+    if (source) {
+        for (uint8_t c : chosen)
+            if (c >= dim) {
+                complain_log("%s%s: coordinate %d is past the surface's %d", option, source, c + 1, dim);
+                return 2;
+            }
+        projection.x = chosen[0];
+        projection.y = chosen[1];
+        projection.z = chosen[2];
+        projection.w = chosen[3];
+    }
+    // Turns in planes of the surface's coordinates start from the choice.
+    return __apply_options_scene(options);
 }
 
 int prepare_scene(const Options* options, const Scene* saved)
