@@ -19,8 +19,8 @@ import numpy as np
 from .command import megabytes
 from .klein import checked_surface, read_klein, write_whole
 from .triangles import base64_chunks, klein_chunks, klein_size
-from .viewer import (NAME, NOT_VIEW_STATE, ViewerMissing, given, is_parts, is_path, is_view_text, print_view,
-                     read_view, written_view)
+from .viewer import (NAME, NOT_VIEW_STATE, ViewerMissing, given, is_parts, is_path, is_view_text, lecture_view,
+                     print_view, read_view, written_view)
 
 TEMPLATE = "plexorama-page.html"
 SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
@@ -209,16 +209,18 @@ def _packed(page):
     return page[:start] + UNPACK % packed + page[end + len("</script>"):]
 
 
-def view(coords, normals=None, name=None, **view):
+def view(coords, normals=None, name=None, plain=False, **view):
     """The interactive viewer on the surface coords (as show() takes it) as
     a View, which notebooks show inline: the one-file page (as write_html
     writes) in a frame of its own, which needs no server and no network.
     name is the surface's name in the page ("surface from Python" unless
     given; a file keeps its own). The keywords are the viewer's options, as
-    picture() takes them. Raises ValueError for a surface too large for a
-    page or an option the viewer refuses (with its line), TypeError for an
-    option that is not a view's (output, record, frames, swap, save_view,
-    size), FileNotFoundError when the one-file viewer is missing."""
+    picture() takes them, and what they leave unsaid of the first view is
+    the lecture's (see viewer.lecture_view); plain=True gives the viewer's
+    own. Raises ValueError for a surface too large for a page or an option
+    the viewer refuses (with its line), TypeError for an option that is not
+    a view's (output, record, frames, swap, save_view, size),
+    FileNotFoundError when the one-file viewer is missing."""
     _refuse_not_view(view, "view()")
     if is_path(coords):
         if normals is not None:
@@ -227,6 +229,12 @@ def view(coords, normals=None, name=None, **view):
         coords, normals = read_klein(coords)
     parts = coords if is_parts(coords) else [page_surface(coords, normals)]
     check_page_size(sum(t.n for t in parts), parts[0].m)
+    try:
+        view = lecture_view(view, plain)
+    except ViewerMissing:
+        # Nothing asked that needs the viewer: the page's first view.
+        if any(given(value) for value in view.values()):
+            raise
     text = page_view(parts, view, "view()")
     name = name or NAME
     return View("".join(page_chunks(read_template(), parts, name, text)), name)

@@ -13,7 +13,7 @@ from .formula import FUNCTIONS, FormulaError, evaluate, parse
 from .klein import MAX_DIM, open_regular, write_whole
 from .surface import fit_parts, grid_cells, grid_parts, sample_grid
 from .triangles import klein_chunks, klein_size
-from .viewer import NOT_VIEW_STATE, draw, given, print_view, show
+from .viewer import NOT_VIEW_STATE, draw, given, lecture_view, print_view, show
 
 # Options whose values are formulas, ranges or numbers that may start with '-'.
 FORMULA_OPTIONS = ("--complex", "--complex-pair", "--u", "--v", "--radius", "--slice")
@@ -73,7 +73,9 @@ The viewer's options --swap, --turn, --basis, --tour, --tour-speed,
 --zoom, --light, --spin, --color, --slice, --eye4, --gizmo, --wire,
 --frames, --view and --record go on to it as they are, checked by it before
 anything is computed; --coords is its --show, since --show here opens its
-window.
+window. A picture or a clip is lit by the shape, tilted a little and turned
+a little toward w, and anti-aliased where the viewer can, unless the options
+say otherwise or --view is given; --plain draws the viewer's first view.
 
 examples:
   plexorama-plot 'cos(u), sin(u), cos(v), sin(v)' --u 0:2*pi:64 --v 0:2*pi:64 --wrap u,v -o torus.klein
@@ -283,6 +285,8 @@ def _arguments(prog):
     for option, value, what in VIEWER_OPTIONS:
         parser.add_argument(option, metavar=value, help=what)
     parser.add_argument("--gizmo", action="store_true", help="show where the four axes point")
+    parser.add_argument("--plain", action="store_true",
+                        help="draw the picture or the clip in the viewer's first view, not the lecture's")
     return parser
 
 
@@ -376,6 +380,7 @@ def _plot(args, prog):
     view = {name: value for name, value in view.items() if given(value)}
     if showing or args.output or args.record:
         _check_viewer(view, m)
+    drawn = view if args.plain or not (args.output or args.record) else _viewer(lambda: lecture_view(view))
     parts = make_surface(plan, args.fit, limit)
     surface = parts
     if args.klein:
@@ -383,7 +388,7 @@ def _plot(args, prog):
         surface = args.klein
     for target in ({"output": args.output}, {"record": args.record}):
         if all(target.values()):
-            for line in _viewer(lambda: draw(surface, None, args.size, target, view, explain=False)):
+            for line in _viewer(lambda: draw(surface, None, args.size, target, drawn, explain=False)):
                 sys.stderr.write(line + "\n")
     print(summary(args.klein or args.output or args.record or "the surface", parts, "plot with --fit"), flush=True)
     if showing:

@@ -56,6 +56,12 @@ VIEW_VERSION = "plexorama-view 3"
 VIEW_READ_LIMIT = 1 << 20
 # What the viewer does besides setting a view: not for a view's page.
 NOT_VIEW_STATE = ("output", "record", "frames", "swap", "save_view", "size")
+# The first view of view(), clip() and plexorama-plot's pictures where the
+# caller says nothing of it: lit by the shape as drawn, tilted as the
+# README's pictures are and turned a little toward w, and anti-aliased
+# where the viewer can.
+LECTURE = {"light": "shape", "turn": {"yz": -30, "xz": 20, "yw": 15}}
+LECTURE_AA = 4
 
 
 class Picture:
@@ -293,6 +299,30 @@ def print_view(coords, normals, view, explain=True):
     return _printed(find_viewer(), coords, normals, view, explain)
 
 
+@functools.lru_cache(maxsize=None)
+def _has_option(viewer, option):
+    """Whether the viewer's --help offers option."""
+    try:
+        done = subprocess.run([viewer, "--help"], capture_output=True, text=True, timeout=30)
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    return re.search(rf"(?<![\w-]){re.escape(option)}(?![\w-])", done.stdout) is not None
+
+
+def lecture_view(view, plain=False):
+    """The keywords view with LECTURE's first view where they say nothing of
+    it, anti-aliased where the viewer can: not with plain, nor with a view=,
+    which then rules; a frame= or basis= gives the turn."""
+    if plain or given(view.get("view")):
+        return view
+    defaults = dict(LECTURE)
+    if given(view.get("frame")) or given(view.get("basis")):
+        del defaults["turn"]
+    if _has_option(find_viewer(), "--aa"):
+        defaults["aa"] = LECTURE_AA
+    return {**defaults, **view}
+
+
 def _watch_open(handle):
     """An inotify descriptor that becomes readable once the file open as
     handle is opened again, or None where there is no inotify."""
@@ -483,15 +513,18 @@ def picture(coords, normals=None, size=512, **view):
     return Picture(data)
 
 
-def clip(coords, normals=None, size=384, format="mp4", **view):
+def clip(coords, normals=None, size=384, format="mp4", plain=False, **view):
     """Records a clip of the surface coords (as show() takes it) offscreen,
     size x size pixels at 60 frames a second, and returns it as a Clip
     (format mp4, webm or gif). The keywords are the viewer's options, as
     for picture(), and one of them says how long the clip runs: spin= (one
     full turn, which loops without a seam), swap= (the turn of I, O or P)
-    or frames=. Needs ffmpeg. Raises ValueError for an unknown format, no
-    length or an option the viewer refuses, RuntimeError when the viewer
-    fails or ffmpeg is missing."""
+    or frames=. What they leave unsaid of the first view is the lecture's
+    (see lecture_view): lit by the shape, turned a little, anti-aliased
+    where the viewer can; plain=True gives the viewer's own. Needs ffmpeg.
+    Raises ValueError for an unknown format, no length or an option the
+    viewer refuses, RuntimeError when the viewer fails or ffmpeg is
+    missing."""
     if format not in CLIP_FORMATS:
         raise ValueError(f"clip(): format is mp4, webm or gif, not {format!r}")
     if all(view.get(name) in (None, False) for name in ("spin", "swap", "frames")):
@@ -499,4 +532,5 @@ def clip(coords, normals=None, size=384, format="mp4", **view):
                          "(spin=\"xw\": one full turn in the x-w plane)")
     if not shutil.which("ffmpeg"):
         raise RuntimeError("clip() needs ffmpeg, which encodes the clip: install the Debian package ffmpeg")
+    view = lecture_view(view, plain)
     return Clip(_offscreen(coords, normals, size, "record", "clip." + format, "clip()", view), format)

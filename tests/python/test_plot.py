@@ -12,6 +12,7 @@ from plexorama import grid_surface, read_klein
 from plexorama.formula import FormulaError, evaluate, parse
 import plexorama.plot
 from plexorama.plot import main
+from plexorama.viewer import lecture_view, view_options
 
 U, V = np.float64(2), np.float64(3)
 
@@ -219,7 +220,8 @@ def test_the_viewer_s_options_go_on_to_it(tmp_path, capsys):
         pytest.skip("the viewer not given")
     options = ["--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo"]
     # Each row: plexorama-plot's options, the viewer's for the same picture.
-    for args, direct in [(["--coords", "1,3,4,2", *options], ["--show", "1,3,4,2", *options])]:
+    for args, direct in [(["--plain", "--coords", "1,3,4,2", *options], ["--show", "1,3,4,2", *options]),
+                         (["--color", "w"], view_options(lecture_view({"color": "w"})))]:
         status, _, err = plot(tmp_path, capsys, *TORUS, "-o", "t.klein", "--output", "t.png", "--size", "64", *args)
         assert (status, err) == (0, "")
         subprocess.run((["xvfb-run", "-a"] if not os.environ.get("DISPLAY") else []) + [
