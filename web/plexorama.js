@@ -525,8 +525,13 @@ var Module = (function () {
       } catch (error) {
         say(echo(name) + ": cannot be read: the page holds no base64");
       }
+      // A plain loop: Uint8Array.from on a string of 100 MB brings the
+      // renderer down.
+      const bytes = new Uint8Array(text.length);
+      for (let i = 0; i < text.length; i++)
+        bytes[i] = text.charCodeAt(i);
       if (text)
-        showBytes(name, Uint8Array.from(text, (c) => c.charCodeAt(0)));
+        showBytes(name, bytes);
     } else if (file) {
       await showUrl(file);
     }
