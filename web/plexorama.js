@@ -517,11 +517,19 @@ var Module = (function () {
     const embedded = document.getElementById("embedded-surface");
     const embeddedView = document.getElementById("embedded-view");
     const file = new URL(location.href).searchParams.get("file");
-    if (embedded && embedded.textContent.trim()) {
+    // Past the browser's longest string, the page's surface cannot even be
+    // read out of it.
+    let held = "";
+    try {
+      held = embedded ? embedded.textContent.trim() : "";
+    } catch (error) {
+      say("the surface in this page is larger than this browser can read");
+    }
+    if (held) {
       const name = embedded.dataset.name || "surface.klein";
       let text = "";
       try {
-        text = atob(embedded.textContent.trim());
+        text = atob(held);
       } catch (error) {
         say(echo(name) + ": cannot be read: the page holds no base64");
       }
