@@ -151,7 +151,7 @@ static int __print_view_main(const Options* options, const Scene* saved)
         return failed;
     Scene scene;
     capture_scene(&scene);
-    char text[4096];
+    static char text[longest_view];
     size_t length = format_view(&scene, text, sizeof text);
     fwrite(text, 1, length < sizeof text ? length : 0, stdout);
     return length < sizeof text && fflush(stdout) == 0 ? 0 : 1;

@@ -148,22 +148,25 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
         source = options->show;
         option = "--show ";
     }
-    __apply_options_scene(options);
-    if (!choosing)
-        return 0;
-    for (uint8_t c : chosen)
-        if (c >= dim) {
-            // The preferences' coordinates are for the surfaces that have them.
-            if (!source)
-                return 0;
-            complain_log("%s%s: coordinate %d is past the surface's %d", option, source, c + 1, dim);
-            return 2;
+    for (int k = 0; k < 4 && choosing; k++) {
+        if (chosen[k] < dim)
+            continue;
+        // The preferences' coordinates are for the surfaces that have them.
+        if (!source) {
+            choosing = false;
+            break;
         }
-    projection.x = chosen[0];
-    projection.y = chosen[1];
-    projection.z = chosen[2];
-    projection.w = chosen[3];
-    return 0;
+        complain_log("%s%s: coordinate %d is past the surface's %d", option, source, chosen[k] + 1, dim);
+        return 2;
+    }
+    if (choosing) {
+        projection.x = chosen[0];
+        projection.y = chosen[1];
+        projection.z = chosen[2];
+        projection.w = chosen[3];
+    }
+    // Turns in planes of the surface's coordinates start from the choice.
+    return __apply_options_scene(options);
 }
 
 int prepare_scene(const Options* options, const Scene* saved)

@@ -10,7 +10,11 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "input.h"
+#include "mesh.h"
 #include "options.h"
+#include "scene.h"
+#include "view.h"
 
 namespace {
 
@@ -395,6 +399,42 @@ TEST(Options, NumbersAreDigitsWithinTheLimit)
         EXPECT_EQ(number_values(row.text, row.limit, &value), row.accepted) << row.text;
         EXPECT_EQ(value, row.accepted ? row.value : 12345) << row.text;
     }
+}
+
+TEST(Options, TurnsAndFramesOfRmApplyToTheChosenCoordinates)
+{
+    // Each row: the words before a file of R^6, the exit code of putting
+    // them on show, and the shown x's coordinate 5 after.
+    const struct {
+        std::vector<std::string> words;
+        int code;
+        float x5;
+    } rows[] = {
+        {{"--turn", "1:5=90"}, 0, 1.0f},
+        {{"--show", "2,1,3,4", "--turn", "1:5=90"}, 0, 0.0f},
+        {{"--turn", "1:9=3"}, 2, 0.0f},
+        {{"--basis", "1,0,0,0,0,0,0,1,0,0,0,0,0,0,1,0,0,0,0,0,0,1,0,1"}, 2, 0.0f},
+        {{"--basis", "0,0,0,0,1,0,0,1,0,0,0,0,0,0,1,0,0,0,0,0,0,1,0,0"}, 0, 1.0f},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> words = row.words;
+        words.push_back("a.klein");
+        Parsed parsed = parse(words);
+        ASSERT_EQ(parsed.code, -1) << shown(words) << parsed.err;
+        set_view(&initial_view);
+        projection = {nullptr, 0, 0, 1, 2, 3};
+        testing::internal::CaptureStderr();
+        int code = apply_scene(&parsed.options, &initial_scene, 6);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(code, row.code) << shown(words) << err;
+        Frame f;
+        frame_input(&f, true);
+        if (code == 0) {
+            EXPECT_NEAR(f.rows[0][4], row.x5, 1e-6f) << shown(words);
+        }
+    }
+    set_view(&initial_view);
+    projection = {nullptr, 0, 0, 1, 2, 3};
 }
 
 } // namespace

@@ -537,16 +537,29 @@ var Module = (function () {
     const embedded = document.getElementById("embedded-surface");
     const embeddedView = document.getElementById("embedded-view");
     const file = new URL(location.href).searchParams.get("file");
-    if (embedded && embedded.textContent.trim()) {
+    // Past the browser's longest string, the page's surface cannot even be
+    // read out of it.
+    let held = "";
+    try {
+      held = embedded ? embedded.textContent.trim() : "";
+    } catch (error) {
+      say("the surface in this page is larger than this browser can read");
+    }
+    if (held) {
       const name = embedded.dataset.name || "surface.klein";
       let text = "";
       try {
-        text = atob(embedded.textContent.trim());
+        text = atob(held);
       } catch (error) {
         say(echo(name) + ": cannot be read: the page holds no base64");
       }
+      // A plain loop: Uint8Array.from on a string of 100 MB brings the
+      // renderer down.
+      const bytes = new Uint8Array(text.length);
+      for (let i = 0; i < text.length; i++)
+        bytes[i] = text.charCodeAt(i);
       if (text)
-        showBytes(name, Uint8Array.from(text, (c) => c.charCodeAt(0)));
+        showBytes(name, bytes);
     } else if (file) {
       await showUrl(file);
     }

@@ -14,11 +14,11 @@ vertex in an array of the same shape.
     view                      the interactive viewer in a notebook
     write_html                a one-file web page of a surface, opening at a view
 """
-from .html import write_html
+from .html import view, write_html
 from .klein import read_klein, write_klein
 from .normals import surface_normals, triangle_normals
 from .surface import VIEW_RADIUS, fit, fits, grid_surface
-from .viewer import clip, picture, show, view
+from .viewer import clip, picture, show
 
 __all__ = ["VIEW_RADIUS", "clip", "fit", "fits", "grid_surface", "picture", "read_klein", "show",
            "surface_normals", "triangle_normals", "view", "write_html", "write_klein"]

@@ -4,7 +4,7 @@ import argparse
 import sys
 
 from .command import DEFAULT_MAX_SIZE, megabytes, parse_size, program_name, run_to_signal, summary, too_large
-from .html import page_name, read_template, check_page_size, write_page
+from .html import check_page_size, page_name, page_view, read_template, write_page
 from .klein import MAGIC, MIN_DIM, open_regular, read_klein, write_whole
 from .oogl import OoglError, read_oogl
 from .surface import VIEW_RADIUS, fit_parts
@@ -23,12 +23,13 @@ VECT and SKEL members (points and lines) are skipped with a warning.
 Polygons are split into triangles as fans from their first vertex.
 A KLEIN file as IN is copied, fitted with --fit. OUT ending in .html is a
 one-file page: the viewer with the surface inside, which opens in a browser
-from disk with no server and no network."""
+from disk with no server and no network, at the view of --view FILE if
+given (a view file of any version, which the viewer checks)."""
 
 
-def _error(prog, message):
+def _error(prog, message, status=1):
     sys.stderr.write(f"{prog}: {message}\n")
-    return 1
+    return status
 
 
 def _combine(path, result):
@@ -101,10 +102,24 @@ def _convert(prog, args, limit):
     if args.fit:
         fit_parts(parts)
     page = args.output.lower().endswith(".html")
+    view = ""
+    if page and args.view is not None:
+        try:
+            check_page_size(n, m)
+        except ValueError as error:
+            return _error(prog, f"{args.output}: {error}")
+        try:
+            view = page_view(parts, {"view": args.view}, prog, explain=False)
+        except OSError as error:
+            return _error(prog, f"--view {args.view}: cannot read: {error.strerror}", 2)
+        except ValueError as error:
+            return _error(prog, str(error), 2)
+        except RuntimeError as error:
+            return _error(prog, str(error))
     try:
         if page:
             check_page_size(n, m)
-            write_page(args.output, read_template(), parts, page_name(args.output))
+            write_page(args.output, read_template(), parts, page_name(args.output), view)
         else:
             write_whole(args.output, klein_chunks(parts))
     except FileNotFoundError as error:
@@ -129,11 +144,15 @@ def main(argv=None):
     parser.add_argument("--max-size", default=DEFAULT_MAX_SIZE, metavar="SIZE",
                         help="the largest file to read and surface to write, such as 500M or 8G "
                              f"(default {DEFAULT_MAX_SIZE})")
+    parser.add_argument("--view", metavar="FILE",
+                        help="the view a page opens at: a view file of any version (plexorama --save-view)")
     args = parser.parse_args(argv)
     try:
         limit = parse_size(args.max_size)
     except ValueError as error:
         parser.error(f"--max-size: {error}")
+    if args.view is not None and not args.output.lower().endswith(".html"):
+        parser.error("--view: a view is for a page (OUT.html), not a KLEIN file")
 
     def body():
         try:

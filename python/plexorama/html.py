@@ -1,40 +1,37 @@
 """One-file pages: a surface and the viewer in a single HTML file that opens
-in a browser from disk, with no server and no network.
+in a browser from disk, with no server and no network, and the same page
+as the interactive viewer in a notebook.
 
 The page is the viewer built as one file (plexorama-page.html, installed in
 share/plexorama/ beside the samples) with the KLEIN file's bytes in it as
-base64, and optionally the view to open at, as a view file gives it."""
+base64, and optionally the text of a view file to open at, which the viewer
+program writes for the view options given (plexorama --print-view), having
+checked them."""
+import base64
+import gzip
 import html
 import os
-import re
 import sys
+from collections.abc import Mapping
 
 import numpy as np
 
 from .command import megabytes
-from .klein import checked_surface, write_whole
+from .klein import checked_surface, read_klein, write_whole
 from .triangles import base64_chunks, klein_chunks, klein_size
+from .viewer import (NAME, NOT_VIEW_STATE, ViewerMissing, given, is_parts, is_path, is_view_text, lecture_view,
+                     print_view, read_view, written_view)
 
 TEMPLATE = "plexorama-page.html"
 SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
 VIEW_SLOT = '<script type="text/plain" id="embedded-view"></script>'
-VIEW_VERSIONS = ("plexorama-view 1", "plexorama-view 2", "plexorama-view 3")
-# The view file's keys and how many values each takes; the first five must
-# be given in a view file, the others take these values when left out.
-VIEW_KEYS = {"q": 4, "axis1": 3, "axis2": 3, "axis3": 3, "show": 4, "turn4": 16, "zoom": 1, "pan": 2,
-             "light": 1}
-VIEW_DEFAULT = {"q": (0, 0, 0, 1), "axis1": (1, 0, 0), "axis2": (0, 1, 0), "axis3": (0, 0, 1),
-                "show": (1, 2, 3, 4), "turn4": tuple(np.eye(4).ravel()), "zoom": (1,), "pan": (0, 0),
-                "light": ("file",)}
-OPTIONAL = ("turn4", "zoom", "pan", "light")
-# The keys of the cues and of the picture's finish go to the page as given;
-# the viewer in it checks them.
-CUE_KEYS = ("color", "scale", "slice", "eye4", "gizmo", "wire", "aa", "opacity", "stereo", "eyes")
-# The most KLEIN bytes a page holds. The page decodes its base64 into bytes
-# in a way that brings Chromium's renderer down past about 100 MB of surface
-# (90 MB opens, 105 MB does not); with that mended, strings end it near
-# 400 MB (2^29 characters of base64).
-PAGE_LIMIT = 80_000_000
+# The most KLEIN bytes a page holds. In headless Chromium a page of 400 MB
+# of surface still opens, one of 420 MB does not: its base64 passes the
+# longest string there, 2^29 - 24 characters (402 MB of surface).
+PAGE_LIMIT = 300_000_000
+# A view's frame in a notebook: as wide as the output, this high.
+VIEW_HEIGHT = 480
+
 
 
 def find_template():
@@ -57,80 +54,6 @@ def find_template():
                             + "): build the page with Emscripten, or set PLEXORAMA_PAGE")
 
 
-def _read_view_text(text):
-    """The keys of a view file's text, as a dict of tuples of strings."""
-    lines = text.strip().replace("\r\n", "\n").split("\n")
-    if lines[0] not in VIEW_VERSIONS:
-        raise ValueError("view: not a view file")
-    keys = {}
-    for line in lines[1:]:
-        if line.strip() and not line.lstrip().startswith("#"):
-            key, _, values = line.partition("=")
-            keys[key.strip()] = tuple(values.split())
-    return keys
-
-
-def view_link(view, dim=255):
-    """The view as the page's link text ("2;q:...;show:..."), from a dict of
-    the view file's keys (q, axis1, axis2, axis3, show, turn4 row by row,
-    zoom, pan, light; coordinates count from 1; missing keys keep the first
-    view's values), the text of a view file, or the path of one. Raises ValueError for a view the viewer would
-    refuse, or whose coordinates pass dim."""
-    if isinstance(view, (str, os.PathLike)):
-        text = str(view)
-        if not text.startswith("plexorama-view "):
-            with open(view, encoding="utf-8") as f:
-                text = f.read()
-        view = _read_view_text(text)
-    unknown = set(view) - set(VIEW_KEYS) - set(CUE_KEYS)
-    if unknown:
-        raise ValueError(f"view: unknown key {sorted(unknown)[0]!r}")
-    keys = {**VIEW_DEFAULT, **view}
-    parts = ["2"]
-    for key, count in VIEW_KEYS.items():
-        values = (keys[key],) if isinstance(keys[key], str) else tuple(np.ravel(keys[key]))
-        if len(values) != count:
-            raise ValueError(f"view: {key} takes {count} values, not {len(values)}")
-        if key == "show":
-            # Plain digits, as the viewer reads them: not 4.0, nor +4.
-            if not all(str(v).isdigit() for v in values):
-                raise ValueError(f"view: show takes whole numbers, not {values}")
-            shown = [int(v) for v in values]
-            if any(c < 1 or c > dim for c in shown) or len(set(shown)) != 4:
-                raise ValueError(f"view: show names four different coordinates from 1 to {dim}, "
-                                 f"not {values}")
-            text = ",".join(str(c) for c in shown)
-        elif key == "light":
-            if values[0] not in ("file", "shape", "smooth"):
-                raise ValueError(f"view: light is file, shape or smooth, not {values[0]!r}")
-            text = values[0]
-        else:
-            # As floats, which the viewer keeps; nine digits read back the same.
-            numbers = np.array([float(v) for v in values], dtype=np.float32)
-            if not np.all(np.isfinite(numbers)):
-                raise ValueError(f"view: {key} has a value that is not a finite number")
-            if key == "q" and not numbers.any():
-                raise ValueError("view: q is zero")
-            if key == "turn4" and not np.allclose(numbers.reshape(4, 4) @ numbers.reshape(4, 4).T, np.eye(4),
-                                                   rtol=0, atol=1e-4):
-                raise ValueError("view: turn4 is not orthonormal")
-            if key == "zoom" and not 0.125 <= numbers[0] <= 8:
-                raise ValueError("view: zoom is not from 0.125 to 8")
-            text = ",".join(f"{float(v):.9g}" for v in numbers)
-        if key in OPTIONAL and text == ",".join(f"{float(v):.9g}" if key != "light" else v
-                                                for v in VIEW_DEFAULT[key]):
-            continue
-        parts.append(f"{key}:{text}")
-    for key in CUE_KEYS:
-        if key in view:
-            values = (view[key],) if isinstance(view[key], str) else tuple(np.ravel(view[key]))
-            words = [v if isinstance(v, str) else f"{float(v):.9g}" for v in values]
-            if not all(re.fullmatch(r"[a-z0-9.+-]+", w) for w in words):
-                raise ValueError(f"view: {key} has a value that is not a word or a number")
-            parts.append(f"{key}:{','.join(words)}")
-    return ";".join(parts)
-
-
 def read_template():
     """The text of the one-file viewer (see find_template). Raises
     FileNotFoundError, or ValueError for a file that is not the viewer."""
@@ -151,35 +74,78 @@ def check_page_size(n, m):
                          f"page holds at most {megabytes(PAGE_LIMIT)}, as much as a browser takes in")
 
 
-def page_chunks(template, parts, name, link=""):
+def _refuse_not_view(view, what):
+    """Raises TypeError for keywords in view that are not a view's, naming
+    the caller what."""
+    taken = [name for name in view if name in NOT_VIEW_STATE]
+    if taken:
+        raise TypeError(f"{what} takes no {', '.join(taken)}: a page holds the view and nothing else")
+
+
+def page_view(parts, view, what, explain=True):
+    """The text of the view file a page of the surface parts (Triangles)
+    opens at, for the viewer's options given as keywords in view (view=
+    among them: a view file's path, its text or a dict of its keys): what
+    the viewer prints for them, having checked them; "" for the first view.
+    With no viewer installed, a view= goes in as it is (the page says at its
+    foot what is wrong with it) and other options cannot be followed
+    (ViewerMissing). Raises TypeError for options that are not a view's
+    (what names the caller), ValueError with the viewer's line for a view
+    it refuses (explain: and the keywords as options)."""
+    _refuse_not_view(view, what)
+    view = {name: value for name, value in view.items() if given(value)}
+    if not view:
+        return ""
+    try:
+        text = print_view(parts, None, view, explain)
+    except ViewerMissing:
+        if set(view) != {"view"}:
+            raise
+        text = view["view"]
+        text = written_view(text) if isinstance(text, Mapping) or is_view_text(text) else read_view(text)
+    # The page's slot is a script element, which would end at "</script>".
+    if "<" in text:
+        raise ValueError("view: not a view file: it holds a '<'")
+    return text
+
+
+def page_chunks(template, parts, name, view=""):
     """The text of the one-file page of the surface parts (Triangles) a piece
     at a time: template (read_template) with the KLEIN file as base64 and
-    named name, and the view's link text (view_link), if any."""
+    named name, and the text of the view file to open at (page_view), if
+    any."""
     before, after = template.split(SURFACE_SLOT, 1)
     yield before + SURFACE_SLOT.replace("></script>", f' data-name="{html.escape(name)}">')
     for chunk in base64_chunks(klein_chunks(parts)):
         yield chunk.decode("ascii")
-    yield "</script>" + after.replace(VIEW_SLOT, VIEW_SLOT.replace("></script>", f">{link}</script>"), 1)
+    yield "</script>" + after.replace(VIEW_SLOT, VIEW_SLOT.replace("></script>", f">{view}</script>"), 1)
 
 
-def write_page(path, template, parts, name, link=""):
+def write_page(path, template, parts, name, view=""):
     """Writes the one-file page of page_chunks to path, aside and renamed
     into place. Raises ValueError for a surface too large for a page."""
     check_page_size(sum(t.n for t in parts), parts[0].m)
-    write_whole(path, (chunk.encode() for chunk in page_chunks(template, parts, name, link)))
+    write_whole(path, (chunk.encode() for chunk in page_chunks(template, parts, name, view)))
 
 
-def write_html(path, coords, normals=None, view=None):
+def write_html(path, coords, normals=None, view=None, **options):
     """Writes a one-file page of the surface: coords and normals as
-    write_klein takes them (and refuses), view as view_link takes it, or
-    None for the first view. The page is written aside and renamed into
-    place. Raises FileNotFoundError when the one-file viewer is missing,
-    ValueError for what cannot make a page, a surface too large for a
-    browser (more than PAGE_LIMIT bytes as a KLEIN file) among it."""
+    write_klein takes them (and refuses), opening at the view that view (a
+    view file's path, its text, or a dict of its keys written as "key =
+    values" lines) and the viewer's options given as keywords (as picture()
+    takes them, frame= among them) make, or at the first view. The viewer
+    program checks the view and writes it for the page (plexorama
+    --print-view); where no viewer is installed, a view= goes into the page
+    unchecked, and the page says at its foot what is wrong with it. The
+    page is written aside and renamed into place. Raises ValueError with
+    the viewer's line for a view or an option it refuses, FileNotFoundError
+    when the one-file viewer is missing, ValueError for what cannot make a
+    page, a surface too large for a browser (more than PAGE_LIMIT bytes as
+    a KLEIN file) among it."""
     template = read_template()
     surface = page_surface(coords, normals)
-    link = view_link(view, surface.m) if view is not None else ""
-    write_page(path, template, [surface], page_name(path), link)
+    text = page_view([surface], {"view": view, **options}, "write_html()")
+    write_page(path, template, [surface], page_name(path), text)
 
 
 def page_surface(coords, normals=None):
@@ -195,3 +161,81 @@ def page_name(path):
     """The surface's name in a page written to path: its name, as KLEIN."""
     name = os.path.splitext(os.path.basename(path))[0] + ".klein"
     return "".join(c for c in name if c.isalnum() or c in "._-")
+
+
+class View:
+    """The viewer as a one-file page on a surface: notebooks show it inline,
+    interactive, in a frame of its own (keys go to the view last clicked);
+    page is its HTML, save(path) writes it."""
+
+    def __init__(self, page, name):
+        self.page = page
+        self.name = name
+
+    def save(self, path):
+        write_whole(path, [self.page.encode()])
+
+    def _repr_html_(self):
+        return (f'<iframe srcdoc="{html.escape(_packed(self.page))}" sandbox="allow-scripts" '
+                f'title="plexorama: {html.escape(self.name)}" '
+                f'style="display: block; width: 100%; height: {VIEW_HEIGHT}px; border: 0"></iframe>')
+
+    def __repr__(self):
+        return f"<plexorama view of {self.name}, {len(self.page)} bytes of page>"
+
+
+# Runs the viewer's script that the page holds packed, once unpacked.
+UNPACK = """<script type="application/gzip" id="packed-viewer">%s</script>
+<script>
+(async () => {
+  const packed = Uint8Array.from(atob(document.getElementById("packed-viewer").textContent), (c) => c.charCodeAt(0));
+  const script = document.createElement("script");
+  script.textContent = await new Response(new Blob([packed]).stream()
+    .pipeThrough(new DecompressionStream("gzip"))).text();
+  document.body.append(script);
+})();
+</script>"""
+
+
+def _packed(page):
+    """The page with its last script, the viewer itself with its
+    WebAssembly as base64, compressed with gzip and unpacked by the browser:
+    a third of the size, and still no network."""
+    start = page.rfind("<script>")
+    end = page.find("</script>", start)
+    if start < 0 or end < 0:
+        return page
+    script = page[start + len("<script>"):end].encode()
+    packed = base64.b64encode(gzip.compress(script, compresslevel=9, mtime=0)).decode()
+    return page[:start] + UNPACK % packed + page[end + len("</script>"):]
+
+
+def view(coords, normals=None, name=None, plain=False, **view):
+    """The interactive viewer on the surface coords (as show() takes it) as
+    a View, which notebooks show inline: the one-file page (as write_html
+    writes) in a frame of its own, which needs no server and no network.
+    name is the surface's name in the page ("surface from Python" unless
+    given; a file keeps its own). The keywords are the viewer's options, as
+    picture() takes them, and what they leave unsaid of the first view is
+    the lecture's (see viewer.lecture_view); plain=True gives the viewer's
+    own. Raises ValueError for a surface too large for a page or an option
+    the viewer refuses (with its line), TypeError for an option that is not
+    a view's (output, record, frames, swap, save_view, size),
+    FileNotFoundError when the one-file viewer is missing."""
+    _refuse_not_view(view, "view()")
+    if is_path(coords):
+        if normals is not None:
+            raise TypeError("normals come from the file when coords names one")
+        name = name or os.path.basename(os.fsdecode(coords))
+        coords, normals = read_klein(coords)
+    parts = coords if is_parts(coords) else [page_surface(coords, normals)]
+    check_page_size(sum(t.n for t in parts), parts[0].m)
+    try:
+        view = lecture_view(view, plain)
+    except ViewerMissing:
+        # Nothing asked that needs the viewer: the page's first view.
+        if any(given(value) for value in view.values()):
+            raise
+    text = page_view(parts, view, "view()")
+    name = name or NAME
+    return View("".join(page_chunks(read_template(), parts, name, text)), name)

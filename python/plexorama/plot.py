@@ -13,7 +13,7 @@ from .formula import FUNCTIONS, FormulaError, evaluate, parse
 from .klein import MAX_DIM, open_regular, write_whole
 from .surface import fit_parts, grid_cells, grid_parts, sample_grid
 from .triangles import klein_chunks, klein_size
-from .viewer import draw, show
+from .viewer import NOT_VIEW_STATE, draw, given, lecture_view, print_view, show
 
 # Options whose values are formulas, ranges or numbers that may start with '-'.
 FORMULA_OPTIONS = ("--complex", "--complex-pair", "--u", "--v", "--radius", "--slice")
@@ -28,6 +28,9 @@ CLIPS = (".mp4", ".webm", ".gif")
 VIEWER_OPTIONS = [
     ("--swap", "x|y|z", "start the turn that I, O or P starts"),
     ("--turn", "PLANE=DEGREES,...", "turn the shown coordinates in four dimensions (xw=90 shows w as x)"),
+    ("--basis", "F11,...,F4m", "show the surface through the frame of R^m with these rows (x, y, z, w)"),
+    ("--tour", "grand[=SEED]|little", "tour through frames of R^m"),
+    ("--tour-speed", "DEG", "the tour turns DEG degrees a second"),
     ("--zoom", "F", "magnify the picture F times, 0.125 to 8"),
     ("--light", "file|shape", "light with the normals written (the default) or with the shape as drawn"),
     ("--spin", "PLANE[=DEGREES_PER_SECOND]", "keep turning in PLANE; a clip is one full turn that loops"),
@@ -66,9 +69,13 @@ sampled in polar coordinates, --steps N steps along the radius and 2N round
 the circle. A surface whose KLEIN file would pass --max-size (2G unless
 given) is refused before anything is computed.
 
-The viewer's options --swap, --turn, --zoom, --light, --spin, --color,
---slice, --eye4, --gizmo, --wire, --frames, --view and --record go on to it
-as they are; --coords is its --show, since --show here opens its window.
+The viewer's options --swap, --turn, --basis, --tour, --tour-speed,
+--zoom, --light, --spin, --color, --slice, --eye4, --gizmo, --wire,
+--frames, --view and --record go on to it as they are, checked by it before
+anything is computed; --coords is its --show, since --show here opens its
+window. A picture or a clip is lit by the shape, tilted a little and turned
+a little toward w, and anti-aliased where the viewer can, unless the options
+say otherwise or --view is given; --plain draws the viewer's first view.
 
 examples:
   plexorama-plot 'cos(u), sin(u), cos(v), sin(v)' --u 0:2*pi:64 --v 0:2*pi:64 --wrap u,v -o torus.klein
@@ -78,7 +85,7 @@ examples:
 
 Exit status: 0 when done; 1 when a formula gives no surface, a file cannot
 be written or the viewer fails; 2 for a usage error, found before anything
-is computed (an option the viewer refuses is found by the viewer)."""
+is computed (an option the viewer refuses among them)."""
 
 
 class UsageError(Exception):
@@ -278,6 +285,8 @@ def _arguments(prog):
     for option, value, what in VIEWER_OPTIONS:
         parser.add_argument(option, metavar=value, help=what)
     parser.add_argument("--gizmo", action="store_true", help="show where the four axes point")
+    parser.add_argument("--plain", action="store_true",
+                        help="draw the picture or the clip in the viewer's first view, not the lecture's")
     return parser
 
 
@@ -343,6 +352,15 @@ def _viewer(run):
         raise SurfaceError(str(error)) from None
 
 
+def _check_viewer(view, m):
+    """Refuses, before anything is computed, the view options that the
+    viewer refuses for a surface of m coordinates: it is asked for the view
+    they give on a stand-in of one triangle."""
+    state = {name: value for name, value in view.items() if name not in NOT_VIEW_STATE}
+    if state:
+        _viewer(lambda: print_view(np.eye(3, m), None, state, explain=False))
+
+
 def _plot(args, prog):
     showing = args.show or not (args.klein or args.output or args.record)
     args.steps = _steps(args.steps, "--steps")
@@ -351,20 +369,26 @@ def _plot(args, prog):
     except ValueError as error:
         raise UsageError(f"--max-size: {error}") from None
     plan = plan_surface(args)
-    _check_command(args, max(plan[4], 4))
+    m = max(plan[4], 4)
+    _check_command(args, m)
     if showing and not os.environ.get("DISPLAY"):
         raise SurfaceError("no display to show the surface on (DISPLAY is not set): "
                            "write it with -o OUT.klein or draw it with --output FILE.png")
-    parts = make_surface(plan, args.fit, limit)
     view = dict(view=args.view, show=args.coords, gizmo=args.gizmo,
-                **{option[2:]: getattr(args, option[2:]) for option, _, _ in VIEWER_OPTIONS})
+                **{option[2:].replace("-", "_"): getattr(args, option[2:].replace("-", "_"))
+                   for option, _, _ in VIEWER_OPTIONS})
+    view = {name: value for name, value in view.items() if given(value)}
+    if showing or args.output or args.record:
+        _check_viewer(view, m)
+    drawn = view if args.plain or not (args.output or args.record) else _viewer(lambda: lecture_view(view))
+    parts = make_surface(plan, args.fit, limit)
     surface = parts
     if args.klein:
         _write(args.klein, lambda: write_whole(args.klein, klein_chunks(parts)))
         surface = args.klein
     for target in ({"output": args.output}, {"record": args.record}):
         if all(target.values()):
-            for line in _viewer(lambda: draw(surface, None, args.size, target, view, explain=False)):
+            for line in _viewer(lambda: draw(surface, None, args.size, target, drawn, explain=False)):
                 sys.stderr.write(line + "\n")
     print(summary(args.klein or args.output or args.record or "the surface", parts, "plot with --fit"), flush=True)
     if showing:

@@ -1,5 +1,6 @@
 """A surface from Python straight to the viewer: a window, a picture or a clip
-that a notebook shows inline, or the interactive viewer in a notebook.
+that a notebook shows inline, and the view text that the viewer prints for
+pages (plexorama.html makes the interactive viewer in a notebook of it).
 
 The viewer program reads the surface from a KLEIN file written to a private
 folder, opened and removed before the viewer starts: the viewer is handed
@@ -12,14 +13,18 @@ Keyword arguments are the viewer's command-line options: name_with_underscores
 becomes --name-with-underscores; a string or number is its value; a sequence
 is joined with commas (show=(1, 3, 4, 2) is --show=1,3,4,2); a mapping is
 joined as key=value pairs (turn={"yw": 30} is --turn=yw=30); True is the bare
-option and False or None leaves it out. `plexorama --help` lists them.
+option and False or None leaves it out. `plexorama --help` lists them. Two
+take more: frame= is a frame of R^m, 4 rows of m numbers (--basis with the
+rows one after another), and view= a view file's path, its text or a dict
+of its keys (each written as "key = values"), which the viewer reads and
+checks as it reads a view file.
 """
 import base64
 import contextlib
 import ctypes
-import gzip
-import html
+import functools
 import os
+import re
 import select
 import shutil
 import signal
@@ -31,8 +36,7 @@ from collections.abc import Mapping
 
 import numpy as np
 
-from .html import check_page_size, page_chunks, page_surface, read_template
-from .klein import read_klein, write_klein, write_whole
+from .klein import open_regular, write_klein, write_whole
 from .triangles import Triangles, klein_chunks
 
 # How long show(wait=False) waits for the viewer to refuse its command line
@@ -44,9 +48,20 @@ OPEN_WAIT = 30
 PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
 NAME = "surface from Python"
 CLIP_FORMATS = {"mp4": "video/mp4", "webm": "video/webm", "gif": "image/gif"}
-# A view's frame in a notebook: as wide as the output, this high.
-VIEW_HEIGHT = 480
 IN_OPEN = 0x20
+VIEW_MAGIC = "plexorama-view "
+# The version line of a view written from a dict where no viewer says its own.
+VIEW_VERSION = "plexorama-view 3"
+# Far more than any view file: a frame of R^255 is some 14 KB.
+VIEW_READ_LIMIT = 1 << 20
+# What the viewer does besides setting a view: not for a view's page.
+NOT_VIEW_STATE = ("output", "record", "frames", "swap", "save_view", "size")
+# The first view of view(), clip() and plexorama-plot's pictures where the
+# caller says nothing of it: lit by the shape as drawn, tilted as the
+# README's pictures are and turned a little toward w, and anti-aliased
+# where the viewer can.
+LECTURE = {"light": "shape", "turn": {"yz": -30, "xz": 20, "yw": 15}}
+LECTURE_AA = 4
 
 
 class Picture:
@@ -92,56 +107,14 @@ class Clip:
         return f"<plexorama clip, {self.format}, {len(self.data)} bytes>"
 
 
-class View:
-    """The viewer as a one-file page on a surface: notebooks show it inline,
-    interactive, in a frame of its own (keys go to the view last clicked);
-    page is its HTML, save(path) writes it."""
-
-    def __init__(self, page, name):
-        self.page = page
-        self.name = name
-
-    def save(self, path):
-        write_whole(path, [self.page.encode()])
-
-    def _repr_html_(self):
-        return (f'<iframe srcdoc="{html.escape(_packed(self.page))}" sandbox="allow-scripts" '
-                f'title="plexorama: {html.escape(self.name)}" '
-                f'style="display: block; width: 100%; height: {VIEW_HEIGHT}px; border: 0"></iframe>')
-
-    def __repr__(self):
-        return f"<plexorama view of {self.name}, {len(self.page)} bytes of page>"
-
-
-# Runs the viewer's script that the page holds packed, once unpacked.
-UNPACK = """<script type="application/gzip" id="packed-viewer">%s</script>
-<script>
-(async () => {
-  const packed = Uint8Array.from(atob(document.getElementById("packed-viewer").textContent), (c) => c.charCodeAt(0));
-  const script = document.createElement("script");
-  script.textContent = await new Response(new Blob([packed]).stream()
-    .pipeThrough(new DecompressionStream("gzip"))).text();
-  document.body.append(script);
-})();
-</script>"""
-
-
-def _packed(page):
-    """The page with its last script, the viewer itself with its
-    WebAssembly as base64, compressed with gzip and unpacked by the browser:
-    a third of the size, and still no network."""
-    start = page.rfind("<script>")
-    end = page.find("</script>", start)
-    if start < 0 or end < 0:
-        return page
-    script = page[start + len("<script>"):end].encode()
-    packed = base64.b64encode(gzip.compress(script, compresslevel=9, mtime=0)).decode()
-    return page[:start] + UNPACK % packed + page[end + len("</script>"):]
+class ViewerMissing(RuntimeError):
+    """No viewer program is installed or built."""
 
 
 def find_viewer():
     """The viewer program: $PLEXORAMA, else plexorama on PATH, else the one
-    built in the source tree this package lies in (build/plexorama)."""
+    built in the source tree this package lies in (build/plexorama). Raises
+    RuntimeError, ViewerMissing when there is none at all."""
     named = os.environ.get("PLEXORAMA")
     if named:
         if not (os.path.isfile(named) and os.access(named, os.X_OK)):
@@ -154,8 +127,8 @@ def find_viewer():
                                           "plexorama"))
     if os.path.isfile(built) and os.access(built, os.X_OK):
         return built
-    raise RuntimeError("cannot find the viewer: install plexorama, build it in the source tree "
-                       "(build/plexorama), or set PLEXORAMA to its path")
+    raise ViewerMissing("cannot find the viewer: install plexorama, build it in the source tree "
+                        "(build/plexorama), or set PLEXORAMA to its path")
 
 
 def _value(value):
@@ -168,24 +141,47 @@ def _value(value):
     return str(value)
 
 
+def _basis(frame):
+    """--basis's value for a frame given as 4 rows of m numbers."""
+    expected = "frame: expected 4 rows of m numbers (x, y, z and w)"
+    try:
+        rows = np.asarray(frame, dtype=float)
+    except (TypeError, ValueError) as error:
+        raise ValueError(f"{expected}: {error}") from None
+    if rows.ndim != 2 or rows.shape[0] != 4:
+        raise ValueError(f"{expected}, found shape {rows.shape}")
+    return ",".join(repr(float(v)) for v in rows.ravel())
+
+
 def view_options(view):
     """The viewer's command-line options for the keyword arguments in view
     (a dict), as this module's description says."""
+    if given(view.get("frame")) and given(view.get("basis")):
+        raise TypeError("frame= and basis= both give the frame: give one")
     options = []
     for name, value in view.items():
         option = "--" + name.replace("_", "-")
-        if value is True:
+        if name == "frame" and given(value):
+            options.append(f"--basis={_basis(value)}")
+        elif value is True:
             options.append(option)
         elif value is not None and value is not False:
             options.append(f"{option}={_value(value)}")
     return options
 
 
-def _is_path(coords):
+def given(value):
+    """Whether a keyword's value gives an option (None and False do not)."""
+    return value is not None and value is not False
+
+
+def is_path(coords):
+    """Whether coords names a KLEIN file rather than holding a surface."""
     return isinstance(coords, (str, bytes, os.PathLike))
 
 
-def _is_parts(coords):
+def is_parts(coords):
+    """Whether coords are the parts (Triangles) a program made."""
     return isinstance(coords, list) and bool(coords) and isinstance(coords[0], Triangles)
 
 
@@ -194,7 +190,7 @@ def _surface_file(coords, normals):
     """A path the viewer can open for the surface, and the descriptors it
     must inherit; coords may name a KLEIN file instead, or be the parts
     (Triangles) a program made."""
-    if _is_path(coords):
+    if is_path(coords):
         if normals is not None:
             raise TypeError("normals come from the file when coords names one")
         yield os.fsdecode(coords), ()
@@ -202,7 +198,7 @@ def _surface_file(coords, normals):
     folder = tempfile.mkdtemp(prefix="plexorama-")
     try:
         path = os.path.join(folder, "surface.klein")
-        if _is_parts(coords):
+        if is_parts(coords):
             write_whole(path, klein_chunks(coords))
         else:
             write_klein(path, coords, normals)
@@ -213,6 +209,120 @@ def _surface_file(coords, normals):
         yield f"/dev/fd/{handle}", (handle,)
     finally:
         os.close(handle)
+
+
+def _words(value):
+    """A view file's values for a dict's value: a word, a number, or the
+    numbers of an array-like, row after row."""
+    if isinstance(value, (str, bytes, os.PathLike)):
+        return os.fsdecode(value)
+    if np.iterable(value):
+        return " ".join(_words(item) for item in value)
+    return str(value)
+
+
+def written_view(view, version=VIEW_VERSION):
+    """The text of a view file: view itself when it is text (a str starting
+    "plexorama-view "), else a dict of its keys, one "key = values" line
+    each after version's line."""
+    if isinstance(view, Mapping):
+        return version + "\n" + "".join(f"{key} = {_words(value)}\n" for key, value in view.items())
+    return view
+
+
+def is_view_text(view):
+    """Whether view is the text of a view file rather than its path."""
+    return isinstance(view, str) and view.startswith(VIEW_MAGIC)
+
+
+def read_view(path):
+    """The text of the view file at path, unchecked. Raises OSError, or
+    ValueError for what is not a regular file or is far too long for one."""
+    with open_regular(path) as f:
+        data = f.read(VIEW_READ_LIMIT + 1)
+    if len(data) > VIEW_READ_LIMIT:
+        raise ValueError(f"{os.fsdecode(path)}: past {VIEW_READ_LIMIT} bytes, far more than a view file holds")
+    return data.decode("utf-8", "replace")
+
+
+@contextlib.contextmanager
+def _given_view(viewer, view):
+    """view (the keywords) with a view= given as a dict or as text handed
+    to the viewer as an open file, as the surface is; the descriptors to
+    pass on, and the names to put for them in the viewer's messages."""
+    text = view.get("view")
+    if isinstance(text, Mapping):
+        text = written_view(text, _view_version(viewer))
+    if not is_view_text(text):
+        yield view, (), {}
+        return
+    folder = tempfile.mkdtemp(prefix="plexorama-")
+    try:
+        path = os.path.join(folder, "view")
+        write_whole(path, [text.encode()])
+        handle = os.open(path, os.O_RDONLY)
+    finally:
+        shutil.rmtree(folder)
+    try:
+        yield {**view, "view": f"/dev/fd/{handle}"}, (handle,), {f"/dev/fd/{handle}": "view"}
+    finally:
+        os.close(handle)
+
+
+def _printed(viewer, coords, normals, view, explain=True):
+    """What print_view returns, with the viewer given."""
+    with _given_view(viewer, view) as (view, handles, names):
+        options = view_options(view)
+        with _surface_file(coords, normals) as (path, more):
+            # A page's view is the one asked for, not the user's preferences.
+            process = _start([viewer, "--print-view", "--no-preferences", *options, "--", path], handles + more,
+                             stdout=subprocess.PIPE)
+            status, text, stderr = _finish(process)
+    if status:
+        raise _failure(status, stderr, options if explain else (), names)
+    if not text.startswith(VIEW_MAGIC):
+        raise RuntimeError("the viewer printed no view for --print-view")
+    return text
+
+
+@functools.lru_cache(maxsize=None)
+def _view_version(viewer):
+    """The version line of the views the viewer writes."""
+    return _printed(viewer, np.eye(3, 4), None, {}).split("\n", 1)[0]
+
+
+def print_view(coords, normals, view, explain=True):
+    """The text of the view file that the viewer prints (--print-view) for
+    the surface coords (as show() takes it, or the parts a program made) and
+    the view options in view, as keywords. Raises ValueError with the
+    viewer's line when it refuses one (explain: and the keywords as
+    options), RuntimeError when it fails (ViewerMissing when there is
+    none)."""
+    return _printed(find_viewer(), coords, normals, view, explain)
+
+
+@functools.lru_cache(maxsize=None)
+def _has_option(viewer, option):
+    """Whether the viewer's --help offers option."""
+    try:
+        done = subprocess.run([viewer, "--help"], capture_output=True, text=True, timeout=30)
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    return re.search(rf"(?<![\w-]){re.escape(option)}(?![\w-])", done.stdout) is not None
+
+
+def lecture_view(view, plain=False):
+    """The keywords view with LECTURE's first view where they say nothing of
+    it, anti-aliased where the viewer can: not with plain, nor with a view=,
+    which then rules; a frame= or basis= gives the turn."""
+    if plain or given(view.get("view")):
+        return view
+    defaults = dict(LECTURE)
+    if given(view.get("frame")) or given(view.get("basis")):
+        del defaults["turn"]
+    if _has_option(find_viewer(), "--aa"):
+        defaults["aa"] = LECTURE_AA
+    return {**defaults, **view}
 
 
 def _watch_open(handle):
@@ -267,20 +377,23 @@ def _named(path, handles, name):
         os.close(watch)
 
 
-def _failure(status, stderr, options):
+def _failure(status, stderr, options, names=None):
     """The viewer's own first line of complaint as an exception: ValueError
-    for a usage error (exit status 2), RuntimeError otherwise."""
+    for a usage error (exit status 2), RuntimeError otherwise; names are
+    what to call the files it was handed (a view's text: "view")."""
     lines = stderr.strip().splitlines()
     line = lines[0] if lines else f"plexorama exited with status {status}"
-    if status != 2:
-        return RuntimeError(line)
-    return ValueError(f"{line} (the keywords as options: {' '.join(options)})" if options else line)
+    if status == 2 and options:
+        line = f"{line} (the keywords as options: {' '.join(options)})"
+    for path, name in (names or {}).items():
+        line = re.sub(re.escape(path) + r"(?!\d)", name, line)
+    return ValueError(line) if status == 2 else RuntimeError(line)
 
 
-def _start(argv, handles):
+def _start(argv, handles, stdout=subprocess.DEVNULL):
     """The viewer started in a session of its own, so that a terminal's
     Ctrl-C reaches Python, which then ends the viewer as _end does."""
-    return subprocess.Popen(argv, pass_fds=handles, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
+    return subprocess.Popen(argv, pass_fds=handles, stdout=stdout, stderr=subprocess.PIPE, text=True,
                             start_new_session=True)
 
 
@@ -303,14 +416,14 @@ def _end(process):
 
 
 def _finish(process):
-    """The viewer's exit status and standard error once it ends; ends it
-    when Python is interrupted first."""
+    """The viewer's exit status, standard output (when it was taken) and
+    standard error once it ends; ends it when Python is interrupted first."""
     try:
-        _, stderr = process.communicate()
+        stdout, stderr = process.communicate()
     except BaseException:
         _end(process)
         raise
-    return process.returncode, stderr
+    return process.returncode, stdout, stderr
 
 
 def show(coords, normals=None, wait=True, name=None, **view):
@@ -324,26 +437,28 @@ def show(coords, normals=None, wait=True, name=None, **view):
     is no display."""
     if not os.environ.get("DISPLAY"):
         raise RuntimeError("show() needs a display and DISPLAY is not set; picture() draws without one")
-    options = view_options(view)
-    with _surface_file(coords, normals) as (path, handles):
-        with _named(path, handles, name or NAME) as (path, opened):
-            process = _start([find_viewer(), *options, "--", path], handles)
-            try:
-                opened(process)
-            except BaseException:
-                _end(process)
-                raise
+    viewer = find_viewer()
+    with _given_view(viewer, view) as (view, given_handles, names):
+        options = view_options(view)
+        with _surface_file(coords, normals) as (path, handles):
+            with _named(path, handles, name or NAME) as (path, opened):
+                process = _start([viewer, *options, "--", path], handles + given_handles)
+                try:
+                    opened(process)
+                except BaseException:
+                    _end(process)
+                    raise
     if wait:
-        status, stderr = _finish(process)
+        status, _, stderr = _finish(process)
         if status:
-            raise _failure(status, stderr, options)
+            raise _failure(status, stderr, options, names)
         return None
     try:
         status = process.wait(EARLY_EXIT)
     except subprocess.TimeoutExpired:
         return process
     if status:
-        raise _failure(status, process.stderr.read(), options)
+        raise _failure(status, process.stderr.read(), options, names)
     return process
 
 
@@ -361,12 +476,14 @@ def draw(coords, normals, size, target, view, explain=True):
             raise RuntimeError("drawing needs a display, and DISPLAY is not set: "
                                "install the Debian package xvfb for xvfb-run, which gives it one")
         prefix = [xvfb, "-a"]
-    options = view_options(view)
-    with _surface_file(coords, normals) as (path, handles):
-        argv = [*prefix, find_viewer(), f"--size={size}", *view_options(target), *options, "--", path]
-        status, stderr = _finish(_start(argv, handles))
+    viewer = find_viewer()
+    with _given_view(viewer, view) as (view, given_handles, names):
+        options = view_options(view)
+        with _surface_file(coords, normals) as (path, handles):
+            argv = [*prefix, viewer, f"--size={size}", *view_options(target), *options, "--", path]
+            status, _, stderr = _finish(_start(argv, handles + given_handles))
     if status:
-        raise _failure(status, stderr, options if explain else ())
+        raise _failure(status, stderr, options if explain else (), names)
     return [line for line in stderr.splitlines() if line.startswith("plexorama: warning: ")]
 
 
@@ -398,15 +515,18 @@ def picture(coords, normals=None, size=512, **view):
     return Picture(data)
 
 
-def clip(coords, normals=None, size=384, format="mp4", **view):
+def clip(coords, normals=None, size=384, format="mp4", plain=False, **view):
     """Records a clip of the surface coords (as show() takes it) offscreen,
     size x size pixels at 60 frames a second, and returns it as a Clip
     (format mp4, webm or gif). The keywords are the viewer's options, as
     for picture(), and one of them says how long the clip runs: spin= (one
     full turn, which loops without a seam), swap= (the turn of I, O or P)
-    or frames=. Needs ffmpeg. Raises ValueError for an unknown format, no
-    length or an option the viewer refuses, RuntimeError when the viewer
-    fails or ffmpeg is missing."""
+    or frames=. What they leave unsaid of the first view is the lecture's
+    (see lecture_view): lit by the shape, turned a little, anti-aliased
+    where the viewer can; plain=True gives the viewer's own. Needs ffmpeg.
+    Raises ValueError for an unknown format, no length or an option the
+    viewer refuses, RuntimeError when the viewer fails or ffmpeg is
+    missing."""
     if format not in CLIP_FORMATS:
         raise ValueError(f"clip(): format is mp4, webm or gif, not {format!r}")
     if all(view.get(name) in (None, False) for name in ("spin", "swap", "frames")):
@@ -414,31 +534,5 @@ def clip(coords, normals=None, size=384, format="mp4", **view):
                          "(spin=\"xw\": one full turn in the x-w plane)")
     if not shutil.which("ffmpeg"):
         raise RuntimeError("clip() needs ffmpeg, which encodes the clip: install the Debian package ffmpeg")
+    view = lecture_view(view, plain)
     return Clip(_offscreen(coords, normals, size, "record", "clip." + format, "clip()", view), format)
-
-
-def view_text(coords, normals, view):
-    """The view-file text for a page that the viewer's options in view give
-    on the surface; "" for the first view."""
-    if view:
-        raise TypeError(f"view() takes no view options yet, not {', '.join(view)}")
-    return ""
-
-
-def view(coords, normals=None, name=None, **options):
-    """The interactive viewer on the surface coords (as show() takes it) as
-    a View, which notebooks show inline: the one-file page (as write_html
-    writes) in a frame of its own, which needs no server and no network.
-    name is the surface's name in the page ("surface from Python" unless
-    given; a file keeps its own). Raises ValueError for a surface too large
-    for a page, FileNotFoundError when the one-file viewer is missing."""
-    if _is_path(coords):
-        if normals is not None:
-            raise TypeError("normals come from the file when coords names one")
-        name = name or os.path.basename(os.fsdecode(coords))
-        coords, normals = read_klein(coords)
-    parts = coords if _is_parts(coords) else [page_surface(coords, normals)]
-    check_page_size(sum(t.n for t in parts), parts[0].m)
-    template = read_template()
-    name = name or NAME
-    return View("".join(page_chunks(template, parts, name, view_text(coords, normals, options))), name)

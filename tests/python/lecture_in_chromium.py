@@ -1,7 +1,8 @@
 """The lecture notebook, run by Debian's Jupyter and opened in headless
 Chromium as `jupyter nbconvert --to html` exports it: every view draws its
-surface, keys typed into one view turn it and no other, and the clip is one
-full turn. The notebook in the tree holds no outputs.
+surface, the one asked to colour by w does, keys typed into one view turn it
+and no other, and the clip is one full turn. The notebook in the tree holds
+no outputs.
 Usage: lecture_in_chromium.py SOURCE_DIR (the viewer, its one-file page and
 the package come in through the environment, as for the Python tests)"""
 import json
@@ -19,6 +20,7 @@ from xharness import Image  # noqa: E402
 SOURCE = None
 # One full turn at the clip's 90 degrees a second.
 TURN_SECONDS = 4
+VIEWS, BY_W = 4, 1  # the views in the notebook, and the one coloured by w
 
 
 class Lecture(unittest.TestCase):
@@ -65,8 +67,12 @@ class Lecture(unittest.TestCase):
 
     def test_every_view_draws_and_keys_turn_only_the_view_clicked(self):
         count = self.browser.evaluate("document.querySelectorAll('iframe[srcdoc][sandbox]').length")
-        self.assertEqual(count, 3)
+        self.assertEqual(count, VIEWS)
         before = [self.drawn(k) for k in range(count)]
+        # Red where w is positive and blue where negative, in that view alone.
+        red = [sum(1 for i in range(0, len(p.rgb), 3) if p.rgb[i] > p.rgb[i + 2] + 40) for p in before]
+        self.assertEqual([n > 0.02 * before[k].width ** 2 for k, n in enumerate(red)],
+                         [k == BY_W for k in range(count)], f"reddish pixels in each view: {red}")
         _, (x, y) = self.view(0)
         for kind in ("mousePressed", "mouseReleased"):
             self.browser.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)

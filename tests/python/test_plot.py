@@ -10,7 +10,9 @@ import pytest
 
 from plexorama import grid_surface, read_klein
 from plexorama.formula import FormulaError, evaluate, parse
+import plexorama.plot
 from plexorama.plot import main
+from plexorama.viewer import lecture_view, view_options
 
 U, V = np.float64(2), np.float64(3)
 
@@ -216,18 +218,32 @@ def test_the_viewer_s_options_go_on_to_it(tmp_path, capsys):
     viewer = os.environ.get("PLEXORAMA")
     if not viewer:
         pytest.skip("the viewer not given")
-    options = ["--coords", "1,3,4,2", "--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo", "--size", "64"]
-    status, _, err = plot(tmp_path, capsys, *TORUS, "-o", "t.klein", "--output", "t.png", *options)
-    assert (status, err) == (0, "")
-    direct = [viewer, "--show", "1,3,4,2", "--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo",
-              "--size", "64", "--output", str(tmp_path / "direct.png"), str(tmp_path / "t.klein")]
-    subprocess.run((["xvfb-run", "-a"] if not os.environ.get("DISPLAY") else []) + direct, check=True, timeout=60,
-                   capture_output=True)
-    assert (tmp_path / "t.png").read_bytes() == (tmp_path / "direct.png").read_bytes()
-    # Refused by the viewer: a usage error too.
-    status, _, err = plot(tmp_path, capsys, *TORUS, "--output", "u.png", "--turn", "qw=30")
-    assert status == 2 and err.startswith("plexorama-plot: plexorama: bad turn 'qw=30'")
+    options = ["--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo"]
+    # Each row: plexorama-plot's options, the viewer's for the same picture.
+    for args, direct in [(["--plain", "--coords", "1,3,4,2", *options], ["--show", "1,3,4,2", *options]),
+                         (["--color", "w"], view_options(lecture_view({"color": "w"})))]:
+        status, _, err = plot(tmp_path, capsys, *TORUS, "-o", "t.klein", "--output", "t.png", "--size", "64", *args)
+        assert (status, err) == (0, "")
+        subprocess.run((["xvfb-run", "-a"] if not os.environ.get("DISPLAY") else []) + [
+            viewer, *direct, "--size", "64", "--output", str(tmp_path / "direct.png"), str(tmp_path / "t.klein")],
+            check=True, timeout=60, capture_output=True)
+        assert (tmp_path / "t.png").read_bytes() == (tmp_path / "direct.png").read_bytes(), args
     assert sorted(os.listdir(tmp_path)) == ["direct.png", "t.klein", "t.png"]
+
+
+@pytest.mark.parametrize("args, line", [
+    (["--turn", "qw=30"], "plexorama: bad turn 'qw=30'"),
+    (["--coords", "1,2,3,5", "--view", "first.view"], "plexorama: first.view: not a valid view file: the key 'q' is "
+     "missing"),
+])
+def test_what_the_viewer_refuses_is_refused_before_computing(tmp_path, capsys, monkeypatch, args, line):
+    if not os.environ.get("PLEXORAMA"):
+        pytest.skip("the viewer not given")
+    monkeypatch.setattr(plexorama.plot, "make_surface", None)
+    (tmp_path / "first.view").write_text("plexorama-view 3\nshow = 1 2 3 4\n")
+    status, _, err = plot(tmp_path, capsys, "u, v, u, v, u", "--output", "u.png", *args)
+    assert status == 2 and err.startswith(f"plexorama-plot: {line}") and err.count("\n") == 1, err
+    assert os.listdir(tmp_path) == ["first.view"]
 
 
 def test_a_grid_too_large_for_the_memory_given_is_one_line(tmp_path):

@@ -16,7 +16,8 @@ import pytest
 from conftest import VIEWER, needs
 from plexorama import clip, picture, show, view, write_klein
 from plexorama.samples import sample_surface
-from plexorama.viewer import find_viewer, view_options
+import plexorama.viewer
+from plexorama.viewer import LECTURE, find_viewer, lecture_view, view_options
 
 pytestmark = needs(VIEWER, "the viewer")
 DISPLAY = os.environ.get("DISPLAY")
@@ -82,7 +83,11 @@ def test_failures_are_clear_errors(tmp_path, scratch, monkeypatch, bottle):
         (lambda: clip(coords, format="avi", spin="xw"), ValueError, "clip(): format is mp4, webm or gif, not 'avi'"),
         (lambda: clip(coords, show=(1, 2, 4, 3)), ValueError, "clip() needs spin=, swap= or frames="),
         (lambda: clip(coords, spin="xw", record="a.mp4"), TypeError, "clip() takes no record"),
-        (lambda: view(coords, color="w"), TypeError, "view() takes no view options yet, not color"),
+        (lambda: picture(coords, frame=[1, 0, 0, 0]), ValueError, "frame: expected 4 rows of m numbers"),
+        (lambda: picture(coords, view={"show": "1 2 3 4"}), ValueError,
+         "plexorama: view: not a valid view file: the key 'q' is missing"),
+        (lambda: view(coords, output="a.png", frames=3), TypeError, "view() takes no output, frames"),
+        (lambda: view(coords, shwo=1), ValueError, "plexorama: unknown option '--shwo=1' (the keywords as options: "),
     ]
     for call, kind, message in rows:
         with pytest.raises(kind) as error:
@@ -131,6 +136,36 @@ def test_clips_are_one_turn_shown_inline(tmp_path, scratch, bottle, format, star
                             "-of", "csv=p=0", str(tmp_path / f"turn.{format}")], capture_output=True, text=True)
     # One turn at 720 degrees a second: 30 frames at 60 a second, 25 at 50.
     assert int(probe.stdout) == (30 if format == "mp4" else 25)
+    assert os.listdir(scratch) == []
+
+
+TILT = "plexorama-view 1\nq = 0.3 0 0 0.95\naxis1 = 1 0 0\naxis2 = 0 0.8 0.6\naxis3 = 0 -0.6 0.8\nshow = 1 2 3 4\n"
+
+
+@pytest.mark.parametrize("given, plain, aa, drawn", [
+    ({}, False, True, {**LECTURE, "aa": 4}),
+    ({}, True, True, {}),
+    # What the caller says of the view rules.
+    ({"light": "file", "turn": None, "spin": "xw"}, False, False, {"light": "file", "turn": None, "spin": "xw"}),
+    ({"frame": np.eye(4)}, False, False, {"light": "shape", "frame": np.eye(4)}),
+    ({"view": TILT}, False, True, {"view": TILT}),
+])
+def test_views_and_clips_start_at_the_lecture_s_view(monkeypatch, given, plain, aa, drawn):
+    monkeypatch.setattr(plexorama.viewer, "_has_option", lambda viewer, option: aa and option == "--aa")
+    assert view_options(lecture_view(given, plain)) == view_options(drawn)
+
+
+@needs(PAGE, "the one-file page")
+def test_a_view_opens_at_the_view_its_options_give(tmp_path, scratch, bottle):
+    coords, normals = bottle
+    write_klein(tmp_path / "bottle.klein", coords, normals)
+    (tmp_path / "tilt.view").write_text(TILT)
+    # The keywords given, the viewer's options for the same view.
+    for given, options in [({}, view_options(lecture_view({}))),
+                           (dict(plain=True, view=TILT, color="w"), ["--view", "tilt.view", "--color=w"])]:
+        text = re.search(r'id="embedded-view">([^<]*)</script>', view(coords, normals, **given).page).group(1)
+        assert text == subprocess.run([VIEWER, "--print-view", *options, "--", "bottle.klein"], cwd=tmp_path,
+                                      capture_output=True, text=True, check=True).stdout
     assert os.listdir(scratch) == []
 
 
