@@ -250,11 +250,17 @@ static int __preferences_path_scene(char* path, size_t size)
 int read_preferences_scene(Scene* scene)
 {
     char path[PATH_MAX];
-    struct stat status;
-    // None at all is the usual case, and says nothing.
-    if (!__preferences_path_scene(path, sizeof path) || (stat(path, &status) != 0 && errno == ENOENT))
+    if (!__preferences_path_scene(path, sizeof path))
         return 0;
-    const char* fault = read_scene(path, scene, 0, &initial_scene, true);
+    struct stat status;
+    bool found = stat(path, &status) == 0;
+    // None at all is the usual case, and says nothing.
+    if (!found && errno == ENOENT)
+        return 0;
+    // A pipe or a device would hold the start up, or never end.
+    const char* fault = found && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)
+        ? "not a regular file"
+        : read_scene(path, scene, 0, &initial_scene, true);
     if (!fault)
         return 1;
     complain_log("warning: %s: %s: going on without the preferences", path, fault);
