@@ -3,6 +3,7 @@
 // them over it.
 #include "target.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "context.h"
@@ -96,20 +97,24 @@ static bool __fit_frame_target(int samples, int width, int height)
     return false;
 }
 
-// What the GL offers, and what it is asked for past that, said once.
-static int __offered_samples_target(int samples)
+// What the GL offers, and what the memory allows: past 2^26 samples in all
+// (4 a pixel at 4096 x 4096), the frame and its layers would take gigabytes.
+// What is asked for past either is said once.
+static int __offered_samples_target(int samples, int width, int height)
 {
     static GLint most = 0;
     static int said = 0;
     if (!most)
         glGetIntegerv(GL_MAX_SAMPLES, &most);
-    if (samples <= most)
-        return samples;
-    if (said != samples)
-        fprintf(stderr, "plexorama: anti-aliasing: %d samples a pixel asked, %d offered: drawing with %d\n",
-            samples, most, most);
-    said = samples;
-    return most;
+    int offered = samples < most ? samples : most;
+    while (offered > 1 && static_cast<int64_t>(width) * height * offered > (int64_t {1} << 26))
+        offered /= 2;
+    if (offered < samples && said != samples)
+        fprintf(stderr,
+            "plexorama: anti-aliasing: %d samples a pixel asked, %d offered at %d x %d: drawing with %d\n",
+            samples, offered, width, height, offered);
+    said = offered < samples ? samples : said;
+    return offered;
 }
 
 bool begin_target(int samples, bool layered)
@@ -126,7 +131,7 @@ bool begin_target(int samples, bool layered)
     glGetIntegerv(GL_VIEWPORT, area);
     // The strips beside the drawing area too.
     clean_context();
-    if (!__fit_frame_target(__offered_samples_target(samples), area[2], area[3])) {
+    if (!__fit_frame_target(__offered_samples_target(samples, area[2], area[3]), area[2], area[3])) {
         static bool said = false;
         if (!said)
             fprintf(stderr, "plexorama: cannot make a %d x %d framebuffer of %d samples: drawing without\n",

@@ -174,7 +174,7 @@ class Finish(unittest.TestCase):
         torus = sample("clifford-torus")
         plain = self.picture("--wire", "off", torus)
         # Past what llvmpipe offers, one line says so, and 4 samples draw.
-        offered = "plexorama: anti-aliasing: 8 samples a pixel asked, 4 offered: drawing with 4\n"
+        offered = "plexorama: anti-aliasing: 8 samples a pixel asked, 4 offered at 512 x 512: drawing with 4\n"
         eight = self.picture("--aa", "8", "--wire", "off", torus, err=offered)
         self.assertNearly(eight, self.picture("--aa", "4", "--wire", "off", torus), "8 samples, taken as 4")
         blended = {eight[x, y] for y in range(eight.height) for x in range(eight.width)}
