@@ -202,12 +202,10 @@ void print_help()
 // One line naming the problem, then the usage; the exit code of a usage error.
 int usage_error_help(const char* format, ...)
 {
-    char text[2048];
     va_list arguments;
     va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
+    vcomplain_log(format, arguments);
     va_end(arguments);
-    complain_log("%s", text);
     usage_help(stderr);
     return 2;
 }

@@ -22,11 +22,16 @@ void quiet_log(bool on)
 
 void complain_log(const char* format, ...)
 {
-    char text[4096];
     va_list arguments;
     va_start(arguments, format);
-    vsnprintf(text, sizeof text, format, arguments);
+    vcomplain_log(format, arguments);
     va_end(arguments);
+}
+
+void vcomplain_log(const char* format, va_list arguments)
+{
+    char text[4096];
+    vsnprintf(text, sizeof text, format, arguments);
     fputs("plexorama: ", stderr);
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c; c++) {
         if (*c == '\n')

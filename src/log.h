@@ -2,6 +2,8 @@
 // run leaves out.
 #pragma once
 
+#include <cstdarg>
+
 // Writes a progress message to standard output as it stands, unless quiet.
 void mlog(const char* message);
 
@@ -13,3 +15,4 @@ void quiet_log(bool quiet);
 // written as escapes (\n, \x1b), so that the line stays one line and
 // prints as it reads.
 [[gnu::format(printf, 1, 2)]] void complain_log(const char* format, ...);
+void vcomplain_log(const char* format, va_list arguments);

@@ -57,21 +57,19 @@ int start_main()
     set_clean_color_context(255, 255, 255);
     set_offset_context();
 
-    mlog("[SHADER] Inicializando...\n");
-    shader = build_program_render(vs, fs);
-    if (!shader) {
+    // The lit program, then the plain one; a failure deletes what was made.
+    unsigned int* programs[2] = {&shader, &shader_plain};
+    const char* fragments[2] = {fs, fs_plain};
+    for (int k = 0; k < 2; k++) {
+        mlog("[SHADER] Inicializando...\n");
+        if ((*programs[k] = build_program_render(vs, fragments[k])) != 0)
+            continue;
         mlog("[SHADER] Error al inicializar...\n");
-        mlog("[WINDOW] Destruyendo...\n");
-        close_window(window);
-        return 1;
-    }
-
-    mlog("[SHADER] Inicializando...\n");
-    shader_plain = build_program_render(vs, fs_plain);
-    if (!shader_plain) {
-        mlog("[SHADER] Error al inicializar...\n");
-        mlog("[SHADER] Destruyendo...\n");
-        destroy_shader(shader);
+        for (int made = k - 1; made >= 0; made--) {
+            mlog("[SHADER] Destruyendo...\n");
+            destroy_shader(*programs[made]);
+            *programs[made] = 0;
+        }
         mlog("[WINDOW] Destruyendo...\n");
         close_window(window);
         return 1;

@@ -7,9 +7,6 @@ import math
 import os
 import random
 import struct
-import sys
-import tempfile
-import unittest
 
 import xharness as xh
 from picture_test import read_klein, read_png, write_columns
@@ -69,16 +66,12 @@ def as_drawn(a, b, degrees, eye):
     return moved
 
 
-class Finish(unittest.TestCase):
+class Finish(xh.FolderTest):
 
     def setUp(self):
-        self.dir = tempfile.TemporaryDirectory(prefix="plexorama-finish-")
-        self.addCleanup(self.dir.cleanup)
+        super().setUp()
         # A configuration folder of the test's own, empty unless a test writes it.
-        self.config = os.path.join(self.dir.name, "config")
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
+        self.config = self.path("config")
 
     def run_viewer(self, *args):
         with xh.Process([BINARY, *args], env={"XDG_CONFIG_HOME": self.config}) as run:
@@ -226,5 +219,4 @@ class Finish(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    BINARY, SAMPLES = sys.argv[1], sys.argv[2]
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    xh.run_tests("BINARY", "SAMPLES")

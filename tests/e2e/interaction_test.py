@@ -3,9 +3,6 @@ viewer.  Usage: interaction_test.py PATH/TO/plexorama"""
 import math
 import os
 import struct
-import sys
-import tempfile
-import unittest
 
 import xharness as xh
 
@@ -48,11 +45,7 @@ def box_of(points):
 MARKER = [(-0.1, -0.1, -1.5), (0.1, -0.1, -1.5), (0.0, 0.1, -1.5)]
 
 
-class Interaction(unittest.TestCase):
-
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory(prefix="plexorama-e2e-")
-        self.addCleanup(self.dir.cleanup)
+class Interaction(xh.FolderTest):
 
     def surface(self, name, vertices):
         path = os.path.join(self.dir.name, name)
@@ -119,7 +112,4 @@ class Interaction(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
-        sys.exit(__doc__.splitlines()[-1].strip())
-    BINARY = sys.argv.pop(1)
-    unittest.main(verbosity=2)
+    xh.run_tests("BINARY")

@@ -3,10 +3,7 @@ Usage: output_test.py PATH/TO/plexorama PATH/TO/SAMPLES"""
 import os
 import signal
 import stat
-import sys
-import tempfile
 import threading
-import unittest
 
 import xharness as xh
 
@@ -14,15 +11,11 @@ BINARY = None
 SAMPLES = None
 
 
-class Outputs(unittest.TestCase):
+class Outputs(xh.FolderTest):
 
     def setUp(self):
-        self.dir = tempfile.TemporaryDirectory(prefix="plexorama-e2e-")
-        self.addCleanup(self.dir.cleanup)
+        super().setUp()
         self.bottle = os.path.join(SAMPLES, "klein-bottle.klein")
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
 
     def test_links_pipes_devices_and_folders(self):
         p = self.path
@@ -131,8 +124,4 @@ class Outputs(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
-        sys.exit(__doc__.splitlines()[-1].strip())
-    SAMPLES = sys.argv.pop(2)
-    BINARY = sys.argv.pop(1)
-    unittest.main(verbosity=2)
+    xh.run_tests("BINARY", "SAMPLES")

@@ -6,9 +6,6 @@ import os
 import stat
 import struct
 import subprocess
-import sys
-import tempfile
-import unittest
 
 import xharness as xh
 from interaction_test import MARKER, box_of, write_klein
@@ -58,14 +55,7 @@ def listing(folder):
                   for d, dirs, files in os.walk(folder) for name in dirs + files)
 
 
-class Pictures(unittest.TestCase):
-
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory(prefix="plexorama-e2e-")
-        self.addCleanup(self.dir.cleanup)
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
+class Pictures(xh.FolderTest):
 
     def run_viewer(self, *args, env=None, timeout=60):
         with xh.Process([BINARY, *args], env=env) as run:
@@ -315,8 +305,4 @@ class Pictures(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
-        sys.exit(__doc__.splitlines()[-1].strip())
-    SAMPLES = sys.argv.pop(2)
-    BINARY = sys.argv.pop(1)
-    unittest.main(verbosity=2)
+    xh.run_tests("BINARY", "SAMPLES")

@@ -1,7 +1,6 @@
 """The viewer starts, shows a blank white window, closes cleanly and fails
 cleanly without a display.  Usage: startup_test.py PATH/TO/plexorama"""
 import subprocess
-import sys
 import unittest
 
 import xharness as xh
@@ -72,7 +71,4 @@ class Startup(unittest.TestCase):
                 self.assertEqual(viewer.stderr.count("\n"), 1, viewer.stderr)
 
 if __name__ == "__main__":
-    if len(sys.argv) < 2:
-        sys.exit(__doc__.splitlines()[-1].strip())
-    BINARY = sys.argv.pop(1)
-    unittest.main(verbosity=2)
+    xh.run_tests("BINARY")

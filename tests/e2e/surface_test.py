@@ -2,8 +2,6 @@
 command line; files that cannot be shown are refused without harm.
 Usage: surface_test.py PATH/TO/plexorama PATH/TO/SAMPLES"""
 import os
-import sys
-import tempfile
 import unittest
 
 import xharness as xh
@@ -28,11 +26,7 @@ def drawn(image):
     return image.non_white() > 1000
 
 
-class Surfaces(unittest.TestCase):
-
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory(prefix="plexorama-e2e-")
-        self.addCleanup(self.dir.cleanup)
+class Surfaces(xh.FolderTest):
 
     def write(self, name, data):
         path = os.path.join(self.dir.name, name)
@@ -126,8 +120,4 @@ class CommandLine(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
-        sys.exit(__doc__.splitlines()[-1].strip())
-    SAMPLES = sys.argv.pop(2)
-    BINARY = sys.argv.pop(1)
-    unittest.main(verbosity=2)
+    xh.run_tests("BINARY", "SAMPLES")

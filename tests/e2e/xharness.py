@@ -12,6 +12,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 import zlib
 
 from Xlib import X, display, error
@@ -276,12 +277,7 @@ class Process:
         if exc_type is not None:
             self._report()
         if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+            stop(self.proc)
         if exc_type is None:
             self._final = self.stdout, self.stderr  # the files go with the directory
             shutil.rmtree(self.dir, ignore_errors=True)
@@ -380,3 +376,36 @@ def drag_file(path, wid, steps=30):
         source.wait_output("finished")
         if "sent" not in source.stdout:
             raise RuntimeError(f"the drop did not take place: {source.stdout!r}")
+
+
+def run_tests(*names):
+    """Runs the calling script's tests, its command-line arguments first
+    bound, in order, to its globals of these names; without them, prints
+    its usage, the last line of its docstring."""
+    script = sys.modules["__main__"]
+    if len(sys.argv) <= len(names):
+        sys.exit(script.__doc__.splitlines()[-1].strip())
+    for name in names:
+        setattr(script, name, sys.argv.pop(1))
+    unittest.main(module=script, verbosity=2)
+
+
+class FolderTest(unittest.TestCase):
+    """Tests that write their files in a folder of their own, removed after."""
+
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory(prefix="plexorama-test-")
+        self.addCleanup(self.dir.cleanup)
+
+    def path(self, name):
+        return os.path.join(self.dir.name, name)
+
+
+def stop(process, seconds=5):
+    """Ends a process of ours: asked to terminate, then killed if it will not."""
+    process.terminate()
+    try:
+        process.wait(seconds)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()

@@ -10,7 +10,6 @@ Usage: soak_test.py PATH/TO/plexorama PATH/TO/libsoak_drops.so PATH/TO/make-samp
 import os
 import subprocess
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -69,14 +68,7 @@ def figures(rows, size):
     return "\n".join(lines), growth
 
 
-class Soak(unittest.TestCase):
-
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory(prefix="plexorama-soak-")
-        self.addCleanup(self.dir.cleanup)
-
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
+class Soak(xh.FolderTest):
 
     def test_memory_settles_over_valid_and_invalid_drops(self):
         # The Klein bottle on a 128 x 128 grid: 98 304 vertices in R^4, 3 MiB.

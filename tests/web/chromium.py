@@ -12,7 +12,6 @@ import subprocess
 import sys
 import tempfile
 import threading
-import time
 import urllib.request
 import zlib
 
@@ -20,7 +19,7 @@ import websocket
 
 # The desktop's end-to-end harness: its pictures and its polling.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from xharness import Image, wait_until  # noqa: E402
+from xharness import Image, stop, wait_until  # noqa: E402
 
 
 def decode_png(data):
@@ -127,12 +126,7 @@ class Chromium:
         try:
             self.socket.close()
         finally:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+            stop(self.process, 10)
             shutil.rmtree(self.profile, ignore_errors=True)
 
     def __enter__(self):
