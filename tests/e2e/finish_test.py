@@ -6,7 +6,6 @@ Usage: finish_test.py PATH/TO/plexorama PATH/TO/SAMPLES"""
 import math
 import os
 import random
-import struct
 
 import xharness as xh
 from picture_test import read_klein, read_png, write_columns
