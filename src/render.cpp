@@ -259,7 +259,7 @@ static void __overlays_render(const float* orientation)
     if (clipped)
         set_clip_context(false, false);
     if (c.gizmo)
-        draw_gizmo(orientation, view.turn4[0]);
+        draw_gizmo(orientation);
     if (c.tint == TINT_W || centre)
         draw_legend(c.tint == TINT_W, tint_scale_cues(), centre, c.slice_at);
     if (clipped)

@@ -14,6 +14,7 @@
 
 #include <cglm/cglm.h>
 
+#include "course.h"
 #include "input.h"
 #include "log.h"
 #include "mesh.h"
@@ -44,7 +45,7 @@ void restore_scene(const Scene* scene)
     next.framed = false;
     set_view(&next);
     if (scene->view.framed && scene->view.frame.dim == projection.dim)
-        show_frame_input(&scene->view.frame);
+        show_frame_course(&scene->view.frame);
 }
 
 long spin_frames_scene(const Options* options)
@@ -68,13 +69,13 @@ static int __apply_options_scene(const Options* options)
             complain_log("--basis: %s (m = %d)", fault, projection.dim);
             return 2;
         }
-        show_frame_input(&f);
+        show_frame_course(&f);
     }
     for (int k = 0; k < options->turn_count; k++) {
         const Turn& t = options->turns[k];
         if (!t.coordinates) {
             turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
-        } else if (!turn_coordinates_input(t.a, t.b, glm_rad(t.degrees))) {
+        } else if (!turn_coordinates_course(t.a, t.b, glm_rad(t.degrees))) {
             complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
                 std::max(t.a, t.b) + 1, projection.dim);
             return 2;
@@ -117,7 +118,7 @@ static int __apply_options_scene(const Options* options)
         next.tour.speed = options->tour_speed;
     set_view(&next);
     if (options->tour > 0)
-        start_tour_input(static_cast<TourKind>(options->tour),
+        start_tour_course(static_cast<TourKind>(options->tour),
             options->seeded || options->tour != TOUR_GRAND ? options->seed
                                                            : static_cast<uint64_t>(time(nullptr)),
             view.tour.speed);

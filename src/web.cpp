@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "course.h"
 #include "cues.h"
 #include "render.h"
 #include "input.h"
@@ -219,13 +220,13 @@ EMSCRIPTEN_KEEPALIVE void tour_web(int kind, double seed, float speed)
 {
     if ((kind == TOUR_GRAND || kind == TOUR_LITTLE) && seed >= 0 && seed < 9007199254740992.0
         && std::isfinite(speed) && speed >= 0.1f && speed <= 3600.0f)
-        start_tour_input(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
+        start_tour_course(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
 }
 
 // Runs or pauses the tour, as U does.
 EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
 {
-    run_tour_input(run != 0);
+    run_tour_course(run != 0);
 }
 
 // Turns coordinate a toward b (from 0) by degrees in their plane in R^m, as
@@ -233,7 +234,7 @@ EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
 EMSCRIPTEN_KEEPALIVE int turn_coordinates_web(int a, int b, float degrees)
 {
     return std::isfinite(degrees)
-        && turn_coordinates_input(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
+        && turn_coordinates_course(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
 }
 
 // Stops a spin, as Space does.

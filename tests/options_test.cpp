@@ -10,6 +10,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "course.h"
 #include "input.h"
 #include "mesh.h"
 #include "options.h"
@@ -428,7 +429,7 @@ TEST(Options, TurnsAndFramesOfRmApplyToTheChosenCoordinates)
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(code, row.code) << shown(words) << err;
         Frame f;
-        frame_input(&f, true);
+        frame_course(&f, true);
         if (code == 0) {
             EXPECT_NEAR(f.rows[0][4], row.x5, 1e-6f) << shown(words);
         }
