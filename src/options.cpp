@@ -96,8 +96,10 @@ int parse_options(int argc, char** argv, Options* options)
     // process; the leading ':' tells a missing value from an unknown option.
     optind = 0;
     opterr = 0;
-    struct option long_options[option_row_count + 1] = {};
-    char letters[option_row_count + 2] = ":";
+    // A row for every action: sized by the actions, the arrays are no
+    // variable-length ones, which standard C++ has not.
+    struct option long_options[OPTION_VERSION + 2] = {};
+    char letters[OPTION_VERSION + 3] = ":";
     for (int k = 0; k < option_row_count; k++) {
         const OptionRow& row = option_rows[k];
         long_options[k]

@@ -214,8 +214,8 @@ uint64_t mapped_bytes()
     return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
-#ifdef __SANITIZE_ADDRESS__
-// The address sanitizer's runtime has it; GCC installs no header declaring it.
+#ifdef PLEXORAMA_SANITIZED
+// The address sanitizer's runtime has it; not every compiler installs a header declaring it.
 extern "C" void __sanitizer_purge_allocator();
 #endif
 
@@ -224,7 +224,7 @@ extern "C" void __sanitizer_purge_allocator();
 // reserves, which says nothing about leaks.
 uint64_t resident_bytes()
 {
-#ifdef __SANITIZE_ADDRESS__
+#ifdef PLEXORAMA_SANITIZED
     // Freed blocks stay resident in the sanitizer's quarantine until purged.
     __sanitizer_purge_allocator();
 #endif
@@ -240,7 +240,7 @@ uint64_t resident_bytes()
 
 TEST(Mesh, BuffersTheGpuCannotTakeLeaveNothingBehind)
 {
-#ifdef __SANITIZE_ADDRESS__
+#ifdef PLEXORAMA_SANITIZED
     GTEST_SKIP() << "the address sanitizer needs more address space than the cap leaves";
 #endif
     // 64 MiB per array, with the address space capped at 32 MiB more than in
