@@ -9,6 +9,7 @@
 
 #include "bench.h"
 #include "context.h"
+#include "course.h"
 #include "cues.h"
 #include "frame.h"
 #include "render.h"
@@ -169,7 +170,7 @@ void frame_tours(const Surface& s, int reps)
             uint64_t seed = 5;
             Frame f;
             random_frame(&seed, projection.dim, &f);
-            show_frame_input(&f);
+            show_frame_course(&f);
         },
         "<= 1.5 x");
     set_view(&initial_view);
