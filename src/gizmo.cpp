@@ -23,7 +23,7 @@ constexpr int most_segments = 16;
 constexpr int most_vertices = most_axes * 2 * (1 + most_segments);
 
 // Short of the corner's edge, to leave room for the names beyond.
-const float length = 0.75f, letter = 0.14f, digit = 0.12f;
+const float length = 0.75f, letter = 0.14f, digit = 0.15f;
 
 // The axes as last drawn, for picking and aiming: the view's terms and each
 // axis's coordinate and end.
@@ -118,16 +118,16 @@ void __colour_gizmo(const Frame& frame, int k, float w, float* rgb)
 }
 
 // An axis's name: of four, its slot's letter; of more, its number from 1.
-void __name_gizmo(const Frame& frame, int k, char* name)
+void __name_gizmo(const Frame& frame, int k, char (&name)[12])
 {
     static const char* const letters[4] = {"x", "y", "z", "w"};
     if (frame.dim == 4) {
         for (int i = 0; i < 4; i++)
             if (frame.rows[i][k] != 0.0f)
-                snprintf(name, 4, "%s", letters[i]);
+                snprintf(name, sizeof name, "%s", letters[i]);
         return;
     }
-    snprintf(name, 4, "%d", k + 1);
+    snprintf(name, sizeof name, "%d", k + 1);
 }
 
 } // namespace
@@ -156,13 +156,18 @@ void draw_gizmo(const float* q)
         float shown = std::hypot(end[0], end[1]);
         if (shown < 0.2f)
             continue;
-        char name[4];
+        char name[12];
         __name_gizmo(frame, k, name);
+        // A letter goes beyond its axis's end; a number beside it, since
+        // coordinates often share a line at different lengths.
         float height = frame.dim == 4 ? letter : digit;
-        float beyond = (shown + 0.6f * height) / shown;
+        float along = frame.dim == 4 ? 0.6f * height : 0.2f * height,
+              aside = frame.dim == 4 ? 0.0f : 0.7f * height;
+        float centre[2] = {end[0] + (along * end[0] - aside * end[1]) / shown,
+            end[1] + (along * end[1] + aside * end[0]) / shown};
         float segments[4 * most_segments];
-        int written = write_glyphs(name, beyond * end[0] - 0.5f * width_glyphs(name, height),
-            beyond * end[1] - 0.5f * height, height, segments, most_segments);
+        int written = write_glyphs(name, centre[0] - 0.5f * width_glyphs(name, height),
+            centre[1] - 0.5f * height, height, segments, most_segments);
         for (int s = 0; s < 2 * written; s++)
             vertices[count++] = {segments[2 * s], segments[2 * s + 1], rgb[0], rgb[1], rgb[2]};
     }
@@ -194,19 +199,29 @@ void aim_gizmo(int k, float u, float v, float* column)
     const float* turn4 = drawn.turn4;
     float turned[4];
     __turned_gizmo(frame, k, turn4, turned);
-    // In the camera's terms: across and up as asked, the depth as it was.
-    float seen[3] = {-u / length, v / length, 0.0f};
+    // In the camera's terms: across and up as asked, the depth and w as
+    // they were.
+    float seen[3] = {-u / length, v / length, 0.0f}, w = turned[3];
     for (int i = 0; i < 3; i++)
         seen[2] += rot[4 * i + 2] * turned[i];
-    float wanted[4] = {0.0f, 0.0f, 0.0f, turned[3]};
+    // An axis is at most a unit long, and of R^4 always: what is left goes
+    // to depth and w in the shares they had.
+    float across = seen[0] * seen[0] + seen[1] * seen[1], rest = seen[2] * seen[2] + w * w;
+    if (across >= 1.0f) {
+        seen[0] /= std::sqrt(across);
+        seen[1] /= std::sqrt(across);
+        seen[2] = w = 0.0f;
+    } else if (frame.dim == 4 || across + rest > 1.0f) {
+        if (rest == 0.0f)
+            seen[2] = rest = 1.0f;
+        float scale = std::sqrt((1.0f - across) / rest);
+        seen[2] *= scale;
+        w *= scale;
+    }
+    float wanted[4] = {0.0f, 0.0f, 0.0f, w};
     for (int i = 0; i < 3; i++)
         for (int j = 0; j < 3; j++)
             wanted[i] += rot[4 * i + j] * seen[j];
-    // A frame's column is at most a unit long: past that, the nearest one.
-    float norm = std::sqrt(
-        wanted[0] * wanted[0] + wanted[1] * wanted[1] + wanted[2] * wanted[2] + wanted[3] * wanted[3]);
-    for (float& x : wanted)
-        x /= std::max(norm, 1.0f);
     // Back through the turn, which is orthogonal.
     for (int j = 0; j < 4; j++) {
         column[j] = 0.0f;
