@@ -100,7 +100,10 @@ int main(int argc, char** argv)
     }
     for (const Surface& s : surfaces)
         frame_split(s, other_reps);
-    frame_cues(surfaces.back().dim == 4 ? surfaces.back() : surfaces[surfaces.size() - 2], other_reps);
+    const Surface& largest = surfaces.back().dim == 4 ? surfaces.back() : surfaces[surfaces.size() - 2];
+    frame_cues(largest, other_reps);
+    frame_finish(largest, other_reps);
+    picture_smooth(largest, dir, other_reps);
     if (surfaces.back().dim > 4)
         frame_tours(surfaces.back(), other_reps);
     pacing(frames);

@@ -53,12 +53,17 @@ double run(const std::vector<std::string>& command, double* peak = nullptr);
 double peak_of(const std::vector<std::string>& command);
 // Process start to first frame, against f3d on the same triangles.
 void first_frame(const Surface& s, const std::filesystem::path& dir, int reps);
+// A picture with smooth light, its tangent planes found, against one without.
+void picture_smooth(const Surface& s, const std::filesystem::path& dir, int reps);
 
 // Frames of the shown surface, and the window's pacing: frames.cpp.
 void frame_split(const Surface& s, int reps);
 // Frames with the 4-D turn and shape lighting, and with the cues to w,
 // against the plain frame; and the time s takes to measure.
 void frame_cues(const Surface& s, int reps);
+// Frames with smooth light, anti-aliasing, transparency and colour by w,
+// against the plain frame.
+void frame_finish(const Surface& s, int reps);
 // A frame of a surface in R^m through a general frame, against its coordinate
 // choice; and a tour's step in R^255.
 void frame_tours(const Surface& s, int reps);

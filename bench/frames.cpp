@@ -9,6 +9,7 @@
 
 #include "bench.h"
 #include "context.h"
+#include "course.h"
 #include "cues.h"
 #include "frame.h"
 #include "render.h"
@@ -16,6 +17,7 @@
 #include "surface.h"
 #include "mesh.h"
 #include "motion.h"
+#include "smooth.h"
 #include "tour.h"
 #include "view.h"
 #include "window.h"
@@ -63,7 +65,9 @@ static double timed_frame()
 // Alternates plain frames with frames in which cue() has set a cue, then
 // adds the row of the second against the first.
 template <class Cue>
-static void alternate(const Surface& s, int reps, const char* figure, Cue cue, const char* target = "<= 1.10 x")
+static void alternate(
+    const Surface& s, int reps, const char* figure, Cue cue, const char* target = "<= 1.10 x")
+
 {
     std::vector<double> plain, cued, ratios;
     for (int k = 0; k < reps; k++) {
@@ -99,7 +103,7 @@ void frame_cues(const Surface& s, int reps)
     });
     alternate(s, reps, "frame: colour by w, slice, 4-D eye", [] {
         View cued = view;
-        cued.cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true};
+        cued.cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true, 0.0f};
         set_view(&cued);
     });
     // s is measured once a cue needs it, not at loading.
@@ -111,6 +115,45 @@ void frame_cues(const Surface& s, int reps)
     }
     row({"s: largest length measured", s.name, 1e3 * median(measure), "ms", "", 1e3 * load, "loading",
         "when a cue first needs it, and at each new binding"});
+    set_view(&initial_view);
+    drop_shown();
+}
+
+void frame_finish(const Surface& s, int reps)
+{
+    if (show(s) < 0)
+        return;
+    alternate(
+        s, reps, "frame: smooth light",
+        [] {
+            View smooth = view;
+            smooth.light = LIGHT_SMOOTH;
+            set_view(&smooth);
+            // The planes once found, the frames draw with them.
+            ready_smooth(true);
+        },
+        "<= 1.3 x");
+    alternate(
+        s, reps, "frame: anti-aliased, 4 samples",
+        [] {
+            View smooth = view;
+            smooth.finish.aa = 4;
+            set_view(&smooth);
+        },
+        "<= 2.5 x");
+    alternate(
+        s, reps, "frame: opacity 0.5",
+        [] {
+            View clear = view;
+            clear.finish.opacity = 0.5f;
+            set_view(&clear);
+        },
+        "<= 2 x");
+    alternate(s, reps, "frame: colour by w", [] {
+        View tinted = view;
+        tinted.cues.tint = TINT_W;
+        set_view(&tinted);
+    });
     set_view(&initial_view);
     drop_shown();
 }
@@ -127,7 +170,7 @@ void frame_tours(const Surface& s, int reps)
             uint64_t seed = 5;
             Frame f;
             random_frame(&seed, projection.dim, &f);
-            show_frame_input(&f);
+            show_frame_course(&f);
         },
         "<= 1.5 x");
     set_view(&initial_view);

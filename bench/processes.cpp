@@ -111,3 +111,33 @@ void first_frame(const Surface& s, const fs::path& dir, int reps)
     row({"first frame, whole process", s.name, 1e3 * median(ours), "ms", "<= 1.25 x f3d",
         1e3 * median(theirs), "f3d --edges", note});
 }
+
+void picture_smooth(const Surface& s, const fs::path& dir, int reps)
+{
+    std::string png = (dir / "picture.png").string();
+    std::vector<std::string> plain
+        = {PLEXORAMA_BINARY, "--quiet", "--no-preferences", "--output", png, s.path};
+    std::vector<std::string> smooth = plain;
+    smooth.insert(smooth.end() - 1, {"--light", "smooth"});
+    std::vector<double> flat, lit, ratios;
+    for (int k = 0; k < reps; k++) {
+        double a = run(plain), b = run(smooth);
+        if (a < 0 || b < 0) {
+            std::fprintf(stderr, "plexorama-bench: plexorama --output %s failed\n", s.path.c_str());
+            return;
+        }
+        flat.push_back(a);
+        lit.push_back(b);
+        ratios.push_back(b / a);
+    }
+    fs::remove(png);
+    char note[96];
+    std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x; the planes found included",
+        reps, median(ratios), *std::max_element(ratios.begin(), ratios.end()));
+    row({"picture, whole process: smooth light", s.name, 1e3 * median(lit), "ms", "<= 1.5 x",
+        1e3 * median(flat), "the picture", note});
+    double peak = peak_of(smooth), plain_peak = peak_of(plain);
+    if (peak >= 0 && plain_peak >= 0)
+        row({"picture: peak memory, smooth light", s.name, peak / 1e6, "MB", "", plain_peak / 1e6,
+            "the picture", "whole process; the data are " + number(s.bytes / 1e6) + " MB"});
+}

@@ -108,6 +108,11 @@ void ramp_cues(float rgb[][3])
     }
 }
 
+float tint_scale_cues()
+{
+    return view.cues.tint_scale > 0.0f ? view.cues.tint_scale : view.reach;
+}
+
 float slice_width_cues()
 {
     return view.cues.slice_width > 0.0f ? view.cues.slice_width : view.reach / 16.0f;

@@ -13,7 +13,9 @@ void ramp_cues(float rgb[][3]);
 // The map's colour at t from 0 (blue) to 1 (red), 8-bit RGB.
 void tint_cues(double t, uint8_t* rgb);
 
-// The slice's width and the eye's distance in effect: as given, or from s.
+// The map's scale, the slice's width and the eye's distance in effect: as
+// given, or from s.
+float tint_scale_cues();
 float slice_width_cues();
 float eye4_at_cues();
 

@@ -155,15 +155,44 @@ void random_frame(uint64_t* state, uint8_t dim, Frame* frame)
 
 void pull_frame(Frame* frame, int k, const float* column)
 {
-    // No shown direction is longer than 1.
-    Eigen::Vector4d wanted(column[0], column[1], column[2], column[3]);
-    if (wanted.norm() > 1.0)
-        wanted.normalize();
-    Rows rows = __rows_frame(frame);
-    rows.col(k) = wanted;
-    // The nearest rows that are orthonormal: U V^T of the thin SVD.
-    Eigen::JacobiSVD<Eigen::MatrixXd> svd(rows, Eigen::ComputeThinU | Eigen::ComputeThinV);
-    __store_frame(svd.matrixU() * svd.matrixV().transpose(), frame);
+    // The 4-plane and one direction out of it, in which e_k lies: within
+    // that 5-space, the turn in the plane of e_k's place and the place asked
+    // for moves the frame least (Cook and Buja's manual tour). Of R^4 there
+    // is no direction out, and every shown direction is a unit long.
+    int m = frame->dim;
+    Eigen::MatrixXd rows = __rows_frame(frame);
+    Eigen::VectorXd wanted(5), at(5);
+    wanted << column[0], column[1], column[2], column[3], 0.0;
+    at << rows.col(k), 0.0;
+    Eigen::MatrixXd space(5, m);
+    space.topRows(4) = rows;
+    space.row(4).setZero();
+    if (m > 4) {
+        // Where e_k is in the plane, any direction out of it will do: that
+        // of the coordinate shown shortest, whose part out is the longest.
+        Eigen::Index j = k;
+        if (rows.col(k).squaredNorm() > 1.0 - 1e-9)
+            rows.colwise().squaredNorm().minCoeff(&j);
+        Eigen::VectorXd direction = -rows.transpose() * rows.col(j);
+        direction(j) += 1.0;
+        space.row(4) = direction.normalized().transpose();
+        at(4) = space(4, k);
+    }
+    double length = wanted.norm();
+    if (m == 4 && length > 0.0)
+        wanted /= length;
+    else if (length > 1.0)
+        wanted /= length;
+    if (m > 4)
+        wanted(4) = std::sqrt(std::max(0.0, 1.0 - wanted.squaredNorm()));
+    // The turn that takes the unit at to the unit wanted in their plane;
+    // none where the two are opposite, and no plane to turn in.
+    double along = at.dot(wanted);
+    if (length == 0.0 || along < -1.0 + 1e-9)
+        return;
+    Eigen::MatrixXd turn = Eigen::MatrixXd::Identity(5, 5) - (at + wanted) * (at + wanted).transpose() / (1.0 + along)
+        + 2.0 * wanted * at.transpose();
+    __store_frame((turn * space).topRows(4), frame);
 }
 
 float reach_frame(const Frame* frame, const float* coords, uint64_t count)

@@ -5,6 +5,7 @@
 // map and places the slice and the 4-D eye.
 #include "glsl.h"
 
+#include <cstring>
 #include <string>
 
 #include "platform.h"
@@ -127,17 +128,21 @@ const char* const vs = vs_text.c_str();
 const char* const vs_frame = vs_frame_text.c_str();
 
 // Viewer and light share a point in front of the camera; the absolute values
-// light both sides of the surface alike. What the two lit stages share: the
-// normal, and how much light falls on the point and shines back from it.
-static const char lit_head[] = R"(#version 330 core
+// light both sides of the surface alike. What the lit stages share: the
+// inputs, then the output, then the normal and how much light falls on the
+// point and shines back from it.
+static const char lit_inputs[] = R"(#version 330 core
 in vec3 Normal;
 in vec3 FragPos;
 
 uniform vec4 color;
 uniform float light; // 0: the file's normals; 1: the shape's as drawn
 
-out vec4 FragColor;
+)";
 
+static const char lit_output[] = "out vec4 FragColor;\n";
+
+static const char lit_shading[] = R"(
 const vec3 lightPos = vec3(0.0, 0.0, -15.0);
 const vec3 viewPos = vec3(0.0, 0.0, -15.0);
 
@@ -162,7 +167,32 @@ vec2 lighting()
 }
 )";
 
-static const std::string fs_text = std::string(lit_head) + R"(
+// A transparent surface is drawn into two layers that sum every fragment
+// whatever their order (McGuire and Bavoil, "Weighted Blended
+// Order-Independent Transparency", 2013): the colours weighted by opacity
+// and nearness, and the product of what each lets through. One blend sums
+// the colours and multiplies the alpha, so the weights go to a second
+// target. The stage's own main runs first, under another name.
+static const char layer_outputs[] = R"(vec4 FragColor;
+layout(location = 0) out vec4 layered;
+layout(location = 1) out vec4 weights;
+)";
+
+static const char layer_main[] = R"(#undef main
+uniform float opacity;
+
+void main()
+{
+    shade();
+    // Their equation 10, from the depth in the depth buffer.
+    float near = 1.0 - gl_FragCoord.z;
+    float weight = clamp(opacity * max(1e-2, 3e3 * near * near * near), 1e-2, 3e3);
+    layered = vec4(FragColor.rgb * opacity * weight, opacity);
+    weights = vec4(opacity * weight);
+}
+)";
+
+static const char lit_main[] = R"(
 void main()
 {
     vec2 l = lighting();
@@ -170,28 +200,28 @@ void main()
     FragColor = vec4(result, color.a);
 }
 )";
+static const std::string fs_text = std::string(lit_inputs) + lit_output + lit_shading + lit_main;
 const char* const fs = fs_text.c_str();
 
-// The cool-warm map of w from -s to +s, sampled 33 times in linear light,
-// for the stages that colour by w.
+// The cool-warm map of w from -scale to +scale, looked up in a texture of
+// its samples in linear light, for the stages that colour by w.
 static const char map_glsl[] = R"(
 in float W;
 
-uniform float reach; // s, the largest length of the shown (x, y, z, w)
-uniform vec3 ramp[33];
+uniform float scale;
+uniform highp sampler2D map; // 33 samples across, blue to red
 
 vec3 mapColor()
 {
-    float t = clamp((reach > 0.0 ? W / reach : 0.0) * 16.0 + 16.0, 0.0, 32.0);
-    int below = min(int(t), 31);
-    return mix(ramp[below], ramp[below + 1], t - float(below));
+    float t = clamp(scale > 0.0 ? W / scale : 0.0, -1.0, 1.0);
+    return texture(map, vec2((16.0 * t + 16.5) / 33.0, 0.5)).rgb;
 }
 )";
 
 // The map's colours are lit in linear light: a face toward the light shows
 // its colour as the map gives it, and the highlight only brightens it, so
 // that no part washes out to white.
-static const std::string fs_tint_text = std::string(lit_head) + map_glsl + R"(
+static const char tint_main[] = R"(
 void main()
 {
     vec2 l = lighting();
@@ -199,7 +229,6 @@ void main()
     FragColor = vec4(result, color.a);
 }
 )";
-const char* const fs_tint = fs_tint_text.c_str();
 
 // The wireframe keeps the surface colour as it is: no lighting, no gamma.
 const char* const fs_plain = R"(#version 330 core
@@ -213,17 +242,124 @@ void main()
 }
 )";
 
-// Over the map the wireframe takes a dark shade of the colour beneath,
-// which reads on every part of it.
-static const std::string fs_plain_tint_text = std::string(R"(#version 330 core
-uniform vec4 color;
+// Smooth light: the vertex stage also takes the tangent plane at the vertex,
+// t1 and t2 at the shown coordinates, and carries both through the view as
+// the position goes, to the normal of the surface as drawn. Bound to the
+// coordinate choice, they come as attributes; through a frame of R^m, all m
+// components of each are fetched, t1 then t2, and turned by the frame.
+static const char tangent_attributes[] = R"(layout(location = 8) in float aT1_x;
+layout(location = 9) in float aT1_y;
+layout(location = 10) in float aT1_z;
+layout(location = 11) in float aT1_w;
+layout(location = 12) in float aT2_x;
+layout(location = 13) in float aT2_y;
+layout(location = 14) in float aT2_z;
+layout(location = 15) in float aT2_w;
 
-out vec4 FragColor;
-)") + map_glsl
-    + R"(
-void main()
+vec4 tangent4(int which)
 {
-    FragColor = vec4(0.45 * pow(mapColor(), vec3(1.0 / 2.2)), color.a);
+    return which == 0 ? vec4(aT1_x, aT1_y, aT1_z, aT1_w) : vec4(aT2_x, aT2_y, aT2_z, aT2_w);
 }
 )";
-const char* const fs_plain_tint = fs_plain_tint_text.c_str();
+
+static const char tangent_fetched[] = R"(uniform FETCH_SAMPLER tangents;
+
+vec4 tangent4(int which)
+{
+    vec4 sum = vec4(0.0);
+    int first = (2 * gl_VertexID + which) * dim;
+    for (int k = 0; k < dim; k++)
+        sum += column[k] * FETCH(tangents, first + k);
+    return sum;
+}
+)";
+
+// A tangent t of the surface at p as drawn: the 4-D turn, the swap's turn,
+// then the derivative of the 4-D eye's p / weight with weight = 1 - w / d,
+// (dp + p dw / (d weight)) / weight, less its length, then rot.
+static const char tangent_function[] = R"(
+vec3 drawnTangent(vec4 tangent, vec3 p, int k, float weight)
+{
+    vec4 t = turn4 * tangent;
+    vec3 d = t.xyz;
+    float dw = t.w * cos(angle) + d[k] * sin(angle);
+    d[k] = (vec2(d[k], t.w) * rotate2d(angle)).x;
+    if (eye4 > 0.0)
+        d += p * dw / (eye4 * weight);
+    return mat3(rot) * d;
+}
+
+void main()
+)";
+
+// Each vertex's normal is turned toward the viewer, so that a triangle's
+// three agree before they are blended: the lighting takes either side alike.
+static const char tangent_normal[] = R"(    FragPos = turned.xyz / weight;
+    vec3 across = cross(drawnTangent(tangent4(0), p, k, weight), drawnTangent(tangent4(1), p, k, weight));
+    vec3 toViewer = vec3(0.0, 0.0, -15.0) - FragPos;
+    Normal = dot(across, across) > 0.0 ? (dot(across, toViewer) < 0.0 ? -across : across) : toViewer;
+)";
+
+// The vertex stage's text with one piece put in place of another.
+static std::string __replaced_glsl(std::string text, const char* piece, const std::string& by)
+{
+    size_t at = text.find(piece);
+    return at == std::string::npos ? text : text.replace(at, strlen(piece), by);
+}
+
+static std::string __smooth_glsl(const char* stage, const char* tangents)
+{
+    std::string text
+        = __replaced_glsl(stage, "out vec3 Normal;", std::string(tangents) + "\nout vec3 Normal;");
+    text = __replaced_glsl(text, "\nvoid main()\n", tangent_function);
+    text = __replaced_glsl(text, "    Normal = mat3(rot) * n;\n", "");
+    return __replaced_glsl(text, "    FragPos = turned.xyz / weight;\n", tangent_normal);
+}
+
+const char* vertex_glsl(bool smooth, bool framed)
+{
+    static const std::string bound = __smooth_glsl(vs, tangent_attributes);
+    static const std::string fetched = __smooth_glsl(vs_frame, tangent_fetched);
+    if (!smooth)
+        return framed ? vs_frame : vs;
+    return framed ? fetched.c_str() : bound.c_str();
+}
+
+const char* lit_glsl(bool tint, bool layered)
+{
+    static std::string stages[2][2];
+    std::string& stage = stages[tint][layered];
+    if (stage.empty())
+        stage = std::string(lit_inputs) + (layered ? layer_outputs : lit_output) + lit_shading
+            + (tint ? map_glsl : "") + (layered ? "#define main shade\n" : "") + (tint ? tint_main : lit_main)
+            + (layered ? layer_main : "");
+    return stage.c_str();
+}
+
+const char* const composite_vs = R"(#version 330 core
+void main()
+{
+    // One triangle over the whole viewport, from the vertex's number alone.
+    vec2 corner = vec2(float((gl_VertexID & 1) << 2), float((gl_VertexID & 2) << 1)) - 1.0;
+    gl_Position = vec4(corner, 0.0, 1.0);
+}
+)";
+
+// Laid over the picture with the blend (1 - alpha, alpha): the weighted mean
+// colour, over what the layers let through. A pixel no layer reached lets
+// everything through and is left alone.
+const char* const composite_fs = R"(#version 330 core
+uniform highp sampler2D layered;
+uniform highp sampler2D weights;
+
+out vec4 FragColor;
+
+void main()
+{
+    ivec2 at = ivec2(gl_FragCoord.xy);
+    vec4 sum = texelFetch(layered, at, 0);
+    if (sum.a >= 1.0)
+        discard;
+    FragColor = vec4(sum.rgb / max(texelFetch(weights, at, 0).r, 1e-5), sum.a);
+}
+)";

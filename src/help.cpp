@@ -28,9 +28,10 @@ const OptionRow option_rows[] = {
         "show FILE through the frame of R^m with these rows (x, y, z\n"
         "and w, each of the surface's m coordinates), orthonormal"},
     {"zoom", 0, "F", true, false, OPTION_ZOOM, "magnify the picture F times, 0.125 to 8"},
-    {"light", 0, "file|shape", true, false, OPTION_LIGHT,
+    {"light", 0, "file|shape|smooth", true, false, OPTION_LIGHT,
         "light with the file's normals (the default) or with the\n"
-        "normals of the surface as drawn, right in every view"},
+        "normals of the surface as drawn, right in every view: of\n"
+        "each triangle, or smooth from the tangent planes"},
     {"spin", 0, "PLANE[=DEGREES_PER_SECOND]", true, true, OPTION_SPIN,
         "keep turning in PLANE, 60 degrees a second unless given;\n"
         "with --record, make exactly one full turn that loops"},
@@ -42,9 +43,10 @@ const OptionRow option_rows[] = {
     {"save-view", 0, "FILE", true, false, OPTION_SAVE_VIEW,
         "write the orientation, the shown coordinates, the 4-D\n"
         "turn, zoom, pan and lighting at shutdown"},
-    {"color", 0, "fixed|w", true, false, OPTION_COLOR,
+    {"color", 0, "fixed|w[=S]", true, false, OPTION_COLOR,
         "colour the surface as ever, or by w: blue at -s, grey at 0,\n"
-        "red at +s, s the largest length of the shown (x, y, z, w)"},
+        "red at +s, s the largest length of the shown (x, y, z, w)\n"
+        "unless given"},
     {"slice", 0, "C[,DELTA]", true, false, OPTION_SLICE,
         "show only what lies within DELTA (s/16 unless given) of\n"
         "the hyperplane w = C"},
@@ -54,6 +56,15 @@ const OptionRow option_rows[] = {
     {"gizmo", 0, nullptr, true, false, OPTION_GIZMO,
         "show where the four axes point, in the lower left corner"},
     {"wire", 0, "on|off", true, false, OPTION_WIRE, "draw the wireframe (on by default)"},
+    {"aa", 0, "1|2|4|8", true, false, OPTION_AA,
+        "anti-alias with that many samples a pixel (1, the default,\n"
+        "is none; past what the GL offers, what it offers)"},
+    {"opacity", 0, "A", true, false, OPTION_OPACITY,
+        "draw the surface with opacity A, above 0 to 1 (the default),\n"
+        "the same whatever the order of its triangles"},
+    {"stereo", 0, "off|anaglyph|side-by-side[=D]", true, false, OPTION_STEREO,
+        "draw for two eyes D apart (0.25 unless given): red for the\n"
+        "left and cyan for the right, or each in its half"},
     {"output", 0, "FILE.png", true, true, OPTION_OUTPUT,
         "draw without showing a window and write the last frame as\n"
         "an 8-bit RGB PNG"},
@@ -67,6 +78,9 @@ const OptionRow option_rows[] = {
         "the picture is N x N pixels, 16 to 8192 (default 512);\n"
         "only with --output or --record"},
     {"quiet", 0, nullptr, true, false, OPTION_QUIET, "print no progress messages on standard output"},
+    {"no-preferences", 0, nullptr, true, false, OPTION_NO_PREFERENCES,
+        "do not apply the preferences file, default.view in\n"
+        "$XDG_CONFIG_HOME/plexorama (else ~/.config/plexorama)"},
     {"print-view", 0, nullptr, true, true, OPTION_PRINT_VIEW,
         "print the view that FILE and the other options give, as a\n"
         "view file, and open no window"},
@@ -106,6 +120,7 @@ static const char help_end[]
       "  plexorama --turn yw=40 --output figure.png surface.klein\n"
       "  plexorama --spin xw=30 --size 400 --record spin.webm surface.klein\n"
       "  plexorama --color w --slice 0.2 --output slice.png surface.klein\n"
+      "  plexorama --light smooth --opacity 0.5 --aa 4 --output figure.png surface.klein\n"
       "\n"
       "Exit status: 0 after a normal close; 1 when a run fails (no window, a FILE\n"
       "that cannot be drawn offscreen, an output that cannot be written, no ffmpeg);\n"

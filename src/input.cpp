@@ -3,14 +3,14 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 #include <cglm/cglm.h>
 
+#include "course.h"
 #include "cues.h"
+#include "gizmo.h"
 #include "keys.h"
 #include "mesh.h"
 #include "motion.h"
@@ -61,11 +61,13 @@ static void __turn_screen_input(float ax, float ay)
 static int side = 512;
 
 // What a held mouse button does to the view.
-enum Drag { DRAG_NONE, DRAG_TURN3, DRAG_TURN4, DRAG_PAN };
+enum Drag { DRAG_NONE, DRAG_TURN3, DRAG_TURN4, DRAG_PAN, DRAG_AXIS };
 
 static Drag drag = DRAG_NONE;
 static int drag_button = -1;
 static double pointer[2] = {0.0, 0.0};
+// The coordinate whose axis a drag in the gizmo pulls.
+static int grabbed = -1;
 // How far a turning drag moved in this frame and the three before it, so
 // that letting go can tell whether it was still moving, and how fast.
 static float moving[4][2] = {};
@@ -88,6 +90,14 @@ static int __held_input(GLFWwindow* window, KeyAction action)
     return -1;
 }
 
+// [ or ] is held while the slice is on.
+static bool moving_slice = false;
+
+bool moves_slice_input()
+{
+    return moving_slice;
+}
+
 float* poll_input(GLFWwindow* window)
 {
     // The first held key in the row's order decides; one step per frame at
@@ -103,6 +113,7 @@ float* poll_input(GLFWwindow* window)
         turn_plane_motion(held / 2, 3, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step));
     // [ and ] move the slice while held, ] toward +w.
     held = view.cues.slice ? __held_input(window, KEY_MOVE_SLICE) : -1;
+    moving_slice = held >= 0;
     if (held >= 0)
         move_slice_cues(held ? 1.0f : -1.0f);
     for (int f = 3; f > 0; f--)
@@ -198,94 +209,7 @@ int exchange_input(int slot)
     return 1;
 }
 
-// Puts frame s on show with the 4-D turn as it is: as a coordinate choice
-// where it is one (with the turn that makes it one folded into turn4), else
-// as a frame of R^m.
-static void __put_frame_input(const Frame* s)
-{
-    View next = view;
-    uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
-    float turn[16];
-    next.framed = !reduce_frame(s, show, turn);
-    if (next.framed) {
-        next.frame = *s;
-    } else {
-        mat4 reduced, composed;
-        memcpy(reduced, turn, sizeof reduced);
-        glm_mat4_mul(next.turn4, reduced, composed);
-        glm_mat4_copy(composed, next.turn4);
-        Projection& p = projection;
-        p.x = show[0];
-        p.y = show[1];
-        p.z = show[2];
-        p.w = show[3];
-        if (p.mesh && animate_index == 0)
-            set_projection_mesh(p);
-    }
-    set_view(&next);
-}
-
-void frame_input(Frame* frame, bool turned)
-{
-    if (view.framed) {
-        *frame = view.frame;
-    } else {
-        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
-        choice_frame(show, projection.dim, frame);
-    }
-    if (turned)
-        compose_frame(view.turn4[0], frame);
-}
-
-int turn_coordinates_input(int a, int b, float angle)
-{
-    if (projection.dim < 4 || a == b || a < 0 || b < 0 || a >= projection.dim || b >= projection.dim)
-        return 0;
-    Frame s;
-    frame_input(&s, false);
-    turn_frame(&s, a, b, angle);
-    __put_frame_input(&s);
-    return 1;
-}
-
-void show_frame_input(const Frame* frame)
-{
-    View next = view;
-    glm_mat4_identity(next.turn4);
-    set_view(&next);
-    __put_frame_input(frame);
-}
-
-void start_tour_input(TourKind kind, uint64_t seed, float speed)
-{
-    Frame f;
-    frame_input(&f, true);
-    if (f.dim < 4)
-        return;
-    // The tour moves the frame as a whole: the 4-D turn goes into it.
-    View next = view;
-    glm_mat4_identity(next.turn4);
-    next.framed = true;
-    next.frame = f;
-    next.tour = {kind, true, seed, speed, kind == TOUR_LITTLE ? first_target_tour(&f) : 0};
-    set_view(&next);
-}
-
-void run_tour_input(bool run)
-{
-    const Tour& tour = view.tour;
-    // A tour left for a coordinate choice starts again from it.
-    if (run && (tour.kind == TOUR_NONE || !view.framed)) {
-        uint64_t seed = tour.kind == TOUR_NONE ? static_cast<uint64_t>(time(nullptr)) : tour.seed;
-        start_tour_input(tour.kind == TOUR_NONE ? TOUR_GRAND : tour.kind, seed, tour.speed);
-        return;
-    }
-    View next = view;
-    next.tour.running = run && tour.kind != TOUR_NONE;
-    set_view(&next);
-}
-
-// A key that switches the lighting or one of the cues.
+// A key that switches the lighting, one of the cues or of the finish.
 static void __switch_input(KeyAction action)
 {
     View next = view;
@@ -305,6 +229,15 @@ static void __switch_input(KeyAction action)
         break;
     case KEY_GIZMO:
         c.gizmo = !c.gizmo;
+        break;
+    case KEY_AA:
+        next.finish.aa = next.finish.aa > 1 ? 1 : 4;
+        break;
+    case KEY_OPACITY:
+        next.finish.opacity = next.finish.opacity < 1.0f ? 1.0f : 0.5f;
+        break;
+    case KEY_STEREO:
+        next.finish.stereo = static_cast<Stereo>((next.finish.stereo + 1) % 3);
         break;
     default:
         c.wire = !c.wire;
@@ -327,10 +260,10 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
         break;
     case KEY_STOP:
         stop_spin_input();
-        run_tour_input(false);
+        run_tour_course(false);
         break;
     case KEY_TOUR:
-        run_tour_input(!view.tour.running);
+        run_tour_course(!view.tour.running);
         break;
     case KEY_RESET:
         reset_input();
@@ -341,6 +274,9 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
     case KEY_EYE4:
     case KEY_GIZMO:
     case KEY_WIRE:
+    case KEY_AA:
+    case KEY_OPACITY:
+    case KEY_STEREO:
         __switch_input(row->action);
         break;
     case KEY_HIDE:
@@ -355,13 +291,38 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
     }
 }
 
-void __button_callback_input(GLFWwindow*, int button, int action, int mods)
+// The pointer in the gizmo's corner of the drawing area, -1 to 1 across
+// and up it.
+static void __corner_input(GLFWwindow* window, float* u, float* v)
+{
+    int width, height;
+    glfwGetWindowSize(window, &width, &height);
+    double corner = side / 4, left = (width - side) / 2 + side / 64, bottom = (height + side) / 2 - side / 64;
+    *u = static_cast<float>(2.0 * (pointer[0] - left) / corner - 1.0);
+    *v = static_cast<float>(2.0 * (bottom - pointer[1]) / corner - 1.0);
+}
+
+// Pulls the grabbed coordinate's axis to end under the pointer.
+static void __pull_input(GLFWwindow* window)
+{
+    float u, v, column[4];
+    __corner_input(window, &u, &v);
+    aim_gizmo(grabbed, u, v, column);
+    pull_course(grabbed, column);
+}
+
+void __button_callback_input(GLFWwindow* window, int button, int action, int mods)
 {
     if (action == GLFW_PRESS) {
         stop_spin_input();
         if (drag != DRAG_NONE)
             return;
-        if (button == GLFW_MOUSE_BUTTON_LEFT)
+        float u, v;
+        __corner_input(window, &u, &v);
+        grabbed = view.cues.gizmo && button == GLFW_MOUSE_BUTTON_LEFT ? pick_gizmo(u, v) : -1;
+        if (grabbed >= 0)
+            drag = DRAG_AXIS;
+        else if (button == GLFW_MOUSE_BUTTON_LEFT)
             drag = mods & GLFW_MOD_SHIFT ? DRAG_TURN4 : DRAG_TURN3;
         else if (button == GLFW_MOUSE_BUTTON_RIGHT)
             drag = DRAG_TURN4;
@@ -391,7 +352,7 @@ void __button_callback_input(GLFWwindow*, int button, int action, int mods)
     drag_button = -1;
 }
 
-void __cursor_callback_input(GLFWwindow*, double x, double y)
+void __cursor_callback_input(GLFWwindow* window, double x, double y)
 {
     float dx = static_cast<float>(x - pointer[0]), dy = static_cast<float>(y - pointer[1]);
     pointer[0] = x;
@@ -404,6 +365,8 @@ void __cursor_callback_input(GLFWwindow*, double x, double y)
         drag_motion(q, dx, dy, side);
     else if (drag == DRAG_PAN)
         pan_motion(dx, dy, side);
+    else if (drag == DRAG_AXIS)
+        __pull_input(window);
     moving[0][0] += dx;
     moving[0][1] += dy;
 }

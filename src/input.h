@@ -9,10 +9,6 @@
 
 #include <cglm/types.h>
 
-#include "frame.h"
-#include "tour.h"
-
-
 struct GLFWwindow;
 
 extern versor q;     // orientation, x, y, z, w with w real; (0, 0, 0, 1) at start
@@ -26,6 +22,9 @@ extern int (*key_state_input)(GLFWwindow* window, int key);
 // re-normalises q; returns q.
 float* poll_input(GLFWwindow* window);
 
+// Whether the last poll_input moved the slice: [ or ] held.
+bool moves_slice_input();
+
 // Applies one frame of the spin, if one runs: after a frame is drawn, so
 // that frame k of a spin shows k steps.
 void advance_spin_input();
@@ -35,26 +34,6 @@ void reset_input();
 
 // Stops a spin, as Space and a click do.
 void stop_spin_input();
-
-// The frame of R^m on show: the coordinate choice, or the view's frame,
-// with the 4-D turn composed on the left when turned.
-void frame_input(Frame* frame, bool turned);
-
-// Turns coordinate a toward b (from 0) in their plane in R^m, as
-// --turn A:B=DEG does; the frame becomes a choice again where it is one.
-// Returns 0 when the surface lacks either.
-int turn_coordinates_input(int a, int b, float angle);
-
-// Puts a frame of R^m on show in place of the 4-D turn and the choice, as a
-// coordinate choice where it is one.
-void show_frame_input(const Frame* frame);
-
-// Starts a tour from the frame on show.
-void start_tour_input(TourKind kind, uint64_t seed, float speed);
-
-// Runs or pauses the tour, as U does; with none, starts a grand tour of a
-// seed of the moment.
-void run_tour_input(bool run);
 
 // Turns the view about the fixed horizontal and vertical axes; with Ctrl
 // held, zooms instead.

@@ -21,6 +21,9 @@ enum KeyAction {
     KEY_EYE4,       // the 4-D perspective
     KEY_GIZMO,      // the axes
     KEY_WIRE,       // the wireframe
+    KEY_AA,         // anti-aliasing
+    KEY_OPACITY,    // the surface half transparent
+    KEY_STEREO,     // by turns: no stereo, anaglyph, side by side
     KEY_HIDE,       // the k-th key hides coordinate k
     KEY_SWAP,       // the k-th key exchanges the hidden coordinate with slot k
     KEY_TOUR,       // a tour through frames of R^m: start, pause, go on

@@ -7,6 +7,7 @@
 #include <cglm/cglm.h>
 
 #include "cues.h"
+#include "platform.h"
 #include "shader.h"
 
 uint8_t color[4] = {47, 60, 126, 255};
@@ -28,6 +29,25 @@ void __fix_matrix_load(float aspect, float* matrix)
     memcpy(matrix, fix, sizeof fix);
 }
 
+void __fix_eye_matrix_load(float aspect, float eye, float* matrix)
+{
+    __fix_matrix_load(aspect, matrix);
+    if (eye == 0.0f)
+        return;
+    // The camera's right is the surface's -x. Moved there by eye, the view
+    // is sheared back in proportion to the depth, by as much at the depth
+    // of the origin, 7: x_clip = c (X - eye) + c eye (-Z) / 7 in the
+    // camera's own terms, whose first part is fix times a shift of x by eye.
+    mat4 fix, shift = GLM_MAT4_IDENTITY_INIT, shear = GLM_MAT4_IDENTITY_INIT, moved;
+    memcpy(fix, matrix, sizeof fix);
+    shift[3][0] = eye;
+    glm_mat4_mul(fix, shift, moved);
+    // w_clip is -Z; x_clip gains c eye w_clip / 7, c the scale of x at w 1.
+    shear[3][0] = fix[0][0] == 0.0f ? 0.0f : -fix[0][0] * eye / 7.0f;
+    glm_mat4_mul(shear, moved, fix);
+    memcpy(matrix, fix, sizeof fix);
+}
+
 void __rot_matrix_load(const float* q, float* matrix)
 {
     versor quaternion = {q[0], q[1], q[2], q[3]};
@@ -46,6 +66,13 @@ void fix_matrix_load(unsigned int program, float aspect)
 {
     float fix[16];
     __fix_matrix_load(aspect, fix);
+    load_mat4_to_shader(program, "fix", fix);
+}
+
+void fix_eye_matrix_load(unsigned int program, float aspect, float eye)
+{
+    float fix[16];
+    __fix_eye_matrix_load(aspect, eye, fix);
     load_mat4_to_shader(program, "fix", fix);
 }
 
@@ -79,7 +106,12 @@ void cues_load(unsigned int program, const View* v)
     load_float_to_shader(program, "eye4", v->cues.eye4 ? eye4_at_cues() : 0.0f);
 }
 
-void ramp_load(unsigned int program)
+void tint_load(unsigned int program)
+{
+    load_float_to_shader(program, "scale", tint_scale_cues());
+}
+
+unsigned int create_map_load()
 {
     // The stages light the map in linear light.
     float ramp[ramp_size_cues][3];
@@ -87,7 +119,15 @@ void ramp_load(unsigned int program)
     for (auto& sample : ramp)
         for (float& channel : sample)
             channel = powf(channel, 2.2f);
-    load_float3_array_to_shader(program, "ramp", ramp_size_cues, ramp[0]);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16F, ramp_size_cues, 1, 0, GL_RGB, GL_FLOAT, ramp);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    return texture;
 }
 
 void frame_load(unsigned int program, int coords_unit, int normals_unit, int dim)

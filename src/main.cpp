@@ -7,7 +7,6 @@
 
 #include "context.h"
 #include "render.h"
-#include "gizmo.h"
 #include "glsl.h"
 #include "headless.h"
 #include "info.h"
@@ -15,6 +14,7 @@
 #include "surface.h"
 #include "log.h"
 #include "mesh.h"
+#include "overlay.h"
 #include "panel.h"
 #include "scene.h"
 #include "shader.h"
@@ -82,7 +82,7 @@ void stop_main()
     mlog("[MESH] Destruyendo...\n");
     destroy_mesh(projection.mesh);
     projection.mesh = nullptr;
-    destroy_gizmo();
+    destroy_overlay();
     stop_render();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
@@ -161,8 +161,10 @@ int run_main(const Options* options)
         return run_info(options->info);
 
     // Read before any window opens: a bad view file is a usage error. A
-    // frame in it must be of the file's dimension.
-    Scene saved;
+    // frame in it must be of the file's dimension. Its keys go over the
+    // preferences'.
+    Scene saved = initial_scene;
+    bool preferred = !options->no_preferences && read_preferences_scene(&saved);
     if (options->view) {
         KleinFile file;
         KleinReport report;
@@ -171,15 +173,16 @@ int run_main(const Options* options)
             dim = file.dim;
             close_surface_klein(&file);
         }
-        const char* fault = read_scene(options->view, &saved, dim);
+        const char* fault = read_scene(options->view, &saved, dim, &saved);
         if (fault) {
             complain_log("%s: %s", options->view, fault);
             return 2;
         }
     }
+    const Scene* restored = options->view || preferred ? &saved : nullptr;
 
     if (options->print_view)
-        return __print_view_main(options, &saved);
+        return __print_view_main(options, restored);
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
@@ -187,8 +190,11 @@ int run_main(const Options* options)
     int failed = start_main();
     if (failed)
         return failed;
+    // Without a file, the view waits for one to be dropped.
     if (options->file)
-        failed = __open_file_main(options, &saved);
+        failed = __open_file_main(options, restored);
+    else
+        failed = apply_scene(options, restored, 0);
     if (!failed)
         failed = offscreen ? run_headless(options) : __run_window_main(options);
     stop_main();

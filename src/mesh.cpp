@@ -11,6 +11,7 @@
 
 #include "context.h"
 #include "platform.h"
+#include "tangents.h"
 
 Projection projection = {nullptr, 0, 0, 1, 2, 3};
 int pinned_memory_mesh = -1;
@@ -277,11 +278,28 @@ static void __attributes_mesh(GLuint first_location, Projection p)
     }
 }
 
+// Locations 8 to 15 read t1 and t2 of the coordinates the mesh has bound:
+// half floats, 2 dim of them a vertex.
+static void __tangent_attributes_mesh(const Mesh* mesh, uint8_t dim)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, mesh->tangent_buffer);
+    GLsizei stride = 4 * dim;
+    for (GLuint k = 0; k < 8; k++) {
+        uintptr_t index = (k < 4 ? 0u : dim) + mesh->bound[k % 4];
+        glVertexAttribPointer(
+            8 + k, 1, GL_HALF_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * index));
+    }
+}
+
 void set_projection_mesh(Projection p)
 {
     glBindVertexArray(p.mesh->vertex_array);
     glBindBuffer(GL_ARRAY_BUFFER, p.mesh->coord_buffer);
     __attributes_mesh(0, p);
+    const uint8_t bound[4] = {p.x, p.y, p.z, p.w};
+    memcpy(p.mesh->bound, bound, sizeof bound);
+    if (p.mesh->tangent_buffer)
+        __tangent_attributes_mesh(p.mesh, p.dim);
     if (p.mesh->normal_buffer) {
         glBindBuffer(GL_ARRAY_BUFFER, p.mesh->normal_buffer);
         __attributes_mesh(4, p);
@@ -370,10 +388,20 @@ float reach_mesh(const Mesh* mesh, Projection p)
     return static_cast<float>(std::sqrt(largest));
 }
 
+void bind_tangents_mesh(Mesh* mesh)
+{
+    glBindVertexArray(mesh->vertex_array);
+    for (GLuint location = 8; location < 16; location++)
+        glEnableVertexAttribArray(location);
+    __tangent_attributes_mesh(mesh, mesh->dim);
+}
+
 void destroy_mesh(Mesh* mesh)
 {
     if (!mesh)
         return;
+    // A search for its tangent planes may still read it.
+    stop_tangents(mesh->serial);
     glDeleteVertexArrays(1, &mesh->vertex_array);
     glDeleteBuffers(1, &mesh->coord_buffer);
     glDeleteBuffers(1, &mesh->normal_buffer);
@@ -383,10 +411,15 @@ void destroy_mesh(Mesh* mesh)
         glDeleteTextures(2, mesh->textures);
     if (mesh->stream_buffer)
         glDeleteBuffers(1, &mesh->stream_buffer);
-    if (mesh->memory) {
+    if (mesh->tangent_texture)
+        glDeleteTextures(1, &mesh->tangent_texture);
+    if (mesh->tangent_buffer)
+        glDeleteBuffers(1, &mesh->tangent_buffer);
+    if (mesh->memory || mesh->tangent_memory) {
         // Draws queued before may still read the memory.
         glFinish();
         free(mesh->memory);
+        free(mesh->tangent_memory);
     }
     free(mesh);
 }

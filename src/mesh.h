@@ -8,19 +8,24 @@
 #include "klein.h"
 
 struct Mesh {
-    uint32_t vertex_count;  // vertices drawn, three to a triangle
-    uint32_t vertex_array;  // GL vertex-array object holding the attribute set-up
-    uint32_t normal_buffer; // GL buffer of normals; 0 for a mesh without normals
-    uint32_t coord_buffer;  // GL buffer of coordinates
-    float* memory;          // both arrays, when the buffers live in memory of ours; else none
-    uint64_t array_bytes;   // bytes of each array there
-    uint32_t serial;        // tells this mesh from every other made in the run
-    uint8_t dim;            // coordinates per vertex
-    uint32_t stream_buffer; // GL buffer of the shown coordinates and normals worked out on the CPU, or 0
-    uint32_t textures[2];   // GL textures over the coordinates and the normals, for frames of
-                            // R^m; 0 until made
-    uint32_t edge_buffer;   // GL element buffer of each triangle's three edges, where the
-                            // wireframe needs one; else 0
+    uint32_t vertex_count;    // vertices drawn, three to a triangle
+    uint32_t vertex_array;    // GL vertex-array object holding the attribute set-up
+    uint32_t normal_buffer;   // GL buffer of normals; 0 for a mesh without normals
+    uint32_t coord_buffer;    // GL buffer of coordinates
+    float* memory;            // both arrays, when the buffers live in memory of ours; else none
+    uint64_t array_bytes;     // bytes of each array there
+    uint32_t serial;          // tells this mesh from every other made in the run
+    uint8_t dim;              // coordinates per vertex
+    uint32_t stream_buffer;   // GL buffer of the shown coordinates and normals worked out on the CPU, or 0
+    uint32_t textures[2];     // GL textures over the coordinates and the normals, for frames of
+                              // R^m; 0 until made
+    uint32_t edge_buffer;     // GL element buffer of each triangle's three edges, where the
+                              // wireframe needs one; else 0
+    uint32_t tangent_buffer;  // GL buffer of the tangent planes, once found: t1 then t2 of each
+                              // vertex, dim half floats each; else 0
+    uint32_t tangent_texture; // a buffer texture over it, for frames of R^m; 0 until made
+    uint16_t* tangent_memory; // their storage, while it is ours; else none
+    uint8_t bound[4];         // the coordinates bound as x, y, z, w, by set_projection_mesh
 };
 
 // 1 when the driver takes memory of ours as buffer storage, 0 when it does
@@ -57,9 +62,14 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
 int unmap_mesh(Mesh* mesh);
 
 // Points attribute locations 0 to 7 at the coordinates and normal components
-// numbered x, y, z, w of every vertex; no data moves. The indices must be
-// below dim.
+// numbered x, y, z, w of every vertex, and, once the mesh has its tangent
+// planes, 8 to 11 and 12 to 15 at the same components of t1 and t2; no data
+// moves. The indices must be below dim.
 void set_projection_mesh(Projection p);
+
+// Points attribute locations 8 to 15, enabled, at the tangent planes in
+// tangent_buffer, as set_projection_mesh does.
+void bind_tangents_mesh(Mesh* mesh);
 
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
 void draw_mesh(unsigned int program, const Mesh* mesh);

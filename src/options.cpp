@@ -24,17 +24,18 @@ static int __ends_with_png_options(const char* name)
     return length > 4 && strcasecmp(name + length - 4, ".png") == 0;
 }
 
-// The place of text among the words of a row's argument, "x|y|z"; -1 when
-// it is none of them, after saying so.
+// The place of text among the words of a row's argument, "x|y|z" (a value
+// after the last word, "[=S]", is not a word); -1 when it is none of them,
+// after saying so.
 static int __word_options(const OptionRow& row, const char* text)
 {
-    char listed[64] = "";
+    char listed[96] = "";
     int place = 0, found = -1;
-    for (const char* word = row.argument; *word; place++) {
-        size_t length = strcspn(word, "|");
+    for (const char* word = row.argument; *word && *word != '['; place++) {
+        size_t length = strcspn(word, "|[");
         if (strlen(text) == length && strncmp(text, word, length) == 0)
             found = place;
-        const char* between = !*listed ? "" : word[length] ? ", " : " or ";
+        const char* between = !*listed ? "" : word[length] && word[length] != '[' ? ", " : " or ";
         snprintf(listed + strlen(listed), sizeof listed - strlen(listed), "%s%.*s", between,
             static_cast<int>(length), word);
         word += length + (word[length] == '|');
@@ -86,7 +87,10 @@ int parse_options(int argc, char** argv, Options* options)
     options->frames = -1;
     options->light = -1;
     options->tint = -1;
+    options->tint_scale = -1.0f;
     options->wire = -1;
+    options->stereo = -1;
+    options->eyes = -1.0f;
     options->tour = -1;
     // 0 starts getopt_long afresh, so the parser can run more than once in a
     // process; the leading ':' tells a missing value from an unknown option.
@@ -201,8 +205,32 @@ int parse_options(int argc, char** argv, Options* options)
             options->print_view = true;
             break;
         case OPTION_COLOR:
-            if ((options->tint = __word_options(row, optarg)) < 0)
+        case OPTION_STEREO: {
+            // The map's scale, or the eyes' distance, may follow the word.
+            char text[32];
+            float number = 0.0f;
+            // The eyes may stand together; the map needs a scale.
+            if (!word_number_values(optarg, text, sizeof text, &number)
+                || (number == 0.0f && row.action == OPTION_COLOR))
+                return usage_error_help("bad %s '%s': %s", row.name, optarg, row.argument);
+            if ((word = __word_options(row, text)) < 0)
                 return 2;
+            *(row.action == OPTION_COLOR ? &options->tint : &options->stereo) = word;
+            *(row.action == OPTION_COLOR ? &options->tint_scale : &options->eyes) = number;
+            break;
+        }
+        case OPTION_AA:
+            if ((word = __word_options(row, optarg)) < 0)
+                return 2;
+            options->aa = 1 << word;
+            break;
+        case OPTION_OPACITY:
+            if (!float_values(optarg, &options->opacity) || !(options->opacity > 0.0f)
+                || !(options->opacity <= 1.0f))
+                return usage_error_help("bad opacity '%s': above 0 to 1", optarg);
+            break;
+        case OPTION_NO_PREFERENCES:
+            options->no_preferences = true;
             break;
         case OPTION_SLICE:
             if (!band_values(optarg, options->band))

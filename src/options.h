@@ -4,9 +4,11 @@
 //     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
-//               [--color fixed|w] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
-//               [--wire on|off] [--output FILE.png] [--record OUT] [--size N]
-//               [--quiet] [--print-view] [--] [FILE]
+//               [--color fixed|w[=S]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
+//               [--wire on|off] [--aa N] [--opacity A]
+//               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
+//               [--record OUT] [--size N] [--quiet] [--no-preferences]
+//               [--print-view] [--] [FILE]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
 
@@ -30,24 +32,30 @@ struct Options {
     const char* info;       // file to describe without a window, or none
     int turn_count;         // --turn: how many turns, composed in this order
     Turn turns[16];
-    float zoom;        // --zoom, or 0 when not given
-    int light;         // --light: a Light, or -1 when not given
-    Turn spin;         // --spin: its plane and rate in degrees a second; 0 when not given
-    bool quiet;        // --quiet: no progress messages
-    bool print_view;   // --print-view: the view as text, no window
-    int tint;          // --color: a Tint, or -1 when not given
-    bool slice;        // --slice
-    float band[2];     // its c and delta; delta 0: s / 16
-    float eye4;        // --eye4: the eye's distance, or 0 when not given
-    bool gizmo;        // --gizmo
-    int wire;          // --wire: 1 on, 0 off, -1 when not given
-    int tour;          // --tour: a TourKind, or -1 when not given
-    bool seeded;       // it names a seed
-    uint64_t seed;     // the grand tour's
-    float tour_speed;  // --tour-speed, or 0 when not given
-    int frame_count;   // --basis: how many values, 4 m; 0 when not given
-    float frame[1020]; // its rows one after the other
-    unsigned given;    // 1 << the OptionAction of every option given
+    float zoom;          // --zoom, or 0 when not given
+    int light;           // --light: a Light, or -1 when not given
+    Turn spin;           // --spin: its plane and rate in degrees a second; 0 when not given
+    bool quiet;          // --quiet: no progress messages
+    bool print_view;     // --print-view: the view as text, no window
+    int tint;            // --color: a Tint, or -1 when not given
+    float tint_scale;    // and the map's scale after '=', or -1 when not given
+    bool slice;          // --slice
+    float band[2];       // its c and delta; delta 0: s / 16
+    float eye4;          // --eye4: the eye's distance, or 0 when not given
+    bool gizmo;          // --gizmo
+    int wire;            // --wire: 1 on, 0 off, -1 when not given
+    int aa;              // --aa: samples a pixel, or 0 when not given
+    float opacity;       // --opacity, or 0 when not given
+    int stereo;          // --stereo: a Stereo, or -1 when not given
+    float eyes;          // and the eyes' distance after '=', or -1 when not given
+    bool no_preferences; // --no-preferences: the preferences file is not read
+    int tour;            // --tour: a TourKind, or -1 when not given
+    bool seeded;         // it names a seed
+    uint64_t seed;       // the grand tour's
+    float tour_speed;    // --tour-speed, or 0 when not given
+    int frame_count;     // --basis: how many values, 4 m; 0 when not given
+    float frame[1020];   // its rows one after the other
+    unsigned given;      // 1 << the OptionAction of every option given
 };
 
 enum OptionAction {
@@ -68,10 +76,14 @@ enum OptionAction {
     OPTION_EYE4,
     OPTION_GIZMO,
     OPTION_WIRE,
+    OPTION_AA,
+    OPTION_OPACITY,
+    OPTION_STEREO,
     OPTION_OUTPUT,
     OPTION_RECORD,
     OPTION_SIZE,
     OPTION_QUIET,
+    OPTION_NO_PREFERENCES,
     OPTION_PRINT_VIEW,
     OPTION_INFO,
     OPTION_HELP,

@@ -1,5 +1,6 @@
 // The control panel: a Dear ImGui window over the view with the surface on
-// show, the coordinate choice, the cues, the view and the table of keys.
+// show, the coordinate choice, the cues, the view, the picture and the table
+// of keys.
 #include "panel.h"
 
 #include <cmath>
@@ -183,44 +184,6 @@ void __enter_callback_panel(GLFWwindow* window, int entered)
         ImGui_ImplGlfw_CursorEnterCallback(window, entered);
 }
 
-// The colour map as a bar, with the values of w at its ends and middle.
-static void __legend_panel()
-{
-    static float ramp[ramp_size_cues][3];
-    static bool sampled = false;
-    if (!sampled) {
-        ramp_cues(ramp);
-        sampled = true;
-    }
-
-    ImDrawList* draw = ImGui::GetWindowDrawList();
-    ImVec2 at = ImGui::GetCursorScreenPos();
-    float across = ImGui::GetContentRegionAvail().x, high = ImGui::GetTextLineHeight();
-    for (int k = 0; k + 1 < ramp_size_cues; k++) {
-        const float* a = ramp[k];
-        const float* b = ramp[k + 1];
-        ImU32 left = ImGui::ColorConvertFloat4ToU32(ImVec4(a[0], a[1], a[2], 1.0f));
-        ImU32 right = ImGui::ColorConvertFloat4ToU32(ImVec4(b[0], b[1], b[2], 1.0f));
-        float x0 = at.x + across * k / (ramp_size_cues - 1),
-              x1 = at.x + across * (k + 1) / (ramp_size_cues - 1);
-        draw->AddRectFilledMultiColor(ImVec2(x0, at.y), ImVec2(x1, at.y + high), left, right, right, left);
-    }
-    ImGui::Dummy(ImVec2(across, high));
-
-    // s is measured on the surface on show; without one it has no value.
-    char low[24] = "-s", top[24] = "+s";
-    if (view.reach > 0.0f) {
-        snprintf(low, sizeof low, "%.3g", -static_cast<double>(view.reach));
-        snprintf(top, sizeof top, "+%.3g", static_cast<double>(view.reach));
-    }
-    float start = ImGui::GetCursorPosX();
-    ImGui::TextUnformatted(low);
-    ImGui::SameLine(start + (across - ImGui::CalcTextSize("0").x) / 2);
-    ImGui::TextUnformatted("0");
-    ImGui::SameLine(start + across - ImGui::CalcTextSize(top).x);
-    ImGui::TextUnformatted(top);
-}
-
 // A slider of a value of the cues from lowest to highest, with a scale that
 // suits it; 1 when moved. Without s there is no range, so it waits for one.
 static bool __slider_panel(
@@ -244,8 +207,6 @@ static void __cues_panel()
     if (ImGui::Checkbox("colour by w", &by_w))
         c.tint = by_w ? TINT_W : TINT_FIXED;
     __key_hint_panel(KEY_TINT);
-    if (by_w)
-        __legend_panel();
 
     ImGui::Checkbox("slice", &c.slice);
     __key_hint_panel(KEY_SLICE);
@@ -284,6 +245,9 @@ static void __view_panel()
     ImGui::SameLine();
     if (ImGui::RadioButton("shape", next.light == LIGHT_SHAPE))
         next.light = LIGHT_SHAPE;
+    ImGui::SameLine();
+    if (ImGui::RadioButton("smooth", next.light == LIGHT_SMOOTH))
+        next.light = LIGHT_SMOOTH;
     __key_hint_panel(KEY_LIGHT);
 
     ImGui::SliderFloat("zoom", &next.zoom, min_zoom_motion, max_zoom_motion, "%.3f",
@@ -353,6 +317,8 @@ static void __build_panel()
         __frames_panel();
     if (ImGui::CollapsingHeader("View"))
         __view_panel();
+    if (ImGui::CollapsingHeader("Picture"))
+        __picture_panel();
     if (ImGui::CollapsingHeader("Keys"))
         __keys_panel();
     ImGui::PopItemWidth();

@@ -48,3 +48,5 @@ void __key_hint_panel(KeyAction action, float share = 1.0f);
 void __surface_panel();
 // Turns in planes of the surface's coordinates, tours, and keeping a view.
 void __frames_panel();
+// The picture's finish and the map's scale (panel_picture.cpp).
+void __picture_panel();

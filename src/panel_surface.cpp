@@ -9,6 +9,7 @@
 
 #include <imgui.h>
 
+#include "course.h"
 #include "input.h"
 #include "mesh.h"
 #include "panel.h"
@@ -131,10 +132,10 @@ void __frames_panel()
     ImGui::TextUnformatted("by");
     ImGui::SameLine();
     if (ImGui::SmallButton("-15"))
-        turn_coordinates_input(a, b, -static_cast<float>(M_PI) / 12);
+        turn_coordinates_course(a, b, -static_cast<float>(M_PI) / 12);
     ImGui::SameLine();
     if (ImGui::SmallButton("+15"))
-        turn_coordinates_input(a, b, static_cast<float>(M_PI) / 12);
+        turn_coordinates_course(a, b, static_cast<float>(M_PI) / 12);
     ImGui::SameLine();
     ImGui::TextUnformatted("degrees");
     if (view.framed)
@@ -148,11 +149,11 @@ void __frames_panel()
     ImGui::EndDisabled();
     ImGui::SliderFloat("degrees/s", &speed, 1.0f, 100.0f, "%.0f", ImGuiSliderFlags_Logarithmic);
     if (ImGui::Button("start"))
-        start_tour_input(kind ? TOUR_LITTLE : TOUR_GRAND, seed, speed);
+        start_tour_course(kind ? TOUR_LITTLE : TOUR_GRAND, seed, speed);
     ImGui::SameLine();
     ImGui::BeginDisabled(tour.kind == TOUR_NONE);
     if (ImGui::Button(tour.running ? "pause" : "go on"))
-        run_tour_input(!tour.running);
+        run_tour_course(!tour.running);
     ImGui::EndDisabled();
     if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled) && tour.kind == TOUR_NONE)
         ImGui::SetTooltip("no tour yet: start one");
@@ -168,7 +169,7 @@ void __frames_panel()
 
     // Pause and keep the projection, as a view file.
     if (ImGui::Button("keep this view")) {
-        run_tour_input(false);
+        run_tour_course(false);
         kept = __keep_panel();
         if (!kept)
             kept = "";

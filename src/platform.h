@@ -30,6 +30,8 @@ extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr si
 
 // WebGL fills every triangle: the wireframe needs a list of edges.
 constexpr bool has_polygon_mode_platform = false;
+// The page is built without threads: long work runs between frames.
+constexpr bool has_threads_platform = false;
 // WebGL maps no buffers, and glBufferData copies the memory it is given.
 constexpr bool has_buffer_mapping_platform = false;
 // WebGL has no buffer textures: a vertex stage fetches from 2D textures of
@@ -74,6 +76,18 @@ inline int has_clip_distances_platform()
     return offered;
 }
 
+// Colour buffers of floats, which transparency draws into, come with
+// EXT_color_buffer_float, where a browser offers it: of half floats, since
+// blending full ones needs yet another extension.
+constexpr GLenum layer_formats_platform[2] = {GL_RGBA16F, GL_R16F};
+constexpr GLenum layer_type_platform = GL_HALF_FLOAT;
+inline int has_float_colours_platform()
+{
+    static const int offered
+        = emscripten_webgl_enable_extension(emscripten_webgl_get_current_context(), "EXT_color_buffer_float");
+    return offered;
+}
+
 // WebGL offers none of the desktop's extensions that the viewer asks for;
 // it has no clip control, say, and its rows count from the bottom.
 inline int has_gl_extension_platform(const char*)
@@ -107,6 +121,7 @@ inline void window_class_platform(const char*)
 #include <GLFW/glfw3.h>
 
 constexpr bool has_polygon_mode_platform = true;
+constexpr bool has_threads_platform = true;
 constexpr bool has_buffer_mapping_platform = true;
 constexpr bool has_buffer_textures_platform = true;
 constexpr int texture_width_platform = 0;
@@ -138,6 +153,16 @@ inline void buffer_texture_platform(GLenum format, GLuint buffer)
 }
 
 inline int has_clip_distances_platform()
+{
+    return 1;
+}
+
+// Transparency's sums in full floats: the order of the triangles changes
+// them by far less than a level of the picture.
+constexpr GLenum layer_formats_platform[2] = {GL_RGBA32F, GL_R32F};
+constexpr GLenum layer_type_platform = GL_FLOAT;
+
+inline int has_float_colours_platform()
 {
     return 1;
 }

@@ -1,15 +1,20 @@
 // The scene: the view on show, taken into and put back from Scene records.
 #include "scene.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include <cglm/cglm.h>
 
+#include "course.h"
 #include "input.h"
 #include "log.h"
 #include "mesh.h"
@@ -40,7 +45,7 @@ void restore_scene(const Scene* scene)
     next.framed = false;
     set_view(&next);
     if (scene->view.framed && scene->view.frame.dim == projection.dim)
-        show_frame_input(&scene->view.frame);
+        show_frame_course(&scene->view.frame);
 }
 
 long spin_frames_scene(const Options* options)
@@ -64,13 +69,13 @@ static int __apply_options_scene(const Options* options)
             complain_log("--basis: %s (m = %d)", fault, projection.dim);
             return 2;
         }
-        show_frame_input(&f);
+        show_frame_course(&f);
     }
     for (int k = 0; k < options->turn_count; k++) {
         const Turn& t = options->turns[k];
         if (!t.coordinates) {
             turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
-        } else if (!turn_coordinates_input(t.a, t.b, glm_rad(t.degrees))) {
+        } else if (!turn_coordinates_course(t.a, t.b, glm_rad(t.degrees))) {
             complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
                 std::max(t.a, t.b) + 1, projection.dim);
             return 2;
@@ -84,6 +89,8 @@ static int __apply_options_scene(const Options* options)
         next.light = static_cast<Light>(options->light);
     if (options->tint >= 0)
         c.tint = static_cast<Tint>(options->tint);
+    if (options->tint_scale > 0.0f)
+        c.tint_scale = options->tint_scale;
     if (options->slice) {
         c.slice = true;
         c.slice_at = options->band[0];
@@ -96,13 +103,22 @@ static int __apply_options_scene(const Options* options)
     c.gizmo = c.gizmo || options->gizmo;
     if (options->wire >= 0)
         c.wire = options->wire;
+    Finish& f = next.finish;
+    if (options->aa > 0)
+        f.aa = options->aa;
+    if (options->opacity > 0.0f)
+        f.opacity = options->opacity;
+    if (options->stereo >= 0)
+        f.stereo = static_cast<Stereo>(options->stereo);
+    if (options->eyes >= 0.0f)
+        f.eyes = options->eyes;
     if (options->spin.degrees != 0.0f)
         next.spin = plane_spin_motion(options->spin.a, options->spin.b, options->spin.degrees);
     if (options->tour_speed > 0.0f)
         next.tour.speed = options->tour_speed;
     set_view(&next);
     if (options->tour > 0)
-        start_tour_input(static_cast<TourKind>(options->tour),
+        start_tour_course(static_cast<TourKind>(options->tour),
             options->seeded || options->tour != TOUR_GRAND ? options->seed
                                                            : static_cast<uint64_t>(time(nullptr)),
             view.tour.speed);
@@ -112,13 +128,14 @@ static int __apply_options_scene(const Options* options)
 int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
 {
     uint8_t chosen[4];
+    bool choosing = false;
     const char* source = nullptr;
     const char* option = "";
     projection.dim = dim;
-    if (options->view && saved->view.framed) {
+    if (saved) {
         restore_scene(saved);
-    } else if (options->view) {
-        restore_scene(saved);
+        // A frame takes the place of the coordinate choice.
+        choosing = !saved->view.framed;
         memcpy(chosen, saved->show, sizeof chosen);
         source = options->view;
     }
@@ -128,15 +145,22 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
         next.framed = false;
         set_view(&next);
         memcpy(chosen, options->coordinates, sizeof chosen);
+        choosing = true;
         source = options->show;
         option = "--show ";
     }
-    if (source) {
-        for (uint8_t c : chosen)
-            if (c >= dim) {
-                complain_log("%s%s: coordinate %d is past the surface's %d", option, source, c + 1, dim);
-                return 2;
-            }
+    for (int k = 0; k < 4 && choosing; k++) {
+        if (chosen[k] < dim)
+            continue;
+        // The preferences' coordinates are for the surfaces that have them.
+        if (!source) {
+            choosing = false;
+            break;
+        }
+        complain_log("%s%s: coordinate %d is past the surface's %d", option, source, chosen[k] + 1, dim);
+        return 2;
+    }
+    if (choosing) {
         projection.x = chosen[0];
         projection.y = chosen[1];
         projection.z = chosen[2];
@@ -151,14 +175,14 @@ int prepare_scene(const Options* options, const Scene* saved)
     int failed = apply_scene(options, saved, projection.dim);
     if (failed)
         return failed;
-    if (options->view || options->show)
+    if (saved || options->show)
         set_projection_mesh(projection);
     if (options->swap)
         __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
     return 0;
 }
 
-const char* read_scene(const char* path, Scene* scene, uint8_t dim)
+const char* read_scene(const char* path, Scene* scene, uint8_t dim, const Scene* base, bool partial)
 {
     static char reason[160];
     FILE* file = fopen(path, "rb");
@@ -179,7 +203,7 @@ const char* read_scene(const char* path, Scene* scene, uint8_t dim)
     }
     if (length == sizeof text)
         return "not a valid view file: larger than 64 KiB";
-    const char* fault = parse_view(text, length, scene, dim);
+    const char* fault = parse_over_view(text, length, base, partial, scene, dim);
     if (!fault)
         return nullptr;
     snprintf(reason, sizeof reason, "not a valid view file: %s", fault);
@@ -210,4 +234,36 @@ int save_scene(const char* path)
         return 0;
     complain_log("%s: cannot write: %s", path, strerror(errno));
     return 1;
+}
+
+// Where the preferences are: $XDG_CONFIG_HOME/plexorama, else
+// ~/.config/plexorama. Returns 0 with neither.
+static int __preferences_path_scene(char* path, size_t size)
+{
+    const char* config = getenv("XDG_CONFIG_HOME");
+    const char* home = getenv("HOME");
+    int written = config && *config ? snprintf(path, size, "%s/plexorama/default.view", config)
+        : home && *home             ? snprintf(path, size, "%s/.config/plexorama/default.view", home)
+                                    : -1;
+    return written > 0 && static_cast<size_t>(written) < size;
+}
+
+int read_preferences_scene(Scene* scene)
+{
+    char path[PATH_MAX];
+    if (!__preferences_path_scene(path, sizeof path))
+        return 0;
+    struct stat status;
+    bool found = stat(path, &status) == 0;
+    // None at all is the usual case, and says nothing.
+    if (!found && errno == ENOENT)
+        return 0;
+    // A pipe or a device would hold the start up, or never end.
+    const char* fault = found && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)
+        ? "not a regular file"
+        : read_scene(path, scene, 0, &initial_scene, true);
+    if (!fault)
+        return 1;
+    complain_log("warning: %s: %s: going on without the preferences", path, fault);
+    return 0;
 }

@@ -102,6 +102,17 @@ int band_values(const char* text, float* band)
         && (text[length] == '\0' || (float_values(text + length + 1, &band[1]) && band[1] >= 0.0f));
 }
 
+int word_number_values(const char* text, char* word, size_t size, float* number)
+{
+    size_t length = strcspn(text, "=");
+    if (length >= size)
+        return 0;
+    memcpy(word, text, length);
+    word[length] = '\0';
+    *number = -1.0f;
+    return text[length] == '\0' || (float_values(text + length + 1, number) && *number >= 0.0f);
+}
+
 // Slower than a degree a second would take hours to turn once.
 int spin_values(const char* text, Turn* spin)
 {
@@ -161,4 +172,62 @@ int tour_values(const char* text, uint64_t* seed, bool* seeded)
         return 1;
     }
     return 0;
+}
+
+int split_values(char* text, char** words, int count)
+{
+    int found = 0;
+    for (char* word = strtok(text, " \t"); word; word = strtok(nullptr, " \t")) {
+        if (found == count)
+            return count + 1;
+        words[found++] = word;
+    }
+    return found;
+}
+
+float orthonormal_error_values(const float* m, int n, int stride)
+{
+    float error = 0.0f;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j <= i; j++) {
+            float dot = 0.0f;
+            for (int k = 0; k < n; k++)
+                dot += m[i * stride + k] * m[j * stride + k];
+            float off = fabsf(dot - static_cast<float>(i == j));
+            if (!(off <= error))
+                error = std::isnan(off) ? INFINITY : off;
+        }
+    return error;
+}
+
+int unit_values(float* q)
+{
+    double squares = 0.0;
+    for (int k = 0; k < 4; k++)
+        squares += static_cast<double>(q[k]) * q[k];
+    double length = std::sqrt(squares);
+    if (!(length > 0.0) || !std::isfinite(length))
+        return 0;
+    if (std::fabs(length - 1.0) <= 1e-6)
+        return 1;
+    for (int k = 0; k < 4; k++)
+        q[k] = static_cast<float>(q[k] / length);
+    return 1;
+}
+
+const char* line_values(const char* text, size_t length, size_t* start, char* line, size_t size)
+{
+    const char* end = static_cast<const char*>(memchr(text + *start, '\n', length - *start));
+    size_t line_length = (end ? static_cast<size_t>(end - text) : length) - *start;
+    const char* from = text + *start;
+    *start += line_length + 1;
+    if (line_length && from[line_length - 1] == '\r')
+        line_length--;
+    if (line_length >= size)
+        return "a line is too long";
+    memcpy(line, from, line_length);
+    line[line_length] = '\0';
+    if (strlen(line) != line_length)
+        return "a line holds a NUL byte";
+    return nullptr;
 }

@@ -2,6 +2,7 @@
 // finite floats, coordinate lists, turns in planes, slices and spins.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // A turn of a toward b, in degrees (or degrees a second for a spin): of the
@@ -33,6 +34,11 @@ int turns_values(const char* text, Turn* turns, int count);
 // band. Returns 1, or 0 for anything else.
 int band_values(const char* text, float* band);
 
+// "WORD" or "WORD=NUMBER", the number finite and not below 0: the word into
+// word (of size bytes, NUL-terminated) and the number into number, which
+// is -1 without one. Returns 1, or 0 for anything else.
+int word_number_values(const char* text, char* word, size_t size, float* number);
+
 // "PLANE" or "PLANE=RATE", a rate from 1 to 3600 degrees a second either
 // way (60 unless given). Returns 1, or 0 for anything else.
 int spin_values(const char* text, Turn* spin);
@@ -45,3 +51,22 @@ int floats_values(const char* text, float* values, int count);
 // tour, 2 for the little one, 0 for anything else; seeded says whether a
 // seed was given.
 int tour_values(const char* text, uint64_t* seed, bool* seeded);
+
+// What view text is made of, as its reader takes it apart.
+// Splits text, NUL-terminated, at blanks into at most count words; more
+// gives count + 1.
+int split_values(char* text, char** words, int count);
+
+// How far the rows of an n x n matrix, rows stride floats apart, are from
+// orthonormal. NaN compares false, so it is as far as can be.
+float orthonormal_error_values(const float* m, int n, int stride);
+
+// Brings a quaternion to length 1, in double precision so that neither a
+// huge nor a tiny one is lost on the way. One already of length 1 to float
+// precision is kept as it is, so that a saved view reads back the same.
+// Returns 0 when it has no direction.
+int unit_values(float* q);
+
+// Copies the line of text that starts at *start into line, without its
+// CR LF, and moves *start to the next. Returns none, or what is wrong with it.
+const char* line_values(const char* text, size_t length, size_t* start, char* line, size_t size);

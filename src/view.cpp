@@ -11,7 +11,8 @@ const View initial_view = {
     {0.0f, 0.0f},
     LIGHT_FILE,
     {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
-    {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true},
+    {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true, 0.0f},
+    {1, 1.0f, STEREO_OFF, 0.25f},
     0.0f,
     {0, 1, 2, 3},
     false,
@@ -41,11 +42,15 @@ void set_view(const View* next)
     const Cues &a = now.cues, &b = next->cues;
     if (a.tint != b.tint || a.slice != b.slice || a.slice_at != b.slice_at || a.slice_width != b.slice_width
         || a.eye4 != b.eye4 || a.eye4_at != b.eye4_at || a.gizmo != b.gizmo || a.wire != b.wire
-        || now.reach != next->reach)
+        || a.tint_scale != b.tint_scale || now.reach != next->reach)
         changes |= CHANGE_CUES;
+    const Finish &f = now.finish, &g = next->finish;
+    if (f.aa != g.aa || f.opacity != g.opacity || f.stereo != g.stereo || f.eyes != g.eyes)
+        changes |= CHANGE_FINISH;
     if (now.framed != next->framed
         || (next->framed && memcmp(&now.frame, &next->frame, sizeof now.frame) != 0))
         changes |= CHANGE_FRAME;
+
     if (next != &state)
         state = *next;
 }

@@ -13,8 +13,9 @@
 #include "tour.h"
 
 enum Light {
-    LIGHT_FILE,  // the file's normal components of the shown coordinates
-    LIGHT_SHAPE, // the normal of the surface as drawn, from its geometry
+    LIGHT_FILE,   // the file's normal components of the shown coordinates
+    LIGHT_SHAPE,  // the normal of the surface as drawn, from its geometry
+    LIGHT_SMOOTH, // the same from the tangent planes at the vertices, interpolated
 };
 
 enum SpinKind {
@@ -33,7 +34,7 @@ struct Spin {
 
 enum Tint {
     TINT_FIXED, // the surface's one colour
-    TINT_W,     // the cool-warm map of w, blue at -s, grey at 0, red at +s
+    TINT_W,     // the cool-warm map of w, blue at -scale, grey at 0, red at +scale
 };
 
 // Cues to the hidden coordinate w as shown, after the 4-D turn and any swap.
@@ -46,6 +47,21 @@ struct Cues {
     float eye4_at;     // the eye's distance d on the w axis; 0: 3 s
     bool gizmo;        // the images of the four axes in the lower left corner
     bool wire;         // the wireframe over the filled surface
+    float tint_scale;  // the map's scale as given; 0: s
+};
+
+enum Stereo {
+    STEREO_OFF,
+    STEREO_ANAGLYPH,     // the left eye's view in red, the right one's in cyan
+    STEREO_SIDE_BY_SIDE, // the left eye's view in the left half, the right one's in the right
+};
+
+// How the picture is finished.
+struct Finish {
+    int aa;        // samples a pixel: 1 (none), 2, 4 or 8
+    float opacity; // of the filled surface, above 0 to 1
+    Stereo stereo;
+    float eyes; // the eyes' distance apart, in the units of the shown coordinates
 };
 
 struct View {
@@ -55,6 +71,7 @@ struct View {
     Light light;
     Spin spin;
     Cues cues;
+    Finish finish;
     float reach;      // s, the largest length of the shown (x, y, z, w) over the surface; 0 with none
     uint8_t moved[4]; // the slot each slot's coordinate goes to when a swap's new binding lands
     bool framed;      // shown (x, y, z, w) = turn4 frame c, not the coordinate choice
@@ -76,10 +93,12 @@ enum Change {
     CHANGE_MOTION = 1, // turn4, zoom, pan or the lighting: their uniforms
     CHANGE_CUES = 2,   // the cues or s: their uniforms and clip planes
     CHANGE_FRAME = 4,  // the frame of R^m, or whether there is one
+    CHANGE_FINISH = 8, // anti-aliasing, opacity or stereo: the framebuffers they need
 };
 
 // The view at start: no turn, zoom 1, the file's normals, the cues off but
-// the wireframe, no spin.
+// the wireframe, no spin, and the picture as the window draws it: no
+// anti-aliasing, opaque, one eye.
 extern const View initial_view;
 extern const Scene initial_scene;
 

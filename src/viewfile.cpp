@@ -26,6 +26,7 @@ enum FieldKind {
     FIELD_FRAME,       // a frame of R^m row by row, 4 m floats, its bool set
     FIELD_TOUR,        // off, or its kind, seed, speed, target and whether it runs
     FIELD_SPIN,        // off, or the plane of a spin and its rate
+    FIELD_COUNT,       // a whole number, held as an int
 };
 
 // Which views have a field written: the coordinate choice and the 4-D turn
@@ -40,12 +41,15 @@ enum FieldCheck {
     CHECK_ORTHONORMAL4,  // rows of a 4 x 4 matrix
     CHECK_DISTINCT,      // no number twice
     CHECK_ZOOM,          // from 1/8 to 8
-    CHECK_LAST_POSITIVE, // the last value not below 0, when on
+    CHECK_LAST_POSITIVE, // the last value not below 0, unless off
     CHECK_FRAME,         // rows orthonormal, when on
+    CHECK_SAMPLES,       // 1, 2, 4 or 8
+    CHECK_OPACITY,       // above 0, at most 1
 };
 
-const char* const lights[] = {"file", "shape", nullptr};
+const char* const lights[] = {"file", "shape", "smooth", nullptr};
 const char* const tints[] = {"fixed", "w", nullptr};
+const char* const stereos[] = {"off", "anaglyph", "side-by-side", nullptr};
 
 struct FieldRow {
     const char* key;
@@ -76,7 +80,7 @@ const FieldRow fields[] = {
         "zoom is not from 0.125 to 8"},
     {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, ALWAYS, CHECK_NONE, nullptr},
     {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, ALWAYS, CHECK_NONE,
-        "light is not 'file' or 'shape'"},
+        "light is not 'file', 'shape' or 'smooth'"},
     {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, ALWAYS, CHECK_NONE,
         "color is not 'fixed' or 'w'"},
     {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false, ALWAYS,
@@ -93,6 +97,16 @@ const FieldRow fields[] = {
         "spin is not 'off' or PLANE DEGREES_PER_SECOND, 1 to 3600 either way"},
     {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE,
         "tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+    {"scale", FIELD_FLOATS, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
+        "the map's scale is negative"},
+    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES,
+        "aa is not 1, 2, 4 or 8"},
+    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, ALWAYS, CHECK_OPACITY,
+        "opacity is not above 0 to 1"},
+    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, ALWAYS, CHECK_NONE,
+        "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
+    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
+        "the eyes' distance is negative"},
 };
 const int field_count = sizeof fields / sizeof fields[0];
 
@@ -173,6 +187,8 @@ size_t format_view(const Scene* scene, char* text, size_t size)
                 length < size ? size - length : 0);
         else if (row.kind == FIELD_WORD)
             __append_view(text, size, &length, " %s", row.words[*__place_view<int>(scene, row.at)]);
+        else if (row.kind == FIELD_COUNT)
+            __append_view(text, size, &length, " %d", *__place_view<int>(scene, row.at));
         else if (row.kind == FIELD_SWITCH)
             __append_view(text, size, &length, " %s", *__place_view<bool>(scene, row.at) ? "on" : "off");
         else if (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
@@ -189,18 +205,6 @@ size_t format_view(const Scene* scene, char* text, size_t size)
         __append_view(text, size, &length, "\n");
     }
     return length;
-}
-
-// Splits text, NUL-terminated, at blanks into at most count words.
-static int __split_view(char* text, char** words, int count)
-{
-    int found = 0;
-    for (char* word = strtok(text, " \t"); word; word = strtok(nullptr, " \t")) {
-        if (found == count)
-            return count + 1;
-        words[found++] = word;
-    }
-    return found;
 }
 
 // A coordinate number from 1 to 255, in plain digits.
@@ -284,6 +288,13 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
                 return row.fault;
             *__place_view<bool>(scene, row.at) = strcmp(words[k], "on") == 0;
             break;
+        case FIELD_COUNT: {
+            unsigned long long number = 0;
+            if (!number_values(words[k], 255, &number))
+                return row.fault;
+            *__place_view<int>(scene, row.at) = static_cast<int>(number);
+            break;
+        }
         default:
             if (!float_values(words[k], __place_view<float>(scene, __float_at_view(row, k))))
                 return "a value is not a finite number";
@@ -303,7 +314,7 @@ static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* fiel
     *equals = '\0';
     char* key[2];
     static char* words[4 * max_dim_frame + 1];
-    if (__split_view(line, key, 1) != 1)
+    if (split_values(line, key, 1) != 1)
         return "a line is not 'key = values'";
     *field = 0;
     while (*field < field_count && strcmp(key[0], fields[*field].key) != 0)
@@ -313,44 +324,8 @@ static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* fiel
     if (*seen & (1u << *field))
         return "a key appears twice";
     *seen |= 1u << *field;
-    int count = __split_view(equals + 1, words, 4 * max_dim_frame);
+    int count = split_values(equals + 1, words, 4 * max_dim_frame);
     return __values_view(fields[*field], words, count, dim, scene);
-}
-
-// How far the rows of an n x n matrix, rows stride floats apart, are from
-// orthonormal. NaN compares false, so it is as far as can be.
-static float __orthonormal_error_view(const float* m, int n, int stride)
-{
-    float error = 0.0f;
-    for (int i = 0; i < n; i++)
-        for (int j = 0; j <= i; j++) {
-            float dot = 0.0f;
-            for (int k = 0; k < n; k++)
-                dot += m[i * stride + k] * m[j * stride + k];
-            float off = fabsf(dot - static_cast<float>(i == j));
-            if (!(off <= error))
-                error = std::isnan(off) ? INFINITY : off;
-        }
-    return error;
-}
-
-// Brings a quaternion to length 1, in double precision so that neither a
-// huge nor a tiny one is lost on the way. One already of length 1 to float
-// precision is kept as it is, so that a saved view reads back the same.
-// Returns 0 when it has no direction.
-static int __unit_view(float* q)
-{
-    double squares = 0.0;
-    for (int k = 0; k < 4; k++)
-        squares += static_cast<double>(q[k]) * q[k];
-    double length = std::sqrt(squares);
-    if (!(length > 0.0) || !std::isfinite(length))
-        return 0;
-    if (std::fabs(length - 1.0) <= 1e-6)
-        return 1;
-    for (int k = 0; k < 4; k++)
-        q[k] = static_cast<float>(q[k] / length);
-    return 1;
 }
 
 // Whether a field's values hold what they must once the file is read.
@@ -358,15 +333,15 @@ static bool __check_view(const FieldRow& row, Scene* scene)
 {
     switch (row.check) {
     case CHECK_UNIT:
-        return __unit_view(__place_view<float>(scene, row.at));
+        return unit_values(__place_view<float>(scene, row.at));
     case CHECK_ORTHONORMAL3:
-        return __orthonormal_error_view(__place_view<float>(scene, row.at) - 6, 3, 3)
+        return orthonormal_error_values(__place_view<float>(scene, row.at) - 6, 3, 3)
             <= orthonormal_tolerance;
     case CHECK_ORTHONORMAL4: {
         float written[16];
         for (int k = 0; k < 16; k++)
             written[k] = *__place_view<float>(scene, __float_at_view(row, k));
-        return __orthonormal_error_view(written, 4, 4) <= orthonormal_tolerance;
+        return orthonormal_error_values(written, 4, 4) <= orthonormal_tolerance;
     }
     case CHECK_DISTINCT: {
         const uint8_t* c = __place_view<uint8_t>(scene, row.at);
@@ -383,49 +358,47 @@ static bool __check_view(const FieldRow& row, Scene* scene)
     case CHECK_FRAME:
         return !scene->view.framed || error_frame(&scene->view.frame) <= orthonormal_tolerance;
     case CHECK_LAST_POSITIVE:
-        return !*__place_view<bool>(scene, row.flag)
+        return (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
             || *__place_view<float>(scene, __float_at_view(row, row.count - 1)) >= 0.0f;
+    case CHECK_SAMPLES: {
+        int samples = *__place_view<int>(scene, row.at);
+        return samples == 1 || samples == 2 || samples == 4 || samples == 8;
+    }
+    case CHECK_OPACITY: {
+        float opacity = *__place_view<float>(scene, row.at);
+        return opacity > 0.0f && opacity <= 1.0f;
+    }
     default:
         return true;
     }
 }
 
-// Copies line number `number` of a text into line, without its CR LF.
-// Returns none, or what is wrong with it.
-static const char* __line_view(const char* text, size_t length, size_t* start, char* line, size_t size)
+const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t dim)
 {
-    const char* end = static_cast<const char*>(memchr(text + *start, '\n', length - *start));
-    size_t line_length = (end ? static_cast<size_t>(end - text) : length) - *start;
-    const char* from = text + *start;
-    *start += line_length + 1;
-    if (line_length && from[line_length - 1] == '\r')
-        line_length--;
-    if (line_length >= size)
-        return "a line is too long";
-    memcpy(line, from, line_length);
-    line[line_length] = '\0';
-    if (strlen(line) != line_length)
-        return "a line holds a NUL byte";
-    return nullptr;
+    return parse_over_view(text, length, &initial_scene, false, scene, dim);
 }
 
-const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t dim)
+const char* parse_over_view(
+    const char* text, size_t length, const Scene* base, bool partial, Scene* scene, uint8_t dim)
 {
     static char reason[96];
     static char content[longest_line_view];
-    Scene read = initial_scene;
+    // A frame is of one surface: the base's is not carried over.
+    Scene read = *base;
+    read.view.framed = false;
     unsigned seen = 0;
     int lines[field_count] = {};
     const char* fault = nullptr;
     int line = 0;
     for (size_t start = 0; start < length && !fault;) {
         line++;
-        fault = __line_view(text, length, &start, content, sizeof content);
+        fault = line_values(text, length, &start, content, sizeof content);
         if (fault)
             break;
         if (line == 1) {
             if (strncmp(content, "plexorama-view ", 15) != 0 || !strchr("123", content[15]) || !content[15]
                 || content[16])
+
                 return "not a view file";
             continue;
         }
@@ -441,7 +414,7 @@ const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t di
         return "not a view file";
     // A frame takes the place of the coordinate choice and the 4-D turn.
     bool framed = read.view.framed;
-    for (int field = 0; field < field_count && !fault; field++)
+    for (int field = 0; field < field_count && !fault && !partial; field++)
         if (fields[field].required && !(seen & (1u << field))
             && !(framed && fields[field].when == UNFRAMED)) {
             snprintf(reason, sizeof reason, "the key '%s' is missing", fields[field].key);

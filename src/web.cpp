@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "course.h"
 #include "cues.h"
 #include "render.h"
 #include "input.h"
@@ -114,27 +115,30 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 }
 
 // What the page's controls show, as JSON: the surface's sizes, the shown
-// coordinates (from 0), the cues as set (a width or distance of 0 follows
-// s) and in effect, the lighting, the zoom, whether a spin runs, whether a
-// frame of R^m is shown and the tour. The page asks every frame, so it is
-// one formatting and no more.
+// coordinates (from 0), the cues as set (a width, distance or scale of 0
+// follows s) and in effect, the lighting (a Light), the zoom, whether a spin
+// runs, whether a frame of R^m is shown, the tour, and the finish. The page
+// asks every frame, so it is one formatting and no more.
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
-    static char text[768];
+    static char text[896];
     const Projection& p = projection;
     const Cues& c = view.cues;
     snprintf(text, sizeof text,
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
-        "\"tour\":%d,\"running\":%d,\"seed\":%.17g,\"speed\":%.9g,\"target\":%u}",
+        "\"tour\":%d,\"running\":%d,\"seed\":%.17g,\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
+        "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
         p.mesh ? p.dim : 0, p.mesh ? p.mesh->vertex_count : 0u, p.x, p.y, p.z, p.w,
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
-        static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire,
-        view.light == LIGHT_SHAPE, static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed,
-        view.tour.kind, view.tour.running, static_cast<double>(view.tour.seed),
-        static_cast<double>(view.tour.speed), view.tour.target);
+        static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, view.light,
+        static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed, view.tour.kind,
+        view.tour.running, static_cast<double>(view.tour.seed), static_cast<double>(view.tour.speed),
+        view.tour.target, static_cast<double>(c.tint_scale), static_cast<double>(tint_scale_cues()),
+        view.finish.aa, static_cast<double>(view.finish.opacity), view.finish.stereo,
+        static_cast<double>(view.finish.eyes));
     return text;
 }
 
@@ -165,24 +169,42 @@ EMSCRIPTEN_KEEPALIVE int exchange_web(int slot)
     return exchange_input(slot);
 }
 
-// The cues as the controls set them, as their keys would. Widths and
-// distances that are not positive numbers follow s.
-EMSCRIPTEN_KEEPALIVE void set_cues_web(
-    int tint, int slice, float slice_at, float slice_width, int eye4, float eye4_at, int gizmo, int wire)
+// The cues as the controls set them, as their keys would. Widths,
+// distances and scales that are not positive numbers follow s.
+EMSCRIPTEN_KEEPALIVE void set_cues_web(int tint, int slice, float slice_at, float slice_width, int eye4,
+    float eye4_at, int gizmo, int wire, float scale)
 {
     auto positive = [](float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; };
     View next = view;
     next.cues = {tint ? TINT_W : TINT_FIXED, slice != 0, std::isfinite(slice_at) ? slice_at : 0.0f,
-        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0};
+        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0, positive(scale)};
     set_view(&next);
 }
 
-// Lighting from the file's normals (0) or the shape as drawn (1), as L
-// switches it.
-EMSCRIPTEN_KEEPALIVE void set_light_web(int shape)
+// Lighting from the file's normals (0), the shape as drawn (1) or the
+// shape smoothly (2).
+EMSCRIPTEN_KEEPALIVE void set_light_web(int light)
 {
     View next = view;
-    next.light = shape ? LIGHT_SHAPE : LIGHT_FILE;
+    next.light = light == 1 ? LIGHT_SHAPE : light == 2 ? LIGHT_SMOOTH : LIGHT_FILE;
+    set_view(&next);
+}
+
+// The finish as the controls set it: samples a pixel (1, 2, 4 or 8),
+// opacity (above 0 to 1), stereo (a Stereo) and the eyes' distance (not
+// below 0). What is none of these keeps its value.
+EMSCRIPTEN_KEEPALIVE void set_finish_web(int aa, float opacity, int stereo, float eyes)
+{
+    View next = view;
+    Finish& f = next.finish;
+    if (aa == 1 || aa == 2 || aa == 4 || aa == 8)
+        f.aa = aa;
+    if (opacity > 0.0f && opacity <= 1.0f)
+        f.opacity = opacity;
+    if (stereo >= STEREO_OFF && stereo <= STEREO_SIDE_BY_SIDE)
+        f.stereo = static_cast<Stereo>(stereo);
+    if (std::isfinite(eyes) && eyes >= 0.0f)
+        f.eyes = eyes;
     set_view(&next);
 }
 
@@ -198,13 +220,13 @@ EMSCRIPTEN_KEEPALIVE void tour_web(int kind, double seed, float speed)
 {
     if ((kind == TOUR_GRAND || kind == TOUR_LITTLE) && seed >= 0 && seed < 9007199254740992.0
         && std::isfinite(speed) && speed >= 0.1f && speed <= 3600.0f)
-        start_tour_input(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
+        start_tour_course(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
 }
 
 // Runs or pauses the tour, as U does.
 EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
 {
-    run_tour_input(run != 0);
+    run_tour_course(run != 0);
 }
 
 // Turns coordinate a toward b (from 0) by degrees in their plane in R^m, as
@@ -212,7 +234,7 @@ EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
 EMSCRIPTEN_KEEPALIVE int turn_coordinates_web(int a, int b, float degrees)
 {
     return std::isfinite(degrees)
-        && turn_coordinates_input(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
+        && turn_coordinates_course(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
 }
 
 // Stops a spin, as Space does.

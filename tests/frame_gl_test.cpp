@@ -6,11 +6,14 @@
 #include <cstdlib>
 #include <vector>
 
+#include <cglm/cglm.h>
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include "context.h"
+#include "course.h"
 #include "frame.h"
+#include "gizmo.h"
 #include "gl_test.h"
 #include "input.h"
 #include "render.h"
@@ -98,9 +101,9 @@ TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
     } cases[] = {
         {"the file's normals", LIGHT_FILE, off},
         {"the shape's normals", LIGHT_SHAPE, off},
-        {"colour by w", LIGHT_SHAPE, {TINT_W, false, 0, 0, false, 0, false, true}},
-        {"a slice", LIGHT_FILE, {TINT_FIXED, true, 0.1f, 0.15f, false, 0, false, true}},
-        {"the 4-D eye", LIGHT_FILE, {TINT_FIXED, false, 0, 0, true, 2.5f, false, false}},
+        {"colour by w", LIGHT_SHAPE, {TINT_W, false, 0, 0, false, 0, false, true, 0}},
+        {"a slice", LIGHT_FILE, {TINT_FIXED, true, 0.1f, 0.15f, false, 0, false, true, 0}},
+        {"the 4-D eye", LIGHT_FILE, {TINT_FIXED, false, 0, 0, true, 2.5f, false, false, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -114,7 +117,7 @@ TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
         std::vector<unsigned char> want = pixels();
 
         drop_surface(6, coords, normals);
-        show_frame_input(&f);
+        show_frame_course(&f);
         ASSERT_TRUE(view.framed);
         main_loop();
         expect_alike(want, pixels());
@@ -129,6 +132,53 @@ TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
             draw_mesh_lines(shader_plain, projection.mesh);
             expect_alike(want, pixels());
             drop_stream(projection.mesh);
+        }
+    }
+    set_view(&initial_view);
+    main_loop();
+}
+
+// A coordinate's axis dragged in the gizmo ends where it was let go, in R^4
+// and in R^6, turned or not, and the frame stays one.
+TEST(Frame, AnAxisPulledInTheGizmoEndsUnderThePointer)
+{
+    std::vector<float> coords, normals;
+    surface_in_r6(&coords, &normals);
+    for (int dim : {4, 6}) {
+        SCOPED_TRACE(dim);
+        std::vector<float> some, some_normals;
+        for (size_t k = 0; k < coords.size(); k++)
+            if (static_cast<int>(k % 6) < dim) {
+                some.push_back(coords[k]);
+                some_normals.push_back(normals[k]);
+            }
+        drop_surface(dim, some, some_normals);
+        choose_coordinates(0, 1, 2, 3);
+        View next = initial_view;
+        next.cues.gizmo = true;
+        set_view(&next);
+        main_loop();
+        // Unturned, x points left (the camera draws +x to the left) and y up.
+        EXPECT_EQ(pick_gizmo(-0.75f, 0.0f), 0);
+        EXPECT_EQ(pick_gizmo(0.0f, 0.75f), 1);
+        EXPECT_EQ(pick_gizmo(0.3f, 0.3f), -1);
+
+        turn_coordinates_course(1, dim - 1, 0.4f);
+        next = view;
+        vec3 z = {0.0f, 0.0f, 1.0f};
+        glm_rotate_make(next.turn4, 0.3f, z);
+        set_view(&next);
+        main_loop();
+        const float aims[][2] = {{0.2f, 0.25f}, {-0.15f, -0.3f}};
+        for (int k = 0; k < 3; k++) {
+            float column[4];
+            aim_gizmo(k, aims[k % 2][0], aims[k % 2][1], column);
+            pull_course(k, column);
+            main_loop();
+            EXPECT_EQ(pick_gizmo(aims[k % 2][0], aims[k % 2][1]), k) << "coordinate " << k;
+            Frame f;
+            frame_course(&f, false);
+            EXPECT_LT(error_frame(&f), 1e-5f);
         }
     }
     set_view(&initial_view);

@@ -110,15 +110,28 @@ TEST(Frame, RandomFramesAreOrthonormalAndTheSeedsOwn)
 
 TEST(Frame, APulledAxisGoesWhereItIsPulled)
 {
-    uint8_t show[4] = {0, 1, 2, 3};
-    Frame f;
-    choice_frame(show, 6, &f);
-    // Coordinate 5, out of view, is pulled halfway into x.
-    const float column[4] = {0.5f, 0.0f, 0.0f, 0.0f};
-    pull_frame(&f, 4, column);
-    EXPECT_LT(error_frame(&f), 1e-6f);
-    EXPECT_GT(f.rows[0][4], 0.3f);
-    EXPECT_NEAR(f.rows[1][1], 1.0f, 1e-6f) << "y is left alone";
+    // Coordinate 5, out of view, pulled halfway into x; x itself shortened
+    // and tilted into w; in R^4, where every axis is a unit long, x turned.
+    const struct {
+        uint8_t dim;
+        int k;
+        float column[4];
+        float expected[4];
+    } rows[] = {
+        {6, 4, {0.5f, 0.0f, 0.0f, 0.0f}, {0.5f, 0.0f, 0.0f, 0.0f}},
+        {6, 0, {0.6f, 0.0f, 0.0f, 0.3f}, {0.6f, 0.0f, 0.0f, 0.3f}},
+        {4, 0, {0.3f, 0.4f, 0.0f, 0.0f}, {0.6f, 0.8f, 0.0f, 0.0f}},
+    };
+    for (const auto& row : rows) {
+        uint8_t show[4] = {0, 1, 2, 3};
+        Frame f;
+        choice_frame(show, row.dim, &f);
+        pull_frame(&f, row.k, row.column);
+        EXPECT_LT(error_frame(&f), 1e-6f);
+        for (int i = 0; i < 4; i++)
+            EXPECT_NEAR(f.rows[i][row.k], row.expected[i], 1e-6f) << "m " << int(row.dim) << ", row " << i;
+        EXPECT_NEAR(f.rows[2][2], 1.0f, 1e-6f) << "z is left alone";
+    }
 }
 
 TEST(Tour, TheLittleTourGoesRoundItsChoicesAndBack)

@@ -10,6 +10,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include "course.h"
 #include "input.h"
 #include "mesh.h"
 #include "options.h"
@@ -259,7 +260,7 @@ TEST(Options, FourDimensionalOptions)
         {{"--zoom", "0.1", "a"}, "bad zoom '0.1': 0.125 to 8"},
         {{"--zoom", "8.5", "a"}, "bad zoom '8.5': 0.125 to 8"},
         {{"--zoom", "x", "a"}, "bad zoom 'x': 0.125 to 8"},
-        {{"--light", "Shape", "a"}, "bad light 'Shape': file or shape"},
+        {{"--light", "Shape", "a"}, "bad light 'Shape': file, shape or smooth"},
         {{"--spin", "xw=0", "a"}, "bad spin 'xw=0'"},
         {{"--spin", "xw=0.5", "a"}, "bad spin 'xw=0.5'"},
         {{"--spin", "xw=3601", "a"}, "bad spin 'xw=3601'"},
@@ -269,6 +270,49 @@ TEST(Options, FourDimensionalOptions)
         Parsed p = parse(row.words);
         EXPECT_EQ(p.code, 2) << shown(row.words);
         EXPECT_EQ(p.err.rfind("plexorama: " + row.line, 0), 0u) << shown(row.words) << ": " << p.err;
+    }
+}
+
+TEST(Options, PictureOptions)
+{
+    const struct {
+        std::vector<std::string> words;
+        std::string line; // empty: taken
+        int tint = 0, aa = 0, stereo = 0;
+        float scale = 0.0f, opacity = 0.0f, eyes = 0.0f;
+    } rows[] = {
+        {{"a"}, "", -1, 0, -1, -1.0f, 0.0f, -1.0f},
+        {{"--color", "w=0.5", "--aa", "8", "--opacity", "0.25", "--stereo=side-by-side=0.3", "a"}, "", 1, 8,
+            2, 0.5f, 0.25f, 0.3f},
+        {{"--color=fixed", "--aa", "1", "--opacity", "1", "--stereo", "anaglyph", "a"}, "", 0, 1, 1, -1.0f,
+            1.0f, -1.0f},
+        {{"--color", "w=0", "a"}, "bad color 'w=0'"},
+        {{"--color", "w=-1", "a"}, "bad color 'w=-1'"},
+        {{"--color", "w=", "a"}, "bad color 'w='"},
+        {{"--color", "v=1", "a"}, "bad color 'v': fixed or w"},
+        {{"--aa", "3", "a"}, "bad aa '3': 1, 2, 4 or 8"},
+        {{"--aa", "4=1", "a"}, "bad aa '4=1': 1, 2, 4 or 8"},
+        {{"--opacity", "0", "a"}, "bad opacity '0': above 0 to 1"},
+        {{"--opacity", "1.01", "a"}, "bad opacity '1.01': above 0 to 1"},
+        {{"--opacity", "nan", "a"}, "bad opacity 'nan': above 0 to 1"},
+        {{"--stereo", "on", "a"}, "bad stereo 'on': off, anaglyph or side-by-side"},
+        {{"--stereo", "anaglyph=inf", "a"}, "bad stereo 'anaglyph=inf'"},
+    };
+    for (const auto& row : rows) {
+        Parsed p = parse(row.words);
+        if (!row.line.empty()) {
+            EXPECT_EQ(p.code, 2) << shown(row.words);
+            EXPECT_EQ(p.err.rfind("plexorama: " + row.line, 0), 0u) << shown(row.words) << ": " << p.err;
+            continue;
+        }
+        ASSERT_EQ(p.code, -1) << shown(row.words) << ": " << p.err;
+        const Options& o = p.options;
+        EXPECT_EQ(
+            std::vector<int>({o.tint, o.aa, o.stereo}), std::vector<int>({row.tint, row.aa, row.stereo}))
+            << shown(row.words);
+        EXPECT_EQ(std::vector<float>({o.tint_scale, o.opacity, o.eyes}),
+            std::vector<float>({row.scale, row.opacity, row.eyes}))
+            << shown(row.words);
     }
 }
 
@@ -385,7 +429,7 @@ TEST(Options, TurnsAndFramesOfRmApplyToTheChosenCoordinates)
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(code, row.code) << shown(words) << err;
         Frame f;
-        frame_input(&f, true);
+        frame_course(&f, true);
         if (code == 0) {
             EXPECT_NEAR(f.rows[0][4], row.x5, 1e-6f) << shown(words);
         }

@@ -50,7 +50,12 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "gizmo = off\n"
         "wire = on\n"
         "spin = off\n"
-        "tour = off\n");
+        "tour = off\n"
+        "scale = 0\n"
+        "aa = 1\n"
+        "opacity = 1\n"
+        "stereo = off\n"
+        "eyes = 0.25\n");
 }
 
 TEST(View, RoundTripsEveryFloatBitForBit)
@@ -85,7 +90,8 @@ TEST(View, AFrameOfRmTakesThePlaceOfTheChoiceAndTheTurn)
     Scene read = {};
     ASSERT_EQ(parse(text_of(framed), &read), nullptr) << text_of(framed);
     EXPECT_EQ(read.view.tour.seed, framed.view.tour.seed);
-    EXPECT_EQ(read.view.spin.step, framed.view.spin.step) << "a spin of -7 degrees a second reads back the same";
+    EXPECT_EQ(read.view.spin.step, framed.view.spin.step)
+        << "a spin of -7 degrees a second reads back the same";
     EXPECT_TRUE(read.view.framed);
     Frame whole = framed.view.frame;
     compose_frame(framed.view.turn4[0], &whole);
@@ -94,7 +100,8 @@ TEST(View, AFrameOfRmTakesThePlaceOfTheChoiceAndTheTurn)
             EXPECT_EQ(read.view.frame.rows[i][k], whole.rows[i][k]) << "row " << i << ", coordinate " << k;
     EXPECT_EQ(text_of(read).find("show ="), std::string::npos);
     std::string text = text_of(framed);
-    EXPECT_STREQ(parse_view(text.data(), text.size(), &read, 10), "line 14: the frame is of R^7, the surface of R^10");
+    EXPECT_STREQ(
+        parse_view(text.data(), text.size(), &read, 10), "line 14: the frame is of R^7, the surface of R^10");
 }
 
 TEST(View, BringsQToLengthOneAndSavesWhatReadsBack)
@@ -161,6 +168,7 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
     } rows[] = {
         {"", "not a view file"},
         {"plexorama-view 4\n" + q + rest, "not a view file"},
+        {"plexorama-view 33\n" + q + rest, "not a view file"},
         {"plexorama-view 1 \n" + q + rest, "not a view file"},
         {"KLEIN\n" + q + rest, "not a view file"},
         {head, "the key 'q' is missing"},
@@ -197,13 +205,20 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + q + rest + "zoom = 9\n", "line 7: zoom is not from 0.125 to 8"},
         {head + q + rest + "zoom = 0\n", "line 7: zoom is not from 0.125 to 8"},
         {head + q + rest + "pan = 0 nan\n", "line 7: a value is not a finite number"},
-        {head + q + rest + "light = sun\n", "line 7: light is not 'file' or 'shape'"},
+        {head + q + rest + "light = sun\n", "line 7: light is not 'file', 'shape' or 'smooth'"},
         {head + q + rest + "color = W\n", "line 7: color is not 'fixed' or 'w'"},
         {head + q + rest + "slice = 0.5\n", "line 7: wrong number of values"},
         {head + q + rest + "slice = 0 -1\n", "line 7: the slice's width is negative"},
         {head + q + rest + "eye4 = off 2\n", "line 7: wrong number of values"},
         {head + q + rest + "eye4 = -3\n", "line 7: the eye's distance is negative"},
         {head + q + rest + "gizmo = yes\n", "line 7: gizmo is not 'on' or 'off'"},
+        {head + q + rest + "scale = -1\n", "line 7: the map's scale is negative"},
+        {head + q + rest + "aa = 3\n", "line 7: aa is not 1, 2, 4 or 8"},
+        {head + q + rest + "aa = 4.0\n", "line 7: aa is not 1, 2, 4 or 8"},
+        {head + q + rest + "opacity = 0\n", "line 7: opacity is not above 0 to 1"},
+        {head + q + rest + "opacity = 1.01\n", "line 7: opacity is not above 0 to 1"},
+        {head + q + rest + "stereo = on\n", "line 7: stereo is not 'off', 'anaglyph' or 'side-by-side'"},
+        {head + q + rest + "eyes = -0.1\n", "line 7: the eyes' distance is negative"},
         {head + q + axes + frame + "frame = 1 0 0 0\n", "line 7: a key appears twice"},
         {head + q + axes + "frame = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0\n", "line 6: wrong number of values"},
         {head + q + axes + "frame = 1 0 0 0 0 1 0 0 0 0 1 0\n", "line 6: wrong number of values"},
@@ -214,12 +229,14 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + q + axes + frame + "show = 1 2 3 4\n", "line 7: a frame goes with neither show nor turn4"},
         {head + q + axes + frame + "turn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n",
             "line 7: a frame goes with neither show nor turn4"},
-        {head + q + rest + "tour = grand 1 20 0\n", "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+        {head + q + rest + "tour = grand 1 20 0\n",
+            "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
         {head + q + rest + "tour = grand -1 20 0 running\n",
             "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
         {head + q + rest + "tour = little 1 0 0 running\n",
             "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
         {head + "q = 0 0 0 1" + std::string(25000, ' ') + "\n" + rest, "line 2: a line is too long"},
+
         {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "line 2: a line holds a NUL byte"},
     };
     for (const auto& row : rows) {
@@ -236,6 +253,7 @@ TEST(View, ReadsBackWhatItWrites)
     ASSERT_EQ(write_scene(path.c_str(), &sample), 1);
     Scene read = {};
     EXPECT_EQ(read_scene(path.c_str(), &read), nullptr);
+
     EXPECT_TRUE(same_scene(sample, read));
 
     struct stat status;
@@ -262,6 +280,7 @@ TEST(View, ReportsFilesThatCannotBeRead)
     for (const auto& row : rows) {
         Scene view = sample;
         EXPECT_STREQ(read_scene(row.path.c_str(), &view), row.reason) << row.path;
+
         EXPECT_TRUE(same_scene(view, sample)) << row.path;
     }
 }
@@ -297,6 +316,46 @@ TEST(View, AFailedWriteLeavesNothingBehind)
     EXPECT_EQ(listing(taken), std::vector<std::string> {});
     rmdir(taken.c_str());
     rmdir(folder.c_str());
+}
+
+} // namespace
+
+namespace {
+
+TEST(View, OverABaseTheKeysLeftOutKeepItsValues)
+{
+    // Each row: the text, whether it may leave out the keys every file holds,
+    // and what is wrong with it; none when it reads.
+    const std::string whole = "plexorama-view 1\nq = 0 0 0 1\naxis1 = 1 0 0\naxis2 = 0 1 0\naxis3 = 0 0 1\n"
+                              "show = 1 2 3 4\n";
+    const struct {
+        std::string text;
+        bool partial;
+        const char* fault;
+    } rows[] = {
+        {"plexorama-view 3\naa = 4\nlight = smooth\n", true, nullptr},
+        {"plexorama-view 3\naa = 4\nlight = smooth\n", false, "the key 'q' is missing"},
+        {whole, false, nullptr},
+        {"plexorama-view 3\naa = 5\n", true, "line 2: aa is not 1, 2, 4 or 8"},
+    };
+    for (const auto& row : rows) {
+        Scene read = {};
+        const char* fault = parse_over_view(row.text.data(), row.text.size(), &sample, row.partial, &read);
+        EXPECT_STREQ(fault, row.fault) << row.text;
+        if (fault)
+            continue;
+        // Only what the text names changes.
+        Scene expected = sample;
+        if (row.partial) {
+            expected.view.finish.aa = 4;
+            expected.view.light = LIGHT_SMOOTH;
+        } else {
+            memcpy(expected.q, initial_scene.q, sizeof expected.q);
+            memcpy(expected.axis, initial_scene.axis, sizeof expected.axis);
+            memcpy(expected.show, initial_scene.show, sizeof expected.show);
+        }
+        EXPECT_TRUE(same_scene(read, expected)) << row.text << " read as " << text_of(read);
+    }
 }
 
 } // namespace

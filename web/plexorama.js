@@ -314,7 +314,7 @@ var Module = (function () {
     let shownFor = "";
     // Widths and eye distances span a wide range: their sliders go evenly
     // in the logarithm between a least and a greatest share of s.
-    const scales = { "slice-width": [1 / 256, 1], "eye4-at": [1 / 2, 32] };
+    const scales = { "slice-width": [1 / 256, 1], "eye4-at": [1 / 2, 32], "tint-scale": [1 / 16, 4] };
     const toValue = (id, t) => state.reach * scales[id][0] * Math.pow(scales[id][1] / scales[id][0], t);
     const toSlider = (id, value) =>
       Math.log(value / (state.reach * scales[id][0])) / Math.log(scales[id][1] / scales[id][0]);
@@ -323,7 +323,7 @@ var Module = (function () {
     function setCues(changes) {
       Object.assign(state, changes);
       Module._set_cues_web(state.tint, state.slice, state.slice_at, state.slice_width, state.eye4, state.eye4_at,
-        state.gizmo, state.wire);
+        state.gizmo, state.wire, state.scale);
     }
 
     function showSurface() {
@@ -372,6 +372,7 @@ var Module = (function () {
         "slice-at": [state.slice_at, state.slice_at],
         "slice-width": [toSlider("slice-width", state.band), state.band],
         "eye4-at": [toSlider("eye4-at", state.eye), state.eye],
+        "tint-scale": [toSlider("tint-scale", state.map), state.map],
       };
       $("slice-at").min = -s;
       $("slice-at").max = s;
@@ -404,6 +405,18 @@ var Module = (function () {
       $("stop-spin").disabled = !state.spin;
     }
 
+    function showPicture() {
+      $("aa").value = state.aa;
+      $("opacity").value = state.opacity;
+      $("opacity").nextElementSibling.textContent = figure(state.opacity);
+      $("stereo").value = state.stereo;
+      $("eyes").value = state.eyes;
+      $("eyes").nextElementSibling.textContent = figure(state.eyes);
+    }
+
+    // The finish as the controls set it; -1 keeps a value as it is.
+    const setFinish = (aa, opacity, stereo, eyes) => Module._set_finish_web(aa, opacity, stereo, eyes);
+
     function refresh() {
       const now = Module.ccall("state_web", "string", [], []);
       if (now !== text) {
@@ -413,6 +426,7 @@ var Module = (function () {
         showCues();
         showTour();
         showView();
+        showPicture();
       }
       requestAnimationFrame(refresh);
     }
@@ -427,8 +441,14 @@ var Module = (function () {
       (event) => setCues({ slice_width: toValue("slice-width", Number(event.target.value)) }));
     $("eye4-at").addEventListener("input",
       (event) => setCues({ eye4_at: toValue("eye4-at", Number(event.target.value)) }));
+    $("tint-scale").addEventListener("input",
+      (event) => setCues({ scale: toValue("tint-scale", Number(event.target.value)) }));
     for (const radio of form.elements.light)
       radio.addEventListener("change", () => Module._set_light_web(Number(radio.value)));
+    $("aa").addEventListener("change", (event) => setFinish(Number(event.target.value), -1, -1, -1));
+    $("opacity").addEventListener("input", (event) => setFinish(-1, Number(event.target.value), -1, -1));
+    $("stereo").addEventListener("change", (event) => setFinish(-1, -1, Number(event.target.value), -1));
+    $("eyes").addEventListener("input", (event) => setFinish(-1, -1, -1, Number(event.target.value)));
     $("zoom").addEventListener("input", (event) => {
       const zoom = Math.pow(2, Number(event.target.value));
       Module._zoom_web(Math.log(zoom / state.zoom) / Math.log(1.1));

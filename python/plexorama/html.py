@@ -33,6 +33,7 @@ PAGE_LIMIT = 300_000_000
 VIEW_HEIGHT = 480
 
 
+
 def find_template():
     """The path of the one-file viewer: $PLEXORAMA_PAGE when set, else the one
     installed under the package's prefix or the system's, else the one the

@@ -274,7 +274,9 @@ def _printed(viewer, coords, normals, view, explain=True):
     with _given_view(viewer, view) as (view, handles, names):
         options = view_options(view)
         with _surface_file(coords, normals) as (path, more):
-            process = _start([viewer, "--print-view", *options, "--", path], handles + more, stdout=subprocess.PIPE)
+            # A page's view is the one asked for, not the user's preferences.
+            process = _start([viewer, "--print-view", "--no-preferences", *options, "--", path], handles + more,
+                             stdout=subprocess.PIPE)
             status, text, stderr = _finish(process)
     if status:
         raise _failure(status, stderr, options if explain else (), names)

@@ -6,6 +6,9 @@ import sys
 
 import pytest
 
+# No user's preferences may change what the viewer draws or prints here.
+os.environ["XDG_CONFIG_HOME"] = os.path.join(os.path.dirname(os.path.abspath(__file__)), "no-such-folder")
+
 VIEWER = os.environ.get("PLEXORAMA")
 SAMPLES = os.environ.get("PLEXORAMA_SAMPLES")
 SAMPLE_NAMES = ["klein-bottle", "clifford-torus", "complex-square", "veronese", "torus-10d"]

@@ -77,6 +77,7 @@ def test_without_the_viewer_a_view_goes_in_unchecked(tmp_path, template, monkeyp
         write_html(page, TRIANGLE, view=SAVED + "# </script><script>alert(1)</script>\n")
 
 
+
 def test_the_page_holds_exactly_the_klein_file(tmp_path, template):
     page = tmp_path / "figure 1.html"
     write_html(page, TRIANGLE)

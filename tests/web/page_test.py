@@ -173,6 +173,10 @@ class Page(unittest.TestCase):
             ("torus-10d", TURNED + ";show:1,10,2,3"),
             # The cues: colour by w, a slice about w = 0 (cut by clip distances), the axes.
             ("klein-bottle", IDENTITY + ";color:w;slice:0,0;gizmo:on"),
+            # The finish: smooth light and transparency, anti-aliasing, stereo.
+            ("klein-bottle", TURNED + ";show:1,2,3,4;light:smooth;opacity:0.5"),
+            ("veronese", TURNED + ";show:1,3,4,2;wire:off;aa:4"),
+            ("clifford-torus", IDENTITY + ";color:w;stereo:side-by-side"),
         ]
         for sample, link in rows:
             with self.subTest(sample=sample, link=link):

@@ -1,0 +1,126 @@
+// Tangent planes: the plane found at each vertex against the plane its
+// surface has there, worked out apart; vertices apart by rounding are one,
+// and a vertex alone keeps its own triangle's plane.
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tangents.h"
+
+namespace {
+
+// A float from a half, for checking.
+float value_of(uint16_t half)
+{
+    int exponent = (half >> 10) & 31;
+    float magnitude = exponent ? std::ldexp(1.0f + (half & 1023) / 1024.0f, exponent - 15) : 0.0f;
+    return half & 0x8000 ? -magnitude : magnitude;
+}
+
+// How far the plane of t1, t2 (halves, 2 dim of them) lies from the plane of
+// the orthonormal u, v: the largest distance of t1 or t2 from it, and how far
+// t1 and t2 are from orthonormal.
+double distance_from(
+    const uint16_t* halves, int dim, const std::vector<double>& u, const std::vector<double>& v)
+{
+    double worst = 0.0, dot = 0.0;
+    for (int j = 0; j < 2; j++) {
+        double along_u = 0.0, along_v = 0.0, length = 0.0;
+        for (int k = 0; k < dim; k++) {
+            double t = value_of(halves[j * dim + k]);
+            along_u += t * u[k];
+            along_v += t * v[k];
+            length += t * t;
+            dot += j ? 0.0 : t * value_of(halves[dim + k]);
+        }
+        worst = std::fmax(worst, std::sqrt(std::fmax(0.0, length - along_u * along_u - along_v * along_v)));
+        worst = std::fmax(worst, std::fabs(length - 1.0));
+    }
+    return std::fmax(worst, std::fabs(dot));
+}
+
+TEST(Tangents, HalvesRoundToTheNearest)
+{
+    const struct {
+        float value;
+        uint16_t half;
+    } rows[] = {{1.0f, 0x3c00}, {-0.5f, 0xb800}, {0.1f, 0x2e66}, {0.70710678f, 0x39a8}, {-0.0f, 0x8000},
+        {1e-6f, 0}, {0.99997f, 0x3c00}};
+    for (const auto& row : rows)
+        EXPECT_EQ(half_tangents(row.value), row.half) << row.value;
+}
+
+// A fan of triangles around the origin, on the sphere of radius 2 in R^5
+// turned by a fixed rotation: the tangent plane at the centre is the image
+// of the x1-x2 plane, and every outer vertex is its triangles' alone.
+TEST(Tangents, AVertexSharedByAFanTakesTheSurfacesPlane)
+{
+    const int dim = 5, sides = 7;
+    // A turn of R^5 that mixes every coordinate: rows of a Householder map.
+    double h[5] = {0.3, -0.5, 0.4, 0.6, 0.37};
+    double norm = 0.0;
+    for (double c : h)
+        norm += c * c;
+    auto turned = [&](const double* p, float* out) {
+        double along = 0.0;
+        for (int k = 0; k < dim; k++)
+            along += h[k] * p[k];
+        for (int k = 0; k < dim; k++)
+            out[k] = static_cast<float>(p[k] - 2.0 * along * h[k] / norm);
+    };
+    std::vector<float> coords;
+    for (int s = 0; s < sides; s++) {
+        for (int corner = 0; corner < 3; corner++) {
+            double a = 2.0 * M_PI * (s + (corner == 2)) / sides, r = corner ? 0.05 : 0.0;
+            // On the sphere x1^2 + x2^2 + (x3 - 2)^2 = 4, about its south pole.
+            double p[5] = {r * std::cos(a), r * std::sin(a), 2.0 - std::sqrt(4.0 - r * r), 0.0, 0.0};
+            float q[5];
+            turned(p, q);
+            // The centre of each triangle after the first, a rounding apart.
+            if (corner == 0 && s > 0)
+                q[0] = std::nextafter(q[0], 1.0f);
+            coords.insert(coords.end(), q, q + dim);
+        }
+    }
+    // A triangle alone, far off, in the plane of (1, 1, 0, 0, 0) / sqrt 2 and x3.
+    const float alone[3][5] = {{5, 5, 5, 0, 0}, {5.5f, 5.5f, 5, 0, 0}, {5, 5, 5.3f, 0, 0}};
+    for (const auto& corner : alone)
+        coords.insert(coords.end(), corner, corner + dim);
+    uint64_t n = coords.size() / dim;
+    std::vector<uint16_t> halves(2 * dim * n, 0xffff);
+    std::atomic<bool> stop(false);
+    ASSERT_EQ(find_tangents(coords.data(), dim, n, halves.data(), &stop), 1);
+    const double e1[5] = {1, 0, 0, 0, 0}, e2[5] = {0, 1, 0, 0, 0}, zero[5] = {};
+    float fu[5], fv[5], origin[5];
+    turned(e1, fu);
+    turned(e2, fv);
+    turned(zero, origin);
+    std::vector<double> u(dim), v(dim);
+    for (int k = 0; k < dim; k++) {
+        u[k] = fu[k] - origin[k];
+        v[k] = fv[k] - origin[k];
+    }
+    for (uint64_t vertex = 0; vertex < n - 3; vertex += 3)
+        EXPECT_LT(distance_from(&halves[2 * dim * vertex], dim, u, v), 2e-3)
+            << "centre of triangle " << vertex / 3;
+    const std::vector<double> diagonal = {M_SQRT1_2, M_SQRT1_2, 0, 0, 0}, up = {0, 0, 1, 0, 0};
+    for (uint64_t vertex = n - 3; vertex < n; vertex++)
+        EXPECT_LT(distance_from(&halves[2 * dim * vertex], dim, diagonal, up), 2e-3) << "corner " << vertex;
+}
+
+TEST(Tangents, WhatHasNoPlaneGetsZerosAndAStopEndsTheSearch)
+{
+    // A triangle without area, and one with a value that is not finite.
+    const float coords[] = {0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 0, 0, 0, NAN, 1, 0, 0, 0, 0, 1, 0, 0};
+    std::vector<uint16_t> halves(2 * 4 * 6, 0xffff);
+    std::atomic<bool> stop(false);
+    ASSERT_EQ(find_tangents(coords, 4, 6, halves.data(), &stop), 1);
+    for (int k = 0; k < 2 * 4 * 4; k++)
+        EXPECT_EQ(halves[k] & 0x7fff, 0) << "half " << k;
+    stop = true;
+    EXPECT_EQ(find_tangents(coords, 4, 6, halves.data(), &stop), 0);
+}
+
+} // namespace
