@@ -188,7 +188,7 @@ void pull_frame(Frame* frame, int k, const float* column)
     // The turn that takes the unit at to the unit wanted in their plane;
     // none where the two are opposite, and no plane to turn in.
     double along = at.dot(wanted);
-    if (length == 0.0 || along < -1.0 + 1e-9)
+    if (!std::isfinite(along) || length == 0.0 || along < -1.0 + 1e-9)
         return;
     Eigen::MatrixXd turn = Eigen::MatrixXd::Identity(5, 5) - (at + wanted) * (at + wanted).transpose() / (1.0 + along)
         + 2.0 * wanted * at.transpose();

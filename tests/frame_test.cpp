@@ -131,6 +131,10 @@ TEST(Frame, APulledAxisGoesWhereItIsPulled)
         for (int i = 0; i < 4; i++)
             EXPECT_NEAR(f.rows[i][row.k], row.expected[i], 1e-6f) << "m " << int(row.dim) << ", row " << i;
         EXPECT_NEAR(f.rows[2][2], 1.0f, 1e-6f) << "z is left alone";
+        Frame before = f;
+        const float broken[4] = {NAN, 0.0f, 0.0f, 0.0f};
+        pull_frame(&f, row.k, broken);
+        EXPECT_EQ(memcmp(&f, &before, sizeof f), 0) << "a column not finite leaves the frame";
     }
 }
 
