@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "cues.h"
 #include "frame.h"
@@ -137,7 +138,7 @@ void draw_gizmo(const float* q)
     const Frame& frame = __frame_gizmo();
     Drawn& d = drawn;
     __rot_matrix_load(q, d.rot);
-    std::copy(view.turn4[0], view.turn4[0] + 16, d.turn4);
+    memcpy(d.turn4, view.turn4, sizeof d.turn4);
     d.count = __chosen_gizmo(frame, d.turn4, d.coordinate);
     static OverlayVertex vertices[most_vertices];
     int count = 0;

@@ -295,8 +295,10 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
 // and up it.
 static void __corner_input(GLFWwindow* window, float* u, float* v)
 {
-    int width, height;
-    glfwGetWindowSize(window, &width, &height);
+    // Square as the drawing area, where no window was given.
+    int width = side, height = side;
+    if (window)
+        glfwGetWindowSize(window, &width, &height);
     double corner = side / 4, left = (width - side) / 2 + side / 64, bottom = (height + side) / 2 - side / 64;
     *u = static_cast<float>(2.0 * (pointer[0] - left) / corner - 1.0);
     *v = static_cast<float>(2.0 * (bottom - pointer[1]) / corner - 1.0);
@@ -319,7 +321,9 @@ void __button_callback_input(GLFWwindow* window, int button, int action, int mod
             return;
         float u, v;
         __corner_input(window, &u, &v);
-        grabbed = view.cues.gizmo && button == GLFW_MOUSE_BUTTON_LEFT ? pick_gizmo(u, v) : -1;
+        grabbed = view.cues.gizmo && button == GLFW_MOUSE_BUTTON_LEFT && !(mods & GLFW_MOD_SHIFT)
+            ? pick_gizmo(u, v)
+            : -1;
         if (grabbed >= 0)
             drag = DRAG_AXIS;
         else if (button == GLFW_MOUSE_BUTTON_LEFT)
