@@ -110,6 +110,29 @@ class Interaction(xh.FolderTest):
             xh.wait_image(viewer.wid, lambda image: image.rgb == before.rgb, timeout=10,
                           what="the first picture again")
 
+    def test_dragging_an_axis_end_in_the_gizmo_moves_that_coordinate(self):
+        # A surface in R^6; the gizmo's corner is the lower left 128 pixels,
+        # 8 in from the edges, and x's axis ends 3/4 of the way to its left.
+        path = os.path.join(self.dir.name, "r6.klein")
+        corners = [(0.5, 0, 0, 0, 0.1, 0), (0, 0.5, 0, 0, 0, 0.1), (0, 0, 0.5, 0.1, 0, 0)]
+        with open(path, "wb") as f:
+            f.write(xh.klein_header(6, 3))
+            for c in corners * 2:
+                f.write(struct.pack("<6f", *c))
+        saved = os.path.join(self.dir.name, "dragged.view")
+        with xh.Viewer(BINARY, "--gizmo", "--save-view", saved, path) as viewer:
+            xh.wait_stable(viewer.wid)
+            info = xh.window_info(viewer.wid)
+            # To halfway up and halfway left: x shows as half x, half y.
+            xh.drag_pointer(info.x + 24, info.y + 440, info.x + 48, info.y + 416)
+            xh.wait_stable(viewer.wid)
+            self.assertEqual(viewer.close(), 0)
+        with open(saved) as f:
+            frame = dict(line.split(" = ", 1) for line in f.read().splitlines()[1:])["frame"]
+        rows = [list(map(float, frame.split()))[6 * i:6 * i + 6] for i in range(4)]
+        for row, expected in zip(rows, (0.5, 0.5, 0, 0)):
+            self.assertAlmostEqual(row[0], expected, delta=0.02, msg=frame)
+
 
 if __name__ == "__main__":
     xh.run_tests("BINARY")

@@ -77,6 +77,18 @@ def move_pointer(x, y):
 WindowInfo = collections.namedtuple("WindowInfo", "title x y width height viewable")
 
 
+def drag_pointer(x0, y0, x1, y1, steps=8):
+    """Drags with the left button held from one screen position to another."""
+    move_pointer(x0, y0)
+    _xdotool("mousedown", 1)
+    try:
+        for i in range(1, steps + 1):
+            move_pointer(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
+            time.sleep(0.03)
+    finally:
+        _xdotool("mouseup", 1)
+
+
 def window_info(wid):
     """Title, absolute position, size and map state as xwininfo reports them."""
     out = subprocess.run(["xwininfo", "-id", str(wid)], check=True, timeout=10,
