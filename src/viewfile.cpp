@@ -234,9 +234,14 @@ static const char* __frame_view(char** words, int count, uint8_t dim, Scene* sce
     }
     Frame& f = scene->view.frame;
     f.dim = static_cast<uint8_t>(m);
-    for (int k = 0; k < count; k++)
-        if (!float_values(words[k], &f.rows[k / m][k % m]))
+    for (int k = 0; k < count; k++) {
+        float& value = f.rows[k / m][k % m];
+        if (!float_values(words[k], &value))
             return "a value is not a finite number";
+        // The frame is written as the 4-D turn times it, where -0 sums to 0:
+        // so read, it reads back the same.
+        value += 0.0f;
+    }
     scene->view.framed = true;
     return nullptr;
 }

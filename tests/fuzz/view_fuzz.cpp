@@ -32,10 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (view.show[j] == view.show[k])
                 __fail_fuzz("a coordinate is shown twice");
 
-    char text[1024];
+    static char text[longest_view];
     size_t length = format_view(&view, text, sizeof text);
     if (length >= sizeof text)
-        __fail_fuzz("a view does not fit 1 KiB of text");
+        __fail_fuzz("a view does not fit the longest view file");
     Scene again;
     if (parse_view(text, length, &again))
         __fail_fuzz("a written view is refused");
