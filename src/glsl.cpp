@@ -242,6 +242,20 @@ void main()
 }
 )";
 
+// Over the map the wireframe takes a dark shade of the colour beneath,
+// which reads on every part of it.
+static const std::string fs_plain_tint = std::string(R"(#version 330 core
+uniform vec4 color;
+
+out vec4 FragColor;
+)") + map_glsl
+    + R"(
+void main()
+{
+    FragColor = vec4(0.45 * pow(mapColor(), vec3(1.0 / 2.2)), color.a);
+}
+)";
+
 // Smooth light: the vertex stage also takes the tangent plane at the vertex,
 // t1 and t2 at the shown coordinates, and carries both through the view as
 // the position goes, to the normal of the surface as drawn. Bound to the
@@ -334,6 +348,11 @@ const char* lit_glsl(bool tint, bool layered)
             + (tint ? map_glsl : "") + (layered ? "#define main shade\n" : "") + (tint ? tint_main : lit_main)
             + (layered ? layer_main : "");
     return stage.c_str();
+}
+
+const char* plain_glsl(bool tint)
+{
+    return tint ? fs_plain_tint.c_str() : fs_plain;
 }
 
 const char* const composite_vs = R"(#version 330 core

@@ -18,6 +18,9 @@ const char* vertex_glsl(bool smooth, bool framed);
 // transparent layers; fs for neither.
 const char* lit_glsl(bool tint, bool layered);
 
+// The plain fragment stage, coloured by w or not; fs_plain for not.
+const char* plain_glsl(bool tint);
+
 // The pass that lays the transparent layers over the picture: a triangle
 // over the viewport, and the layers' mean colour over what they let through.
 extern const char* const composite_vs;

@@ -125,7 +125,7 @@ static bool __build_render(Stages stages)
     bool tint = stages.tint == TINT_W;
     unsigned int lit
         = build_program_render(vertex_glsl(stages.smooth, stages.framed), lit_glsl(tint, stages.layered));
-    unsigned int plain = lit ? build_program_render(vertex_glsl(false, stages.framed), fs_plain) : 0;
+    unsigned int plain = lit ? build_program_render(vertex_glsl(false, stages.framed), plain_glsl(tint)) : 0;
     if (!lit || !plain) {
         destroy_shader(lit);
         return false;
@@ -374,11 +374,7 @@ void main_loop()
     rot_matrix_load(shader, orientation);
     rot_matrix_load(shader_plain, orientation);
     color_load(shader, color);
-    // Over the map the wireframe is dark grey, which reads on every part of
-    // it: a shade of the map beneath would cost the lines a value passed on
-    // to each of their fragments, which is most of what colouring costs.
-    static const uint8_t ink[4] = {72, 72, 72, 255};
-    color_load(shader_plain, built.tint == TINT_W ? ink : color);
+    color_load(shader_plain, color);
 
     // Just short of pi / 2: the turn's last frame shows 1.57 and the next
     // shows the exchanged coordinates bound at angle 0.
