@@ -19,8 +19,9 @@ import numpy as np
 from .command import megabytes
 from .klein import checked_surface, read_klein, write_whole
 from .triangles import base64_chunks, klein_chunks, klein_size
-from .viewer import (NAME, NOT_VIEW_STATE, ViewerMissing, given, is_parts, is_path, is_view_text, lecture_view,
-                     print_view, read_view, written_view)
+from .options import (NOT_VIEW_STATE, ViewerMissing, given, is_parts, is_path, is_view_text, lecture_view,
+                      read_view, written_view)
+from .viewer import NAME, print_view
 
 TEMPLATE = "plexorama-page.html"
 SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
@@ -217,7 +218,7 @@ def view(coords, normals=None, name=None, plain=False, **view):
     name is the surface's name in the page ("surface from Python" unless
     given; a file keeps its own). The keywords are the viewer's options, as
     picture() takes them, and what they leave unsaid of the first view is
-    the lecture's (see viewer.lecture_view); plain=True gives the viewer's
+    the lecture's (see options.lecture_view); plain=True gives the viewer's
     own. Raises ValueError for a surface too large for a page or an option
     the viewer refuses (with its line), TypeError for an option that is not
     a view's (output, record, frames, swap, save_view, size),

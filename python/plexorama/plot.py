@@ -13,7 +13,8 @@ from .formula import FUNCTIONS, FormulaError, evaluate, parse
 from .klein import MAX_DIM, open_regular, write_whole
 from .surface import fit_parts, grid_cells, grid_parts, sample_grid
 from .triangles import klein_chunks, klein_size
-from .viewer import NOT_VIEW_STATE, draw, given, lecture_view, print_view, show
+from .options import NOT_VIEW_STATE, given, lecture_view
+from .viewer import draw, print_view, show
 
 # Options whose values are formulas, ranges or numbers that may start with '-'.
 FORMULA_OPTIONS = ("--complex", "--complex-pair", "--u", "--v", "--radius", "--slice")

@@ -36,8 +36,10 @@ from collections.abc import Mapping
 
 import numpy as np
 
-from .klein import open_regular, write_klein, write_whole
-from .triangles import Triangles, klein_chunks
+from .klein import write_klein, write_whole
+from .options import (VIEW_MAGIC, find_viewer, is_parts, is_path, is_view_text, lecture_view, view_options,
+                      written_view)
+from .triangles import klein_chunks
 
 # How long show(wait=False) waits for the viewer to refuse its command line
 # before it returns; a usage error comes within milliseconds.
@@ -49,19 +51,6 @@ PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
 NAME = "surface from Python"
 CLIP_FORMATS = {"mp4": "video/mp4", "webm": "video/webm", "gif": "image/gif"}
 IN_OPEN = 0x20
-VIEW_MAGIC = "plexorama-view "
-# The version line of a view written from a dict where no viewer says its own.
-VIEW_VERSION = "plexorama-view 3"
-# Far more than any view file: a frame of R^255 is some 14 KB.
-VIEW_READ_LIMIT = 1 << 20
-# What the viewer does besides setting a view: not for a view's page.
-NOT_VIEW_STATE = ("output", "record", "frames", "swap", "save_view", "size")
-# The first view of view(), clip() and plexorama-plot's pictures where the
-# caller says nothing of it: lit by the shape as drawn, tilted as the
-# README's pictures are and turned a little toward w, and anti-aliased
-# where the viewer can.
-LECTURE = {"light": "shape", "turn": {"yz": -30, "xz": 20, "yw": 15}}
-LECTURE_AA = 4
 
 
 class Picture:
@@ -107,84 +96,6 @@ class Clip:
         return f"<plexorama clip, {self.format}, {len(self.data)} bytes>"
 
 
-class ViewerMissing(RuntimeError):
-    """No viewer program is installed or built."""
-
-
-def find_viewer():
-    """The viewer program: $PLEXORAMA, else plexorama on PATH, else the one
-    built in the source tree this package lies in (build/plexorama). Raises
-    RuntimeError, ViewerMissing when there is none at all."""
-    named = os.environ.get("PLEXORAMA")
-    if named:
-        if not (os.path.isfile(named) and os.access(named, os.X_OK)):
-            raise RuntimeError(f"PLEXORAMA names {named}, which is not a program")
-        return named
-    found = shutil.which("plexorama")
-    if found:
-        return found
-    built = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build",
-                                          "plexorama"))
-    if os.path.isfile(built) and os.access(built, os.X_OK):
-        return built
-    raise ViewerMissing("cannot find the viewer: install plexorama, build it in the source tree "
-                        "(build/plexorama), or set PLEXORAMA to its path")
-
-
-def _value(value):
-    if isinstance(value, Mapping):
-        return ",".join(f"{key}={_value(item)}" for key, item in value.items())
-    if isinstance(value, (str, bytes, os.PathLike)):
-        return os.fsdecode(value)
-    if np.iterable(value):
-        return ",".join(_value(item) for item in value)
-    return str(value)
-
-
-def _basis(frame):
-    """--basis's value for a frame given as 4 rows of m numbers."""
-    expected = "frame: expected 4 rows of m numbers (x, y, z and w)"
-    try:
-        rows = np.asarray(frame, dtype=float)
-    except (TypeError, ValueError) as error:
-        raise ValueError(f"{expected}: {error}") from None
-    if rows.ndim != 2 or rows.shape[0] != 4:
-        raise ValueError(f"{expected}, found shape {rows.shape}")
-    return ",".join(repr(float(v)) for v in rows.ravel())
-
-
-def view_options(view):
-    """The viewer's command-line options for the keyword arguments in view
-    (a dict), as this module's description says."""
-    if given(view.get("frame")) and given(view.get("basis")):
-        raise TypeError("frame= and basis= both give the frame: give one")
-    options = []
-    for name, value in view.items():
-        option = "--" + name.replace("_", "-")
-        if name == "frame" and given(value):
-            options.append(f"--basis={_basis(value)}")
-        elif value is True:
-            options.append(option)
-        elif value is not None and value is not False:
-            options.append(f"{option}={_value(value)}")
-    return options
-
-
-def given(value):
-    """Whether a keyword's value gives an option (None and False do not)."""
-    return value is not None and value is not False
-
-
-def is_path(coords):
-    """Whether coords names a KLEIN file rather than holding a surface."""
-    return isinstance(coords, (str, bytes, os.PathLike))
-
-
-def is_parts(coords):
-    """Whether coords are the parts (Triangles) a program made."""
-    return isinstance(coords, list) and bool(coords) and isinstance(coords[0], Triangles)
-
-
 @contextlib.contextmanager
 def _surface_file(coords, normals):
     """A path the viewer can open for the surface, and the descriptors it
@@ -209,40 +120,6 @@ def _surface_file(coords, normals):
         yield f"/dev/fd/{handle}", (handle,)
     finally:
         os.close(handle)
-
-
-def _words(value):
-    """A view file's values for a dict's value: a word, a number, or the
-    numbers of an array-like, row after row."""
-    if isinstance(value, (str, bytes, os.PathLike)):
-        return os.fsdecode(value)
-    if np.iterable(value):
-        return " ".join(_words(item) for item in value)
-    return str(value)
-
-
-def written_view(view, version=VIEW_VERSION):
-    """The text of a view file: view itself when it is text (a str starting
-    "plexorama-view "), else a dict of its keys, one "key = values" line
-    each after version's line."""
-    if isinstance(view, Mapping):
-        return version + "\n" + "".join(f"{key} = {_words(value)}\n" for key, value in view.items())
-    return view
-
-
-def is_view_text(view):
-    """Whether view is the text of a view file rather than its path."""
-    return isinstance(view, str) and view.startswith(VIEW_MAGIC)
-
-
-def read_view(path):
-    """The text of the view file at path, unchecked. Raises OSError, or
-    ValueError for what is not a regular file or is far too long for one."""
-    with open_regular(path) as f:
-        data = f.read(VIEW_READ_LIMIT + 1)
-    if len(data) > VIEW_READ_LIMIT:
-        raise ValueError(f"{os.fsdecode(path)}: past {VIEW_READ_LIMIT} bytes, far more than a view file holds")
-    return data.decode("utf-8", "replace")
 
 
 @contextlib.contextmanager
@@ -299,30 +176,6 @@ def print_view(coords, normals, view, explain=True):
     options), RuntimeError when it fails (ViewerMissing when there is
     none)."""
     return _printed(find_viewer(), coords, normals, view, explain)
-
-
-@functools.lru_cache(maxsize=None)
-def _has_option(viewer, option):
-    """Whether the viewer's --help offers option."""
-    try:
-        done = subprocess.run([viewer, "--help"], capture_output=True, text=True, timeout=30)
-    except (OSError, subprocess.TimeoutExpired):
-        return False
-    return re.search(rf"(?<![\w-]){re.escape(option)}(?![\w-])", done.stdout) is not None
-
-
-def lecture_view(view, plain=False):
-    """The keywords view with LECTURE's first view where they say nothing of
-    it, anti-aliased where the viewer can: not with plain, nor with a view=,
-    which then rules; a frame= or basis= gives the turn."""
-    if plain or given(view.get("view")):
-        return view
-    defaults = dict(LECTURE)
-    if given(view.get("frame")) or given(view.get("basis")):
-        del defaults["turn"]
-    if _has_option(find_viewer(), "--aa"):
-        defaults["aa"] = LECTURE_AA
-    return {**defaults, **view}
 
 
 def _watch_open(handle):

@@ -10,11 +10,12 @@ import numpy as np
 import pytest
 
 import plexorama.html
+import plexorama.options
 import plexorama.viewer
 from conftest import VIEWER, needs, run_module
 from plexorama import write_klein
 from plexorama.html import SURFACE_SLOT, VIEW_SLOT, write_html
-from plexorama.viewer import ViewerMissing
+from plexorama.options import ViewerMissing
 
 TEMPLATE = f"<!doctype html>\n<title>viewer</title>\n{SURFACE_SLOT}\n{VIEW_SLOT}\n<script>run()</script>\n"
 TRIANGLE = np.array([[0, 0, 0, 0], [1, 0, 0, 0], [0, 1, 0, 1]], dtype=float)
@@ -67,6 +68,7 @@ def test_without_the_viewer_a_view_goes_in_unchecked(tmp_path, template, monkeyp
     def missing():
         raise ViewerMissing("cannot find the viewer")
     monkeypatch.setattr(plexorama.viewer, "find_viewer", missing)
+    monkeypatch.setattr(plexorama.options, "find_viewer", missing)
     page = tmp_path / "page.html"
     write_html(page, TRIANGLE, view={"q": np.array([0, 0, 0, 1.5]), "show": "1 2 3 4"})
     assert slots(page.read_text())[2] == "plexorama-view 3\nq = 0.0 0.0 0.0 1.5\nshow = 1 2 3 4\n"

@@ -12,7 +12,7 @@ from plexorama import grid_surface, read_klein
 from plexorama.formula import FormulaError, evaluate, parse
 import plexorama.plot
 from plexorama.plot import main
-from plexorama.viewer import lecture_view, view_options
+from plexorama.options import lecture_view, view_options
 
 U, V = np.float64(2), np.float64(3)
 

@@ -16,8 +16,8 @@ import pytest
 from conftest import VIEWER, needs
 from plexorama import clip, picture, show, view, write_klein
 from plexorama.samples import sample_surface
-import plexorama.viewer
-from plexorama.viewer import LECTURE, find_viewer, lecture_view, view_options
+import plexorama.options
+from plexorama.options import LECTURE, find_viewer, lecture_view, view_options
 
 pytestmark = needs(VIEWER, "the viewer")
 DISPLAY = os.environ.get("DISPLAY")
@@ -151,7 +151,7 @@ TILT = "plexorama-view 1\nq = 0.3 0 0 0.95\naxis1 = 1 0 0\naxis2 = 0 0.8 0.6\nax
     ({"view": TILT}, False, True, {"view": TILT}),
 ])
 def test_views_and_clips_start_at_the_lecture_s_view(monkeypatch, given, plain, aa, drawn):
-    monkeypatch.setattr(plexorama.viewer, "_has_option", lambda viewer, option: aa and option == "--aa")
+    monkeypatch.setattr(plexorama.options, "_has_option", lambda viewer, option: aa and option == "--aa")
     assert view_options(lecture_view(given, plain)) == view_options(drawn)
 
 
