@@ -28,10 +28,13 @@ class Lecture(unittest.TestCase):
     def setUpClass(cls):
         cls.notebook = os.path.join(SOURCE, "docs", "lecture.ipynb")
         cls.dir = tempfile.TemporaryDirectory(prefix="plexorama-lecture-")
-        subprocess.run(["jupyter", "nbconvert", "--execute", "--to", "html", "--output-dir", cls.dir.name,
-                        "--ExecutePreprocessor.kernel_name=python3", "--ExecutePreprocessor.timeout=240",
-                        cls.notebook], check=True, capture_output=True, timeout=280,
-                       env=dict(os.environ, PYDEVD_DISABLE_FILE_VALIDATION="1"))
+        run = subprocess.run(["jupyter", "nbconvert", "--execute", "--to", "html", "--output-dir", cls.dir.name,
+                              "--ExecutePreprocessor.kernel_name=python3", "--ExecutePreprocessor.timeout=240",
+                              cls.notebook], capture_output=True, text=True, timeout=280,
+                             env=dict(os.environ, PYDEVD_DISABLE_FILE_VALIDATION="1"))
+        if run.returncode != 0:
+            cls.dir.cleanup()
+            raise RuntimeError(f"nbconvert failed ({run.returncode}):\n{run.stderr[-4000:]}")
         cls.browser = Chromium(1000, 900)
         cls.browser.call("Page.navigate", url="file://" + os.path.join(cls.dir.name, "lecture.html"))
         wait_until(lambda: cls.browser.evaluate("document.readyState") != "loading", what="the notebook's HTML")
@@ -49,6 +52,8 @@ class Lecture(unittest.TestCase):
                                     f"(document.querySelectorAll('iframe')[{k}])")
         side = int(box[3] * 0.4)
         left, top = int(box[0] + box[2] / 2 - side / 2), int(box[1] + box[3] / 2 - side / 2)
+        # The whole page, not a clip of it: after a clipped screenshot
+        # headless Chromium draws the frames no more.
         shot = self.browser.screenshot()
         rows = [shot.rgb[3 * ((top + y) * shot.width + left):3 * ((top + y) * shot.width + left + side)]
                 for y in range(side)]
@@ -73,17 +78,21 @@ class Lecture(unittest.TestCase):
         red = [sum(1 for i in range(0, len(p.rgb), 3) if p.rgb[i] > p.rgb[i + 2] + 40) for p in before]
         self.assertEqual([n > 0.02 * before[k].width ** 2 for k, n in enumerate(red)],
                          [k == BY_W for k in range(count)], f"reddish pixels in each view: {red}")
-        _, (x, y) = self.view(0)
-        for kind in ("mousePressed", "mouseReleased"):
-            self.browser.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
-        wait_until(lambda: self.browser.evaluate("document.activeElement === document.querySelector('iframe')"),
-                   what="the view clicked to take the keys")
-        # The frame's own process may learn of the focus a moment after the
-        # page does, and a key pressed before then is lost: press again.
-        for _ in range(5):
+        # Chromium hit-tests a frame on what it last drew; on a busy machine
+        # a click just after the page scrolled may land on the page around
+        # the frame, and a key pressed before the frame's own process learns
+        # of the focus is lost. Click and press again, as a user would; hold
+        # the key through several screenshots, as frames come seconds apart.
+        for _ in range(4):
+            _, (x, y) = self.view(0)
+            self.browser.call("Input.dispatchMouseEvent", type="mouseMoved", x=x, y=y)
+            for kind in ("mousePressed", "mouseReleased"):
+                self.browser.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+            wait_until(lambda: self.browser.evaluate("document.activeElement === document.querySelector('iframe')"),
+                       what="the view clicked to take the keys")
             self.browser.key("q", "keyDown")
             try:
-                turned = wait_until(lambda: self.view(0)[0].rgb != before[0].rgb, timeout=4,
+                turned = wait_until(lambda: self.view(0)[0].rgb != before[0].rgb, timeout=10,
                                     what="the view clicked to turn")
             except TimeoutError:
                 turned = False

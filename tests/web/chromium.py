@@ -93,6 +93,11 @@ class Server:
         self.httpd.server_close()
 
 
+def _read(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read()
+
+
 class Chromium:
     """A headless Chromium of its own (fresh profile, no network services)
     with one page, driven over the DevTools protocol."""
@@ -107,9 +112,9 @@ class Chromium:
              f"--user-data-dir={self.profile}", "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         port_file = os.path.join(self.profile, "DevToolsActivePort")
-        wait_until(lambda: os.path.exists(port_file) and open(port_file).read().count("\n") >= 1,
+        wait_until(lambda: os.path.exists(port_file) and _read(port_file).count("\n") >= 1,
                    what="Chromium's DevTools port")
-        port = open(port_file).read().split("\n")[0]
+        port = _read(port_file).split("\n")[0]
         targets = json.load(urllib.request.urlopen(f"http://127.0.0.1:{port}/json/list"))
         page = next(t for t in targets if t["type"] == "page")
         self.socket = websocket.create_connection(page["webSocketDebuggerUrl"], suppress_origin=True,
