@@ -333,6 +333,21 @@ class Page(unittest.TestCase):
         call("Input.dispatchMouseEvent", type="mouseReleased", x=path[-1][0], y=path[-1][1], button=button,
              buttons=0, clickCount=1)
 
+    def test_dragging_an_axis_end_in_the_gizmo_moves_that_coordinate(self):
+        # As on the desktop: the gizmo's corner is the lower left 128 pixels,
+        # 8 in from the edges, and x's axis ends 3/4 of the way to its left.
+        self.open(f"{self.site.url}?file=samples/veronese.klein")
+        for kind in ("keyDown", "keyUp"):
+            self.browser.key("g", kind)
+        self.browser.frames(2)
+        # To halfway up and halfway left: x shows as half x, half y.
+        self.drag("left", [(24 + 3 * k, 440 - 3 * k) for k in range(9)])
+        link = self.link()
+        frame = [float(v) for v in next(f for f in link.split(";") if f.startswith("frame:"))[6:].split(",")]
+        self.assertEqual(len(frame), 4 * 6, link)
+        for row, expected in zip(range(4), (0.5, 0.5, 0, 0)):
+            self.assertAlmostEqual(frame[6 * row], expected, delta=0.02, msg=link)
+
     def test_fingers_turn_as_the_mouse_drags_and_a_pinch_zooms(self):
         self.browser.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
         self.open(f"{self.site.url}?file=samples/klein-bottle.klein")
