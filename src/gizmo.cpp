@@ -99,6 +99,17 @@ int __chosen_gizmo(const Frame& frame, const float* turn4, int* chosen)
     return count;
 }
 
+// Of four coordinates, the slot (x, y, z or w) that coordinate k is chosen
+// for: the frame is a choice then.
+int __slot_gizmo(const Frame& frame, int k)
+{
+    int slot = 0;
+    for (int i = 0; i < 4; i++)
+        if (frame.rows[i][k] != 0.0f)
+            slot = i;
+    return slot;
+}
+
 // An axis's colour: of four, its slot's; of more, a dark ink going to the
 // map's red or blue as the axis turns into +w or -w.
 void __colour_gizmo(const Frame& frame, int k, float w, float* rgb)
@@ -106,9 +117,8 @@ void __colour_gizmo(const Frame& frame, int k, float w, float* rgb)
     static const float slots[4][3]
         = {{0.9f, 0.1f, 0.1f}, {0.1f, 0.7f, 0.1f}, {0.1f, 0.2f, 0.95f}, {0.85f, 0.1f, 0.85f}};
     if (frame.dim == 4) {
-        for (int i = 0; i < 4; i++)
-            if (frame.rows[i][k] != 0.0f)
-                std::copy(slots[i], slots[i] + 3, rgb);
+        const float* slot = slots[__slot_gizmo(frame, k)];
+        std::copy(slot, slot + 3, rgb);
         return;
     }
     uint8_t map[3];
@@ -122,13 +132,10 @@ void __colour_gizmo(const Frame& frame, int k, float w, float* rgb)
 void __name_gizmo(const Frame& frame, int k, char (&name)[12])
 {
     static const char* const letters[4] = {"x", "y", "z", "w"};
-    if (frame.dim == 4) {
-        for (int i = 0; i < 4; i++)
-            if (frame.rows[i][k] != 0.0f)
-                snprintf(name, sizeof name, "%s", letters[i]);
-        return;
-    }
-    snprintf(name, sizeof name, "%d", k + 1);
+    if (frame.dim == 4)
+        snprintf(name, sizeof name, "%s", letters[__slot_gizmo(frame, k)]);
+    else
+        snprintf(name, sizeof name, "%d", k + 1);
 }
 
 } // namespace

@@ -57,8 +57,10 @@ static void __turn_screen_input(float ax, float ay)
     __turn_input(sx);
 }
 
-// The drawing area's side in the window's units, for drags.
+// The drawing area's side in the window's units, for drags, and where its
+// left and bottom edges are in the window, counted from the top left.
 static int side = 512;
+static int area_left = 0, area_bottom = 512;
 
 // What a held mouse button does to the view.
 enum Drag { DRAG_NONE, DRAG_TURN3, DRAG_TURN4, DRAG_PAN, DRAG_AXIS };
@@ -293,34 +295,30 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
 
 // The pointer in the gizmo's corner of the drawing area, -1 to 1 across
 // and up it.
-static void __corner_input(GLFWwindow* window, float* u, float* v)
+static void __corner_input(float* u, float* v)
 {
-    // Square as the drawing area, where no window was given.
-    int width = side, height = side;
-    if (window)
-        glfwGetWindowSize(window, &width, &height);
-    double corner = side / 4, left = (width - side) / 2 + side / 64, bottom = (height + side) / 2 - side / 64;
+    double corner = side / 4, left = area_left + side / 64, bottom = area_bottom - side / 64;
     *u = static_cast<float>(2.0 * (pointer[0] - left) / corner - 1.0);
     *v = static_cast<float>(2.0 * (bottom - pointer[1]) / corner - 1.0);
 }
 
 // Pulls the grabbed coordinate's axis to end under the pointer.
-static void __pull_input(GLFWwindow* window)
+static void __pull_input()
 {
     float u, v, column[4];
-    __corner_input(window, &u, &v);
+    __corner_input(&u, &v);
     aim_gizmo(grabbed, u, v, column);
     pull_course(grabbed, column);
 }
 
-void __button_callback_input(GLFWwindow* window, int button, int action, int mods)
+void __button_callback_input(GLFWwindow*, int button, int action, int mods)
 {
     if (action == GLFW_PRESS) {
         stop_spin_input();
         if (drag != DRAG_NONE)
             return;
         float u, v;
-        __corner_input(window, &u, &v);
+        __corner_input(&u, &v);
         grabbed = view.cues.gizmo && button == GLFW_MOUSE_BUTTON_LEFT && !(mods & GLFW_MOD_SHIFT)
             ? pick_gizmo(u, v)
             : -1;
@@ -356,7 +354,7 @@ void __button_callback_input(GLFWwindow* window, int button, int action, int mod
     drag_button = -1;
 }
 
-void __cursor_callback_input(GLFWwindow* window, double x, double y)
+void __cursor_callback_input(GLFWwindow*, double x, double y)
 {
     float dx = static_cast<float>(x - pointer[0]), dy = static_cast<float>(y - pointer[1]);
     pointer[0] = x;
@@ -370,7 +368,7 @@ void __cursor_callback_input(GLFWwindow* window, double x, double y)
     else if (drag == DRAG_PAN)
         pan_motion(dx, dy, side);
     else if (drag == DRAG_AXIS)
-        __pull_input(window);
+        __pull_input();
     moving[0][0] += dx;
     moving[0][1] += dy;
 }
@@ -386,5 +384,8 @@ void __window_callback_input(GLFWwindow*, int width, int height)
     // Clearing covers the whole window, so the strips beside the square
     // show the clear colour.
     side = width < height ? width : height;
-    glViewport((width - side) / 2, (height - side) / 2, side, side);
+    int bottom = (height - side) / 2;
+    area_left = (width - side) / 2;
+    area_bottom = height - bottom;
+    glViewport(area_left, bottom, side, side);
 }
