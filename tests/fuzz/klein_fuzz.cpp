@@ -16,8 +16,9 @@
 
 namespace {
 
-// The largest allocation made while a read runs.
-bool reading = false;
+// The largest allocation the read makes. libFuzzer's own threads allocate
+// when they please, so only this thread's allocations count.
+thread_local bool reading = false;
 size_t largest = 0;
 
 void __allocated_fuzz(const volatile void*, size_t size)
