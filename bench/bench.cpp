@@ -9,8 +9,8 @@
 #include <epoxy/gl.h>
 
 #include "bench.h"
-#include "log.h"
-#include "main.h"
+#include "core/log.h"
+#include "app/main.h"
 
 namespace fs = std::filesystem;
 

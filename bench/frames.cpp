@@ -8,19 +8,19 @@
 #include <epoxy/gl.h>
 
 #include "bench.h"
-#include "context.h"
-#include "course.h"
-#include "cues.h"
-#include "frame.h"
-#include "render.h"
-#include "input.h"
-#include "surface.h"
-#include "mesh.h"
-#include "motion.h"
-#include "smooth.h"
-#include "tour.h"
-#include "view.h"
-#include "window.h"
+#include "draw/context.h"
+#include "app/course.h"
+#include "core/cues.h"
+#include "core/frame.h"
+#include "app/render.h"
+#include "app/input.h"
+#include "app/surface.h"
+#include "draw/mesh.h"
+#include "core/motion.h"
+#include "draw/smooth.h"
+#include "core/tour.h"
+#include "core/view.h"
+#include "app/window.h"
 
 void frame_split(const Surface& s, int reps)
 {

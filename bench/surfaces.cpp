@@ -9,10 +9,10 @@
 #include <epoxy/gl.h>
 
 #include "bench.h"
-#include "input.h"
-#include "surface.h"
-#include "klein.h"
-#include "mesh.h"
+#include "app/input.h"
+#include "app/surface.h"
+#include "core/klein.h"
+#include "draw/mesh.h"
 
 namespace fs = std::filesystem;
 

@@ -11,14 +11,14 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include "render.h"
+#include "app/render.h"
 #include "gl_test.h"
-#include "input.h"
-#include "load.h"
-#include "motion.h"
-#include "shader.h"
-#include "view.h"
-#include "window.h"
+#include "app/input.h"
+#include "draw/load.h"
+#include "core/motion.h"
+#include "draw/shader.h"
+#include "core/view.h"
+#include "app/window.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // held within the surface's reach.
 #include <gtest/gtest.h>
 
-#include "cues.h"
-#include "view.h"
+#include "core/cues.h"
+#include "core/view.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "failing_malloc.h"
-#include "klein.h"
+#include "core/klein.h"
 #include "surface_files.h"
 
 namespace {

@@ -10,15 +10,15 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "context.h"
-#include "course.h"
-#include "frame.h"
-#include "gizmo.h"
+#include "draw/context.h"
+#include "app/course.h"
+#include "core/frame.h"
+#include "draw/gizmo.h"
 #include "gl_test.h"
-#include "input.h"
-#include "render.h"
-#include "stream.h"
-#include "view.h"
+#include "app/input.h"
+#include "app/render.h"
+#include "draw/stream.h"
+#include "core/view.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <Eigen/Eigenvalues>
 #include <gtest/gtest.h>
 
-#include "frame.h"
-#include "tour.h"
+#include "core/frame.h"
+#include "core/tour.h"
 
 namespace {
 

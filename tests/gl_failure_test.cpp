@@ -22,9 +22,9 @@
 
 #include "failing_malloc.h"
 #include "gl_test.h"
-#include "input.h"
-#include "surface.h"
-#include "mesh.h"
+#include "app/input.h"
+#include "app/surface.h"
+#include "draw/mesh.h"
 #include "surface_files.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // window, a current GL context and both programs.
 #include <gtest/gtest.h>
 
-#include "main.h"
-#include "window.h"
+#include "app/main.h"
+#include "app/window.h"
 
 namespace {
 

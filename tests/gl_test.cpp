@@ -7,8 +7,8 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "input.h"
-#include "load.h"
+#include "app/input.h"
+#include "draw/load.h"
 #include "surface_files.h"
 
 std::vector<float> filled(size_t count, float value)

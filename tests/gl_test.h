@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "mesh.h"
+#include "draw/mesh.h"
 
 struct Rgb {
     int r, g, b;

@@ -17,13 +17,13 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include "render.h"
+#include "app/render.h"
 #include "gl_test.h"
-#include "input.h"
-#include "mesh.h"
-#include "motion.h"
+#include "app/input.h"
+#include "draw/mesh.h"
+#include "core/motion.h"
 #include "surface_files.h"
-#include "window.h"
+#include "app/window.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include "input.h"
-#include "keys.h"
-#include "load.h"
-#include "mesh.h"
-#include "motion.h"
-#include "scene.h"
+#include "app/input.h"
+#include "app/keys.h"
+#include "draw/load.h"
+#include "draw/mesh.h"
+#include "core/motion.h"
+#include "app/scene.h"
 #include "scenes.h"
-#include "view.h"
+#include "core/view.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "klein.h"
+#include "core/klein.h"
 #include "surface_files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link.h"
+#include "core/link.h"
 #include "scenes.h"
 
 namespace {

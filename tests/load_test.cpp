@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "load.h"
+#include "draw/load.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "render.h"
+#include "app/render.h"
 #include "gl_test.h"
-#include "input.h"
-#include "surface.h"
-#include "klein.h"
-#include "mesh.h"
+#include "app/input.h"
+#include "app/surface.h"
+#include "core/klein.h"
+#include "draw/mesh.h"
 #include "surface_files.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <cglm/cglm.h>
 #include <gtest/gtest.h>
 
-#include "motion.h"
-#include "view.h"
+#include "core/motion.h"
+#include "core/view.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include "course.h"
-#include "input.h"
-#include "mesh.h"
-#include "options.h"
-#include "scene.h"
-#include "view.h"
+#include "app/course.h"
+#include "app/input.h"
+#include "draw/mesh.h"
+#include "app/options.h"
+#include "app/scene.h"
+#include "core/view.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
-#include "cues.h"
-#include "render.h"
+#include "core/cues.h"
+#include "app/render.h"
 #include "gl_test.h"
-#include "input.h"
-#include "motion.h"
-#include "panel.h"
-#include "view.h"
-#include "window.h"
+#include "app/input.h"
+#include "core/motion.h"
+#include "app/panel.h"
+#include "core/view.h"
+#include "app/window.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "render.h"
+#include "app/render.h"
 #include "gl_test.h"
-#include "mesh.h"
-#include "picture.h"
-#include "window.h"
+#include "draw/mesh.h"
+#include "draw/picture.h"
+#include "app/window.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include "output.h"
-#include "picture.h"
+#include "core/output.h"
+#include "draw/picture.h"
 
 namespace {
 

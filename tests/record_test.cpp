@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "record.h"
+#include "app/record.h"
 
 namespace {
 

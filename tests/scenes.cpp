@@ -4,8 +4,8 @@
 #include <cfloat>
 #include <cstring>
 
-#include "link.h"
-#include "viewfile.h"
+#include "core/link.h"
+#include "core/viewfile.h"
 
 const Scene sample_scene = {
     {0.1f, -0.2f, 0.3f, 0.927361849f},

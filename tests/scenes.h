@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "view.h"
+#include "core/view.h"
 
 // A view whose every field holds a value whose float is easily misread:
 // orthonormal rows of sines and cosines, a subnormal, a coordinate past 9.

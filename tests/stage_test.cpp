@@ -11,13 +11,13 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "context.h"
-#include "render.h"
+#include "draw/context.h"
+#include "app/render.h"
 #include "gl_test.h"
-#include "load.h"
-#include "mesh.h"
-#include "shader.h"
-#include "view.h"
+#include "draw/load.h"
+#include "draw/mesh.h"
+#include "draw/shader.h"
+#include "core/view.h"
 
 namespace {
 

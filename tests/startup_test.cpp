@@ -6,13 +6,13 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include "context.h"
-#include "render.h"
-#include "glsl.h"
-#include "input.h"
-#include "load.h"
-#include "shader.h"
-#include "window.h"
+#include "draw/context.h"
+#include "app/render.h"
+#include "draw/glsl.h"
+#include "app/input.h"
+#include "draw/load.h"
+#include "draw/shader.h"
+#include "app/window.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tangents.h"
+#include "core/tangents.h"
 
 namespace {
 

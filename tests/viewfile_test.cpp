@@ -12,12 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include "frame.h"
-#include "motion.h"
-#include "scene.h"
+#include "core/frame.h"
+#include "core/motion.h"
+#include "app/scene.h"
 #include "scenes.h"
 #include "surface_files.h"
-#include "viewfile.h"
+#include "core/viewfile.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Frame pacing arithmetic: the sleep requested for what is left of a frame.
 #include <gtest/gtest.h>
 
-#include "window.h"
+#include "app/window.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "klein.h"
+#include "core/klein.h"
 
 namespace {
 

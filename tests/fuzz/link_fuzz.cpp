@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link.h"
+#include "core/link.h"
 #include "scenes.h"
 
 [[noreturn]] static void __fail_fuzz(const char* what)

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "scenes.h"
-#include "viewfile.h"
+#include "core/viewfile.h"
 
 [[noreturn]] static void __fail_fuzz(const char* what)
 {

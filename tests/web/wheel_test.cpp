@@ -5,8 +5,8 @@
 #include <cglm/cglm.h>
 #include <gtest/gtest.h>
 
-#include "input.h"
-#include "window.h"
+#include "app/input.h"
+#include "app/window.h"
 
 namespace {
 

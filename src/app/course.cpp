@@ -1,0 +1,109 @@
+// The frame on show and the tours: each change goes through set_view, with
+// the coordinate choice of the projection where the frame is one.
+#include "app/course.h"
+
+#include <cstring>
+#include <ctime>
+
+#include <cglm/cglm.h>
+
+#include "draw/mesh.h"
+#include "core/motion.h"
+#include "core/view.h"
+
+// Puts frame s on show with the 4-D turn as it is: as a coordinate choice
+// where it is one (with the turn that makes it one folded into turn4), else
+// as a frame of R^m.
+static void __put_course(const Frame* s)
+{
+    View next = view;
+    uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+    float turn[16];
+    next.framed = !reduce_frame(s, show, turn);
+    if (next.framed) {
+        next.frame = *s;
+    } else {
+        mat4 reduced, composed;
+        memcpy(reduced, turn, sizeof reduced);
+        glm_mat4_mul(next.turn4, reduced, composed);
+        glm_mat4_copy(composed, next.turn4);
+        Projection& p = projection;
+        p.x = show[0];
+        p.y = show[1];
+        p.z = show[2];
+        p.w = show[3];
+        if (p.mesh && animate_index == 0)
+            set_projection_mesh(p);
+    }
+    set_view(&next);
+}
+
+void frame_course(Frame* frame, bool turned)
+{
+    if (view.framed) {
+        *frame = view.frame;
+    } else {
+        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+        choice_frame(show, projection.dim, frame);
+    }
+    if (turned)
+        compose_frame(view.turn4[0], frame);
+}
+
+int turn_coordinates_course(int a, int b, float angle)
+{
+    if (projection.dim < 4 || a == b || a < 0 || b < 0 || a >= projection.dim || b >= projection.dim)
+        return 0;
+    Frame s;
+    frame_course(&s, false);
+    turn_frame(&s, a, b, angle);
+    __put_course(&s);
+    return 1;
+}
+
+void show_frame_course(const Frame* frame)
+{
+    View next = view;
+    glm_mat4_identity(next.turn4);
+    set_view(&next);
+    __put_course(frame);
+}
+
+void start_tour_course(TourKind kind, uint64_t seed, float speed)
+{
+    Frame f;
+    frame_course(&f, true);
+    if (f.dim < 4)
+        return;
+    // The tour moves the frame as a whole: the 4-D turn goes into it.
+    View next = view;
+    glm_mat4_identity(next.turn4);
+    next.framed = true;
+    next.frame = f;
+    next.tour = {kind, true, seed, speed, kind == TOUR_LITTLE ? first_target_tour(&f) : 0};
+    set_view(&next);
+}
+
+void run_tour_course(bool run)
+{
+    const Tour& tour = view.tour;
+    // A tour left for a coordinate choice starts again from it.
+    if (run && (tour.kind == TOUR_NONE || !view.framed)) {
+        uint64_t seed = tour.kind == TOUR_NONE ? static_cast<uint64_t>(time(nullptr)) : tour.seed;
+        start_tour_course(tour.kind == TOUR_NONE ? TOUR_GRAND : tour.kind, seed, tour.speed);
+        return;
+    }
+    View next = view;
+    next.tour.running = run && tour.kind != TOUR_NONE;
+    set_view(&next);
+}
+
+void pull_course(int k, const float* column)
+{
+    if (k < 0 || k >= projection.dim)
+        return;
+    Frame s;
+    frame_course(&s, false);
+    pull_frame(&s, k, column);
+    __put_course(&s);
+}

@@ -1,0 +1,202 @@
+// The application: start-up, the run, shutdown.
+#include "app/main.h"
+
+#include <malloc.h>
+
+#include <cstdio>
+
+#include "draw/context.h"
+#include "app/render.h"
+#include "draw/glsl.h"
+#include "app/headless.h"
+#include "core/info.h"
+#include "app/input.h"
+#include "app/surface.h"
+#include "core/log.h"
+#include "draw/mesh.h"
+#include "draw/overlay.h"
+#include "app/panel.h"
+#include "app/scene.h"
+#include "draw/shader.h"
+#include "core/viewfile.h"
+#include "app/window.h"
+
+int start_main()
+{
+    // The GL driver allocates and frees its memory for every frame. By
+    // default glibc hands the top of the heap back to the kernel at each
+    // free and serves blocks from 128 KiB up with fresh mappings, so every
+    // frame faulted the same pages in and cleared them anew.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+
+    mlog("[VENTANA] Inicializando...\n");
+    window = init_window(512, 512, wname);
+    if (!window) {
+        mlog("[VENTANA] Error al inicializar...\n");
+        complain_log("cannot open a window: %s", failure_window());
+        return 1;
+    }
+
+    use_window(window);
+    mlog("[CONTEXT] Inicializando...\n");
+    if (!init_context()) {
+        mlog("[CONTEXT] Error al inicializar...\n");
+        char found[64];
+        describe_context(found, sizeof found);
+        complain_log("cannot use the GL context: %s found, OpenGL 3.3 needed", found);
+        mlog("[SHADER] Destruyendo...\n");
+        destroy_shader(shader_plain);
+        mlog("[SHADER] Destruyendo...\n");
+        destroy_shader(shader);
+        mlog("[WINDOW] Destruyendo...\n");
+        close_window(window);
+        return 1;
+    }
+
+    set_clean_color_context(255, 255, 255);
+    set_offset_context();
+
+    // The lit program, then the plain one; a failure deletes what was made.
+    unsigned int* programs[2] = {&shader, &shader_plain};
+    const char* fragments[2] = {fs, fs_plain};
+    for (int k = 0; k < 2; k++) {
+        mlog("[SHADER] Inicializando...\n");
+        if ((*programs[k] = build_program_render(vs, fragments[k])) != 0)
+            continue;
+        mlog("[SHADER] Error al inicializar...\n");
+        for (int made = k - 1; made >= 0; made--) {
+            mlog("[SHADER] Destruyendo...\n");
+            destroy_shader(*programs[made]);
+            *programs[made] = 0;
+        }
+        mlog("[WINDOW] Destruyendo...\n");
+        close_window(window);
+        return 1;
+    }
+    return 0;
+}
+
+void stop_main()
+{
+    mlog("[MESH] Destruyendo...\n");
+    destroy_mesh(projection.mesh);
+    projection.mesh = nullptr;
+    destroy_overlay();
+    stop_render();
+    mlog("[SHADER] Destruyendo...\n");
+    destroy_shader(shader_plain);
+    mlog("[SHADER] Destruyendo...\n");
+    destroy_shader(shader);
+    stop_panel();
+    mlog("[WINDOW] Destruyendo...\n");
+    close_window(window);
+}
+
+// One line on standard error saying why a file is not on show.
+static void __report_main(const char* path, ShowStatus status, const KleinReport* report)
+{
+    char reason[96];
+    describe_surface(status, report, reason, sizeof reason);
+    complain_log("%s: %s", path, reason);
+}
+
+// Shows the file given at start, in the view asked for. Returns 0 to go on,
+// else the exit code: a file the window cannot show is only reported, but a
+// picture of something else would pass for the file's.
+static int __open_file_main(const Options* options, const Scene* saved)
+{
+    KleinReport report;
+    ShowStatus status = show_file_surface(options->file, &report);
+    if (status == SHOW_DONE)
+        return prepare_scene(options, saved);
+    __report_main(options->file, status, &report);
+    return options->output || options->record ? 1 : 0;
+}
+
+// The frame loop in the window, until it is closed or --frames are drawn.
+static int __run_window_main(const Options* options)
+{
+    mlog("[MAIN LOOP] Inicializando...\n");
+    long frames_left = options->frames;
+    while (is_open_window(window) && frames_left != 0) {
+        main_loop();
+        if (frames_left > 0)
+            frames_left--;
+    }
+    mlog("[MAIN LOOP] Terminando...\n");
+    return options->save_view ? save_scene(options->save_view) : 0;
+}
+
+// The view that the file and the options give, as a view file on standard
+// output, with no window: for programs that write pages of a view.
+static int __print_view_main(const Options* options, const Scene* saved)
+{
+    KleinReport report;
+    KleinFile file;
+    if (open_surface_klein(options->file, &file, &report)) {
+        __report_main(options->file, SHOW_UNREADABLE, &report);
+        return 1;
+    }
+    uint8_t dim = file.dim;
+    close_surface_klein(&file);
+    if (dim < 4) {
+        __report_main(options->file, SHOW_TOO_FEW_COORDINATES, &report);
+        return 1;
+    }
+    int failed = apply_scene(options, saved, dim);
+    if (failed)
+        return failed;
+    Scene scene;
+    capture_scene(&scene);
+    static char text[longest_view];
+    size_t length = format_view(&scene, text, sizeof text);
+    fwrite(text, 1, length < sizeof text ? length : 0, stdout);
+    return length < sizeof text && fflush(stdout) == 0 ? 0 : 1;
+}
+
+int run_main(const Options* options)
+{
+    if (options->info)
+        return run_info(options->info);
+
+    // Read before any window opens: a bad view file is a usage error. A
+    // frame in it must be of the file's dimension. Its keys go over the
+    // preferences'.
+    Scene saved = initial_scene;
+    bool preferred = !options->no_preferences && read_preferences_scene(&saved);
+    if (options->view) {
+        KleinFile file;
+        KleinReport report;
+        uint8_t dim = 0;
+        if (options->file && !open_surface_klein(options->file, &file, &report)) {
+            dim = file.dim;
+            close_surface_klein(&file);
+        }
+        const char* fault = read_scene(options->view, &saved, dim, &saved);
+        if (fault) {
+            complain_log("%s: %s", options->view, fault);
+            return 2;
+        }
+    }
+    const Scene* restored = options->view || preferred ? &saved : nullptr;
+
+    if (options->print_view)
+        return __print_view_main(options, restored);
+
+    bool offscreen = options->output || options->record;
+    hidden_window = offscreen;
+    quiet_log(options->quiet);
+    int failed = start_main();
+    if (failed)
+        return failed;
+    // Without a file, the view waits for one to be dropped.
+    if (options->file)
+        failed = __open_file_main(options, restored);
+    else
+        failed = apply_scene(options, restored, 0);
+    if (!failed)
+        failed = offscreen ? run_headless(options) : __run_window_main(options);
+    stop_main();
+    return failed;
+}

@@ -1,0 +1,181 @@
+// The control panel's sections of the surface on show: its file, the
+// coordinate choice and the swaps; and frames of R^m, with turns in planes
+// of the surface's coordinates, tours, and keeping the view on show.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <imgui.h>
+
+#include "app/course.h"
+#include "app/input.h"
+#include "draw/mesh.h"
+#include "app/panel.h"
+#include "app/scene.h"
+#include "app/surface.h"
+#include "core/view.h"
+
+// The file, its sizes, the coordinate choice and the swap buttons.
+void __surface_panel()
+{
+    const Projection& p = projection;
+    if (!p.mesh) {
+        ImGui::PushTextWrapPos(0.0f);
+        ImGui::TextDisabled("No surface: drop a KLEIN file here.");
+        ImGui::PopTextWrapPos();
+        return;
+    }
+    const char* slash = strrchr(shown_path, '/');
+    const char* name = slash ? slash + 1 : shown_path;
+    ImGui::TextWrapped("%s", name[0] ? name : "a surface from no file");
+    if (shown_path[0] && ImGui::IsItemHovered())
+        ImGui::SetTooltip("%s", shown_path);
+    ImGui::TextWrapped("m %u, n %u, %u triangles", p.dim, p.mesh->vertex_count, p.mesh->vertex_count / 3);
+
+    // Coordinates count from 1, as on the command line and the digit keys.
+    char hidden[8];
+    snprintf(hidden, sizeof hidden, "%d", p.w + 1);
+    ImGui::Text("shown as x %d, y %d, z %d", p.x + 1, p.y + 1, p.z + 1);
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted("hidden as w");
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(ImGui::GetFontSize() * 4.0f);
+    if (ImGui::BeginCombo("##hidden", hidden)) {
+        for (int c = 0; c < p.dim; c++) {
+            const char* role = c == p.x ? "  x" : c == p.y ? "  y" : c == p.z ? "  z" : "";
+            char label[16];
+            snprintf(label, sizeof label, "%d%s", c + 1, role);
+            // The list is drawn from the record, which the choice changes.
+            bool chosen = c == p.w;
+            if (ImGui::Selectable(label, chosen, role[0] ? ImGuiSelectableFlags_Disabled : 0))
+                choose_hidden_input(static_cast<uint8_t>(c));
+            // A coordinate shown as x, y or z cannot be hidden as well.
+            if (role[0] && ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled))
+                ImGui::SetTooltip("%d is shown as %s: swap it with w instead (I O P)", c + 1, role + 2);
+            if (chosen)
+                ImGui::SetItemDefaultFocus();
+        }
+        ImGui::EndCombo();
+    }
+    __key_hint_panel(KEY_HIDE);
+
+    ImGui::TextUnformatted("swap w with");
+    static const char* const slots[3] = {"x", "y", "z"};
+    for (int slot = 0; slot < 3; slot++) {
+        ImGui::SameLine();
+        if (ImGui::SmallButton(slots[slot]))
+            exchange_input(slot);
+    }
+    __key_hint_panel(KEY_SWAP);
+}
+
+// Writes the view on show beside the working folder's other files, under a
+// name no file has: the surface's, numbered. Returns the name, or none.
+static const char* __keep_panel()
+{
+    static char name[PATH_MAX];
+    const char* slash = strrchr(shown_path, '/');
+    const char* file = slash ? slash + 1 : shown_path;
+    int stem = static_cast<int>(strcspn(file, "."));
+    for (int k = 1; k < 1000; k++) {
+        snprintf(name, sizeof name, "%.*s-%d.view", stem ? stem : 7, stem ? file : "surface", k);
+        if (access(name, F_OK) != 0) {
+            Scene scene;
+            capture_scene(&scene);
+            return write_scene(name, &scene) ? name : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+// A combo of the surface's coordinates, from 1.
+static void __coordinate_panel(const char* label, int* c, int dim)
+{
+    char shown[16];
+    snprintf(shown, sizeof shown, "%d", *c + 1);
+    ImGui::SetNextItemWidth(ImGui::GetFontSize() * 3.0f);
+    if (ImGui::BeginCombo(label, shown)) {
+        for (int k = 0; k < dim; k++) {
+            snprintf(shown, sizeof shown, "%d", k + 1);
+            if (ImGui::Selectable(shown, k == *c))
+                *c = k;
+        }
+        ImGui::EndCombo();
+    }
+}
+
+void __frames_panel()
+{
+    static int a = 0, b = 4, kind = 0;
+    static uint64_t seed = 1;
+    static float speed = default_speed_tour;
+    static const char* kept = nullptr;
+    int dim = projection.mesh ? projection.dim : 0;
+    if (!dim) {
+        ImGui::TextDisabled("No surface on show.");
+        return;
+    }
+    a = a < dim ? a : 0;
+    b = b < dim && b != a ? b : (a + 1) % dim;
+
+    // A turn of coordinate a toward b, 15 degrees a click.
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted("turn");
+    ImGui::SameLine();
+    __coordinate_panel("##from", &a, dim);
+    ImGui::SameLine();
+    ImGui::TextUnformatted("to");
+    ImGui::SameLine();
+    __coordinate_panel("##to", &b, dim);
+    ImGui::TextUnformatted("by");
+    ImGui::SameLine();
+    if (ImGui::SmallButton("-15"))
+        turn_coordinates_course(a, b, -static_cast<float>(M_PI) / 12);
+    ImGui::SameLine();
+    if (ImGui::SmallButton("+15"))
+        turn_coordinates_course(a, b, static_cast<float>(M_PI) / 12);
+    ImGui::SameLine();
+    ImGui::TextUnformatted("degrees");
+    if (view.framed)
+        ImGui::TextWrapped("a frame of R^%d: a digit key goes back to a choice", dim);
+
+    // The tour: its kind, seed and pace, and whether it runs.
+    const Tour& tour = view.tour;
+    ImGui::Combo("tour", &kind, "grand\0little\0");
+    ImGui::BeginDisabled(kind != 0);
+    ImGui::InputScalar("seed", ImGuiDataType_U64, &seed);
+    ImGui::EndDisabled();
+    ImGui::SliderFloat("degrees/s", &speed, 1.0f, 100.0f, "%.0f", ImGuiSliderFlags_Logarithmic);
+    if (ImGui::Button("start"))
+        start_tour_course(kind ? TOUR_LITTLE : TOUR_GRAND, seed, speed);
+    ImGui::SameLine();
+    ImGui::BeginDisabled(tour.kind == TOUR_NONE);
+    if (ImGui::Button(tour.running ? "pause" : "go on"))
+        run_tour_course(!tour.running);
+    ImGui::EndDisabled();
+    if (ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled) && tour.kind == TOUR_NONE)
+        ImGui::SetTooltip("no tour yet: start one");
+    __key_hint_panel(KEY_TOUR);
+    if (tour.kind != TOUR_NONE) {
+        char seeds[40] = "";
+        if (tour.kind == TOUR_GRAND)
+            snprintf(seeds, sizeof seeds, ", seed %llu", static_cast<unsigned long long>(tour.seed));
+        ImGui::TextWrapped("%s tour%s, %.0f degrees/s, target %u%s",
+            tour.kind == TOUR_GRAND ? "grand" : "little", seeds, static_cast<double>(tour.speed), tour.target,
+            tour.running ? "" : ", paused");
+    }
+
+    // Pause and keep the projection, as a view file.
+    if (ImGui::Button("keep this view")) {
+        run_tour_course(false);
+        kept = __keep_panel();
+        if (!kept)
+            kept = "";
+    }
+    if (ImGui::IsItemHovered())
+        ImGui::SetTooltip("pause and save the view on show to a file in the working folder");
+    if (kept)
+        ImGui::TextWrapped(kept[0] ? "kept as %s" : "cannot write a view file here%s", kept);
+}

@@ -1,0 +1,269 @@
+// The scene: the view on show, taken into and put back from Scene records.
+#include "app/scene.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include <cglm/cglm.h>
+
+#include "app/course.h"
+#include "app/input.h"
+#include "core/log.h"
+#include "draw/mesh.h"
+#include "core/motion.h"
+#include "core/output.h"
+#include "draw/platform.h"
+#include "core/viewfile.h"
+#include "app/window.h"
+
+void capture_scene(Scene* scene)
+{
+    memcpy(scene->q, q, sizeof scene->q);
+    memcpy(scene->axis, axis, sizeof scene->axis);
+    const uint8_t shown[4] = {projection.x, projection.y, projection.z, projection.w};
+    memcpy(scene->show, shown, sizeof shown);
+    scene->view = view;
+}
+
+void restore_scene(const Scene* scene)
+{
+    memcpy(q, scene->q, sizeof scene->q);
+    memcpy(axis, scene->axis, sizeof scene->axis);
+    View next = scene->view;
+    next.reach = view.reach;
+    memcpy(next.moved, view.moved, sizeof next.moved);
+    // A frame waits for a surface of its dimension, and is a coordinate
+    // choice where it is one.
+    next.framed = false;
+    set_view(&next);
+    if (scene->view.framed && scene->view.frame.dim == projection.dim)
+        show_frame_course(&scene->view.frame);
+}
+
+long spin_frames_scene(const Options* options)
+{
+    return turn_frames_motion(options->spin.degrees);
+}
+
+// The view options: on top of a restored view, so that one saved view can
+// give pictures of several choices.
+static int __apply_options_scene(const Options* options)
+{
+    if (options->frame_count) {
+        Frame f = {};
+        f.dim = static_cast<uint8_t>(options->frame_count / 4);
+        for (int k = 0; k < options->frame_count; k++)
+            f.rows[k / f.dim][k % f.dim] = options->frame[k];
+        const char* fault = f.dim != projection.dim ? "its rows are not of the surface's m"
+            : !(error_frame(&f) <= 1e-4f)           ? "its rows are not orthonormal"
+                                                    : nullptr;
+        if (fault) {
+            complain_log("--basis: %s (m = %d)", fault, projection.dim);
+            return 2;
+        }
+        show_frame_course(&f);
+    }
+    for (int k = 0; k < options->turn_count; k++) {
+        const Turn& t = options->turns[k];
+        if (!t.coordinates) {
+            turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
+        } else if (!turn_coordinates_course(t.a, t.b, glm_rad(t.degrees))) {
+            complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
+                std::max(t.a, t.b) + 1, projection.dim);
+            return 2;
+        }
+    }
+    View next = view;
+    Cues& c = next.cues;
+    if (options->zoom > 0.0f)
+        next.zoom = options->zoom;
+    if (options->light >= 0)
+        next.light = static_cast<Light>(options->light);
+    if (options->tint >= 0)
+        c.tint = static_cast<Tint>(options->tint);
+    if (options->tint_scale > 0.0f)
+        c.tint_scale = options->tint_scale;
+    if (options->slice) {
+        c.slice = true;
+        c.slice_at = options->band[0];
+        c.slice_width = options->band[1];
+    }
+    if (options->eye4 > 0.0f) {
+        c.eye4 = true;
+        c.eye4_at = options->eye4;
+    }
+    c.gizmo = c.gizmo || options->gizmo;
+    if (options->wire >= 0)
+        c.wire = options->wire;
+    Finish& f = next.finish;
+    if (options->aa > 0)
+        f.aa = options->aa;
+    if (options->opacity > 0.0f)
+        f.opacity = options->opacity;
+    if (options->stereo >= 0)
+        f.stereo = static_cast<Stereo>(options->stereo);
+    if (options->eyes >= 0.0f)
+        f.eyes = options->eyes;
+    if (options->spin.degrees != 0.0f)
+        next.spin = plane_spin_motion(options->spin.a, options->spin.b, options->spin.degrees);
+    if (options->tour_speed > 0.0f)
+        next.tour.speed = options->tour_speed;
+    set_view(&next);
+    if (options->tour > 0)
+        start_tour_course(static_cast<TourKind>(options->tour),
+            options->seeded || options->tour != TOUR_GRAND ? options->seed
+                                                           : static_cast<uint64_t>(time(nullptr)),
+            view.tour.speed);
+    return 0;
+}
+
+int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
+{
+    uint8_t chosen[4];
+    bool choosing = false;
+    const char* source = nullptr;
+    const char* option = "";
+    projection.dim = dim;
+    if (saved) {
+        restore_scene(saved);
+        // A frame takes the place of the coordinate choice.
+        choosing = !saved->view.framed;
+        memcpy(chosen, saved->show, sizeof chosen);
+        source = options->view;
+    }
+    if (options->show) {
+        // The coordinates chosen take the place of a frame.
+        View next = view;
+        next.framed = false;
+        set_view(&next);
+        memcpy(chosen, options->coordinates, sizeof chosen);
+        choosing = true;
+        source = options->show;
+        option = "--show ";
+    }
+    for (int k = 0; k < 4 && choosing; k++) {
+        if (chosen[k] < dim)
+            continue;
+        // The preferences' coordinates are for the surfaces that have them.
+        if (!source) {
+            choosing = false;
+            break;
+        }
+        complain_log("%s%s: coordinate %d is past the surface's %d", option, source, chosen[k] + 1, dim);
+        return 2;
+    }
+    if (choosing) {
+        projection.x = chosen[0];
+        projection.y = chosen[1];
+        projection.z = chosen[2];
+        projection.w = chosen[3];
+    }
+    // Turns in planes of the surface's coordinates start from the choice.
+    return __apply_options_scene(options);
+}
+
+int prepare_scene(const Options* options, const Scene* saved)
+{
+    int failed = apply_scene(options, saved, projection.dim);
+    if (failed)
+        return failed;
+    if (saved || options->show)
+        set_projection_mesh(projection);
+    if (options->swap)
+        __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
+    return 0;
+}
+
+const char* read_scene(const char* path, Scene* scene, uint8_t dim, const Scene* base, bool partial)
+{
+    static char reason[160];
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        snprintf(reason, sizeof reason, "cannot open: %s", strerror(errno));
+        return reason;
+    }
+    // A view file is a few hundred bytes, or some 14 KB with a frame of
+    // R^255; anything much larger is not one.
+    static char text[longest_view];
+    size_t length = fread(text, 1, sizeof text, file);
+    int failed = ferror(file);
+    int error = errno;
+    fclose(file);
+    if (failed) {
+        snprintf(reason, sizeof reason, "cannot read: %s", strerror(error));
+        return reason;
+    }
+    if (length == sizeof text)
+        return "not a valid view file: larger than 64 KiB";
+    const char* fault = parse_over_view(text, length, base, partial, scene, dim);
+    if (!fault)
+        return nullptr;
+    snprintf(reason, sizeof reason, "not a valid view file: %s", fault);
+    return reason;
+}
+
+int write_scene(const char* path, const Scene* scene)
+{
+    static char text[longest_view];
+    size_t length = format_view(scene, text, sizeof text);
+    Output output;
+    if (!open_output(path, 0, &output))
+        return 0;
+    if (fwrite(text, 1, length, output.file) != length) {
+        int error = errno;
+        discard_output(&output);
+        errno = error;
+        return 0;
+    }
+    return commit_output(&output);
+}
+
+int save_scene(const char* path)
+{
+    Scene scene;
+    capture_scene(&scene);
+    if (write_scene(path, &scene))
+        return 0;
+    complain_log("%s: cannot write: %s", path, strerror(errno));
+    return 1;
+}
+
+// Where the preferences are: $XDG_CONFIG_HOME/plexorama, else
+// ~/.config/plexorama. Returns 0 with neither.
+static int __preferences_path_scene(char* path, size_t size)
+{
+    const char* config = getenv("XDG_CONFIG_HOME");
+    const char* home = getenv("HOME");
+    int written = config && *config ? snprintf(path, size, "%s/plexorama/default.view", config)
+        : home && *home             ? snprintf(path, size, "%s/.config/plexorama/default.view", home)
+                                    : -1;
+    return written > 0 && static_cast<size_t>(written) < size;
+}
+
+int read_preferences_scene(Scene* scene)
+{
+    char path[PATH_MAX];
+    if (!__preferences_path_scene(path, sizeof path))
+        return 0;
+    struct stat status;
+    bool found = stat(path, &status) == 0;
+    // None at all is the usual case, and says nothing.
+    if (!found && errno == ENOENT)
+        return 0;
+    // A pipe or a device would hold the start up, or never end.
+    const char* fault = found && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)
+        ? "not a regular file"
+        : read_scene(path, scene, 0, &initial_scene, true);
+    if (!fault)
+        return 1;
+    complain_log("warning: %s: %s: going on without the preferences", path, fault);
+    return 0;
+}

@@ -1,0 +1,443 @@
+// View files: the table of a view's fields, and writing, parsing, reading
+// and writing files of view text through it.
+#include "core/viewfile.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/motion.h"
+#include "core/values.h"
+
+namespace {
+
+// How a field's values are written.
+enum FieldKind {
+    FIELD_FLOATS,      // count floats
+    FIELD_MATRIX,      // a 4 x 4 matrix row by row, held column by column
+    FIELD_COORDINATES, // count coordinate numbers from 1, held from 0
+    FIELD_WORD,        // one of its words, held as its place among them
+    FIELD_SWITCH,      // on or off, held as a bool
+    FIELD_OPTIONAL,    // off, or count floats; a bool says which
+    FIELD_FRAME,       // a frame of R^m row by row, 4 m floats, its bool set
+    FIELD_TOUR,        // off, or its kind, seed, speed, target and whether it runs
+    FIELD_SPIN,        // off, or the plane of a spin and its rate
+    FIELD_COUNT,       // a whole number, held as an int
+};
+
+// Which views have a field written: the coordinate choice and the 4-D turn
+// make a frame of R^m, which is written in their place.
+enum FieldWhen { ALWAYS, UNFRAMED, FRAMED };
+
+// What a field's values must hold once the whole file is read.
+enum FieldCheck {
+    CHECK_NONE,
+    CHECK_UNIT,          // a quaternion that can be brought to length 1
+    CHECK_ORTHONORMAL3,  // this field and the two before it, rows of a 3 x 3 matrix
+    CHECK_ORTHONORMAL4,  // rows of a 4 x 4 matrix
+    CHECK_DISTINCT,      // no number twice
+    CHECK_ZOOM,          // from 1/8 to 8
+    CHECK_LAST_POSITIVE, // the last value not below 0, unless off
+    CHECK_FRAME,         // rows orthonormal, when on
+    CHECK_SAMPLES,       // 1, 2, 4 or 8
+    CHECK_OPACITY,       // above 0, at most 1
+};
+
+const char* const lights[] = {"file", "shape", "smooth", nullptr};
+const char* const tints[] = {"fixed", "w", nullptr};
+const char* const stereos[] = {"off", "anaglyph", "side-by-side", nullptr};
+
+struct FieldRow {
+    const char* key;
+    FieldKind kind;
+    int count;
+    size_t at;                // offset of the values in a Scene
+    size_t flag;              // of the bool of an optional field
+    const char* const* words; // of a word field
+    bool required;            // in every file, since version 1; show only without a frame
+    FieldWhen when;           // which views have it written
+    FieldCheck check;
+    const char* fault; // what a value that is not one of the words, or fails the check, is
+};
+
+#define AT(member) offsetof(Scene, member)
+
+const FieldRow fields[] = {
+    {"q", FIELD_FLOATS, 4, AT(q), 0, nullptr, true, ALWAYS, CHECK_UNIT, "q is zero"},
+    {"axis1", FIELD_FLOATS, 3, AT(axis[0]), 0, nullptr, true, ALWAYS, CHECK_NONE, nullptr},
+    {"axis2", FIELD_FLOATS, 3, AT(axis[1]), 0, nullptr, true, ALWAYS, CHECK_NONE, nullptr},
+    {"axis3", FIELD_FLOATS, 3, AT(axis[2]), 0, nullptr, true, ALWAYS, CHECK_ORTHONORMAL3,
+        "axis1 to axis3 are not orthonormal"},
+    {"show", FIELD_COORDINATES, 4, AT(show), 0, nullptr, true, UNFRAMED, CHECK_DISTINCT,
+        "a coordinate is shown twice"},
+    {"turn4", FIELD_MATRIX, 16, AT(view.turn4), 0, nullptr, false, UNFRAMED, CHECK_ORTHONORMAL4,
+        "turn4 is not orthonormal"},
+    {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, ALWAYS, CHECK_ZOOM,
+        "zoom is not from 0.125 to 8"},
+    {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, ALWAYS, CHECK_NONE, nullptr},
+    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, ALWAYS, CHECK_NONE,
+        "light is not 'file', 'shape' or 'smooth'"},
+    {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, ALWAYS, CHECK_NONE,
+        "color is not 'fixed' or 'w'"},
+    {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false, ALWAYS,
+        CHECK_LAST_POSITIVE, "the slice's width is negative"},
+    {"eye4", FIELD_OPTIONAL, 1, AT(view.cues.eye4_at), AT(view.cues.eye4), nullptr, false, ALWAYS,
+        CHECK_LAST_POSITIVE, "the eye's distance is negative"},
+    {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "gizmo is not 'on' or 'off'"},
+    {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "wire is not 'on' or 'off'"},
+    {"frame", FIELD_FRAME, 4 * max_dim_frame, AT(view.frame), AT(view.framed), nullptr, false, FRAMED,
+        CHECK_FRAME, "the frame is not orthonormal"},
+    {"spin", FIELD_SPIN, 2, AT(view.spin), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "spin is not 'off' or PLANE DEGREES_PER_SECOND, 1 to 3600 either way"},
+    {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        "tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+    {"scale", FIELD_FLOATS, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
+        "the map's scale is negative"},
+    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES,
+        "aa is not 1, 2, 4 or 8"},
+    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, ALWAYS, CHECK_OPACITY,
+        "opacity is not above 0 to 1"},
+    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, ALWAYS, CHECK_NONE,
+        "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
+    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
+        "the eyes' distance is negative"},
+};
+const int field_count = sizeof fields / sizeof fields[0];
+
+#undef AT
+
+// Within this a matrix counts as orthonormal: a saved float matrix is off by
+// a few units in the last place, a mistyped one by far more.
+const float orthonormal_tolerance = 1e-4f;
+
+template <typename T> T* __place_view(Scene* scene, size_t at)
+{
+    return reinterpret_cast<T*>(reinterpret_cast<char*>(scene) + at);
+}
+
+template <typename T> const T* __place_view(const Scene* scene, size_t at)
+{
+    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(scene) + at);
+}
+
+// Where value k of a float field lies.
+size_t __float_at_view(const FieldRow& row, int k)
+{
+    int index = row.kind == FIELD_MATRIX ? 4 * (k % 4) + k / 4 : k;
+    return row.at + sizeof(float) * static_cast<size_t>(index);
+}
+
+// Appends to text what printf makes, as snprintf would write it at the end.
+[[gnu::format(printf, 4, 5)]] void __append_view(
+    char* text, size_t size, size_t* length, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    int added = vsnprintf(
+        *length < size ? text + *length : nullptr, *length < size ? size - *length : 0, format, arguments);
+    va_end(arguments);
+    if (added > 0)
+        *length += static_cast<size_t>(added);
+}
+
+// The frame on show as a whole: the 4-D turn composed with the frame.
+void __append_frame_view(const Scene* scene, char* text, size_t size, size_t* length)
+{
+    Frame f = scene->view.frame;
+    compose_frame(scene->view.turn4[0], &f);
+    for (const float* row : f.rows)
+        for (int k = 0; k < f.dim; k++)
+            __append_view(text, size, length, " %.9g", row[k]);
+}
+
+// Only a spin in a plane is written: one a drag left is a gesture.
+void __append_spin_view(const Spin* spin, char* text, size_t size, size_t* length)
+{
+    if (spin->kind != SPIN_PLANE)
+        __append_view(text, size, length, " off");
+    else
+        __append_view(text, size, length, " %c%c %.9g", "xyzw"[spin->a], "xyzw"[spin->b],
+            static_cast<double>(rate_motion(spin)));
+}
+
+} // namespace
+
+size_t format_view(const Scene* scene, char* text, size_t size)
+{
+    size_t length = 0;
+    if (size)
+        text[0] = '\0';
+    __append_view(text, size, &length, "plexorama-view 3\n");
+    for (const FieldRow& row : fields) {
+        if (row.when != ALWAYS && (row.when == FRAMED) != scene->view.framed)
+            continue;
+        __append_view(text, size, &length, "%s =", row.key);
+        if (row.kind == FIELD_FRAME)
+            __append_frame_view(scene, text, size, &length);
+        else if (row.kind == FIELD_SPIN)
+            __append_spin_view(&scene->view.spin, text, size, &length);
+        else if (row.kind == FIELD_TOUR)
+            length += format_tour(&scene->view.tour, length < size ? text + length : nullptr,
+                length < size ? size - length : 0);
+        else if (row.kind == FIELD_WORD)
+            __append_view(text, size, &length, " %s", row.words[*__place_view<int>(scene, row.at)]);
+        else if (row.kind == FIELD_COUNT)
+            __append_view(text, size, &length, " %d", *__place_view<int>(scene, row.at));
+        else if (row.kind == FIELD_SWITCH)
+            __append_view(text, size, &length, " %s", *__place_view<bool>(scene, row.at) ? "on" : "off");
+        else if (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
+            __append_view(text, size, &length, " off");
+        else
+            for (int k = 0; k < row.count; k++) {
+                // %.9g: nine significant digits tell every float from its neighbours.
+                if (row.kind == FIELD_COORDINATES)
+                    __append_view(text, size, &length, " %d", __place_view<uint8_t>(scene, row.at)[k] + 1);
+                else
+                    __append_view(
+                        text, size, &length, " %.9g", *__place_view<float>(scene, __float_at_view(row, k)));
+            }
+        __append_view(text, size, &length, "\n");
+    }
+    return length;
+}
+
+// A coordinate number from 1 to 255, in plain digits.
+static int __coordinate_view(const char* word, uint8_t* index)
+{
+    size_t digits = strspn(word, "0123456789");
+    if (digits == 0 || digits > 3 || word[digits] != '\0')
+        return 0;
+    int number = atoi(word);
+    if (number < 1 || number > 255)
+        return 0;
+    *index = static_cast<uint8_t>(number - 1);
+    return 1;
+}
+
+// A frame of R^m row by row: 4 m finite floats, m from 4 to 255 and the
+// surface's when known.
+static const char* __frame_view(char** words, int count, uint8_t dim, Scene* scene)
+{
+    static char fault[64];
+    int m = count / 4;
+    if (count % 4 || m < 4 || m > max_dim_frame)
+        return "wrong number of values";
+    if (dim && m != dim) {
+        snprintf(fault, sizeof fault, "the frame is of R^%d, the surface of R^%d", m, dim);
+        return fault;
+    }
+    Frame& f = scene->view.frame;
+    f.dim = static_cast<uint8_t>(m);
+    for (int k = 0; k < count; k++) {
+        float& value = f.rows[k / m][k % m];
+        if (!float_values(words[k], &value))
+            return "a value is not a finite number";
+        // The frame is written as the 4-D turn times it, where -0 sums to 0:
+        // so read, it reads back the same.
+        value += 0.0f;
+    }
+    scene->view.framed = true;
+    return nullptr;
+}
+
+// Reads the values of one field; returns none or the fault.
+static const char* __values_view(const FieldRow& row, char** words, int count, uint8_t dim, Scene* scene)
+{
+    if (row.kind == FIELD_FRAME)
+        return __frame_view(words, count, dim, scene);
+    if (row.kind == FIELD_SPIN) {
+        float rate = 0.0f;
+        int a = 0, b = 0;
+        if (count == 1 && strcmp(words[0], "off") == 0)
+            scene->view.spin = initial_view.spin;
+        else if (count == 2 && plane_values(words[0], strlen(words[0]), &a, &b)
+            && float_values(words[1], &rate) && fabsf(rate) >= 1.0f && fabsf(rate) <= 3600.0f)
+            scene->view.spin = plane_spin_motion(a, b, rate);
+        else
+            return row.fault;
+        return nullptr;
+    }
+    if (row.kind == FIELD_TOUR)
+        return parse_tour(words, count, &scene->view.tour) ? nullptr : row.fault;
+    if (row.kind == FIELD_OPTIONAL) {
+        bool off = count == 1 && strcmp(words[0], "off") == 0;
+        *__place_view<bool>(scene, row.flag) = !off;
+        if (off)
+            return nullptr;
+    }
+    if (count != row.count)
+        return "wrong number of values";
+    for (int k = 0; k < count; k++) {
+        switch (row.kind) {
+        case FIELD_COORDINATES:
+            if (!__coordinate_view(words[k], &__place_view<uint8_t>(scene, row.at)[k]))
+                return "a coordinate is not a number from 1 to 255";
+            break;
+        case FIELD_WORD: {
+            int place = 0;
+            while (row.words[place] && strcmp(words[k], row.words[place]) != 0)
+                place++;
+            if (!row.words[place])
+                return row.fault;
+            *__place_view<int>(scene, row.at) = place;
+            break;
+        }
+        case FIELD_SWITCH:
+            if (strcmp(words[k], "on") != 0 && strcmp(words[k], "off") != 0)
+                return row.fault;
+            *__place_view<bool>(scene, row.at) = strcmp(words[k], "on") == 0;
+            break;
+        case FIELD_COUNT: {
+            unsigned long long number = 0;
+            if (!number_values(words[k], 255, &number))
+                return row.fault;
+            *__place_view<int>(scene, row.at) = static_cast<int>(number);
+            break;
+        }
+        default:
+            if (!float_values(words[k], __place_view<float>(scene, __float_at_view(row, k))))
+                return "a value is not a finite number";
+            break;
+        }
+    }
+    return nullptr;
+}
+
+// Reads one "key = values" line into scene; returns none or the fault, and
+// the field it was for.
+static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* field, unsigned* seen)
+{
+    char* equals = strchr(line, '=');
+    if (!equals)
+        return "a line is not 'key = values'";
+    *equals = '\0';
+    char* key[2];
+    static char* words[4 * max_dim_frame + 1];
+    if (split_values(line, key, 1) != 1)
+        return "a line is not 'key = values'";
+    *field = 0;
+    while (*field < field_count && strcmp(key[0], fields[*field].key) != 0)
+        (*field)++;
+    if (*field == field_count)
+        return "unknown key";
+    if (*seen & (1u << *field))
+        return "a key appears twice";
+    *seen |= 1u << *field;
+    int count = split_values(equals + 1, words, 4 * max_dim_frame);
+    return __values_view(fields[*field], words, count, dim, scene);
+}
+
+// Whether a field's values hold what they must once the file is read.
+static bool __check_view(const FieldRow& row, Scene* scene)
+{
+    switch (row.check) {
+    case CHECK_UNIT:
+        return unit_values(__place_view<float>(scene, row.at));
+    case CHECK_ORTHONORMAL3:
+        return orthonormal_error_values(__place_view<float>(scene, row.at) - 6, 3, 3)
+            <= orthonormal_tolerance;
+    case CHECK_ORTHONORMAL4: {
+        float written[16];
+        for (int k = 0; k < 16; k++)
+            written[k] = *__place_view<float>(scene, __float_at_view(row, k));
+        return orthonormal_error_values(written, 4, 4) <= orthonormal_tolerance;
+    }
+    case CHECK_DISTINCT: {
+        const uint8_t* c = __place_view<uint8_t>(scene, row.at);
+        for (int i = 0; i < row.count; i++)
+            for (int j = 0; j < i; j++)
+                if (c[i] == c[j])
+                    return false;
+        return true;
+    }
+    case CHECK_ZOOM: {
+        float zoom = *__place_view<float>(scene, row.at);
+        return zoom >= 0.125f && zoom <= 8.0f;
+    }
+    case CHECK_FRAME:
+        return !scene->view.framed || error_frame(&scene->view.frame) <= orthonormal_tolerance;
+    case CHECK_LAST_POSITIVE:
+        return (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
+            || *__place_view<float>(scene, __float_at_view(row, row.count - 1)) >= 0.0f;
+    case CHECK_SAMPLES: {
+        int samples = *__place_view<int>(scene, row.at);
+        return samples == 1 || samples == 2 || samples == 4 || samples == 8;
+    }
+    case CHECK_OPACITY: {
+        float opacity = *__place_view<float>(scene, row.at);
+        return opacity > 0.0f && opacity <= 1.0f;
+    }
+    default:
+        return true;
+    }
+}
+
+const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t dim)
+{
+    return parse_over_view(text, length, &initial_scene, false, scene, dim);
+}
+
+const char* parse_over_view(
+    const char* text, size_t length, const Scene* base, bool partial, Scene* scene, uint8_t dim)
+{
+    static char reason[96];
+    static char content[longest_line_view];
+    // A frame is of one surface: the base's is not carried over.
+    Scene read = *base;
+    read.view.framed = false;
+    unsigned seen = 0;
+    int lines[field_count] = {};
+    const char* fault = nullptr;
+    int line = 0;
+    for (size_t start = 0; start < length && !fault;) {
+        line++;
+        fault = line_values(text, length, &start, content, sizeof content);
+        if (fault)
+            break;
+        if (line == 1) {
+            if (strncmp(content, "plexorama-view ", 15) != 0 || !strchr("123", content[15]) || !content[15]
+                || content[16])
+
+                return "not a view file";
+            continue;
+        }
+        const char* first = content + strspn(content, " \t");
+        if (*first == '\0' || *first == '#')
+            continue;
+        int field = -1;
+        fault = __field_view(content, dim, &read, &field, &seen);
+        if (field >= 0 && field < field_count)
+            lines[field] = line;
+    }
+    if (line == 0)
+        return "not a view file";
+    // A frame takes the place of the coordinate choice and the 4-D turn.
+    bool framed = read.view.framed;
+    for (int field = 0; field < field_count && !fault && !partial; field++)
+        if (fields[field].required && !(seen & (1u << field))
+            && !(framed && fields[field].when == UNFRAMED)) {
+            snprintf(reason, sizeof reason, "the key '%s' is missing", fields[field].key);
+            return reason;
+        }
+    for (int field = 0; field < field_count && !fault; field++) {
+        if (framed && fields[field].when == UNFRAMED && (seen & (1u << field))) {
+            fault = "a frame goes with neither show nor turn4";
+            line = lines[field];
+        } else if (!__check_view(fields[field], &read)) {
+            fault = fields[field].fault;
+            line = lines[field];
+        }
+    }
+    if (fault) {
+        snprintf(reason, sizeof reason, "line %d: %s", line, fault);
+        return reason;
+    }
+    *scene = read;
+    return nullptr;
+}

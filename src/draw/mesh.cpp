@@ -1,0 +1,425 @@
+// Surfaces on the GPU. Showing other coordinates re-points attributes into
+// the same buffers, so a new choice takes effect within a frame.
+#include "draw/mesh.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "draw/context.h"
+#include "draw/platform.h"
+#include "core/tangents.h"
+
+Projection projection = {nullptr, 0, 0, 1, 2, 3};
+int pinned_memory_mesh = -1;
+
+static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)
+{
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, size, array, GL_STATIC_DRAW);
+    return buffer;
+}
+
+// A record with its vertex array bound, or none.
+static Mesh* __start_mesh(uint8_t dim, uint64_t vertex_count)
+{
+    // glDrawArrays takes a signed count.
+    uint32_t count = static_cast<uint32_t>(vertex_count);
+    if (count > INT32_MAX)
+        return nullptr;
+    Mesh* mesh = static_cast<Mesh*>(malloc(sizeof(Mesh)));
+    if (!mesh)
+        return nullptr;
+    static uint32_t made = 0;
+    *mesh = {};
+    mesh->vertex_count = count;
+    mesh->dim = dim;
+    mesh->serial = ++made;
+    drop_errors_context();
+    glGenVertexArrays(1, &mesh->vertex_array);
+    glBindVertexArray(mesh->vertex_array);
+    return mesh;
+}
+
+// Where GL draws no triangles as lines, the wireframe is drawn from a list of
+// the three edges of each triangle, bound to the mesh's vertex array. The
+// list depends only on the count; it is written a part at a time. Returns
+// none when its size is past what a buffer's size (32 bits here) can say.
+static uint32_t __edges_mesh(uint32_t vertex_count)
+{
+    static uint32_t part[6 * 4096];
+    uint32_t triangles = vertex_count / 3;
+    if (24 * static_cast<uint64_t>(triangles) > INT32_MAX)
+        return 0;
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr {24} * triangles, nullptr, GL_STATIC_DRAW);
+    for (uint32_t first = 0; first < triangles; first += 4096) {
+        uint32_t count = triangles - first < 4096 ? triangles - first : 4096;
+        for (uint32_t t = 0; t < count; t++) {
+            uint32_t a = 3 * (first + t);
+            uint32_t edges[6] = {a, a + 1, a + 1, a + 2, a + 2, a};
+            memcpy(&part[6 * t], edges, sizeof edges);
+        }
+        glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, GLintptr {24} * first, GLsizeiptr {24} * count, part);
+    }
+    return buffer;
+}
+
+// Without normals, locations 4 to 7 read the constant values that
+// set_projection_mesh gives them. A buffer that could not be allocated
+// shows only as a GL error.
+static Mesh* __finish_mesh(Mesh* mesh, bool normals)
+{
+    GLuint enabled = normals ? 8 : 4;
+    for (GLuint location = 0; location < enabled; location++)
+        glEnableVertexAttribArray(location);
+    if (!has_polygon_mode_platform && !(mesh->edge_buffer = __edges_mesh(mesh->vertex_count))) {
+        destroy_mesh(mesh);
+        return nullptr;
+    }
+    if (glGetError() != GL_NO_ERROR) {
+        destroy_mesh(mesh);
+        return nullptr;
+    }
+    return mesh;
+}
+
+static GLsizeiptr __size_mesh(uint8_t dim, uint32_t vertex_count)
+{
+    return static_cast<GLsizeiptr>(4 * static_cast<uint64_t>(dim) * vertex_count);
+}
+
+Mesh* create_mesh(SurfaceData data)
+{
+    Mesh* mesh = __start_mesh(data.dim, data.vertex_count);
+    if (!mesh)
+        return nullptr;
+    GLsizeiptr size = __size_mesh(data.dim, mesh->vertex_count);
+    mesh->coord_buffer = __buffer_mesh(data.coords, size);
+    if (data.normals)
+        mesh->normal_buffer = __buffer_mesh(data.normals, size);
+    return __finish_mesh(mesh, data.normals);
+}
+
+// Storage without contents, mapped for writing. GL refuses to map nothing,
+// so an empty buffer gets an address that is never written through.
+static float* __map_mesh(uint32_t buffer, GLsizeiptr size)
+{
+    static float nothing;
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, size, nullptr, GL_STATIC_DRAW);
+    if (size == 0)
+        return &nothing;
+    return static_cast<float*>(map_buffer_platform(GL_ARRAY_BUFFER, size));
+}
+
+// Bytes from the first array's start to the second's: whole pages, at
+// least one, so that both arrays start on a page.
+static uint64_t __stride_mesh(uint64_t array_bytes)
+{
+    uint64_t page = static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+    return array_bytes ? (array_bytes + page - 1) / page * page : page;
+}
+
+// Both arrays in one block of memory, each starting on a page. A driver
+// that zero-fills new buffers faults in and clears every page on the main
+// thread; fresh pages here are faulted in by the reads that fill them,
+// which can run side by side, and small blocks reuse the heap's pages.
+// Returns where the second array starts.
+static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
+{
+    uint64_t stride = __stride_mesh(static_cast<uint64_t>(size));
+    void* memory = aligned_alloc(static_cast<size_t>(sysconf(_SC_PAGESIZE)), 2 * stride);
+    if (!memory)
+        return nullptr;
+    mesh->memory = static_cast<float*>(memory);
+    mesh->array_bytes = static_cast<uint64_t>(size);
+    return mesh->memory + stride / sizeof(float);
+}
+
+Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals)
+{
+    // Without mapping, the arrays always go into memory of ours, which
+    // glBufferData copies.
+    if (!has_buffer_mapping_platform)
+        pinned_memory_mesh = 1;
+    else if (pinned_memory_mesh < 0)
+        pinned_memory_mesh = has_gl_extension_platform("GL_AMD_pinned_memory");
+    Mesh* mesh = __start_mesh(dim, vertex_count);
+    if (!mesh)
+        return nullptr;
+    GLsizeiptr size = __size_mesh(dim, mesh->vertex_count);
+    GLuint buffers[2] = {};
+    glGenBuffers(2, buffers);
+    mesh->coord_buffer = buffers[0];
+    mesh->normal_buffer = buffers[1];
+    if (pinned_memory_mesh) {
+        *normals = __pin_mesh(mesh, size);
+        *coords = mesh->memory;
+    } else {
+        *coords = __map_mesh(mesh->coord_buffer, size);
+        *normals = __map_mesh(mesh->normal_buffer, size);
+    }
+    mesh = __finish_mesh(mesh, true);
+    // A failed map raises an error that __finish_mesh takes; one that
+    // raised none still fails here.
+    if (mesh && (!*coords || !*normals)) {
+        destroy_mesh(mesh);
+        return nullptr;
+    }
+    return mesh;
+}
+
+// 2D textures of both arrays, a float a texel, texture_width_platform texels
+// a row; none where they would be larger than GL takes.
+static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
+{
+    uint64_t floats = static_cast<uint64_t>(mesh->dim) * mesh->vertex_count;
+    GLsizei width = texture_width_platform, rows = static_cast<GLsizei>((floats + width - 1) / width);
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (floats == 0 || rows > largest)
+        return;
+    GLsizei whole = static_cast<GLsizei>(floats / width), rest = static_cast<GLsizei>(floats % width);
+    glGenTextures(2, mesh->textures);
+    for (int k = 0; k < 2; k++) {
+        glBindTexture(GL_TEXTURE_2D, mesh->textures[k]);
+        // A fetch from a texture that is not complete reads nothing.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, rows, 0, GL_RED, GL_FLOAT, nullptr);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RED, GL_FLOAT, arrays[k]);
+        if (rest)
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RED, GL_FLOAT,
+                arrays[k] + whole * static_cast<uint64_t>(width));
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+int texture_mesh(Mesh* mesh)
+{
+    if (mesh->textures[0] || !has_buffer_textures_platform)
+        return mesh->textures[0] != 0;
+    // One texel a float, no copy: as many as GL's largest buffer texture.
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
+    if (static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
+        return 0;
+    drop_errors_context();
+    glGenTextures(2, mesh->textures);
+    const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
+    for (int k = 0; k < 2; k++) {
+        glBindTexture(GL_TEXTURE_BUFFER, mesh->textures[k]);
+        buffer_texture_platform(GL_R32F, buffers[k]);
+    }
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    if (glGetError() != GL_NO_ERROR || !mesh->normal_buffer) {
+        glDeleteTextures(2, mesh->textures);
+        mesh->textures[0] = mesh->textures[1] = 0;
+    }
+    return mesh->textures[0] != 0;
+}
+
+// The driver reads the memory from now on; GL refuses to take none, and an
+// empty buffer needs no storage.
+static int __hand_pinned_mesh(Mesh* mesh)
+{
+    GLenum target = has_buffer_mapping_platform && mesh->array_bytes ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD
+                                                                     : GL_ARRAY_BUFFER;
+    GLsizeiptr size = static_cast<GLsizeiptr>(mesh->array_bytes);
+    const float* arrays[2] = {mesh->memory, mesh->memory + __stride_mesh(mesh->array_bytes) / sizeof(float)};
+    const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
+    for (int k = 0; k < 2; k++) {
+        glBindBuffer(target, buffers[k]);
+        glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
+    }
+    glBindBuffer(target, 0);
+    // Without buffer textures, frames of R^m fetch from 2D textures, which
+    // can be made only now; without mapping, GL has taken its copy.
+    if (!has_buffer_textures_platform && mesh->dim > 4)
+        __image_textures_mesh(mesh, arrays);
+    if (!has_buffer_mapping_platform) {
+        free(mesh->memory);
+        mesh->memory = nullptr;
+    }
+    return glGetError() != GL_NO_ERROR;
+}
+
+int unmap_mesh(Mesh* mesh)
+{
+    if (mesh->memory)
+        return __hand_pinned_mesh(mesh);
+    int lost = 0;
+    for (GLuint buffer : {mesh->coord_buffer, mesh->normal_buffer}) {
+        GLint mapped = GL_FALSE;
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_MAPPED, &mapped);
+        if (mapped && !unmap_buffer_platform(GL_ARRAY_BUFFER))
+            lost = 1;
+    }
+    return lost;
+}
+
+static void __attributes_mesh(GLuint first_location, Projection p)
+{
+    // One float per vertex and location; the stride is the whole vertex.
+    GLsizei stride = 4 * p.dim;
+    const uint8_t indices[4] = {p.x, p.y, p.z, p.w};
+    for (GLuint k = 0; k < 4; k++) {
+        const void* offset = reinterpret_cast<const void*>(static_cast<uintptr_t>(4 * indices[k]));
+        glVertexAttribPointer(first_location + k, 1, GL_FLOAT, GL_FALSE, stride, offset);
+    }
+}
+
+// Locations 8 to 15 read t1 and t2 of the coordinates the mesh has bound:
+// half floats, 2 dim of them a vertex.
+static void __tangent_attributes_mesh(const Mesh* mesh, uint8_t dim)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, mesh->tangent_buffer);
+    GLsizei stride = 4 * dim;
+    for (GLuint k = 0; k < 8; k++) {
+        uintptr_t index = (k < 4 ? 0u : dim) + mesh->bound[k % 4];
+        glVertexAttribPointer(
+            8 + k, 1, GL_HALF_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * index));
+    }
+}
+
+void set_projection_mesh(Projection p)
+{
+    glBindVertexArray(p.mesh->vertex_array);
+    glBindBuffer(GL_ARRAY_BUFFER, p.mesh->coord_buffer);
+    __attributes_mesh(0, p);
+    const uint8_t bound[4] = {p.x, p.y, p.z, p.w};
+    memcpy(p.mesh->bound, bound, sizeof bound);
+    if (p.mesh->tangent_buffer)
+        __tangent_attributes_mesh(p.mesh, p.dim);
+    if (p.mesh->normal_buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, p.mesh->normal_buffer);
+        __attributes_mesh(4, p);
+    } else {
+        // A unit normal along z: finite, so the lighting stays defined.
+        // Constant attribute values belong to the context, not the vertex
+        // array, so they are set at every binding.
+        glVertexAttrib1f(4, 0.0f);
+        glVertexAttrib1f(5, 0.0f);
+        glVertexAttrib1f(6, 1.0f);
+        glVertexAttrib1f(7, 0.0f);
+    }
+}
+
+static void __draw_mesh(unsigned int program, const Mesh* mesh, bool lines)
+{
+    glUseProgram(program);
+    glBindVertexArray(mesh->vertex_array);
+    if (lines && !has_polygon_mode_platform) {
+        // GL offsets only filled polygons, but WebGL on Vulkan (ANGLE with
+        // SwiftShader, at least) offsets lines by as much, which sinks them
+        // back into the surface; so they are drawn with the offset off, and
+        // it is left as it was.
+        GLboolean offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glDrawElements(GL_LINES, static_cast<GLsizei>(mesh->vertex_count / 3 * 6), GL_UNSIGNED_INT, nullptr);
+        if (offset)
+            glEnable(GL_POLYGON_OFFSET_FILL);
+        return;
+    }
+    polygon_mode_platform(lines ? GL_LINE : GL_FILL);
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->vertex_count));
+}
+
+void draw_mesh(unsigned int program, const Mesh* mesh)
+{
+    __draw_mesh(program, mesh, false);
+}
+
+void draw_mesh_lines(unsigned int program, const Mesh* mesh)
+{
+    __draw_mesh(program, mesh, true);
+}
+
+// The largest squared length of the bound four in count vertices.
+static double __reach_squared_mesh(const float* vertices, uint64_t count, Projection p)
+{
+    double largest = 0.0;
+    for (uint64_t v = 0; v < count; v++) {
+        const float* c = vertices + v * p.dim;
+        double length = static_cast<double>(c[p.x]) * c[p.x] + static_cast<double>(c[p.y]) * c[p.y]
+            + static_cast<double>(c[p.z]) * c[p.z] + static_cast<double>(c[p.w]) * c[p.w];
+        // NaN compares false: vertices that are not finite do not count.
+        if (length > largest && std::isfinite(length))
+            largest = length;
+    }
+    return largest;
+}
+
+const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t count, float* part)
+{
+    uint64_t stride = mesh->dim * sizeof(float);
+    if (mesh->memory)
+        return mesh->memory + (array ? __stride_mesh(mesh->array_bytes) / sizeof(float) : 0)
+            + first * mesh->dim;
+    glBindBuffer(GL_ARRAY_BUFFER, array ? mesh->normal_buffer : mesh->coord_buffer);
+    glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * stride),
+        static_cast<GLsizeiptr>(count * stride), part);
+    return part;
+}
+
+float reach_mesh(const Mesh* mesh, Projection p)
+{
+    uint64_t vertices = mesh->vertex_count;
+    if (p.dim == 0 || vertices == 0)
+        return 0.0f;
+    float* part = mesh->memory ? nullptr : static_cast<float*>(malloc(chunk_mesh * p.dim * sizeof(float)));
+    if (!mesh->memory && !part)
+        return 0.0f;
+    double largest = 0.0;
+    for (uint64_t first = 0; first < vertices; first += chunk_mesh) {
+        uint64_t count = vertices - first < chunk_mesh ? vertices - first : chunk_mesh;
+        largest = std::fmax(largest, __reach_squared_mesh(read_mesh(mesh, 0, first, count, part), count, p));
+    }
+    free(part);
+    return static_cast<float>(std::sqrt(largest));
+}
+
+void bind_tangents_mesh(Mesh* mesh)
+{
+    glBindVertexArray(mesh->vertex_array);
+    for (GLuint location = 8; location < 16; location++)
+        glEnableVertexAttribArray(location);
+    __tangent_attributes_mesh(mesh, mesh->dim);
+}
+
+void destroy_mesh(Mesh* mesh)
+{
+    if (!mesh)
+        return;
+    // A search for its tangent planes may still read it.
+    stop_tangents(mesh->serial);
+    glDeleteVertexArrays(1, &mesh->vertex_array);
+    glDeleteBuffers(1, &mesh->coord_buffer);
+    glDeleteBuffers(1, &mesh->normal_buffer);
+    if (mesh->edge_buffer)
+        glDeleteBuffers(1, &mesh->edge_buffer);
+    if (mesh->textures[0])
+        glDeleteTextures(2, mesh->textures);
+    if (mesh->stream_buffer)
+        glDeleteBuffers(1, &mesh->stream_buffer);
+    if (mesh->tangent_texture)
+        glDeleteTextures(1, &mesh->tangent_texture);
+    if (mesh->tangent_buffer)
+        glDeleteBuffers(1, &mesh->tangent_buffer);
+    if (mesh->memory || mesh->tangent_memory) {
+        // Draws queued before may still read the memory.
+        glFinish();
+        free(mesh->memory);
+        free(mesh->tangent_memory);
+    }
+    free(mesh);
+}

@@ -1,0 +1,98 @@
+// Surfaces on the GPU: a mesh holds all m coordinates and normal components
+// of every vertex; the projection chooses which four of them the vertex
+// stage sees as x, y, z and the hidden w.
+#pragma once
+
+#include <cstdint>
+
+#include "core/klein.h"
+
+struct Mesh {
+    uint32_t vertex_count;    // vertices drawn, three to a triangle
+    uint32_t vertex_array;    // GL vertex-array object holding the attribute set-up
+    uint32_t normal_buffer;   // GL buffer of normals; 0 for a mesh without normals
+    uint32_t coord_buffer;    // GL buffer of coordinates
+    float* memory;            // both arrays, when the buffers live in memory of ours; else none
+    uint64_t array_bytes;     // bytes of each array there
+    uint32_t serial;          // tells this mesh from every other made in the run
+    uint8_t dim;              // coordinates per vertex
+    uint32_t stream_buffer;   // GL buffer of the shown coordinates and normals worked out on the CPU, or 0
+    uint32_t textures[2];     // GL textures over the coordinates and the normals, for frames of
+                              // R^m; 0 until made
+    uint32_t edge_buffer;     // GL element buffer of each triangle's three edges, where the
+                              // wireframe needs one; else 0
+    uint32_t tangent_buffer;  // GL buffer of the tangent planes, once found: t1 then t2 of each
+                              // vertex, dim half floats each; else 0
+    uint32_t tangent_texture; // a buffer texture over it, for frames of R^m; 0 until made
+    uint16_t* tangent_memory; // their storage, while it is ours; else none
+    uint8_t bound[4];         // the coordinates bound as x, y, z, w, by set_projection_mesh
+};
+
+// 1 when the driver takes memory of ours as buffer storage, 0 when it does
+// not; -1 until a mapped mesh asks it. Tests set it to try either way. In the
+// browser always 1: WebGL maps no buffers, and glBufferData copies the
+// memory, which is freed once handed over.
+extern int pinned_memory_mesh;
+
+struct Projection {
+    Mesh* mesh;  // the surface on show, or none
+    uint8_t dim; // its coordinate count m
+    uint8_t x;   // coordinate shown as x: attribute locations 0 and 4
+    uint8_t y;   // shown as y: locations 1 and 5
+    uint8_t z;   // shown as z: locations 2 and 6
+    uint8_t w;   // hidden as w: locations 3 and 7
+};
+
+extern Projection projection; // no mesh, dim 0, indices 0, 1, 2, 3
+
+// Uploads both arrays of data (normals may be absent). Returns none when the
+// record or the GL buffers cannot be had, or when the vertices are more than
+// one draw call takes; nothing is left allocated then.
+Mesh* create_mesh(SurfaceData data);
+
+// A mesh of vertex_count vertices of dim coordinates and normal components
+// whose storage is left open for writing at *coords and *normals, so that
+// the arrays can be read straight into it: the buffers mapped, or memory
+// that becomes their storage. Returns none, with nothing left allocated,
+// when the GPU cannot take them.
+Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals);
+
+// Hands the written arrays to GL. Returns 0, or 1 when their contents were
+// lost or the driver refused them; the mesh must then be destroyed.
+int unmap_mesh(Mesh* mesh);
+
+// Points attribute locations 0 to 7 at the coordinates and normal components
+// numbered x, y, z, w of every vertex, and, once the mesh has its tangent
+// planes, 8 to 11 and 12 to 15 at the same components of t1 and t2; no data
+// moves. The indices must be below dim.
+void set_projection_mesh(Projection p);
+
+// Points attribute locations 8 to 15, enabled, at the tangent planes in
+// tangent_buffer, as set_projection_mesh does.
+void bind_tangents_mesh(Mesh* mesh);
+
+// Draw filled, and as a wireframe; each sets its program and polygon mode.
+void draw_mesh(unsigned int program, const Mesh* mesh);
+void draw_mesh_lines(unsigned int program, const Mesh* mesh);
+
+// Reads count vertices' coordinates (array 0) or normal components (array
+// 1) from vertex first on: where they live in memory of ours, a pointer
+// into it; else read back from GL into part, which holds count * dim floats.
+const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t count, float* part);
+
+// Vertices read at a time, so that no copy of a whole array is ever held.
+constexpr uint64_t chunk_mesh = 4096;
+
+// Textures over both arrays from which a vertex stage can fetch every
+// coordinate of a vertex: buffer textures over the buffers, or where GL has
+// none, 2D textures made while the arrays are handed over. Returns 0 when
+// GL cannot make them (past its largest buffer texture, say).
+int texture_mesh(Mesh* mesh);
+
+// The largest length of the four bound coordinates (x, y, z, w) over the
+// vertices whose four are finite; 0 when there are none. Reads the
+// coordinates back from the GPU unless they live in memory of ours.
+float reach_mesh(const Mesh* mesh, Projection p);
+
+// Deletes the GL objects, mapped or not, and the record; none is ignored.
+void destroy_mesh(Mesh* mesh);
