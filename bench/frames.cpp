@@ -16,6 +16,7 @@
 #include "app/input.h"
 #include "app/surface.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "core/motion.h"
 #include "draw/smooth.h"
 #include "core/tour.h"
@@ -35,10 +36,10 @@ void frame_split(const Surface& s, int reps)
         glFinish();
         double t1 = now();
         clean_context();
-        draw_mesh(shader, projection.mesh);
+        draw_mesh(shader, shapes[0].mesh);
         glFinish();
         double t2 = now();
-        draw_mesh_lines(shader_plain, projection.mesh);
+        draw_mesh_lines(shader_plain, shapes[0].mesh);
         glFinish();
         double t3 = now();
         whole.push_back(t1 - t0);
@@ -110,7 +111,8 @@ void frame_cues(const Surface& s, int reps)
     std::vector<double> measure;
     for (int k = 0; k < reps; k++) {
         double start = now();
-        reach_mesh(projection.mesh, projection);
+        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+        reach_shapes(show, nullptr);
         measure.push_back(now() - start);
     }
     row({"s: largest length measured", s.name, 1e3 * median(measure), "ms", "", 1e3 * load, "loading",
@@ -130,7 +132,7 @@ void frame_finish(const Surface& s, int reps)
             smooth.light = LIGHT_SMOOTH;
             set_view(&smooth);
             // The planes once found, the frames draw with them.
-            ready_smooth(true);
+            ready_smooth(shapes[0].mesh, true);
         },
         "<= 1.3 x");
     alternate(

@@ -12,6 +12,7 @@
 #include "app/input.h"
 #include "app/surface.h"
 #include "core/klein.h"
+#include "draw/shapes.h"
 #include "draw/mesh.h"
 
 namespace fs = std::filesystem;
@@ -105,8 +106,7 @@ static double naive_load(const Surface& s)
 
 void drop_shown()
 {
-    destroy_mesh(projection.mesh);
-    projection.mesh = nullptr;
+    clear_shapes();
 }
 
 double show(const Surface& s)
@@ -198,10 +198,11 @@ void loading(const Surface& s, int reps)
         }
         glFinish();
         double t4 = now();
-        projection = {mesh, file.dim, 0, 1, 2, 3};
-        set_projection_mesh(projection);
+        const uint8_t first[4] = {0, 1, 2, 3};
+        bind_mesh(mesh, first);
         glFinish();
         double t5 = now();
+        destroy_mesh(mesh);
         read.push_back((t1 - t0) + (t3 - t2));
         upload.push_back((t2 - t1) + (t4 - t3));
         bind.push_back(t5 - t4);
@@ -210,7 +211,7 @@ void loading(const Surface& s, int reps)
         "into the buffers' storage"});
     row({"load: upload (buffers, map, unmap)", s.name, 1e3 * median(upload), "ms", "", base * 1e3,
         "naive read + copy", ""});
-    row({"load: bind (set_projection_mesh)", s.name, 1e3 * median(bind), "ms", "", base * 1e3,
+    row({"load: bind (bind_mesh)", s.name, 1e3 * median(bind), "ms", "", base * 1e3,
         "naive read + copy", ""});
 
     drop_shown();

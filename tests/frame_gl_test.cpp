@@ -122,16 +122,16 @@ TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
         main_loop();
         expect_alike(want, pixels());
 
-        // The same frame worked out on the CPU, drawn by the text's stage.
+        // The same frame worked out on the CPU, drawn by the plain stage.
         if (c.cues.tint == TINT_FIXED && !c.cues.slice && !c.cues.eye4) {
             set_view(&next);
             main_loop();
-            ASSERT_TRUE(frame_stream(projection.mesh, &f));
+            ASSERT_TRUE(frame_stream(shown_mesh(), &f));
             clean_context();
-            draw_mesh(shader, projection.mesh);
-            draw_mesh_lines(shader_plain, projection.mesh);
+            draw_mesh(shader, shown_mesh());
+            draw_mesh_lines(shader_plain, shown_mesh());
             expect_alike(want, pixels());
-            drop_stream(projection.mesh);
+            drop_stream(shown_mesh());
         }
     }
     set_view(&initial_view);

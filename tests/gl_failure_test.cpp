@@ -31,20 +31,20 @@ namespace {
 
 ShowStatus show_file(const char* path)
 {
-    KleinReport report;
+    ShowReport report;
     ShowStatus status = show_file_surface(path, &report);
     // The file is sound: memory is all the call can be short of.
-    EXPECT_EQ(report.status, KLEIN_READ);
+    EXPECT_EQ(report.klein.status, KLEIN_READ);
     return status;
 }
 
 // The drop handler answers nothing; a refusal shows as the mesh staying.
 ShowStatus drop_file(const char* path)
 {
-    Mesh* shown = projection.mesh;
+    Mesh* shown = shown_mesh();
     const char* paths[] = {path};
     __drop_callback_input(nullptr, 1, paths);
-    return projection.mesh == shown ? SHOW_NO_MESH : SHOW_DONE;
+    return shown_mesh() == shown ? SHOW_NO_MESH : SHOW_DONE;
 }
 
 // The blocks of a that b lacks; both in address order.
@@ -137,8 +137,8 @@ void fail_each_allocation(
         choose_coordinates(0, 1, 2, 5);
         std::vector<LiveBlock> live = live_failure();
         ASSERT_FALSE(live.empty()) << "the shown mesh's blocks were not seen";
-        const Projection before = projection;
-        const Mesh shown = *projection.mesh;
+        const Shown before = {shown_mesh(), projection};
+        const Mesh shown = *shown_mesh();
         std::vector<int> descriptors = open_descriptors();
         Names first = next_names();
 
@@ -166,9 +166,9 @@ void fail_each_allocation(
         EXPECT_TRUE(added.empty()) << "left by calls from" << describe_failure(added);
         EXPECT_TRUE(freed.empty()) << "the shown mesh's blocks from" << describe_failure(freed);
         expect_shown(before);
-        ASSERT_EQ(projection.mesh, before.mesh);
+        ASSERT_EQ(shown_mesh(), before.mesh);
         // The record has no padding, so its bytes are its fields.
-        EXPECT_EQ(memcmp(projection.mesh, &shown, sizeof shown), 0) << "the shown mesh's record changed";
+        EXPECT_EQ(memcmp(shown_mesh(), &shown, sizeof shown), 0) << "the shown mesh's record changed";
         expect_shown_intact(shown);
         tally->names_generated += expect_names_deleted(first);
     }

@@ -9,6 +9,7 @@
 
 #include "app/input.h"
 #include "draw/load.h"
+#include "draw/shapes.h"
 #include "surface_files.h"
 
 std::vector<float> filled(size_t count, float value)
@@ -36,18 +37,28 @@ void each_storage(const std::function<void()>& body)
         body();
     }
     pinned_memory_mesh = available;
-    if (projection.mesh)
-        set_projection_mesh(projection);
+    bind_chosen();
 }
 
-void expect_shown(const Projection& expected)
+Mesh* shown_mesh()
 {
-    EXPECT_EQ(projection.mesh, expected.mesh);
-    EXPECT_EQ(projection.dim, expected.dim);
-    EXPECT_EQ(projection.x, expected.x);
-    EXPECT_EQ(projection.y, expected.y);
-    EXPECT_EQ(projection.z, expected.z);
-    EXPECT_EQ(projection.w, expected.w);
+    return shape_count > 0 ? shapes[0].mesh : nullptr;
+}
+
+void expect_shown(const Shown& expected)
+{
+    EXPECT_EQ(shown_mesh(), expected.mesh);
+    EXPECT_EQ(projection.dim, expected.choice.dim);
+    EXPECT_EQ(projection.x, expected.choice.x);
+    EXPECT_EQ(projection.y, expected.choice.y);
+    EXPECT_EQ(projection.z, expected.choice.z);
+    EXPECT_EQ(projection.w, expected.choice.w);
+}
+
+void bind_chosen()
+{
+    const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+    bind_shapes(show);
 }
 
 void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w)
@@ -56,7 +67,7 @@ void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w)
     projection.y = y;
     projection.z = z;
     projection.w = w;
-    set_projection_mesh(projection);
+    bind_chosen();
 }
 
 uintptr_t attribute_offset(unsigned int location)

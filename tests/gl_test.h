@@ -27,8 +27,20 @@ void drop_surface(uint8_t dim, const std::vector<float>& coords, const std::vect
 // where it can take them, in memory of ours.
 void each_storage(const std::function<void()>& body);
 
-// Expects projection to hold what expected holds, field by field.
-void expect_shown(const Projection& expected);
+// The mesh of the first shape on show, or none.
+Mesh* shown_mesh();
+
+// What is on show: the first shape's mesh and the coordinate choice.
+struct Shown {
+    Mesh* mesh;
+    Projection choice;
+};
+
+// Expects what is on show to be what expected holds, field by field.
+void expect_shown(const Shown& expected);
+
+// Binds the shapes on show to the coordinate choice.
+void bind_chosen();
 
 // Sets the coordinate choice of the shown surface and binds it.
 void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w);

@@ -54,8 +54,8 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
 {
     drop_surface(6, filled(18, 0.25f), filled(18, 0.5f));
     choose_coordinates(0, 5, 2, 1);
-    const Projection before = projection;
-    const GLuint vertex_array = projection.mesh->vertex_array;
+    const Shown before = {shown_mesh(), projection};
+    const GLuint vertex_array = shown_mesh()->vertex_array;
 
     std::string dir = test_path("");
     std::string fifo = test_path("hostile-fifo");
@@ -116,7 +116,7 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
     const char* paths[] = {unusual.c_str()};
     __drop_callback_input(window, 1, paths);
     EXPECT_EQ(projection.dim, 7);
-    EXPECT_NE(projection.mesh, before.mesh);
+    EXPECT_NE(shown_mesh(), before.mesh);
 }
 
 std::set<int> held;
@@ -147,7 +147,7 @@ testing::AssertionResult sound_choice()
             if (indices[a] == indices[b])
                 return testing::AssertionFailure()
                     << "indices " << a << " and " << b << " are both " << int(indices[a]);
-        if (p.mesh && indices[a] >= p.dim)
+        if (shown_mesh() && indices[a] >= p.dim)
             return testing::AssertionFailure()
                 << "index " << a << " is " << int(indices[a]) << " with dim " << int(p.dim);
     }
@@ -214,7 +214,7 @@ TEST_F(Hostile, StormsOfEventsKeepTheStateSound)
     for (int k = 0; k < 200 && animate_index != 0; k++)
         main_loop();
     ASSERT_EQ(animate_index, 0);
-    ASSERT_NE(projection.mesh, nullptr);
+    ASSERT_NE(shown_mesh(), nullptr);
     main_loop();
     const uint8_t indices[4] = {projection.x, projection.y, projection.z, projection.w};
     for (GLuint location = 0; location < 8; location++)

@@ -39,7 +39,7 @@ protected:
         memcpy(axis, initial, sizeof axis);
         held.clear();
         key_state_input = held_state;
-        projection = {nullptr, 0, 0, 1, 2, 3};
+        projection = {0, 0, 1, 2, 3};
         animate_index = 0;
         set_view(&initial_view);
     }
@@ -460,7 +460,7 @@ TEST_F(Input, EveryKeyOfTheTableActs)
         next.cues.slice = true;
         next.reach = 1.0f;
         set_view(&next);
-        projection = {nullptr, 13, 9, 10, 11, 12};
+        projection = {13, 9, 10, 11, 12};
         animate_index = 0;
     };
     for (int r = 0; r < key_row_count; r++) {

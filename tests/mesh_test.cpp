@@ -25,7 +25,7 @@ struct Attribute {
     uintptr_t offset;
 };
 
-// Reads the set-up of the bound vertex array, which set_projection_mesh leaves bound.
+// Reads the set-up of the bound vertex array, which bind_mesh leaves bound.
 Attribute attribute(GLuint location)
 {
     Attribute a = {};
@@ -47,7 +47,7 @@ void expect_binding(int dim, const int (&indices)[4])
         EXPECT_EQ(a.stride, 4 * dim);
         EXPECT_EQ(a.offset, 4u * indices[location % 4]);
         EXPECT_EQ(static_cast<GLuint>(a.buffer),
-            location < 4 ? projection.mesh->coord_buffer : projection.mesh->normal_buffer);
+            location < 4 ? shown_mesh()->coord_buffer : shown_mesh()->normal_buffer);
     }
 }
 
@@ -68,26 +68,26 @@ TEST(Binding, SixCoordinatesAndAnExchange)
     drop_plain(6);
     choose_coordinates(0, 1, 2, 5);
     expect_binding(6, {0, 1, 2, 5});
-    GLuint coords = projection.mesh->coord_buffer, normals = projection.mesh->normal_buffer;
+    GLuint coords = shown_mesh()->coord_buffer, normals = shown_mesh()->normal_buffer;
 
     // y and w exchanged: locations 1 and 3 (and 5 and 7) trade places.
     choose_coordinates(0, 5, 2, 1);
     expect_binding(6, {0, 5, 2, 1});
-    EXPECT_EQ(projection.mesh->coord_buffer, coords);
-    EXPECT_EQ(projection.mesh->normal_buffer, normals);
+    EXPECT_EQ(shown_mesh()->coord_buffer, coords);
+    EXPECT_EQ(shown_mesh()->normal_buffer, normals);
 }
 
 TEST(Drawing, EachDrawSetsItsPolygonMode)
 {
     drop_plain(4);
     GLint mode[2];
-    draw_mesh(shader, projection.mesh);
+    draw_mesh(shader, shown_mesh());
     glGetIntegerv(GL_POLYGON_MODE, mode);
     EXPECT_EQ(mode[0], GL_FILL);
-    draw_mesh_lines(shader_plain, projection.mesh);
+    draw_mesh_lines(shader_plain, shown_mesh());
     glGetIntegerv(GL_POLYGON_MODE, mode);
     EXPECT_EQ(mode[0], GL_LINE);
-    draw_mesh(shader, projection.mesh);
+    draw_mesh(shader, shown_mesh());
     glGetIntegerv(GL_POLYGON_MODE, mode);
     EXPECT_EQ(mode[0], GL_FILL);
     EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
@@ -98,8 +98,8 @@ TEST(Drop, RefusedFilesKeepTheShownSurface)
 {
     drop_plain(6);
     choose_coordinates(0, 1, 2, 5);
-    Projection before = {projection.mesh, 6, 0, 1, 2, 5};
-    GLuint vertex_array = projection.mesh->vertex_array;
+    Shown before = {shown_mesh(), {6, 0, 1, 2, 5}};
+    GLuint vertex_array = shown_mesh()->vertex_array;
 
     std::string valid = klein_bytes(6, 3, filled(18, 1.0f), filled(18, 1.0f));
     struct Row {
@@ -130,7 +130,7 @@ TEST(Drop, SurfaceTheGpuCannotTakeKeepsTheShownOne)
 {
     drop_plain(6);
     choose_coordinates(1, 2, 3, 5);
-    Projection before = {projection.mesh, 6, 1, 2, 3, 5};
+    Shown before = {shown_mesh(), {6, 1, 2, 3, 5}};
     float unused = 0.0f;
     EXPECT_EQ(show_data_surface({&unused, &unused, uint64_t {1} << 31, 4}), SHOW_NO_MESH);
     expect_shown(before);
@@ -150,13 +150,13 @@ TEST(Drop, OnlyTheFirstPathIsRead)
 TEST(Drop, ReplacedMeshIsDestroyed)
 {
     drop_plain(4);
-    Mesh old = *projection.mesh;
+    Mesh old = *shown_mesh();
     drop_plain(4);
     EXPECT_FALSE(glIsVertexArray(old.vertex_array));
     EXPECT_FALSE(glIsBuffer(old.coord_buffer));
     EXPECT_FALSE(glIsBuffer(old.normal_buffer));
-    EXPECT_TRUE(glIsVertexArray(projection.mesh->vertex_array));
-    EXPECT_TRUE(glIsBuffer(projection.mesh->coord_buffer));
+    EXPECT_TRUE(glIsVertexArray(shown_mesh()->vertex_array));
+    EXPECT_TRUE(glIsBuffer(shown_mesh()->coord_buffer));
 }
 
 TEST(Drop, ChosenIndicesSurviveAWiderSurfaceAndResetForANarrowerOne)
@@ -165,11 +165,11 @@ TEST(Drop, ChosenIndicesSurviveAWiderSurfaceAndResetForANarrowerOne)
     choose_coordinates(4, 1, 2, 5);
 
     drop_plain(8);
-    expect_shown({projection.mesh, 8, 4, 1, 2, 5});
+    expect_shown({shown_mesh(), {8, 4, 1, 2, 5}});
     expect_binding(8, {4, 1, 2, 5});
 
     drop_plain(5);
-    expect_shown({projection.mesh, 5, 0, 1, 2, 3});
+    expect_shown({shown_mesh(), {5, 0, 1, 2, 3}});
     expect_binding(5, {0, 1, 2, 3});
 }
 
@@ -179,7 +179,8 @@ TEST(Mesh, WithoutNormalsLightingReadsAFiniteConstant)
     Mesh* mesh = create_mesh({coords.data(), nullptr, 3, 4});
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->normal_buffer, 0u);
-    set_projection_mesh({mesh, 4, 0, 1, 2, 3});
+    const uint8_t first[4] = {0, 1, 2, 3};
+    bind_mesh(mesh, first);
     for (GLuint location = 4; location < 8; location++) {
         EXPECT_EQ(attribute(location).enabled, GL_FALSE) << location;
         float value[4];
@@ -190,8 +191,7 @@ TEST(Mesh, WithoutNormalsLightingReadsAFiniteConstant)
     destroy_mesh(mesh);
     EXPECT_FALSE(glIsBuffer(coord_buffer));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    if (projection.mesh)
-        set_projection_mesh(projection);
+    bind_chosen();
 }
 
 TEST(Mesh, MoreVerticesThanOneDrawTakesAreRefused)
@@ -327,7 +327,7 @@ TEST(Drop, FileThatShrinksWhileReadKeepsTheShownSurface)
 {
     drop_plain(6);
     choose_coordinates(0, 1, 2, 5);
-    Projection before = {projection.mesh, 6, 0, 1, 2, 5};
+    Shown before = {shown_mesh(), {6, 0, 1, 2, 5}};
 
     const uint64_t vertices = 1u << 18, bytes = 15 + 32 * vertices;
     std::string whole = klein_bytes(4, vertices, filled(4 * vertices, 0.5f), filled(4 * vertices, 0.5f));
@@ -341,14 +341,14 @@ TEST(Drop, FileThatShrinksWhileReadKeepsTheShownSurface)
                 SCOPED_TRACE("shrunk to " + std::to_string(shrunk));
                 std::string path = write_test_file("shrinking.klein", whole);
                 KleinFile file;
-                KleinReport report;
-                ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report), 0);
+                ShowReport report;
+                ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report.klein), 0);
                 ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(shrunk)), 0);
                 EXPECT_EQ(show_open_surface(&file, &report), SHOW_UNREADABLE);
                 close_surface_klein(&file);
-                EXPECT_EQ(report.status, KLEIN_TRUNCATED);
-                EXPECT_EQ(report.expected, bytes);
-                EXPECT_EQ(report.found, shrunk);
+                EXPECT_EQ(report.klein.status, KLEIN_TRUNCATED);
+                EXPECT_EQ(report.klein.expected, bytes);
+                EXPECT_EQ(report.klein.found, shrunk);
                 expect_shown(before);
                 EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
             });

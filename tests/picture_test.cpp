@@ -9,6 +9,7 @@
 #include "app/render.h"
 #include "gl_test.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "draw/picture.h"
 #include "app/window.h"
 
@@ -48,8 +49,7 @@ TEST(Picture, RowsComeBackTopFirstAtEverySize)
         EXPECT_GT(drawn[0][0], 0) << size << ": nothing in the upper left";
         EXPECT_EQ(drawn[0][1] + drawn[1][0] + drawn[1][1], 0) << size << ": drawn outside the upper left";
     }
-    destroy_mesh(projection.mesh);
-    projection.mesh = nullptr;
+    clear_shapes();
 }
 
 TEST(Picture, RefusesASizeTheDriverCannotGive)

@@ -20,7 +20,7 @@ const Scene sample_scene = {
         LIGHT_SHAPE,
         {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
         {TINT_W, true, -0.25f, 1e-3f, true, 4.5f, true, false, 0.1f},
-        {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f},
+        {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f, 2.0f, 4.0f, 0.0f},
         0.0f,
         {0, 1, 2, 3},
         false,

@@ -56,7 +56,7 @@ std::vector<unsigned char> picture(const float* q, float turn)
     load_float_to_shader(shader, "i", 2.0f);
     load_float_to_shader(shader, "angle", turn);
     clean_context();
-    draw_mesh(shader, projection.mesh);
+    draw_mesh(shader, shown_mesh());
     std::vector<unsigned char> pixels(4 * 512 * 512);
     glReadPixels(0, 0, 512, 512, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;

@@ -44,7 +44,7 @@ var Module = (function () {
     try {
       Module.FS.writeFile(surfacePath, bytes, { canOwn: true });
       try {
-        reason = Module.ccall("show_file_web", "string", ["string"], [surfacePath]);
+        reason = Module.ccall("show_file_web", "string", ["string", "number"], [surfacePath, 0]);
       } finally {
         Module.FS.unlink(surfacePath);
       }

@@ -8,6 +8,7 @@
 #include <cglm/cglm.h>
 
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "core/motion.h"
 #include "core/view.h"
 
@@ -32,8 +33,8 @@ static void __put_course(const Frame* s)
         p.y = show[1];
         p.z = show[2];
         p.w = show[3];
-        if (p.mesh && animate_index == 0)
-            set_projection_mesh(p);
+        if (animate_index == 0)
+            bind_shapes(show);
     }
     set_view(&next);
 }

@@ -13,6 +13,7 @@
 #include "draw/gizmo.h"
 #include "app/keys.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "core/motion.h"
 #include "draw/platform.h"
 #include "app/surface.h"
@@ -189,8 +190,9 @@ int choose_hidden_input(uint8_t c)
     p.w = c;
     // A running turn keeps its binding until it ends; otherwise the next
     // turn should start from the chosen coordinate, so bind it now.
-    if (p.mesh && animate_index == 0)
-        set_projection_mesh(p);
+    const uint8_t show[4] = {p.x, p.y, p.z, p.w};
+    if (animate_index == 0)
+        bind_shapes(show);
     return 1;
 }
 
@@ -373,10 +375,15 @@ void __cursor_callback_input(GLFWwindow*, double x, double y)
     moving[0][1] += dy;
 }
 
-void __drop_callback_input(GLFWwindow*, int count, const char** paths)
+void __drop_callback_input(GLFWwindow* window, int count, const char** paths)
 {
-    if (count > 0)
-        show_file_surface(paths[0], nullptr);
+    // With Shift held, every file dropped joins what is shown; else the
+    // first takes its place.
+    bool add = window
+        && (key_state_input(window, GLFW_KEY_LEFT_SHIFT) == GLFW_PRESS
+            || key_state_input(window, GLFW_KEY_RIGHT_SHIFT) == GLFW_PRESS);
+    for (int k = 0; k < (add ? count : count > 0); k++)
+        show_file_surface(paths[k], nullptr, add);
 }
 
 void __window_callback_input(GLFWwindow*, int width, int height)

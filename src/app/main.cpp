@@ -14,6 +14,7 @@
 #include "app/surface.h"
 #include "core/log.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "draw/overlay.h"
 #include "app/panel.h"
 #include "app/scene.h"
@@ -80,8 +81,7 @@ int start_main()
 void stop_main()
 {
     mlog("[MESH] Destruyendo...\n");
-    destroy_mesh(projection.mesh);
-    projection.mesh = nullptr;
+    clear_shapes();
     destroy_overlay();
     stop_render();
     mlog("[SHADER] Destruyendo...\n");
@@ -94,24 +94,29 @@ void stop_main()
 }
 
 // One line on standard error saying why a file is not on show.
-static void __report_main(const char* path, ShowStatus status, const KleinReport* report)
+static void __report_main(const char* path, const ShowReport* report)
 {
-    char reason[96];
-    describe_surface(status, report, reason, sizeof reason);
+    char reason[128];
+    describe_surface(report, reason, sizeof reason);
     complain_log("%s: %s", path, reason);
 }
 
-// Shows the file given at start, in the view asked for. Returns 0 to go on,
-// else the exit code: a file the window cannot show is only reported, but a
-// picture of something else would pass for the file's.
-static int __open_file_main(const Options* options, const Scene* saved)
+// Shows the files given at start, each beside the ones before, in the view
+// asked for. Returns 0 to go on, else the exit code: a file the window
+// cannot show is only reported, but a picture of something else would pass
+// for the files'.
+static int __open_files_main(const Options* options, const Scene* saved)
 {
-    KleinReport report;
-    ShowStatus status = show_file_surface(options->file, &report);
-    if (status == SHOW_DONE)
-        return prepare_scene(options, saved);
-    __report_main(options->file, status, &report);
-    return options->output || options->record ? 1 : 0;
+    bool offscreen = options->output || options->record;
+    for (int k = 0; k < options->file_count; k++) {
+        ShowReport report;
+        if (show_file_surface(options->files[k], &report, true) == SHOW_DONE)
+            continue;
+        __report_main(options->files[k], &report);
+        if (offscreen)
+            return 1;
+    }
+    return shape_count > 0 ? prepare_scene(options, saved) : 0;
 }
 
 // The frame loop in the window, until it is closed or --frames are drawn.
@@ -135,13 +140,15 @@ static int __print_view_main(const Options* options, const Scene* saved)
     KleinReport report;
     KleinFile file;
     if (open_surface_klein(options->file, &file, &report)) {
-        __report_main(options->file, SHOW_UNREADABLE, &report);
+        ShowReport refused = {SHOW_UNREADABLE, report, nullptr, 0};
+        __report_main(options->file, &refused);
         return 1;
     }
     uint8_t dim = file.dim;
     close_surface_klein(&file);
     if (dim < 4) {
-        __report_main(options->file, SHOW_TOO_FEW_COORDINATES, &report);
+        ShowReport refused = {SHOW_TOO_FEW_COORDINATES, report, nullptr, dim};
+        __report_main(options->file, &refused);
         return 1;
     }
     int failed = apply_scene(options, saved, dim);
@@ -192,7 +199,7 @@ int run_main(const Options* options)
         return failed;
     // Without a file, the view waits for one to be dropped.
     if (options->file)
-        failed = __open_file_main(options, restored);
+        failed = __open_files_main(options, restored);
     else
         failed = apply_scene(options, restored, 0);
     if (!failed)

@@ -257,10 +257,12 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         }
     }
-    if (optind < argc)
-        options->file = argv[optind++];
-    if (optind < argc)
-        return usage_error_help("more than one file: '%s'", argv[optind]);
+    for (; optind < argc; optind++) {
+        if (options->file_count == max_files_options)
+            return usage_error_help("more than %d files: '%s'", max_files_options, argv[optind]);
+        options->files[options->file_count++] = argv[optind];
+    }
+    options->file = options->files[0];
     if (options->info) {
         if (options->file)
             return usage_error_help("--info takes its one FILE, not '%s'", options->file);

@@ -8,7 +8,7 @@
 //               [--wire on|off] [--aa N] [--opacity A]
 //               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
 //               [--record OUT] [--size N] [--quiet] [--no-preferences]
-//               [--print-view] [--] [FILE]
+//               [--print-view] [--] [FILE...]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
 
@@ -18,8 +18,12 @@
 #include "core/values.h"
 
 // What the command line asks for; the defaults run the plain viewer.
+constexpr int max_files_options = 64;
+
 struct Options {
-    const char* file;       // surface to show at start, or none
+    const char* file;       // the first file to show at start, or none
+    const char* files[max_files_options]; // every file to show at start, in order
+    int file_count;         // how many
     long frames;            // frames to draw before shutting down; negative: until closed
     const char* show;       // --show's list as given, or none
     uint8_t coordinates[4]; // from it: shown as x, y, z and hidden as w, from 0

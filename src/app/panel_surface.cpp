@@ -12,27 +12,47 @@
 #include "app/course.h"
 #include "app/input.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "app/panel.h"
 #include "app/scene.h"
 #include "app/surface.h"
 #include "core/view.h"
 
-// The file, its sizes, the coordinate choice and the swap buttons.
+// Each shape on show: whether it is shown, its colour, its file and what it
+// is made of.
+static void __shapes_panel()
+{
+    for (int k = 0; k < shape_count; k++) {
+        Shape& shape = shapes[k];
+        const KindRow* row = row_shapes(shape.kind);
+        ImGui::PushID(k);
+        ImGui::Checkbox("##shown", &shape.shown);
+        ImGui::SameLine();
+        float colour[3] = {shape.color[0] / 255.0f, shape.color[1] / 255.0f, shape.color[2] / 255.0f};
+        if (ImGui::ColorEdit3("##colour", colour, ImGuiColorEditFlags_NoInputs))
+            for (int c = 0; c < 3; c++)
+                shape.color[c] = static_cast<uint8_t>(colour[c] * 255.0f + 0.5f);
+        ImGui::SameLine();
+        ImGui::TextWrapped("%s: %llu %s", shape.name[0] ? shape.name : row->name,
+            static_cast<unsigned long long>(row->count(&shape)), row->counted);
+        ImGui::PopID();
+    }
+}
+
+// The shapes, m, the coordinate choice and the swap buttons.
 void __surface_panel()
 {
     const Projection& p = projection;
-    if (!p.mesh) {
+    if (shape_count == 0) {
         ImGui::PushTextWrapPos(0.0f);
-        ImGui::TextDisabled("No surface: drop a KLEIN file here.");
+        ImGui::TextDisabled("Nothing on show: drop a file here.");
         ImGui::PopTextWrapPos();
         return;
     }
-    const char* slash = strrchr(shown_path, '/');
-    const char* name = slash ? slash + 1 : shown_path;
-    ImGui::TextWrapped("%s", name[0] ? name : "a surface from no file");
+    ImGui::TextWrapped("m %u, n %u", p.dim, vertices_shapes());
     if (shown_path[0] && ImGui::IsItemHovered())
         ImGui::SetTooltip("%s", shown_path);
-    ImGui::TextWrapped("m %u, n %u, %u triangles", p.dim, p.mesh->vertex_count, p.mesh->vertex_count / 3);
+    __shapes_panel();
 
     // Coordinates count from 1, as on the command line and the digit keys.
     char hidden[8];
@@ -112,7 +132,7 @@ void __frames_panel()
     static uint64_t seed = 1;
     static float speed = default_speed_tour;
     static const char* kept = nullptr;
-    int dim = projection.mesh ? projection.dim : 0;
+    int dim = dim_shapes();
     if (!dim) {
         ImGui::TextDisabled("No surface on show.");
         return;

@@ -16,6 +16,7 @@
 #include "draw/legend.h"
 #include "draw/load.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "core/motion.h"
 #include "app/panel.h"
 #include "draw/platform.h"
@@ -37,11 +38,17 @@ struct Stages {
     bool framed;  // they read the surface through a frame of R^m
     bool layered; // the lit program draws a transparent surface's layers
     bool smooth;  // the lit program takes the tangent planes
+    bool lines;   // lines are on show, and need a program of their own
+    bool points;  // and points
+    bool fetched; // lines and points fetch their coordinates through a frame of R^m
+    bool tubes;   // lines are lit as tubes
     bool operator==(const Stages&) const = default;
 };
 
 // The programs in use.
-Stages built = {TINT_FIXED, false, false, false};
+Stages built = {TINT_FIXED, false, false, false, false, false, false, false};
+unsigned int shader_lines = 0;
+unsigned int shader_points = 0;
 // The frame's columns, for the programs that read through one.
 unsigned int frame_block = 0;
 // The map's texture, made when first coloured by w.
@@ -49,9 +56,22 @@ unsigned int map = 0;
 // Set once the layers could not be made: transparency blends plainly then.
 bool layers_refused = false;
 
-// The texture units: a frame's coordinates, normals and tangent planes, the
-// map; the layers of transparency take 4 and 5.
-enum Unit { UNIT_COORDS, UNIT_NORMALS, UNIT_TANGENTS, UNIT_MAP };
+// Every program there is, for the uniforms they all take.
+struct Every {
+    unsigned int list[4];
+    int count;
+    const unsigned int* begin() const { return list; }
+    const unsigned int* end() const { return list + count; }
+};
+
+Every every()
+{
+    Every e = {};
+    for (unsigned int program : {shader, shader_plain, shader_lines, shader_points})
+        if (program)
+            e.list[e.count++] = program;
+    return e;
+}
 
 } // namespace
 
@@ -88,31 +108,58 @@ unsigned int build_program_render(const char* vertex, const char* fragment)
     return program;
 }
 
-// How the surface on show is drawn: through the attributes bound to a
+// How the triangles on show are drawn: through the attributes bound to a
 // coordinate choice (also for a frame of R^4, a 4-D turn of one), through
 // the view's frame of R^m by the stage that fetches every coordinate, or,
 // where GL cannot fetch them all, from the stream worked out on the CPU.
+// Lines and points are drawn bound, or fetched.
 enum Drawn { DRAWN_BOUND, DRAWN_FETCHED, DRAWN_STREAMED };
 
 static Drawn __drawn_render()
 {
-    Mesh* mesh = projection.mesh;
-    if (!view.framed || !mesh || mesh->dim != view.frame.dim || mesh->dim == 4)
+    if (!view.framed || view.frame.dim != dim_shapes() || dim_shapes() == 4)
         return DRAWN_BOUND;
-    return texture_mesh(mesh) ? DRAWN_FETCHED : DRAWN_STREAMED;
+    for (int k = 0; k < shape_count; k++)
+        if (shapes[k].mesh && !texture_mesh(shapes[k].mesh))
+            return DRAWN_STREAMED;
+    return DRAWN_FETCHED;
 }
 
 // The stages the view asks for. Smooth light draws flat until the tangent
 // planes are found, which a picture waits for, and where they cannot be
 // read: from the stream, or fetched where GL has no buffer textures.
+// Whether every mesh on show has its tangent planes, and the textures over
+// them a frame needs. Meshes are searched in turn, a picture waiting for
+// each.
+static bool __ready_smooth_render(bool framed)
+{
+    for (int k = 0; k < shape_count; k++) {
+        Mesh* mesh = shapes[k].mesh;
+        if (mesh && (!ready_smooth(mesh, hidden_window) || (framed && !texture_smooth(mesh))))
+            return false;
+    }
+    return true;
+}
+
 static Stages __stages_render(Drawn drawn)
 {
     bool framed = drawn == DRAWN_FETCHED;
     bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !layers_refused;
     bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED
-        && (!framed || has_buffer_textures_platform) && ready_smooth(hidden_window)
-        && (!framed || texture_smooth());
-    return {view.cues.tint, framed, layered, smooth};
+        && (!framed || has_buffer_textures_platform) && __ready_smooth_render(framed);
+    return {view.cues.tint, framed, layered, smooth, shows_kind_shapes(SHAPE_LINES),
+        shows_kind_shapes(SHAPE_POINTS), drawn != DRAWN_BOUND, view.finish.tubes > 0.0f};
+}
+
+// What the programs that read through a frame need of it: its m, and
+// where its block and the coordinates are.
+static void __frame_load_render(int dim)
+{
+    for (unsigned int program : every()) {
+        bool strokes = program == shader_lines || program == shader_points;
+        if (strokes ? built.fetched : built.framed)
+            frame_load(program, UNIT_COORDS, UNIT_NORMALS, dim);
+    }
 }
 
 // Colour by w, transparency, a frame of R^m and smooth light take stages of
@@ -126,69 +173,56 @@ static bool __build_render(Stages stages)
     unsigned int lit
         = build_program_render(vertex_glsl(stages.smooth, stages.framed), lit_glsl(tint, stages.layered));
     unsigned int plain = lit ? build_program_render(vertex_glsl(false, stages.framed), plain_glsl(tint)) : 0;
-    if (!lit || !plain) {
-        destroy_shader(lit);
+    unsigned int lines = plain && stages.lines
+        ? build_program_render(line_vertex_glsl(stages.fetched), stroke_fragment_glsl(stages.tubes, tint))
+        : 0;
+    unsigned int points = plain && stages.points
+        ? build_program_render(point_vertex_glsl(stages.fetched), stroke_fragment_glsl(true, tint))
+        : 0;
+    if (!lit || !plain || (stages.lines && !lines) || (stages.points && !points)) {
+        for (unsigned int program : {lit, plain, lines, points})
+            destroy_shader(program);
         return false;
     }
-    destroy_shader(shader);
-    destroy_shader(shader_plain);
+    for (unsigned int program : every())
+        destroy_shader(program);
     shader = lit;
     shader_plain = plain;
+    shader_lines = lines;
+    shader_points = points;
+    built = stages;
     if (tint && !map)
         map = create_map_load();
-    for (unsigned int program : {shader, shader_plain}) {
+    for (unsigned int program : every())
         if (tint)
             load_int_to_shader(program, "map", UNIT_MAP);
-        if (stages.framed)
-            frame_load(program, UNIT_COORDS, UNIT_NORMALS, 0);
-    }
+    __frame_load_render(0);
     if (stages.smooth && stages.framed)
         load_int_to_shader(shader, "tangents", UNIT_TANGENTS);
     return true;
 }
 
-// Keeps the stream of the surface on show in step with the frame, or binds
-// the coordinate choice again once there is no stream to draw.
+// Keeps the streams of the triangles on show in step with the frame, or
+// binds the coordinate choice again once there is no stream to draw.
 static void __stream_render(Drawn drawn, bool changed)
 {
-    static uint32_t streamed = 0;
-    Mesh* mesh = projection.mesh;
-    uint32_t serial = mesh ? mesh->serial : 0;
-    if (drawn == DRAWN_STREAMED && (changed || streamed != serial)) {
-        streamed = frame_stream(mesh, &view.frame) ? serial : 0;
-    } else if (drawn != DRAWN_STREAMED && streamed) {
-        if (streamed == serial) {
+    const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+    for (int k = 0; k < shape_count; k++) {
+        Mesh* mesh = shapes[k].mesh;
+        if (!mesh)
+            continue;
+        if (drawn == DRAWN_STREAMED && (changed || !mesh->stream_buffer)) {
+            frame_stream(mesh, &view.frame);
+        } else if (drawn != DRAWN_STREAMED && mesh->stream_buffer) {
             drop_stream(mesh);
-            set_projection_mesh(projection);
+            bind_mesh(mesh, show);
         }
-        streamed = 0;
     }
 }
 
-// The largest length of the shown (x, y, z, w) over the surface.
-static float __reach_render()
-{
-    const Mesh* mesh = projection.mesh;
-    if (!mesh)
-        return 0.0f;
-    if (!view.framed || view.frame.dim != mesh->dim)
-        return reach_mesh(mesh, projection);
-    float* part
-        = mesh->memory ? nullptr : static_cast<float*>(malloc(chunk_mesh * mesh->dim * sizeof(float)));
-    if (!mesh->memory && !part)
-        return 0.0f;
-    float largest = 0.0f;
-    for (uint64_t first = 0; first < mesh->vertex_count; first += chunk_mesh) {
-        uint64_t count = std::min<uint64_t>(chunk_mesh, mesh->vertex_count - first);
-        largest = std::max(largest, reach_frame(&view.frame, read_mesh(mesh, 0, first, count, part), count));
-    }
-    free(part);
-    return largest;
-}
-
-// s is measured again whenever the surface, its shown coordinates or its
-// frame change while a cue needs it, and never else: it reads the whole
-// surface. While a tour runs it is held, so that colours keep their meaning.
+// s is measured again whenever the shapes, their shown coordinates or their
+// frame change while a cue needs it, and never else: it reads every vertex.
+// While a tour runs it is held, so that colours keep their meaning.
 static void __measure_render(bool frame_changed)
 {
     static uint32_t measured_serial = 0;
@@ -196,15 +230,15 @@ static void __measure_render(bool frame_changed)
     const Projection& p = projection;
     const Cues& c = view.cues;
     const uint8_t shown[4] = {p.x, p.y, p.z, p.w};
-    uint32_t serial = p.mesh ? p.mesh->serial : 0;
-    bool same = serial == measured_serial && memcmp(shown, measured, sizeof shown) == 0
+    bool same = serial_shapes == measured_serial && memcmp(shown, measured, sizeof shown) == 0
         && !(frame_changed && !view.tour.running);
     if (!(c.tint == TINT_W || c.slice || c.eye4) || same)
         return;
     View next = view;
-    next.reach = __reach_render();
+    bool framed = view.framed && view.frame.dim == dim_shapes();
+    next.reach = reach_shapes(shown, framed ? &view.frame : nullptr);
     set_view(&next);
-    measured_serial = serial;
+    measured_serial = serial_shapes;
     memcpy(measured, shown, sizeof measured);
 }
 
@@ -224,27 +258,18 @@ static void __frame_render()
             columns[k][i] = f.rows[i][k];
     glBindBuffer(GL_UNIFORM_BUFFER, frame_block);
     glBufferSubData(GL_UNIFORM_BUFFER, 0, static_cast<GLsizeiptr>(sizeof columns[0]) * f.dim, columns);
-    for (unsigned int program : {shader, shader_plain})
-        frame_load(program, UNIT_COORDS, UNIT_NORMALS, f.dim);
+    __frame_load_render(f.dim);
 }
 
-// The textures the programs read: a frame's from every coordinate, and the
-// map's; bound before each draw, since the layers take units of their own.
-static void __textures_render(const Mesh* mesh)
+// The map's texture, bound before each frame's shapes, since the layers
+// take units of their own.
+static void __map_render()
 {
-    if (built.framed) {
-        GLenum target = has_buffer_textures_platform ? GL_TEXTURE_BUFFER : GL_TEXTURE_2D;
-        const unsigned int textures[3] = {mesh->textures[0], mesh->textures[1], mesh->tangent_texture};
-        for (int k = built.smooth ? 2 : 1; k >= 0; k--) {
-            glActiveTexture(GL_TEXTURE0 + k);
-            glBindTexture(target, textures[k]);
-        }
-    }
-    if (built.tint == TINT_W) {
-        glActiveTexture(GL_TEXTURE0 + UNIT_MAP);
-        glBindTexture(GL_TEXTURE_2D, map);
-        glActiveTexture(GL_TEXTURE0);
-    }
+    if (built.tint != TINT_W)
+        return;
+    glActiveTexture(GL_TEXTURE0 + UNIT_MAP);
+    glBindTexture(GL_TEXTURE_2D, map);
+    glActiveTexture(GL_TEXTURE0);
 }
 
 // The gizmo and the legend, over the frame in the viewport.
@@ -266,26 +291,47 @@ static void __overlays_render(const float* orientation)
         set_clip_context(c.eye4, c.slice);
 }
 
-// The filled surface, seen through where it is not opaque, and its
-// wireframe over it. Transparent, the wireframe goes first, so that the
-// surface is laid over the lines behind it and not over those in front.
-static void __surface_render(bool own)
+// The widths of lines and points, in pixels: in a picture larger than the
+// window, as much wider as GL's lines are there. Pictures set that width
+// when they are made, so it is read every frame.
+static void __sizes_render()
 {
-    const Mesh* mesh = projection.mesh;
-    if (built.framed || built.tint == TINT_W)
-        __textures_render(mesh);
+    float scale = 1.0f;
+    glGetFloatv(GL_LINE_WIDTH, &scale);
+    const Finish& f = view.finish;
+    if (shader_lines) {
+        load_float_to_shader(shader_lines, "width", f.line_width * scale);
+        load_float_to_shader(shader_lines, "tube", f.tubes);
+    }
+    if (shader_points)
+        load_float_to_shader(shader_points, "width", f.point_size * scale);
+}
+
+// How the shapes are drawn in this frame.
+static Programs __programs_render(float opacity)
+{
+    float shade = built.tint == TINT_W ? 0.45f : 0.0f;
+    return {shader, shader_plain, shader_lines, shader_points, view.light == LIGHT_FILE && !built.smooth, shade,
+        opacity, view.cues.wire, built.framed, built.fetched, built.smooth};
+}
+
+// The filled shapes, seen through where they are not opaque, and the lines
+// and points over them. Transparent, the lines go first, so that the
+// surfaces are laid over the lines behind them and not over those in front.
+static void __shapes_render(bool own)
+{
+    __map_render();
     float opacity = view.finish.opacity;
+    Programs opaque = __programs_render(1.0f);
     if (opacity >= 1.0f) {
-        draw_mesh(shader, mesh);
-        if (view.cues.wire)
-            draw_mesh_lines(shader_plain, mesh);
+        draw_shapes(&opaque, PASS_FILL);
+        draw_shapes(&opaque, PASS_LINES);
         return;
     }
-    if (view.cues.wire)
-        draw_mesh_lines(shader_plain, mesh);
+    draw_shapes(&opaque, PASS_LINES);
     if (built.layered) {
         if (own && begin_layers_target()) {
-            draw_mesh(shader, mesh);
+            draw_shapes(&opaque, PASS_FILL);
             end_layers_target();
         } else {
             layers_refused = true;
@@ -294,12 +340,11 @@ static void __surface_render(bool own)
     }
     // Where the GL has no colour buffers of floats: blended in the order
     // drawn, the picture's alpha left at 1.
-    float colour[4] = {color[0] / 255.0f, color[1] / 255.0f, color[2] / 255.0f, opacity};
-    load_float4_to_shader(shader, "color", colour);
+    Programs blended = __programs_render(opacity);
     glEnable(GL_BLEND);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
     glDepthMask(GL_FALSE);
-    draw_mesh(shader, mesh);
+    draw_shapes(&blended, PASS_FILL);
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
 }
@@ -310,7 +355,7 @@ static void __eye_render(int eye, const int* whole)
 {
     const Finish& f = view.finish;
     float moved = (eye ? 0.5f : -0.5f) * f.eyes;
-    for (unsigned int program : {shader, shader_plain})
+    for (unsigned int program : every())
         fix_eye_matrix_load(program, 1.0f, moved);
     if (f.stereo == STEREO_ANAGLYPH) {
         // Red for the left eye, cyan for the right, each over all it sees.
@@ -334,14 +379,13 @@ static void __finished_render(const float* orientation)
     for (int eye = 0; eye < eyes; eye++) {
         if (eyes == 2)
             __eye_render(eye, whole);
-        if (projection.mesh)
-            __surface_render(own);
+        __shapes_render(own);
         __overlays_render(orientation);
     }
     if (eyes == 2) {
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glViewport(whole[0], whole[1], whole[2], whole[3]);
-        for (unsigned int program : {shader, shader_plain})
+        for (unsigned int program : every())
             fix_matrix_load(program, 1.0f);
     }
     end_target();
@@ -371,45 +415,47 @@ void main_loop()
     }
 
     float* orientation = poll_input(window);
-    rot_matrix_load(shader, orientation);
-    rot_matrix_load(shader_plain, orientation);
+    for (unsigned int program : every())
+        rot_matrix_load(program, orientation);
+    // Each shape sets its own; with none, the programs still hold the surface's.
     color_load(shader, color);
     color_load(shader_plain, color);
+    __sizes_render();
 
     // Just short of pi / 2: the turn's last frame shows 1.57 and the next
     // shows the exchanged coordinates bound at angle 0.
     if (static_cast<double>(angle) > 1.570795) {
         animate_index = 0;
         angle = 0.0f;
-        load_float_to_shader(shader, "angle", angle);
-        load_float_to_shader(shader_plain, "angle", angle);
+        for (unsigned int program : every())
+            load_float_to_shader(program, "angle", angle);
         carry_motion();
-        if (projection.mesh)
-            set_projection_mesh(projection);
+        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+        bind_shapes(show);
     }
     if (animate_index != 0) {
         float turning = static_cast<float>(animate_index - 1);
-        load_float_to_shader(shader, "i", turning);
-        load_float_to_shader(shader_plain, "i", turning);
         angle = static_cast<float>(angle + 0.01);
-        load_float_to_shader(shader, "angle", angle);
-        load_float_to_shader(shader_plain, "angle", angle);
+        for (unsigned int program : every()) {
+            load_float_to_shader(program, "i", turning);
+            load_float_to_shader(program, "angle", angle);
+        }
     }
     int changes = take_changes_view();
-    if (built.framed && (changes & CHANGE_FRAME || rebuilt))
+    if ((built.framed || built.fetched) && (changes & CHANGE_FRAME || rebuilt))
         __frame_render();
     __stream_render(drawn, changes & CHANGE_FRAME);
     __measure_render(changes & CHANGE_FRAME);
     changes |= take_changes_view();
     if (changes & CHANGE_MOTION || (changes & CHANGE_FRAME && !built.framed) || rebuilt) {
-        for (unsigned int program : {shader, shader_plain})
+        for (unsigned int program : every())
             __motion_render(program);
         // Smooth stages light with the normal they pass on.
         if (built.smooth)
             load_float_to_shader(shader, "light", 0.0f);
     }
     if ((changes & CHANGE_CUES) || rebuilt) {
-        for (unsigned int program : {shader, shader_plain}) {
+        for (unsigned int program : every()) {
             cues_load(program, &view);
             if (view.cues.tint == TINT_W)
                 tint_load(program);
@@ -429,8 +475,7 @@ void main_loop()
         __finished_render(orientation);
     } else {
         clean_context();
-        if (projection.mesh)
-            __surface_render(false);
+        __shapes_render(false);
         __overlays_render(orientation);
     }
     draw_panel();

@@ -18,6 +18,7 @@
 #include "app/input.h"
 #include "core/log.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "core/motion.h"
 #include "core/output.h"
 #include "draw/platform.h"
@@ -175,8 +176,10 @@ int prepare_scene(const Options* options, const Scene* saved)
     int failed = apply_scene(options, saved, projection.dim);
     if (failed)
         return failed;
-    if (saved || options->show)
-        set_projection_mesh(projection);
+    if (saved || options->show) {
+        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+        bind_shapes(show);
+    }
     if (options->swap)
         __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
     return 0;

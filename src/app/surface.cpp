@@ -1,21 +1,51 @@
-// The surface on show: KLEIN files put on show in place of the one shown,
-// and the reasons a file is not.
+// The shapes on show as files give them, and the reasons a file is not.
 #include "app/surface.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "core/view.h"
 
 char shown_path[PATH_MAX] = "";
+int shown_files = 0;
 
-// Puts mesh on show in place of the shown one.
-static void __put_on_show_surface(Mesh* mesh, uint8_t dim)
+// Whether shapes of dim coordinates may go on show, in place of those
+// shown or beside them.
+static ShowStatus __fits_surface(uint8_t dim, bool add)
 {
+    if (dim < 4)
+        return SHOW_TOO_FEW_COORDINATES;
+    if (add && shape_count > 0 && dim != dim_shapes())
+        return SHOW_OTHER_DIM;
+    return SHOW_DONE;
+}
+
+// Makes room for a file's shapes: takes what is shown off show, unless they
+// are added; returns the number of the file they come from.
+static int __start_surface(bool add)
+{
+    if (!add || shape_count == 0) {
+        clear_shapes();
+        shown_files = 0;
+        shown_path[0] = '\0';
+    }
+    return shown_files;
+}
+
+// The shapes from first on are the file's: they take its name, and the
+// coordinate choice and the view follow them.
+static void __put_on_show_surface(uint8_t dim, int first, const char* path)
+{
+    const char* slash = path ? strrchr(path, '/') : nullptr;
+    for (int k = first; k < shape_count; k++)
+        snprintf(shapes[k].name, sizeof shapes[k].name, "%s", slash ? slash + 1 : path ? path : "");
+    if (path && shown_files == 0)
+        snprintf(shown_path, sizeof shown_path, "%s", path);
     Projection& p = projection;
-    Mesh* replaced = p.mesh;
-    p.mesh = mesh;
     p.dim = dim;
+    shown_files++;
     // Indices chosen for a wider surface would read past each vertex.
     if (p.x >= p.dim || p.y >= p.dim || p.z >= p.dim || p.w >= p.dim) {
         p.x = 0;
@@ -23,10 +53,9 @@ static void __put_on_show_surface(Mesh* mesh, uint8_t dim)
         p.z = 2;
         p.w = 3;
     }
-    set_projection_mesh(p);
-    destroy_mesh(replaced);
-    shown_path[0] = '\0';
-    // A frame of another R^m means nothing to this surface.
+    const uint8_t show[4] = {p.x, p.y, p.z, p.w};
+    bind_shapes(show);
+    // A frame of another R^m means nothing to these shapes.
     if (view.framed && view.frame.dim != dim) {
         View next = view;
         next.framed = false;
@@ -37,59 +66,78 @@ static void __put_on_show_surface(Mesh* mesh, uint8_t dim)
 
 ShowStatus show_data_surface(SurfaceData data)
 {
-    if (data.dim < 4)
-        return SHOW_TOO_FEW_COORDINATES;
+    ShowStatus fits = __fits_surface(data.dim, false);
+    if (fits != SHOW_DONE)
+        return fits;
     Mesh* mesh = create_mesh(data);
     if (!mesh)
         return SHOW_NO_MESH;
-    __put_on_show_surface(mesh, data.dim);
+    int source = __start_surface(false);
+    int first = shape_count;
+    add_mesh_shapes(mesh, source);
+    __put_on_show_surface(data.dim, first, nullptr);
     return SHOW_DONE;
 }
 
-ShowStatus show_open_surface(const KleinFile* file, KleinReport* report)
+// Says why, and returns it.
+static ShowStatus __refuse_surface(ShowReport* report, ShowStatus status)
 {
-    if (file->dim < 4)
-        return SHOW_TOO_FEW_COORDINATES;
+    report->status = status;
+    return status;
+}
+
+ShowStatus show_open_surface(const KleinFile* file, ShowReport* report, bool add, const char* path)
+{
+    report->dim = file->dim;
+    ShowStatus fits = __fits_surface(file->dim, add);
+    if (fits != SHOW_DONE)
+        return __refuse_surface(report, fits);
     // The arrays go from the page cache straight into the GPU's buffers:
     // no copy of our own, and no second one in memory while they upload.
     float *coords, *normals;
     Mesh* mesh = create_mapped_mesh(file->dim, file->vertex_count, &coords, &normals);
     if (!mesh)
-        return SHOW_NO_MESH;
-    if (read_surface_klein(file, coords, normals, report)) {
+        return __refuse_surface(report, SHOW_NO_MESH);
+    ShowStatus status = SHOW_DONE;
+    if (read_surface_klein(file, coords, normals, &report->klein))
+        status = SHOW_UNREADABLE;
+    else if (unmap_mesh(mesh) || (add && shape_count == max_shapes))
+        status = SHOW_NO_MESH;
+    if (status != SHOW_DONE) {
         destroy_mesh(mesh);
-        return SHOW_UNREADABLE;
+        return __refuse_surface(report, status);
     }
-    if (unmap_mesh(mesh)) {
-        destroy_mesh(mesh);
-        return SHOW_NO_MESH;
-    }
-    __put_on_show_surface(mesh, file->dim);
-    return SHOW_DONE;
+    int source = __start_surface(add);
+    int first = shape_count;
+    add_mesh_shapes(mesh, source);
+    __put_on_show_surface(file->dim, first, path);
+    return __refuse_surface(report, SHOW_DONE);
 }
 
-ShowStatus show_file_surface(const char* path, KleinReport* report)
+ShowStatus show_file_surface(const char* path, ShowReport* report, bool add)
 {
-    KleinReport ignored;
+    ShowReport ignored;
     if (!report)
         report = &ignored;
+    *report = {};
     KleinFile file;
-    if (open_surface_klein(path, &file, report))
-        return SHOW_UNREADABLE;
-    ShowStatus status = show_open_surface(&file, report);
+    if (open_surface_klein(path, &file, &report->klein))
+        return __refuse_surface(report, SHOW_UNREADABLE);
+    ShowStatus status = show_open_surface(&file, report, add, path);
     close_surface_klein(&file);
-    // A path the system opened fits PATH_MAX.
-    if (status == SHOW_DONE)
-        snprintf(shown_path, sizeof shown_path, "%s", path);
     return status;
 }
 
-void describe_surface(ShowStatus status, const KleinReport* report, char* text, size_t size)
+void describe_surface(const ShowReport* report, char* text, size_t size)
 {
-    if (status == SHOW_TOO_FEW_COORDINATES)
+    if (report->status == SHOW_TOO_FEW_COORDINATES)
         snprintf(text, size, "fewer than 4 coordinates");
-    else if (status == SHOW_NO_MESH)
+    else if (report->status == SHOW_NO_MESH)
         snprintf(text, size, "too large for the GPU");
+    else if (report->status == SHOW_OTHER_DIM)
+        snprintf(text, size, "m = %d, not the m = %d of the shapes shown with it", report->dim, dim_shapes());
+    else if (report->fault)
+        snprintf(text, size, "%s", report->fault);
     else
-        describe_klein(report, text, size);
+        describe_klein(&report->klein, text, size);
 }

@@ -1,33 +1,51 @@
-// The surface on show: KLEIN files put on show in place of the one shown,
-// read straight into the GPU's buffers, and the reasons a file is not.
+// The shapes on show as files give them: KLEIN files read straight into the
+// GPU's buffers, files of other formats read into shapes and uploaded, each
+// put on show in place of what is shown or beside it, and the reasons a file
+// is not.
 #pragma once
 
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 
 #include "core/klein.h"
 
-// The file of the surface on show, as it was given or dropped; empty with
-// none, or with a surface that came from no file. Set by show_file_surface.
+// The file of the first shape on show, as it was given or dropped; empty
+// with none, or with a surface that came from no file.
 extern char shown_path[PATH_MAX];
+
+// How many files the shapes on show came from.
+extern int shown_files;
 
 enum ShowStatus {
     SHOW_DONE,
     SHOW_UNREADABLE,          // refused by the reader; its report says why
     SHOW_TOO_FEW_COORDINATES, // under 4: x, y, z and w need four different ones
     SHOW_NO_MESH,             // the GPU could not take it
+    SHOW_OTHER_DIM,           // its m is not that of the shapes on show beside it
 };
 
-// Puts the surface of a KLEIN file on show in place of the one shown. On any
-// refusal the shown surface and the coordinate choice stay as they were.
-// report, when given, receives the reader's verdict.
-ShowStatus show_file_surface(const char* path, KleinReport* report);
+// Why a file is not on show.
+struct ShowReport {
+    ShowStatus status;
+    KleinReport klein; // the KLEIN reader's verdict, for SHOW_UNREADABLE
+    const char* fault; // another reader's reason, for SHOW_UNREADABLE, or none
+    uint8_t dim;       // the file's m
+};
+
+// Puts the shapes of a file on show, in place of those shown or, with add,
+// after them. On any refusal what is on show and the coordinate choice stay
+// as they were. report, when given, says why.
+ShowStatus show_file_surface(const char* path, ShowReport* report, bool add = false);
 
 // Says in a few words why a file is not on show, as "fewer than 4 coordinates".
-void describe_surface(ShowStatus status, const KleinReport* report, char* text, size_t size);
+void describe_surface(const ShowReport* report, char* text, size_t size);
 
-// The same for a surface already read; its arrays stay the caller's.
+// The same for a surface already read, put in place of those shown; its
+// arrays stay the caller's.
 ShowStatus show_data_surface(SurfaceData data);
 
-// The same for a file opened and checked; it stays open.
-ShowStatus show_open_surface(const KleinFile* file, KleinReport* report);
+// The same for a KLEIN file opened and checked, from path where given; it
+// stays open.
+ShowStatus show_open_surface(
+    const KleinFile* file, ShowReport* report, bool add = false, const char* path = nullptr);

@@ -19,6 +19,7 @@
 #include "core/log.h"
 #include "app/main.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "core/motion.h"
 #include "draw/platform.h"
 #include "app/scene.h"
@@ -42,16 +43,16 @@ static void __frame_web()
 
 extern "C" {
 
-// Shows the KLEIN file at path, as a drop does. Returns "" once on show, else
-// why not; the surface on show then stays.
-EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path)
+// Shows the file at path in place of what is shown, as a drop does, or with
+// add beside it, as a drop with Shift held does. Returns "" once on show,
+// else why not; what is on show then stays.
+EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path, int add)
 {
-    static char reason[96];
-    KleinReport report;
-    ShowStatus status = show_file_surface(path, &report);
-    if (status == SHOW_DONE)
+    static char reason[128];
+    ShowReport report;
+    if (show_file_surface(path, &report, add != 0) == SHOW_DONE)
         return "";
-    describe_surface(status, &report, reason, sizeof reason);
+    describe_surface(&report, reason, sizeof reason);
     return reason;
 }
 
@@ -71,7 +72,7 @@ EMSCRIPTEN_KEEPALIVE const char* view_link_web()
 static const char* __put_scene_web(const Scene* scene)
 {
     static char fault[96];
-    if (projection.mesh)
+    if (shape_count > 0)
         for (uint8_t c : scene->show)
             if (c >= projection.dim) {
                 snprintf(
@@ -86,8 +87,8 @@ static const char* __put_scene_web(const Scene* scene)
     }
     restore_scene(scene);
     // A running turn binds the record when it ends.
-    if (projection.mesh && animate_index == 0)
-        set_projection_mesh(projection);
+    if (animate_index == 0)
+        bind_shapes(scene->show);
     return "";
 }
 
@@ -96,7 +97,7 @@ static const char* __put_scene_web(const Scene* scene)
 EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 {
     Scene scene;
-    const char* wrong = parse_link(link, &scene, projection.mesh ? projection.dim : 0);
+    const char* wrong = parse_link(link, &scene, dim_shapes());
     return wrong ? wrong : __put_scene_web(&scene);
 }
 
@@ -104,7 +105,7 @@ EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 EMSCRIPTEN_KEEPALIVE const char* set_view_text_web(const char* text)
 {
     Scene scene;
-    const char* wrong = parse_view(text, strlen(text), &scene, projection.mesh ? projection.dim : 0);
+    const char* wrong = parse_view(text, strlen(text), &scene, dim_shapes());
     return wrong ? wrong : __put_scene_web(&scene);
 }
 
@@ -130,7 +131,7 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
         "\"tour\":%d,\"running\":%d,\"seed\":%.17g,\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
         "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
-        p.mesh ? p.dim : 0, p.mesh ? p.mesh->vertex_count : 0u, p.x, p.y, p.z, p.w,
+        dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p.x, p.y, p.z, p.w,
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
         static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, view.light,

@@ -215,6 +215,20 @@ float reach_frame(const Frame* frame, const float* coords, uint64_t count)
     return static_cast<float>(std::sqrt(largest));
 }
 
+float reach_choice_frame(const uint8_t show[4], uint8_t dim, const float* coords, uint64_t count)
+{
+    double largest = 0.0;
+    for (uint64_t v = 0; v < count; v++) {
+        const float* c = coords + v * dim;
+        double length = 0.0;
+        for (int k = 0; k < 4; k++)
+            length += static_cast<double>(c[show[k]]) * c[show[k]];
+        if (length > largest && std::isfinite(length))
+            largest = length;
+    }
+    return static_cast<float>(std::sqrt(largest));
+}
+
 void angles_frame(const Frame* a, const Frame* b, double* angles)
 {
     Eigen::JacobiSVD<Square> svd(__rows_frame(a) * __rows_frame(b).transpose());

@@ -50,6 +50,9 @@ void pull_frame(Frame* frame, int k, const float* column);
 // not finite do not count.
 float reach_frame(const Frame* frame, const float* coords, uint64_t count);
 
+// The same for the coordinate choice show[0..3], from the four alone.
+float reach_choice_frame(const uint8_t show[4], uint8_t dim, const float* coords, uint64_t count);
+
 // A path between two frames: their 4-planes joined along the geodesic of the
 // Grassmannian, each principal angle at a constant pace (Buja, Cook, Asimov
 // and Hurley 2005), while the frame turns within the moving plane at a

@@ -12,7 +12,7 @@ const View initial_view = {
     LIGHT_FILE,
     {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
     {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true, 0.0f},
-    {1, 1.0f, STEREO_OFF, 0.25f},
+    {1, 1.0f, STEREO_OFF, 0.25f, 2.0f, 4.0f, 0.0f},
     0.0f,
     {0, 1, 2, 3},
     false,
@@ -45,7 +45,8 @@ void set_view(const View* next)
         || a.tint_scale != b.tint_scale || now.reach != next->reach)
         changes |= CHANGE_CUES;
     const Finish &f = now.finish, &g = next->finish;
-    if (f.aa != g.aa || f.opacity != g.opacity || f.stereo != g.stereo || f.eyes != g.eyes)
+    if (f.aa != g.aa || f.opacity != g.opacity || f.stereo != g.stereo || f.eyes != g.eyes
+        || f.line_width != g.line_width || f.point_size != g.point_size || f.tubes != g.tubes)
         changes |= CHANGE_FINISH;
     if (now.framed != next->framed
         || (next->framed && memcmp(&now.frame, &next->frame, sizeof now.frame) != 0))

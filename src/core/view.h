@@ -61,7 +61,10 @@ struct Finish {
     int aa;        // samples a pixel: 1 (none), 2, 4 or 8
     float opacity; // of the filled surface, above 0 to 1
     Stereo stereo;
-    float eyes; // the eyes' distance apart, in the units of the shown coordinates
+    float eyes;       // the eyes' distance apart, in the units of the shown coordinates
+    float line_width; // lines, in pixels of the window: 2
+    float point_size; // points across, in pixels of the window: 4
+    float tubes;      // lines drawn as lit tubes of this radius in the shown units; 0 for none
 };
 
 struct View {

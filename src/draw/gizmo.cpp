@@ -12,6 +12,7 @@
 #include "draw/glyphs.h"
 #include "draw/load.h"
 #include "draw/mesh.h"
+#include "draw/shapes.h"
 #include "draw/overlay.h"
 #include "draw/platform.h"
 #include "core/view.h"
@@ -47,8 +48,8 @@ const Frame& __frame_gizmo()
         return view.frame;
     const Projection& p = projection;
     uint8_t show[4] = {0, 1, 2, 3};
-    if (p.mesh) {
-        std::copy(p.mesh->bound, p.mesh->bound + 4, show);
+    if (shape_count > 0) {
+        std::copy(bound_shapes(), bound_shapes() + 4, show);
     } else if (p.dim >= 4) {
         show[0] = p.x, show[1] = p.y, show[2] = p.z, show[3] = p.w;
     }

@@ -11,21 +11,24 @@
 #include "draw/platform.h"
 
 // What the vertex stage reads of a vertex: the four coordinates and normal
-// components bound to its attributes, the text's own.
-static const char vs_attributes[] = R"(#version 330 core
+// components bound to its attributes.
+static const char position_attributes[] = R"(#version 330 core
 layout(location = 0) in float aPos_x;
 layout(location = 1) in float aPos_y;
 layout(location = 2) in float aPos_z;
 layout(location = 3) in float aPos_w;
-layout(location = 4) in float aNormal_x;
-layout(location = 5) in float aNormal_y;
-layout(location = 6) in float aNormal_z;
-layout(location = 7) in float aNormal_w;
 
 vec4 position4()
 {
     return vec4(aPos_x, aPos_y, aPos_z, aPos_w);
 }
+)";
+
+static const char normal_attributes[] = R"(
+layout(location = 4) in float aNormal_x;
+layout(location = 5) in float aNormal_y;
+layout(location = 6) in float aNormal_z;
+layout(location = 7) in float aNormal_w;
 
 vec4 normal4()
 {
@@ -35,37 +38,41 @@ vec4 normal4()
 
 // Or all m coordinates and normal components of the vertex, fetched from
 // textures, through a frame of R^m: F c, one column of F for each.
-static const std::string vs_frame_head = std::string("#version 330 core\n") + frame_fetch_platform + R"(
+static const std::string frame_fetch = std::string("#version 330 core\n") + frame_fetch_platform + R"(
 uniform FETCH_SAMPLER coords;
-uniform FETCH_SAMPLER normals;
 uniform int dim;
 layout(std140) uniform Frame
 {
     vec4 column[255];
 };
 
-vec4 framed(FETCH_SAMPLER array)
+vec4 fetched(FETCH_SAMPLER array, int vertex)
 {
     vec4 sum = vec4(0.0);
-    int first = gl_VertexID * dim;
+    int first = vertex * dim;
     for (int k = 0; k < dim; k++)
         sum += column[k] * FETCH(array, first + k);
     return sum;
 }
+)";
+
+static const std::string vs_frame_head = frame_fetch + R"(
+uniform FETCH_SAMPLER normals;
 
 vec4 position4()
 {
-    return framed(coords);
+    return fetched(coords, gl_VertexID);
 }
 
 vec4 normal4()
 {
-    return framed(normals);
+    return fetched(normals, gl_VertexID);
 }
 )";
 
-// The rest of the vertex stage is the same either way.
-static const char vs_body[] = R"(
+// What every kind's vertex stage shares: how a point of R^4 is shown, cut
+// and placed in the picture.
+static const char vs_place[] = R"(
 uniform float angle; // swap angle in radians, 0 when idle
 uniform float i;     // which of x, y, z turns toward w
 uniform mat4 fix;    // camera: perspective times view
@@ -76,53 +83,97 @@ uniform vec2 pan;    // shift of the picture before zoom
 uniform float eye4;  // distance of the 4-D eye on the w axis; 0: none
 uniform vec2 slice;  // c and delta of the slice; delta 0: none
 
-out vec3 Normal;
-out vec3 FragPos;
-out float W; // the hidden coordinate as shown
-
 mat2 rotate2d(float a)
 {
     return mat2(cos(a), sin(a), -sin(a), cos(a));
 }
 
+// The swap turns in the space turn4 shows. A row vector times the matrix:
+// the first component is v * cos(angle) + w * sin(angle). w goes the other
+// way round, so that it ends the turn as the coordinate the new binding
+// hides, sign and all. Returns x, y, z as shown, and w through hidden.
+vec3 shownPoint(vec4 position, out float hidden)
+{
+    vec4 p4 = turn4 * position;
+    vec3 p = p4.xyz;
+    int k = int(i);
+    hidden = p4.w * cos(angle) + p[k] * sin(angle);
+    p[k] = (vec2(p[k], p4.w) * rotate2d(angle)).x;
+    return p;
+}
+
+// Seen from the 4-D eye, a point is scaled by d / (d - w): in homogeneous
+// terms, its weight is 1 - w / d. Beyond the eye the weight falls to 0 and
+// below, and the first cut takes it away.
+float eyeWeight(float hidden)
+{
+    return eye4 > 0.0 ? 1.0 - hidden / eye4 : 1.0;
+}
+
+// The distances to the cuts, kept where not negative: the 4-D eye's, then
+// the slice's, c - delta <= w <= c + delta, two planes which cut triangles
+// exactly, w being linear across each. Without a slice, neither cuts.
+vec3 cutDistances(float hidden, float weight)
+{
+    bool sliced = slice.y > 0.0;
+    return vec3(weight, sliced ? hidden - (slice.x - slice.y) : 1.0, sliced ? slice.x + slice.y - hidden : 1.0);
+}
+
+// Zoom and pan move the picture, not the surface: in clip space.
+vec4 pictured(vec4 clip)
+{
+    clip.xy = zoom * (clip.xy + pan * clip.w);
+    return clip;
+}
+)";
+
+// The rest of the surface's vertex stage is the same either way.
+static const char vs_main[] = R"(
+out vec3 Normal;
+out vec3 FragPos;
+out float W; // the hidden coordinate as shown
+
 void main()
 {
     vec4 n4 = turn4 * normal4();
-    vec4 p4 = turn4 * position4();
     vec3 n = n4.xyz;
-    vec3 p = p4.xyz;
-
-    // The swap turns in the space turn4 shows. A row vector times the
-    // matrix: the first component is v * cos(angle) + w * sin(angle).
-    // w goes the other way round, so that it ends the turn as the
-    // coordinate the new binding hides, sign and all.
+    vec3 p = shownPoint(position4(), W);
     int k = int(i);
-    W = p4.w * cos(angle) + p[k] * sin(angle);
     n[k] = (vec2(n[k], n4.w) * rotate2d(angle)).x;
-    p[k] = (vec2(p[k], p4.w) * rotate2d(angle)).x;
 
-    // Seen from the 4-D eye, a point is scaled by d / (d - w): in
-    // homogeneous terms, its weight is 1 - w / d. Beyond the eye the
-    // weight falls to 0 and below, and the clip distance cuts it away.
-    float weight = eye4 > 0.0 ? 1.0 - W / eye4 : 1.0;
-    gl_ClipDistance[0] = weight;
-    // The slice keeps c - delta <= w <= c + delta: two more planes, which
-    // cut triangles exactly, w being linear across each. Some drivers cut
-    // by every distance written, enabled or not: without a slice, none cuts.
-    bool sliced = slice.y > 0.0;
-    gl_ClipDistance[1] = sliced ? W - (slice.x - slice.y) : 1.0;
-    gl_ClipDistance[2] = sliced ? slice.x + slice.y - W : 1.0;
+    float weight = eyeWeight(W);
+    // Some drivers cut by every distance written, enabled or not: each is
+    // written, and positive while its cue is off.
+    vec3 cut = cutDistances(W, weight);
+    gl_ClipDistance[0] = cut.x;
+    gl_ClipDistance[1] = cut.y;
+    gl_ClipDistance[2] = cut.z;
 
     // rot only ever holds a rotation, whose inverse transpose is itself.
     Normal = mat3(rot) * n;
     vec4 turned = rot * vec4(p, weight);
     FragPos = turned.xyz / weight;
-    gl_Position = fix * turned;
-    // Zoom and pan move the picture, not the surface: in clip space.
-    gl_Position.xy = zoom * (gl_Position.xy + pan * gl_Position.w);
+    gl_Position = pictured(fix * turned);
 }
 )";
-static const std::string vs_text = vs_attributes + std::string(vs_body);
+static const std::string vs_body = std::string(vs_place) + vs_main;
+
+const char* position_glsl()
+{
+    return position_attributes;
+}
+
+const char* fetch_glsl()
+{
+    return frame_fetch.c_str();
+}
+
+const char* place_glsl()
+{
+    return vs_place;
+}
+
+static const std::string vs_text = position_attributes + (normal_attributes + vs_body);
 static const std::string vs_frame_text = vs_frame_head + vs_body;
 const char* const vs = vs_text.c_str();
 const char* const vs_frame = vs_frame_text.c_str();
@@ -205,7 +256,7 @@ const char* const fs = fs_text.c_str();
 
 // The cool-warm map of w from -scale to +scale, looked up in a texture of
 // its samples in linear light, for the stages that colour by w.
-static const char map_glsl[] = R"(
+static const char map_stage[] = R"(
 in float W;
 
 uniform float scale;
@@ -248,7 +299,7 @@ static const std::string fs_plain_tint = std::string(R"(#version 330 core
 uniform vec4 color;
 
 out vec4 FragColor;
-)") + map_glsl
+)") + map_stage
     + R"(
 void main()
 {
@@ -345,9 +396,14 @@ const char* lit_glsl(bool tint, bool layered)
     std::string& stage = stages[tint][layered];
     if (stage.empty())
         stage = std::string(lit_inputs) + (layered ? layer_outputs : lit_output) + lit_shading
-            + (tint ? map_glsl : "") + (layered ? "#define main shade\n" : "") + (tint ? tint_main : lit_main)
+            + (tint ? map_stage : "") + (layered ? "#define main shade\n" : "") + (tint ? tint_main : lit_main)
             + (layered ? layer_main : "");
     return stage.c_str();
+}
+
+const char* map_glsl()
+{
+    return map_stage;
 }
 
 const char* plain_glsl(bool tint)

@@ -21,6 +21,31 @@ const char* lit_glsl(bool tint, bool layered);
 // The plain fragment stage, coloured by w or not; fs_plain for not.
 const char* plain_glsl(bool tint);
 
+// The start of a vertex stage that reads the four chosen coordinates of a
+// vertex from locations 0 to 3 (position4()), or that fetches all m of
+// vertex number v through a frame of R^m (fetched(coords, v)).
+const char* position_glsl();
+const char* fetch_glsl();
+
+// What every kind's vertex stage shares, after its inputs: the uniforms of
+// the view, and how a point of R^4 is shown (shownPoint), seen from the 4-D
+// eye (eyeWeight), cut (cutDistances) and moved by zoom and pan (pictured).
+const char* place_glsl();
+
+// The map of w for a fragment stage: mapColor(), from the W it takes in.
+const char* map_glsl();
+
+// Lines and points: instances of four vertices, a quad about a segment from
+// the instance's vertex to the next, or about a point, read through the
+// coordinate choice or fetched through a frame of R^m. The colour comes at
+// location 8 and, for lines, whether a segment leaves the vertex at 9.
+const char* line_vertex_glsl(bool framed);
+const char* point_vertex_glsl(bool framed);
+
+// Their fragment stage: flat, as lines are, or round, lit as a tube or a
+// little sphere; coloured as given or by w.
+const char* stroke_fragment_glsl(bool round, bool tint);
+
 // The pass that lays the transparent layers over the picture: a triangle
 // over the viewport, and the layers' mean colour over what they let through.
 extern const char* const composite_vs;

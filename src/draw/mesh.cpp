@@ -13,7 +13,7 @@
 #include "draw/platform.h"
 #include "core/tangents.h"
 
-Projection projection = {nullptr, 0, 0, 1, 2, 3};
+Projection projection = {0, 0, 1, 2, 3};
 int pinned_memory_mesh = -1;
 
 static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)
@@ -177,30 +177,39 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
     return mesh;
 }
 
-// 2D textures of both arrays, a float a texel, texture_width_platform texels
-// a row; none where they would be larger than GL takes.
-static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
+uint32_t image_texture_mesh(const float* array, uint64_t floats)
 {
-    uint64_t floats = static_cast<uint64_t>(mesh->dim) * mesh->vertex_count;
     GLsizei width = texture_width_platform, rows = static_cast<GLsizei>((floats + width - 1) / width);
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
     if (floats == 0 || rows > largest)
-        return;
+        return 0;
     GLsizei whole = static_cast<GLsizei>(floats / width), rest = static_cast<GLsizei>(floats % width);
-    glGenTextures(2, mesh->textures);
-    for (int k = 0; k < 2; k++) {
-        glBindTexture(GL_TEXTURE_2D, mesh->textures[k]);
-        // A fetch from a texture that is not complete reads nothing.
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, rows, 0, GL_RED, GL_FLOAT, nullptr);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RED, GL_FLOAT, arrays[k]);
-        if (rest)
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RED, GL_FLOAT,
-                arrays[k] + whole * static_cast<uint64_t>(width));
-    }
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    // A fetch from a texture that is not complete reads nothing.
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, rows, 0, GL_RED, GL_FLOAT, nullptr);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RED, GL_FLOAT, array);
+    if (rest)
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RED, GL_FLOAT,
+            array + whole * static_cast<uint64_t>(width));
     glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+// 2D textures of both arrays; none where they would be larger than GL takes.
+static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
+{
+    uint64_t floats = static_cast<uint64_t>(mesh->dim) * mesh->vertex_count;
+    for (int k = 0; k < 2; k++)
+        mesh->textures[k] = image_texture_mesh(arrays[k], floats);
+    if (!mesh->textures[0] || !mesh->textures[1]) {
+        glDeleteTextures(2, mesh->textures);
+        mesh->textures[0] = mesh->textures[1] = 0;
+    }
 }
 
 int texture_mesh(Mesh* mesh)
@@ -213,14 +222,16 @@ int texture_mesh(Mesh* mesh)
     if (static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
         return 0;
     drop_errors_context();
-    glGenTextures(2, mesh->textures);
+    // A mesh without normals is lit by its shape, and fetches none.
+    int arrays = mesh->normal_buffer ? 2 : 1;
+    glGenTextures(arrays, mesh->textures);
     const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
-    for (int k = 0; k < 2; k++) {
+    for (int k = 0; k < arrays; k++) {
         glBindTexture(GL_TEXTURE_BUFFER, mesh->textures[k]);
         buffer_texture_platform(GL_R32F, buffers[k]);
     }
     glBindTexture(GL_TEXTURE_BUFFER, 0);
-    if (glGetError() != GL_NO_ERROR || !mesh->normal_buffer) {
+    if (glGetError() != GL_NO_ERROR) {
         glDeleteTextures(2, mesh->textures);
         mesh->textures[0] = mesh->textures[1] = 0;
     }
@@ -267,13 +278,12 @@ int unmap_mesh(Mesh* mesh)
     return lost;
 }
 
-static void __attributes_mesh(GLuint first_location, Projection p)
+static void __attributes_mesh(GLuint first_location, uint8_t dim, const uint8_t show[4])
 {
     // One float per vertex and location; the stride is the whole vertex.
-    GLsizei stride = 4 * p.dim;
-    const uint8_t indices[4] = {p.x, p.y, p.z, p.w};
+    GLsizei stride = 4 * dim;
     for (GLuint k = 0; k < 4; k++) {
-        const void* offset = reinterpret_cast<const void*>(static_cast<uintptr_t>(4 * indices[k]));
+        const void* offset = reinterpret_cast<const void*>(static_cast<uintptr_t>(4 * show[k]));
         glVertexAttribPointer(first_location + k, 1, GL_FLOAT, GL_FALSE, stride, offset);
     }
 }
@@ -291,18 +301,17 @@ static void __tangent_attributes_mesh(const Mesh* mesh, uint8_t dim)
     }
 }
 
-void set_projection_mesh(Projection p)
+void bind_mesh(Mesh* mesh, const uint8_t show[4])
 {
-    glBindVertexArray(p.mesh->vertex_array);
-    glBindBuffer(GL_ARRAY_BUFFER, p.mesh->coord_buffer);
-    __attributes_mesh(0, p);
-    const uint8_t bound[4] = {p.x, p.y, p.z, p.w};
-    memcpy(p.mesh->bound, bound, sizeof bound);
-    if (p.mesh->tangent_buffer)
-        __tangent_attributes_mesh(p.mesh, p.dim);
-    if (p.mesh->normal_buffer) {
-        glBindBuffer(GL_ARRAY_BUFFER, p.mesh->normal_buffer);
-        __attributes_mesh(4, p);
+    glBindVertexArray(mesh->vertex_array);
+    glBindBuffer(GL_ARRAY_BUFFER, mesh->coord_buffer);
+    __attributes_mesh(0, mesh->dim, show);
+    memcpy(mesh->bound, show, sizeof mesh->bound);
+    if (mesh->tangent_buffer)
+        __tangent_attributes_mesh(mesh, mesh->dim);
+    if (mesh->normal_buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, mesh->normal_buffer);
+        __attributes_mesh(4, mesh->dim, show);
     } else {
         // A unit normal along z: finite, so the lighting stays defined.
         // Constant attribute values belong to the context, not the vertex
@@ -344,21 +353,6 @@ void draw_mesh_lines(unsigned int program, const Mesh* mesh)
     __draw_mesh(program, mesh, true);
 }
 
-// The largest squared length of the bound four in count vertices.
-static double __reach_squared_mesh(const float* vertices, uint64_t count, Projection p)
-{
-    double largest = 0.0;
-    for (uint64_t v = 0; v < count; v++) {
-        const float* c = vertices + v * p.dim;
-        double length = static_cast<double>(c[p.x]) * c[p.x] + static_cast<double>(c[p.y]) * c[p.y]
-            + static_cast<double>(c[p.z]) * c[p.z] + static_cast<double>(c[p.w]) * c[p.w];
-        // NaN compares false: vertices that are not finite do not count.
-        if (length > largest && std::isfinite(length))
-            largest = length;
-    }
-    return largest;
-}
-
 const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t count, float* part)
 {
     uint64_t stride = mesh->dim * sizeof(float);
@@ -369,23 +363,6 @@ const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t cou
     glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * stride),
         static_cast<GLsizeiptr>(count * stride), part);
     return part;
-}
-
-float reach_mesh(const Mesh* mesh, Projection p)
-{
-    uint64_t vertices = mesh->vertex_count;
-    if (p.dim == 0 || vertices == 0)
-        return 0.0f;
-    float* part = mesh->memory ? nullptr : static_cast<float*>(malloc(chunk_mesh * p.dim * sizeof(float)));
-    if (!mesh->memory && !part)
-        return 0.0f;
-    double largest = 0.0;
-    for (uint64_t first = 0; first < vertices; first += chunk_mesh) {
-        uint64_t count = vertices - first < chunk_mesh ? vertices - first : chunk_mesh;
-        largest = std::fmax(largest, __reach_squared_mesh(read_mesh(mesh, 0, first, count, part), count, p));
-    }
-    free(part);
-    return static_cast<float>(std::sqrt(largest));
 }
 
 void bind_tangents_mesh(Mesh* mesh)

@@ -1,5 +1,5 @@
 // Surfaces on the GPU: a mesh holds all m coordinates and normal components
-// of every vertex; the projection chooses which four of them the vertex
+// of every vertex; the coordinate choice says which four of them the vertex
 // stage sees as x, y, z and the hidden w.
 #pragma once
 
@@ -34,16 +34,16 @@ struct Mesh {
 // memory, which is freed once handed over.
 extern int pinned_memory_mesh;
 
+// The coordinate choice of the shapes on show.
 struct Projection {
-    Mesh* mesh;  // the surface on show, or none
-    uint8_t dim; // its coordinate count m
+    uint8_t dim; // their coordinate count m; 0 with none
     uint8_t x;   // coordinate shown as x: attribute locations 0 and 4
     uint8_t y;   // shown as y: locations 1 and 5
     uint8_t z;   // shown as z: locations 2 and 6
     uint8_t w;   // hidden as w: locations 3 and 7
 };
 
-extern Projection projection; // no mesh, dim 0, indices 0, 1, 2, 3
+extern Projection projection; // dim 0, indices 0, 1, 2, 3
 
 // Uploads both arrays of data (normals may be absent). Returns none when the
 // record or the GL buffers cannot be had, or when the vertices are more than
@@ -62,13 +62,13 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
 int unmap_mesh(Mesh* mesh);
 
 // Points attribute locations 0 to 7 at the coordinates and normal components
-// numbered x, y, z, w of every vertex, and, once the mesh has its tangent
-// planes, 8 to 11 and 12 to 15 at the same components of t1 and t2; no data
-// moves. The indices must be below dim.
-void set_projection_mesh(Projection p);
+// numbered show[0..3] (x, y, z, w) of every vertex, and, once the mesh has
+// its tangent planes, 8 to 11 and 12 to 15 at the same components of t1 and
+// t2; no data moves. The indices must be below dim.
+void bind_mesh(Mesh* mesh, const uint8_t show[4]);
 
 // Points attribute locations 8 to 15, enabled, at the tangent planes in
-// tangent_buffer, as set_projection_mesh does.
+// tangent_buffer, as bind_mesh does.
 void bind_tangents_mesh(Mesh* mesh);
 
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
@@ -89,10 +89,10 @@ constexpr uint64_t chunk_mesh = 4096;
 // GL cannot make them (past its largest buffer texture, say).
 int texture_mesh(Mesh* mesh);
 
-// The largest length of the four bound coordinates (x, y, z, w) over the
-// vertices whose four are finite; 0 when there are none. Reads the
-// coordinates back from the GPU unless they live in memory of ours.
-float reach_mesh(const Mesh* mesh, Projection p);
+// A 2D texture of an array of floats, one a texel, texture_width_platform
+// texels a row, for a vertex stage to fetch from where GL has no buffer
+// textures; 0 where it would be larger than GL takes.
+uint32_t image_texture_mesh(const float* array, uint64_t floats);
 
 // Deletes the GL objects, mapped or not, and the record; none is ignored.
 void destroy_mesh(Mesh* mesh);

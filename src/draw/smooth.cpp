@@ -1,5 +1,5 @@
-// Smooth light: the search for the tangent planes of the mesh on show, one
-// at a time, and its result handed to GL as the mesh's tangent buffer.
+// Smooth light: the search for the tangent planes of meshes on show, one at
+// a time, and its result handed to GL as the mesh's tangent buffer.
 #include "draw/smooth.h"
 
 #include <unistd.h>
@@ -81,11 +81,8 @@ static int __attach_smooth(Mesh* mesh)
     return 0;
 }
 
-bool ready_smooth(bool wait)
+bool ready_smooth(Mesh* mesh, bool wait)
 {
-    Mesh* mesh = projection.mesh;
-    if (!mesh)
-        return false;
     if (mesh->tangent_buffer)
         return true;
     if (mesh->serial != serial) {
@@ -124,11 +121,10 @@ bool ready_smooth(bool wait)
     return true;
 }
 
-int texture_smooth()
+int texture_smooth(Mesh* mesh)
 {
-    Mesh* mesh = projection.mesh;
-    if (!mesh || mesh->tangent_texture || !mesh->tangent_buffer || !has_buffer_textures_platform)
-        return mesh && mesh->tangent_texture != 0;
+    if (mesh->tangent_texture || !mesh->tangent_buffer || !has_buffer_textures_platform)
+        return mesh->tangent_texture != 0;
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
     if (2 * static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))

@@ -27,6 +27,12 @@ int frame_stream(Mesh* mesh, const Frame* frame)
         uint64_t n = count - first < chunk_mesh ? count - first : chunk_mesh;
         // Positions, then normals, of each vertex: eight floats.
         for (int array = 0; array < 2; array++) {
+            // A mesh without normals is lit by its shape: its normals are 0.
+            if (array == 1 && !mesh->normal_buffer) {
+                for (uint64_t v = 0; v < n; v++)
+                    memset(&shown[8 * v + 4], 0, 4 * sizeof(float));
+                continue;
+            }
             const float* c = read_mesh(mesh, array, first, n, part);
             for (uint64_t v = 0; v < n; v++)
                 for (int i = 0; i < 4; i++) {

@@ -2,7 +2,7 @@
 // coordinate of a surface (one past its largest buffer texture, or in a
 // browser past its largest texture), the shown (x, y, z, w) = F c and the
 // normals F n of every vertex go into a stream of their own, bound to the
-// attributes the text's vertex stage reads. Slower to change than the
+// attributes the plain vertex stage reads. Slower to change than the
 // stage that fetches, but never a surface refused.
 #pragma once
 

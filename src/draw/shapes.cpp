@@ -1,0 +1,274 @@
+// The shapes on show and the table of their kinds.
+#include "draw/shapes.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "draw/load.h"
+#include "draw/platform.h"
+#include "draw/shader.h"
+
+Shape shapes[max_shapes];
+int shape_count = 0;
+uint32_t serial_shapes = 0;
+
+// After the surface's own dark blue, colours told apart by most eyes, the
+// colour-blind among them (Okabe and Ito), dark enough to read as lines on
+// white and lit as surfaces.
+static const uint8_t palette[][3] = {
+    {213, 94, 0},    // vermilion
+    {0, 158, 115},   // bluish green
+    {204, 121, 167}, // reddish purple
+    {0, 114, 178},   // blue
+    {230, 159, 0},   // orange
+    {86, 180, 233},  // sky blue
+};
+
+void palette_shapes(int source, uint8_t* colour)
+{
+    if (source <= 0) {
+        memcpy(colour, color, 4);
+        return;
+    }
+    const uint8_t* c = palette[(source - 1) % (sizeof palette / sizeof palette[0])];
+    colour[0] = c[0];
+    colour[1] = c[1];
+    colour[2] = c[2];
+    colour[3] = 255;
+}
+
+static void __colour_shapes(const uint8_t* c, float opacity, float* rgba)
+{
+    for (int k = 0; k < 3; k++)
+        rgba[k] = c[k] / 255.0f;
+    rgba[3] = c[3] / 255.0f * opacity;
+}
+
+// Triangles: a mesh, filled and lit, with its wireframe over it.
+static int __upload_triangles(const ShapeData* data, Shape* shape)
+{
+    shape->mesh = create_mesh({data->coords, data->normals, data->vertex_count, data->dim});
+    return shape->mesh != nullptr;
+}
+
+static void __bind_triangles(Shape* shape, const uint8_t show[4])
+{
+    bind_mesh(shape->mesh, show);
+}
+
+// A frame's textures of the mesh, for the stages that fetch through one.
+static void __textures_triangles(const Mesh* mesh, const Programs* programs)
+{
+    if (!programs->framed)
+        return;
+    GLenum target = has_buffer_textures_platform ? GL_TEXTURE_BUFFER : GL_TEXTURE_2D;
+    const unsigned int textures[3] = {mesh->textures[0], mesh->textures[1], mesh->tangent_texture};
+    for (int k = programs->smooth ? 2 : 1; k >= 0; k--) {
+        glActiveTexture(GL_TEXTURE0 + k);
+        glBindTexture(target, textures[k]);
+    }
+}
+
+static void __draw_triangles(const Shape* shape, const Programs* programs, Pass pass)
+{
+    float rgba[4];
+    __textures_triangles(shape->mesh, programs);
+    if (pass == PASS_LINES) {
+        if (shape->outlined || !programs->wire)
+            return;
+        __colour_shapes(shape->color, 1.0f, rgba);
+        load_float4_to_shader(programs->plain, "color", rgba);
+        draw_mesh_lines(programs->plain, shape->mesh);
+        return;
+    }
+    __colour_shapes(shape->color, programs->opacity, rgba);
+    load_float4_to_shader(programs->lit, "color", rgba);
+    // Without normals of its own, a mesh is lit by its shape.
+    bool shaped = programs->file_light && !shape->mesh->normal_buffer;
+    if (shaped)
+        load_float_to_shader(programs->lit, "light", 1.0f);
+    draw_mesh(programs->lit, shape->mesh);
+    if (shaped)
+        load_float_to_shader(programs->lit, "light", 0.0f);
+}
+
+static uint64_t __count_triangles(const Shape* shape)
+{
+    return shape->mesh->vertex_count / 3;
+}
+
+static void __destroy_triangles(Shape* shape)
+{
+    destroy_mesh(shape->mesh);
+}
+
+// Lines and points: strokes, drawn with the lines.
+static int __upload_strokes(const ShapeData* data, Shape* shape)
+{
+    shape->strokes = create_strokes(data);
+    return shape->strokes != nullptr;
+}
+
+static void __bind_strokes(Shape* shape, const uint8_t show[4])
+{
+    bind_strokes(shape->strokes, show);
+}
+
+static void __draw_strokes(const Shape* shape, const Programs* programs, Pass pass)
+{
+    unsigned int program = shape->kind == SHAPE_LINES ? programs->lines : programs->points;
+    if (pass != PASS_LINES || !program)
+        return;
+    // Past what GL can fetch, a frame of R^m cannot show them.
+    if (programs->fetched && !texture_strokes(shape->strokes, UNIT_COORDS))
+        return;
+    float rgba[4];
+    __colour_shapes(shape->color, 1.0f, rgba);
+    if (programs->shade > 0.0f)
+        load_float_to_shader(program, "shade", shape->ink ? programs->shade : 1.0f);
+    draw_strokes(program, shape->strokes, rgba);
+}
+
+static uint64_t __count_lines(const Shape* shape)
+{
+    return shape->strokes->vertex_count ? shape->strokes->vertex_count - 1 : 0;
+}
+
+static uint64_t __count_points(const Shape* shape)
+{
+    return shape->strokes->vertex_count;
+}
+
+static void __destroy_strokes(Shape* shape)
+{
+    destroy_strokes(shape->strokes);
+}
+
+const KindRow kind_rows[] = {
+    {SHAPE_TRIANGLES, "triangles", "faces", __upload_triangles, __bind_triangles, __draw_triangles,
+        __count_triangles, __destroy_triangles},
+    {SHAPE_LINES, "lines", "segments", __upload_strokes, __bind_strokes, __draw_strokes, __count_lines,
+        __destroy_strokes},
+    {SHAPE_POINTS, "points", "points", __upload_strokes, __bind_strokes, __draw_strokes, __count_points,
+        __destroy_strokes},
+};
+
+const KindRow* row_shapes(ShapeKind kind)
+{
+    return &kind_rows[kind];
+}
+
+static int __append_shapes(Shape* shape, int source)
+{
+    palette_shapes(source, shape->color);
+    shape->shown = true;
+    shape->source = source;
+    shapes[shape_count++] = *shape;
+    serial_shapes++;
+    return 1;
+}
+
+int add_shapes(const ShapeData* data, int source)
+{
+    Shape shape = {};
+    shape.kind = data->kind;
+    if (shape_count == max_shapes || !row_shapes(data->kind)->upload(data, &shape))
+        return 0;
+    return __append_shapes(&shape, source);
+}
+
+int add_mesh_shapes(Mesh* mesh, int source)
+{
+    if (shape_count == max_shapes) {
+        destroy_mesh(mesh);
+        return 0;
+    }
+    Shape shape = {};
+    shape.kind = SHAPE_TRIANGLES;
+    shape.mesh = mesh;
+    return __append_shapes(&shape, source);
+}
+
+void clear_shapes()
+{
+    for (int k = shape_count - 1; k >= 0; k--)
+        row_shapes(shapes[k].kind)->destroy(&shapes[k]);
+    shape_count = 0;
+    serial_shapes++;
+}
+
+void bind_shapes(const uint8_t show[4])
+{
+    for (int k = 0; k < shape_count; k++)
+        row_shapes(shapes[k].kind)->bind(&shapes[k], show);
+}
+
+void draw_shapes(const Programs* programs, Pass pass)
+{
+    for (int k = 0; k < shape_count; k++)
+        if (shapes[k].shown)
+            row_shapes(shapes[k].kind)->draw(&shapes[k], programs, pass);
+}
+
+bool shows_kind_shapes(ShapeKind kind)
+{
+    for (int k = 0; k < shape_count; k++)
+        if (shapes[k].shown && shapes[k].kind == kind)
+            return true;
+    return false;
+}
+
+uint32_t vertices_shapes()
+{
+    uint64_t sum = 0;
+    for (int k = 0; k < shape_count; k++)
+        sum += shapes[k].mesh ? shapes[k].mesh->vertex_count : shapes[k].strokes->vertex_count;
+    return static_cast<uint32_t>(std::min<uint64_t>(sum, UINT32_MAX));
+}
+
+const uint8_t* bound_shapes()
+{
+    return shapes[0].mesh ? shapes[0].mesh->bound : shapes[0].strokes->bound;
+}
+
+uint8_t dim_shapes()
+{
+    if (shape_count == 0)
+        return 0;
+    return shapes[0].mesh ? shapes[0].mesh->dim : shapes[0].strokes->dim;
+}
+
+// A shape's coordinates from vertex first on, count of them: where they
+// live in memory of ours, a pointer into it; else read back into part.
+static const float* __read_shapes(const Shape* shape, uint64_t first, uint64_t count, float* part)
+{
+    if (shape->mesh)
+        return read_mesh(shape->mesh, 0, first, count, part);
+    uint64_t stride = shape->strokes->dim * sizeof(float);
+    glBindBuffer(GL_ARRAY_BUFFER, shape->strokes->coord_buffer);
+    glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * stride),
+        static_cast<GLsizeiptr>(count * stride), part);
+    return part;
+}
+
+float reach_shapes(const uint8_t show[4], const Frame* frame)
+{
+    uint8_t dim = dim_shapes();
+    float* part = static_cast<float*>(malloc(chunk_mesh * dim * sizeof(float)));
+    if (!part)
+        return 0.0f;
+    float largest = 0.0f;
+    for (int k = 0; k < shape_count; k++) {
+        const Shape& shape = shapes[k];
+        uint64_t vertices = shape.mesh ? shape.mesh->vertex_count : shape.strokes->vertex_count;
+        for (uint64_t first = 0; first < vertices; first += chunk_mesh) {
+            uint64_t count = std::min(chunk_mesh, vertices - first);
+            const float* coords = __read_shapes(&shape, first, count, part);
+            largest = std::max(largest,
+                frame ? reach_frame(frame, coords, count) : reach_choice_frame(show, dim, coords, count));
+        }
+    }
+    free(part);
+    return largest;
+}

@@ -1,0 +1,143 @@
+// Lines and points on the GPU, drawn an instance a segment or a point.
+#include "draw/strokes.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "draw/context.h"
+#include "draw/mesh.h"
+#include "draw/platform.h"
+#include "draw/shader.h"
+
+static uint32_t __buffer_strokes(const void* array, uint64_t size)
+{
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(size), array, GL_STATIC_DRAW);
+    return buffer;
+}
+
+Strokes* create_strokes(const ShapeData* data)
+{
+    // glDrawArraysInstanced takes a signed count, and a buffer's size is
+    // signed too.
+    if (data->vertex_count > INT32_MAX || data->dim < 4
+        || 4 * static_cast<uint64_t>(data->dim) * data->vertex_count > INT32_MAX)
+        return nullptr;
+    Strokes* strokes = static_cast<Strokes*>(malloc(sizeof(Strokes)));
+    if (!strokes)
+        return nullptr;
+    *strokes = {};
+    strokes->kind = data->kind;
+    strokes->vertex_count = static_cast<uint32_t>(data->vertex_count);
+    strokes->dim = data->dim;
+    drop_errors_context();
+    glGenVertexArrays(1, &strokes->vertex_array);
+    glBindVertexArray(strokes->vertex_array);
+    uint64_t n = data->vertex_count;
+    strokes->coord_buffer = __buffer_strokes(data->coords, 4 * data->dim * n);
+    // Each vertex's colour and joint go with its instance.
+    if (data->colors) {
+        strokes->color_buffer = __buffer_strokes(data->colors, 4 * n);
+        glVertexAttribPointer(8, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, nullptr);
+        glVertexAttribDivisor(8, 1);
+        glEnableVertexAttribArray(8);
+    }
+    if (data->kind == SHAPE_LINES) {
+        strokes->join_buffer = __buffer_strokes(data->joins, n);
+        glVertexAttribPointer(9, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
+        glVertexAttribDivisor(9, 1);
+        glEnableVertexAttribArray(9);
+    }
+    for (GLuint location = 0; location < (data->kind == SHAPE_LINES ? 8u : 4u); location++) {
+        glVertexAttribDivisor(location, 1);
+        glEnableVertexAttribArray(location);
+    }
+    // Without buffer textures, frames of R^m fetch from a 2D texture, made
+    // while the coordinates are at hand.
+    if (!has_buffer_textures_platform && data->dim > 4)
+        strokes->texture = image_texture_mesh(data->coords, static_cast<uint64_t>(data->dim) * n);
+    const uint8_t first[4] = {0, 1, 2, 3};
+    bind_strokes(strokes, first);
+    if (glGetError() != GL_NO_ERROR) {
+        destroy_strokes(strokes);
+        return nullptr;
+    }
+    return strokes;
+}
+
+void bind_strokes(Strokes* strokes, const uint8_t show[4])
+{
+    glBindVertexArray(strokes->vertex_array);
+    glBindBuffer(GL_ARRAY_BUFFER, strokes->coord_buffer);
+    // One float a location; the stride is the whole vertex, and the next
+    // vertex starts one stride on.
+    GLsizei stride = 4 * strokes->dim;
+    for (GLuint end = 0; end < (strokes->kind == SHAPE_LINES ? 2u : 1u); end++)
+        for (GLuint k = 0; k < 4; k++) {
+            uintptr_t offset = 4u * show[k] + end * static_cast<uintptr_t>(stride);
+            glVertexAttribPointer(4 * end + k, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+        }
+    memcpy(strokes->bound, show, sizeof strokes->bound);
+}
+
+int texture_strokes(Strokes* strokes, int unit)
+{
+    if (!strokes->texture && has_buffer_textures_platform) {
+        GLint largest = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
+        if (static_cast<uint64_t>(strokes->dim) * strokes->vertex_count <= static_cast<uint64_t>(largest)) {
+            glGenTextures(1, &strokes->texture);
+            glBindTexture(GL_TEXTURE_BUFFER, strokes->texture);
+            buffer_texture_platform(GL_R32F, strokes->coord_buffer);
+        }
+    }
+    glActiveTexture(GL_TEXTURE0 + unit);
+    glBindTexture(has_buffer_textures_platform ? GL_TEXTURE_BUFFER : GL_TEXTURE_2D, strokes->texture);
+    glActiveTexture(GL_TEXTURE0);
+    return strokes->texture != 0;
+}
+
+void draw_strokes(unsigned int program, const Strokes* strokes, const float* colour)
+{
+    GLsizei instances = static_cast<GLsizei>(strokes->vertex_count) - (strokes->kind == SHAPE_LINES);
+    if (instances <= 0)
+        return;
+    int area[4];
+    glGetIntegerv(GL_VIEWPORT, area);
+    const float viewport[2] = {static_cast<float>(area[2]), static_cast<float>(area[3])};
+    load_float2_to_shader(program, "viewport", viewport);
+    glBindVertexArray(strokes->vertex_array);
+    // A constant attribute belongs to the context, not the vertex array.
+    if (!strokes->color_buffer)
+        glVertexAttrib4f(8, colour[0], colour[1], colour[2], colour[3]);
+    // The quads stand for lines: the offset that pushes filled triangles
+    // back must not move them too.
+    GLboolean offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+    polygon_mode_platform(GL_FILL);
+    load_float_to_shader(program, "fringe", 0.0f);
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+    load_float_to_shader(program, "fringe", 1.0f);
+    glDepthMask(GL_FALSE);
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
+    if (offset)
+        glEnable(GL_POLYGON_OFFSET_FILL);
+}
+
+void destroy_strokes(Strokes* strokes)
+{
+    if (!strokes)
+        return;
+    glDeleteVertexArrays(1, &strokes->vertex_array);
+    const GLuint buffers[3] = {strokes->coord_buffer, strokes->color_buffer, strokes->join_buffer};
+    glDeleteBuffers(3, buffers);
+    if (strokes->texture)
+        glDeleteTextures(1, &strokes->texture);
+    free(strokes);
+}

@@ -1,0 +1,42 @@
+// Lines and points on the GPU: the coordinates of their vertices, with a
+// colour and, for lines, whether a segment leaves each vertex. Each segment
+// or point is drawn as an instance of a quad by the stages of glsl_strokes,
+// whose attributes read the coordinate choice straight from the buffer, or
+// whose vertex stage fetches every coordinate through a frame of R^m.
+#pragma once
+
+#include <cstdint>
+
+#include "core/shape.h"
+
+struct Strokes {
+    ShapeKind kind;          // SHAPE_LINES or SHAPE_POINTS
+    uint32_t vertex_count;   // vertices; a line draws one segment fewer, some of them dropped
+    uint8_t dim;             // coordinates per vertex
+    uint32_t vertex_array;   // GL vertex-array object
+    uint32_t coord_buffer;   // GL buffer of the coordinates
+    uint32_t color_buffer;   // GL buffer of a colour a vertex, or 0: one colour for all
+    uint32_t join_buffer;    // lines: GL buffer of a byte a vertex, 1 where a segment leaves it
+    uint32_t texture;        // a texture over the coordinates for frames of R^m; 0 until made
+    uint8_t bound[4];        // the coordinates bound as x, y, z, w
+};
+
+// Uploads a shape of lines or points. Returns none, with nothing left made,
+// when the GPU cannot take it or the vertices are more than a draw takes.
+Strokes* create_strokes(const ShapeData* data);
+
+// Points locations 0 to 3 at the coordinates show[0..3] of each instance's
+// vertex and 4 to 7 at those of the next; the indices must be below dim.
+void bind_strokes(Strokes* strokes, const uint8_t show[4]);
+
+// A texture from which the vertex stage can fetch every coordinate, bound
+// to the texture unit given. Returns 0 when GL cannot make one.
+int texture_strokes(Strokes* strokes, int unit);
+
+// Draws every segment or point with the program, coloured by colour where
+// the shape has no colours of its own (R, G, B, A in 0 to 1). The program's
+// "viewport" is set from GL's, and blending is on while it draws.
+void draw_strokes(unsigned int program, const Strokes* strokes, const float* colour);
+
+// Deletes the GL objects and the record; none is ignored.
+void destroy_strokes(Strokes* strokes);
