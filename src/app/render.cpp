@@ -42,11 +42,12 @@ struct Stages {
     bool points;  // and points
     bool fetched; // lines and points fetch their coordinates through a frame of R^m
     bool tubes;   // lines are lit as tubes
+    bool painted; // some triangles have a colour a vertex
     bool operator==(const Stages&) const = default;
 };
 
 // The programs in use.
-Stages built = {TINT_FIXED, false, false, false, false, false, false, false};
+Stages built = {TINT_FIXED, false, false, false, false, false, false, false, false};
 unsigned int shader_lines = 0;
 unsigned int shader_points = 0;
 // The frame's columns, for the programs that read through one.
@@ -148,7 +149,7 @@ static Stages __stages_render(Drawn drawn)
     bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED
         && (!framed || has_buffer_textures_platform) && __ready_smooth_render(framed);
     return {view.cues.tint, framed, layered, smooth, shows_kind_shapes(SHAPE_LINES),
-        shows_kind_shapes(SHAPE_POINTS), drawn != DRAWN_BOUND, view.finish.tubes > 0.0f};
+        shows_kind_shapes(SHAPE_POINTS), drawn != DRAWN_BOUND, view.finish.tubes > 0.0f, shows_paint_shapes()};
 }
 
 // What the programs that read through a frame need of it: its m, and
@@ -170,9 +171,13 @@ static void __frame_load_render(int dim)
 static bool __build_render(Stages stages)
 {
     bool tint = stages.tint == TINT_W;
-    unsigned int lit
-        = build_program_render(vertex_glsl(stages.smooth, stages.framed), lit_glsl(tint, stages.layered));
-    unsigned int plain = lit ? build_program_render(vertex_glsl(false, stages.framed), plain_glsl(tint)) : 0;
+    // Painted, both stages of a program take the colours.
+    auto paint = [&](const char* stage, bool vertex) { return stages.painted ? painted_glsl(stage, vertex) : stage; };
+    unsigned int lit = build_program_render(paint(vertex_glsl(stages.smooth, stages.framed), true),
+        paint(lit_glsl(tint, stages.layered), false));
+    unsigned int plain = lit
+        ? build_program_render(paint(vertex_glsl(false, stages.framed), true), paint(plain_glsl(tint), false))
+        : 0;
     unsigned int lines = plain && stages.lines
         ? build_program_render(line_vertex_glsl(stages.fetched), stroke_fragment_glsl(stages.tubes, tint))
         : 0;
@@ -199,6 +204,9 @@ static bool __build_render(Stages stages)
     __frame_load_render(0);
     if (stages.smooth && stages.framed)
         load_int_to_shader(shader, "tangents", UNIT_TANGENTS);
+    if (stages.painted)
+        for (unsigned int program : {shader, shader_plain})
+            load_int_to_shader(program, "paint", UNIT_PAINT);
     return true;
 }
 
@@ -312,7 +320,7 @@ static Programs __programs_render(float opacity)
 {
     float shade = built.tint == TINT_W ? 0.45f : 0.0f;
     return {shader, shader_plain, shader_lines, shader_points, view.light == LIGHT_FILE && !built.smooth, shade,
-        opacity, view.cues.wire, built.framed, built.fetched, built.smooth};
+        opacity, view.cues.wire, built.framed, built.fetched, built.smooth, built.painted};
 }
 
 // The filled shapes, seen through where they are not opaque, and the lines

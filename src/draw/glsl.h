@@ -21,6 +21,11 @@ const char* lit_glsl(bool tint, bool layered);
 // The plain fragment stage, coloured by w or not; fs_plain for not.
 const char* plain_glsl(bool tint);
 
+// A surface's stage (vertex or fragment) that takes a colour of each
+// vertex, fetched from the texture "paint", in place of "color" where the
+// uniform "painted" is 1.
+const char* painted_glsl(const char* stage, bool vertex);
+
 // The start of a vertex stage that reads the four chosen coordinates of a
 // vertex from locations 0 to 3 (position4()), or that fetches all m of
 // vertex number v through a frame of R^m (fetched(coords, v)).

@@ -200,6 +200,34 @@ uint32_t image_texture_mesh(const float* array, uint64_t floats)
     return texture;
 }
 
+int paint_mesh(Mesh* mesh, const uint8_t* colors)
+{
+    const GLsizei width = 4096, rows = static_cast<GLsizei>((mesh->vertex_count + width - 1) / width);
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (mesh->vertex_count == 0 || rows > largest)
+        return 0;
+    GLsizei whole = static_cast<GLsizei>(mesh->vertex_count / width);
+    GLsizei rest = static_cast<GLsizei>(mesh->vertex_count % width);
+    drop_errors_context();
+    glGenTextures(1, &mesh->paint_texture);
+    glBindTexture(GL_TEXTURE_2D, mesh->paint_texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RGBA, GL_UNSIGNED_BYTE, colors);
+    if (rest)
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RGBA, GL_UNSIGNED_BYTE,
+            colors + 4 * static_cast<uint64_t>(whole) * width);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    if (glGetError() == GL_NO_ERROR)
+        return 1;
+    glDeleteTextures(1, &mesh->paint_texture);
+    mesh->paint_texture = 0;
+    return 0;
+}
+
 // 2D textures of both arrays; none where they would be larger than GL takes.
 static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
 {
@@ -390,6 +418,8 @@ void destroy_mesh(Mesh* mesh)
         glDeleteBuffers(1, &mesh->stream_buffer);
     if (mesh->tangent_texture)
         glDeleteTextures(1, &mesh->tangent_texture);
+    if (mesh->paint_texture)
+        glDeleteTextures(1, &mesh->paint_texture);
     if (mesh->tangent_buffer)
         glDeleteBuffers(1, &mesh->tangent_buffer);
     if (mesh->memory || mesh->tangent_memory) {

@@ -25,6 +25,7 @@ struct Mesh {
                               // vertex, dim half floats each; else 0
     uint32_t tangent_texture; // a buffer texture over it, for frames of R^m; 0 until made
     uint16_t* tangent_memory; // their storage, while it is ours; else none
+    uint32_t paint_texture;   // a 2D texture of a colour a vertex, 4096 a row; 0 for one colour
     uint8_t bound[4];         // the coordinates bound as x, y, z, w, by set_projection_mesh
 };
 
@@ -93,6 +94,10 @@ int texture_mesh(Mesh* mesh);
 // texels a row, for a vertex stage to fetch from where GL has no buffer
 // textures; 0 where it would be larger than GL takes.
 uint32_t image_texture_mesh(const float* array, uint64_t floats);
+
+// Gives the mesh a colour a vertex, R, G, B, A each. Returns 0 when GL
+// cannot take them.
+int paint_mesh(Mesh* mesh, const uint8_t* colors);
 
 // Deletes the GL objects, mapped or not, and the record; none is ignored.
 void destroy_mesh(Mesh* mesh);

@@ -49,6 +49,10 @@ static void __colour_shapes(const uint8_t* c, float opacity, float* rgba)
 static int __upload_triangles(const ShapeData* data, Shape* shape)
 {
     shape->mesh = create_mesh({data->coords, data->normals, data->vertex_count, data->dim});
+    if (shape->mesh && data->colors && !paint_mesh(shape->mesh, data->colors)) {
+        destroy_mesh(shape->mesh);
+        shape->mesh = nullptr;
+    }
     return shape->mesh != nullptr;
 }
 
@@ -74,6 +78,13 @@ static void __draw_triangles(const Shape* shape, const Programs* programs, Pass 
 {
     float rgba[4];
     __textures_triangles(shape->mesh, programs);
+    if (programs->painted) {
+        bool painted = shape->mesh->paint_texture != 0;
+        load_float_to_shader(pass == PASS_LINES ? programs->plain : programs->lit, "painted", painted);
+        glActiveTexture(GL_TEXTURE0 + UNIT_PAINT);
+        glBindTexture(GL_TEXTURE_2D, shape->mesh->paint_texture);
+        glActiveTexture(GL_TEXTURE0);
+    }
     if (pass == PASS_LINES) {
         if (shape->outlined || !programs->wire)
             return;
@@ -215,6 +226,14 @@ bool shows_kind_shapes(ShapeKind kind)
 {
     for (int k = 0; k < shape_count; k++)
         if (shapes[k].shown && shapes[k].kind == kind)
+            return true;
+    return false;
+}
+
+bool shows_paint_shapes()
+{
+    for (int k = 0; k < shape_count; k++)
+        if (shapes[k].shown && shapes[k].mesh && shapes[k].mesh->paint_texture)
             return true;
     return false;
 }

@@ -26,8 +26,9 @@ struct Shape {
 };
 
 // The texture units the programs read: a frame's coordinates, normals and
-// tangent planes, the map; the layers of transparency take 4 and 5.
-enum Unit { UNIT_COORDS, UNIT_NORMALS, UNIT_TANGENTS, UNIT_MAP };
+// tangent planes, the map, and a colour a vertex; the layers of
+// transparency take 4 and 5.
+enum Unit { UNIT_COORDS, UNIT_NORMALS, UNIT_TANGENTS, UNIT_MAP, UNIT_PAINT = 6 };
 
 // The programs a frame draws with, one for each way of drawing, and how
 // they draw; a kind's program is 0 when no shape of the kind is on show.
@@ -43,6 +44,7 @@ struct Programs {
     bool framed;         // triangles fetch their coordinates through a frame of R^m
     bool fetched;        // so do lines and points
     bool smooth;         // and lit takes the tangent planes
+    bool painted;        // lit and plain take a colour a vertex where "painted" is set
 };
 
 // What one call of a kind's draw does: the filled triangles, or what is
@@ -95,6 +97,9 @@ void draw_shapes(const Programs* programs, Pass pass);
 
 // Whether a shown shape is of the kind.
 bool shows_kind_shapes(ShapeKind kind);
+
+// Whether a shown shape of triangles has a colour a vertex.
+bool shows_paint_shapes();
 
 // The vertices of every shape.
 uint32_t vertices_shapes();
