@@ -143,6 +143,44 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
     return text;
 }
 
+// The shapes on show, for the page's list of them, as JSON: for each, its
+// file's name, its kind, what it is made of and how many, whether it is
+// shown, and its colour as "#rrggbb".
+EMSCRIPTEN_KEEPALIVE const char* shapes_web()
+{
+    static char text[max_shapes * 200 + 8];
+    size_t length = 0;
+    text[length++] = '[';
+    for (int k = 0; k < shape_count; k++) {
+        const Shape& s = shapes[k];
+        const KindRow* row = row_shapes(s.kind);
+        // Names reach JSON as they are, but for the characters it cannot take.
+        char name[sizeof s.name];
+        size_t n = 0;
+        for (const char* c = s.name; *c && n + 1 < sizeof name; c++)
+            name[n++] = *c == '"' || *c == '\\' || static_cast<unsigned char>(*c) < 0x20 ? '_' : *c;
+        name[n] = '\0';
+        length += static_cast<size_t>(snprintf(text + length, sizeof text - length,
+            "%s{\"name\":\"%s\",\"kind\":\"%s\",\"counted\":\"%s\",\"count\":%llu,\"shown\":%d,"
+            "\"color\":\"#%02x%02x%02x\"}",
+            k ? "," : "", name, row->name, row->counted, static_cast<unsigned long long>(row->count(&s)), s.shown,
+            s.color[0], s.color[1], s.color[2]));
+    }
+    snprintf(text + length, sizeof text - length, "]");
+    return text;
+}
+
+// Shows or hides shape k, and gives it the colour 0xrrggbb.
+EMSCRIPTEN_KEEPALIVE void set_shape_web(int k, int shown, int colour)
+{
+    if (k < 0 || k >= shape_count)
+        return;
+    shapes[k].shown = shown != 0;
+    shapes[k].color[0] = static_cast<uint8_t>(colour >> 16);
+    shapes[k].color[1] = static_cast<uint8_t>(colour >> 8);
+    shapes[k].color[2] = static_cast<uint8_t>(colour);
+}
+
 // The map's colours from -s to +s, for the page's legend: the samples the
 // shader blends, as "#rrggbb" joined by commas.
 EMSCRIPTEN_KEEPALIVE const char* ramp_web()
