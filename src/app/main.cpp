@@ -18,6 +18,7 @@
 #include "app/panel.h"
 #include "app/scene.h"
 #include "draw/shader.h"
+#include "draw/text.h"
 #include "core/viewfile.h"
 #include "app/window.h"
 
@@ -83,6 +84,7 @@ void stop_main()
     destroy_mesh(projection.mesh);
     projection.mesh = nullptr;
     destroy_overlay();
+    destroy_text();
     stop_render();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);

@@ -23,6 +23,7 @@
 #include "draw/smooth.h"
 #include "draw/stream.h"
 #include "draw/target.h"
+#include "draw/text.h"
 #include "core/view.h"
 #include "app/window.h"
 
@@ -425,6 +426,7 @@ void main_loop()
     }
 
     const Finish& f = view.finish;
+    clear_text();
     if (f.aa > 1 || f.opacity < 1.0f || f.stereo != STEREO_OFF) {
         __finished_render(orientation);
     } else {
