@@ -43,10 +43,10 @@ const OptionRow option_rows[] = {
     {"save-view", 0, "FILE", true, false, OPTION_SAVE_VIEW,
         "write the orientation, the shown coordinates, the 4-D\n"
         "turn, zoom, pan and lighting at shutdown"},
-    {"color", 0, "fixed|w[=S]", true, false, OPTION_COLOR,
+    {"color", 0, "fixed|w[=S|auto]", true, false, OPTION_COLOR,
         "colour the surface as ever, or by w: blue at -s, grey at 0,\n"
         "red at +s, s the largest length of the shown (x, y, z, w)\n"
-        "unless given"},
+        "unless given; auto: the largest |w| as shown"},
     {"slice", 0, "C[,DELTA]", true, false, OPTION_SLICE,
         "show only what lies within DELTA (s/16 unless given) of\n"
         "the hyperplane w = C"},

@@ -209,6 +209,11 @@ int parse_options(int argc, char** argv, Options* options)
             // The map's scale, or the eyes' distance, may follow the word.
             char text[32];
             float number = 0.0f;
+            options->tint_auto = row.action == OPTION_COLOR && strcmp(optarg, "w=auto") == 0;
+            if (options->tint_auto) {
+                options->tint = TINT_W;
+                break;
+            }
             // The eyes may stand together; the map needs a scale.
             if (!word_number_values(optarg, text, sizeof text, &number)
                 || (number == 0.0f && row.action == OPTION_COLOR))

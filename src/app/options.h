@@ -4,7 +4,7 @@
 //     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
-//               [--color fixed|w[=S]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
+//               [--color fixed|w[=S|auto]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
 //               [--wire on|off] [--aa N] [--opacity A]
 //               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
 //               [--record OUT] [--size N] [--quiet] [--no-preferences]
@@ -39,6 +39,7 @@ struct Options {
     bool print_view;     // --print-view: the view as text, no window
     int tint;            // --color: a Tint, or -1 when not given
     float tint_scale;    // and the map's scale after '=', or -1 when not given
+    bool tint_auto;      // or "auto" after '=': the largest |w| shown
     bool slice;          // --slice
     float band[2];       // its c and delta; delta 0: s / 16
     float eye4;          // --eye4: the eye's distance, or 0 when not given

@@ -39,6 +39,7 @@ void restore_scene(const Scene* scene)
     memcpy(axis, scene->axis, sizeof scene->axis);
     View next = scene->view;
     next.reach = view.reach;
+    next.reach_w = view.reach_w;
     memcpy(next.moved, view.moved, sizeof next.moved);
     // A frame waits for a surface of its dimension, and is a coordinate
     // choice where it is one.
@@ -89,8 +90,8 @@ static int __apply_options_scene(const Options* options)
         next.light = static_cast<Light>(options->light);
     if (options->tint >= 0)
         c.tint = static_cast<Tint>(options->tint);
-    if (options->tint_scale > 0.0f)
-        c.tint_scale = options->tint_scale;
+    if (options->tint_scale > 0.0f || options->tint_auto)
+        c.tint_scale = options->tint_auto ? -1.0f : options->tint_scale;
     if (options->slice) {
         c.slice = true;
         c.slice_at = options->band[0];
