@@ -294,6 +294,29 @@ static void __overlays_render(const float* orientation)
         set_clip_context(c.eye4, c.slice);
 }
 
+// The wireframe over the laid layers of a transparent surface. The
+// surface's depth goes in first, none of its colour; a red-cyan eye masks
+// colours of its own.
+static void __lines_again_render(const Mesh* mesh, float opacity)
+{
+    GLboolean mask[4];
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    draw_mesh(shader, mesh);
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    glDepthMask(GL_FALSE);
+    glDepthFunc(GL_LEQUAL);
+    draw_mesh_lines(shader_plain, mesh);
+    glDepthFunc(GL_GREATER);
+    glEnable(GL_BLEND);
+    glBlendColor(0.0f, 0.0f, 0.0f, 1.0f - opacity);
+    glBlendFuncSeparate(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA, GL_ZERO, GL_ONE);
+    draw_mesh_lines(shader_plain, mesh);
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+    glDepthMask(GL_TRUE);
+}
+
 // The filled surface, seen through where it is not opaque, and its
 // wireframe over it. Transparent, the wireframe goes first, so that the
 // surface is laid over the lines behind it and not over those in front.
@@ -315,6 +338,13 @@ static void __surface_render(bool own)
         if (own && begin_layers_target()) {
             draw_mesh(shader, mesh);
             end_layers_target();
+            // The layers are laid over whole pixels, and of several samples
+            // a line covers only some: the surface's share in the rest
+            // would dim the lines to dashes. They are drawn again: whole
+            // where no part of the surface lies before them, and seen
+            // through it, as its opacity lets them, where one does.
+            if (view.cues.wire && view.finish.aa > 1)
+                __lines_again_render(mesh, opacity);
         } else {
             layers_refused = true;
         }
