@@ -77,6 +77,9 @@ const OptionRow option_rows[] = {
     {"size", 0, "N", true, false, OPTION_SIZE,
         "the picture is N x N pixels, 16 to 8192 (default 512);\n"
         "only with --output or --record"},
+    {"ui-scale", 0, "F", true, false, OPTION_UI_SCALE,
+        "the control panel's text and controls F times their size,\n"
+        "0.5 to 4 (1 unless given), as Ctrl+ and Ctrl- make them"},
     {"quiet", 0, nullptr, true, false, OPTION_QUIET, "print no progress messages on standard output"},
     {"no-preferences", 0, nullptr, true, false, OPTION_NO_PREFERENCES,
         "do not apply the preferences file, default.view in\n"

@@ -188,6 +188,9 @@ int run_main(const Options* options)
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
+    save_path_scene = options->save_view;
+    if (options->ui_scale > 0.0f)
+        set_scale_panel(options->ui_scale);
     quiet_log(options->quiet);
     int failed = start_main();
     if (failed)

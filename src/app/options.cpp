@@ -234,6 +234,11 @@ int parse_options(int argc, char** argv, Options* options)
                 || !(options->opacity <= 1.0f))
                 return usage_error_help("bad opacity '%s': above 0 to 1", optarg);
             break;
+        case OPTION_UI_SCALE:
+            if (!float_values(optarg, &options->ui_scale) || !(options->ui_scale >= 0.5f)
+                || !(options->ui_scale <= 4.0f))
+                return usage_error_help("bad interface scale '%s': 0.5 to 4", optarg);
+            break;
         case OPTION_NO_PREFERENCES:
             options->no_preferences = true;
             break;

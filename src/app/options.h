@@ -7,7 +7,7 @@
 //               [--color fixed|w[=S|auto]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
 //               [--wire on|off] [--aa N] [--opacity A]
 //               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
-//               [--record OUT] [--size N] [--quiet] [--no-preferences]
+//               [--record OUT] [--size N] [--ui-scale F] [--quiet] [--no-preferences]
 //               [--print-view] [--] [FILE]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
@@ -50,6 +50,7 @@ struct Options {
     int stereo;          // --stereo: a Stereo, or -1 when not given
     float eyes;          // and the eyes' distance after '=', or -1 when not given
     bool no_preferences; // --no-preferences: the preferences file is not read
+    float ui_scale;      // --ui-scale, or 0 when not given
     int tour;            // --tour: a TourKind, or -1 when not given
     bool seeded;         // it names a seed
     uint64_t seed;       // the grand tour's
@@ -86,6 +87,7 @@ enum OptionAction {
     OPTION_QUIET,
     OPTION_NO_PREFERENCES,
     OPTION_PRINT_VIEW,
+    OPTION_UI_SCALE,
     OPTION_INFO,
     OPTION_HELP,
     OPTION_VERSION,
