@@ -32,8 +32,10 @@ static bool __command_window(GLFWwindow* window, int key, int action, int mods)
 {
     int place = 0;
     const KeyRow* row = find_keys(key, &place, mods & GLFW_MOD_CONTROL);
-    if (!row || action == GLFW_RELEASE || (action == GLFW_REPEAT && row->action != KEY_UI_SCALE))
-        return row && row->control;
+    if (!row || (is_page_platform && row->place == KEYS_DESKTOP))
+        return false;
+    if (action == GLFW_RELEASE || (action == GLFW_REPEAT && row->action != KEY_UI_SCALE))
+        return row->control;
     switch (row->action) {
     case KEY_UI_SCALE:
         set_scale_panel(scale_panel() * (place % 2 ? 0.8f : 1.25f));
