@@ -268,16 +268,8 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
     }
     if (row.kind == FIELD_TOUR)
         return parse_tour(words, count, &scene->view.tour) ? nullptr : row.fault;
-    if (row.kind == FIELD_SCALE) {
-        float* scale = __place_view<float>(scene, row.at);
-        if (count != 1)
-            return "wrong number of values";
-        if (strcmp(words[0], "auto") == 0)
-            *scale = -1.0f;
-        else if (!float_values(words[0], scale))
-            return "a value is not a finite number";
-        return *scale < 0.0f && strcmp(words[0], "auto") != 0 ? row.fault : nullptr;
-    }
+    if (row.kind == FIELD_SCALE)
+        return count != 1 ? "wrong number of values" : scale_values(words[0], __place_view<float>(scene, row.at));
     if (row.kind == FIELD_OPTIONAL) {
         bool off = count == 1 && strcmp(words[0], "off") == 0;
         *__place_view<bool>(scene, row.flag) = !off;
