@@ -238,7 +238,10 @@ static void __lines_again_render(const Mesh* mesh, float opacity)
     glDepthMask(GL_FALSE);
     glDepthFunc(GL_LEQUAL);
     draw_mesh_lines(shader_plain, mesh);
-    glDepthFunc(GL_GREATER);
+    // Every line through the surface: those in front are drawn in their
+    // colour already. Untested against depth, and all of one colour, they
+    // blend alike in any order, as the picture must.
+    glDepthFunc(GL_ALWAYS);
     glEnable(GL_BLEND);
     glBlendColor(0.0f, 0.0f, 0.0f, 1.0f - opacity);
     glBlendFuncSeparate(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA, GL_ZERO, GL_ONE);
@@ -274,7 +277,9 @@ static void __surface_render(bool own)
             // would dim the lines to dashes. They are drawn again: whole
             // where no part of the surface lies before them, and seen
             // through it, as its opacity lets them, where one does.
-            if (view.cues.wire && view.finish.aa > 1)
+            // Lines coloured by w would blend and overlap unlike in
+            // another order of the triangles, and are left as they were.
+            if (view.cues.wire && view.finish.aa > 1 && built.tint != TINT_W)
                 __lines_again_render(mesh, opacity);
         } else {
             layers_refused = true;

@@ -7,7 +7,6 @@ Usage: lecture_in_chromium.py SOURCE_DIR (the viewer, its one-file page and
 the package come in through the environment, as for the Python tests)"""
 import json
 import os
-import shutil
 import subprocess
 import sys
 import tempfile
@@ -27,11 +26,8 @@ VIEWS, BY_W = 4, 1  # the views in the notebook, and the one coloured by w
 class Lecture(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        # A copy in a folder of its own: the notebook runs wherever the
-        # package is installed, not only beside the source tree's.
+        cls.notebook = os.path.join(SOURCE, "docs", "lecture.ipynb")
         cls.dir = tempfile.TemporaryDirectory(prefix="plexorama-lecture-")
-        cls.notebook = os.path.join(cls.dir.name, "lecture.ipynb")
-        shutil.copyfile(os.path.join(SOURCE, "docs", "lecture.ipynb"), cls.notebook)
         run = subprocess.run(["jupyter", "nbconvert", "--execute", "--to", "html", "--output-dir", cls.dir.name,
                               "--ExecutePreprocessor.kernel_name=python3", "--ExecutePreprocessor.timeout=240",
                               cls.notebook], capture_output=True, text=True, timeout=280,
