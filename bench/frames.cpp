@@ -17,6 +17,7 @@
 #include "app/surface.h"
 #include "draw/mesh.h"
 #include "draw/shapes.h"
+#include "app/reach.h"
 #include "core/motion.h"
 #include "draw/smooth.h"
 #include "core/tour.h"
@@ -111,8 +112,7 @@ void frame_cues(const Surface& s, int reps)
     std::vector<double> measure;
     for (int k = 0; k < reps; k++) {
         double start = now();
-        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
-        reach_shapes(show, nullptr);
+        largest_reach(nullptr);
         measure.push_back(now() - start);
     }
     row({"s: largest length measured", s.name, 1e3 * median(measure), "ms", "", 1e3 * load, "loading",

@@ -14,9 +14,10 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Python programs need Python 3 and numpy, which no binary links, so
-# they are named here; the binaries' own are added to them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.9), python3-numpy")
+# The Python programs need Python 3 and numpy, and the labels DejaVu Sans,
+# which no binary links, so they are named here; the binaries' own are added
+# to them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.9), python3-numpy, fonts-dejavu-core")
 # Recording video pipes frames to ffmpeg; everything else runs without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ffmpeg)
 # The package's picture() draws under xvfb-run on a machine without a display.

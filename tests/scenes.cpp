@@ -26,6 +26,7 @@ const Scene sample_scene = {
         false,
         {},
         {TOUR_NONE, false, 0, default_speed_tour, 0},
+        0.0f,
     },
 };
 

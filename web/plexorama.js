@@ -581,6 +581,8 @@ var Module = (function () {
         say(fault);
     });
     setInterval(follow, followEvery);
+    // The viewer draws at the next frame of the display.
+    requestAnimationFrame(() => requestAnimationFrame(() => document.getElementById("drawing").hidden = true));
     document.documentElement.dataset.ready = "true";
   }
 

@@ -43,10 +43,10 @@ const OptionRow option_rows[] = {
     {"save-view", 0, "FILE", true, false, OPTION_SAVE_VIEW,
         "write the orientation, the shown coordinates, the 4-D\n"
         "turn, zoom, pan and lighting at shutdown"},
-    {"color", 0, "fixed|w[=S]", true, false, OPTION_COLOR,
+    {"color", 0, "fixed|w[=S|auto]", true, false, OPTION_COLOR,
         "colour the surface as ever, or by w: blue at -s, grey at 0,\n"
         "red at +s, s the largest length of the shown (x, y, z, w)\n"
-        "unless given"},
+        "unless given; auto: the largest |w| as shown"},
     {"slice", 0, "C[,DELTA]", true, false, OPTION_SLICE,
         "show only what lies within DELTA (s/16 unless given) of\n"
         "the hyperplane w = C"},
@@ -77,6 +77,9 @@ const OptionRow option_rows[] = {
     {"size", 0, "N", true, false, OPTION_SIZE,
         "the picture is N x N pixels, 16 to 8192 (default 512);\n"
         "only with --output or --record"},
+    {"ui-scale", 0, "F", true, false, OPTION_UI_SCALE,
+        "the control panel's text and controls F times their size,\n"
+        "0.5 to 4 (1 unless given), as Ctrl+ and Ctrl- make them"},
     {"quiet", 0, nullptr, true, false, OPTION_QUIET, "print no progress messages on standard output"},
     {"no-preferences", 0, nullptr, true, false, OPTION_NO_PREFERENCES,
         "do not apply the preferences file, default.view in\n"

@@ -93,6 +93,12 @@ static int __held_input(GLFWwindow* window, KeyAction action)
     return -1;
 }
 
+static bool __control_input(GLFWwindow* window)
+{
+    return key_state_input(window, GLFW_KEY_LEFT_CONTROL) == GLFW_PRESS
+        || key_state_input(window, GLFW_KEY_RIGHT_CONTROL) == GLFW_PRESS;
+}
+
 // [ or ] is held while the slice is on.
 static bool moving_slice = false;
 
@@ -106,12 +112,14 @@ float* poll_input(GLFWwindow* window)
     // The first held key in the row's order decides; one step per frame at
     // most. Pairs turn one way and back about each axis in turn.
     versor s = GLM_QUAT_IDENTITY_INIT;
-    int held = __held_input(window, KEY_TURN3);
+    // With Ctrl held, S and Q save and quit: no letter turns then.
+    bool control = __control_input(window);
+    int held = control ? -1 : __held_input(window, KEY_TURN3);
     if (held >= 0)
         __quatv_input(s, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step), axis[held / 2]);
     __turn_input(s);
     // E, D and C turn x, y and z toward w as I, O and P do.
-    held = __held_input(window, KEY_TURN4);
+    held = control ? -1 : __held_input(window, KEY_TURN4);
     if (held >= 0)
         turn_plane_motion(held / 2, 3, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step));
     // [ and ] move the slice while held, ] toward +w.
@@ -165,8 +173,7 @@ static float __scroll_angle_input(double offset)
 
 void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset)
 {
-    if (key_state_input(window, GLFW_KEY_LEFT_CONTROL) == GLFW_PRESS
-        || key_state_input(window, GLFW_KEY_RIGHT_CONTROL) == GLFW_PRESS) {
+    if (__control_input(window)) {
         // A wheel turned away from the user comes closer.
         if (std::isfinite(yoffset))
             zoom_motion(static_cast<float>(glm_clamp(yoffset, -100.0, 100.0)));
@@ -250,10 +257,10 @@ static void __switch_input(KeyAction action)
     set_view(&next);
 }
 
-void __key_callback_input(GLFWwindow*, int key, int, int action, int)
+void __key_callback_input(GLFWwindow*, int key, int, int action, int mods)
 {
     int place = 0;
-    const KeyRow* row = find_keys(key, &place);
+    const KeyRow* row = find_keys(key, &place, mods & GLFW_MOD_CONTROL);
     // Held, = and - zoom on with the keyboard's repeat; the other keys act
     // once a press.
     if (!row || action == GLFW_RELEASE || (action != GLFW_PRESS && row->action != KEY_ZOOM))
@@ -289,8 +296,10 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int)
     case KEY_SWAP:
         exchange_input(place);
         break;
+
     default:
-        // Held keys are polled every frame; Tab is the panel's.
+        // Held keys are polled every frame; Tab is the panel's, and the
+    // window's commands the window's.
         break;
     }
 }

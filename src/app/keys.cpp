@@ -45,17 +45,25 @@ const KeyRow key_rows[] = {
     {"U", "start or pause a tour through frames of R^m (Space pauses)", nullptr, KEY_TOUR, KEYS_EVERYWHERE,
         {GLFW_KEY_U}},
     {"Tab", "show or hide the control panel", nullptr, KEY_PANEL, KEYS_DESKTOP, {GLFW_KEY_TAB}},
+    {"Ctrl+ Ctrl-", "the control panel larger or smaller (in a browser, its zoom)", nullptr, KEY_UI_SCALE,
+        KEYS_EVERYWHERE, {GLFW_KEY_EQUAL, GLFW_KEY_MINUS, GLFW_KEY_KP_ADD, GLFW_KEY_KP_SUBTRACT}, true},
+    {"F11", "full screen, or back to the window", nullptr, KEY_FULL_SCREEN, KEYS_DESKTOP, {GLFW_KEY_F11}},
+    {"Ctrl+S", "save the view now: to --save-view's file, else a new plexorama-N.view", nullptr, KEY_SAVE,
+        KEYS_DESKTOP, {GLFW_KEY_S}, true},
+    {"Ctrl+Q", "quit, as closing the window does", nullptr, KEY_QUIT, KEYS_DESKTOP, {GLFW_KEY_Q}, true},
 };
 const int key_row_count = sizeof key_rows / sizeof key_rows[0];
 
-const KeyRow* find_keys(int code, int* place)
+const KeyRow* find_keys(int code, int* place, bool control)
 {
-    for (const KeyRow& row : key_rows)
-        for (int k = 0; k < 9 && row.codes[k]; k++)
-            if (row.codes[k] == code) {
-                *place = k;
-                return &row;
-            }
+    // With Ctrl held, a row of its own first, else the key's plain row.
+    for (int pass = control ? 0 : 1; pass < 2; pass++)
+        for (const KeyRow& row : key_rows)
+            for (int k = 0; k < 9 && row.codes[k] && row.control == (pass == 0); k++)
+                if (row.codes[k] == code) {
+                    *place = k;
+                    return &row;
+                }
     return nullptr;
 }
 

@@ -29,6 +29,10 @@ enum KeyAction {
     KEY_TOUR,       // a tour through frames of R^m: start, pause, go on
     KEY_PANEL,      // the control panel
     KEY_TOUCH,      // fingers on a touch screen
+    KEY_UI_SCALE,   // with Ctrl, by pairs: the control panel larger and smaller
+    KEY_SAVE,       // with Ctrl: save the view now
+    KEY_QUIT,       // with Ctrl: close the window
+    KEY_FULL_SCREEN, // the window over the whole screen, or back
 };
 
 enum KeyPlace {
@@ -44,14 +48,16 @@ struct KeyRow {
     KeyAction action;
     KeyPlace place;
     int codes[9]; // GLFW key codes, in the order the action counts them; 0 ends them
+    bool control = false; // the keys act with Ctrl held, and only so
 };
 
 extern const KeyRow key_rows[];
 extern const int key_row_count;
 
-// The row a key belongs to, and the key's place among its codes; none for a
-// key the viewer does not take.
-const KeyRow* find_keys(int code, int* place);
+// The row a key belongs to, and the key's place among its codes; none for
+// a key the viewer does not take. With Ctrl held, a row of Ctrl's comes
+// first.
+const KeyRow* find_keys(int code, int* place, bool control = false);
 
 // The row of an action.
 const KeyRow* row_keys(KeyAction action);

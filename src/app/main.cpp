@@ -19,6 +19,7 @@
 #include "app/panel.h"
 #include "app/scene.h"
 #include "draw/shader.h"
+#include "draw/text.h"
 #include "core/viewfile.h"
 #include "app/window.h"
 
@@ -83,6 +84,7 @@ void stop_main()
     mlog("[MESH] Destruyendo...\n");
     clear_shapes();
     destroy_overlay();
+    destroy_text();
     stop_render();
     mlog("[SHADER] Destruyendo...\n");
     destroy_shader(shader_plain);
@@ -193,6 +195,9 @@ int run_main(const Options* options)
 
     bool offscreen = options->output || options->record;
     hidden_window = offscreen;
+    save_path_scene = options->save_view;
+    if (options->ui_scale > 0.0f)
+        set_scale_panel(options->ui_scale);
     quiet_log(options->quiet);
     int failed = start_main();
     if (failed)

@@ -32,6 +32,15 @@ void draw_panel()
 {
 }
 
+void set_scale_panel(float)
+{
+}
+
+float scale_panel()
+{
+    return 1.0f;
+}
+
 void stop_panel()
 {
 }

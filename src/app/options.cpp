@@ -209,6 +209,11 @@ int parse_options(int argc, char** argv, Options* options)
             // The map's scale, or the eyes' distance, may follow the word.
             char text[32];
             float number = 0.0f;
+            options->tint_auto = row.action == OPTION_COLOR && strcmp(optarg, "w=auto") == 0;
+            if (options->tint_auto) {
+                options->tint = TINT_W;
+                break;
+            }
             // The eyes may stand together; the map needs a scale.
             if (!word_number_values(optarg, text, sizeof text, &number)
                 || (number == 0.0f && row.action == OPTION_COLOR))
@@ -228,6 +233,11 @@ int parse_options(int argc, char** argv, Options* options)
             if (!float_values(optarg, &options->opacity) || !(options->opacity > 0.0f)
                 || !(options->opacity <= 1.0f))
                 return usage_error_help("bad opacity '%s': above 0 to 1", optarg);
+            break;
+        case OPTION_UI_SCALE:
+            if (!float_values(optarg, &options->ui_scale) || !(options->ui_scale >= 0.5f)
+                || !(options->ui_scale <= 4.0f))
+                return usage_error_help("bad interface scale '%s': 0.5 to 4", optarg);
             break;
         case OPTION_NO_PREFERENCES:
             options->no_preferences = true;

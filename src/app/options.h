@@ -4,10 +4,10 @@
 //     plexorama [--frames N] [--show A,B,C,D] [--swap x|y|z] [--view FILE]
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
-//               [--color fixed|w[=S]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
+//               [--color fixed|w[=S|auto]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
 //               [--wire on|off] [--aa N] [--opacity A]
 //               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
-//               [--record OUT] [--size N] [--quiet] [--no-preferences]
+//               [--record OUT] [--size N] [--ui-scale F] [--quiet] [--no-preferences]
 //               [--print-view] [--] [FILE...]
 //     plexorama --info FILE | -h | --help | -V | --version
 #pragma once
@@ -43,6 +43,7 @@ struct Options {
     bool print_view;     // --print-view: the view as text, no window
     int tint;            // --color: a Tint, or -1 when not given
     float tint_scale;    // and the map's scale after '=', or -1 when not given
+    bool tint_auto;      // or "auto" after '=': the largest |w| shown
     bool slice;          // --slice
     float band[2];       // its c and delta; delta 0: s / 16
     float eye4;          // --eye4: the eye's distance, or 0 when not given
@@ -53,6 +54,7 @@ struct Options {
     int stereo;          // --stereo: a Stereo, or -1 when not given
     float eyes;          // and the eyes' distance after '=', or -1 when not given
     bool no_preferences; // --no-preferences: the preferences file is not read
+    float ui_scale;      // --ui-scale, or 0 when not given
     int tour;            // --tour: a TourKind, or -1 when not given
     bool seeded;         // it names a seed
     uint64_t seed;       // the grand tour's
@@ -89,6 +91,7 @@ enum OptionAction {
     OPTION_QUIET,
     OPTION_NO_PREFERENCES,
     OPTION_PRINT_VIEW,
+    OPTION_UI_SCALE,
     OPTION_INFO,
     OPTION_HELP,
     OPTION_VERSION,

@@ -18,6 +18,7 @@
 #include "app/keys.h"
 #include "core/log.h"
 #include "draw/mesh.h"
+#include "draw/text.h"
 #include "core/motion.h"
 #include "app/surface.h"
 #include "core/view.h"
@@ -36,23 +37,72 @@ static bool refused = false;
 static ImVec4 drawn[2];
 static int drawn_count = 0;
 
-// A third of the window at most, so that the surface stays in sight beside
-// it; no narrower than its sliders and their names need.
-static const float widest = 216.0f, narrowest = 160.0f;
 static const float margin = 6.0f;
 
-static float __width_panel()
+// The size of the panel's text and controls, and whether the fonts and
+// style must be made anew for it before the next frame.
+static float scale = 1.0f;
+static bool rescaled = true;
+// ImGui's style as set up, before any scaling.
+static ImGuiStyle plain_style;
+
+void set_scale_panel(float wanted)
 {
-    return std::fmax(narrowest, std::fmin(widest, ImGui::GetIO().DisplaySize.x / 3.0f));
+    float clamped = std::fmax(0.5f, std::fmin(4.0f, wanted));
+    // A scale that is not a number stays as it was.
+    if (clamped == clamped && clamped != scale) {
+        scale = clamped;
+        rescaled = true;
+    }
 }
 
-void __key_hint_panel(KeyAction action, float share)
+float scale_panel()
 {
-    const char* key = hint_keys(action);
-    float row = ImGui::GetWindowContentRegionMax().x - ImGui::GetWindowContentRegionMin().x;
-    float end = ImGui::GetWindowContentRegionMin().x + share * row;
-    ImGui::SameLine(end - ImGui::CalcTextSize(key).x);
-    ImGui::TextDisabled("%s", key);
+    return scale;
+}
+
+// As wide as its widest rows: the lighting's three choices, and a slider
+// with the longest name and keys beside it; the same whether its sections
+// are open or not, so that it does not jump as they open.
+static float __width_panel()
+{
+    const ImGuiStyle& style = ImGui::GetStyle();
+    auto text = [](const char* t) { return ImGui::CalcTextSize(t).x; };
+    float choice = ImGui::GetFrameHeight() + style.ItemInnerSpacing.x + style.ItemSpacing.x;
+    float light = text("light") + text("file") + text("shape") + text("smooth") + text(hint_keys(KEY_LIGHT))
+        + 3 * choice + 4 * style.ItemSpacing.x;
+    float slider = 8.0f * ImGui::GetFontSize() + style.ItemInnerSpacing.x + text("degrees/s")
+        + style.ItemSpacing.x + text(hint_keys(KEY_TOUR));
+    return std::fmax(light, slider) + 2 * style.WindowPadding.x + style.ScrollbarSize;
+}
+
+void __key_hint_panel(KeyAction action)
+{
+    ImGui::SameLine();
+    ImGui::TextDisabled("%s", hint_keys(action));
+}
+
+// The panel's text in the labels' typeface, DejaVu Sans (ImGui's own
+// where it cannot be read), 14 pixels tall times the scale, and the style
+// scaled with it; the font's texture made again.
+static void __fonts_panel()
+{
+    ImGuiIO& io = ImGui::GetIO();
+    io.Fonts->Clear();
+    int size = 0;
+    const unsigned char* font = font_text(&size);
+    ImFontConfig config;
+    config.FontDataOwnedByAtlas = false;
+    config.SizePixels = std::round(14.0f * scale);
+    if (font)
+        io.Fonts->AddFontFromMemoryTTF(const_cast<unsigned char*>(font), size, config.SizePixels, &config);
+    else
+        io.Fonts->AddFontDefault(&config);
+    ImGui_ImplOpenGL3_DestroyFontsTexture();
+    ImGui_ImplOpenGL3_CreateFontsTexture();
+    ImGui::GetStyle() = plain_style;
+    ImGui::GetStyle().ScaleAllSizes(scale);
+    rescaled = false;
 }
 
 static bool __start_panel()
@@ -71,6 +121,7 @@ static bool __start_panel()
     // its controls open fits a 512-pixel window.
     style.FramePadding.y = 2.0f;
     style.ItemSpacing.y = 3.0f;
+    plain_style = style;
     // The window's callbacks stay the viewer's: they hand the panel its
     // events, so that what it takes never reaches the view.
     if (!ImGui_ImplGlfw_InitForOpenGL(owner, false)) {
@@ -226,7 +277,7 @@ static void __cues_panel()
     }
 
     ImGui::Checkbox("gizmo", &c.gizmo);
-    __key_hint_panel(KEY_GIZMO, 0.4f);
+    __key_hint_panel(KEY_GIZMO);
     ImGui::SameLine();
     ImGui::Checkbox("wireframe", &c.wire);
     __key_hint_panel(KEY_WIRE);
@@ -296,8 +347,9 @@ static void __build_panel()
     const ImGuiIO& io = ImGui::GetIO();
     // Held to the top right corner, away from the gizmo in the lower left,
     // and over the strip beside the drawing area when the window is wide.
+    // Scrolled where the window is too low for all of it.
     ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x - margin, margin), ImGuiCond_Always, ImVec2(1.0f, 0.0f));
-    float width = __width_panel();
+    float width = std::fmin(__width_panel(), std::fmax(io.DisplaySize.x - 2 * margin, 64.0f));
     ImGui::SetNextWindowSizeConstraints(
         ImVec2(width, 0.0f), ImVec2(width, std::fmax(io.DisplaySize.y - 2 * margin, 64.0f)));
     ImGuiWindowFlags flags = ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoMove;
@@ -308,7 +360,7 @@ static void __build_panel()
         return;
     }
     // The sections start folded: open, they would hide the surface.
-    ImGui::PushItemWidth(width * 0.5f);
+    ImGui::PushItemWidth(8.0f * ImGui::GetFontSize());
     if (ImGui::CollapsingHeader("Surface"))
         __surface_panel();
     if (ImGui::CollapsingHeader("Cues to w"))
@@ -336,6 +388,8 @@ void draw_panel()
         return;
     }
     ImGui_ImplOpenGL3_NewFrame();
+    if (rescaled)
+        __fonts_panel();
     ImGui_ImplGlfw_NewFrame();
     ImGui::NewFrame();
     drawn_count = 0;

@@ -30,6 +30,11 @@ bool holds_keys_panel();
 // GL call. The first time it is shown this makes its context and GL objects.
 void draw_panel();
 
+// The panel's text and controls scale times their size, from 0.5 to 4: 1
+// at start, --ui-scale's; Ctrl+ and Ctrl- multiply it by 1.25 and 0.8.
+void set_scale_panel(float scale);
+float scale_panel();
+
 // Deletes the panel's context and GL objects, if ever made; the window and
 // its context must still be there.
 void stop_panel();
@@ -41,9 +46,8 @@ void __focus_callback_panel(GLFWwindow* window, int focused);
 void __enter_callback_panel(GLFWwindow* window, int entered);
 
 // The panel's sections in files of their own, and what they share.
-// The keys that do the same as the control just drawn, dimmed, ending at
-// the given share of the row's width.
-void __key_hint_panel(KeyAction action, float share = 1.0f);
+// The keys that do the same as the control just drawn, dimmed, after it.
+void __key_hint_panel(KeyAction action);
 // The file, its sizes, the coordinate choice and the swap buttons.
 void __surface_panel();
 // Turns in planes of the surface's coordinates, tours, and keeping a view.

@@ -43,6 +43,11 @@ void __picture_panel()
             next.cues.tint_scale = 0.0f;
         if (ImGui::IsItemHovered())
             ImGui::SetTooltip("the largest length of the shown (x, y, z, w)");
+        ImGui::SameLine();
+        if (ImGui::SmallButton("auto"))
+            next.cues.tint_scale = -1.0f;
+        if (ImGui::IsItemHovered())
+            ImGui::SetTooltip("the largest |w| as shown");
     }
     set_view(&next);
 }

@@ -1,8 +1,6 @@
 // The control panel's sections of the surface on show: its file, the
 // coordinate choice and the swaps; and frames of R^m, with turns in planes
 // of the surface's coordinates, tours, and keeping the view on show.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -95,19 +93,17 @@ void __surface_panel()
 // name no file has: the surface's, numbered. Returns the name, or none.
 static const char* __keep_panel()
 {
-    static char name[PATH_MAX];
     const char* slash = strrchr(shown_path, '/');
     const char* file = slash ? slash + 1 : shown_path;
-    int stem = static_cast<int>(strcspn(file, "."));
-    for (int k = 1; k < 1000; k++) {
-        snprintf(name, sizeof name, "%.*s-%d.view", stem ? stem : 7, stem ? file : "surface", k);
-        if (access(name, F_OK) != 0) {
-            Scene scene;
-            capture_scene(&scene);
-            return write_scene(name, &scene) ? name : nullptr;
-        }
-    }
-    return nullptr;
+    char stem[256];
+    int length = static_cast<int>(strcspn(file, "."));
+    snprintf(stem, sizeof stem, "%.*s", length ? length : 7, length ? file : "surface");
+    const char* name = fresh_path_scene(stem);
+    if (!name)
+        return nullptr;
+    Scene scene;
+    capture_scene(&scene);
+    return write_scene(name, &scene) ? name : nullptr;
 }
 
 // A combo of the surface's coordinates, from 1.

@@ -19,11 +19,13 @@
 #include "draw/shapes.h"
 #include "core/motion.h"
 #include "app/panel.h"
+#include "app/reach.h"
 #include "draw/platform.h"
 #include "draw/shader.h"
 #include "draw/smooth.h"
 #include "draw/stream.h"
 #include "draw/target.h"
+#include "draw/text.h"
 #include "core/view.h"
 #include "app/window.h"
 
@@ -228,28 +230,6 @@ static void __stream_render(Drawn drawn, bool changed)
     }
 }
 
-// s is measured again whenever the shapes, their shown coordinates or their
-// frame change while a cue needs it, and never else: it reads every vertex.
-// While a tour runs it is held, so that colours keep their meaning.
-static void __measure_render(bool frame_changed)
-{
-    static uint32_t measured_serial = 0;
-    static uint8_t measured[4] = {};
-    const Projection& p = projection;
-    const Cues& c = view.cues;
-    const uint8_t shown[4] = {p.x, p.y, p.z, p.w};
-    bool same = serial_shapes == measured_serial && memcmp(shown, measured, sizeof shown) == 0
-        && !(frame_changed && !view.tour.running);
-    if (!(c.tint == TINT_W || c.slice || c.eye4) || same)
-        return;
-    View next = view;
-    bool framed = view.framed && view.frame.dim == dim_shapes();
-    next.reach = reach_shapes(shown, framed ? &view.frame : nullptr);
-    set_view(&next);
-    measured_serial = serial_shapes;
-    memcpy(measured, shown, sizeof measured);
-}
-
 // The frame's columns into the uniform block the programs read them from.
 static void __frame_render()
 {
@@ -299,6 +279,32 @@ static void __overlays_render(const float* orientation)
         set_clip_context(c.eye4, c.slice);
 }
 
+// The wireframe over the laid layers of a transparent surface. The
+// surfaces' depth goes in first, none of their colour; a red-cyan eye masks
+// colours of its own.
+static void __lines_again_render(const Programs* programs, float opacity)
+{
+    GLboolean mask[4];
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+    draw_shapes(programs, PASS_FILL);
+    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    glDepthMask(GL_FALSE);
+    glDepthFunc(GL_LEQUAL);
+    draw_shapes(programs, PASS_WIRE);
+    // Every line through the surface: those in front are drawn in their
+    // colour already. Untested against depth, and all of one colour, they
+    // blend alike in any order, as the picture must.
+    glDepthFunc(GL_ALWAYS);
+    glEnable(GL_BLEND);
+    glBlendColor(0.0f, 0.0f, 0.0f, 1.0f - opacity);
+    glBlendFuncSeparate(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA, GL_ZERO, GL_ONE);
+    draw_shapes(programs, PASS_WIRE);
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+    glDepthMask(GL_TRUE);
+}
+
 // The widths of lines and points, in pixels: in a picture larger than the
 // window, as much wider as GL's lines are there. Pictures set that width
 // when they are made, so it is read every frame.
@@ -341,6 +347,15 @@ static void __shapes_render(bool own)
         if (own && begin_layers_target()) {
             draw_shapes(&opaque, PASS_FILL);
             end_layers_target();
+            // The layers are laid over whole pixels, and of several samples
+            // a line covers only some: the surface's share in the rest
+            // would dim the lines to dashes. They are drawn again: whole
+            // where no part of the surface lies before them, and seen
+            // through it, as its opacity lets them, where one does.
+            // Lines coloured by w would blend and overlap unlike in
+            // another order of the triangles, and are left as they were.
+            if (view.cues.wire && view.finish.aa > 1 && built.tint != TINT_W)
+                __lines_again_render(&opaque, opacity);
         } else {
             layers_refused = true;
         }
@@ -453,7 +468,7 @@ void main_loop()
     if ((built.framed || built.fetched) && (changes & CHANGE_FRAME || rebuilt))
         __frame_render();
     __stream_render(drawn, changes & CHANGE_FRAME);
-    __measure_render(changes & CHANGE_FRAME);
+    measure_reach(changes & CHANGE_FRAME);
     changes |= take_changes_view();
     if (changes & CHANGE_MOTION || (changes & CHANGE_FRAME && !built.framed) || rebuilt) {
         for (unsigned int program : every())
@@ -479,6 +494,7 @@ void main_loop()
     }
 
     const Finish& f = view.finish;
+    clear_text();
     if (f.aa > 1 || f.opacity < 1.0f || f.stereo != STEREO_OFF) {
         __finished_render(orientation);
     } else {

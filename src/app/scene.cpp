@@ -2,6 +2,7 @@
 #include "app/scene.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,7 +24,6 @@
 #include "core/output.h"
 #include "draw/platform.h"
 #include "core/viewfile.h"
-#include "app/window.h"
 
 void capture_scene(Scene* scene)
 {
@@ -40,6 +40,7 @@ void restore_scene(const Scene* scene)
     memcpy(axis, scene->axis, sizeof scene->axis);
     View next = scene->view;
     next.reach = view.reach;
+    next.reach_w = view.reach_w;
     memcpy(next.moved, view.moved, sizeof next.moved);
     // A frame waits for a surface of its dimension, and is a coordinate
     // choice where it is one.
@@ -90,8 +91,8 @@ static int __apply_options_scene(const Options* options)
         next.light = static_cast<Light>(options->light);
     if (options->tint >= 0)
         c.tint = static_cast<Tint>(options->tint);
-    if (options->tint_scale > 0.0f)
-        c.tint_scale = options->tint_scale;
+    if (options->tint_scale > 0.0f || options->tint_auto)
+        c.tint_scale = options->tint_auto ? -1.0f : options->tint_scale;
     if (options->slice) {
         c.slice = true;
         c.slice_at = options->band[0];
@@ -181,7 +182,7 @@ int prepare_scene(const Options* options, const Scene* saved)
         bind_shapes(show);
     }
     if (options->swap)
-        __key_callback_input(window, options->swap, 0, GLFW_PRESS, 0);
+        __key_callback_input(nullptr, options->swap, 0, GLFW_PRESS, 0);
     return 0;
 }
 
@@ -237,6 +238,34 @@ int save_scene(const char* path)
         return 0;
     complain_log("%s: cannot write: %s", path, strerror(errno));
     return 1;
+}
+
+const char* save_path_scene = nullptr;
+
+const char* fresh_path_scene(const char* stem)
+{
+    static char path[PATH_MAX];
+    for (int k = 1; k <= 1000; k++) {
+        snprintf(path, sizeof path, "%s-%d.view", stem, k);
+        if (access(path, F_OK) != 0 && errno == ENOENT)
+            return path;
+    }
+    return nullptr;
+}
+
+const char* save_now_scene()
+{
+    const char* path = save_path_scene ? save_path_scene : fresh_path_scene("plexorama");
+    if (!path) {
+        complain_log("cannot save the view: plexorama-1.view to plexorama-1000.view are all taken");
+        return nullptr;
+    }
+    if (save_scene(path))
+        return nullptr;
+    char said[PATH_MAX + 32];
+    snprintf(said, sizeof said, "view saved to %s\n", path);
+    mlog(said);
+    return path;
 }
 
 // Where the preferences are: $XDG_CONFIG_HOME/plexorama, else

@@ -45,5 +45,18 @@ int read_preferences_scene(Scene* scene);
 // Writes the view on show; returns 0, or 1 after saying why it could not.
 int save_scene(const char* path);
 
+// --save-view's file, which the view is written to at shutdown; none
+// unless given.
+extern const char* save_path_scene;
+
+// A name in the working folder that no file has: stem-N.view, N the
+// least from 1; none when a thousand are taken.
+const char* fresh_path_scene(const char* stem);
+
+// Writes the view on show now, as Ctrl+S does: to --save-view's file, else
+// to a new plexorama-N.view in the working folder, and says where in one
+// line. Returns the path written, or none after saying why not.
+const char* save_now_scene();
+
 // How many frames make one full turn of the spin --spin asks for.
 long spin_frames_scene(const Options* options);

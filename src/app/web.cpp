@@ -209,14 +209,15 @@ EMSCRIPTEN_KEEPALIVE int exchange_web(int slot)
 }
 
 // The cues as the controls set them, as their keys would. Widths,
-// distances and scales that are not positive numbers follow s.
+// distances and scales that are not positive numbers follow s; a scale
+// below 0 follows the range of w.
 EMSCRIPTEN_KEEPALIVE void set_cues_web(int tint, int slice, float slice_at, float slice_width, int eye4,
     float eye4_at, int gizmo, int wire, float scale)
 {
     auto positive = [](float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; };
     View next = view;
     next.cues = {tint ? TINT_W : TINT_FIXED, slice != 0, std::isfinite(slice_at) ? slice_at : 0.0f,
-        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0, positive(scale)};
+        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0, scale < 0.0f ? -1.0f : positive(scale)};
     set_view(&next);
 }
 

@@ -7,7 +7,9 @@
 #include <cstdio>
 
 #include "app/input.h"
+#include "app/keys.h"
 #include "app/panel.h"
+#include "app/scene.h"
 #include "draw/platform.h"
 
 GLFWwindow* window = nullptr;
@@ -24,9 +26,37 @@ static void __keep_failure_window()
     snprintf(failure, sizeof failure, "%s", description ? description : "GLFW gave no reason");
 }
 
+// The commands of the window beyond the view: the panel's scale, saving the
+// view now, quitting and full screen. Returns whether the key was one.
+static bool __command_window(GLFWwindow* window, int key, int action, int mods)
+{
+    int place = 0;
+    const KeyRow* row = find_keys(key, &place, mods & GLFW_MOD_CONTROL);
+    if (!row || (is_page_platform && row->place == KEYS_DESKTOP))
+        return false;
+    if (action == GLFW_RELEASE || (action == GLFW_REPEAT && row->action != KEY_UI_SCALE))
+        return row->control;
+    switch (row->action) {
+    case KEY_UI_SCALE:
+        set_scale_panel(scale_panel() * (place % 2 ? 0.8f : 1.25f));
+        return true;
+    case KEY_SAVE:
+        save_now_scene();
+        return true;
+    case KEY_QUIT:
+        glfwSetWindowShouldClose(window, GLFW_TRUE);
+        return true;
+    case KEY_FULL_SCREEN:
+        full_screen_window(window);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void __key_callback_window(GLFWwindow* window, int key, int scancode, int action, int mods)
 {
-    if (!take_key_panel(window, key, scancode, action, mods))
+    if (!take_key_panel(window, key, scancode, action, mods) && !__command_window(window, key, action, mods))
         __key_callback_input(window, key, scancode, action, mods);
 }
 
@@ -111,6 +141,23 @@ int is_open_window(GLFWwindow* window)
     glfwPollEvents();
     __limit_fps_window(60);
     return !glfwWindowShouldClose(window);
+}
+
+void full_screen_window(GLFWwindow* window)
+{
+    // Where the window was before it went full screen.
+    static int place[4] = {0, 0, 512, 512};
+    if (glfwGetWindowMonitor(window)) {
+        glfwSetWindowMonitor(window, nullptr, place[0], place[1], place[2], place[3], 0);
+        return;
+    }
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+    if (!mode)
+        return;
+    glfwGetWindowPos(window, &place[0], &place[1]);
+    glfwGetWindowSize(window, &place[2], &place[3]);
+    glfwSetWindowMonitor(window, monitor, 0, 0, mode->width, mode->height, mode->refreshRate);
 }
 
 void close_window(GLFWwindow* window)

@@ -25,6 +25,11 @@ void use_window(GLFWwindow* window);
 // frame's time. Returns non-zero while the window is to stay open.
 int is_open_window(GLFWwindow* window);
 
+// Puts the window over the whole of the primary screen, in the screen's
+// own mode, or back to where and how large it was: GLFW's monitor mode,
+// which needs no window manager.
+void full_screen_window(GLFWwindow* window);
+
 // Destroys the window and shuts GLFW down.
 void close_window(GLFWwindow* window);
 

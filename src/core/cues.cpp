@@ -110,6 +110,9 @@ void ramp_cues(float rgb[][3])
 
 float tint_scale_cues()
 {
+    // Where w is 0 throughout, its range is none: the reach serves.
+    if (view.cues.tint_scale < 0.0f && view.reach_w > 0.0f)
+        return view.reach_w;
     return view.cues.tint_scale > 0.0f ? view.cues.tint_scale : view.reach;
 }
 

@@ -229,6 +229,21 @@ float reach_choice_frame(const uint8_t show[4], uint8_t dim, const float* coords
     return static_cast<float>(std::sqrt(largest));
 }
 
+float extent_frame(const float* weights, int dim, const float* coords, uint64_t count)
+{
+    double largest = 0.0;
+    for (uint64_t v = 0; v < count; v++) {
+        const float* c = coords + v * static_cast<uint64_t>(dim);
+        double along = 0.0;
+        for (int k = 0; k < dim; k++)
+            along += static_cast<double>(weights[k]) * c[k];
+        along = std::fabs(along);
+        if (along > largest && std::isfinite(along))
+            largest = along;
+    }
+    return static_cast<float>(largest);
+}
+
 void angles_frame(const Frame* a, const Frame* b, double* angles)
 {
     Eigen::JacobiSVD<Square> svd(__rows_frame(a) * __rows_frame(b).transpose());

@@ -53,6 +53,11 @@ float reach_frame(const Frame* frame, const float* coords, uint64_t count);
 // The same for the coordinate choice show[0..3], from the four alone.
 float reach_choice_frame(const uint8_t show[4], uint8_t dim, const float* coords, uint64_t count);
 
+// The largest |weights . c| over count vertices c of dim coordinates:
+// how far one combination of them, such as the shown w, reaches. Those not
+// finite do not count.
+float extent_frame(const float* weights, int dim, const float* coords, uint64_t count);
+
 // A path between two frames: their 4-planes joined along the geodesic of the
 // Grassmannian, each principal angle at a constant pace (Buja, Cook, Asimov
 // and Hurley 2005), while the frame turns within the moving plane at a

@@ -244,3 +244,14 @@ const char* line_values(const char* text, size_t length, size_t* start, char* li
         return "a line holds a NUL byte";
     return nullptr;
 }
+
+const char* scale_values(const char* word, float* scale)
+{
+    if (strcmp(word, "auto") == 0) {
+        *scale = -1.0f;
+        return nullptr;
+    }
+    if (!float_values(word, scale))
+        return "a value is not a finite number";
+    return *scale < 0.0f ? "the map's scale is negative" : nullptr;
+}

@@ -75,3 +75,7 @@ int unit_values(float* q);
 // Copies the line of text that starts at *start into line, without its
 // CR LF, and moves *start to the next. Returns none, or what is wrong with it.
 const char* line_values(const char* text, size_t length, size_t* start, char* line, size_t size);
+
+// A map's scale: a number not below 0, or auto, held as -1. Returns none,
+// or what is wrong with word.
+const char* scale_values(const char* word, float* scale);

@@ -18,6 +18,7 @@ const View initial_view = {
     false,
     {},
     {TOUR_NONE, false, 0, default_speed_tour, 0},
+    0.0f,
 };
 
 const Scene initial_scene = {
@@ -42,7 +43,7 @@ void set_view(const View* next)
     const Cues &a = now.cues, &b = next->cues;
     if (a.tint != b.tint || a.slice != b.slice || a.slice_at != b.slice_at || a.slice_width != b.slice_width
         || a.eye4 != b.eye4 || a.eye4_at != b.eye4_at || a.gizmo != b.gizmo || a.wire != b.wire
-        || a.tint_scale != b.tint_scale || now.reach != next->reach)
+        || a.tint_scale != b.tint_scale || now.reach != next->reach || now.reach_w != next->reach_w)
         changes |= CHANGE_CUES;
     const Finish &f = now.finish, &g = next->finish;
     if (f.aa != g.aa || f.opacity != g.opacity || f.stereo != g.stereo || f.eyes != g.eyes

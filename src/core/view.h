@@ -47,7 +47,7 @@ struct Cues {
     float eye4_at;     // the eye's distance d on the w axis; 0: 3 s
     bool gizmo;        // the images of the four axes in the lower left corner
     bool wire;         // the wireframe over the filled surface
-    float tint_scale;  // the map's scale as given; 0: s
+    float tint_scale;  // the map's scale as given; 0: s; below 0: the largest |w| shown
 };
 
 enum Stereo {
@@ -80,6 +80,7 @@ struct View {
     bool framed;      // shown (x, y, z, w) = turn4 frame c, not the coordinate choice
     Frame frame;      // with framed: a frame of R^m that is no coordinate choice
     Tour tour;
+    float reach_w; // the largest |w| as shown over the surface, while the map's scale follows it; else 0
 };
 
 // A whole view as a view file or a link holds it: the view with the

@@ -27,6 +27,7 @@ enum FieldKind {
     FIELD_TOUR,        // off, or its kind, seed, speed, target and whether it runs
     FIELD_SPIN,        // off, or the plane of a spin and its rate
     FIELD_COUNT,       // a whole number, held as an int
+    FIELD_SCALE,       // a number not below 0, or auto: held as -1
 };
 
 // Which views have a field written: the coordinate choice and the 4-D turn
@@ -97,7 +98,7 @@ const FieldRow fields[] = {
         "spin is not 'off' or PLANE DEGREES_PER_SECOND, 1 to 3600 either way"},
     {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE,
         "tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
-    {"scale", FIELD_FLOATS, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
+    {"scale", FIELD_SCALE, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_NONE,
         "the map's scale is negative"},
     {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES,
         "aa is not 1, 2, 4 or 8"},
@@ -193,6 +194,8 @@ size_t format_view(const Scene* scene, char* text, size_t size)
             __append_view(text, size, &length, " %s", *__place_view<bool>(scene, row.at) ? "on" : "off");
         else if (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
             __append_view(text, size, &length, " off");
+        else if (row.kind == FIELD_SCALE && *__place_view<float>(scene, row.at) < 0.0f)
+            __append_view(text, size, &length, " auto");
         else
             for (int k = 0; k < row.count; k++) {
                 // %.9g: nine significant digits tell every float from its neighbours.
@@ -265,6 +268,8 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
     }
     if (row.kind == FIELD_TOUR)
         return parse_tour(words, count, &scene->view.tour) ? nullptr : row.fault;
+    if (row.kind == FIELD_SCALE)
+        return count != 1 ? "wrong number of values" : scale_values(words[0], __place_view<float>(scene, row.at));
     if (row.kind == FIELD_OPTIONAL) {
         bool off = count == 1 && strcmp(words[0], "off") == 0;
         *__place_view<bool>(scene, row.flag) = !off;

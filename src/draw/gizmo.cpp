@@ -1,5 +1,6 @@
 // The axes gizmo: a coloured line from the centre of a corner toward where
-// each coordinate's axis is shown, named at its end, drawn as an overlay.
+// each coordinate's axis is shown, drawn as an overlay, and its name in
+// the typeface of the labels.
 #include "draw/gizmo.h"
 
 #include <algorithm>
@@ -9,23 +10,21 @@
 
 #include "core/cues.h"
 #include "core/frame.h"
-#include "draw/glyphs.h"
+#include "core/labels.h"
 #include "draw/load.h"
 #include "draw/mesh.h"
 #include "draw/shapes.h"
 #include "draw/overlay.h"
 #include "draw/platform.h"
+#include "draw/text.h"
 #include "core/view.h"
 
 namespace {
 
 constexpr int most_axes = 16;
-// Each axis's line and its name: a line, and at most 16 segments of a name.
-constexpr int most_segments = 16;
-constexpr int most_vertices = most_axes * 2 * (1 + most_segments);
 
 // Short of the corner's edge, to leave room for the names beyond.
-const float length = 0.75f, letter = 0.14f, digit = 0.15f;
+const float length = 0.75f;
 
 // The axes as last drawn, for picking and aiming: the view's terms and each
 // axis's coordinate and end.
@@ -35,6 +34,7 @@ struct Drawn {
     int count;
     int coordinate[most_axes];
     float end[most_axes][2];
+    float shade[most_axes]; // how far the axis lies in w, which colours it
 };
 
 Drawn drawn;
@@ -141,6 +141,59 @@ void __name_gizmo(const Frame& frame, int k, char (&name)[12])
 
 } // namespace
 
+// The axes' names in the drawing area whole, in its pixels: each beyond its
+// axis's end, or where it overlaps no other name and no axis, with a
+// leader to the end; the longest axes first. An axis seen nearly end on
+// is left unnamed, its end among the others' lines.
+static void __names_gizmo(const Frame& frame, const int* whole)
+{
+    const Drawn& d = drawn;
+    int side = whole[2] < whole[3] ? whole[2] : whole[3];
+    float half = static_cast<float>(side / 4) / 2.0f, centre[2] = {side / 64 + half, side / 64 + half};
+    float digits = digits_labels(side);
+    Segment axes[most_axes];
+    int order[most_axes];
+    for (int a = 0; a < d.count; a++) {
+        axes[a] = {centre[0], centre[1], centre[0] + half * d.end[a][0], centre[1] + half * d.end[a][1]};
+        order[a] = a;
+    }
+    std::stable_sort(order, order + d.count, [&](int a, int b) {
+        return std::hypot(d.end[a][0], d.end[a][1]) > std::hypot(d.end[b][0], d.end[b][1]);
+    });
+    Box placed[most_axes];
+    Segment lines[2 * most_axes];
+    std::copy(axes, axes + d.count, lines);
+    // The left of the area is the gizmo's, the right the legend's; the
+    // names keep off the edges as the corner does.
+    float edge = static_cast<float>(side / 64);
+    Clearance clear = {placed, 0, lines, d.count, {edge, edge, 0.42f * side, 0.7f * side}, 0.5f * digits};
+    static OverlayVertex leaders[2 * most_axes];
+    int leader_count = 0;
+    for (int k = 0; k < d.count; k++) {
+        int a = order[k];
+        if (std::hypot(d.end[a][0], d.end[a][1]) < 0.2f)
+            continue;
+        char name[12];
+        float rgb[3];
+        __name_gizmo(frame, d.coordinate[a], name);
+        __colour_gizmo(frame, d.coordinate[a], d.shade[a], rgb);
+        Box ink = measure_text(name, digits), box;
+        Segment leader;
+        int found = place_labels(&axes[a].x0, &axes[a].x1, ink.x1 - ink.x0, ink.y1 - ink.y0, clear, &box, &leader);
+        if (!found)
+            continue;
+        placed[clear.box_count++] = box;
+        draw_text(name, box.x0 - ink.x0, box.y0 - ink.y0, digits, rgb);
+        if (found == 2) {
+            lines[clear.segment_count++] = leader;
+            float w = static_cast<float>(whole[2]), h = static_cast<float>(whole[3]);
+            leaders[leader_count++] = {2 * leader.x0 / w - 1, 2 * leader.y0 / h - 1, rgb[0], rgb[1], rgb[2]};
+            leaders[leader_count++] = {2 * leader.x1 / w - 1, 2 * leader.y1 / h - 1, rgb[0], rgb[1], rgb[2]};
+        }
+    }
+    draw_overlay(leaders, leader_count, true);
+}
+
 void draw_gizmo(const float* q)
 {
     const Frame& frame = __frame_gizmo();
@@ -148,42 +201,25 @@ void draw_gizmo(const float* q)
     __rot_matrix_load(q, d.rot);
     memcpy(d.turn4, view.turn4, sizeof d.turn4);
     d.count = __chosen_gizmo(frame, d.turn4, d.coordinate);
-    static OverlayVertex vertices[most_vertices];
+    static OverlayVertex vertices[2 * most_axes];
     int count = 0;
     for (int a = 0; a < d.count; a++) {
         int k = d.coordinate[a];
         // What of an axis lies in w is hidden, so the axis grows as it
         // turns into view.
-        float turned[4], rgb[3] = {0.2f, 0.2f, 0.2f};
+        float turned[4], rgb[3];
         __turned_gizmo(frame, k, d.turn4, turned);
-        float* end = d.end[a];
-        __end_gizmo(d.rot, turned, end);
+        __end_gizmo(d.rot, turned, d.end[a]);
+        d.shade[a] = turned[3];
         __colour_gizmo(frame, k, turned[3], rgb);
         vertices[count++] = {0.0f, 0.0f, rgb[0], rgb[1], rgb[2]};
-        vertices[count++] = {end[0], end[1], rgb[0], rgb[1], rgb[2]};
-        // An axis seen nearly end on has its name on the others' lines.
-        float shown = std::hypot(end[0], end[1]);
-        if (shown < 0.2f)
-            continue;
-        char name[12];
-        __name_gizmo(frame, k, name);
-        // A letter goes beyond its axis's end; a number beside it, since
-        // coordinates often share a line at different lengths.
-        float height = frame.dim == 4 ? letter : digit;
-        float along = frame.dim == 4 ? 0.6f * height : 0.2f * height,
-              aside = frame.dim == 4 ? 0.0f : 0.7f * height;
-        float centre[2] = {end[0] + (along * end[0] - aside * end[1]) / shown,
-            end[1] + (along * end[1] + aside * end[0]) / shown};
-        float segments[4 * most_segments];
-        int written = write_glyphs(name, centre[0] - 0.5f * width_glyphs(name, height),
-            centre[1] - 0.5f * height, height, segments, most_segments);
-        for (int s = 0; s < 2 * written; s++)
-            vertices[count++] = {segments[2 * s], segments[2 * s + 1], rgb[0], rgb[1], rgb[2]};
+        vertices[count++] = {d.end[a][0], d.end[a][1], rgb[0], rgb[1], rgb[2]};
     }
     int whole[4];
     corner_overlay(false, whole);
     draw_overlay(vertices, count, true);
     glViewport(whole[0], whole[1], whole[2], whole[3]);
+    __names_gizmo(frame, whole);
 }
 
 int pick_gizmo(float u, float v)

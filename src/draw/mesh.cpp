@@ -73,7 +73,7 @@ static uint32_t __edges_mesh(uint32_t vertex_count)
 }
 
 // Without normals, locations 4 to 7 read the constant values that
-// set_projection_mesh gives them. A buffer that could not be allocated
+// bind_mesh gives them. A buffer that could not be allocated
 // shows only as a GL error.
 static Mesh* __finish_mesh(Mesh* mesh, bool normals)
 {

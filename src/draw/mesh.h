@@ -26,7 +26,7 @@ struct Mesh {
     uint32_t tangent_texture; // a buffer texture over it, for frames of R^m; 0 until made
     uint16_t* tangent_memory; // their storage, while it is ours; else none
     uint32_t paint_texture;   // a 2D texture of a colour a vertex, 4096 a row; 0 for one colour
-    uint8_t bound[4];         // the coordinates bound as x, y, z, w, by set_projection_mesh
+    uint8_t bound[4];         // the coordinates bound as x, y, z, w, by bind_mesh
 };
 
 // 1 when the driver takes memory of ours as buffer storage, 0 when it does

@@ -32,6 +32,8 @@ extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr si
 
 // WebGL fills every triangle: the wireframe needs a list of edges.
 constexpr bool has_polygon_mode_platform = false;
+// The page, whose browser keeps F11 and Ctrl's keys for itself.
+constexpr bool is_page_platform = true;
 // WebGL maps no buffers, and glBufferData copies the memory it is given.
 constexpr bool has_buffer_mapping_platform = false;
 // WebGL has no buffer textures: a vertex stage fetches from 2D textures of
@@ -121,6 +123,7 @@ inline void window_class_platform(const char*)
 #include <GLFW/glfw3.h>
 
 constexpr bool has_polygon_mode_platform = true;
+constexpr bool is_page_platform = false;
 constexpr bool has_buffer_mapping_platform = true;
 constexpr bool has_buffer_textures_platform = true;
 constexpr int texture_width_platform = 0;

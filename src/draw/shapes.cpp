@@ -80,12 +80,12 @@ static void __draw_triangles(const Shape* shape, const Programs* programs, Pass 
     __textures_triangles(shape->mesh, programs);
     if (programs->painted) {
         bool painted = shape->mesh->paint_texture != 0;
-        load_float_to_shader(pass == PASS_LINES ? programs->plain : programs->lit, "painted", painted);
+        load_float_to_shader(pass == PASS_FILL ? programs->lit : programs->plain, "painted", painted);
         glActiveTexture(GL_TEXTURE0 + UNIT_PAINT);
         glBindTexture(GL_TEXTURE_2D, shape->mesh->paint_texture);
         glActiveTexture(GL_TEXTURE0);
     }
-    if (pass == PASS_LINES) {
+    if (pass != PASS_FILL) {
         if (shape->outlined || !programs->wire)
             return;
         __colour_shapes(shape->color, 1.0f, rgba);
@@ -242,7 +242,7 @@ uint32_t vertices_shapes()
 {
     uint64_t sum = 0;
     for (int k = 0; k < shape_count; k++)
-        sum += shapes[k].mesh ? shapes[k].mesh->vertex_count : shapes[k].strokes->vertex_count;
+        sum += vertex_count_shapes(k);
     return static_cast<uint32_t>(std::min<uint64_t>(sum, UINT32_MAX));
 }
 
@@ -258,36 +258,19 @@ uint8_t dim_shapes()
     return shapes[0].mesh ? shapes[0].mesh->dim : shapes[0].strokes->dim;
 }
 
-// A shape's coordinates from vertex first on, count of them: where they
-// live in memory of ours, a pointer into it; else read back into part.
-static const float* __read_shapes(const Shape* shape, uint64_t first, uint64_t count, float* part)
+const float* read_shapes(int k, uint64_t first, uint64_t count, float* part)
 {
-    if (shape->mesh)
-        return read_mesh(shape->mesh, 0, first, count, part);
-    uint64_t stride = shape->strokes->dim * sizeof(float);
-    glBindBuffer(GL_ARRAY_BUFFER, shape->strokes->coord_buffer);
+    const Shape& shape = shapes[k];
+    if (shape.mesh)
+        return read_mesh(shape.mesh, 0, first, count, part);
+    uint64_t stride = shape.strokes->dim * sizeof(float);
+    glBindBuffer(GL_ARRAY_BUFFER, shape.strokes->coord_buffer);
     glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * stride),
         static_cast<GLsizeiptr>(count * stride), part);
     return part;
 }
 
-float reach_shapes(const uint8_t show[4], const Frame* frame)
+uint64_t vertex_count_shapes(int k)
 {
-    uint8_t dim = dim_shapes();
-    float* part = static_cast<float*>(malloc(chunk_mesh * dim * sizeof(float)));
-    if (!part)
-        return 0.0f;
-    float largest = 0.0f;
-    for (int k = 0; k < shape_count; k++) {
-        const Shape& shape = shapes[k];
-        uint64_t vertices = shape.mesh ? shape.mesh->vertex_count : shape.strokes->vertex_count;
-        for (uint64_t first = 0; first < vertices; first += chunk_mesh) {
-            uint64_t count = std::min(chunk_mesh, vertices - first);
-            const float* coords = __read_shapes(&shape, first, count, part);
-            largest = std::max(largest,
-                frame ? reach_frame(frame, coords, count) : reach_choice_frame(show, dim, coords, count));
-        }
-    }
-    free(part);
-    return largest;
+    return shapes[k].mesh ? shapes[k].mesh->vertex_count : shapes[k].strokes->vertex_count;
 }

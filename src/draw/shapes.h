@@ -47,9 +47,9 @@ struct Programs {
     bool painted;        // lit and plain take a colour a vertex where "painted" is set
 };
 
-// What one call of a kind's draw does: the filled triangles, or what is
-// drawn as lines and points (the wireframe among them).
-enum Pass { PASS_FILL, PASS_LINES };
+// What one call of a kind's draw does: the filled triangles, what is drawn
+// as lines and points (the wireframe among them), or the wireframe alone.
+enum Pass { PASS_FILL, PASS_LINES, PASS_WIRE };
 
 struct KindRow {
     ShapeKind kind;
@@ -111,8 +111,10 @@ uint8_t dim_shapes();
 // swap turns, the one before it. The list must not be empty.
 const uint8_t* bound_shapes();
 
-// The largest length of the shown (x, y, z, w) over every vertex of every
-// shape, shown or hidden: through frame where given, else of the
-// coordinates show[0..3]. Vertices not finite do not count; 0 with none.
-// Reads the coordinates back from the GPU where they live only there.
-float reach_shapes(const uint8_t show[4], const Frame* frame);
+// The coordinates of shape k's vertices from first on, count of them:
+// where they live in memory of ours, a pointer into it; else read back from
+// the GPU into part, which holds count * dim floats.
+const float* read_shapes(int k, uint64_t first, uint64_t count, float* part);
+
+// How many vertices shape k has.
+uint64_t vertex_count_shapes(int k);

@@ -55,8 +55,8 @@ class Package(unittest.TestCase):
         for library, package in [("GLFW", "libglfw3"), ("epoxy", "libepoxy0"), ("C", "libc6")]:
             self.assertIn(package, names, f"{library} runtime missing from Depends")
         self.assertNotIn("libglfw3-dev", names)
-        # The Python programs' needs, which no binary shows.
-        for package in ("python3", "python3-numpy"):
+        # The Python programs' needs and the labels' font, which no binary shows.
+        for package in ("python3", "python3-numpy", "fonts-dejavu-core"):
             self.assertIn(package, names, f"{package} missing from Depends")
         rows = [("Package", "plexorama"), ("Recommends", "ffmpeg"), ("Suggests", "xvfb"), ("Section", "science")]
         for name, value in rows:
