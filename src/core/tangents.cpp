@@ -1,6 +1,7 @@
-// Tangent planes: vertices grouped by their place, rounded to a grid far
-// finer than any surface's detail, through a sort of their places' hashes;
-// then, for each group, the plane nearest to all its triangles' planes.
+// Tangent planes: vertices welded, the welded ones laid out together in the
+// order of their first vertices, so that the triangles each group reads
+// follow the file; then, for each group, on every core, the plane nearest
+// to all its triangles' planes.
 #include "core/tangents.h"
 
 #include <cmath>
@@ -8,72 +9,10 @@
 #include <cstring>
 #include <thread>
 
-#include "core/host.h"
+#include "core/spread.h"
+#include "core/weld.h"
 
 namespace {
-
-// Runs work(first, last) over 0 to n, in two halves on two threads where
-// there are threads and enough work.
-template <class Work> void __halves_tangents(uint64_t n, Work work)
-{
-    if (!has_threads_platform || n < 65536) {
-        work(uint64_t {0}, n);
-        return;
-    }
-    std::thread second([&] { work(n / 2, n); });
-    work(uint64_t {0}, n / 2);
-    second.join();
-}
-
-// A coordinate's place on the grid, cells a unit apart.
-int64_t __place_tangents(float c, double per_cell)
-{
-    return static_cast<int64_t>(std::floor(c * per_cell + 0.5));
-}
-
-// A vertex's place on the grid, hashed, in the high half; its number in the
-// low half.
-uint64_t __key_tangents(const float* c, int dim, double per_cell, uint64_t v)
-{
-    uint64_t hash = 0x9e3779b97f4a7c15u;
-    for (int k = 0; k < dim; k++) {
-        // A vertex that is not finite has no place, and stands alone.
-        if (!std::isfinite(c[k]))
-            return ((v * 0x9e3779b97f4a7c15u) & 0xffffffff00000000u) | v;
-        hash = (hash ^ static_cast<uint64_t>(__place_tangents(c[k], per_cell))) * 0xff51afd7ed558ccdu;
-        hash ^= hash >> 29;
-    }
-    return (hash & 0xffffffff00000000u) | v;
-}
-
-// Whether two vertices lie on the same point of the grid.
-bool __same_place_tangents(const float* a, const float* b, int dim, double per_cell)
-{
-    for (int k = 0; k < dim; k++)
-        if (a[k] != b[k] && __place_tangents(a[k], per_cell) != __place_tangents(b[k], per_cell))
-            return false;
-    return true;
-}
-
-// Sorts keys by their high halves, 16 bits a pass, through spare.
-void __sort_tangents(uint64_t* keys, uint64_t* spare, uint64_t n)
-{
-    static uint64_t counts[1 << 16];
-    for (int shift = 32; shift < 64; shift += 16) {
-        memset(counts, 0, sizeof counts);
-        for (uint64_t k = 0; k < n; k++)
-            counts[(keys[k] >> shift) & 0xffff]++;
-        uint64_t at = 0;
-        for (uint64_t& count : counts) {
-            uint64_t here = count;
-            count = at;
-            at += here;
-        }
-        for (uint64_t k = 0; k < n; k++)
-            spare[counts[(keys[k] >> shift) & 0xffff]++] = keys[k];
-        memcpy(keys, spare, n * sizeof *keys);
-    }
-}
 
 // The maths of the planes, for any dim, and for dim 4 (D = 4), the usual,
 // with loops the compiler lays out in full.
@@ -141,21 +80,24 @@ bool __corner_tangents(const float* coords, int dim, uint64_t v, double* plane, 
 // the first one. Writes it to every vertex of the group.
 template <int D>
 bool __group_tangents(
-    const float* coords, int dim, const uint64_t* members, uint64_t count, Scratch* scratch, uint16_t* halves)
+    const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch, uint16_t* halves)
 {
     dim = D ? D : dim;
     uint64_t stride = 2 * dim + 1;
-    if (count * stride > scratch->room) {
-        double* more = static_cast<double*>(realloc(scratch->planes, count * stride * sizeof(double)));
-        if (!more)
-            return false;
-        scratch->planes = more;
-        scratch->room = count * stride;
-    }
     uint64_t planes = 0;
     for (uint64_t k = 0; k < count; k++) {
+        // Room grows with the planes found, not with the group: a point
+        // that a file repeats in triangles without area takes none.
+        if ((planes + 1) * stride > scratch->room) {
+            uint64_t room = 2 * (planes + 8) * stride;
+            double* more = static_cast<double*>(realloc(scratch->planes, room * sizeof(double)));
+            if (!more)
+                return false;
+            scratch->planes = more;
+            scratch->room = room;
+        }
         double* plane = scratch->planes + planes * stride;
-        planes += __corner_tangents<D>(coords, dim, members[k] & 0xffffffffu, plane, plane + 2 * dim);
+        planes += __corner_tangents<D>(coords, dim, members[k] & ~start_weld, plane, plane + 2 * dim);
     }
     double x[2 * 256], y[2 * 256];
     for (int k = 0; k < 2 * dim; k++)
@@ -183,80 +125,29 @@ bool __group_tangents(
     for (int k = 0; k < 2 * dim; k++)
         written[k] = half_tangents(static_cast<float>(x[k]));
     for (uint64_t k = 0; k < count; k++)
-        memcpy(halves + (members[k] & 0xffffffffu) * 2 * dim, written, 2 * dim * sizeof(uint16_t));
+        memcpy(halves + uint64_t {members[k] & ~start_weld} * 2 * dim, written, 2 * dim * sizeof(uint16_t));
     return true;
 }
 
-// The groups of the runs of one hash from run first to run last, split by
-// place where hashes meet by chance; keys[starts[r]] to keys[starts[r + 1]]
-// hold run r's vertices.
-bool __groups_tangents(const float* coords, int dim, double per_cell, uint64_t* keys, const uint64_t* starts,
-    uint64_t first, uint64_t last, uint16_t* halves, const std::atomic<bool>* stop)
+// The planes of the groups of members (as group_weld lays them out) from
+// place first to place last.
+bool __groups_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
+    uint16_t* halves, const std::atomic<bool>* stop)
 {
     Scratch scratch = {nullptr, 0};
     bool whole = true;
-    for (uint64_t r = first; r < last && whole; r++) {
-        uint64_t start = starts[r], end = starts[r + 1];
-        // Members of the first vertex's place to the front, the rest after.
-        for (uint64_t head = start; head < end && whole;) {
-            const float* at = coords + (keys[head] & 0xffffffffu) * dim;
-            uint64_t split = head + 1;
-            for (uint64_t k = head + 1; k < end; k++)
-                if (__same_place_tangents(at, coords + (keys[k] & 0xffffffffu) * dim, dim, per_cell)) {
-                    uint64_t moved = keys[k];
-                    keys[k] = keys[split];
-                    keys[split++] = moved;
-                }
-            whole = dim == 4 ? __group_tangents<4>(coords, dim, keys + head, split - head, &scratch, halves)
-                             : __group_tangents<0>(coords, dim, keys + head, split - head, &scratch, halves);
-            head = split;
-        }
-        if (r % 65536 == 0 && stop->load())
+    for (uint64_t at = first, groups = 0; at < last && whole; groups++) {
+        uint64_t end = at + 1;
+        while (end < last && !(members[end] & start_weld))
+            end++;
+        whole = dim == 4 ? __group_tangents<4>(coords, dim, members + at, end - at, &scratch, halves)
+                         : __group_tangents<0>(coords, dim, members + at, end - at, &scratch, halves);
+        at = end;
+        if (groups % 65536 == 0 && stop->load())
             whole = false;
     }
     free(scratch.planes);
     return whole;
-}
-
-// Puts the runs of sorted keys in the order of their first vertices (the
-// sort keeps each run's in their order), so that the triangles they read
-// follow the file, into runs[]: their starts, from runs[0] to runs[count].
-// Returns none when memory runs out, else where the keys now are: their
-// spare half.
-uint64_t* __follow_file_tangents(uint64_t* keys, uint64_t n, uint64_t** runs, uint64_t* count)
-{
-    uint64_t found = 0;
-    for (uint64_t k = 0; k < n; k++)
-        found += k == 0 || keys[k] >> 32 != keys[k - 1] >> 32;
-    uint64_t* order = static_cast<uint64_t*>(malloc((2 * found + 1) * sizeof(uint64_t)));
-    uint64_t* starts = static_cast<uint64_t*>(malloc((found + 1) * sizeof(uint64_t)));
-    if (!order || !starts) {
-        free(order);
-        free(starts);
-        return nullptr;
-    }
-    uint64_t r = 0;
-    for (uint64_t k = 0; k < n; k++)
-        if (k == 0 || keys[k] >> 32 != keys[k - 1] >> 32)
-            starts[r++] = k;
-    starts[found] = n;
-    for (r = 0; r < found; r++)
-        order[r] = (keys[starts[r]] & 0xffffffffu) << 32 | r;
-    __sort_tangents(order, order + found, found);
-    uint64_t* moved = keys + n;
-    uint64_t at = 0;
-    for (r = 0; r < found; r++) {
-        uint64_t run = order[r] & 0xffffffffu;
-        order[found + r] = at;
-        for (uint64_t k = starts[run]; k < starts[run + 1]; k++)
-            moved[at++] = keys[k];
-    }
-    order[2 * found] = n;
-    memmove(order, order + found, (found + 1) * sizeof(uint64_t));
-    free(starts);
-    *runs = order;
-    *count = found;
-    return moved;
 }
 
 } // namespace
@@ -277,40 +168,33 @@ uint16_t half_tangents(float value)
 int find_tangents(
     const float* coords, uint8_t dim, uint64_t n, uint16_t* halves, const std::atomic<bool>* stop)
 {
-    // A grid 2^-20 of the largest coordinate apart: far finer than any
-    // triangle, far coarser than a float's rounding there.
-    float largest[2] = {};
-    __halves_tangents(n * dim, [&](uint64_t first, uint64_t last) {
-        float& most = largest[first > 0];
-        for (uint64_t k = first; k < last; k++)
-            if (std::isfinite(coords[k]))
-                most = std::fmax(most, std::fabs(coords[k]));
-    });
-    float most = std::fmax(largest[0], largest[1]);
-    double per_cell = most > 0.0f ? std::ldexp(1.0 / static_cast<double>(most), 20) : 1.0;
-    uint64_t* keys = static_cast<uint64_t*>(malloc((2 * n + 1) * sizeof(uint64_t)));
-    if (!keys)
-        return 0;
-    __halves_tangents(n, [&](uint64_t first, uint64_t last) {
-        for (uint64_t v = first; v < last; v++)
-            keys[v] = __key_tangents(coords + v * dim, dim, per_cell, v);
-    });
-    __sort_tangents(keys, keys + n, n);
-    uint64_t* runs = nullptr;
-    uint64_t count = 0;
-    uint64_t* moved = __follow_file_tangents(keys, n, &runs, &count);
-    if (!moved) {
-        free(keys);
+    // The weld works in the planes' memory, which it leaves before they are
+    // written there, where it is large enough (from dim 4 on): fresh memory
+    // costs as much to touch as the work itself.
+    bool roomy = dim >= 4 && reinterpret_cast<uintptr_t>(halves) % alignof(uint64_t) == 0;
+    uint64_t* scratch = roomy ? reinterpret_cast<uint64_t*>(halves)
+                              : static_cast<uint64_t*>(malloc((2 * n + 1) * sizeof(uint64_t)));
+    uint32_t* members = static_cast<uint32_t*>(malloc((n + 1) * sizeof(uint32_t)));
+    bool welded = scratch && members && weld_vertices(coords, dim, n, members, stop, scratch)
+        && group_weld(members, n, members, scratch);
+    if (!roomy)
+        free(scratch);
+    if (!welded) {
+        free(members);
         return 0;
     }
-    // Each half of the runs on a thread of its own, where there are threads.
-    bool whole[2] = {true, true};
-    __halves_tangents(count, [&](uint64_t first, uint64_t last) {
-        whole[first > 0] = __groups_tangents(coords, dim, per_cell, moved, runs, first, last, halves, stop);
+    // Each part of the places takes the groups that start in it.
+    std::atomic<bool> failed(false);
+    run_spread(n, [&](int, uint64_t first, uint64_t last) {
+        while (first < n && first > 0 && !(members[first] & start_weld))
+            first++;
+        while (last < n && !(members[last] & start_weld))
+            last++;
+        if (!__groups_tangents(coords, dim, members, first, last, halves, stop))
+            failed = true;
     });
-    free(runs);
-    free(keys);
-    return whole[0] && whole[1] && !stop->load();
+    free(members);
+    return !failed && !stop->load();
 }
 
 namespace {

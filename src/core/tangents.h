@@ -1,8 +1,8 @@
 // Tangent planes: for smooth light, the plane that touches a surface at
-// each vertex, from the triangles that share the vertex (vertices equal in
-// all m coordinates, within float rounding, are one), as two orthonormal
-// vectors t1, t2 of R^m; a vertex alone keeps its triangle's plane. They
-// are found on a thread of their own while the window draws; no GL.
+// each vertex, from the triangles that share the vertex (vertices on one
+// point, as the weld finds them, are one), as two orthonormal vectors t1,
+// t2 of R^m; a vertex alone keeps its triangle's plane. They are found on
+// threads of their own while the window draws; no GL.
 #pragma once
 
 #include <atomic>
