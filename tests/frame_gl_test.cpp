@@ -17,26 +17,33 @@
 #include "gl_test.h"
 #include "app/input.h"
 #include "app/render.h"
+#include "draw/smooth.h"
 #include "draw/stream.h"
 #include "core/view.h"
 
 namespace {
 
-// A closed surface in R^6 that every shown coordinate crosses: a torus
-// with its two circles tilted into the last coordinates, its normals not
-// those of the surface, so that a wrong turn of them shows.
-void surface_in_r6(std::vector<float>* coords, std::vector<float>* normals)
+// A closed surface in R^dim that every shown coordinate crosses: a torus
+// with its two circles tilted into the last coordinates, from the sixth on
+// each a little its own way, its normals not those of the surface, so that
+// a wrong turn of them shows.
+void surface_in(int dim, std::vector<float>* coords, std::vector<float>* normals)
 {
     const int n = 20;
     auto vertex = [&](int a, int b) {
         double u = 2 * M_PI * a / n, v = 2 * M_PI * b / n;
-        double c[6] = {std::cos(u), std::sin(u), 0.5 * std::cos(v), 0.5 * std::sin(v), 0.3 * std::cos(u + v),
-            0.2 * std::sin(2 * u)};
-        double m[6] = {std::cos(u) * std::cos(v), std::sin(u), std::sin(v), 0.2, -0.3 * std::cos(v), 0.1};
+        std::vector<double> c = {std::cos(u), std::sin(u), 0.5 * std::cos(v), 0.5 * std::sin(v),
+            0.3 * std::cos(u + v), 0.2 * std::sin(2 * u)};
+        std::vector<double> m
+            = {std::cos(u) * std::cos(v), std::sin(u), std::sin(v), 0.2, -0.3 * std::cos(v), 0.1};
+        for (int k = 6; k < dim; k++) {
+            c.push_back(0.2 * std::cos(k * u + v));
+            m.push_back(0.1 * std::sin(u - k * v));
+        }
         double length = 0;
-        for (double x : m)
-            length += x * x;
-        for (int k = 0; k < 6; k++) {
+        for (int k = 0; k < dim; k++)
+            length += m[k] * m[k];
+        for (int k = 0; k < dim; k++) {
             coords->push_back(static_cast<float>(0.8 * c[k]));
             normals->push_back(static_cast<float>(m[k] / std::sqrt(length)));
         }
@@ -87,7 +94,7 @@ void expect_alike(const std::vector<unsigned char>& want, const std::vector<unsi
 TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
 {
     std::vector<float> coords, normals;
-    surface_in_r6(&coords, &normals);
+    surface_in(6, &coords, &normals);
     uint64_t seed = 11;
     Frame f;
     random_frame(&seed, 6, &f);
@@ -138,12 +145,71 @@ TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
     main_loop();
 }
 
+// Every path through a frame of R^m draws the image X F^T: from attributes
+// (up to 28 coordinates), fetched, and worked out on the CPU; the first two
+// the same picture to the pixel, with smooth light too, since they sum the
+// same products in the same order. The m are the attribute path's edges:
+// 1 to 4 floats in its last attribute, the last m it takes, the first it
+// does not, and the largest.
+TEST(Frame, EveryPathDrawsTheImageThroughTheFrame)
+{
+    reset_input();
+    __window_callback_input(nullptr, 512, 512);
+    for (int dim : {5, 10, 27, 28, 29, 255}) {
+        SCOPED_TRACE(dim);
+        std::vector<float> coords, normals;
+        surface_in(dim, &coords, &normals);
+        const uint8_t show[4] = {0, 1, 2, 3};
+        Frame f;
+        choice_frame(show, static_cast<uint8_t>(dim), &f);
+        turn_frame(&f, 0, dim - 1, 0.6f);
+        turn_frame(&f, 1, dim - 2, -0.5f);
+        turn_frame(&f, 3, 4, 0.4f);
+        set_view(&initial_view);
+        drop_surface(4, through(coords, f), through(normals, f));
+        choose_coordinates(0, 1, 2, 3);
+        main_loop();
+        std::vector<unsigned char> want = pixels();
+
+        drop_surface(static_cast<uint8_t>(dim), coords, normals);
+        const Layout layouts[] = {LAYOUT_COLUMNS, LAYOUT_BOUND, LAYOUT_STREAM};
+        std::vector<unsigned char> seen[2][3];
+        for (bool smooth : {false, true})
+            for (int path : {PATH_COLUMNS, PATH_FETCHED, PATH_STREAMED}) {
+                if ((path == PATH_COLUMNS && dim > 28) || (smooth && (dim > 12 || path == PATH_STREAMED)))
+                    continue;
+                forced_path_render = path;
+                View next = initial_view;
+                next.light = smooth ? LIGHT_SMOOTH : LIGHT_FILE;
+                set_view(&next);
+                show_frame_course(&f);
+                if (smooth)
+                    ready_smooth(shown_mesh(), true);
+                main_loop();
+                seen[smooth][path] = pixels();
+                EXPECT_EQ(shown_mesh()->layout, layouts[path]) << "path " << path;
+                if (!smooth)
+                    expect_alike(want, seen[smooth][path]);
+            }
+        forced_path_render = -1;
+        if (dim > 28)
+            continue;
+        EXPECT_TRUE(seen[0][PATH_COLUMNS] == seen[0][PATH_FETCHED]);
+        if (dim <= 12) {
+            EXPECT_TRUE(seen[1][PATH_COLUMNS] == seen[1][PATH_FETCHED]) << "smooth";
+            EXPECT_FALSE(seen[1][PATH_COLUMNS] == seen[0][PATH_COLUMNS]) << "smooth light must show";
+        }
+    }
+    set_view(&initial_view);
+    main_loop();
+}
+
 // A coordinate's axis dragged in the gizmo ends where it was let go, in R^4
 // and in R^6, turned or not, and the frame stays one.
 TEST(Frame, AnAxisPulledInTheGizmoEndsUnderThePointer)
 {
     std::vector<float> coords, normals;
-    surface_in_r6(&coords, &normals);
+    surface_in(6, &coords, &normals);
     for (int dim : {4, 6}) {
         SCOPED_TRACE(dim);
         std::vector<float> some, some_normals;

@@ -37,19 +37,20 @@ namespace {
 // What the programs' stages are made for.
 struct Stages {
     Tint tint;
-    bool framed;  // they read the surface through a frame of R^m
-    bool layered; // the lit program draws a transparent surface's layers
-    bool smooth;  // the lit program takes the tangent planes
-    bool lines;   // lines are on show, and need a program of their own
-    bool points;  // and points
-    bool fetched; // lines and points fetch their coordinates through a frame of R^m
-    bool tubes;   // lines are lit as tubes
-    bool painted; // some triangles have a colour a vertex
+    bool framed;     // they read the surface through a frame of R^m
+    uint8_t columns; // its m, where they read every coordinate from attributes; else 0
+    bool layered;    // the lit program draws a transparent surface's layers
+    bool smooth;     // the lit program takes the tangent planes
+    bool lines;      // lines are on show, and need a program of their own
+    bool points;     // and points
+    bool fetched;    // lines and points fetch their coordinates through a frame of R^m
+    bool tubes;      // lines are lit as tubes
+    bool painted;    // some triangles have a colour a vertex
     bool operator==(const Stages&) const = default;
 };
 
 // The programs in use.
-Stages built = {TINT_FIXED, false, false, false, false, false, false, false, false};
+Stages built = {TINT_FIXED, false, 0, false, false, false, false, false, false, false};
 unsigned int shader_lines = 0;
 unsigned int shader_points = 0;
 // The frame's columns, for the programs that read through one.
@@ -111,19 +112,26 @@ unsigned int build_program_render(const char* vertex, const char* fragment)
     return program;
 }
 
-// How the triangles on show are drawn: through the attributes bound to a
-// coordinate choice (also for a frame of R^4, a 4-D turn of one), through
-// the view's frame of R^m by the stage that fetches every coordinate, or,
-// where GL cannot fetch them all, from the stream worked out on the CPU.
-// Lines and points are drawn bound, or fetched.
-enum Drawn { DRAWN_BOUND, DRAWN_FETCHED, DRAWN_STREAMED };
+int forced_path_render = -1;
 
-static Drawn __drawn_render()
+// How the triangles on show are drawn: through the attributes bound to a
+// coordinate choice (also for a frame of R^4, a 4-D turn of one); through
+// the view's frame of R^m, by the stage that reads every coordinate from
+// attributes where they fit (with smooth light or not), or else by the one
+// that fetches them; or, where GL cannot fetch them all, from the stream
+// worked out on the CPU. Lines and points are drawn bound, or fetched.
+enum Drawn { DRAWN_BOUND, DRAWN_COLUMNS, DRAWN_FETCHED, DRAWN_STREAMED };
+
+static Drawn __drawn_render(bool smooth)
 {
-    if (!view.framed || view.frame.dim != dim_shapes() || dim_shapes() == 4)
+    uint8_t dim = dim_shapes();
+    if (!view.framed || view.frame.dim != dim || dim == 4)
         return DRAWN_BOUND;
+    int forced = forced_path_render;
+    if ((forced < 0 || forced == PATH_COLUMNS) && locations_glsl(dim, smooth) <= most_columns_glsl)
+        return DRAWN_COLUMNS;
     for (int k = 0; k < shape_count; k++)
-        if (shapes[k].mesh && !texture_mesh(shapes[k].mesh))
+        if (shapes[k].mesh && (forced == PATH_STREAMED || !texture_mesh(shapes[k].mesh)))
             return DRAWN_STREAMED;
     return DRAWN_FETCHED;
 }
@@ -144,14 +152,22 @@ static bool __ready_smooth_render(bool framed)
     return true;
 }
 
-static Stages __stages_render(Drawn drawn)
+// Where the planes take more attributes than there are, the triangles are
+// fetched with them, or else drawn flat from attributes. Sets *drawn to how
+// the stages draw.
+static Stages __stages_render(Drawn* drawn)
 {
-    bool framed = drawn == DRAWN_FETCHED;
     bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !layers_refused;
-    bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED
-        && (!framed || has_buffer_textures_platform) && __ready_smooth_render(framed);
-    return {view.cues.tint, framed, layered, smooth, shows_kind_shapes(SHAPE_LINES),
-        shows_kind_shapes(SHAPE_POINTS), drawn != DRAWN_BOUND, view.finish.tubes > 0.0f, shows_paint_shapes()};
+    Drawn lit = *drawn == DRAWN_COLUMNS && view.light == LIGHT_SMOOTH ? __drawn_render(true) : *drawn;
+    bool smooth = view.light == LIGHT_SMOOTH && lit != DRAWN_STREAMED
+        && (lit != DRAWN_FETCHED || has_buffer_textures_platform)
+        && __ready_smooth_render(lit == DRAWN_FETCHED);
+    *drawn = smooth ? lit : *drawn;
+    bool framed = *drawn == DRAWN_COLUMNS || *drawn == DRAWN_FETCHED;
+    uint8_t columns = *drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
+    return {view.cues.tint, framed, columns, layered, smooth, shows_kind_shapes(SHAPE_LINES),
+        shows_kind_shapes(SHAPE_POINTS), *drawn != DRAWN_BOUND, view.finish.tubes > 0.0f,
+        shows_paint_shapes()};
 }
 
 // What the programs that read through a frame need of it: its m, and
@@ -175,10 +191,12 @@ static bool __build_render(Stages stages)
     bool tint = stages.tint == TINT_W;
     // Painted, both stages of a program take the colours.
     auto paint = [&](const char* stage, bool vertex) { return stages.painted ? painted_glsl(stage, vertex) : stage; };
-    unsigned int lit = build_program_render(paint(vertex_glsl(stages.smooth, stages.framed), true),
-        paint(lit_glsl(tint, stages.layered), false));
+    unsigned int lit
+        = build_program_render(paint(vertex_glsl(stages.smooth, stages.framed, stages.columns), true),
+            paint(lit_glsl(tint, stages.layered), false));
     unsigned int plain = lit
-        ? build_program_render(paint(vertex_glsl(false, stages.framed), true), paint(plain_glsl(tint), false))
+        ? build_program_render(
+            paint(vertex_glsl(false, stages.framed, stages.columns), true), paint(plain_glsl(tint), false))
         : 0;
     unsigned int lines = plain && stages.lines
         ? build_program_render(line_vertex_glsl(stages.fetched), stroke_fragment_glsl(stages.tubes, tint))
@@ -204,7 +222,7 @@ static bool __build_render(Stages stages)
         if (tint)
             load_int_to_shader(program, "map", UNIT_MAP);
     __frame_load_render(0);
-    if (stages.smooth && stages.framed)
+    if (stages.smooth && stages.framed && !stages.columns)
         load_int_to_shader(shader, "tangents", UNIT_TANGENTS);
     if (stages.painted)
         for (unsigned int program : {shader, shader_plain})
@@ -212,21 +230,29 @@ static bool __build_render(Stages stages)
     return true;
 }
 
-// Keeps the streams of the triangles on show in step with the frame, or
-// binds the coordinate choice again once there is no stream to draw.
-static void __stream_render(Drawn drawn, bool changed)
+// Points the attributes of the triangles on show where the stages read: at
+// every coordinate, at the streams, kept in step with the frame, or at the
+// coordinate choice once there is neither.
+static void __layout_render(Drawn drawn, bool changed)
 {
-    const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
+    const uint8_t* show = shape_count ? bound_shapes() : nullptr;
     for (int k = 0; k < shape_count; k++) {
         Mesh* mesh = shapes[k].mesh;
         if (!mesh)
             continue;
-        if (drawn == DRAWN_STREAMED && (changed || !mesh->stream_buffer)) {
-            frame_stream(mesh, &view.frame);
-        } else if (drawn != DRAWN_STREAMED && mesh->stream_buffer) {
-            drop_stream(mesh);
-            bind_mesh(mesh, show);
+        if (drawn == DRAWN_STREAMED) {
+            if (mesh->layout == LAYOUT_COLUMNS)
+                bind_mesh(mesh, show);
+            if (changed || !mesh->stream_buffer)
+                frame_stream(mesh, &view.frame);
+            continue;
         }
+        if (mesh->stream_buffer)
+            drop_stream(mesh);
+        if (drawn == DRAWN_COLUMNS && mesh->layout != LAYOUT_COLUMNS)
+            bind_columns_mesh(mesh);
+        else if (drawn != DRAWN_COLUMNS && mesh->layout != LAYOUT_BOUND)
+            bind_mesh(mesh, show);
     }
 }
 
@@ -325,8 +351,9 @@ static void __sizes_render()
 static Programs __programs_render(float opacity)
 {
     float shade = built.tint == TINT_W ? 0.45f : 0.0f;
-    return {shader, shader_plain, shader_lines, shader_points, view.light == LIGHT_FILE && !built.smooth, shade,
-        opacity, view.cues.wire, built.framed, built.fetched, built.smooth, built.painted};
+    return {shader, shader_plain, shader_lines, shader_points, view.light == LIGHT_FILE && !built.smooth,
+        shade, opacity, view.cues.wire, built.framed && !built.columns, built.fetched, built.smooth,
+        built.painted};
 }
 
 // The filled shapes, seen through where they are not opaque, and the lines
@@ -429,8 +456,8 @@ void main_loop()
 {
     // Swap angle in radians; 0 while no turn runs.
     static float angle = 0.0f;
-    Drawn drawn = __drawn_render();
-    Stages wanted = __stages_render(drawn);
+    Drawn drawn = __drawn_render(false);
+    Stages wanted = __stages_render(&drawn);
     bool rebuilt = false;
     if (!(wanted == built)) {
         rebuilt = __build_render(wanted);
@@ -467,7 +494,7 @@ void main_loop()
     int changes = take_changes_view();
     if ((built.framed || built.fetched) && (changes & CHANGE_FRAME || rebuilt))
         __frame_render();
-    __stream_render(drawn, changes & CHANGE_FRAME);
+    __layout_render(drawn, changes & CHANGE_FRAME);
     measure_reach(changes & CHANGE_FRAME);
     changes |= take_changes_view();
     if (changes & CHANGE_MOTION || (changes & CHANGE_FRAME && !built.framed) || rebuilt) {

@@ -12,6 +12,15 @@
 extern unsigned int shader;
 extern unsigned int shader_plain;
 
+// How a surface seen through a frame of R^m is drawn: every coordinate read
+// from attributes, where they fit; fetched from textures; or worked out on
+// the CPU, where GL cannot fetch them all.
+enum FramePath { PATH_COLUMNS, PATH_FETCHED, PATH_STREAMED };
+
+// The path frames take where they can, for tests; -1, as it starts, takes
+// the first that can.
+extern int forced_path_render;
+
 // A program of a vertex stage and a fragment stage, with the camera and the
 // view's motion uploaded; 0 when GL gives no program.
 unsigned int build_program_render(const char* vertex, const char* fragment);

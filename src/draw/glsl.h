@@ -1,5 +1,6 @@
 // The GLSL stages: the vertex stage with the four-dimensional coordinate
-// swap (in two forms: four coordinates bound, or all m through a frame), the
+// swap (in three forms: four coordinates bound, or all m through a frame,
+// bound to attributes four at a time or fetched from textures), the
 // lit fragment stage and the plain (unlit) fragment stage, and the stages
 // made from them for the cues and the finish: colour by w, transparent
 // layers, and the pass that lays the layers over the picture.
@@ -10,9 +11,22 @@ extern const char* const vs_frame; // the same through a frame of R^m
 extern const char* const fs;
 extern const char* const fs_plain;
 
-// The vertex stage, bound to the coordinate choice (vs) or through a frame
-// (vs_frame), taking the tangent planes for smooth light or not.
-const char* vertex_glsl(bool smooth, bool framed);
+// The vertex stage, bound to the coordinate choice (vs) or through a frame,
+// taking the tangent planes for smooth light or not. Through a frame, a
+// vertex of columns coordinates is read from attributes where they fit in
+// most_columns_glsl locations; with columns 0, or where they do not fit,
+// it is fetched from textures (vs_frame).
+const char* vertex_glsl(bool smooth, bool framed, int columns);
+
+// Attribute locations the stage that reads dim coordinates from attributes
+// takes: ceil(dim / 4) for the coordinates, as many for the normals, and
+// with smooth light as many again for each of t1 and t2, in that order.
+int locations_glsl(int dim, bool smooth);
+
+// The locations it may take: GL guarantees 16, and two are kept for what a
+// kind of shape reads besides both ends of a segment (a colour and a join);
+// so m up to 28, and up to 12 with smooth light.
+constexpr int most_columns_glsl = 14;
 
 // The lit fragment stage, coloured by w or not, writing the picture or the
 // transparent layers; fs for neither.
@@ -31,6 +45,11 @@ const char* painted_glsl(const char* stage, bool vertex);
 // vertex number v through a frame of R^m (fetched(coords, v)).
 const char* position_glsl();
 const char* fetch_glsl();
+
+// The start of a vertex stage that reads all dim coordinates and normal
+// components of a vertex from attributes through a frame of R^m, as the
+// stage of vertex_glsl does (position4() and normal4()); dim up to 28.
+const char* columns_glsl(int dim);
 
 // What every kind's vertex stage shares, after its inputs: the uniforms of
 // the view, and how a point of R^4 is shown (shownPoint), seen from the 4-D

@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "draw/context.h"
+#include "draw/glsl.h"
 #include "draw/platform.h"
 #include "core/tangents.h"
 
@@ -280,9 +281,10 @@ static int __hand_pinned_mesh(Mesh* mesh)
         glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
     }
     glBindBuffer(target, 0);
-    // Without buffer textures, frames of R^m fetch from 2D textures, which
-    // can be made only now; without mapping, GL has taken its copy.
-    if (!has_buffer_textures_platform && mesh->dim > 4)
+    // Without buffer textures, frames of R^m past what attributes take fetch
+    // from 2D textures, which can be made only now; without mapping, GL has
+    // taken its copy.
+    if (!has_buffer_textures_platform && locations_glsl(mesh->dim, false) > most_columns_glsl)
         __image_textures_mesh(mesh, arrays);
     if (!has_buffer_mapping_platform) {
         free(mesh->memory);
@@ -329,9 +331,24 @@ static void __tangent_attributes_mesh(const Mesh* mesh, uint8_t dim)
     }
 }
 
+// Enables the attribute arrays of the locations in mask and disables the
+// rest: where another layout had them otherwise.
+static void __enable_mesh(uint32_t mask)
+{
+    for (GLuint location = 0; location < 16; location++) {
+        if (mask >> location & 1u)
+            glEnableVertexAttribArray(location);
+        else
+            glDisableVertexAttribArray(location);
+    }
+}
+
 void bind_mesh(Mesh* mesh, const uint8_t show[4])
 {
     glBindVertexArray(mesh->vertex_array);
+    if (mesh->layout == LAYOUT_COLUMNS)
+        __enable_mesh(0xfu | (mesh->normal_buffer ? 0xf0u : 0u) | (mesh->tangent_buffer ? 0xff00u : 0u));
+    mesh->layout = LAYOUT_BOUND;
     glBindBuffer(GL_ARRAY_BUFFER, mesh->coord_buffer);
     __attributes_mesh(0, mesh->dim, show);
     memcpy(mesh->bound, show, sizeof mesh->bound);
@@ -393,8 +410,38 @@ const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t cou
     return part;
 }
 
+void bind_columns_mesh(Mesh* mesh)
+{
+    const int dim = mesh->dim, count = locations_glsl(dim, false) / 2;
+    int arrays = mesh->tangent_buffer && locations_glsl(dim, true) <= most_columns_glsl ? 4 : 2;
+    glBindVertexArray(mesh->vertex_array);
+    const GLuint buffers[4]
+        = {mesh->coord_buffer, mesh->normal_buffer, mesh->tangent_buffer, mesh->tangent_buffer};
+    uint32_t enabled = 0;
+    for (int array = 0; array < arrays; array++) {
+        if (!buffers[array])
+            continue;
+        glBindBuffer(GL_ARRAY_BUFFER, buffers[array]);
+        // Floats, or half floats of t1 then t2: 4 dim bytes a vertex either way.
+        bool halves = array >= 2;
+        uintptr_t start = array == 3 ? 2u * dim : 0u;
+        for (int j = 0; j < count; j++) {
+            const void* offset = reinterpret_cast<const void*>(start + (halves ? 8u : 16u) * j);
+            glVertexAttribPointer(static_cast<GLuint>(array * count + j), dim - 4 * j < 4 ? dim - 4 * j : 4,
+                halves ? GL_HALF_FLOAT : GL_FLOAT, GL_FALSE, 4 * dim, offset);
+        }
+        enabled |= ((1u << count) - 1u) << (array * count);
+    }
+    __enable_mesh(enabled);
+    mesh->layout = LAYOUT_COLUMNS;
+}
+
 void bind_tangents_mesh(Mesh* mesh)
 {
+    if (mesh->layout == LAYOUT_COLUMNS) {
+        bind_columns_mesh(mesh);
+        return;
+    }
     glBindVertexArray(mesh->vertex_array);
     for (GLuint location = 8; location < 16; location++)
         glEnableVertexAttribArray(location);

@@ -7,6 +7,11 @@
 
 #include "core/klein.h"
 
+// Where a mesh's attributes point: at the coordinate choice (and at the
+// tangent planes' same components), at every coordinate four to a location
+// (through a frame of R^m), or at a stream worked out on the CPU.
+enum Layout : uint8_t { LAYOUT_BOUND, LAYOUT_COLUMNS, LAYOUT_STREAM };
+
 struct Mesh {
     uint32_t vertex_count;    // vertices drawn, three to a triangle
     uint32_t vertex_array;    // GL vertex-array object holding the attribute set-up
@@ -27,6 +32,7 @@ struct Mesh {
     uint16_t* tangent_memory; // their storage, while it is ours; else none
     uint32_t paint_texture;   // a 2D texture of a colour a vertex, 4096 a row; 0 for one colour
     uint8_t bound[4];         // the coordinates bound as x, y, z, w, by bind_mesh
+    Layout layout;            // where the attributes point now
 };
 
 // 1 when the driver takes memory of ours as buffer storage, 0 when it does
@@ -68,8 +74,14 @@ int unmap_mesh(Mesh* mesh);
 // t2; no data moves. The indices must be below dim.
 void bind_mesh(Mesh* mesh, const uint8_t show[4]);
 
-// Points attribute locations 8 to 15, enabled, at the tangent planes in
-// tangent_buffer, as bind_mesh does.
+// Points the attributes at every coordinate, normal component and, once
+// the mesh has them, tangent plane component, locations_glsl(dim) locations
+// from 0 in that order, and disables the rest; no data moves. A mesh
+// without normals leaves their locations disabled.
+void bind_columns_mesh(Mesh* mesh);
+
+// Points the attributes at the tangent planes in tangent_buffer, as
+// bind_mesh or bind_columns_mesh does, whichever set the layout.
 void bind_tangents_mesh(Mesh* mesh);
 
 // Draw filled, and as a wireframe; each sets its program and polygon mode.

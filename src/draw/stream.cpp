@@ -54,6 +54,7 @@ int frame_stream(Mesh* mesh, const Frame* frame)
         const void* offset = reinterpret_cast<const void*>(static_cast<uintptr_t>(4 * location));
         glVertexAttribPointer(location, 1, GL_FLOAT, GL_FALSE, 8 * sizeof(float), offset);
     }
+    mesh->layout = LAYOUT_STREAM;
     return 1;
 }
 
