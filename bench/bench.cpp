@@ -2,6 +2,7 @@
 // large surfaces, each figure beside its target and a baseline measured in
 // the same run, alternating with it, so that a busy machine moves both.
 // The table is printed and written as CSV.
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <string_view>
@@ -21,6 +22,36 @@ static bool parse_int(const char* text, int low, int high, int* value)
     return parsed.ec == std::errc() && parsed.ptr == end && *value >= low && *value <= high;
 }
 
+// The parts of a run, which --only chooses among.
+static const char* const parts[]
+    = {"first-frame", "loading", "split", "cues", "finish", "smooth", "tours", "pacing"};
+
+static std::string part_list()
+{
+    std::string list;
+    for (const char* part : parts)
+        list += std::string(list.empty() ? "" : ", ") + part;
+    return list;
+}
+
+// The parts named, comma-separated, into chosen as ",a,b,"; false when one
+// is unknown.
+static bool parse_parts(std::string_view text, std::string* chosen)
+{
+    *chosen = ",";
+    while (!text.empty()) {
+        std::string_view part = text.substr(0, text.find(','));
+        bool known = false;
+        for (const char* p : parts)
+            known = known || part == p;
+        if (!known)
+            return false;
+        *chosen += std::string(part) + ",";
+        text.remove_prefix(std::min(text.size(), part.size() + 1));
+    }
+    return *chosen != ",";
+}
+
 int main(int argc, char** argv)
 {
     if (argc > 2 && std::string_view(argv[1]) == "--peak-of") {
@@ -32,6 +63,7 @@ int main(int argc, char** argv)
     }
     int reps = 0;
     bool quick = false;
+    std::string only;
     for (int k = 1; k < argc; k++) {
         std::string_view arg = argv[k];
         bool known = false;
@@ -39,14 +71,21 @@ int main(int argc, char** argv)
             known = quick = true;
         else if (arg == "--reps")
             known = k + 1 < argc && parse_int(argv[++k], 1, 100, &reps);
+        else if (arg == "--only" && k + 1 < argc)
+            known = parse_parts(argv[++k], &only);
         if (!known) {
-            std::fputs("usage: plexorama-bench [--quick (small surfaces, few runs: a smoke run)] [--reps N]\n"
-                       "       plexorama-bench --peak-of COMMAND [ARG...]  (prints the command's peak "
-                       "resident bytes)\n",
-                stderr);
+            std::fprintf(stderr,
+                "usage: plexorama-bench [--quick (small surfaces, few runs: a smoke run)] [--reps N]\n"
+                "                       [--only PART,... (of %s)]\n"
+                "       plexorama-bench --peak-of COMMAND [ARG...]  (prints the command's peak "
+                "resident bytes)\n",
+                part_list().c_str());
             return 2;
         }
     }
+    auto chosen = [&](const char* part) {
+        return only.empty() || only.find(std::string(",") + part + ",") != only.npos;
+    };
     int load_reps = reps ? reps : quick ? 3 : 11;
     int other_reps = reps ? reps : quick ? 2 : 5;
     int frames = quick ? 60 : 600;
@@ -54,24 +93,34 @@ int main(int argc, char** argv)
     fs::path dir = fs::path(PLEXORAMA_BENCH_DIR) / "surfaces";
     fs::remove_all(dir);
     fs::create_directories(dir);
-    // klein-bottle and torus-10d at resolution N have 6 N^2 vertices.
+    // klein-bottle and torus-10d at resolution N have 6 N^2 vertices; the
+    // surface in R^28 is torus-10d widened. Only those the parts chosen use
+    // are written.
+    bool every = chosen("first-frame") || chosen("loading") || chosen("split");
+    bool largest = every || chosen("cues") || chosen("finish") || chosen("smooth");
+    bool tours = chosen("tours");
     struct Wanted {
         int resolution;
         const char* file;
+        bool made;
     };
-    std::vector<Wanted> wanted = quick
-        ? std::vector<Wanted> {{20, "klein-bottle.klein"}, {60, "klein-bottle.klein"},
-            {60, "torus-10d.klein"}}
-        : std::vector<Wanted> {{129, "klein-bottle.klein"}, {577, "klein-bottle.klein"},
-            {1000, "klein-bottle.klein"}, {1000, "torus-10d.klein"}};
+    int small = quick ? 20 : 129, middle = quick ? 60 : 577, large = quick ? 60 : 1000;
+    std::vector<Wanted> wanted = {{small, "klein-bottle.klein", every}, {middle, "klein-bottle.klein", every},
+        {large, "klein-bottle.klein", largest}, {large, "torus-10d.klein", every || tours}};
     std::vector<Surface> surfaces;
     for (const Wanted& w : wanted) {
         Surface s;
-        if (!make_surface(dir, w.resolution, w.file, &s)) {
+        if (w.made && !make_surface(dir, w.resolution, w.file, &s)) {
             fs::remove_all(dir);
             return 1;
         }
-        surfaces.push_back(s);
+        if (w.made)
+            surfaces.push_back(s);
+    }
+    Surface wide;
+    if (tours && !widen_surface(surfaces.back(), 28, (dir / "torus-28d.klein").string(), &wide)) {
+        fs::remove_all(dir);
+        return 1;
     }
 
     // The table keeps standard output to itself.
@@ -88,25 +137,39 @@ int main(int argc, char** argv)
     std::printf("surfaces: m coordinates and n vertices, n / 3 triangles; ratios are value over baseline\n");
     std::fflush(stdout);
 
-    for (const Surface& s : surfaces)
-        if (s.dim == 4)
-            first_frame(s, dir, other_reps);
-    for (const Surface& s : surfaces)
-        loading(s, load_reps);
+    if (chosen("first-frame"))
+        for (const Surface& s : surfaces)
+            if (s.dim == 4)
+                first_frame(s, dir, other_reps);
+    if (chosen("loading"))
+        for (const Surface& s : surfaces)
+            loading(s, load_reps);
     Surface sample;
-    if (describe_surface(PLEXORAMA_README_SAMPLE, &sample)) {
+    if (chosen("split") && describe_surface(PLEXORAMA_README_SAMPLE, &sample)) {
         sample.name = "README sample";
         frame_split(sample, quick ? other_reps : 60);
     }
+    if (chosen("split"))
+        for (const Surface& s : surfaces)
+            frame_split(s, other_reps);
+    const Surface* r4 = nullptr;
     for (const Surface& s : surfaces)
-        frame_split(s, other_reps);
-    const Surface& largest = surfaces.back().dim == 4 ? surfaces.back() : surfaces[surfaces.size() - 2];
-    frame_cues(largest, other_reps);
-    frame_finish(largest, other_reps);
-    picture_smooth(largest, dir, other_reps);
-    if (surfaces.back().dim > 4)
-        frame_tours(surfaces.back(), other_reps);
-    pacing(frames);
+        r4 = s.dim == 4 ? &s : r4;
+    if (chosen("cues"))
+        frame_cues(*r4, other_reps);
+    if (chosen("finish"))
+        frame_finish(*r4, other_reps);
+    if (chosen("smooth"))
+        picture_smooth(*r4, dir, other_reps);
+    if (tours) {
+        for (const Surface* s : {&surfaces.back(), &wide})
+            frame_tours(*s, other_reps);
+        for (const Surface* s : {&surfaces.back(), &wide})
+            frames_framed(*s, other_reps);
+        step_tours();
+    }
+    if (chosen("pacing"))
+        pacing(frames);
 
     stop_main();
     fs::remove_all(dir);

@@ -39,6 +39,9 @@ struct Surface {
 bool describe_surface(const std::string& path, Surface* surface);
 bool make_surface(const std::filesystem::path& dir, int resolution, const char* file, Surface* surface);
 bool write_stl(const Surface& s, const std::string& path);
+// The surface in R^dim made from s (of fewer coordinates) by products of
+// its coordinates, the normals' new components 0, written to path.
+bool widen_surface(const Surface& s, int dim, const std::string& path, Surface* wide);
 // Puts s on show in place of what was shown; returns the seconds it took, or -1.
 double show(const Surface& s);
 void drop_shown();
@@ -55,6 +58,8 @@ double peak_of(const std::vector<std::string>& command);
 void first_frame(const Surface& s, const std::filesystem::path& dir, int reps);
 // A picture with smooth light, its tangent planes found, against one without.
 void picture_smooth(const Surface& s, const std::filesystem::path& dir, int reps);
+// Five frames through a general frame of R^m, against the coordinate choice.
+void frames_framed(const Surface& s, int reps);
 
 // Frames of the shown surface, and the window's pacing: frames.cpp.
 void frame_split(const Surface& s, int reps);
@@ -64,7 +69,8 @@ void frame_cues(const Surface& s, int reps);
 // Frames with smooth light, anti-aliasing, transparency and colour by w,
 // against the plain frame.
 void frame_finish(const Surface& s, int reps);
-// A frame of a surface in R^m through a general frame, against its coordinate
-// choice; and a tour's step in R^255.
+// A frame of a surface in R^m through a general frame, and one of a running
+// grand tour, against its coordinate choice; and a tour's step in R^255.
 void frame_tours(const Surface& s, int reps);
+void step_tours();
 void pacing(int frames);

@@ -151,11 +151,14 @@ void frame_finish(const Surface& s, int reps)
             set_view(&clear);
         },
         "<= 2 x");
-    alternate(s, reps, "frame: colour by w", [] {
-        View tinted = view;
-        tinted.cues.tint = TINT_W;
-        set_view(&tinted);
-    });
+    alternate(
+        s, reps, "frame: colour by w",
+        [] {
+            View tinted = view;
+            tinted.cues.tint = TINT_W;
+            set_view(&tinted);
+        },
+        "<= 1.05 x");
     set_view(&initial_view);
     drop_shown();
 }
@@ -164,7 +167,7 @@ void frame_tours(const Surface& s, int reps)
 {
     if (show(s) < 0)
         return;
-    // A general frame: every coordinate fetched and turned, against the
+    // A general frame: every coordinate read and turned, against the
     // coordinate choice bound to the attributes.
     alternate(
         s, reps, "frame: a general frame of R^m",
@@ -174,10 +177,17 @@ void frame_tours(const Surface& s, int reps)
             random_frame(&seed, projection.dim, &f);
             show_frame_course(&f);
         },
-        "<= 1.5 x");
+        "<= 1.15 x");
+    // During a grand tour every frame is a new general frame.
+    alternate(
+        s, reps, "frame: a grand tour's, running",
+        [] { start_tour_course(TOUR_GRAND, 7, default_speed_tour); }, "<= 1.2 x");
     set_view(&initial_view);
     drop_shown();
+}
 
+void step_tours()
+{
     // A step of a grand tour in R^255, the largest m.
     Tour tour = {TOUR_GRAND, true, 1, 20.0f, 0};
     Frame f;

@@ -80,6 +80,35 @@ bool write_stl(const Surface& s, const std::string& path)
     return written;
 }
 
+bool widen_surface(const Surface& s, int dim, const std::string& path, Surface* wide)
+{
+    SurfaceData data;
+    if (create_surface_klein(s.path.c_str(), &data))
+        return false;
+    FILE* out = std::fopen(path.c_str(), "wb");
+    const int d = data.dim;
+    uint8_t m = static_cast<uint8_t>(dim);
+    uint64_t n = data.vertex_count;
+    bool written = out && std::fwrite("KLEIN", 1, 6, out) == 6 && std::fwrite(&m, 1, 1, out) == 1
+        && std::fwrite(&n, 8, 1, out) == 1;
+    std::vector<float> vertex(dim);
+    for (int array = 0; array < 2; array++)
+        for (uint64_t v = 0; written && v < n; v++) {
+            const float* c = (array ? data.normals : data.coords) + v * d;
+            for (int k = 0; k < dim; k++) {
+                // Coordinate k past d: the product of two of the first d.
+                int j = (k - d) % d, i = (j + 1 + (k - d) / d) % d;
+                vertex[k] = k < d ? c[k] : array ? 0.0f : c[i] * c[j];
+            }
+            written = std::fwrite(vertex.data(), 4, dim, out) == static_cast<size_t>(dim);
+        }
+    if (out)
+        written = std::fclose(out) == 0 && written;
+    free(data.coords);
+    free(data.normals);
+    return written && describe_surface(path, wide);
+}
+
 // What a viewer would do with no care: read into fresh memory, and let the
 // driver take its own copy.
 static double naive_load(const Surface& s)
