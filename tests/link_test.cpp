@@ -95,6 +95,8 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"2;q:0,0,0,0" + axes + ";show:1,2,3,4", "line 2: q is zero"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,3", "line 6: a coordinate is shown twice"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,4;zoom:9", "line 7: zoom is not from 0.125 to 8"},
+        {"3;q:0,0,0,1" + axes + ";show:1,2,3,4;tour:grand,5,1e-30,0,running",
+            "line 7: the tour's speed is not from 0.1 to 3600 degrees a second"},
     };
     const Scene sample = turned_view();
     for (const auto& row : rows) {

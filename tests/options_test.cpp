@@ -255,14 +255,16 @@ TEST(Options, FourDimensionalOptions)
              "a"},
             "bad turn "
             "'xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1'"},
-        {{"--zoom", "0.1", "a"}, "bad zoom '0.1': 0.125 to 8"},
-        {{"--zoom", "8.5", "a"}, "bad zoom '8.5': 0.125 to 8"},
-        {{"--zoom", "x", "a"}, "bad zoom 'x': 0.125 to 8"},
+        {{"--zoom", "0.1", "a"}, "bad zoom '0.1': from 0.125 to 8"},
+        {{"--zoom", "8.5", "a"}, "bad zoom '8.5': from 0.125 to 8"},
+        {{"--zoom", "x", "a"}, "bad zoom 'x': from 0.125 to 8"},
         {{"--light", "Shape", "a"}, "bad light 'Shape': file, shape or smooth"},
         {{"--spin", "xw=0", "a"}, "bad spin 'xw=0'"},
         {{"--spin", "xw=0.5", "a"}, "bad spin 'xw=0.5'"},
         {{"--spin", "xw=3601", "a"}, "bad spin 'xw=3601'"},
         {{"--spin", "w", "a"}, "bad spin 'w'"},
+        {{"--eye4", "1e-45", "a"}, "bad eye distance '1e-45': from 0.000001 to 1000000"},
+        {{"--tour-speed", "0.05", "a"}, "bad tour speed '0.05': from 0.1 to 3600 degrees a second"},
     };
     for (const auto& row : refused) {
         Parsed p = parse(row.words);
@@ -295,6 +297,11 @@ TEST(Options, PictureOptions)
         {{"--opacity", "nan", "a"}, "bad opacity 'nan': above 0 to 1"},
         {{"--stereo", "on", "a"}, "bad stereo 'on': off, anaglyph or side-by-side"},
         {{"--stereo", "anaglyph=inf", "a"}, "bad stereo 'anaglyph=inf'"},
+        {{"--stereo", "anaglyph=1e38", "a"},
+            "bad stereo 'anaglyph=1e38': the eyes' distance is not from 0 to 2"},
+        {{"--color", "w=1e-45", "a"}, "bad color 'w=1e-45': the map's scale is not from 0.000001 to 1000000"},
+        {{"--color", "fixed=5", "a"}, "bad color 'fixed=5': fixed takes no number"},
+        {{"--stereo", "off=3", "a"}, "bad stereo 'off=3': off takes no number"},
     };
     for (const auto& row : rows) {
         Parsed p = parse(row.words);

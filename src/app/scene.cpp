@@ -12,8 +12,6 @@
 #include <cstring>
 #include <ctime>
 
-#include <cglm/cglm.h>
-
 #include "app/course.h"
 #include "app/input.h"
 #include "core/log.h"
@@ -21,6 +19,7 @@
 #include "draw/shapes.h"
 #include "core/motion.h"
 #include "core/output.h"
+#include "core/ranges.h"
 #include "draw/platform.h"
 #include "core/viewfile.h"
 #include "app/window.h"
@@ -75,8 +74,8 @@ static int __apply_options_scene(const Options* options)
     for (int k = 0; k < options->turn_count; k++) {
         const Turn& t = options->turns[k];
         if (!t.coordinates) {
-            turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
-        } else if (!turn_coordinates_course(t.a, t.b, glm_rad(t.degrees))) {
+            turn_plane_motion(t.a, t.b, radians_range(t.degrees));
+        } else if (!turn_coordinates_course(t.a, t.b, radians_range(t.degrees))) {
             complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
                 std::max(t.a, t.b) + 1, projection.dim);
             return 2;

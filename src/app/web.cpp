@@ -22,6 +22,7 @@
 #include "draw/shapes.h"
 #include "core/motion.h"
 #include "draw/platform.h"
+#include "core/ranges.h"
 #include "app/scene.h"
 #include "core/viewfile.h"
 #include "app/window.h"
@@ -171,14 +172,15 @@ EMSCRIPTEN_KEEPALIVE int exchange_web(int slot)
 }
 
 // The cues as the controls set them, as their keys would. Widths,
-// distances and scales that are not positive numbers follow s.
+// distances and scales outside their ranges follow s.
 EMSCRIPTEN_KEEPALIVE void set_cues_web(int tint, int slice, float slice_at, float slice_width, int eye4,
     float eye4_at, int gizmo, int wire, float scale)
 {
-    auto positive = [](float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; };
+    auto held = [](RangeName range, float value) { return within_range(range, value, true) ? value : 0.0f; };
     View next = view;
     next.cues = {tint ? TINT_W : TINT_FIXED, slice != 0, std::isfinite(slice_at) ? slice_at : 0.0f,
-        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0, positive(scale)};
+        held(RANGE_WIDTH, slice_width), eye4 != 0, held(RANGE_EYE4, eye4_at), gizmo != 0, wire != 0,
+        held(RANGE_SCALE, scale)};
     set_view(&next);
 }
 
@@ -192,19 +194,19 @@ EMSCRIPTEN_KEEPALIVE void set_light_web(int light)
 }
 
 // The finish as the controls set it: samples a pixel (1, 2, 4 or 8),
-// opacity (above 0 to 1), stereo (a Stereo) and the eyes' distance (not
-// below 0). What is none of these keeps its value.
+// opacity, stereo (a Stereo) and the eyes' distance, each in its range.
+// What is none of these keeps its value.
 EMSCRIPTEN_KEEPALIVE void set_finish_web(int aa, float opacity, int stereo, float eyes)
 {
     View next = view;
     Finish& f = next.finish;
     if (aa == 1 || aa == 2 || aa == 4 || aa == 8)
         f.aa = aa;
-    if (opacity > 0.0f && opacity <= 1.0f)
+    if (within_range(RANGE_OPACITY, opacity))
         f.opacity = opacity;
     if (stereo >= STEREO_OFF && stereo <= STEREO_SIDE_BY_SIDE)
         f.stereo = static_cast<Stereo>(stereo);
-    if (std::isfinite(eyes) && eyes >= 0.0f)
+    if (within_range(RANGE_EYES, eyes))
         f.eyes = eyes;
     set_view(&next);
 }
@@ -220,7 +222,7 @@ EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
 EMSCRIPTEN_KEEPALIVE void tour_web(int kind, double seed, float speed)
 {
     if ((kind == TOUR_GRAND || kind == TOUR_LITTLE) && seed >= 0 && seed < 9007199254740992.0
-        && std::isfinite(speed) && speed >= 0.1f && speed <= 3600.0f)
+        && within_range(RANGE_TOUR_SPEED, speed))
         start_tour_course(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
 }
 
@@ -234,8 +236,7 @@ EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
 // --turn A:B=DEG does. Returns 0 when the surface lacks either.
 EMSCRIPTEN_KEEPALIVE int turn_coordinates_web(int a, int b, float degrees)
 {
-    return std::isfinite(degrees)
-        && turn_coordinates_course(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
+    return std::isfinite(degrees) && turn_coordinates_course(a, b, radians_range(degrees));
 }
 
 // Stops a spin, as Space does.

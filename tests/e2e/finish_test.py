@@ -101,7 +101,7 @@ class Finish(xh.FolderTest):
     def test_the_options_at_their_defaults_draw_the_plain_picture(self):
         bottle = sample("klein-bottle")
         plain = self.picture("--turn", "yw=30", bottle)
-        for option in (["--aa", "1"], ["--opacity", "1"], ["--stereo", "off"], ["--color", "fixed=2"]):
+        for option in (["--aa", "1"], ["--opacity", "1"], ["--stereo", "off"], ["--color", "fixed"]):
             with self.subTest(option):
                 self.assertNearly(self.picture(*option, "--turn", "yw=30", bottle), plain, " ".join(option))
 
