@@ -15,6 +15,8 @@
 #include "draw/mesh.h"
 #include "app/options.h"
 #include "app/scene.h"
+#include "core/viewfile.h"
+#include "scenes.h"
 #include "core/view.h"
 
 namespace {
@@ -438,6 +440,53 @@ TEST(Options, TurnsAndFramesOfRmApplyToTheChosenCoordinates)
         if (code == 0) {
             EXPECT_NEAR(f.rows[0][4], row.x5, 1e-6f) << shown(words);
         }
+    }
+    set_view(&initial_view);
+    projection = {0, 0, 1, 2, 3};
+}
+
+TEST(Options, ATourReadBackGoesOnAsTheUninterruptedRun)
+{
+    // Each row: the options, m, and the steps before the view is written and
+    // read back: a tour's first view, every view of R^4 and the little tour's
+    // arrival (after 2 steps) read back as coordinate choices.
+    const struct {
+        std::vector<std::string> words;
+        uint8_t dim;
+        int before;
+    } rows[] = {
+        {{"--tour", "grand=5"}, 10, 0},
+        {{"--tour", "grand=5", "--turn", "xw=3e38"}, 4, 7},
+        {{"--tour", "little", "--tour-speed", "3600"}, 6, 2},
+        {{"--turn", "xw=2e38,1:2=3e38", "--tour", "little"}, 5, 0},
+    };
+    const int after = 40;
+    auto run = [](const std::vector<std::string>& words, const Scene* saved, uint8_t dim, int steps) {
+        std::vector<std::string> all = words;
+        all.push_back("a.klein");
+        Parsed parsed = parse(all);
+        set_view(&initial_view);
+        projection = {0, 0, 1, 2, 3};
+        EXPECT_EQ(apply_scene(&parsed.options, saved, dim), 0) << shown(words);
+        EXPECT_TRUE(!words.empty() || !view.framed) << "the view read back is a coordinate choice";
+        for (int k = 0; k < steps; k++)
+            advance_tour_course();
+        Frame f;
+        frame_course(&f, true);
+        return f;
+    };
+    for (const auto& row : rows) {
+        Frame whole = run(row.words, &initial_scene, row.dim, row.before + after);
+        run(row.words, &initial_scene, row.dim, row.before);
+        Scene scene, read;
+        capture_scene(&scene);
+        std::string text = text_of(scene);
+        ASSERT_EQ(parse_view(text.data(), text.size(), &read, row.dim), nullptr) << shown(row.words) << text;
+        Frame resumed = run({}, &read, row.dim, after);
+        for (int i = 0; i < 4; i++)
+            for (int k = 0; k < row.dim; k++)
+                EXPECT_NEAR(resumed.rows[i][k], whole.rows[i][k], 1e-4f)
+                    << shown(row.words) << " row " << i << ", coordinate " << k;
     }
     set_view(&initial_view);
     projection = {0, 0, 1, 2, 3};
