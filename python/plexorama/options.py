@@ -19,7 +19,7 @@ from .triangles import Triangles
 VIEW_MAGIC = "plexorama-view "
 # The version line of a view written from a dict where no viewer says its own.
 VIEW_VERSION = "plexorama-view 3"
-# Far more than any view file: a frame of R^255 is some 14 KB.
+# Far more than any view file, which the viewer reads to 64 KiB.
 VIEW_READ_LIMIT = 1 << 20
 # What the viewer does besides setting a view: not for a view's page.
 NOT_VIEW_STATE = ("output", "record", "frames", "swap", "save_view", "size")

@@ -67,6 +67,12 @@ EMSCRIPTEN_KEEPALIVE const char* view_link_web()
     return text;
 }
 
+// The longest view text, or link, the viewer reads.
+EMSCRIPTEN_KEEPALIVE int longest_view_web()
+{
+    return static_cast<int>(longest_view);
+}
+
 // Puts a view on show, or says why not: coordinates past the surface's. Before
 // any surface is shown the coordinates wait for one that has them, as a drop
 // keeps the shown ones when it can.
@@ -119,7 +125,8 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 // What the page's controls show, as JSON: the surface's sizes, the shown
 // coordinates (from 0), the cues as set (a width, distance or scale of 0
 // follows s) and in effect, the lighting (a Light), the zoom, whether a spin
-// runs, whether a frame of R^m is shown, the tour, and the finish. The page
+// runs, whether a frame of R^m is shown, the tour (its seed as a string:
+// a page's numbers lose what lies past 2^53), and the finish. The page
 // asks every frame, so it is one formatting and no more.
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
@@ -130,17 +137,17 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
-        "\"tour\":%d,\"running\":%d,\"seed\":%.17g,\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
+        "\"tour\":%d,\"running\":%d,\"seed\":\"%llu\",\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
         "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
         dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p.x, p.y, p.z, p.w,
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
         static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, view.light,
         static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed, view.tour.kind,
-        view.tour.running, static_cast<double>(view.tour.seed), static_cast<double>(view.tour.speed),
-        view.tour.target, static_cast<double>(c.tint_scale), static_cast<double>(tint_scale_cues()),
-        view.finish.aa, static_cast<double>(view.finish.opacity), view.finish.stereo,
-        static_cast<double>(view.finish.eyes));
+        view.tour.running, static_cast<unsigned long long>(view.tour.seed),
+        static_cast<double>(view.tour.speed), view.tour.target, static_cast<double>(c.tint_scale),
+        static_cast<double>(tint_scale_cues()), view.finish.aa, static_cast<double>(view.finish.opacity),
+        view.finish.stereo, static_cast<double>(view.finish.eyes));
     return text;
 }
 
