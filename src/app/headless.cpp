@@ -11,6 +11,7 @@
 #include "app/course.h"
 #include "core/info.h"
 #include "app/render.h"
+#include "draw/load.h"
 #include "core/log.h"
 #include "core/motion.h"
 #include "core/output.h"
@@ -108,7 +109,7 @@ int run_headless(const Options* options)
             failed = __fail_headless(options->output, fault);
         if (!failed && __blank_headless(rgb, size)) {
             char why[160];
-            describe_blank_info(options->file, why, sizeof why);
+            describe_blank_info(options->file, pixel_load(size) / view.zoom, why, sizeof why);
             complain_log("warning: %s: nothing of the surface is drawn: %s", options->output, why);
         }
     }
