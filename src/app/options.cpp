@@ -266,16 +266,19 @@ int parse_options(int argc, char** argv, Options* options)
         options->files[options->file_count++] = argv[optind];
     }
     options->file = options->files[0];
-    if (options->info) {
-        if (options->file)
-            return usage_error_help("--info takes its one FILE, not '%s'", options->file);
-        return -1;
-    }
-    // These act on the file shown at start.
+    if (options->info && options->file)
+        return usage_error_help("--info takes its one FILE, not '%s'", options->file);
+    // These act on the file shown at start, which --info does not show.
     for (int k = 0; k < option_row_count; k++)
         if (const OptionRow& row = option_rows[k];
-            row.needs_file && (options->given & (1ull << row.action)) && !options->file)
-            return usage_error_help("--%s needs a FILE", row.name);
+            row.needs_file && (options->given & (1ull << row.action))) {
+            if (options->info)
+                return usage_error_help("--info shows no FILE: not with --%s", row.name);
+            if (!options->file)
+                return usage_error_help("--%s needs a FILE", row.name);
+        }
+    if (options->info)
+        return -1;
     bool offscreen = options->output || options->record;
     // A view file holds no frames, files or turn under way.
     for (OptionAction drawn : {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES})

@@ -385,6 +385,11 @@ const char* parse_over_view(
 {
     static char reason[96];
     static char content[longest_line_view];
+    // Editors on some systems start UTF-8 text with a byte-order mark.
+    if (length >= 3 && memcmp(text, "\xef\xbb\xbf", 3) == 0) {
+        text += 3;
+        length -= 3;
+    }
     // A frame is of one surface: the base's is not carried over.
     Scene read = *base;
     read.view.framed = false;
