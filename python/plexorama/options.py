@@ -72,7 +72,11 @@ def _basis(frame):
     """--basis's value for a frame given as 4 rows of m numbers."""
     expected = "frame: expected 4 rows of m numbers (x, y, z and w)"
     try:
-        rows = np.asarray(frame, dtype=float)
+        rows = np.asarray(frame)
+        # A cast to float would drop an imaginary part with no more than a warning.
+        if np.iscomplexobj(rows):
+            raise ValueError("found complex numbers")
+        rows = rows.astype(float)
     except (TypeError, ValueError) as error:
         raise ValueError(f"{expected}: {error}") from None
     if rows.ndim != 2 or rows.shape[0] != 4:

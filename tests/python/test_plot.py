@@ -192,13 +192,19 @@ def test_formulas_make_the_surface_numpy_makes(tmp_path, capsys):
         (["cos(u)*(1 + v*cos(u/2)), sin(u)*(1 + v*cos(u/2)), v*sin(u/2), v*sin(u)", "--u", "0:2*pi:8", "--v",
           "-0.4:0.4:4", "--twist", "u"], moebius, closed, np.linspace(-0.4, 0.4, 5), dict(twist_u=True)),
         # Three coordinates are a surface in R^3, shown with w = 0.
-        (["u, v, u*v", "--v", "-1:1:4"], lambda u, v: (u, v, u * v), np.linspace(0, 1, 33), np.linspace(-1, 1, 5), {}),
+        (["u, v, u*v", "--v", "-1:1:4"], lambda u, v: (u, v, u * v, 0 * u), np.linspace(0, 1, 33),
+         np.linspace(-1, 1, 5), {}),
     ]
     for args, f, u, v, gluing in rows:
         coords, normals = read(tmp_path, capsys, *args)
-        expected = [np.pad(a, ((0, 0), (0, 4 - a.shape[1]))) for a in grid_surface(f, u, v, **gluing)]
+        expected = grid_surface(f, u, v, **gluing)
         np.testing.assert_allclose(coords, expected[0], atol=1e-6, err_msg=args[0])
         np.testing.assert_allclose(normals, expected[1], atol=1e-5, err_msg=args[0])
+    # grid_surface itself takes no surface in R^3, and says how to add w.
+    calls = []
+    with pytest.raises(ValueError, match=r"^f gives 3 coordinates, .*: add w as coordinate 4 \(0 \* U gives w = 0"):
+        grid_surface(lambda u, v: calls.append(u) or (u, v, u * v), np.linspace(0, 1, 9), np.linspace(0, 1, 9))
+    assert len(calls) == 1, "refused at its first call"
 
 
 @pytest.mark.parametrize("args, relation", [

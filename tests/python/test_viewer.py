@@ -84,6 +84,8 @@ def test_failures_are_clear_errors(tmp_path, scratch, monkeypatch, bottle):
         (lambda: clip(coords, show=(1, 2, 4, 3)), ValueError, "clip() needs spin=, swap= or frames="),
         (lambda: clip(coords, spin="xw", record="a.mp4"), TypeError, "clip() takes no record"),
         (lambda: picture(coords, frame=[1, 0, 0, 0]), ValueError, "frame: expected 4 rows of m numbers"),
+        (lambda: picture(coords, frame=np.eye(4) * 1j), ValueError,
+         "frame: expected 4 rows of m numbers (x, y, z and w): found complex numbers"),
         (lambda: picture(coords, view={"show": "1 2 3 4"}), ValueError,
          "plexorama: view: not a valid view file: the key 'q' is missing"),
         (lambda: view(coords, output="a.png", frames=3), TypeError, "view() takes no output, frames"),
