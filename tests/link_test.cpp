@@ -62,6 +62,20 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
     }
 }
 
+TEST(Link, AFrameOfR255OfTheLongestNumbersIsALinkThatReadsBack)
+{
+    // Rows a hair from unit vectors: 1,020 numbers of 15 characters each.
+    Scene framed = turned_view(), read = initial_scene;
+    framed.view.framed = true;
+    framed.view.frame.dim = 255;
+    for (int k = 0; k < 4 * 255; k++)
+        framed.view.frame.rows[k / 255][k % 255] = k / 255 == k % 255 ? 0.999999881f : -1.23456789e-07f;
+    std::string link = link_of(framed);
+    EXPECT_GT(link.size(), 16384u);
+    EXPECT_STREQ(parse_link(link.c_str(), &read, 255), nullptr);
+    EXPECT_TRUE(same_scene(read, framed));
+}
+
 TEST(Link, SaysHowLongItWouldBeWhenTheSpaceIsShort)
 {
     const Scene view = turned_view();
@@ -86,7 +100,7 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"2;q:0%2C0,0,1" + axes + ";show:1,2,3,4", "not a view link"},
         {"2;Q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view link"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,4;#", "not a view link"},
-        {"2;q:0,0,0,1" + std::string(17000, '0') + axes + ";show:1,2,3,4", "not a view link: too long"},
+        {"2;q:0,0,0,1" + std::string(66000, '0') + axes + ";show:1,2,3,4", "not a view link: too long"},
         {"4;q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"q:0,0,0,1" + axes + ";show:1,2,3,4", "not a view file"},
         {"2;q:0,0,0,1" + axes, "the key 'show' is missing"},
@@ -95,6 +109,8 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"2;q:0,0,0,0" + axes + ";show:1,2,3,4", "line 2: q is zero"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,3", "line 6: a coordinate is shown twice"},
         {"2;q:0,0,0,1" + axes + ";show:1,2,3,4;zoom:9", "line 7: zoom is not from 0.125 to 8"},
+        {"3;q:0,0,0,1" + axes + ";show:1,2,3,4;tour:grand,5,1e-30,0,running",
+            "line 7: the tour's speed is not from 0.1 to 3600 degrees a second"},
     };
     const Scene sample = turned_view();
     for (const auto& row : rows) {

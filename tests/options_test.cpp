@@ -15,6 +15,8 @@
 #include "draw/mesh.h"
 #include "app/options.h"
 #include "app/scene.h"
+#include "core/viewfile.h"
+#include "scenes.h"
 #include "core/view.h"
 
 namespace {
@@ -180,6 +182,7 @@ TEST(Options, RefusedForms)
         {{"--record", "a.mp4", "--size", "17", "a"}, "--size 17 is odd: .mp4 needs an even size"},
         {{"--info"}, "option '--info' needs a value"},
         {{"--info", "a.klein", "b.klein"}, "--info takes its one FILE, not 'b.klein'"},
+        {{"--info", "a.klein", "--print-view"}, "--info shows no FILE: not with --print-view"},
         {{"--turn", "xw=30"}, "--turn needs a FILE"},
         {{"--spin", "xw"}, "--spin needs a FILE"},
     };
@@ -255,14 +258,16 @@ TEST(Options, FourDimensionalOptions)
              "a"},
             "bad turn "
             "'xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1,xw=1'"},
-        {{"--zoom", "0.1", "a"}, "bad zoom '0.1': 0.125 to 8"},
-        {{"--zoom", "8.5", "a"}, "bad zoom '8.5': 0.125 to 8"},
-        {{"--zoom", "x", "a"}, "bad zoom 'x': 0.125 to 8"},
+        {{"--zoom", "0.1", "a"}, "bad zoom '0.1': from 0.125 to 8"},
+        {{"--zoom", "8.5", "a"}, "bad zoom '8.5': from 0.125 to 8"},
+        {{"--zoom", "x", "a"}, "bad zoom 'x': from 0.125 to 8"},
         {{"--light", "Shape", "a"}, "bad light 'Shape': file, shape or smooth"},
         {{"--spin", "xw=0", "a"}, "bad spin 'xw=0'"},
         {{"--spin", "xw=0.5", "a"}, "bad spin 'xw=0.5'"},
         {{"--spin", "xw=3601", "a"}, "bad spin 'xw=3601'"},
         {{"--spin", "w", "a"}, "bad spin 'w'"},
+        {{"--eye4", "1e-45", "a"}, "bad eye distance '1e-45': from 0.000001 to 1000000"},
+        {{"--tour-speed", "0.05", "a"}, "bad tour speed '0.05': from 0.1 to 3600 degrees a second"},
     };
     for (const auto& row : refused) {
         Parsed p = parse(row.words);
@@ -295,6 +300,11 @@ TEST(Options, PictureOptions)
         {{"--opacity", "nan", "a"}, "bad opacity 'nan': above 0 to 1"},
         {{"--stereo", "on", "a"}, "bad stereo 'on': off, anaglyph or side-by-side"},
         {{"--stereo", "anaglyph=inf", "a"}, "bad stereo 'anaglyph=inf'"},
+        {{"--stereo", "anaglyph=1e38", "a"},
+            "bad stereo 'anaglyph=1e38': the eyes' distance is not from 0 to 2"},
+        {{"--color", "w=1e-45", "a"}, "bad color 'w=1e-45': the map's scale is not from 0.000001 to 1000000"},
+        {{"--color", "fixed=5", "a"}, "bad color 'fixed=5': fixed takes no number"},
+        {{"--stereo", "off=3", "a"}, "bad stereo 'off=3': off takes no number"},
     };
     for (const auto& row : rows) {
         Parsed p = parse(row.words);
@@ -431,6 +441,53 @@ TEST(Options, TurnsAndFramesOfRmApplyToTheChosenCoordinates)
         if (code == 0) {
             EXPECT_NEAR(f.rows[0][4], row.x5, 1e-6f) << shown(words);
         }
+    }
+    set_view(&initial_view);
+    projection = {0, 0, 1, 2, 3};
+}
+
+TEST(Options, ATourReadBackGoesOnAsTheUninterruptedRun)
+{
+    // Each row: the options, m, and the steps before the view is written and
+    // read back: a tour's first view, every view of R^4 and the little tour's
+    // arrival (after 2 steps) read back as coordinate choices.
+    const struct {
+        std::vector<std::string> words;
+        uint8_t dim;
+        int before;
+    } rows[] = {
+        {{"--tour", "grand=5"}, 10, 0},
+        {{"--tour", "grand=5", "--turn", "xw=3e38"}, 4, 7},
+        {{"--tour", "little", "--tour-speed", "3600"}, 6, 2},
+        {{"--turn", "xw=2e38,1:2=3e38", "--tour", "little"}, 5, 0},
+    };
+    const int after = 40;
+    auto run = [](const std::vector<std::string>& words, const Scene* saved, uint8_t dim, int steps) {
+        std::vector<std::string> all = words;
+        all.push_back("a.klein");
+        Parsed parsed = parse(all);
+        set_view(&initial_view);
+        projection = {0, 0, 1, 2, 3};
+        EXPECT_EQ(apply_scene(&parsed.options, saved, dim), 0) << shown(words);
+        EXPECT_TRUE(!words.empty() || !view.framed) << "the view read back is a coordinate choice";
+        for (int k = 0; k < steps; k++)
+            advance_tour_course();
+        Frame f;
+        frame_course(&f, true);
+        return f;
+    };
+    for (const auto& row : rows) {
+        Frame whole = run(row.words, &initial_scene, row.dim, row.before + after);
+        run(row.words, &initial_scene, row.dim, row.before);
+        Scene scene, read;
+        capture_scene(&scene);
+        std::string text = text_of(scene);
+        ASSERT_EQ(parse_view(text.data(), text.size(), &read, row.dim), nullptr) << shown(row.words) << text;
+        Frame resumed = run({}, &read, row.dim, after);
+        for (int i = 0; i < 4; i++)
+            for (int k = 0; k < row.dim; k++)
+                EXPECT_NEAR(resumed.rows[i][k], whole.rows[i][k], 1e-4f)
+                    << shown(row.words) << " row " << i << ", coordinate " << k;
     }
     set_view(&initial_view);
     projection = {0, 0, 1, 2, 3};

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/link.h"
+#include "core/tour.h"
 #include "core/viewfile.h"
 
 const Scene sample_scene = {
@@ -54,14 +55,26 @@ bool same_scene(const Scene& a, const Scene& b)
 
 std::string text_of(const Scene& scene)
 {
-    char text[1024];
+    static char text[longest_view];
     size_t length = format_view(&scene, text, sizeof text);
     return std::string(text, length);
 }
 
 std::string link_of(const Scene& scene)
 {
-    char text[1024];
+    static char text[longest_view];
     size_t length = format_link(&scene, text, sizeof text);
     return std::string(text, length);
+}
+
+void walk_tour_scene(const Scene& scene, int steps)
+{
+    const View& v = scene.view;
+    Frame f = v.frame;
+    if (!v.framed)
+        choice_frame(scene.show, max_dim_frame, &f);
+    compose_frame(v.turn4[0], &f);
+    Tour tour = v.tour;
+    for (int k = 0; k < steps; k++)
+        step_tour(&tour, &f);
 }

@@ -15,3 +15,6 @@ bool same_scene(const Scene& a, const Scene& b);
 // The text of a view file, and of a link, of a view.
 std::string text_of(const Scene& scene);
 std::string link_of(const Scene& scene);
+
+// Walks the tour of a view from the frame on show, as the viewer does.
+void walk_tour_scene(const Scene& scene, int steps);

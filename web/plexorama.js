@@ -11,10 +11,10 @@ var Module = (function () {
   // How often the address catches up with the view, in milliseconds: the
   // browser limits how often a page may rewrite it.
   const followEvery = 250;
-  // The longest view link taken: a view with every key, a frame of R^255
-  // among them, needs less. A link reaches the viewer on its stack, so a
-  // longer one is refused before it gets there.
-  const longestLink = 16384;
+  // The longest view link or view text taken is the longest view file the
+  // viewer reads, which every view it writes fits. A link reaches the viewer
+  // on its stack, so a longer one is refused before it gets there.
+  const longestLink = () => Module._longest_view_web();
   // Names and links from outside are cut to this many characters in a
   // message, which stays one short line.
   const longestEcho = 120;
@@ -119,8 +119,8 @@ var Module = (function () {
   // Puts the view of link text on show. Returns what is wrong with it, ""
   // when nothing is; the view on show then stays.
   function showLink(link) {
-    if (link.length > longestLink)
-      return `view: not a view link: longer than ${longestLink} characters`;
+    if (link.length > longestLink())
+      return `view: not a view link: longer than ${longestLink()} characters`;
     // The viewer would read no further than a NUL.
     const fault = link.includes("\0") ? "not a view link"
       : Module.ccall("set_view_web", "string", ["string"], [link]);
@@ -131,7 +131,7 @@ var Module = (function () {
   // Puts the view of a view file's text on show, as a one-file page holds
   // it. Returns what is wrong with it, "" when nothing is.
   function showViewText(text) {
-    if (text.length > longestLink || text.includes("\0"))
+    if (text.length > longestLink() || text.includes("\0"))
       return "view: not a view file";
     const fault = Module.ccall("set_view_text_web", "string", ["string"], [text]);
     lastLink = currentLink();
@@ -149,7 +149,7 @@ var Module = (function () {
     // is longer still is too long however it decodes, and is refused as it
     // stands.
     let link = encoded;
-    if (encoded.length <= 9 * longestLink) {
+    if (encoded.length <= 9 * longestLink()) {
       try {
         link = decodeURIComponent(encoded);
       } catch (error) {

@@ -218,11 +218,14 @@ def view(coords, normals=None, name=None, plain=False, **view):
     name is the surface's name in the page ("surface from Python" unless
     given; a file keeps its own). The keywords are the viewer's options, as
     picture() takes them, and what they leave unsaid of the first view is
-    the lecture's (see options.lecture_view); plain=True gives the viewer's
-    own. Raises ValueError for a surface too large for a page or an option
-    the viewer refuses (with its line), TypeError for an option that is not
-    a view's (output, record, frames, swap, save_view, size),
-    FileNotFoundError when the one-file viewer is missing."""
+    the lecture's, as for picture(): lit by the shape as drawn, tilted and
+    turned a little toward w, anti-aliased where the browser can;
+    plain=True gives the viewer's own first view (the surface's fixed
+    colour, the file's normals, no turn, no anti-aliasing). Raises
+    ValueError for a surface too large for a page or an option the viewer
+    refuses (with its line), TypeError for an option that is not a view's
+    (output, record, frames, swap, save_view, size), FileNotFoundError when
+    the one-file viewer is missing."""
     _refuse_not_view(view, "view()")
     if is_path(coords):
         if normals is not None:

@@ -34,7 +34,8 @@ def _check_array(name, array):
     if n % 3:
         raise ValueError(f"{name}: {n} vertices is not a whole number of triangles")
     if not MIN_DIM <= m <= MAX_DIM:
-        raise ValueError(f"{name}: {m} coordinates per vertex; expected {MIN_DIM} to {MAX_DIM}")
+        hint = f": add w as a column (np.pad({name}, ((0, 0), (0, 1))) gives w = 0)" if m < MIN_DIM else ""
+        raise ValueError(f"{name}: {m} coordinates per vertex; expected {MIN_DIM} to {MAX_DIM}{hint}")
     bad = ~np.isfinite(array).all(axis=1)
     if bad.any():
         row = int(np.argmax(bad))

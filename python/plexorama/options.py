@@ -4,6 +4,7 @@ keyword arguments stand for (as plexorama.viewer describes them), the text
 of view files written from a dict or read from a path, and the lecture's
 first view.
 """
+import difflib
 import functools
 import os
 import re
@@ -19,8 +20,10 @@ from .triangles import Triangles
 VIEW_MAGIC = "plexorama-view "
 # The version line of a view written from a dict where no viewer says its own.
 VIEW_VERSION = "plexorama-view 3"
-# Far more than any view file: a frame of R^255 is some 14 KB.
+# Far more than any view file, which the viewer reads to 64 KiB.
 VIEW_READ_LIMIT = 1 << 20
+# The viewer's options that answer instead of drawing.
+NOT_PASSED = ("help", "version", "info", "print-view")
 # What the viewer does besides setting a view: not for a view's page.
 NOT_VIEW_STATE = ("output", "record", "frames", "swap", "save_view", "size")
 # The first view of view(), clip() and plexorama-plot's pictures where the
@@ -69,7 +72,11 @@ def _basis(frame):
     """--basis's value for a frame given as 4 rows of m numbers."""
     expected = "frame: expected 4 rows of m numbers (x, y, z and w)"
     try:
-        rows = np.asarray(frame, dtype=float)
+        rows = np.asarray(frame)
+        # A cast to float would drop an imaginary part with no more than a warning.
+        if np.iscomplexobj(rows):
+            raise ValueError("found complex numbers")
+        rows = rows.astype(float)
     except (TypeError, ValueError) as error:
         raise ValueError(f"{expected}: {error}") from None
     if rows.ndim != 2 or rows.shape[0] != 4:
@@ -143,14 +150,84 @@ def read_view(path):
     return data.decode("utf-8", "replace")
 
 
+# A row of the table of options in the viewer's --help: "  --name VALUE"
+# (or "  -h, --help"), its help from column 20 on, on the lines below when
+# the name reaches that far.
+HELP_ROW = re.compile(r"  (?:-\w, )?--([\w-]+)(?: (\S+))?")
+HELP_COLUMN = 20
+
+
 @functools.lru_cache(maxsize=None)
-def _has_option(viewer, option):
-    """Whether the viewer's --help offers option."""
+def viewer_table(viewer):
+    """The viewer's own table of options, as its --help gives it: a dict of
+    each long name (without the dashes) to what --help calls its value
+    (None when it takes none) and its help on one line. Empty when the
+    viewer cannot say."""
     try:
         done = subprocess.run([viewer, "--help"], capture_output=True, text=True, timeout=30)
     except (OSError, subprocess.TimeoutExpired):
-        return False
-    return re.search(rf"(?<![\w-]){re.escape(option)}(?![\w-])", done.stdout) is not None
+        return {}
+    table, name = {}, None
+    # The table ends where the keys begin.
+    for line in done.stdout.split("\nKeys:", 1)[0].splitlines():
+        alone = HELP_ROW.fullmatch(line)
+        row = alone or HELP_ROW.fullmatch(line[:HELP_COLUMN].rstrip())
+        if row:
+            name = row.group(1)
+            table[name] = (row.group(2), "" if alone else line[HELP_COLUMN:].strip())
+        elif name and line.startswith(" " * HELP_COLUMN):
+            value, text = table[name]
+            table[name] = (value, f"{text} {line.strip()}".strip())
+        else:
+            name = None
+    return table
+
+
+def split_options(argv, own, table):
+    """Takes the viewer's options out of a program's command line argv, up
+    to a '--': returns the rest, and the options taken as keywords (name
+    with underscores: its value, True for one that takes none). own maps
+    the program's own options ("--name", "-o") to whether each takes a
+    value, and rules where the viewer has the same name; table() gives the
+    viewer's (viewer_table), asked for only when an option is not the
+    program's, and the viewer's --help, --version, --info and --print-view
+    answer instead of drawing, so they are not taken. Raises ValueError for
+    an option that is neither's, naming the nearest of either."""
+    rest, taken = [], {}
+    k = 0
+    while k < len(argv):
+        arg = argv[k]
+        k += 1
+        if arg == "--":
+            return rest + argv[k - 1:], taken
+        name, joined, value = arg.partition("=")
+        flag = name if name.startswith("--") else name[:2]
+        if not arg.startswith("-") or arg == "-" or flag in own:
+            rest.append(arg)
+            if own.get(flag) and not joined and len(arg) == len(flag) and k < len(argv):
+                rest.append(argv[k])
+                k += 1
+            continue
+        viewer = {f"--{key}": row for key, row in table().items() if key not in NOT_PASSED}
+        if name not in viewer:
+            # What an option's start abbreviates, else what it misspells.
+            starting = [option for option in [*own, *viewer] if option.startswith(name) and len(name) > 2]
+            near = starting if len(starting) == 1 else difflib.get_close_matches(name, [*own, *viewer], n=1)
+            raise ValueError(f"unknown option '{arg}'" + (f": did you mean {near[0]}?" if near else ""))
+        if joined and not viewer[name][0]:
+            raise ValueError(f"option '{name}' takes no value")
+        if viewer[name][0] and not joined:
+            if k == len(argv):
+                raise ValueError(f"option '{name}' needs a value")
+            value = argv[k]
+            k += 1
+        taken[name[2:].replace("-", "_")] = value if viewer[name][0] else True
+    return rest, taken
+
+
+def _has_option(viewer, option):
+    """Whether the viewer's --help offers option."""
+    return option.removeprefix("--") in viewer_table(viewer)
 
 
 def lecture_view(view, plain=False):

@@ -3,6 +3,7 @@ KLEIN file, drawn as a picture or a clip, or shown in the viewer."""
 import argparse
 import os
 import shutil
+import subprocess
 import sys
 import textwrap
 
@@ -13,7 +14,8 @@ from .formula import FUNCTIONS, FormulaError, evaluate, parse
 from .klein import MAX_DIM, open_regular, write_whole
 from .surface import fit_parts, grid_cells, grid_parts, sample_grid
 from .triangles import klein_chunks, klein_size
-from .options import NOT_VIEW_STATE, given, lecture_view
+from .options import (NOT_PASSED, NOT_VIEW_STATE, ViewerMissing, find_viewer, given, lecture_view, split_options,
+                      view_options, viewer_table)
 from .viewer import draw, print_view, show
 
 # Options whose values are formulas, ranges or numbers that may start with '-'.
@@ -25,23 +27,36 @@ REAL_TOLERANCE = 1e-9
 FLOAT32_MAX = float(np.finfo(np.float32).max)
 PICTURE_SIZES = (16, 8192)
 CLIPS = (".mp4", ".webm", ".gif")
-# The viewer's options, passed on to it as given: name, value, help.
-VIEWER_OPTIONS = [
-    ("--swap", "x|y|z", "start the turn that I, O or P starts"),
-    ("--turn", "PLANE=DEGREES,...", "turn the shown coordinates in four dimensions (xw=90 shows w as x)"),
-    ("--basis", "F11,...,F4m", "show the surface through the frame of R^m with these rows (x, y, z, w)"),
-    ("--tour", "grand[=SEED]|little", "tour through frames of R^m"),
-    ("--tour-speed", "DEG", "the tour turns DEG degrees a second"),
-    ("--zoom", "F", "magnify the picture F times, 0.125 to 8"),
-    ("--light", "file|shape", "light with the normals written (the default) or with the shape as drawn"),
-    ("--spin", "PLANE[=DEGREES_PER_SECOND]", "keep turning in PLANE; a clip is one full turn that loops"),
-    ("--color", "fixed|w", "colour as ever, or by the hidden coordinate w"),
-    ("--slice", "C[,DELTA]", "show only what lies near the hyperplane w = C"),
-    ("--eye4", "D", "look from an eye on the w axis at distance D"),
-    ("--wire", "on|off", "draw the wireframe or not"),
-    ("--frames", "N", "draw N frames, then close; a picture or a clip ends after N"),
+# plexorama-plot's own options: their names and argparse's keywords.
+# Every other option is the viewer's, passed on to it.
+OPTIONS = [
+    (("--complex",), dict(metavar="F", help="the graph of F(z) over a disc")),
+    (("--complex-pair",), dict(metavar="Z,F", help="the points (Z(w), F(w)) for w over a disc")),
+    (("--u",), dict(metavar="A:B[:N]", help="the range of u (default 0:1)")),
+    (("--v",), dict(metavar="A:B[:N]", help="the range of v (default 0:1)")),
+    (("--wrap",), dict(metavar="u,v", help="join the end of u (or v, or both) to its start")),
+    (("--twist",), dict(choices=("u", "v"), help="join the end of u (or v) to its start with the other "
+                                               "reversed, as a Klein bottle or a Moebius band closes up")),
+    (("--radius",), dict(default="1", metavar="R|R0:R1", help="the disc's radius, or an annulus between two "
+                                                             "(default 1)")),
+    (("--steps",), dict(default=str(DEFAULT_STEPS), metavar="N",
+                        help=f"grid steps where a range or the disc gives none (default {DEFAULT_STEPS})")),
+    (("--fit",), dict(action="store_true", help="centre the surface and scale it into the view")),
+    (("--max-size",), dict(default=DEFAULT_MAX_SIZE, metavar="SIZE", help="the largest surface to make, as a "
+                           f"KLEIN file: 500M, 8G (default {DEFAULT_MAX_SIZE})")),
+    (("-o",), dict(dest="klein", metavar="OUT.klein", help="write the surface as a KLEIN file")),
+    (("--output",), dict(metavar="FILE.png", help="draw a picture of the surface")),
+    (("--record",), dict(metavar="OUT", help="record a clip (OUT.mp4, .webm or .gif) or PNG files (OUT with "
+                                             "%%d), as the viewer does")),
+    (("--size",), dict(default="512", metavar="N", help="the picture's or the clip's size, 16 to 8192 "
+                                                       "(default 512)")),
+    (("--show",), dict(action="store_true", help="show the surface in the viewer")),
+    (("--view",), dict(metavar="FILE", help="the viewer's view file (plexorama --save-view)")),
+    (("--coords",), dict(metavar="A,B,C,D", help="the coordinates shown as x, y, z and hidden as w (the "
+                                                "viewer's --show)")),
+    (("--plain",), dict(action="store_true", help="draw the picture or the clip in the viewer's first view, "
+                                                 "not the lecture's")),
 ]
-
 DESCRIPTION = f"""\
 Makes a surface from formulas and writes it as a KLEIN file (-o), draws a
 picture of it (--output) or shows it in the viewer (--show, also when
@@ -70,11 +85,10 @@ sampled in polar coordinates, --steps N steps along the radius and 2N round
 the circle. A surface whose KLEIN file would pass --max-size (2G unless
 given) is refused before anything is computed.
 
-The viewer's options --swap, --turn, --basis, --tour, --tour-speed,
---zoom, --light, --spin, --color, --slice, --eye4, --gizmo, --wire,
---frames, --view and --record go on to it as they are, checked by it before
-anything is computed; --coords is its --show, since --show here opens its
-window. A picture or a clip is lit by the shape, tilted a little and turned
+Every other option of the viewer (plexorama --help, whose table is listed
+below when the viewer is installed) goes on to it as it is, checked by it
+before anything is computed or written, whatever the output; --coords is
+its --show, since --show here opens its window. A picture or a clip is lit by the shape, tilted a little and turned
 a little toward w, and anti-aliased where the viewer can, unless the options
 say otherwise or --view is given; --plain draws the viewer's first view.
 
@@ -254,41 +268,27 @@ def make_surface(plan, fit, limit):
     return parts
 
 
-def _arguments(prog):
-    parser = argparse.ArgumentParser(prog=prog, description=DESCRIPTION,
+def _arguments(prog, table=None):
+    """The parser of plexorama-plot's own options; with the viewer's table,
+    the viewer's options passed on are listed in its help too."""
+    parser = argparse.ArgumentParser(prog=prog, description=DESCRIPTION, allow_abbrev=False,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("formulas", nargs="?", metavar="FORMULAS", help="the coordinates in u and v")
-    parser.add_argument("--complex", metavar="F", help="the graph of F(z) over a disc")
-    parser.add_argument("--complex-pair", metavar="Z,F", help="the points (Z(w), F(w)) for w over a disc")
-    parser.add_argument("--u", metavar="A:B[:N]", help="the range of u (default 0:1)")
-    parser.add_argument("--v", metavar="A:B[:N]", help="the range of v (default 0:1)")
-    parser.add_argument("--wrap", metavar="u,v", help="join the end of u (or v, or both) to its start")
-    parser.add_argument("--twist", choices=("u", "v"),
-                        help="join the end of u (or v) to its start with the other reversed, as a "
-                             "Klein bottle or a Moebius band closes up")
-    parser.add_argument("--radius", default="1", metavar="R|R0:R1",
-                        help="the disc's radius, or an annulus between two (default 1)")
-    parser.add_argument("--steps", default=str(DEFAULT_STEPS), metavar="N",
-                        help=f"grid steps where a range or the disc gives none (default {DEFAULT_STEPS})")
-    parser.add_argument("--fit", action="store_true", help="centre the surface and scale it into the view")
-    parser.add_argument("--max-size", default=DEFAULT_MAX_SIZE, metavar="SIZE",
-                        help=f"the largest surface to make, as a KLEIN file: 500M, 8G (default {DEFAULT_MAX_SIZE})")
-    parser.add_argument("-o", dest="klein", metavar="OUT.klein", help="write the surface as a KLEIN file")
-    parser.add_argument("--output", metavar="FILE.png", help="draw a picture of the surface")
-    parser.add_argument("--record", metavar="OUT",
-                        help="record a clip (OUT.mp4, .webm or .gif) or PNG files (OUT with %%d), as the viewer does")
-    parser.add_argument("--size", default="512", metavar="N",
-                        help="the picture's or the clip's size, 16 to 8192 (default 512)")
-    parser.add_argument("--show", action="store_true", help="show the surface in the viewer")
-    parser.add_argument("--view", metavar="FILE", help="the viewer's view file (plexorama --save-view)")
-    parser.add_argument("--coords", metavar="A,B,C,D",
-                        help="the coordinates shown as x, y, z and hidden as w (the viewer's --show)")
-    for option, value, what in VIEWER_OPTIONS:
-        parser.add_argument(option, metavar=value, help=what)
-    parser.add_argument("--gizmo", action="store_true", help="show where the four axes point")
-    parser.add_argument("--plain", action="store_true",
-                        help="draw the picture or the clip in the viewer's first view, not the lecture's")
+    for names, keywords in OPTIONS:
+        parser.add_argument(*names, **keywords)
+    if table:
+        passed = parser.add_argument_group("the viewer's options, passed on to it")
+        for name, (value, text) in table.items():
+            if f"--{name}" not in _own_options() and name not in NOT_PASSED:
+                passed.add_argument(f"--{name}", help=text.replace("%", "%%"),
+                                    **(dict(metavar=value) if value else dict(action="store_true")))
     return parser
+
+
+def _own_options():
+    """plexorama-plot's options, and whether each takes a value."""
+    own = {name: keywords.get("action") != "store_true" for names, keywords in OPTIONS for name in names}
+    return {**own, "-h": False, "--help": False}
 
 
 def _joined(argv):
@@ -354,15 +354,22 @@ def _viewer(run):
 
 
 def _check_viewer(view, m):
-    """Refuses, before anything is computed, the view options that the
-    viewer refuses for a surface of m coordinates: it is asked for the view
-    they give on a stand-in of one triangle."""
+    """Refuses, before anything is computed or written, the viewer's options
+    that it refuses for a surface of m coordinates: it is asked for the view
+    they give on a stand-in of one triangle. The others, which --print-view
+    does not take, it reads before the --help that ends its reading."""
     state = {name: value for name, value in view.items() if name not in NOT_VIEW_STATE}
     if state:
         _viewer(lambda: print_view(np.eye(3, m), None, state, explain=False))
+    others = view_options({name: value for name, value in view.items() if name in NOT_VIEW_STATE})
+    if others:
+        done = subprocess.run([find_viewer(), *others, "--help"], capture_output=True, text=True, timeout=30)
+        if done.returncode:
+            raise UsageError((done.stderr.strip().splitlines() or [f"plexorama exited with status "
+                                                                   f"{done.returncode}"])[0])
 
 
-def _plot(args, prog):
+def _plot(args, passed):
     showing = args.show or not (args.klein or args.output or args.record)
     args.steps = _steps(args.steps, "--steps")
     try:
@@ -375,12 +382,9 @@ def _plot(args, prog):
     if showing and not os.environ.get("DISPLAY"):
         raise SurfaceError("no display to show the surface on (DISPLAY is not set): "
                            "write it with -o OUT.klein or draw it with --output FILE.png")
-    view = dict(view=args.view, show=args.coords, gizmo=args.gizmo,
-                **{option[2:].replace("-", "_"): getattr(args, option[2:].replace("-", "_"))
-                   for option, _, _ in VIEWER_OPTIONS})
+    view = dict(view=args.view, show=args.coords, **passed)
     view = {name: value for name, value in view.items() if given(value)}
-    if showing or args.output or args.record:
-        _check_viewer(view, m)
+    _check_viewer(view, m)
     drawn = view if args.plain or not (args.output or args.record) else _viewer(lambda: lecture_view(view))
     parts = make_surface(plan, args.fit, limit)
     surface = parts
@@ -397,14 +401,30 @@ def _plot(args, prog):
         _viewer(lambda: show(surface, name=name, **view))
 
 
+def _viewer_table():
+    """The viewer's table of options; empty without a viewer."""
+    try:
+        return viewer_table(find_viewer())
+    except ViewerMissing:
+        return {}
+
+
 def main(argv=None):
     prog = program_name("plexorama-plot")
-    args = _arguments(prog).parse_args(_joined(sys.argv[1:] if argv is None else argv))
+    argv = _joined(sys.argv[1:] if argv is None else argv)
+    wanted = argv[:argv.index("--")] if "--" in argv else argv
+    parser = _arguments(prog, _viewer_table() if {"-h", "--help"} & set(wanted) else None)
+    try:
+        argv, passed = split_options(argv, _own_options(), _viewer_table)
+    except ValueError as error:
+        sys.stderr.write(f"{prog}: {error}\n")
+        return 2
+    args = parser.parse_args(argv)
 
     def body():
         try:
             with np.errstate(all="ignore"):
-                _plot(args, prog)
+                _plot(args, passed)
         except UsageError as error:
             sys.stderr.write(f"{prog}: {error}\n")
             return 2

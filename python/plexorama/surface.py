@@ -1,6 +1,7 @@
 """Surfaces sampled on a parameter grid, and fitting them into the view."""
 import numpy as np
 
+from .klein import MAX_DIM, MIN_DIM
 from .normals import _shown_normals, fill_degenerate, reversal
 from .triangles import Triangles, corners, reach, used_points
 
@@ -79,11 +80,12 @@ def grid_triangles(points, normals, wrap_u=False, wrap_v=False, twist_u=False, t
     return corners(t, 0, t.n)
 
 
-def sample_grid(f, u, v, wrap_u=False, wrap_v=False, twist_u=False, twist_v=False, check=None):
+def sample_grid(f, u, v, wrap_u=False, wrap_v=False, twist_u=False, twist_v=False, check=None, fewest=1):
     """The points f(U, V) at the grid of parameters u x v and their normals
     (arrays of shape (len(u), len(v), m)), as grid_surface describes,
     sampled a few rows of u at a time. check(U, V), where given, is called
-    on each rows' parameters first, to refuse values there."""
+    on each rows' parameters first, to refuse values there. f giving fewer
+    than fewest coordinates is refused (ValueError) at its first call."""
     u = np.asarray(u, dtype=np.float64)
     v = np.asarray(v, dtype=np.float64)
     nu, nv = len(u), len(v)
@@ -96,6 +98,9 @@ def sample_grid(f, u, v, wrap_u=False, wrap_v=False, twist_u=False, twist_v=Fals
             check(U, V)
         chunk = _sample(f, U, V)
         m = chunk.shape[-1]
+        if m < fewest:
+            raise ValueError(f"f gives {m} coordinates, and a surface for the viewer has {fewest} to {MAX_DIM}: "
+                             f"add w as coordinate {m + 1} (0 * U gives w = 0 everywhere)")
         if points is None:
             points, normals = np.empty((nu, nv, m)), np.zeros((nu, nv, m))
             shown = np.ones((nu, nv), dtype=bool)
@@ -143,7 +148,8 @@ def grid_surface(f, u, v, wrap_u=False, wrap_v=False, twist_u=False, twist_v=Fal
     (coords, normals) as a triangle list for write_klein.
 
     f maps arrays U, V of one shape to a sequence of m arrays (or scalars) of
-    that shape, the coordinates; u and v are 1-D. With wrap_u the last u
+    that shape, the coordinates, m from 4 to 255 (three are refused at
+    the first call: add 0 * U as w); u and v are 1-D. With wrap_u the last u
     sample joins the first (give samples without the end point, as
     np.linspace(0, 2 * np.pi, n, endpoint=False)); likewise wrap_v.
     With twist_u the last u sample joins the first with v reversed, as a
@@ -158,7 +164,7 @@ def grid_surface(f, u, v, wrap_u=False, wrap_v=False, twist_u=False, twist_v=Fal
     tangent is replaced by the mixed derivative, the direction the grid
     line's neighbours run in. f is called on a few rows of u at a time."""
     gluing = dict(wrap_u=wrap_u, wrap_v=wrap_v, twist_u=twist_u, twist_v=twist_v)
-    return grid_triangles(*sample_grid(f, u, v, **gluing), **gluing)
+    return grid_triangles(*sample_grid(f, u, v, fewest=MIN_DIM, **gluing), **gluing)
 
 
 def fit(coords):

@@ -355,13 +355,20 @@ def _offscreen(coords, normals, size, option, name, what, view):
             return f.read()
 
 
-def picture(coords, normals=None, size=512, **view):
+def picture(coords, normals=None, size=512, plain=False, **view):
     """Draws the surface coords (as show() takes it) offscreen, size x size
     pixels, with the view options given as keywords, and returns it as a
-    Picture. Without a display it runs the viewer under xvfb-run. The
+    Picture. What they leave unsaid of the first view is the lecture's, as
+    in view() and clip() (see options.lecture_view): lit by the shape as
+    drawn, tilted and turned a little toward w, anti-aliased where the
+    viewer can. plain=True gives the viewer's own first view instead: the
+    surface's fixed colour, the file's normals, no turn and no
+    anti-aliasing, the picture `plexorama --output` draws for the same
+    options. Without a display it runs the viewer under xvfb-run. The
     viewer's warnings (nothing of the surface is drawn, and why) are
     Python's warnings. Raises ValueError when the viewer refuses an option,
     RuntimeError when it fails or neither a display nor xvfb-run is there."""
+    view = lecture_view(view, plain)
     data = _offscreen(coords, normals, size, "output", "picture.png", "picture()", view)
     if not data.startswith(PNG_MAGIC):
         raise RuntimeError("the viewer wrote no PNG picture")
@@ -374,9 +381,8 @@ def clip(coords, normals=None, size=384, format="mp4", plain=False, **view):
     (format mp4, webm or gif). The keywords are the viewer's options, as
     for picture(), and one of them says how long the clip runs: spin= (one
     full turn, which loops without a seam), swap= (the turn of I, O or P)
-    or frames=. What they leave unsaid of the first view is the lecture's
-    (see lecture_view): lit by the shape, turned a little, anti-aliased
-    where the viewer can; plain=True gives the viewer's own. Needs ffmpeg.
+    or frames=. What they leave unsaid of the first view is the lecture's,
+    and plain=True gives the viewer's own, as for picture(). Needs ffmpeg.
     Raises ValueError for an unknown format, no length or an option the
     viewer refuses, RuntimeError when the viewer fails or ffmpeg is
     missing."""

@@ -70,33 +70,56 @@ void show_frame_course(const Frame* frame)
     __put_course(frame);
 }
 
-void start_tour_course(TourKind kind, uint64_t seed, float speed)
+// Takes the frame on show into next as its frame, the 4-D turn composed in,
+// for a tour to move as a whole. Returns 0 when there is none to move.
+static int __take_frame_course(View* next)
 {
     Frame f;
     frame_course(&f, true);
     if (f.dim < 4)
-        return;
-    // The tour moves the frame as a whole: the 4-D turn goes into it.
+        return 0;
+    glm_mat4_identity(next->turn4);
+    next->framed = true;
+    next->frame = f;
+    return 1;
+}
+
+void start_tour_course(TourKind kind, uint64_t seed, float speed)
+{
     View next = view;
-    glm_mat4_identity(next.turn4);
-    next.framed = true;
-    next.frame = f;
-    next.tour = {kind, true, seed, speed, kind == TOUR_LITTLE ? first_target_tour(&f) : 0};
+    if (!__take_frame_course(&next))
+        return;
+    next.tour = {kind, true, seed, speed, kind == TOUR_LITTLE ? first_target_tour(&next.frame) : 0};
     set_view(&next);
 }
 
 void run_tour_course(bool run)
 {
     const Tour& tour = view.tour;
-    // A tour left for a coordinate choice starts again from it.
-    if (run && (tour.kind == TOUR_NONE || !view.framed)) {
-        uint64_t seed = tour.kind == TOUR_NONE ? static_cast<uint64_t>(time(nullptr)) : tour.seed;
-        start_tour_course(tour.kind == TOUR_NONE ? TOUR_GRAND : tour.kind, seed, tour.speed);
+    if (run && tour.kind == TOUR_NONE) {
+        start_tour_course(TOUR_GRAND, static_cast<uint64_t>(time(nullptr)), tour.speed);
         return;
     }
+    // A tour at a coordinate choice goes on from it, toward the target it
+    // was on the way to, as from any frame.
     View next = view;
+    if (run && !view.framed && !__take_frame_course(&next))
+        return;
     next.tour.running = run && tour.kind != TOUR_NONE;
     set_view(&next);
+}
+
+void advance_tour_course()
+{
+    // A view file or a link holds the frame of a running tour as a coordinate
+    // choice wherever it is one: the tour takes it back as its frame.
+    if (view.tour.running && !view.framed) {
+        View next = view;
+        if (!__take_frame_course(&next))
+            return;
+        set_view(&next);
+    }
+    advance_tour_motion();
 }
 
 void pull_course(int k, const float* column)

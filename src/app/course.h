@@ -29,6 +29,9 @@ void start_tour_course(TourKind kind, uint64_t seed, float speed);
 // seed of the moment.
 void run_tour_course(bool run);
 
+// Moves a running tour one step from the frame on show, whatever it is.
+void advance_tour_course();
+
 // Moves coordinate k's direction to column (4 floats, the frame's shown
 // x, y, z, w before the 4-D turn), the rest of the frame as near as can be.
 void pull_course(int k, const float* column);

@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/course.h"
 #include "core/info.h"
 #include "app/render.h"
+#include "draw/load.h"
 #include "core/log.h"
 #include "core/motion.h"
 #include "core/output.h"
@@ -75,9 +77,11 @@ int run_headless(const Options* options)
     // Without --frames the run ends after one full turn of a spin, else
     // once no swap turn is running: after the first frame, or after the
     // frame that binds a turn's new coordinates.
+    Frame shown;
+    frame_course(&shown, true);
     long last = options->frames >= 0                       ? options->frames
         : options->spin.degrees != 0.0f                    ? spin_frames_scene(options)
-        : options->record && view.tour.kind == TOUR_LITTLE ? round_tour(&view.tour, &view.frame)
+        : options->record && view.tour.kind == TOUR_LITTLE ? round_tour(&view.tour, &shown)
                                                            : -1;
     mlog("[MAIN LOOP] Inicializando...\n");
     for (long drawn = 1;; drawn++) {
@@ -105,7 +109,7 @@ int run_headless(const Options* options)
             failed = __fail_headless(options->output, fault);
         if (!failed && __blank_headless(rgb, size)) {
             char why[160];
-            describe_blank_info(options->file, why, sizeof why);
+            describe_blank_info(options->file, pixel_load(size) / view.zoom, why, sizeof why);
             complain_log("warning: %s: nothing of the surface is drawn: %s", options->output, why);
         }
     }

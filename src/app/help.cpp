@@ -51,8 +51,8 @@ const OptionRow option_rows[] = {
         "show only what lies within DELTA (s/16 unless given) of\n"
         "the hyperplane w = C"},
     {"eye4", 0, "D", true, false, OPTION_EYE4,
-        "look from an eye on the w axis at distance D: x, y, z\n"
-        "scaled by D / (D - w)"},
+        "look from an eye on the w axis at distance D (0.000001 to\n"
+        "1000000): x, y, z scaled by D / (D - w)"},
     {"gizmo", 0, nullptr, true, false, OPTION_GIZMO,
         "show where the four axes point, in the lower left corner"},
     {"wire", 0, "on|off", true, false, OPTION_WIRE, "draw the wireframe (on by default)"},
@@ -63,8 +63,8 @@ const OptionRow option_rows[] = {
         "draw the surface with opacity A, above 0 to 1 (the default),\n"
         "the same whatever the order of its triangles"},
     {"stereo", 0, "off|anaglyph|side-by-side[=D]", true, false, OPTION_STEREO,
-        "draw for two eyes D apart (0.25 unless given): red for the\n"
-        "left and cyan for the right, or each in its half"},
+        "draw for two eyes D apart (0.25 unless given, 0 to 2): red\n"
+        "for the left and cyan for the right, or each in its half"},
     {"output", 0, "FILE.png", true, true, OPTION_OUTPUT,
         "draw without showing a window and write the last frame as\n"
         "an 8-bit RGB PNG"},

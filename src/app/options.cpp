@@ -13,7 +13,7 @@
 
 #include "app/help.h"
 #include "app/keys.h"
-#include "core/motion.h"
+#include "core/ranges.h"
 #include "app/record.h"
 #include "core/tour.h"
 #include "core/values.h"
@@ -185,14 +185,13 @@ int parse_options(int argc, char** argv, Options* options)
                 return usage_error_help("bad tour '%s': grand, grand=SEED or little", optarg);
             break;
         case OPTION_TOUR_SPEED:
-            if (!float_values(optarg, &options->tour_speed) || !(options->tour_speed >= 0.1f)
-                || !(options->tour_speed <= 3600.0f))
-                return usage_error_help("bad tour speed '%s': 0.1 to 3600 degrees a second", optarg);
+            if (!float_values(optarg, &options->tour_speed)
+                || !within_range(RANGE_TOUR_SPEED, options->tour_speed))
+                return usage_error_help("bad tour speed '%s': %s", optarg, text_range(RANGE_TOUR_SPEED));
             break;
         case OPTION_ZOOM:
-            if (!float_values(optarg, &options->zoom) || !(options->zoom >= min_zoom_motion)
-                || !(options->zoom <= max_zoom_motion))
-                return usage_error_help("bad zoom '%s': 0.125 to 8", optarg);
+            if (!float_values(optarg, &options->zoom) || !within_range(RANGE_ZOOM, options->zoom))
+                return usage_error_help("bad zoom '%s': %s", optarg, text_range(RANGE_ZOOM));
             break;
         case OPTION_LIGHT:
             if ((options->light = __word_options(row, optarg)) < 0)
@@ -206,7 +205,8 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         case OPTION_COLOR:
         case OPTION_STEREO: {
-            // The map's scale, or the eyes' distance, may follow the word.
+            // The map's scale, or the eyes' distance, may follow the word;
+            // the first word, fixed or off, has none to take.
             char text[32];
             float number = 0.0f;
             options->tint_auto = row.action == OPTION_COLOR && strcmp(optarg, "w=auto") == 0;
@@ -214,12 +214,15 @@ int parse_options(int argc, char** argv, Options* options)
                 options->tint = TINT_W;
                 break;
             }
-            // The eyes may stand together; the map needs a scale.
-            if (!word_number_values(optarg, text, sizeof text, &number)
-                || (number == 0.0f && row.action == OPTION_COLOR))
+            RangeName range = row.action == OPTION_COLOR ? RANGE_SCALE : RANGE_EYES;
+            if (!word_number_values(optarg, text, sizeof text, &number))
                 return usage_error_help("bad %s '%s': %s", row.name, optarg, row.argument);
             if ((word = __word_options(row, text)) < 0)
                 return 2;
+            if (word == 0 && number != -1.0f)
+                return usage_error_help("bad %s '%s': %s takes no number", row.name, optarg, text);
+            if (number != -1.0f && !within_range(range, number))
+                return usage_error_help("bad %s '%s': %s", row.name, optarg, fault_range(range));
             *(row.action == OPTION_COLOR ? &options->tint : &options->stereo) = word;
             *(row.action == OPTION_COLOR ? &options->tint_scale : &options->eyes) = number;
             break;
@@ -230,9 +233,8 @@ int parse_options(int argc, char** argv, Options* options)
             options->aa = 1 << word;
             break;
         case OPTION_OPACITY:
-            if (!float_values(optarg, &options->opacity) || !(options->opacity > 0.0f)
-                || !(options->opacity <= 1.0f))
-                return usage_error_help("bad opacity '%s': above 0 to 1", optarg);
+            if (!float_values(optarg, &options->opacity) || !within_range(RANGE_OPACITY, options->opacity))
+                return usage_error_help("bad opacity '%s': %s", optarg, text_range(RANGE_OPACITY));
             break;
         case OPTION_UI_SCALE:
             if (!float_values(optarg, &options->ui_scale) || !(options->ui_scale >= 0.5f)
@@ -244,12 +246,13 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         case OPTION_SLICE:
             if (!band_values(optarg, options->band))
-                return usage_error_help("bad slice '%s': C or C,DELTA, DELTA not below 0", optarg);
+                return usage_error_help(
+                    "bad slice '%s': C or C,DELTA, DELTA %s", optarg, text_range(RANGE_WIDTH, true));
             options->slice = true;
             break;
         case OPTION_EYE4:
-            if (!float_values(optarg, &options->eye4) || !(options->eye4 > 0.0f))
-                return usage_error_help("bad eye distance '%s': a number above 0", optarg);
+            if (!float_values(optarg, &options->eye4) || !within_range(RANGE_EYE4, options->eye4))
+                return usage_error_help("bad eye distance '%s': %s", optarg, text_range(RANGE_EYE4));
             break;
         case OPTION_GIZMO:
             options->gizmo = true;
@@ -262,8 +265,8 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         case OPTION_SPIN:
             if (!spin_values(optarg, &options->spin))
-                return usage_error_help(
-                    "bad spin '%s': PLANE or PLANE=DEGREES_PER_SECOND, 1 to 3600 either way", optarg);
+                return usage_error_help("bad spin '%s': PLANE or PLANE=DEGREES_PER_SECOND, %s", optarg,
+                    text_range(RANGE_SPIN_RATE));
             break;
         }
     }
@@ -273,16 +276,19 @@ int parse_options(int argc, char** argv, Options* options)
         options->files[options->file_count++] = argv[optind];
     }
     options->file = options->files[0];
-    if (options->info) {
-        if (options->file)
-            return usage_error_help("--info takes its one FILE, not '%s'", options->file);
-        return -1;
-    }
-    // These act on the file shown at start.
+    if (options->info && options->file)
+        return usage_error_help("--info takes its one FILE, not '%s'", options->file);
+    // These act on the file shown at start, which --info does not show.
     for (int k = 0; k < option_row_count; k++)
         if (const OptionRow& row = option_rows[k];
-            row.needs_file && (options->given & (1ull << row.action)) && !options->file)
-            return usage_error_help("--%s needs a FILE", row.name);
+            row.needs_file && (options->given & (1ull << row.action))) {
+            if (options->info)
+                return usage_error_help("--info shows no FILE: not with --%s", row.name);
+            if (!options->file)
+                return usage_error_help("--%s needs a FILE", row.name);
+        }
+    if (options->info)
+        return -1;
     bool offscreen = options->output || options->record;
     // A view file holds no frames, files or turn under way.
     for (OptionAction drawn : {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES})

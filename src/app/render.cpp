@@ -8,6 +8,7 @@
 
 #include <cglm/cglm.h>
 
+#include "app/course.h"
 #include "draw/context.h"
 #include "core/cues.h"
 #include "draw/gizmo.h"
@@ -531,5 +532,5 @@ void main_loop()
     }
     draw_panel();
     advance_spin_input();
-    advance_tour_motion();
+    advance_tour_course();
 }

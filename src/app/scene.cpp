@@ -13,8 +13,6 @@
 #include <cstring>
 #include <ctime>
 
-#include <cglm/cglm.h>
-
 #include "app/course.h"
 #include "app/input.h"
 #include "core/log.h"
@@ -22,6 +20,7 @@
 #include "draw/shapes.h"
 #include "core/motion.h"
 #include "core/output.h"
+#include "core/ranges.h"
 #include "draw/platform.h"
 #include "core/viewfile.h"
 
@@ -76,8 +75,8 @@ static int __apply_options_scene(const Options* options)
     for (int k = 0; k < options->turn_count; k++) {
         const Turn& t = options->turns[k];
         if (!t.coordinates) {
-            turn_plane_motion(t.a, t.b, glm_rad(t.degrees));
-        } else if (!turn_coordinates_course(t.a, t.b, glm_rad(t.degrees))) {
+            turn_plane_motion(t.a, t.b, radians_range(t.degrees));
+        } else if (!turn_coordinates_course(t.a, t.b, radians_range(t.degrees))) {
             complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
                 std::max(t.a, t.b) + 1, projection.dim);
             return 2;
@@ -194,9 +193,10 @@ const char* read_scene(const char* path, Scene* scene, uint8_t dim, const Scene*
         snprintf(reason, sizeof reason, "cannot open: %s", strerror(errno));
         return reason;
     }
-    // A view file is a few hundred bytes, or some 14 KB with a frame of
-    // R^255; anything much larger is not one.
-    static char text[longest_view];
+    // A view file is a few hundred bytes, or some 17 KB with a frame of
+    // R^255; anything much larger is not one. A byte more than the longest
+    // tells a file of that length from a longer one.
+    static char text[longest_view + 1];
     size_t length = fread(text, 1, sizeof text, file);
     int failed = ferror(file);
     int error = errno;
@@ -205,7 +205,7 @@ const char* read_scene(const char* path, Scene* scene, uint8_t dim, const Scene*
         snprintf(reason, sizeof reason, "cannot read: %s", strerror(error));
         return reason;
     }
-    if (length == sizeof text)
+    if (length > longest_view)
         return "not a valid view file: larger than 64 KiB";
     const char* fault = parse_over_view(text, length, base, partial, scene, dim);
     if (!fault)
@@ -269,14 +269,15 @@ const char* save_now_scene()
 }
 
 // Where the preferences are: $XDG_CONFIG_HOME/plexorama, else
-// ~/.config/plexorama. Returns 0 with neither.
+// ~/.config/plexorama. Returns 0 with neither. A relative $XDG_CONFIG_HOME
+// is ignored, as the XDG Base Directory specification says.
 static int __preferences_path_scene(char* path, size_t size)
 {
     const char* config = getenv("XDG_CONFIG_HOME");
     const char* home = getenv("HOME");
-    int written = config && *config ? snprintf(path, size, "%s/plexorama/default.view", config)
-        : home && *home             ? snprintf(path, size, "%s/.config/plexorama/default.view", home)
-                                    : -1;
+    int written = config && *config == '/' ? snprintf(path, size, "%s/plexorama/default.view", config)
+        : home && *home                    ? snprintf(path, size, "%s/.config/plexorama/default.view", home)
+                                           : -1;
     return written > 0 && static_cast<size_t>(written) < size;
 }
 
@@ -287,13 +288,18 @@ int read_preferences_scene(Scene* scene)
         return 0;
     struct stat status;
     bool found = stat(path, &status) == 0;
-    // None at all is the usual case, and says nothing.
-    if (!found && errno == ENOENT)
+    int error = errno;
+    // None at all is the usual case, and says nothing; a symbolic link to
+    // none is a mistake.
+    bool dangling = !found && error == ENOENT && lstat(path, &status) == 0;
+    if (!found && error == ENOENT && !dangling)
         return 0;
     // A pipe or a device would hold the start up, or never end.
-    const char* fault = found && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)
-        ? "not a regular file"
-        : read_scene(path, scene, 0, &initial_scene, true);
+    const char* fault = "not a regular file";
+    if (dangling)
+        fault = "a symbolic link to no file";
+    else if (!found || S_ISREG(status.st_mode) || S_ISDIR(status.st_mode))
+        fault = read_scene(path, scene, 0, &initial_scene, true);
     if (!fault)
         return 1;
     complain_log("warning: %s: %s: going on without the preferences", path, fault);

@@ -22,6 +22,7 @@
 #include "draw/shapes.h"
 #include "core/motion.h"
 #include "draw/platform.h"
+#include "core/ranges.h"
 #include "app/scene.h"
 #include "core/viewfile.h"
 #include "app/window.h"
@@ -64,6 +65,12 @@ EMSCRIPTEN_KEEPALIVE const char* view_link_web()
     capture_scene(&scene);
     format_link(&scene, text, sizeof text);
     return text;
+}
+
+// The longest view text, or link, the viewer reads.
+EMSCRIPTEN_KEEPALIVE int longest_view_web()
+{
+    return static_cast<int>(longest_view);
 }
 
 // Puts a view on show, or says why not: coordinates past the surface's. Before
@@ -118,7 +125,8 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 // What the page's controls show, as JSON: the surface's sizes, the shown
 // coordinates (from 0), the cues as set (a width, distance or scale of 0
 // follows s) and in effect, the lighting (a Light), the zoom, whether a spin
-// runs, whether a frame of R^m is shown, the tour, and the finish. The page
+// runs, whether a frame of R^m is shown, the tour (its seed as a string:
+// a page's numbers lose what lies past 2^53), and the finish. The page
 // asks every frame, so it is one formatting and no more.
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
@@ -129,17 +137,17 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
-        "\"tour\":%d,\"running\":%d,\"seed\":%.17g,\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
+        "\"tour\":%d,\"running\":%d,\"seed\":\"%llu\",\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
         "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
         dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p.x, p.y, p.z, p.w,
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
         static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, view.light,
         static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed, view.tour.kind,
-        view.tour.running, static_cast<double>(view.tour.seed), static_cast<double>(view.tour.speed),
-        view.tour.target, static_cast<double>(c.tint_scale), static_cast<double>(tint_scale_cues()),
-        view.finish.aa, static_cast<double>(view.finish.opacity), view.finish.stereo,
-        static_cast<double>(view.finish.eyes));
+        view.tour.running, static_cast<unsigned long long>(view.tour.seed),
+        static_cast<double>(view.tour.speed), view.tour.target, static_cast<double>(c.tint_scale),
+        static_cast<double>(tint_scale_cues()), view.finish.aa, static_cast<double>(view.finish.opacity),
+        view.finish.stereo, static_cast<double>(view.finish.eyes));
     return text;
 }
 
@@ -209,15 +217,16 @@ EMSCRIPTEN_KEEPALIVE int exchange_web(int slot)
 }
 
 // The cues as the controls set them, as their keys would. Widths,
-// distances and scales that are not positive numbers follow s; a scale
-// below 0 follows the range of w.
+// distances and scales outside their ranges follow s; a scale below 0
+// follows the range of w.
 EMSCRIPTEN_KEEPALIVE void set_cues_web(int tint, int slice, float slice_at, float slice_width, int eye4,
     float eye4_at, int gizmo, int wire, float scale)
 {
-    auto positive = [](float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; };
+    auto held = [](RangeName range, float value) { return within_range(range, value, true) ? value : 0.0f; };
     View next = view;
     next.cues = {tint ? TINT_W : TINT_FIXED, slice != 0, std::isfinite(slice_at) ? slice_at : 0.0f,
-        positive(slice_width), eye4 != 0, positive(eye4_at), gizmo != 0, wire != 0, scale < 0.0f ? -1.0f : positive(scale)};
+        held(RANGE_WIDTH, slice_width), eye4 != 0, held(RANGE_EYE4, eye4_at), gizmo != 0, wire != 0,
+        scale < 0.0f ? -1.0f : held(RANGE_SCALE, scale)};
     set_view(&next);
 }
 
@@ -231,19 +240,19 @@ EMSCRIPTEN_KEEPALIVE void set_light_web(int light)
 }
 
 // The finish as the controls set it: samples a pixel (1, 2, 4 or 8),
-// opacity (above 0 to 1), stereo (a Stereo) and the eyes' distance (not
-// below 0). What is none of these keeps its value.
+// opacity, stereo (a Stereo) and the eyes' distance, each in its range.
+// What is none of these keeps its value.
 EMSCRIPTEN_KEEPALIVE void set_finish_web(int aa, float opacity, int stereo, float eyes)
 {
     View next = view;
     Finish& f = next.finish;
     if (aa == 1 || aa == 2 || aa == 4 || aa == 8)
         f.aa = aa;
-    if (opacity > 0.0f && opacity <= 1.0f)
+    if (within_range(RANGE_OPACITY, opacity))
         f.opacity = opacity;
     if (stereo >= STEREO_OFF && stereo <= STEREO_SIDE_BY_SIDE)
         f.stereo = static_cast<Stereo>(stereo);
-    if (std::isfinite(eyes) && eyes >= 0.0f)
+    if (within_range(RANGE_EYES, eyes))
         f.eyes = eyes;
     set_view(&next);
 }
@@ -259,7 +268,7 @@ EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
 EMSCRIPTEN_KEEPALIVE void tour_web(int kind, double seed, float speed)
 {
     if ((kind == TOUR_GRAND || kind == TOUR_LITTLE) && seed >= 0 && seed < 9007199254740992.0
-        && std::isfinite(speed) && speed >= 0.1f && speed <= 3600.0f)
+        && within_range(RANGE_TOUR_SPEED, speed))
         start_tour_course(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
 }
 
@@ -273,8 +282,7 @@ EMSCRIPTEN_KEEPALIVE void run_tour_web(int run)
 // --turn A:B=DEG does. Returns 0 when the surface lacks either.
 EMSCRIPTEN_KEEPALIVE int turn_coordinates_web(int a, int b, float degrees)
 {
-    return std::isfinite(degrees)
-        && turn_coordinates_course(a, b, degrees * static_cast<float>(M_PI) / 180.0f);
+    return std::isfinite(degrees) && turn_coordinates_course(a, b, radians_range(degrees));
 }
 
 // Stops a spin, as Space does.

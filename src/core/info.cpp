@@ -113,7 +113,31 @@ int run_info(const char* path)
     return 0;
 }
 
-void describe_blank_info(const char* path, char* text, size_t size)
+// Whether some triangle of finite corners spans an area in R^m: its edges
+// from the first corner, u and v, are not parallel. The Gram determinant
+// |u|^2 |v|^2 - (u.v)^2 is |u|^2 |v|^2 sin^2 of their angle; floats put
+// a sine of some 1e-7 into one that is 0.
+static bool __has_area_info(const SurfaceData* data, uint32_t vertex_count)
+{
+    int m = data->dim;
+    for (uint64_t t = 0; t + 3 <= vertex_count; t += 3) {
+        const float* a = data->coords + t * m;
+        double uu = 0, vv = 0, uv = 0;
+        bool finite = true;
+        for (int k = 0; k < m; k++) {
+            double u = double(a[m + k]) - a[k], v = double(a[2 * m + k]) - a[k];
+            finite = finite && std::isfinite(u) && std::isfinite(v);
+            uu += u * u;
+            vv += v * v;
+            uv += u * v;
+        }
+        if (finite && uu * vv - uv * uv > 1e-12 * uu * vv)
+            return true;
+    }
+    return false;
+}
+
+void describe_blank_info(const char* path, double pixel, char* text, size_t size)
 {
     SurfaceData data;
     if (!path || create_surface_klein(path, &data) != 0) {
@@ -122,17 +146,31 @@ void describe_blank_info(const char* path, char* text, size_t size)
     }
     SurfaceInfo info;
     measure_info(&data, &info);
+    bool area = info.vertex_count >= 3 && __has_area_info(&data, info.vertex_count);
     free(data.coords);
     free(data.normals);
+    // The largest distance two vertices can be apart: the box's diagonal.
+    double span = 0;
+    for (int k = 0; k < info.dim; k++)
+        if (!std::isnan(info.min[k]))
+            span += (info.max[k] - info.min[k]) * (info.max[k] - info.min[k]);
+    span = std::sqrt(span);
     if (info.vertex_count < 3)
         snprintf(text, size, "it has no whole triangle");
     else if (info.finite_vertices == 0)
         snprintf(text, size, "no vertex has only finite coordinates");
+    else if (!area)
+        snprintf(text, size, "it has no area: the corners of every triangle lie on one line or at one point");
     else if (info.radius > view_radius_info * (1 + fit_tolerance_info))
         snprintf(text, size,
             "it reaches %.3g from the origin, and the view shows %.3g whole (plexorama-convert --fit makes "
             "it fit)",
             info.radius, view_radius_info);
+    else if (span < pixel)
+        snprintf(text, size,
+            "it is too small to see: it spans %.3g, less than a pixel, %.3g "
+            "(plexorama-convert --fit makes it fill the view)",
+            span, pixel);
     else
         snprintf(text, size, "it lies outside the view as turned, zoomed and panned");
 }

@@ -39,5 +39,6 @@ void print_info(FILE* out, const char* path, const SurfaceInfo* info);
 int run_info(const char* path);
 
 // Says why a picture of the surface in the file at path shows none of it:
-// no whole triangle, no finite vertex, or where it lies.
-void describe_blank_info(const char* path, char* text, size_t size);
+// no whole triangle, no finite vertex, no area, where it lies, or that it
+// spans less than pixel, a pixel's width at the depth of the origin.
+void describe_blank_info(const char* path, double pixel, char* text, size_t size);

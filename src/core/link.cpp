@@ -7,8 +7,9 @@
 static const char version_prefix[] = "plexorama-view ";
 
 // Longest link taken: a view's text, every key given, is under 700
-// characters, and some 14 KB with a frame of R^255; the page takes 16384.
-static const size_t longest = 16384;
+// characters, and some 17 KB with a frame of R^255; a link is never longer
+// than its view's text, so every view the viewer writes is a link it reads.
+static const size_t longest = longest_view;
 
 // Whether line, ending in a newline, stands as it is in text.
 static bool __has_line_link(const char* text, const char* line)

@@ -116,8 +116,10 @@ void carry_motion()
 
 long turn_frames_motion(float rate)
 {
+    // A rate within its range turns once in 6 to 21,600 frames; the bounds
+    // keep any other from overflowing the conversion.
     double frames = std::round(360.0 * 60.0 / std::fabs(static_cast<double>(rate)));
-    return frames < 1.0 ? 1 : static_cast<long>(frames);
+    return frames >= 1.0 ? static_cast<long>(std::fmin(frames, 21600.0)) : 1;
 }
 
 Spin plane_spin_motion(int a, int b, float rate)

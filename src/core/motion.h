@@ -7,14 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/ranges.h"
 #include "core/view.h"
 
 // 0 idle; 1, 2, 3: x, y or z is turning toward w. Set by the swap keys,
 // cleared by the frame that binds the new coordinates.
 extern uint8_t animate_index;
 
-constexpr float min_zoom_motion = 0.125f;
-constexpr float max_zoom_motion = 8.0f;
+constexpr float min_zoom_motion = ranges[RANGE_ZOOM].low;
+constexpr float max_zoom_motion = ranges[RANGE_ZOOM].high;
 
 // Turns the shown coordinates a and b by angle in their plane, a toward b as
 // I turns x toward w: a' = a cos + b sin, b' = b cos - a sin.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/ranges.h"
 #include "core/values.h"
 
 namespace {
@@ -43,8 +44,10 @@ void __choice_tour(uint8_t dim, uint32_t k, uint8_t show[4])
 long __steps_tour(const Tour* tour, const Geodesic* g)
 {
     double pace = static_cast<double>(tour->speed) * M_PI / 180.0 / 60.0;
-    long n = pace > 0.0 ? static_cast<long>(std::ceil(g->angle / pace - 1e-9)) : 1;
-    return n < 1 ? 1 : n;
+    double n = pace > 0.0 ? std::ceil(g->angle / pace - 1e-9) : 1.0;
+    // A speed within its range takes some hundred thousand steps at most;
+    // the bound keeps any other from overflowing the conversion.
+    return n >= 1.0 ? static_cast<long>(std::fmin(n, 1e9)) : 1;
 }
 
 const char* const kinds[] = {"off", "grand", "little", nullptr};
@@ -138,24 +141,24 @@ size_t format_tour(const Tour* tour, char* text, size_t size)
     return length > 0 ? static_cast<size_t>(length) : 0;
 }
 
-bool parse_tour(char** words, int count, Tour* tour)
+int parse_tour(char** words, int count, Tour* tour)
 {
     if (count == 1 && strcmp(words[0], "off") == 0) {
         *tour = {TOUR_NONE, false, 0, default_speed_tour, 0};
-        return true;
+        return 1;
     }
     unsigned long long seed = 0, target = 0;
     float speed = 0.0f;
     int kind = 1;
     while (count == 5 && kinds[kind] && strcmp(words[0], kinds[kind]) != 0)
         kind++;
-    // Past a full turn a second, a tour is a blur.
     if (count != 5 || !kinds[kind] || !number_values(words[1], UINT64_MAX, &seed)
-        || !float_values(words[2], &speed) || !(speed > 0.0f && speed <= 3600.0f)
-        || !number_values(words[3], UINT32_MAX, &target)
+        || !float_values(words[2], &speed) || !number_values(words[3], UINT32_MAX, &target)
         || (strcmp(words[4], "running") != 0 && strcmp(words[4], "paused") != 0))
-        return false;
+        return 0;
+    if (!within_range(RANGE_TOUR_SPEED, speed))
+        return -1;
     *tour = {static_cast<TourKind>(kind), strcmp(words[4], "running") == 0, seed, speed,
         static_cast<uint32_t>(target)};
-    return true;
+    return 1;
 }

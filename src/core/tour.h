@@ -51,5 +51,6 @@ long round_tour(const Tour* tour, const Frame* frame);
 // running|paused". Returns the length, or what it needs when size is short.
 size_t format_tour(const Tour* tour, char* text, size_t size);
 
-// Reads those words back; returns false for anything else.
-bool parse_tour(char** words, int count, Tour* tour);
+// Reads those words back. Returns 1, -1 for a speed outside its range, 0
+// for anything else.
+int parse_tour(char** words, int count, Tour* tour);

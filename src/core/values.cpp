@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/ranges.h"
 
 int number_values(const char* text, unsigned long long limit, unsigned long long* value)
 {
@@ -112,7 +113,8 @@ int band_values(const char* text, float* band)
     first[length] = '\0';
     band[1] = 0.0f;
     return float_values(first, &band[0])
-        && (text[length] == '\0' || (float_values(text + length + 1, &band[1]) && band[1] >= 0.0f));
+        && (text[length] == '\0'
+            || (float_values(text + length + 1, &band[1]) && within_range(RANGE_WIDTH, band[1], true)));
 }
 
 int word_number_values(const char* text, char* word, size_t size, float* number)
@@ -126,14 +128,13 @@ int word_number_values(const char* text, char* word, size_t size, float* number)
     return text[length] == '\0' || (float_values(text + length + 1, number) && *number >= 0.0f);
 }
 
-// Slower than a degree a second would take hours to turn once.
 int spin_values(const char* text, Turn* spin)
 {
     const char* equals = strchr(text, '=');
     size_t length = equals ? static_cast<size_t>(equals - text) : strlen(text);
     float rate = 60.0f;
     if (!plane_values(text, length, &spin->a, &spin->b) || (equals && !float_values(equals + 1, &rate))
-        || !(fabsf(rate) >= 1.0f && fabsf(rate) <= 3600.0f))
+        || !within_range(RANGE_SPIN_RATE, rate))
         return 0;
     spin->degrees = rate;
     return 1;

@@ -35,8 +35,8 @@ int plane_values(const char* name, size_t length, int* a, int* b);
 // Returns the number read, or -1 when the text is not such a list.
 int turns_values(const char* text, Turn* turns, int count);
 
-// "C" or "C,DELTA", DELTA not below 0 (0, or none given, is s / 16), into
-// band. Returns 1, or 0 for anything else.
+// "C" or "C,DELTA", DELTA in the slice's width's range or 0 (0, or none
+// given, is s / 16), into band. Returns 1, or 0 for anything else.
 int band_values(const char* text, float* band);
 
 // "WORD" or "WORD=NUMBER", the number finite and not below 0: the word into
@@ -44,8 +44,7 @@ int band_values(const char* text, float* band);
 // is -1 without one. Returns 1, or 0 for anything else.
 int word_number_values(const char* text, char* word, size_t size, float* number);
 
-// "PLANE" or "PLANE=RATE", a rate from 1 to 3600 degrees a second either
-// way (60 unless given). Returns 1, or 0 for anything else.
+// "PLANE" or "PLANE=RATE", a rate in the spin's range (60 unless given). Returns 1, or 0 for anything else.
 int spin_values(const char* text, Turn* spin);
 
 // Reads at most count finite floats separated by commas. Returns how many,

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/motion.h"
+#include "core/ranges.h"
 #include "core/values.h"
 
 namespace {
@@ -37,15 +38,13 @@ enum FieldWhen { ALWAYS, UNFRAMED, FRAMED };
 // What a field's values must hold once the whole file is read.
 enum FieldCheck {
     CHECK_NONE,
-    CHECK_UNIT,          // a quaternion that can be brought to length 1
-    CHECK_ORTHONORMAL3,  // this field and the two before it, rows of a 3 x 3 matrix
-    CHECK_ORTHONORMAL4,  // rows of a 4 x 4 matrix
-    CHECK_DISTINCT,      // no number twice
-    CHECK_ZOOM,          // from 1/8 to 8
-    CHECK_LAST_POSITIVE, // the last value not below 0, unless off
-    CHECK_FRAME,         // rows orthonormal, when on
-    CHECK_SAMPLES,       // 1, 2, 4 or 8
-    CHECK_OPACITY,       // above 0, at most 1
+    CHECK_UNIT,         // a quaternion that can be brought to length 1
+    CHECK_ORTHONORMAL3, // this field and the two before it, rows of a 3 x 3 matrix
+    CHECK_ORTHONORMAL4, // rows of a 4 x 4 matrix
+    CHECK_DISTINCT,     // no number twice
+    CHECK_RANGE,        // the last value within the field's range as a view holds it, unless off
+    CHECK_FRAME,        // rows orthonormal, when on
+    CHECK_SAMPLES,      // 1, 2, 4 or 8
 };
 
 const char* const lights[] = {"file", "shape", "smooth", nullptr};
@@ -62,52 +61,53 @@ struct FieldRow {
     bool required;            // in every file, since version 1; show only without a frame
     FieldWhen when;           // which views have it written
     FieldCheck check;
-    const char* fault; // what a value that is not one of the words, or fails the check, is
+    RangeName range;   // of CHECK_RANGE
+    const char* fault; // what a value that is not one of the words, or fails another check, is
 };
 
 #define AT(member) offsetof(Scene, member)
 
+// RANGE_COUNT: no range.
 const FieldRow fields[] = {
-    {"q", FIELD_FLOATS, 4, AT(q), 0, nullptr, true, ALWAYS, CHECK_UNIT, "q is zero"},
-    {"axis1", FIELD_FLOATS, 3, AT(axis[0]), 0, nullptr, true, ALWAYS, CHECK_NONE, nullptr},
-    {"axis2", FIELD_FLOATS, 3, AT(axis[1]), 0, nullptr, true, ALWAYS, CHECK_NONE, nullptr},
-    {"axis3", FIELD_FLOATS, 3, AT(axis[2]), 0, nullptr, true, ALWAYS, CHECK_ORTHONORMAL3,
+    {"q", FIELD_FLOATS, 4, AT(q), 0, nullptr, true, ALWAYS, CHECK_UNIT, RANGE_COUNT, "q is zero"},
+    {"axis1", FIELD_FLOATS, 3, AT(axis[0]), 0, nullptr, true, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
+    {"axis2", FIELD_FLOATS, 3, AT(axis[1]), 0, nullptr, true, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
+    {"axis3", FIELD_FLOATS, 3, AT(axis[2]), 0, nullptr, true, ALWAYS, CHECK_ORTHONORMAL3, RANGE_COUNT,
         "axis1 to axis3 are not orthonormal"},
-    {"show", FIELD_COORDINATES, 4, AT(show), 0, nullptr, true, UNFRAMED, CHECK_DISTINCT,
+    {"show", FIELD_COORDINATES, 4, AT(show), 0, nullptr, true, UNFRAMED, CHECK_DISTINCT, RANGE_COUNT,
         "a coordinate is shown twice"},
-    {"turn4", FIELD_MATRIX, 16, AT(view.turn4), 0, nullptr, false, UNFRAMED, CHECK_ORTHONORMAL4,
+    {"turn4", FIELD_MATRIX, 16, AT(view.turn4), 0, nullptr, false, UNFRAMED, CHECK_ORTHONORMAL4, RANGE_COUNT,
         "turn4 is not orthonormal"},
-    {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, ALWAYS, CHECK_ZOOM,
-        "zoom is not from 0.125 to 8"},
-    {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, ALWAYS, CHECK_NONE, nullptr},
-    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, ALWAYS, CHECK_NONE,
+    {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_ZOOM, nullptr},
+    {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
+    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "light is not 'file', 'shape' or 'smooth'"},
-    {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, ALWAYS, CHECK_NONE,
+    {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "color is not 'fixed' or 'w'"},
     {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false, ALWAYS,
-        CHECK_LAST_POSITIVE, "the slice's width is negative"},
+        CHECK_RANGE, RANGE_WIDTH, nullptr},
     {"eye4", FIELD_OPTIONAL, 1, AT(view.cues.eye4_at), AT(view.cues.eye4), nullptr, false, ALWAYS,
-        CHECK_LAST_POSITIVE, "the eye's distance is negative"},
-    {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        CHECK_RANGE, RANGE_EYE4, nullptr},
+    {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "gizmo is not 'on' or 'off'"},
-    {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, ALWAYS, CHECK_NONE,
+    {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "wire is not 'on' or 'off'"},
     {"frame", FIELD_FRAME, 4 * max_dim_frame, AT(view.frame), AT(view.framed), nullptr, false, FRAMED,
-        CHECK_FRAME, "the frame is not orthonormal"},
-    {"spin", FIELD_SPIN, 2, AT(view.spin), 0, nullptr, false, ALWAYS, CHECK_NONE,
-        "spin is not 'off' or PLANE DEGREES_PER_SECOND, 1 to 3600 either way"},
-    {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE,
+        CHECK_FRAME, RANGE_COUNT, "the frame is not orthonormal"},
+    {"spin", FIELD_SPIN, 2, AT(view.spin), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_SPIN_RATE,
+        "spin is not 'off' or PLANE DEGREES_PER_SECOND"},
+    {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_TOUR_SPEED,
         "tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
-    {"scale", FIELD_SCALE, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_NONE,
-        "the map's scale is negative"},
-    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES,
+    {"scale", FIELD_SCALE, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_SCALE,
+        nullptr},
+    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES, RANGE_COUNT,
         "aa is not 1, 2, 4 or 8"},
-    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, ALWAYS, CHECK_OPACITY,
-        "opacity is not above 0 to 1"},
-    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, ALWAYS, CHECK_NONE,
+    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, ALWAYS, CHECK_RANGE,
+        RANGE_OPACITY, nullptr},
+    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
-    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_LAST_POSITIVE,
-        "the eyes' distance is negative"},
+    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_EYES,
+        nullptr},
 };
 const int field_count = sizeof fields / sizeof fields[0];
 
@@ -259,17 +259,27 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
         int a = 0, b = 0;
         if (count == 1 && strcmp(words[0], "off") == 0)
             scene->view.spin = initial_view.spin;
-        else if (count == 2 && plane_values(words[0], strlen(words[0]), &a, &b)
-            && float_values(words[1], &rate) && fabsf(rate) >= 1.0f && fabsf(rate) <= 3600.0f)
-            scene->view.spin = plane_spin_motion(a, b, rate);
-        else
+        else if (count != 2 || !plane_values(words[0], strlen(words[0]), &a, &b)
+            || !float_values(words[1], &rate))
             return row.fault;
+        else if (!within_range(row.range, rate))
+            return fault_range(row.range);
+        else
+            scene->view.spin = plane_spin_motion(a, b, rate);
         return nullptr;
     }
-    if (row.kind == FIELD_TOUR)
-        return parse_tour(words, count, &scene->view.tour) ? nullptr : row.fault;
-    if (row.kind == FIELD_SCALE)
-        return count != 1 ? "wrong number of values" : scale_values(words[0], __place_view<float>(scene, row.at));
+    if (row.kind == FIELD_TOUR) {
+        int read = parse_tour(words, count, &scene->view.tour);
+        return read > 0 ? nullptr : read < 0 ? fault_range(row.range) : row.fault;
+    }
+    if (row.kind == FIELD_SCALE) {
+        float* scale = __place_view<float>(scene, row.at);
+        if (count != 1)
+            return "wrong number of values";
+        if (const char* fault = scale_values(words[0], scale))
+            return fault;
+        return *scale == -1.0f || within_range(row.range, *scale, true) ? nullptr : fault_range(row.range, true);
+    }
     if (row.kind == FIELD_OPTIONAL) {
         bool off = count == 1 && strcmp(words[0], "off") == 0;
         *__place_view<bool>(scene, row.flag) = !off;
@@ -361,22 +371,15 @@ static bool __check_view(const FieldRow& row, Scene* scene)
                     return false;
         return true;
     }
-    case CHECK_ZOOM: {
-        float zoom = *__place_view<float>(scene, row.at);
-        return zoom >= 0.125f && zoom <= 8.0f;
-    }
     case CHECK_FRAME:
         return !scene->view.framed || error_frame(&scene->view.frame) <= orthonormal_tolerance;
-    case CHECK_LAST_POSITIVE:
+    case CHECK_RANGE:
         return (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
-            || *__place_view<float>(scene, __float_at_view(row, row.count - 1)) >= 0.0f;
+            || within_range(
+                row.range, *__place_view<float>(scene, __float_at_view(row, row.count - 1)), true);
     case CHECK_SAMPLES: {
         int samples = *__place_view<int>(scene, row.at);
         return samples == 1 || samples == 2 || samples == 4 || samples == 8;
-    }
-    case CHECK_OPACITY: {
-        float opacity = *__place_view<float>(scene, row.at);
-        return opacity > 0.0f && opacity <= 1.0f;
     }
     default:
         return true;
@@ -393,6 +396,11 @@ const char* parse_over_view(
 {
     static char reason[96];
     static char content[longest_line_view];
+    // Editors on some systems start UTF-8 text with a byte-order mark.
+    if (length >= 3 && memcmp(text, "\xef\xbb\xbf", 3) == 0) {
+        text += 3;
+        length -= 3;
+    }
     // A frame is of one surface: the base's is not carried over.
     Scene read = *base;
     read.view.framed = false;
@@ -435,7 +443,8 @@ const char* parse_over_view(
             fault = "a frame goes with neither show nor turn4";
             line = lines[field];
         } else if (!__check_view(fields[field], &read)) {
-            fault = fields[field].fault;
+            fault = fields[field].check == CHECK_RANGE ? fault_range(fields[field].range, true)
+                                                       : fields[field].fault;
             line = lines[field];
         }
     }

@@ -42,7 +42,7 @@
 size_t format_view(const Scene* scene, char* text, size_t size);
 
 // The longest line and the largest file of view text: a frame of R^255 is a
-// line of some 14 KB.
+// line of at most 16,328 characters, 1,020 floats of up to 16 with their blanks.
 constexpr size_t longest_line_view = 24 * 1024;
 constexpr size_t longest_view = 64 * 1024;
 

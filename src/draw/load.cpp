@@ -12,19 +12,22 @@
 
 uint8_t color[4] = {47, 60, 126, 255};
 
+// The camera stands at distance 7 on the negative z side looking at the
+// origin, so the depth range -3 <= z <= 3 around the origin is visible, and
+// sees 30 degrees from bottom to top.
+static const int distance_load = 7;
+static const float field_load = GLM_PIf / 6.0f;
+
 void __fix_matrix_load(float aspect, float* matrix)
 {
-    // The camera stands at distance 7 on the negative z side looking at the
-    // origin, so the depth range -3 <= z <= 3 around the origin is visible.
-    const int distance = 7;
-    vec3 eye = {0.0f, 0.0f, static_cast<float>(-distance)};
+    vec3 eye = {0.0f, 0.0f, static_cast<float>(-distance_load)};
     vec3 centre = {0.0f, 0.0f, 0.0f};
     vec3 up = {0.0f, 1.0f, 0.0f};
 
     mat4 view, projection_matrix, fix;
     glm_lookat(eye, centre, up, view);
-    glm_perspective(GLM_PIf / 6.0f, aspect, static_cast<float>(distance - 3),
-        static_cast<float>(distance + 3), projection_matrix);
+    glm_perspective(field_load, aspect, static_cast<float>(distance_load - 3),
+        static_cast<float>(distance_load + 3), projection_matrix);
     glm_mat4_mul(projection_matrix, view, fix);
     memcpy(matrix, fix, sizeof fix);
 }
@@ -67,6 +70,11 @@ void fix_matrix_load(unsigned int program, float aspect)
     float fix[16];
     __fix_matrix_load(aspect, fix);
     load_mat4_to_shader(program, "fix", fix);
+}
+
+double pixel_load(int side)
+{
+    return 2.0 * distance_load * std::tan(field_load / 2.0) / side;
 }
 
 void fix_eye_matrix_load(unsigned int program, float aspect, float eye)

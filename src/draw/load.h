@@ -12,6 +12,9 @@
 extern uint8_t color[4]; // R, G, B, A; 47, 60, 126, 255, a dark opaque blue
 
 void fix_matrix_load(unsigned int program, float aspect);
+// The width of a pixel at the depth of the origin, in the shown coordinates
+// before zoom, of a square picture side pixels wide.
+double pixel_load(int side);
 // The camera of an eye moved sideways by eye, to the viewer's right when
 // above 0, its view sheared so that the plane through the origin that
 // faces the camera is seen where the centred camera sees it.

@@ -6,6 +6,7 @@ Usage: finish_test.py PATH/TO/plexorama PATH/TO/SAMPLES"""
 import math
 import os
 import random
+from unittest import mock
 
 import xharness as xh
 from picture_test import read_klein, read_png, write_columns
@@ -101,7 +102,7 @@ class Finish(xh.FolderTest):
     def test_the_options_at_their_defaults_draw_the_plain_picture(self):
         bottle = sample("klein-bottle")
         plain = self.picture("--turn", "yw=30", bottle)
-        for option in (["--aa", "1"], ["--opacity", "1"], ["--stereo", "off"], ["--color", "fixed=2"]):
+        for option in (["--aa", "1"], ["--opacity", "1"], ["--stereo", "off"], ["--color", "fixed"]):
             with self.subTest(option):
                 self.assertNearly(self.picture(*option, "--turn", "yw=30", bottle), plain, " ".join(option))
 
@@ -189,32 +190,44 @@ class Finish(xh.FolderTest):
         folder = os.path.join(self.config, "plexorama")
         os.makedirs(folder)
         preferences = os.path.join(folder, "default.view")
-        # Each row: what the file holds (none: a folder in its place), the
-        # warning, and the options that draw the same picture without it.
+        # Each row: what the file holds (none: a folder in its place, "->": a
+        # symbolic link to no file), the warning, and the options that draw
+        # the same picture without it.
         rows = [
             ("plexorama-view 3\nlight = shape\nzoom = 1.5\n", "", ["--light", "shape", "--zoom", "1.5"]),
             ("plexorama-view 3\naa = 3\n", "line 2: aa is not 1, 2, 4 or 8", []),
             ("KLEIN\n", "not a view file", []),
             ("plexorama-view 3\nshow = 1 2 3 9\ncolor = w\n", "", ["--color", "w"]),
             (None, "cannot read: Is a directory", []),
+            ("->", "a symbolic link to no file", []),
         ]
         for text, warning, options in rows:
             with self.subTest(text):
-                if text is None:
+                if os.path.lexists(preferences):
                     os.remove(preferences)
+                if text is None:
                     os.mkdir(preferences)
+                elif text == "->":
+                    os.symlink("missing.view", preferences)
                 else:
-                    with open(preferences, "w") as f:
+                    with open(preferences, "w", encoding="utf-8") as f:
                         f.write(text)
                 err = (f"plexorama: warning: {preferences}: not a valid view file: {warning}: going on without "
                        "the preferences\n") if warning and text else ""
-                if text is None:
+                if text in (None, "->"):
                     err = f"plexorama: warning: {preferences}: {warning}: going on without the preferences\n"
                 expected = self.picture(*options, "--no-preferences", bottle) if options else plain
                 self.assertNearly(self.picture(bottle, err=err), expected, "with the preferences")
                 self.assertNearly(self.picture("--no-preferences", bottle), plain, "without them")
                 if text is None:
                     os.rmdir(preferences)
+        # A relative $XDG_CONFIG_HOME is ignored, for ~/.config.
+        os.makedirs(self.path("home/.config/plexorama"))
+        with open(self.path("home/.config/plexorama/default.view"), "w") as f:
+            f.write("plexorama-view 3\ncolor = w\n")
+        self.config = "config"
+        with mock.patch.dict(os.environ, HOME=self.path("home")):
+            self.assertNearly(self.picture(bottle), self.picture("--color", "w", "--no-preferences", bottle), "home")
 
 
 if __name__ == "__main__":

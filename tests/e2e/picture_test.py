@@ -271,6 +271,9 @@ class Pictures(xh.FolderTest):
         bottle = sample("klein-bottle")
         far = write_columns(self.path("far.klein"), [[9, 9, 9, 0], [10, 9, 9, 0], [9, 10, 9, 0]], [[0, 0, 1, 0]] * 3)
         nan = write_columns(self.path("nan.klein"), [[math.nan] * 4] * 3, [[0, 0, 1, 0]] * 3)
+        point = write_columns(self.path("point.klein"), [[1.6, 0, 0, 0]] * 6, [[0, 0, 1, 0]] * 6)
+        speck = write_columns(self.path("speck.klein"), [[0, 0, 0, 0], [1e-6, 0, 0, 0], [0, 1e-6, 0, 0]],
+                              [[0, 0, 1, 0]] * 3)
         cases = [
             ("no file", ["--output", "{out}/a.png"], 2, "plexorama: --output needs a FILE", False),
             ("no file to record", ["--record", "{out}/f%d.png"], 2, "plexorama: --record needs a FILE", False),
@@ -282,6 +285,12 @@ class Pictures(xh.FolderTest):
             ("not finite", ["--output", "{out}/a.png", nan], 0,
              "plexorama: warning: {out}/a.png: nothing of the surface is drawn: "
              "no vertex has only finite coordinates", True),
+            ("one point", ["--output", "{out}/a.png", point], 0,
+             "plexorama: warning: {out}/a.png: nothing of the surface is drawn: it has no area: the corners of "
+             "every triangle lie on one line or at one point", True),
+            ("a speck", ["--output", "{out}/a.png", "--size", "256", speck], 0,
+             "plexorama: warning: {out}/a.png: nothing of the surface is drawn: it is too small to see: it spans "
+             "1.41e-06, less than a pixel, 0.0147 (plexorama-convert --fit makes it fill the view)", True),
             ("panned away", ["--output", "{out}/a.png", "--zoom", "8", "--view", "{out}/../far.view", bottle], 0,
              "plexorama: warning: {out}/a.png: nothing of the surface is drawn: "
              "it lies outside the view as turned, zoomed and panned", True),

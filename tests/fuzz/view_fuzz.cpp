@@ -41,5 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __fail_fuzz("a written view is refused");
     if (!same_scene(view, again))
         __fail_fuzz("a written view reads back to other bits");
+    // Its tour goes on from it, whatever its speed and its frame.
+    walk_tour_scene(view, 3);
     return 0;
 }

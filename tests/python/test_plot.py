@@ -192,13 +192,19 @@ def test_formulas_make_the_surface_numpy_makes(tmp_path, capsys):
         (["cos(u)*(1 + v*cos(u/2)), sin(u)*(1 + v*cos(u/2)), v*sin(u/2), v*sin(u)", "--u", "0:2*pi:8", "--v",
           "-0.4:0.4:4", "--twist", "u"], moebius, closed, np.linspace(-0.4, 0.4, 5), dict(twist_u=True)),
         # Three coordinates are a surface in R^3, shown with w = 0.
-        (["u, v, u*v", "--v", "-1:1:4"], lambda u, v: (u, v, u * v), np.linspace(0, 1, 33), np.linspace(-1, 1, 5), {}),
+        (["u, v, u*v", "--v", "-1:1:4"], lambda u, v: (u, v, u * v, 0 * u), np.linspace(0, 1, 33),
+         np.linspace(-1, 1, 5), {}),
     ]
     for args, f, u, v, gluing in rows:
         coords, normals = read(tmp_path, capsys, *args)
-        expected = [np.pad(a, ((0, 0), (0, 4 - a.shape[1]))) for a in grid_surface(f, u, v, **gluing)]
+        expected = grid_surface(f, u, v, **gluing)
         np.testing.assert_allclose(coords, expected[0], atol=1e-6, err_msg=args[0])
         np.testing.assert_allclose(normals, expected[1], atol=1e-5, err_msg=args[0])
+    # grid_surface itself takes no surface in R^3, and says how to add w.
+    calls = []
+    with pytest.raises(ValueError, match=r"^f gives 3 coordinates, .*: add w as coordinate 4 \(0 \* U gives w = 0"):
+        grid_surface(lambda u, v: calls.append(u) or (u, v, u * v), np.linspace(0, 1, 9), np.linspace(0, 1, 9))
+    assert len(calls) == 1, "refused at its first call"
 
 
 @pytest.mark.parametrize("args, relation", [
@@ -218,7 +224,7 @@ def test_the_viewer_s_options_go_on_to_it(tmp_path, capsys):
     viewer = os.environ.get("PLEXORAMA")
     if not viewer:
         pytest.skip("the viewer not given")
-    options = ["--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo"]
+    options = ["--turn", "yw=30", "--color", "w", "--light", "shape", "--gizmo", "--opacity", "0.6"]
     # Each row: plexorama-plot's options, the viewer's for the same picture.
     for args, direct in [(["--plain", "--coords", "1,3,4,2", *options], ["--show", "1,3,4,2", *options]),
                          (["--color", "w"], view_options(lecture_view({"color": "w"})))]:
@@ -232,16 +238,24 @@ def test_the_viewer_s_options_go_on_to_it(tmp_path, capsys):
 
 
 @pytest.mark.parametrize("args, line", [
-    (["--turn", "qw=30"], "plexorama: bad turn 'qw=30'"),
-    (["--coords", "1,2,3,5", "--view", "first.view"], "plexorama: first.view: not a valid view file: the key 'q' is "
-     "missing"),
+    (["--output", "u.png", "--turn", "qw=30"], "plexorama: bad turn 'qw=30'"),
+    (["--output", "u.png", "--coords", "1,2,3,5", "--view", "first.view"],
+     "plexorama: first.view: not a valid view file: the key 'q' is missing"),
+    # Whatever the output, and whatever the option of the viewer's table.
+    (["-o", "u.klein", "--zoom", "99"], "plexorama: bad zoom '99': from 0.125 to 8"),
+    (["-o", "u.klein", "--basis", "1,0,0,0,0,0,1,0,0,0,0,0,1,0,0,0,0,0,1,1"],
+     "plexorama: --basis: its rows are not orthonormal"),
+    (["-o", "u.klein", "--frames", "-1"], "plexorama: bad frame count '-1'"),
+    (["-o", "u.klein", "--opacity", "0.5", "--stereo", "anaglyph=100"], "plexorama: bad stereo 'anaglyph=100'"),
+    (["-o", "u.klein", "--zom", "2"], "unknown option '--zom': did you mean --zoom?"),
+    (["-o", "u.klein", "--tour-s", "2"], "unknown option '--tour-s': did you mean --tour-speed?"),
 ])
 def test_what_the_viewer_refuses_is_refused_before_computing(tmp_path, capsys, monkeypatch, args, line):
     if not os.environ.get("PLEXORAMA"):
         pytest.skip("the viewer not given")
     monkeypatch.setattr(plexorama.plot, "make_surface", None)
     (tmp_path / "first.view").write_text("plexorama-view 3\nshow = 1 2 3 4\n")
-    status, _, err = plot(tmp_path, capsys, "u, v, u, v, u", "--output", "u.png", *args)
+    status, _, err = plot(tmp_path, capsys, "u, v, u, v, u", *args)
     assert status == 2 and err.startswith(f"plexorama-plot: {line}") and err.count("\n") == 1, err
     assert os.listdir(tmp_path) == ["first.view"]
 

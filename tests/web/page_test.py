@@ -29,8 +29,8 @@ TURNED = ("3;q:0.099833414,0,0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198
           "axis3:0,-0.198669329,0.980066597")
 # The page's bound on a link, and a link past it that would overflow the
 # viewer's 5 MiB stack four bytes a character.
-LONGEST_LINK = 16384
-TOO_LONG = "view: not a view link: longer than 16384 characters"
+LONGEST_LINK = 65536
+TOO_LONG = "view: not a view link: longer than 65536 characters"
 PAST_THE_STACK = "2;" * 750000
 
 
@@ -505,6 +505,14 @@ class Page(unittest.TestCase):
         self.browser.key("Tab", "keyDown")
         self.browser.key("Tab", "keyUp")
         self.assertTrue(self.browser.evaluate("!!document.activeElement.closest('#controls, #view')"))
+        # A tour read at a coordinate choice goes on from it, and its seed
+        # shows whole.
+        tour = IDENTITY + ";tour:grand,18446744073709551615,20,3,running"
+        self.assertEqual(self.browser.evaluate(f"Module.ccall('set_view_web', 'string', ['string'], [{tour!r}])"), "")
+        self.browser.frames(3)
+        self.assertIn("frame:", self.link(), "the tour moves the frame on")
+        self.assertEqual(self.control("#tour-state", "textContent"),
+                         "grand tour, seed 18446744073709551615, on the way to target 3")
 
     def test_links_that_cannot_be_followed_are_reported(self):
         elsewhere = Server(os.path.join(WEB, "site"))
