@@ -3,13 +3,16 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "core/oogl.h"
+#include "core/polygon.h"
 #include "surface_files.h"
 
 namespace {
@@ -88,6 +91,45 @@ TEST(OoglReader, PolygonsGiveTrianglesInTheirPlaneAndTheirOwnEdgesOnce)
     EXPECT_EQ(r.counts.vertices, 8u);
 }
 
+TEST(PolygonSplit, StarShapedPolygonsInAnyPlaneAreCoveredExactly)
+{
+    // Triangles turning the polygon's way whose areas add up to its own
+    // overlap nowhere and leave nothing out.
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> unit(0, 1);
+    PolygonScratch scratch = {};
+    for (int trial = 0; trial < 2000; trial++) {
+        uint32_t n = 3 + random() % (concave_limit_polygon - 2);
+        double a[4], b[4], xy[2 * concave_limit_polygon], area = 0, covered = 0;
+        for (int k = 0; k < 4; k++) {
+            a[k] = unit(random) - 0.5;
+            b[k] = unit(random) - 0.5;
+        }
+        std::vector<float> coords(4 * n);
+        std::vector<uint32_t> corners(n), triangles(3 * (n - 2));
+        for (uint32_t i = 0; i < n; i++) {
+            double angle = 2 * M_PI * (i + 0.4 * unit(random)) / n, radius = 0.2 + unit(random);
+            xy[2 * i] = radius * std::cos(angle);
+            xy[2 * i + 1] = radius * std::sin(angle);
+            for (int k = 0; k < 4; k++)
+                coords[4 * i + k] = static_cast<float>(xy[2 * i] * a[k] + xy[2 * i + 1] * b[k]);
+            corners[i] = i;
+        }
+        for (uint32_t i = 0; i < n; i++)
+            area += 0.5 * (xy[2 * i] * xy[2 * ((i + 1) % n) + 1] - xy[2 * ((i + 1) % n)] * xy[2 * i + 1]);
+        ASSERT_EQ(split_polygon(coords.data(), 4, corners.data(), n, triangles.data(), &scratch), nullptr);
+        for (uint32_t t = 0; t < n - 2; t++) {
+            const double *p = xy + 2 * triangles[3 * t], *q = xy + 2 * triangles[3 * t + 1],
+                         *r = xy + 2 * triangles[3 * t + 2];
+            double signed_area = 0.5 * ((q[0] - p[0]) * (r[1] - p[1]) - (q[1] - p[1]) * (r[0] - p[0]));
+            EXPECT_GT(signed_area * area, -1e-9) << "trial " << trial << ", triangle " << t;
+            covered += signed_area;
+        }
+        EXPECT_NEAR(covered, area, 1e-4) << "trial " << trial << ", " << n << " corners";
+    }
+    free_polygon(&scratch);
+}
+
 TEST(OoglReader, PolylinesPointsAndTheirColours)
 {
     Read r("nSKEL 5\n4 4\n"
@@ -144,7 +186,9 @@ TEST(OoglReader, KeyWordsContainersAndDimensions)
 
 TEST(OoglReader, RefusesBadFilesNamingTheLineAndTheFault)
 {
-    std::string many(300, '7');
+    std::string many(300, '7'), zeros;
+    for (int k = 0; k < 3000; k++)
+        zeros += " 0";
     struct Row {
         std::string text, reason;
     };
@@ -181,6 +225,9 @@ TEST(OoglReader, RefusesBadFilesNamingTheLineAndTheFault)
         {"4OFF 0 0 0\n", "line 1: nothing to draw: no face, polyline or point"},
         {"4OFF 3 0\n", "line 1: expected the edge count, found the end of the file"},
         {"4SKEL 1 1 " + many + " 0 0 0 1 0", "line 1: a word of more than 256 characters"},
+        // 6 kB of indices of one vertex of 255 coordinates asking for 9 MB of triangles.
+        {"nOFF 255 1 1 0" + zeros.substr(0, 510) + "\n3000" + zeros,
+            "line 2: too large: the shapes would take far more memory than the file's size calls for"},
     };
     for (const Row& row : rows) {
         ShapeData shapes[max_shapes_oogl] = {};

@@ -11,18 +11,36 @@ const uint8_t grey_gather[4] = {191, 191, 191, 255};
 
 static const char* const too_large_gather = "too large: 2^32 or more coordinates in one shape";
 
+// The vertices a shape may hold: fewer than 2^32 coordinates, in the bytes allowed.
+static uint64_t __room_gather(const Gathered* shape)
+{
+    uint64_t dim = static_cast<uint64_t>(shape->dim);
+    uint64_t below = ((uint64_t {1} << 32) - 1) / dim, allowed = shape->most / (4 * dim);
+    return below < allowed ? below : allowed;
+}
+
+// Refuses a shape of `wanted` vertices past those it may hold.
+static const char* __most_gather(const Gathered* shape, uint64_t wanted)
+{
+    if (wanted * static_cast<uint64_t>(shape->dim) >= (uint64_t {1} << 32))
+        return too_large_gather;
+    if (wanted > __room_gather(shape))
+        return "too large: the shapes would take far more memory than the file's size calls for";
+    return nullptr;
+}
+
 // Grows the arrays to hold `wanted` vertices in all.
 static const char* __grow_gather(Gathered* shape, uint64_t wanted)
 {
     if (wanted <= shape->capacity)
         return nullptr;
-    if (wanted * static_cast<uint64_t>(shape->dim) >= (uint64_t {1} << 32))
-        return too_large_gather;
+    if (const char* failed = __most_gather(shape, wanted))
+        return failed;
     uint64_t capacity = shape->capacity * 2 > wanted ? shape->capacity * 2 : wanted;
     if (capacity < 64)
         capacity = 64;
-    if (capacity * static_cast<uint64_t>(shape->dim) >= (uint64_t {1} << 32))
-        capacity = ((uint64_t {1} << 32) - 1) / static_cast<uint64_t>(shape->dim);
+    if (capacity > __room_gather(shape))
+        capacity = __room_gather(shape);
     size_t vertices = static_cast<size_t>(capacity);
     float* coords = static_cast<float*>(realloc(shape->coords, vertices * shape->dim * sizeof(float)));
     if (!coords)
@@ -66,8 +84,8 @@ static const char* __borrow_gather(Gathered* shape, VertexList* list)
     shape->coords = nullptr;
     shape->colors = nullptr;
     shape->capacity = 0;
-    if (list->count * static_cast<uint64_t>(shape->dim) >= (uint64_t {1} << 32))
-        return too_large_gather;
+    if (const char* failed = __most_gather(shape, list->count))
+        return failed;
     size_t vertices = static_cast<size_t>(list->count);
     if (shape->kind == SHAPE_LINES) {
         uint8_t* joins = static_cast<uint8_t*>(realloc(shape->joins, vertices));

@@ -26,6 +26,7 @@ struct Gathered {
     uint8_t* joins;  // lines only
     uint64_t count, capacity;
     const float* borrowed; // the vertex list whose coords these are, while they are
+    uint64_t most;         // bytes the coordinates may take
 };
 
 // The colour of parts given none, in a shape whose other parts have one.

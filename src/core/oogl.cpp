@@ -164,26 +164,35 @@ static const char* __read_oogl(ObjectReader* r, ShapeData* shapes, int* count, O
     return nullptr;
 }
 
+// Faces and polylines name their vertices again and again, so that a few
+// bytes of indices may ask for a vertex of 255 coordinates each: a file of
+// a megabyte could ask for gigabytes. A mesh's shapes take a few times its
+// file's size (each vertex in six triangles and as many edge ends, against
+// its coordinates written out); 16 times leaves room for the densest.
+static const uint64_t amplification_oogl = 16, allowance_oogl = 8 << 20;
+
+// Readies the shapes of a reader whose memory is zero and whose scan is open.
 static void __start_oogl(ObjectReader* r)
 {
-    *r = {};
-    r->shapes[SHAPE_TRIANGLES].kind = SHAPE_TRIANGLES;
-    r->shapes[SHAPE_LINES].kind = SHAPE_LINES;
-    r->shapes[SHAPE_POINTS].kind = SHAPE_POINTS;
+    const ShapeKind kinds[max_shapes_oogl] = {SHAPE_TRIANGLES, SHAPE_LINES, SHAPE_POINTS};
+    for (int k = 0; k < max_shapes_oogl; k++) {
+        r->shapes[k].kind = kinds[k];
+        r->shapes[k].most = amplification_oogl * r->scan.size + allowance_oogl;
+    }
 }
 
 const char* read_shapes_oogl(const char* path, ShapeData* shapes, int* count, OoglCounts* counts)
 {
-    ObjectReader* r = static_cast<ObjectReader*>(malloc(sizeof(ObjectReader)));
+    ObjectReader* r = static_cast<ObjectReader*>(calloc(1, sizeof(ObjectReader)));
     if (!r)
         return "out of memory";
-    __start_oogl(r);
     const char* failed = open_file_scan(&r->scan, path);
     if (failed) {
         snprintf(reason_oogl, sizeof reason_oogl, "%s", failed);
         free(r);
         return reason_oogl;
     }
+    __start_oogl(r);
     failed = __read_oogl(r, shapes, count, counts);
     free(r);
     return failed;
@@ -192,11 +201,11 @@ const char* read_shapes_oogl(const char* path, ShapeData* shapes, int* count, Oo
 const char* parse_shapes_oogl(
     const char* bytes, size_t size, ShapeData* shapes, int* count, OoglCounts* counts)
 {
-    ObjectReader* r = static_cast<ObjectReader*>(malloc(sizeof(ObjectReader)));
+    ObjectReader* r = static_cast<ObjectReader*>(calloc(1, sizeof(ObjectReader)));
     if (!r)
         return "out of memory";
-    __start_oogl(r);
     open_memory_scan(&r->scan, bytes, size);
+    __start_oogl(r);
     const char* failed = __read_oogl(r, shapes, count, counts);
     free(r);
     return failed;

@@ -23,7 +23,7 @@ static int __reserve_polygon(PolygonScratch* scratch, uint32_t n, int dim)
     size_t capacity = n < 64 ? 64 : n;
     int wide = dim < 4 ? 4 : dim;
     scratch->values = static_cast<double*>(malloc(sizeof(double) * (3 * wide + 2 * capacity)));
-    scratch->links = static_cast<uint32_t*>(malloc(sizeof(uint32_t) * 3 * capacity));
+    scratch->links = static_cast<uint32_t*>(malloc(sizeof(uint32_t) * 4 * capacity));
     if (!scratch->values || !scratch->links) {
         free_polygon(scratch);
         return 1;
@@ -33,7 +33,7 @@ static int __reserve_polygon(PolygonScratch* scratch, uint32_t n, int dim)
     return 0;
 }
 
-static double __cross_polygon(const double* xy, uint32_t a, uint32_t b, uint32_t c)
+static inline double __cross_polygon(const double* xy, uint32_t a, uint32_t b, uint32_t c)
 {
     return (xy[2 * b] - xy[2 * a]) * (xy[2 * c + 1] - xy[2 * b + 1])
         - (xy[2 * b + 1] - xy[2 * a + 1]) * (xy[2 * c] - xy[2 * b]);
@@ -97,12 +97,15 @@ static void __fan_polygon(uint32_t n, uint32_t* triangles)
 
 // Whether corner b, between a and c in the ring, is an ear: turning the
 // polygon's way, with no other corner left inside its triangle or on it.
-static bool __ear_polygon(
-    const double* xy, const uint32_t* next, uint32_t a, uint32_t b, uint32_t c, double sense, double tiny)
+// Were a corner inside, a reflex one would be too, so only those are asked.
+static bool __ear_polygon(const double* xy, const uint32_t* next, const uint32_t* reflex, uint32_t a,
+    uint32_t b, uint32_t c, double sense, double tiny)
 {
     if (__cross_polygon(xy, a, b, c) * sense <= tiny)
         return false;
     for (uint32_t j = next[c]; j != a; j = next[j]) {
+        if (!reflex[j])
+            continue;
         bool at_corner = (xy[2 * j] == xy[2 * a] && xy[2 * j + 1] == xy[2 * a + 1])
             || (xy[2 * j] == xy[2 * c] && xy[2 * j + 1] == xy[2 * c + 1]);
         if (!at_corner && __cross_polygon(xy, a, b, j) * sense >= 0
@@ -113,19 +116,22 @@ static bool __ear_polygon(
 }
 
 // Ear clipping over a ring of the corners; each corner knows whether it is
-// an ear, and only the two neighbours of a clipped ear are asked again. A
-// ring with no ear left (a polygon crossing itself) loses its next corner
-// regardless, so that every polygon ends in n - 2 triangles.
+// an ear and whether it turns against the polygon (reflex), and only the two
+// neighbours of a clipped ear are asked again. A ring with no ear left (a
+// polygon crossing itself) loses its next corner regardless, so that every
+// polygon ends in n - 2 triangles.
 static void __clip_polygon(
     const double* xy, uint32_t n, double sense, double tiny, uint32_t* links, uint32_t* triangles)
 {
-    uint32_t *prev = links, *next = links + n, *ear = links + 2 * n;
+    uint32_t *prev = links, *next = links + n, *ear = links + 2 * n, *reflex = links + 3 * n;
     for (uint32_t i = 0; i < n; i++) {
         prev[i] = (i + n - 1) % n;
         next[i] = (i + 1) % n;
     }
     for (uint32_t i = 0; i < n; i++)
-        ear[i] = __ear_polygon(xy, next, prev[i], i, next[i], sense, tiny);
+        reflex[i] = __cross_polygon(xy, prev[i], i, next[i]) * sense <= tiny;
+    for (uint32_t i = 0; i < n; i++)
+        ear[i] = __ear_polygon(xy, next, reflex, prev[i], i, next[i], sense, tiny);
     uint32_t at = 0, left = n, written = 0, passed = 0;
     while (left > 3) {
         if (!ear[at] && passed < left) {
@@ -141,8 +147,10 @@ static void __clip_polygon(
         prev[c] = a;
         left--;
         passed = 0;
-        ear[a] = __ear_polygon(xy, next, prev[a], a, c, sense, tiny);
-        ear[c] = __ear_polygon(xy, next, a, c, next[c], sense, tiny);
+        reflex[a] = __cross_polygon(xy, prev[a], a, c) * sense <= tiny;
+        reflex[c] = __cross_polygon(xy, a, c, next[c]) * sense <= tiny;
+        ear[a] = __ear_polygon(xy, next, reflex, prev[a], a, c, sense, tiny);
+        ear[c] = __ear_polygon(xy, next, reflex, a, c, next[c], sense, tiny);
         at = c;
     }
     triangles[written++] = prev[at];

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// Ear clipping takes time growing as the square of the corners; a concave
-// polygon of more is refused rather than left to take minutes.
-constexpr uint32_t concave_limit_polygon = 256;
+// Ear clipping takes time growing as the square of the corners, so that a
+// file of many large concave polygons could take minutes: one of more
+// corners is refused. Star polygons, the concave faces of 4-D polytopes,
+// have a handful.
+constexpr uint32_t concave_limit_polygon = 64;
 
 // Memory the splitting reuses from one polygon to the next.
 struct PolygonScratch {
