@@ -73,6 +73,12 @@ int main(int argc, char** argv)
         }
         surfaces.push_back(s);
     }
+    // 10^5 polylines of 64 vertices, 6.4 M vertices in R^4.
+    std::string lines;
+    if (!make_lines(dir, quick ? 10000 : 100000, &lines)) {
+        fs::remove_all(dir);
+        return 1;
+    }
 
     // The table keeps standard output to itself.
     quiet_log(true);
@@ -93,6 +99,7 @@ int main(int argc, char** argv)
             first_frame(s, dir, other_reps);
     for (const Surface& s : surfaces)
         loading(s, load_reps);
+    loading_lines(lines, other_reps);
     Surface sample;
     if (describe_surface(PLEXORAMA_README_SAMPLE, &sample)) {
         sample.name = "README sample";
