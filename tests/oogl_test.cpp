@@ -152,6 +152,40 @@ TEST(OoglReader, PolylinesPointsAndTheirColours)
     EXPECT_EQ(r.counts.points, 2u);
 }
 
+TEST(OoglReader, PolylinesTakeTheirVerticesWhereverTheyLie)
+{
+    // Runs in order, vertices used again, gaps and jumps back: the lines
+    // hold each polyline's vertices as its indices name them, however the
+    // reader keeps its vertex list.
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 300; trial++) {
+        int vertices = 1 + static_cast<int>(random() % 40), lines = 1 + static_cast<int>(random() % 8);
+        std::string text = "4SKEL " + std::to_string(vertices) + " " + std::to_string(lines) + "\n";
+        for (int v = 0; v < vertices; v++)
+            text += std::to_string(v) + " 0 0 " + std::to_string(-v) + "\n";
+        std::vector<int> expected;
+        for (int l = 0, next = 0; l < lines; l++) {
+            int n = 2 + static_cast<int>(random() % 6);
+            text += std::to_string(n);
+            for (int k = 0; k < n; k++) {
+                int kind = static_cast<int>(random() % 8),
+                    index = kind < 5 ? next : static_cast<int>(random() % vertices);
+                next = kind < 5 ? (next + 1) % vertices : next;
+                text += " " + std::to_string(index);
+                expected.push_back(index);
+            }
+            text += "\n";
+        }
+        Read r(text);
+        ASSERT_EQ(r.reason, nullptr) << text;
+        const ShapeData& l = *r.kind(SHAPE_LINES);
+        ASSERT_EQ(l.vertex_count, expected.size()) << text;
+        for (size_t k = 0; k < expected.size(); k++)
+            ASSERT_EQ(l.coords[4 * k], expected[k]) << text << "vertex " << k;
+        EXPECT_EQ(l.coords[4 * expected.size() - 1], -expected.back()) << text;
+    }
+}
+
 TEST(OoglReader, KeyWordsContainersAndDimensions)
 {
     struct Row {

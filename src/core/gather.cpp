@@ -29,7 +29,8 @@ static const char* __most_gather(const Gathered* shape, uint64_t wanted)
     return nullptr;
 }
 
-// Grows the arrays to hold `wanted` vertices in all.
+// Grows the arrays to hold `wanted` vertices in all; borrowed coordinates
+// stay as they are until the shape owns them.
 static const char* __grow_gather(Gathered* shape, uint64_t wanted)
 {
     if (wanted <= shape->capacity)
@@ -42,10 +43,12 @@ static const char* __grow_gather(Gathered* shape, uint64_t wanted)
     if (capacity > __room_gather(shape))
         capacity = __room_gather(shape);
     size_t vertices = static_cast<size_t>(capacity);
-    float* coords = static_cast<float*>(realloc(shape->coords, vertices * shape->dim * sizeof(float)));
-    if (!coords)
-        return "out of memory";
-    shape->coords = coords;
+    if (!shape->borrowed) {
+        float* coords = static_cast<float*>(realloc(shape->coords, vertices * shape->dim * sizeof(float)));
+        if (!coords)
+            return "out of memory";
+        shape->coords = coords;
+    }
     if (shape->kind == SHAPE_LINES) {
         uint8_t* joins = static_cast<uint8_t*>(realloc(shape->joins, vertices));
         if (!joins)
@@ -76,64 +79,97 @@ static const char* __colored_gather(Gathered* shape)
     return nullptr;
 }
 
-// Takes the list's coordinates over as the shape's own, to be added to in place.
-static const char* __borrow_gather(Gathered* shape, VertexList* list)
+// Takes the list's coordinates over as the shape's own, to be used in order.
+static void __borrow_gather(Gathered* shape, VertexList* list)
 {
     free(shape->coords);
-    free(shape->colors);
-    shape->coords = nullptr;
-    shape->colors = nullptr;
-    shape->capacity = 0;
-    if (const char* failed = __most_gather(shape, list->count))
-        return failed;
-    size_t vertices = static_cast<size_t>(list->count);
-    if (shape->kind == SHAPE_LINES) {
-        uint8_t* joins = static_cast<uint8_t*>(realloc(shape->joins, vertices));
-        if (!joins)
-            return "out of memory";
-        shape->joins = joins;
-    }
     shape->coords = list->coords;
     shape->borrowed = list->coords;
-    shape->capacity = list->count;
+    shape->taken = 0;
     list->lent = true;
-    return nullptr;
+}
+
+static void __copy_gather(
+    const Gathered* shape, float* into, uint64_t place, const float* from, uint64_t vertex)
+{
+    memcpy(into + place * shape->dim, from + vertex * shape->dim, shape->dim * sizeof(float));
+}
+
+// Writes the shape's vertices into `into`, in their places, from the vertex
+// list borrowed. Backwards, in place, a vertex never moves down, so that
+// each goes where no vertex still to be read lies; once no repeat is left,
+// the rest are where they belong.
+static void __place_gather(Gathered* shape, float* into)
+{
+    const float* from = into == shape->borrowed ? into : shape->borrowed;
+    uint64_t k = shape->repeat_count, next = shape->taken;
+    for (uint64_t place = shape->count; place-- > 0 && (into != from || k > 0);) {
+        if (k && shape->repeats[2 * (k - 1)] == place)
+            __copy_gather(shape, into, place, from, shape->repeats[2 * --k + 1]);
+        else
+            __copy_gather(shape, into, place, from, --next);
+    }
+    free(shape->repeats);
+    shape->repeats = nullptr;
+    shape->repeat_count = shape->repeat_capacity = 0;
+    shape->borrowed = nullptr;
 }
 
 // Gives the coordinates back to the list, keeping a copy of those used.
 static const char* __return_gather(Gathered* shape)
 {
     float* coords
-        = static_cast<float*>(malloc(static_cast<size_t>(shape->capacity) * shape->dim * sizeof(float)));
+        = static_cast<float*>(malloc(static_cast<size_t>(shape->capacity) * shape->dim * sizeof(float) + 1));
     if (!coords)
         return "out of memory";
-    memcpy(coords, shape->coords, static_cast<size_t>(shape->count) * shape->dim * sizeof(float));
+    __place_gather(shape, coords);
     shape->coords = coords;
-    shape->borrowed = nullptr;
+    return nullptr;
+}
+
+// Notes that the vertex goes at the shape's next place once its own are placed.
+static const char* __repeat_gather(Gathered* shape, uint64_t vertex)
+{
+    if (shape->repeat_count == shape->repeat_capacity) {
+        uint64_t capacity = shape->repeat_capacity ? 2 * shape->repeat_capacity : 64;
+        uint64_t* repeats
+            = static_cast<uint64_t*>(realloc(shape->repeats, 16 * static_cast<size_t>(capacity)));
+        if (!repeats)
+            return "out of memory";
+        shape->repeats = repeats;
+        shape->repeat_capacity = capacity;
+    }
+    shape->repeats[2 * shape->repeat_count] = shape->count;
+    shape->repeats[2 * shape->repeat_count++ + 1] = vertex;
     return nullptr;
 }
 
 const char* append_gather(Gathered* shape, VertexList* list, uint64_t index, const uint8_t* color)
 {
     const char* failed = nullptr;
-    bool in_place = shape->borrowed == list->coords && index == shape->count;
-    if (!in_place && shape->count == 0 && index == 0 && !list->lent && !shape->borrowed) {
-        failed = __borrow_gather(shape, list);
-        in_place = !failed;
-    } else if (!in_place && shape->borrowed)
+    if (!shape->borrowed && shape->count == 0 && index == 0 && !list->lent)
+        __borrow_gather(shape, list);
+    bool borrowing = shape->borrowed == list->coords && list->coords;
+    // A vertex past the next in order leaves a gap: the shape takes a copy.
+    if (borrowing && index > shape->taken) {
         failed = __return_gather(shape);
-    if (!failed && !in_place)
+        borrowing = false;
+    }
+    if (!failed)
         failed = __grow_gather(shape, shape->count + 1);
     if (!color && list->colors)
         color = list->colors + 4 * index;
     if (!failed && color)
         failed = __colored_gather(shape);
+    if (!failed && borrowing && index < shape->taken)
+        failed = __repeat_gather(shape, index);
     if (failed)
         return failed;
     uint64_t at = shape->count++;
-    if (!in_place)
-        memcpy(
-            shape->coords + at * shape->dim, list->coords + index * shape->dim, shape->dim * sizeof(float));
+    if (borrowing)
+        shape->taken += index == shape->taken;
+    else
+        __copy_gather(shape, shape->coords, at, list->coords, index);
     if (shape->joins)
         shape->joins[at] = 1;
     if (shape->colors)
@@ -150,17 +186,29 @@ const char* paint_gather(Gathered* shape, uint64_t first, const uint8_t color[4]
     return nullptr;
 }
 
-void release_gather(Gathered* shapes, int count, VertexList* list)
+const char* release_gather(Gathered* shapes, int count, VertexList* list)
 {
-    for (int k = 0; k < count; k++)
-        if (list->coords && shapes[k].borrowed == list->coords)
-            list->coords = nullptr;
-    for (int k = 0; k < count; k++)
-        if (!list->coords && shapes[k].borrowed)
-            shapes[k].borrowed = nullptr;
+    const char* failed = nullptr;
+    for (int k = 0; k < count; k++) {
+        Gathered* shape = &shapes[k];
+        if (!list->coords || shape->borrowed != list->coords)
+            continue;
+        // Room for every vertex the shape's arrays hold, so that it may grow on as it grows.
+        size_t rows = static_cast<size_t>(shape->capacity > list->count ? shape->capacity : list->count);
+        float* coords = static_cast<float*>(realloc(list->coords, rows * shape->dim * sizeof(float)));
+        if (!coords) {
+            shape->coords = nullptr;
+            failed = "out of memory";
+            break;
+        }
+        shape->borrowed = shape->coords = coords;
+        __place_gather(shape, coords);
+        list->coords = nullptr;
+    }
     free(list->coords);
     free(list->colors);
     *list = {};
+    return failed;
 }
 
 // Shrinks an array to its size; keeps it as it is when the shrinking fails.
@@ -187,6 +235,7 @@ void free_gather(Gathered* shape)
 {
     if (!shape->borrowed)
         free(shape->coords);
+    free(shape->repeats);
     free(shape->colors);
     free(shape->joins);
     *shape = {};

@@ -1,8 +1,9 @@
 // Shapes gathered a vertex at a time from the vertex lists of a file's
 // objects: arrays that grow as needed, colours added once a first vertex
 // has one, and a vertex list taken over whole where a shape uses its
-// vertices once each in order, as a file of polylines or points mostly
-// does, so that such a file costs no copy of its vertices.
+// vertices in order, as a file of polylines or points mostly does (each
+// vertex once, or again where a polyline closes), so that such a file costs
+// no copy of its vertices.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,14 @@ struct Gathered {
     uint8_t* colors; // none until a vertex has a colour
     uint8_t* joins;  // lines only
     uint64_t count, capacity;
-    const float* borrowed; // the vertex list whose coords these are, while they are
-    uint64_t most;         // bytes the coordinates may take
+    uint64_t most; // bytes the coordinates may take
+    // While the shape's coordinates are a vertex list's own: the list, how
+    // many of its vertices have been used in order, and the vertices used
+    // again, as pairs (place in the shape, vertex), written in at the end.
+    const float* borrowed;
+    uint64_t taken;
+    uint64_t* repeats;
+    uint64_t repeat_count, repeat_capacity;
 };
 
 // The colour of parts given none, in a shape whose other parts have one.
@@ -47,8 +54,8 @@ inline void end_line_gather(Gathered* shape)
 }
 
 // Frees the list, unless a shape has taken its coordinates over, which it
-// then owns.
-void release_gather(Gathered* shapes, int count, VertexList* list);
+// then owns, its vertices in their places. Returns null, or why it cannot.
+const char* release_gather(Gathered* shapes, int count, VertexList* list);
 
 // Moves a gathered shape into data, its arrays trimmed to their size.
 void finish_gather(Gathered* shape, ShapeData* data);

@@ -89,9 +89,9 @@ static const char* __objects_oogl(ObjectReader* r)
     float number;
     if (!float_scan(word, &number)) {
         const char* failed = read_off_object(r, {}, r->scan.line);
-        release_gather(r->shapes, max_shapes_oogl, &r->list);
-        if (failed)
-            return failed;
+        const char* released = release_gather(r->shapes, max_shapes_oogl, &r->list);
+        if (failed || released)
+            return failed ? failed : refuse_object(r, "%s", released);
     }
     uint64_t depth = 0;
     for (;;) {
@@ -119,7 +119,9 @@ static const char* __objects_oogl(ObjectReader* r)
                 failed = refuse_object(r, "%s BINARY: binary objects are not read; write it as text", shown);
             } else
                 failed = key.skel ? read_skel_object(r, key, line) : read_off_object(r, key, line);
-            release_gather(r->shapes, max_shapes_oogl, &r->list);
+            const char* released = release_gather(r->shapes, max_shapes_oogl, &r->list);
+            if (!failed && released)
+                failed = refuse_object(r, "%s", released);
         } else if (!__is_oogl(word, "LIST"))
             failed = unexpected_object(r, {"an OFF, SKEL or LIST object"}, word);
         if (failed)
@@ -140,12 +142,14 @@ static thread_local char reason_oogl[sizeof Scan {}.reason];
 static const char* __read_oogl(ObjectReader* r, ShapeData* shapes, int* count, OoglCounts* counts)
 {
     const char* failed = __objects_oogl(r);
+    // Shapes freed first leave a vertex list a refusal stopped in to be freed whole.
+    for (Gathered& shape : r->shapes)
+        if (failed)
+            free_gather(&shape);
     release_gather(r->shapes, max_shapes_oogl, &r->list);
     free_object(r);
     close_scan(&r->scan);
     if (failed) {
-        for (Gathered& shape : r->shapes)
-            free_gather(&shape);
         if (failed == not_oogl)
             return not_oogl;
         snprintf(reason_oogl, sizeof reason_oogl, "%s", failed);
