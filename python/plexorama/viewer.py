@@ -111,15 +111,15 @@ def _write_shape(path, item, normals):
 
 @contextlib.contextmanager
 def _surface_file(coords, normals):
-    """Paths the viewer can open for the surface, and the descriptors it
-    must inherit; coords may name a KLEIN file instead, be the parts
-    (Triangles) a program made, or a list of shapes (see shape_list), each
-    a file of its own, in order."""
+    """Paths the viewer can open for the surface, the descriptors it must
+    inherit, and what to call them in its messages; coords may name a KLEIN
+    file instead, be the parts (Triangles) a program made, or a list of
+    shapes (see shape_list), each a file of its own, in order ("shape 2")."""
     shapes = shape_list(coords)
     if normals is not None and (is_path(coords) or shapes is not None):
         raise TypeError("normals come with one surface as an array, not with a file or a list of shapes")
     items = [coords] if shapes is None else shapes
-    handles = []
+    handles, names = [], {}
     with contextlib.ExitStack() as opened:
         folder = tempfile.mkdtemp(prefix="plexorama-")
         try:
@@ -131,9 +131,11 @@ def _surface_file(coords, normals):
                 handles.append(os.open(_write_shape(os.path.join(folder, f"shape-{k}"), item, normals), os.O_RDONLY))
                 opened.callback(os.close, handles[-1])
                 paths.append(f"/dev/fd/{handles[-1]}")
+                if shapes is not None:
+                    names[paths[-1]] = f"shape {k + 1}"
         finally:
             shutil.rmtree(folder)
-        yield paths, tuple(handles)
+        yield paths, tuple(handles), names
 
 
 @contextlib.contextmanager
@@ -164,11 +166,12 @@ def _printed(viewer, coords, normals, view, explain=True):
     """What print_view returns, with the viewer given."""
     with _given_view(viewer, view) as (view, handles, names):
         options = view_options(view)
-        with _surface_file(coords, normals) as (paths, more):
+        with _surface_file(coords, normals) as (paths, more, shape_names):
             # A page's view is the one asked for, not the user's preferences.
             process = _start([viewer, "--print-view", "--no-preferences", *options, "--", *paths], handles + more,
                              stdout=subprocess.PIPE)
             status, text, stderr = _finish(process)
+            names = {**names, **shape_names}
     if status:
         raise _failure(status, stderr, options if explain else (), names)
     if not text.startswith(VIEW_MAGIC):
@@ -309,7 +312,8 @@ def show(coords, normals=None, wait=True, name=None, **view):
     viewer = find_viewer()
     with _given_view(viewer, view) as (view, given_handles, names):
         options = view_options(view)
-        with _surface_file(coords, normals) as (paths, handles):
+        with _surface_file(coords, normals) as (paths, handles, shape_names):
+            names = {**names, **shape_names}
             # Files keep their names, and so do several shapes; one from Python takes name.
             named = handles if len(paths) == 1 else ()
             with _named(paths[0], named, name or NAME) as (first, opened):
@@ -350,9 +354,10 @@ def draw(coords, normals, size, target, view, explain=True):
     viewer = find_viewer()
     with _given_view(viewer, view) as (view, given_handles, names):
         options = view_options(view)
-        with _surface_file(coords, normals) as (paths, handles):
+        with _surface_file(coords, normals) as (paths, handles, shape_names):
             argv = [*prefix, viewer, f"--size={size}", *view_options(target), *options, "--", *paths]
             status, _, stderr = _finish(_start(argv, handles + given_handles))
+            names = {**names, **shape_names}
     if status:
         raise _failure(status, stderr, options if explain else (), names)
     return [line for line in stderr.splitlines() if line.startswith("plexorama: warning: ")]

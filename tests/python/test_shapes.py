@@ -117,6 +117,9 @@ def test_samples_read_whole(name, vertices, segments, points_):
 def test_a_list_of_one_surface_draws_as_the_surface_and_a_page_refuses_shapes(tmp_path):
     triangle = np.array([[0, 0, 0, 0], [1, 0, 0, 0], [0, 1, 0, 0]], dtype=float)
     assert picture([triangle], size=32).data == picture(triangle, size=32).data
+    # The viewer's refusal names the shape as the list holds it.
+    with pytest.raises(RuntimeError, match="^plexorama: shape 2: m = 5, not the m = 4 of the shapes shown with it$"):
+        picture([triangle, np.eye(3, 5)], size=32)
     for shapes in (polytope("5-cell"), [triangle, triangle]):
         with pytest.raises(ValueError, match="a page shows one surface"):
             write_html(tmp_path / "p.html", shapes)
