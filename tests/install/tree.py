@@ -12,7 +12,8 @@ ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert", "bin/plexorama-plot")
 PYTHON_MODULES = ("__init__", "command", "convert", "curves", "formula", "html", "klein", "normals", "oogl",
-                  "oogl_words", "options", "plot", "polytopes", "samples", "shapes", "surface", "triangles", "viewer")
+                  "oogl_words", "options", "plot", "polytopes", "samples", "sampling", "shapes", "surface", "triangles",
+                  "viewer")
 PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,

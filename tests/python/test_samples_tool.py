@@ -42,7 +42,7 @@ def test_command_line(tmp_path, args, status):
 
 
 def test_samples_are_centred_inside_the_view_and_sized_by_the_resolution(tmp_path):
-    assert run_module("plexorama.samples", str(tmp_path), "--resolution", "5")[0] == 0
+    assert run_module("plexorama.samples", str(tmp_path), "--resolution", "5", "--points", "10")[0] == 0
     dims = {}
     for name in SAMPLE_NAMES:
         coords, normals = read_klein(tmp_path / (name + ".klein"))
