@@ -122,6 +122,12 @@ int main(int argc, char** argv)
         fs::remove_all(dir);
         return 1;
     }
+    // 10^5 polylines of 64 vertices, 6.4 M vertices in R^4.
+    std::string lines;
+    if (chosen("loading") && !make_lines(dir, quick ? 10000 : 100000, &lines)) {
+        fs::remove_all(dir);
+        return 1;
+    }
 
     // The table keeps standard output to itself.
     quiet_log(true);
@@ -141,9 +147,11 @@ int main(int argc, char** argv)
         for (const Surface& s : surfaces)
             if (s.dim == 4)
                 first_frame(s, dir, other_reps);
-    if (chosen("loading"))
+    if (chosen("loading")) {
         for (const Surface& s : surfaces)
             loading(s, load_reps);
+        loading_lines(lines, other_reps);
+    }
     Surface sample;
     if (chosen("split") && describe_surface(PLEXORAMA_README_SAMPLE, &sample)) {
         sample.name = "README sample";

@@ -47,6 +47,10 @@ double show(const Surface& s);
 void drop_shown();
 // Loading, split into its steps, against a naive read and copy.
 void loading(const Surface& s, int reps);
+// Writes the Hopf sample of that many fibres of 64 vertices into dir; its path.
+bool make_lines(const std::filesystem::path& dir, int fibres, std::string* path);
+// Reading a file of polylines, against a naive read of its numbers.
+void loading_lines(const std::string& path, int reps);
 
 // Commands run as processes: processes.cpp.
 // Runs a command with its output thrown away; returns its wall seconds, or

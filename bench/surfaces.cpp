@@ -1,5 +1,6 @@
 // Surfaces: writing them with the samples tool, and loading them into the
-// viewer's buffers step by step, against a naive read and copy.
+// viewer's buffers step by step, against a naive read and copy; and a file of
+// polylines read, against a naive read of its numbers.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "app/input.h"
 #include "app/surface.h"
 #include "core/klein.h"
+#include "core/oogl.h"
 #include "draw/shapes.h"
 #include "draw/mesh.h"
 
@@ -38,7 +40,10 @@ bool make_surface(const fs::path& dir, int resolution, const char* file, Surface
 {
     fs::path at = dir / std::to_string(resolution);
     if (!fs::exists(at / file)) {
-        if (run({PLEXORAMA_MAKE_SAMPLES, at.string(), "--resolution", std::to_string(resolution)}) < 0) {
+        // One fibre and one point spare the time of the shapes beside the surfaces.
+        if (run({PLEXORAMA_MAKE_SAMPLES, at.string(), "--resolution", std::to_string(resolution), "--fibres",
+                "1", "--points", "1"})
+            < 0) {
             std::fprintf(
                 stderr, "plexorama-bench: %s failed at resolution %d\n", PLEXORAMA_MAKE_SAMPLES, resolution);
             return false;
@@ -176,31 +181,45 @@ template <class Body> static double peak_rise(Body body)
     return 1024 * (status_kb("VmHWM:") - before);
 }
 
-void loading(const Surface& s, int reps)
+// Times ours and the naive way reps times each, the naive first once in
+// two; returns false, saying so, when either fails.
+template <class Ours, class Naive>
+static bool alternate(const std::string& path, int reps, Ours ours_way, Naive naive_way,
+    std::vector<double>* ours, std::vector<double>* naive, char* note, size_t size)
 {
-    naive_load(s); // warms the page cache for every timed read
-    std::vector<double> ours, naive, ratios;
+    naive_way(); // warms the page cache for every timed read
+    std::vector<double> ratios;
     for (int k = 0; k < reps; k++) {
         // Alternating which goes first spreads the cost of a cold start evenly.
         double a, b;
         if (k % 2) {
-            a = show(s);
-            b = naive_load(s);
+            a = ours_way();
+            b = naive_way();
         } else {
-            b = naive_load(s);
-            a = show(s);
+            b = naive_way();
+            a = ours_way();
         }
         if (a < 0 || b < 0) {
-            std::fprintf(stderr, "plexorama-bench: loading %s failed\n", s.path.c_str());
-            return;
+            std::fprintf(stderr, "plexorama-bench: loading %s failed\n", path.c_str());
+            return false;
         }
-        ours.push_back(a);
-        naive.push_back(b);
+        ours->push_back(a);
+        naive->push_back(b);
         ratios.push_back(a / b);
     }
-    char note[64];
-    std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
+    std::snprintf(note, size, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
         *std::max_element(ratios.begin(), ratios.end()));
+    return true;
+}
+
+void loading(const Surface& s, int reps)
+{
+    std::vector<double> ours, naive;
+    char note[64];
+    if (!alternate(
+            s.path, reps, [&] { return show(s); }, [&] { return naive_load(s); }, &ours, &naive, note,
+            sizeof note))
+        return;
     double base = median(naive);
     row({"load: show_file_surface", s.name, 1e3 * median(ours), "ms", "<= 0.65 x, worst <= 1", 1e3 * base,
         "naive read + copy", note});
@@ -249,4 +268,92 @@ void loading(const Surface& s, int reps)
     double naive_peak = peak_rise([&] { naive_load(s); });
     row({"load: peak memory rise", s.name, ours_peak / 1e6, "MB", "<= 1.15 x data", s.bytes / 1e6, "the data",
         "naive read + copy: " + number(naive_peak / s.bytes) + " x"});
+}
+
+bool make_lines(const fs::path& dir, int fibres, std::string* path)
+{
+    fs::path at = dir / "lines";
+    if (run({PLEXORAMA_MAKE_SAMPLES, at.string(), "--fibres", std::to_string(fibres), "--points", "1"}) < 0) {
+        std::fprintf(
+            stderr, "plexorama-bench: %s failed writing %d fibres\n", PLEXORAMA_MAKE_SAMPLES, fibres);
+        return false;
+    }
+    for (const fs::directory_entry& entry : fs::directory_iterator(at))
+        if (entry.path().filename() != "hopf.skel")
+            fs::remove(entry.path());
+    *path = (at / "hopf.skel").string();
+    return true;
+}
+
+// What a reader of a text file of numbers does with no care: read it whole,
+// then strtof over it, stepping over what is no number.
+static double naive_numbers(const std::string& path)
+{
+    double start = now();
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in)
+        return -1;
+    std::fseek(in, 0, SEEK_END);
+    long size = std::ftell(in);
+    std::fseek(in, 0, SEEK_SET);
+    char* text = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
+    bool ok = text && std::fread(text, 1, static_cast<size_t>(size), in) == static_cast<size_t>(size);
+    float sum = 0;
+    for (char *at = text, *end; ok && *at; at = end) {
+        float value = std::strtof(at, &end);
+        sum += value;
+        end += end == at;
+    }
+    asm volatile("" : : "r"(sum));
+    double seconds = now() - start;
+    std::fclose(in);
+    std::free(text);
+    return ok ? seconds : -1;
+}
+
+// Reads the file's shapes; their vertices and the bytes of their arrays,
+// when asked for.
+static double read_lines(const std::string& path, double* vertices = nullptr, double* bytes = nullptr)
+{
+    ShapeData shapes[max_shapes_oogl];
+    int count;
+    double start = now();
+    const char* failed = read_shapes_oogl(path.c_str(), shapes, &count);
+    double seconds = now() - start;
+    for (int k = 0; !failed && k < count; k++) {
+        double n = static_cast<double>(shapes[k].vertex_count);
+        if (vertices)
+            *vertices += n;
+        if (bytes)
+            *bytes += n * (4.0 * shapes[k].dim + (shapes[k].joins ? 1 : 0) + (shapes[k].colors ? 4 : 0));
+        free_shape(&shapes[k]);
+    }
+    return failed ? -1 : seconds;
+}
+
+void loading_lines(const std::string& path, int reps)
+{
+    std::vector<double> ours, naive;
+    char name[32], note[64];
+    if (!alternate(
+            path, reps, [&] { return read_lines(path); }, [&] { return naive_numbers(path); }, &ours, &naive,
+            note, sizeof note))
+        return;
+    double vertices = 0, data = 0;
+    read_lines(path, &vertices, &data);
+    std::snprintf(name, sizeof name, "SKEL n%.3gM", vertices / 1e6);
+    row({"load: read_shapes_oogl", name, 1e3 * median(ours), "ms", "<= 1.5 x", 1e3 * median(naive),
+        "read + strtof loop", note});
+    // Measured in processes of their own: this one's allocator keeps what
+    // earlier reads freed.
+    std::string tiny = path + ".tiny.skel";
+    FILE* out = std::fopen(tiny.c_str(), "w");
+    bool written = out && std::fputs("4SKEL 1 1 0 0 0 0 1 0\n", out) >= 0;
+    if (out)
+        written = std::fclose(out) == 0 && written;
+    double full = peak_of({PLEXORAMA_BINARY, "--info", path}),
+           empty = peak_of({PLEXORAMA_BINARY, "--info", tiny});
+    if (written && full >= 0 && empty >= 0)
+        row({"load: OOGL peak memory rise", name, (full - empty) / 1e6, "MB", "", data / 1e6,
+            "the shapes' arrays", "plexorama --info, over a file of one point"});
 }

@@ -18,6 +18,7 @@ import numpy as np
 
 from .command import megabytes
 from .klein import checked_surface, read_klein, write_whole
+from .shapes import shape_list
 from .triangles import base64_chunks, klein_chunks, klein_size
 from .options import (NOT_VIEW_STATE, ViewerMissing, given, is_parts, is_path, is_view_text, lecture_view,
                       read_view, written_view)
@@ -143,10 +144,19 @@ def write_html(path, coords, normals=None, view=None, **options):
     when the one-file viewer is missing, ValueError for what cannot make a
     page, a surface too large for a browser (more than PAGE_LIMIT bytes as
     a KLEIN file) among it."""
+    _refuse_shapes(coords, "write_html()")
     template = read_template()
     surface = page_surface(coords, normals)
     text = page_view([surface], {"view": view, **options}, "write_html()")
     write_page(path, template, [surface], page_name(path), text)
+
+
+def _refuse_shapes(coords, what):
+    """A page holds one surface: shapes and lists of them are for the
+    viewer program (show, picture, clip)."""
+    if shape_list(coords) is not None:
+        raise ValueError(f"{what}: a page shows one surface, not shapes or a list of them; "
+                         "show(), picture() and clip() take those")
 
 
 def page_surface(coords, normals=None):
@@ -227,6 +237,7 @@ def view(coords, normals=None, name=None, plain=False, **view):
     (output, record, frames, swap, save_view, size), FileNotFoundError when
     the one-file viewer is missing."""
     _refuse_not_view(view, "view()")
+    _refuse_shapes(coords, "view()")
     if is_path(coords):
         if normals is not None:
             raise TypeError("normals come from the file when coords names one")

@@ -12,9 +12,8 @@ and MESH) are read as 4-D with w = 0. VECT and SKEL members (points and
 lines) are skipped and reported. Polygons are fan-triangulated.
 
 The reader keeps no stack: LIST and braces only group objects, so nesting
-costs a counter, and every count is checked against the tokens left before
-anything is allocated by it. Tokens are kept as where they start in the
-file, a few bytes each, and read from it when needed.
+costs a counter. The words and values of the file come from
+plexorama.oogl_words.
 """
 import re
 from array import array
@@ -23,6 +22,9 @@ from dataclasses import dataclass, field
 import numpy as np
 
 from .normals import grid_normals
+from .oogl_words import (FLOAT32_MAX, NUMBER, OoglError, check_enough, end_error, line_at, next_word, peek_word,
+                         read_indices, read_integer, read_vertices, shown, skip_line, tokenize,
+                         word_at)
 from .surface import grid_parts
 from .triangles import Triangles, listed
 
@@ -30,29 +32,7 @@ OFF_KEY = re.compile(r"(ST)?(C)?(N)?(4)?(n)?OFF")
 MESH_KEY = re.compile(r"(U)?(C)?(N)?(Z)?(4)?(u)?(v)?(n)?MESH")
 VECT_KEY = re.compile(r"(4)?VECT")
 SKEL_KEY = re.compile(r"(4)?(n)?SKEL")
-INTEGER = re.compile(r"[+-]?[0-9]{1,12}")
-NUMBER = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?")
-# The bytes of numbers and of integers, and the blank between them: a run
-# of values of these alone is what NUMBER (INTEGER) reads exactly when
-# numpy converts it, so only a run that fails is checked a value at a time.
-NUMBER_BYTES = np.isin(np.arange(256), list(b"0123456789+-.eE "))
-INTEGER_BYTES = np.isin(np.arange(256), list(b"0123456789+- "))
-# White space as Python's str.isspace() sees the file's bytes (as Latin-1).
-SPACE = np.array([chr(c).isspace() for c in range(256)])
-WORD = re.compile(rb"[{}]|[^{}#" + b"".join(re.escape(bytes([c])) for c in np.flatnonzero(SPACE)) + rb"]+")
-FLOAT32_MAX = float(np.finfo(np.float32).max)
 MAX_DIM = 255
-# Bytes of the file tokenised at once, and values read at once.
-BLOCK = 1 << 20
-VALUES = 1 << 20
-
-
-class OoglError(Exception):
-    """What the reader expected at a line of the file, and what it found."""
-
-    def __init__(self, line, expected, found):
-        super().__init__(f"{line}: expected {expected}, found {found}")
-        self.line = line
 
 
 @dataclass
@@ -77,190 +57,8 @@ class Oogl:
     skipped: list = field(default_factory=list)
 
 
-@dataclass
-class _Tokens:
-    """The file's bytes, where each token starts and its line, where each
-    line ends, and the token reached."""
-    data: bytes
-    starts: np.ndarray
-    lines: np.ndarray
-    newlines: np.ndarray
-    pos: int = 0
-
-    @property
-    def count(self):
-        return len(self.starts)
-
-
-def _shown(word):
-    if len(word) > 24:
-        word = word[:24] + "..."
-    return "'" + word.encode("unicode_escape").decode("ascii").replace("'", "\\'") + "'"
-
-
-def _comments(block, newlines, open_at_start):
-    """Which bytes of block lie in a comment: from a '#' to the end of its
-    line, from the start when a comment runs on from the block before."""
-    hashes = np.flatnonzero(block == ord("#"))
-    if not len(hashes) and not open_at_start:
-        return np.zeros(len(block), dtype=bool)
-    if open_at_start:
-        hashes = np.concatenate([[0], hashes])
-    ends = np.concatenate([newlines, [len(block)]])[np.searchsorted(newlines, hashes)]
-    depth = np.bincount(hashes, minlength=len(block) + 1) - np.bincount(ends, minlength=len(block) + 1)
-    return np.cumsum(depth[:-1]) > 0
-
-
-def _tokenize(data):
-    """A token is a brace, or a run of bytes that are neither white space nor
-    braces; '#' starts a comment that runs to the end of its line. The file
-    is read a block at a time, a word or comment running on across blocks."""
-    kind = np.int32 if len(data) < 2**31 else np.int64
-    starts, newlines = [], []
-    in_word = in_comment = False
-    for at in range(0, len(data), BLOCK):
-        block = np.frombuffer(data, dtype=np.uint8, count=min(BLOCK, len(data) - at), offset=at)
-        ends = np.flatnonzero(block == ord("\n"))
-        comment = _comments(block, ends, in_comment)
-        brace = ((block == ord("{")) | (block == ord("}"))) & ~comment
-        word = ~(SPACE[block] | comment | brace)
-        begins = word.copy()
-        begins[1:] &= ~word[:-1]
-        begins[0] &= not in_word
-        starts.append((np.flatnonzero(begins | brace) + at).astype(kind))
-        newlines.append((ends + at).astype(kind))
-        in_word, in_comment = bool(word[-1]), bool(comment[-1])
-    starts = np.concatenate(starts or [np.zeros(0, kind)])
-    newlines = np.concatenate(newlines or [np.zeros(0, kind)])
-    lines = np.empty(len(starts), dtype=kind)
-    for at in range(0, len(starts), BLOCK):
-        lines[at:at + BLOCK] = np.searchsorted(newlines, starts[at:at + BLOCK]) + 1
-    return _Tokens(data, starts, lines, newlines)
-
-
-def _word(t, k):
-    return WORD.match(t.data, int(t.starts[k])).group().decode("latin-1")
-
-
-def _words(t, start, stop):
-    """Tokens start to stop as bytes: split off the file where nothing but
-    ASCII white space lies between them, as nearly always."""
-    if stop <= start:
-        return []
-    span = t.data[int(t.starts[start]):WORD.match(t.data, int(t.starts[stop - 1])).end()]
-    words = span.split()
-    if len(words) == stop - start and not any(c in span for c in b"#{}"):
-        return words
-    return [WORD.match(t.data, s).group() for s in t.starts[start:stop].tolist()]
-
-
-def _lines(t, start, stop):
-    """The lines (from 1) of tokens start to stop."""
-    return t.lines[start:stop]
-
-
-def _line(t, k):
-    return int(t.lines[k])
-
-
-def _line_tokens(t, line):
-    """The first token on a line and how many it holds."""
-    low = t.newlines[line - 2] + 1 if line >= 2 else 0
-    high = t.newlines[line - 1] if line - 1 < len(t.newlines) else len(t.data)
-    first, end = np.searchsorted(t.starts, [low, high])
-    return int(first), int(end - first)
-
-
-def _last_line(t):
-    return _line(t, t.count - 1) if t.count else 1
-
-
-def _end(t, expected):
-    return OoglError(_last_line(t), expected, "the end of the file")
-
-
-def _next(t, expected):
-    if t.pos >= t.count:
-        raise _end(t, expected)
-    t.pos += 1
-    return _word(t, t.pos - 1), _line(t, t.pos - 1)
-
-
-def _peek(t):
-    return _word(t, t.pos) if t.pos < t.count else None
-
-
-def _integer(t, expected, low, high):
-    word, line = _next(t, expected)
-    if not INTEGER.fullmatch(word) or not low <= int(word) <= high:
-        raise OoglError(line, expected, _shown(word))
-    return int(word)
-
-
-def _enough(t, count, what):
-    left = t.count - t.pos
-    if count > left:
-        raise _end(t, f"{count} values of {what} ({left} left)")
-
-
-def _converted(words, allowed, out):
-    """Whether words, all of bytes allowed, could be converted into out."""
-    if not allowed[np.frombuffer(b" ".join(words), dtype=np.uint8)].all():
-        return False
-    try:
-        out[:] = words
-    except (ValueError, OverflowError):
-        return False
-    return True
-
-
-def _numbers(t, count, what):
-    """The next count tokens as finite float32-range numbers."""
-    _enough(t, count, what)
-    values = np.empty(count)
-    for at in range(0, count, VALUES):
-        start = t.pos + at
-        words = _words(t, start, start + min(VALUES, count - at))
-        chunk = values[at:at + len(words)]
-        if not _converted(words, NUMBER_BYTES, chunk):
-            for k, word in enumerate(words):
-                if not NUMBER.fullmatch(word.decode("latin-1")):
-                    raise OoglError(_line(t, start + k), f"a number ({what})", _shown(word.decode("latin-1")))
-        big = np.abs(chunk) > FLOAT32_MAX
-        if big.any():
-            k = int(np.argmax(big))
-            raise OoglError(_line(t, start + k), f"a number within float32 range ({what})",
-                            _shown(words[k].decode("latin-1")))
-    t.pos += count
-    return values
-
-
-def _indices(t, count, limit, what):
-    _enough(t, count, what)
-    start = t.pos
-    words = _words(t, start, start + count)
-    index = np.empty(count, dtype=np.int64)
-    if words and _converted(words, INTEGER_BYTES, index) and index.min() >= 0 and index.max() < limit:
-        t.pos += count
-        return index
-    expected = f"a vertex index from 0 to {limit - 1}" if limit else "no vertex index (there are no vertices)"
-    for k, word in enumerate(words):
-        word = word.decode("latin-1")
-        if not INTEGER.fullmatch(word) or not 0 <= int(word) < limit:
-            raise OoglError(_line(t, start + k), f"{expected} ({what})", _shown(word))
-    t.pos += count
-    return np.zeros(0, dtype=np.int64)
-
-
-def _skip_line(t, line):
-    """Skips what is left of a line: a face's colour runs to its end. A colour
-    is numbers, so a brace or key word after it on the line is left to read."""
-    while t.pos < t.count and _line(t, t.pos) == line and NUMBER.fullmatch(_word(t, t.pos)):
-        t.pos += 1
-
-
 def _dimension(t, key, homogeneous):
-    ndim = _integer(t, f"the dimension of {key} vertices, 1 to {MAX_DIM}", 1, MAX_DIM)
+    ndim = read_integer(t, f"the dimension of {key} vertices, 1 to {MAX_DIM}", 1, MAX_DIM)
     return ndim + homogeneous, ndim
 
 
@@ -276,58 +74,6 @@ def _positions(values, homogeneous, line):
         raise OoglError(line, "coordinates within float32 range after the division by the last",
                         "a vertex beyond it")
     return points
-
-
-def _one_a_line(t, count, width):
-    """Where vertices are written one a line, as in nearly every file, a
-    vertex line holding more or fewer than width values is an error at that
-    line: read freely, a missing value would shift every value after it and
-    show up lines later, or not at all. Vertices are one a line when the
-    first fills a line of its own, or when the first starts a line and the
-    two lines after it hold width values each (then the first line is
-    wrong)."""
-    full = min(count, (t.count - t.pos) // width)
-    if full < 2:
-        return
-    start = t.pos
-    first_line, found = _line_tokens(t, _line(t, start))
-    if first_line != start:
-        return
-    if found != width:
-        following = []
-        at = start + found
-        for _ in range(min(count - 1, 2)):
-            if at >= t.count:
-                return
-            _, on_line = _line_tokens(t, _line(t, at))
-            following.append(on_line)
-            at += on_line
-        if following and all(on_line == width for on_line in following):
-            raise OoglError(_line(t, start), f"{width} values on the line of vertex 0 (one vertex a line, as below)",
-                            str(found))
-        return
-    # Rows a block at a time: line numbers around them, 0 for no line at
-    # the ends of the file.
-    for row0 in range(0, full, max(1, VALUES // width)):
-        rows = min(full - row0, max(1, VALUES // width))
-        low, high = start + row0 * width, start + (row0 + rows) * width
-        seg = np.concatenate([_lines(t, low - 1, low) if low else [0], _lines(t, low, high),
-                              _lines(t, high, high + 1) if high < t.count else [0]])
-        firsts = seg[1:-1:width]
-        alone = (firsts == seg[width:-1:width]) & (seg[0:-2:width] != firsts) & (seg[width + 1::width] != firsts)
-        if alone.all():
-            continue
-        row = int(np.argmin(alone))
-        line = int(firsts[row])
-        raise OoglError(line, f"{width} values on the line of vertex {row0 + row} (one vertex a line, as above)",
-                        str(_line_tokens(t, line)[1]))
-
-
-def _vertices(t, count, size, extra, what):
-    """count vertices of size position values and extra values dropped."""
-    _one_a_line(t, count, size + extra)
-    values = _numbers(t, count * (size + extra), what).reshape(count, size + extra)
-    return np.ascontiguousarray(values[:, :size]) if extra else values
 
 
 def _fans(flat, sizes):
@@ -347,21 +93,21 @@ def _read_off(t, key, line):
     else:
         size = dim = 4 if four else 3
     extra = (dim if nd else 3) * bool(n) + 4 * bool(c) + 2 * bool(st)
-    vertex_count = _integer(t, "the vertex count, 0 or more", 0, 2**31)
-    face_count = _integer(t, "the face count, 0 or more", 0, 2**31)
-    _integer(t, "the edge count", -2**31, 2**31)
-    vertices = _vertices(t, vertex_count, size, extra, f"{vertex_count} vertices")
+    vertex_count = read_integer(t, "the vertex count, 0 or more", 0, 2**31)
+    face_count = read_integer(t, "the face count, 0 or more", 0, 2**31)
+    read_integer(t, "the edge count", -2**31, 2**31)
+    vertices = read_vertices(t, vertex_count, size, extra, f"{vertex_count} vertices")
     points = _positions(vertices, four and nd, line)
-    _enough(t, face_count, f"{face_count} faces")
+    check_enough(t, face_count, f"{face_count} faces")
     flat, sizes = array("q"), array("q")
     for face in range(face_count):
-        corners = _integer(t, f"the vertex count of face {face}, 0 or more", 0, 2**31)
-        _enough(t, corners, f"face {face}")
-        at = _line(t, t.pos - 1)
-        index = _indices(t, corners, vertex_count, f"face {face}")
+        corners = read_integer(t, f"the vertex count of face {face}, 0 or more", 0, 2**31)
+        check_enough(t, corners, f"face {face}")
+        at = line_at(t, t.pos - 1)
+        index = read_indices(t, corners, vertex_count, f"face {face}")
         if corners:
-            at = _line(t, t.pos - 1)
-        _skip_line(t, at)
+            at = line_at(t, t.pos - 1)
+        skip_line(t, at)
         if corners >= 3:
             flat.frombytes(index.tobytes())
             sizes.append(corners)
@@ -386,15 +132,15 @@ def _grid_tangents(points, wrap, axis):
 def _read_mesh(t, key, line):
     u_tex, c, n, z, four, wrap_u, wrap_v, nd = key.groups()
     if z and (four or nd):
-        raise OoglError(line, "a MESH key word without both Z and 4 or n", _shown(key.group(0)))
+        raise OoglError(line, "a MESH key word without both Z and 4 or n", shown(key.group(0)))
     if nd:
         size, dim = _dimension(t, key.group(0), bool(four))
     else:
         size = dim = 1 if z else 4 if four else 3
     extra = (dim if nd else 3) * bool(n) + 4 * bool(c) + 3 * bool(u_tex)
-    nu = _integer(t, "the grid size NU, 1 or more", 1, 2**31)
-    nv = _integer(t, "the grid size NV, 1 or more", 1, 2**31)
-    values = _positions(_vertices(t, nu * nv, size, extra, f"{nu} x {nv} vertices"), four and nd, line)
+    nu = read_integer(t, "the grid size NU, 1 or more", 1, 2**31)
+    nv = read_integer(t, "the grid size NV, 1 or more", 1, 2**31)
+    values = _positions(read_vertices(t, nu * nv, size, extra, f"{nu} x {nv} vertices"), four and nd, line)
     # v-major in the file: vertex (u, v) is number u + NU v.
     grid = values.reshape(nv, nu, -1).transpose(1, 0, 2)
     if z:
@@ -410,37 +156,37 @@ def _read_mesh(t, key, line):
 
 
 def _skip_vect(t, key):
-    lines = _integer(t, "the polyline count, 0 or more", 0, 2**31)
-    vertices = _integer(t, "the vertex count, 0 or more", 0, 2**31)
-    colours = _integer(t, "the colour count, 0 or more", 0, 2**31)
+    lines = read_integer(t, "the polyline count, 0 or more", 0, 2**31)
+    vertices = read_integer(t, "the vertex count, 0 or more", 0, 2**31)
+    colours = read_integer(t, "the colour count, 0 or more", 0, 2**31)
     size = 4 if key.group(1) else 3
-    _enough(t, 2 * lines + size * vertices + 4 * colours, "the VECT's data")
+    check_enough(t, 2 * lines + size * vertices + 4 * colours, "the VECT's data")
     t.pos += 2 * lines + size * vertices + 4 * colours
 
 
 def _skip_skel(t, key):
     four, nd = key.groups()
     size = _dimension(t, key.group(0), bool(four))[0] if nd else 4 if four else 3
-    vertices = _integer(t, "the vertex count, 0 or more", 0, 2**31)
-    lines = _integer(t, "the polyline count, 0 or more", 0, 2**31)
-    _enough(t, size * vertices + lines, "the SKEL's data")
+    vertices = read_integer(t, "the vertex count, 0 or more", 0, 2**31)
+    lines = read_integer(t, "the polyline count, 0 or more", 0, 2**31)
+    check_enough(t, size * vertices + lines, "the SKEL's data")
     t.pos += size * vertices
     for k in range(lines):
-        count = _integer(t, f"the vertex count of polyline {k}, 0 or more", 0, 2**31)
-        _enough(t, count, f"polyline {k}")
-        at = _line(t, t.pos - 1)
+        count = read_integer(t, f"the vertex count of polyline {k}, 0 or more", 0, 2**31)
+        check_enough(t, count, f"polyline {k}")
+        at = line_at(t, t.pos - 1)
         t.pos += count
-        _skip_line(t, _line(t, t.pos - 1) if count else at)
+        skip_line(t, line_at(t, t.pos - 1) if count else at)
 
 
 def _skip_block(t):
     """Skips a { } block whose opening brace comes next."""
-    word, line = _next(t, "'{' after appearance")
+    word, line = next_word(t, "'{' after appearance")
     if word != "{":
-        raise OoglError(line, "'{' after appearance", _shown(word))
+        raise OoglError(line, "'{' after appearance", shown(word))
     depth = 1
     while depth:
-        word, _ = _next(t, "'}' closing the appearance block")
+        word, _ = next_word(t, "'}' closing the appearance block")
         depth += (word == "{") - (word == "}")
 
 
@@ -450,15 +196,15 @@ OBJECTS = "an OFF, MESH, LIST, VECT or SKEL object"
 def read_oogl(data):
     """Reads the OOGL file's bytes (or its text) into an Oogl record; raises
     OoglError naming the line and what was expected there."""
-    t = _tokenize(data.encode("latin-1") if isinstance(data, str) else data)
+    t = tokenize(data.encode("latin-1") if isinstance(data, str) else data)
     out = Oogl()
     if not t.count:
         raise OoglError(1, OBJECTS, "an empty file")
-    if NUMBER.fullmatch(_word(t, 0)):
-        out.surfaces.append(_read_off(t, OFF_KEY.fullmatch("OFF"), _line(t, 0)))
+    if NUMBER.fullmatch(word_at(t, 0)):
+        out.surfaces.append(_read_off(t, OFF_KEY.fullmatch("OFF"), line_at(t, 0)))
     depth = 0
     while t.pos < t.count:
-        word, line = _next(t, OBJECTS)
+        word, line = next_word(t, OBJECTS)
         if word == "{":
             depth += 1
         elif word == "}":
@@ -469,8 +215,8 @@ def read_oogl(data):
             continue
         elif word == "appearance":
             _skip_block(t)
-        elif _peek(t) == "BINARY":
-            raise OoglError(line, "an ASCII object (BINARY ones are not read)", f"{_shown(word)} BINARY")
+        elif peek_word(t) == "BINARY":
+            raise OoglError(line, "an ASCII object (BINARY ones are not read)", f"{shown(word)} BINARY")
         elif key := OFF_KEY.fullmatch(word):
             out.surfaces.append(_read_off(t, key, line))
         elif key := MESH_KEY.fullmatch(word):
@@ -482,7 +228,7 @@ def read_oogl(data):
             _skip_skel(t, key)
             out.skipped.append((word, line))
         else:
-            raise OoglError(line, OBJECTS, _shown(word))
+            raise OoglError(line, OBJECTS, shown(word))
     if depth:
-        raise _end(t, "'}'")
+        raise end_error(t, "'}'")
     return out

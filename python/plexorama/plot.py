@@ -9,22 +9,19 @@ import textwrap
 
 import numpy as np
 
-from .command import DEFAULT_MAX_SIZE, parse_size, program_name, run_to_signal, summary, too_large
-from .formula import FUNCTIONS, FormulaError, evaluate, parse
+from .command import DEFAULT_MAX_SIZE, parse_size, program_name, run_to_signal, summary
+from .formula import FUNCTIONS
 from .klein import MAX_DIM, open_regular, write_whole
-from .surface import fit_parts, grid_cells, grid_parts, sample_grid
-from .triangles import klein_chunks, klein_size
+from .sampling import (DEFAULT_STEPS, MAX_STEPS, SurfaceError, UsageError, make_curve, make_surface, parse_steps,
+                       plan_curve, plan_surface, summary_curve)
+from .shapes import write_skel
+from .triangles import klein_chunks
 from .options import (NOT_PASSED, NOT_VIEW_STATE, ViewerMissing, find_viewer, given, lecture_view, split_options,
                       view_options, viewer_table)
 from .viewer import draw, print_view, show
 
 # Options whose values are formulas, ranges or numbers that may start with '-'.
-FORMULA_OPTIONS = ("--complex", "--complex-pair", "--u", "--v", "--radius", "--slice")
-MAX_STEPS = 1024
-DEFAULT_STEPS = 32
-# An imaginary part this small beside the value is rounding, not a value.
-REAL_TOLERANCE = 1e-9
-FLOAT32_MAX = float(np.finfo(np.float32).max)
+FORMULA_OPTIONS = ("--complex", "--complex-pair", "--curve", "--u", "--v", "--t", "--radius", "--slice")
 PICTURE_SIZES = (16, 8192)
 CLIPS = (".mp4", ".webm", ".gif")
 # plexorama-plot's own options: their names and argparse's keywords.
@@ -32,9 +29,11 @@ CLIPS = (".mp4", ".webm", ".gif")
 OPTIONS = [
     (("--complex",), dict(metavar="F", help="the graph of F(z) over a disc")),
     (("--complex-pair",), dict(metavar="Z,F", help="the points (Z(w), F(w)) for w over a disc")),
+    (("--curve",), dict(metavar="F", help="a curve: its coordinates in t")),
+    (("--t",), dict(metavar="A:B[:N]", help="the range of t (default 0:1)")),
     (("--u",), dict(metavar="A:B[:N]", help="the range of u (default 0:1)")),
     (("--v",), dict(metavar="A:B[:N]", help="the range of v (default 0:1)")),
-    (("--wrap",), dict(metavar="u,v", help="join the end of u (or v, or both) to its start")),
+    (("--wrap",), dict(metavar="u,v|t", help="join the end of u (or v, or both; or t) to its start")),
     (("--twist",), dict(choices=("u", "v"), help="join the end of u (or v) to its start with the other "
                                                "reversed, as a Klein bottle or a Moebius band closes up")),
     (("--radius",), dict(default="1", metavar="R|R0:R1", help="the disc's radius, or an annulus between two "
@@ -44,7 +43,8 @@ OPTIONS = [
     (("--fit",), dict(action="store_true", help="centre the surface and scale it into the view")),
     (("--max-size",), dict(default=DEFAULT_MAX_SIZE, metavar="SIZE", help="the largest surface to make, as a "
                            f"KLEIN file: 500M, 8G (default {DEFAULT_MAX_SIZE})")),
-    (("-o",), dict(dest="klein", metavar="OUT.klein", help="write the surface as a KLEIN file")),
+    (("-o",), dict(dest="klein", metavar="OUT.klein", help="write the surface as a KLEIN file (a curve as an "
+                                                           "nSKEL file)")),
     (("--output",), dict(metavar="FILE.png", help="draw a picture of the surface")),
     (("--record",), dict(metavar="OUT", help="record a clip (OUT.mp4, .webm or .gif) or PNG files (OUT with "
                                              "%%d), as the viewer does")),
@@ -68,13 +68,15 @@ neither file is asked for).
                       the points (Re z, Im z, Re F, Im F)
   --complex-pair Z,F  the points (Re Z, Im Z, Re F, Im F) for w over a disc;
                       'w**2, w' is the Riemann surface of the square root
+  --curve F           a curve: its coordinates in t, three to {MAX_DIM}, over
+                      --t A:B[:N], closed with --wrap t; -o writes nSKEL
 
 A formula holds numbers (2, 0.5, 1e-3, and 2j, imaginary), the variables
-(u and v; z or w), the constants pi, e and i, the operators + - * / and **
+(u and v; z or w; t), the constants pi, e and i, the operators + - * / and **
 (or ^), brackets, and the functions
 {textwrap.fill(", ".join(FUNCTIONS) + ".", 76, initial_indent="  ", subsequent_indent="  ")}
 Values are complex where they must be (sqrt(-1) is i); a coordinate in u and
-v must be real where it is sampled (take real(), imag() or abs() of it).
+v, or t, must be real where it is sampled (take real(), imag() or abs() of it).
 Formulas are read, never run as Python: anything else is an error naming
 its column. A formula list that starts with '-' follows '--'.
 
@@ -88,7 +90,8 @@ given) is refused before anything is computed.
 Every other option of the viewer (plexorama --help, whose table is listed
 below when the viewer is installed) goes on to it as it is, checked by it
 before anything is computed or written, whatever the output; --coords is
-its --show, since --show here opens its window. A picture or a clip is lit by the shape, tilted a little and turned
+its --show, since --show here opens its window. A picture or a clip is lit
+by the shape, tilted a little and turned
 a little toward w, and anti-aliased where the viewer can, unless the options
 say otherwise or --view is given; --plain draws the viewer's first view.
 
@@ -97,175 +100,11 @@ examples:
   plexorama-plot --complex 'z**2' --fit --output square.png
   plexorama-plot --complex-pair 'w**2, w' --fit --show
   plexorama-plot --complex 'z**2' --fit --spin xw --record square.mp4
+  plexorama-plot --curve 'cos(2*t), sin(2*t), cos(3*t), sin(3*t)' --t 0:2*pi:256 --wrap t -o trefoil.skel
 
 Exit status: 0 when done; 1 when a formula gives no surface, a file cannot
 be written or the viewer fails; 2 for a usage error, found before anything
 is computed (an option the viewer refuses among them)."""
-
-
-class UsageError(Exception):
-    """A command line that cannot be followed: one line, exit status 2."""
-
-
-class SurfaceError(Exception):
-    """Formulas that give no surface, or outputs that fail: one line, exit
-    status 1."""
-
-
-def _parse(text, variables, where):
-    try:
-        return parse(text, variables)
-    except FormulaError as error:
-        raise UsageError(f"{where}: {error}") from None
-
-
-def _constant(text, where):
-    """The value of a formula in no variable, which must be one real number."""
-    formulas = _parse(text, (), where)
-    value = complex(evaluate(formulas[0][1], {}, ()))
-    if len(formulas) > 1 or value.imag or not np.isfinite(value.real):
-        raise UsageError(f"{where}: expected one finite real number, found {text.strip()!r}")
-    return value.real
-
-
-def _range(text, option, steps):
-    """(start, stop, steps) from A:B or A:B:N, A and B apart by a finite
-    length."""
-    parts = text.split(":")
-    if len(parts) not in (2, 3):
-        raise UsageError(f"{option} {text}: expected A:B or A:B:N")
-    if len(parts) == 3:
-        steps = _steps(parts[2], f"{option} {text}: N")
-    start, stop = _constant(parts[0], f"{option} {text}: A"), _constant(parts[1], f"{option} {text}: B")
-    if start == stop:
-        raise UsageError(f"{option} {text}: expected A and B apart, found an empty range")
-    if not np.isfinite(stop - start):
-        raise UsageError(f"{option} {text}: expected a range of finite length")
-    return start, stop, steps
-
-
-def _steps(text, where):
-    if not (text.isascii() and text.isdigit() and 2 <= int(text) <= MAX_STEPS):
-        raise UsageError(f"{where}: expected grid steps from 2 to {MAX_STEPS}, found {text!r}")
-    return int(text)
-
-
-def _samples(start, stop, steps, closed):
-    return np.linspace(start, stop, steps, endpoint=False) if closed else np.linspace(start, stop, steps + 1)
-
-
-def _check(formulas, values, at, real):
-    """Refuses values that are not finite, beyond what a KLEIN file holds, or
-    complex where they must be real, naming the formula and the first
-    parameters where it fails."""
-    for (text, _), value in zip(formulas, values):
-        finite = np.isfinite(value)
-        size = np.abs(np.where(finite, value, 0))
-        faults = [(~finite, "is not finite"),
-                  (size > FLOAT32_MAX, f"is beyond float32's range ({FLOAT32_MAX:.3g})")]
-        if real:
-            faults.append((np.abs(np.imag(value)) > REAL_TOLERANCE * (1 + size), "is complex"))
-        for bad, what in faults:
-            if bad.any():
-                k = np.unravel_index(np.argmax(bad), bad.shape)
-                advice = ": take real(), imag() or abs() of it" if what == "is complex" else ""
-                raise SurfaceError(f"{text!r} {what} at {at(k)}{advice}")
-
-
-def _disc(radius, steps):
-    """The radii and angles of the disc, from --radius R or R0:R1."""
-    where = f"--radius {radius}"
-    parts = ["0", *radius.split(":")][-2:] if radius.count(":") < 2 else None
-    if parts is None:
-        raise UsageError(f"{where}: expected R or R0:R1")
-    inner, outer = _constant(parts[0], f"{where}: R0"), _constant(parts[1], f"{where}: R")
-    if not 0 <= inner < outer:
-        raise UsageError(f"{where}: expected 0 <= R0 < R")
-    return _samples(inner, outer, steps, False), _samples(0, 2 * np.pi, 2 * steps, True)
-
-
-def _complex_surface(args):
-    """(f, r, angle, gluing, m, check) for sample_grid over the disc of z or w."""
-    if args.formulas or args.u or args.v or args.wrap or args.twist:
-        raise UsageError("FORMULAS, --u, --v, --wrap and --twist are for formulas in u and v, "
-                         "not with --complex or --complex-pair")
-    variable, option, count = ("z", "--complex", 1) if args.complex else ("w", "--complex-pair", 2)
-    formulas = _parse(args.complex or args.complex_pair, (variable,), option)
-    if len(formulas) != count:
-        raise UsageError(f"{option}: expected {'one formula F' if count == 1 else 'two formulas Z, F'}, "
-                         f"found {len(formulas)}")
-    r, angle = _disc(args.radius, args.steps)
-
-    def values(R, A):
-        """The complex numbers whose parts are the coordinates."""
-        point = R * np.exp(1j * A)
-        found = [evaluate(g, {variable: point}, R.shape) for _, g in formulas]
-        return [point, *found] if count == 1 else found
-
-    def coordinates(R, A):
-        return [part(value) for value in values(R, A) for part in (np.real, np.imag)]
-
-    def check(R, A):
-        x, y = R * np.cos(A), R * np.sin(A)
-        _check(formulas, values(R, A)[-count:], lambda k: f"{variable} = {x[k]:.4g}{y[k]:+.4g}i", real=False)
-    return coordinates, r, angle, dict(wrap_v=True), 4, check
-
-
-def _parametric_surface(args):
-    """(f, u, v, gluing, m, check) for sample_grid from formulas in u and v."""
-    if not args.formulas:
-        raise UsageError("expected FORMULAS, --complex F or --complex-pair Z,F (see --help)")
-    formulas = _parse(args.formulas, ("u", "v"), "FORMULAS")
-    if not 3 <= len(formulas) <= MAX_DIM:
-        raise UsageError(f"FORMULAS: expected 3 to {MAX_DIM} coordinates, found {len(formulas)}")
-    wrap = set(args.wrap.split(",")) if args.wrap else set()
-    if not wrap <= {"u", "v"}:
-        raise UsageError(f"--wrap {args.wrap}: expected u, v or u,v")
-    if args.twist in wrap:
-        raise UsageError(f"--wrap {args.wrap} and --twist {args.twist}: expected one way to join the ends of "
-                         f"{args.twist}")
-    for joined in sorted(wrap | {args.twist} - {None}):
-        if not getattr(args, joined):
-            option = "--wrap" if joined in wrap else "--twist"
-            raise UsageError(f"{option} {joined}: expected --{joined} A:B too, the range whose ends it joins")
-    gluing = dict(wrap_u="u" in wrap, wrap_v="v" in wrap, twist_u=args.twist == "u", twist_v=args.twist == "v")
-    u = _samples(*_range(args.u or "0:1", "--u", args.steps), gluing["wrap_u"] or gluing["twist_u"])
-    v = _samples(*_range(args.v or "0:1", "--v", args.steps), gluing["wrap_v"] or gluing["twist_v"])
-
-    def values(U, V):
-        return [evaluate(g, {"u": U, "v": V}, U.shape) for _, g in formulas]
-
-    def coordinates(U, V):
-        return [np.real(value) for value in values(U, V)]
-
-    def check(U, V):
-        _check(formulas, values(U, V), lambda k: f"u = {U[k]:.4g}, v = {V[k]:.4g}", real=True)
-    return coordinates, u, v, gluing, len(formulas), check
-
-
-def plan_surface(args):
-    """(f, u, v, gluing, m, check): what the command line asks to sample,
-    checked but not yet computed."""
-    if args.complex is not None and args.complex_pair is not None:
-        raise UsageError("--complex and --complex-pair: expected one of them, found both")
-    return (_complex_surface if args.complex or args.complex_pair else _parametric_surface)(args)
-
-
-def make_surface(plan, fit, limit):
-    """The parts (Triangles) of the surface planned, refused when its KLEIN
-    file would pass limit bytes before anything is computed."""
-    f, u, v, gluing, m, check = plan
-    cells_u, cells_v = grid_cells(len(u), len(v), **gluing)
-    n, dim = 6 * cells_u * cells_v, max(m, 4)
-    if klein_size(n, dim) > limit or n * dim >= 2**32:
-        raise UsageError(too_large("the surface", n, dim, limit))
-    points, normals = sample_grid(f, u, v, check=check, **gluing)
-    if m == 3:
-        points, normals = (np.pad(a, ((0, 0), (0, 0), (0, 1))) for a in (points, normals))
-    parts = [grid_parts(points, normals, **gluing)]
-    if fit:
-        fit_parts(parts)
-    return parts
 
 
 def _arguments(prog, table=None):
@@ -371,13 +210,14 @@ def _check_viewer(view, m):
 
 def _plot(args, passed):
     showing = args.show or not (args.klein or args.output or args.record)
-    args.steps = _steps(args.steps, "--steps")
+    args.steps = parse_steps(args.steps, "--steps")
     try:
         limit = parse_size(args.max_size)
     except ValueError as error:
         raise UsageError(f"--max-size: {error}") from None
-    plan = plan_surface(args)
-    m = max(plan[4], 4)
+    curve = args.curve is not None
+    plan = (plan_curve if curve else plan_surface)(args)
+    m = max(plan[-2], 4)
     _check_command(args, m)
     if showing and not os.environ.get("DISPLAY"):
         raise SurfaceError("no display to show the surface on (DISPLAY is not set): "
@@ -386,18 +226,20 @@ def _plot(args, passed):
     view = {name: value for name, value in view.items() if given(value)}
     _check_viewer(view, m)
     drawn = view if args.plain or not (args.output or args.record) else _viewer(lambda: lecture_view(view))
-    parts = make_surface(plan, args.fit, limit)
+    parts = (make_curve if curve else make_surface)(plan, args.fit, limit)
     surface = parts
     if args.klein:
-        _write(args.klein, lambda: write_whole(args.klein, klein_chunks(parts)))
+        _write(args.klein, lambda: write_skel(args.klein, parts) if curve else write_whole(args.klein,
+                                                                                            klein_chunks(parts)))
         surface = args.klein
     for target in ({"output": args.output}, {"record": args.record}):
         if all(target.values()):
             for line in _viewer(lambda: draw(surface, None, args.size, target, drawn, explain=False)):
                 sys.stderr.write(line + "\n")
-    print(summary(args.klein or args.output or args.record or "the surface", parts, "plot with --fit"), flush=True)
+    written = args.klein or args.output or args.record or f"the {'curve' if curve else 'surface'}"
+    print((summary_curve if curve else summary)(written, parts, "plot with --fit"), flush=True)
     if showing:
-        name = args.formulas or args.complex or args.complex_pair
+        name = args.formulas or args.complex or args.complex_pair or args.curve
         _viewer(lambda: show(surface, name=name, **view))
 
 

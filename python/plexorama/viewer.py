@@ -39,6 +39,7 @@ import numpy as np
 from .klein import write_klein, write_whole
 from .options import (VIEW_MAGIC, find_viewer, is_parts, is_path, is_view_text, lecture_view, view_options,
                       written_view)
+from .shapes import Shape, shape_list, write_shape
 from .triangles import klein_chunks
 
 # How long show(wait=False) waits for the viewer to refuse its command line
@@ -96,30 +97,45 @@ class Clip:
         return f"<plexorama clip, {self.format}, {len(self.data)} bytes>"
 
 
+def _write_shape(path, item, normals):
+    """Writes one shape of what _surface_file takes; returns the path written."""
+    if isinstance(item, Shape):
+        path += ".off" if item.polygons else ".skel"
+        write_shape(path, item)
+    elif is_parts(item):
+        write_whole(path, klein_chunks(item))
+    else:
+        write_klein(path, item, normals)
+    return path
+
+
 @contextlib.contextmanager
 def _surface_file(coords, normals):
-    """A path the viewer can open for the surface, and the descriptors it
-    must inherit; coords may name a KLEIN file instead, or be the parts
-    (Triangles) a program made."""
-    if is_path(coords):
-        if normals is not None:
-            raise TypeError("normals come from the file when coords names one")
-        yield os.fsdecode(coords), ()
-        return
-    folder = tempfile.mkdtemp(prefix="plexorama-")
-    try:
-        path = os.path.join(folder, "surface.klein")
-        if is_parts(coords):
-            write_whole(path, klein_chunks(coords))
-        else:
-            write_klein(path, coords, normals)
-        handle = os.open(path, os.O_RDONLY)
-    finally:
-        shutil.rmtree(folder)
-    try:
-        yield f"/dev/fd/{handle}", (handle,)
-    finally:
-        os.close(handle)
+    """Paths the viewer can open for the surface, the descriptors it must
+    inherit, and what to call them in its messages; coords may name a KLEIN
+    file instead, be the parts (Triangles) a program made, or a list of
+    shapes (see shape_list), each a file of its own, in order ("shape 2")."""
+    shapes = shape_list(coords)
+    if normals is not None and (is_path(coords) or shapes is not None):
+        raise TypeError("normals come with one surface as an array, not with a file or a list of shapes")
+    items = [coords] if shapes is None else shapes
+    handles, names = [], {}
+    with contextlib.ExitStack() as opened:
+        folder = tempfile.mkdtemp(prefix="plexorama-")
+        try:
+            paths = []
+            for k, item in enumerate(items):
+                if is_path(item):
+                    paths.append(os.fsdecode(item))
+                    continue
+                handles.append(os.open(_write_shape(os.path.join(folder, f"shape-{k}"), item, normals), os.O_RDONLY))
+                opened.callback(os.close, handles[-1])
+                paths.append(f"/dev/fd/{handles[-1]}")
+                if shapes is not None:
+                    names[paths[-1]] = f"shape {k + 1}"
+        finally:
+            shutil.rmtree(folder)
+        yield paths, tuple(handles), names
 
 
 @contextlib.contextmanager
@@ -150,11 +166,12 @@ def _printed(viewer, coords, normals, view, explain=True):
     """What print_view returns, with the viewer given."""
     with _given_view(viewer, view) as (view, handles, names):
         options = view_options(view)
-        with _surface_file(coords, normals) as (path, more):
+        with _surface_file(coords, normals) as (paths, more, shape_names):
             # A page's view is the one asked for, not the user's preferences.
-            process = _start([viewer, "--print-view", "--no-preferences", *options, "--", path], handles + more,
+            process = _start([viewer, "--print-view", "--no-preferences", *options, "--", *paths], handles + more,
                              stdout=subprocess.PIPE)
             status, text, stderr = _finish(process)
+            names = {**names, **shape_names}
     if status:
         raise _failure(status, stderr, options if explain else (), names)
     if not text.startswith(VIEW_MAGIC):
@@ -281,7 +298,9 @@ def _finish(process):
 
 def show(coords, normals=None, wait=True, name=None, **view):
     """Opens the viewer's window on the surface coords (an array of shape
-    (n, m), as write_klein takes, or the path of a KLEIN file), with the
+    (n, m), as write_klein takes, or the path of a KLEIN file) or on a list
+    of shapes (plexorama.shapes.shape_list: Shapes such as lines(), points()
+    and polytope() make, paths of files, surfaces as arrays), with the
     view options given as keywords (see help(plexorama.viewer)). The window
     names the surface name, "surface from Python" unless given (a file
     keeps its own). Waits for the window to close, or with wait=False
@@ -293,9 +312,12 @@ def show(coords, normals=None, wait=True, name=None, **view):
     viewer = find_viewer()
     with _given_view(viewer, view) as (view, given_handles, names):
         options = view_options(view)
-        with _surface_file(coords, normals) as (path, handles):
-            with _named(path, handles, name or NAME) as (path, opened):
-                process = _start([viewer, *options, "--", path], handles + given_handles)
+        with _surface_file(coords, normals) as (paths, handles, shape_names):
+            names = {**names, **shape_names}
+            # Files keep their names, and so do several shapes; one from Python takes name.
+            named = handles if len(paths) == 1 else ()
+            with _named(paths[0], named, name or NAME) as (first, opened):
+                process = _start([viewer, *options, "--", first, *paths[1:]], handles + given_handles)
                 try:
                     opened(process)
                 except BaseException:
@@ -332,9 +354,10 @@ def draw(coords, normals, size, target, view, explain=True):
     viewer = find_viewer()
     with _given_view(viewer, view) as (view, given_handles, names):
         options = view_options(view)
-        with _surface_file(coords, normals) as (path, handles):
-            argv = [*prefix, viewer, f"--size={size}", *view_options(target), *options, "--", path]
+        with _surface_file(coords, normals) as (paths, handles, shape_names):
+            argv = [*prefix, viewer, f"--size={size}", *view_options(target), *options, "--", *paths]
             status, _, stderr = _finish(_start(argv, handles + given_handles))
+            names = {**names, **shape_names}
     if status:
         raise _failure(status, stderr, options if explain else (), names)
     return [line for line in stderr.splitlines() if line.startswith("plexorama: warning: ")]

@@ -57,6 +57,16 @@ void measure_info(const SurfaceData* data, SurfaceInfo* info)
     info->fits = all_finite && info->radius <= view_radius_info * (1 + fit_tolerance_info);
 }
 
+static void __print_ranges_info(FILE* out, int dim, const double* min, const double* max)
+{
+    for (int k = 0; k < dim; k++) {
+        if (std::isnan(min[k]))
+            fprintf(out, "coordinate %d: no finite value\n", k + 1);
+        else
+            fprintf(out, "coordinate %d: min %.9g max %.9g\n", k + 1, min[k], max[k]);
+    }
+}
+
 void print_info(FILE* out, const char* path, const SurfaceInfo* info)
 {
     fprintf(out, "file: %s\n", path);
@@ -67,12 +77,7 @@ void print_info(FILE* out, const char* path, const SurfaceInfo* info)
     if (left)
         fprintf(out, " (%u left over, not drawn)", left);
     fprintf(out, "\n");
-    for (int k = 0; k < info->dim; k++) {
-        if (std::isnan(info->min[k]))
-            fprintf(out, "coordinate %d: no finite value\n", k + 1);
-        else
-            fprintf(out, "coordinate %d: min %.9g max %.9g\n", k + 1, info->min[k], info->max[k]);
-    }
+    __print_ranges_info(out, info->dim, info->min, info->max);
     fprintf(out, "not finite: %llu coordinates, %llu normal components\n",
         static_cast<unsigned long long>(info->nonfinite_coords),
         static_cast<unsigned long long>(info->nonfinite_normals));
@@ -91,6 +96,68 @@ void print_info(FILE* out, const char* path, const SurfaceInfo* info)
             info->radius, view_radius_info, path);
 }
 
+void measure_shapes_info(const ShapeData* shapes, int count, const OoglCounts* counts, ShapesInfo* info)
+{
+    *info = {};
+    info->dim = count ? shapes[0].dim : 0;
+    info->counts = *counts;
+    for (int k = 0; k < info->dim; k++)
+        info->min[k] = info->max[k] = NAN;
+    for (int s = 0; s < count; s++) {
+        if (shapes[s].kind == SHAPE_TRIANGLES)
+            info->triangles += shapes[s].vertex_count / 3;
+        for (uint64_t v = 0; v < shapes[s].vertex_count; v++) {
+            const float* p = shapes[s].coords + v * info->dim;
+            double distance = 0;
+            for (int k = 0; k < info->dim; k++) {
+                info->min[k] = std::fmin(info->min[k], p[k]);
+                info->max[k] = std::fmax(info->max[k], p[k]);
+                distance += double(p[k]) * p[k];
+            }
+            info->radius = std::fmax(info->radius, std::sqrt(distance));
+        }
+    }
+    info->fits = info->radius <= view_radius_info * (1 + fit_tolerance_info);
+}
+
+void print_shapes_info(FILE* out, const char* path, const ShapesInfo* info)
+{
+    fprintf(out, "file: %s\n", path);
+    fprintf(out, "m: %d coordinates per vertex\n", info->dim);
+    fprintf(out, "vertices: %llu\n", static_cast<unsigned long long>(info->counts.vertices));
+    fprintf(out, "faces: %llu, as %llu triangles\n", static_cast<unsigned long long>(info->counts.faces),
+        static_cast<unsigned long long>(info->triangles));
+    fprintf(out, "segments: %llu\n", static_cast<unsigned long long>(info->counts.segments));
+    fprintf(out, "points: %llu\n", static_cast<unsigned long long>(info->counts.points));
+    __print_ranges_info(out, info->dim, info->min, info->max);
+    if (info->fits)
+        fprintf(out, "fits the view: yes, within %g of the origin (farthest vertex at %.6g)\n",
+            view_radius_info, info->radius);
+    else
+        fprintf(out, "fits the view: no, the farthest vertex is %.6g from the origin, beyond %g\n",
+            info->radius, view_radius_info);
+}
+
+// --info on a file that is not KLEIN: an OOGL file, else the KLEIN
+// reader's refusal stands.
+static int __run_oogl_info(const char* path, const char* not_klein)
+{
+    ShapeData shapes[max_shapes_oogl];
+    int count;
+    OoglCounts counts;
+    const char* reason = read_shapes_oogl(path, shapes, &count, &counts);
+    if (reason) {
+        complain_log("%s: %s", path, reason == not_oogl ? not_klein : reason);
+        return 1;
+    }
+    ShapesInfo info;
+    measure_shapes_info(shapes, count, &counts, &info);
+    for (int k = 0; k < count; k++)
+        free_shape(&shapes[k]);
+    print_shapes_info(stdout, path, &info);
+    return 0;
+}
+
 int run_info(const char* path)
 {
     SurfaceData data;
@@ -98,6 +165,8 @@ int run_info(const char* path)
     if (create_surface_klein(path, &data, &report) != 0) {
         char reason[96];
         describe_klein(&report, reason, sizeof reason);
+        if (report.status == KLEIN_NOT_KLEIN)
+            return __run_oogl_info(path, reason);
         complain_log("%s: %s", path, reason);
         return 1;
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "core/klein.h"
+#include "core/oogl.h"
 
 constexpr double view_radius_info = 1.5;     // the fixed camera shows this ball whole
 constexpr double fit_tolerance_info = 1e-6;  // float rounding of a surface scaled to the radius
@@ -27,13 +28,27 @@ struct SurfaceInfo {
     bool fits;                  // every vertex finite and within the view's ball
 };
 
+// The figures of the shapes of an OOGL file, whose coordinates are all finite.
+struct ShapesInfo {
+    uint8_t dim;
+    OoglCounts counts;         // what the file held
+    uint64_t triangles;        // the faces split into triangles
+    double min[256], max[256]; // per coordinate, over every shape
+    double radius;             // largest distance of a vertex from the origin
+    bool fits;                 // every vertex within the view's ball
+};
+
 // Computes the figures of a surface read by create_surface_klein.
 void measure_info(const SurfaceData* data, SurfaceInfo* info);
 
+// Computes the figures of the shapes read by read_shapes_oogl.
+void measure_shapes_info(const ShapeData* shapes, int count, const OoglCounts* counts, ShapesInfo* info);
+
 // Prints the figures as `key: values` lines, the file named first.
 void print_info(FILE* out, const char* path, const SurfaceInfo* info);
+void print_shapes_info(FILE* out, const char* path, const ShapesInfo* info);
 
-// The whole of `--info`: reads the file and prints its figures, or one line
+// The whole of `--info`: reads the file (KLEIN, else OOGL) and prints its figures, or one line
 // on standard error saying why it cannot be read or shown. Returns the exit
 // code: 0 for a file the viewer can show, 1 otherwise.
 int run_info(const char* path);

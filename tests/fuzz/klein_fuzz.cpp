@@ -2,10 +2,6 @@
 // every verdict to what the bytes call for: what is read is exactly the
 // header's surface, a refusal leaves the record alone and names the first
 // fault of the file, and no allocation of a read is larger than the file.
-#include <fcntl.h>
-#include <sanitizer/allocator_interface.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -13,23 +9,9 @@
 #include <cstring>
 
 #include "core/klein.h"
+#include "reading.h"
 
 namespace {
-
-// The largest allocation the read makes. libFuzzer's own threads allocate
-// when they please, so only this thread's allocations count.
-thread_local bool reading = false;
-size_t largest = 0;
-
-void __allocated_fuzz(const volatile void*, size_t size)
-{
-    if (reading && size > largest)
-        largest = size;
-}
-
-void __freed_fuzz(const volatile void*)
-{
-}
 
 [[noreturn]] void __fail_fuzz(const char* what, unsigned long long got, unsigned long long wanted)
 {
@@ -60,42 +42,21 @@ KleinReport __verdict_fuzz(const uint8_t* bytes, size_t size)
     return {KLEIN_READ, 0, 0, 0};
 }
 
-const char* __file_fuzz(const uint8_t* bytes, size_t size)
-{
-    static int descriptor = -1;
-    static char path[64];
-    if (descriptor < 0) {
-        descriptor = memfd_create("klein-fuzz", MFD_CLOEXEC);
-        if (descriptor < 0)
-            __fail_fuzz("memfd_create", 0, 0);
-        snprintf(path, sizeof path, "/proc/self/fd/%d", descriptor);
-    }
-    if (ftruncate(descriptor, 0) != 0 || pwrite(descriptor, bytes, size, 0) != static_cast<ssize_t>(size))
-        __fail_fuzz("writing the input", 0, size);
-    return path;
-}
-
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    __sanitizer_install_malloc_and_free_hooks(__allocated_fuzz, __freed_fuzz);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size)
 {
-    const char* path = __file_fuzz(bytes, size);
+    const char* path = input_file_fuzz(bytes, size);
     const SurfaceData untouched = {reinterpret_cast<float*>(0x5a5a), nullptr, 0x1234, 0x56};
     SurfaceData data = untouched;
     KleinReport report;
 
-    reading = true;
-    largest = 0;
+    reading_fuzz = true;
+    largest_fuzz = 0;
     int refused = create_surface_klein(path, &data, &report);
-    reading = false;
+    reading_fuzz = false;
 
-    __check_fuzz("an allocation beyond the file's size", largest > size, 0);
+    __check_fuzz("an allocation beyond the file's size", largest_fuzz > size, 0);
     KleinReport verdict = __verdict_fuzz(bytes, size);
     __check_fuzz("status", report.status, verdict.status);
     __check_fuzz("refused", refused, verdict.status != KLEIN_READ);

@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (length == 0 || length >= sizeof link)
         __fail_fuzz("a view read from a link has no link within the longest view file");
     // What a URL's fragment holds unescaped.
-    const char* fragment = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$&'()*+,;=:@/?";
+    const char* fragment
+        = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$&'()*+,;=:@/?";
     if (strspn(link, fragment) != length)
         __fail_fuzz("a written link holds a character an address would escape");
     Scene again;

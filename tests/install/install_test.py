@@ -88,7 +88,8 @@ class Tree(unittest.TestCase):
                 done = run([installed(argv[0]), *argv[1:]], env=env, cwd=impostor)
                 self.assertEqual(done.returncode, code, done.stderr)
                 self.assertRegex(done.stdout, pattern)
-        self.assertEqual(sorted(os.listdir(out)), sorted(["triangle.off"] + [f"{n}.klein" for n in tree.SAMPLES]))
+        self.assertEqual(sorted(os.listdir(out)),
+                         sorted(["triangle.off", *(f"{n}.klein" for n in tree.SAMPLES), *tree.MORE_SAMPLES]))
         self.assertEqual(os.path.getsize(converted), 111)
         # The page is the installed one-file viewer around the same file.
         with open(page, encoding="utf-8") as f, open(installed("share/plexorama/plexorama-page.html")) as g:

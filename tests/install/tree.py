@@ -5,11 +5,15 @@ import configparser
 APP_ID = "org.plexorama.viewer"
 MIME_TYPE = "application/x-klein"
 SAMPLES = ("klein-bottle", "clifford-torus", "complex-square", "veronese", "torus-10d")
+# The samples beside the README's surfaces, by their whole names.
+MORE_SAMPLES = ("linked-tori-a.klein", "linked-tori-b.klein", "5-cell.off", "tesseract.off", "16-cell.off",
+                "24-cell.off", "120-cell.off", "600-cell.off", "hopf.skel", "torus-knot.skel", "cloud-10d.skel")
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert", "bin/plexorama-plot")
-PYTHON_MODULES = ("__init__", "command", "convert", "formula", "html", "klein", "normals", "oogl", "options", "plot",
-                  "samples", "surface", "triangles", "viewer")
+PYTHON_MODULES = ("__init__", "command", "convert", "curves", "formula", "html", "klein", "normals", "oogl",
+                  "oogl_words", "options", "plot", "polytopes", "samples", "sampling", "shapes", "surface", "triangles",
+                  "viewer")
 PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,
@@ -25,6 +29,7 @@ FILES = (
     "share/icons/hicolor/scalable/apps/plexorama.svg",
     *(f"share/icons/hicolor/{n}x{n}/apps/plexorama.png" for n in ICON_SIZES),
     *(f"share/plexorama/samples/{name}.klein" for name in SAMPLES),
+    *(f"share/plexorama/samples/{name}" for name in MORE_SAMPLES),
     "share/plexorama/plexorama-page.html",
     *(f"{PYTHON_DIR}/{name}.py" for name in PYTHON_MODULES),
 )

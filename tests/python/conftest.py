@@ -12,6 +12,9 @@ os.environ["XDG_CONFIG_HOME"] = os.path.join(os.path.dirname(os.path.abspath(__f
 VIEWER = os.environ.get("PLEXORAMA")
 SAMPLES = os.environ.get("PLEXORAMA_SAMPLES")
 SAMPLE_NAMES = ["klein-bottle", "clifford-torus", "complex-square", "veronese", "torus-10d"]
+# The samples beside those surfaces, by their whole names.
+MORE_SAMPLES = ["linked-tori-a.klein", "linked-tori-b.klein", "5-cell.off", "tesseract.off", "16-cell.off",
+                "24-cell.off", "120-cell.off", "600-cell.off", "hopf.skel", "torus-knot.skel", "cloud-10d.skel"]
 
 
 def needs(value, what):

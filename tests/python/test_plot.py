@@ -158,6 +158,22 @@ COMMANDS = [
     (["u, v, u", "--output", "m.png", "--size", "8"], 2, "--size 8: expected a picture size from 16 to 8192", []),
     (["u, v, u", "--output", "m.png", "--view", "missing.view"], 2,
      "--view missing.view: cannot read: No such file or directory", []),
+    # Curves: nSKEL files of one polyline.
+    (["--curve", "cos(t), sin(t), t, 0", "--t", "0:2*pi:8", "--wrap", "t", "-o", "c.skel"], 0,
+     "c.skel: a curve of 8 vertices, closed, m = 4, does not fit the view (farthest vertex 5.59 from the origin, "
+     "beyond 1.5): plot with --fit", ["c.skel"]),
+    (["--curve", "t, t*t, t**3", "--fit", "-o", "c.skel"], 0, "c.skel: a curve of 33 vertices, m = 4, fits the view",
+     ["c.skel"]),
+    (["--curve", "t, 1/t, t", "--t", "-1:1:4", "-o", "c.skel"], 1, "'1/t' is not finite at t = 0", []),
+    (["--curve", "t, t", "-o", "c.skel"], 2, "--curve: expected 3 to 255 coordinates, found 2", []),
+    (["--curve", "t, t, t", "--wrap", "t", "-o", "c.skel"], 2,
+     "--wrap t: expected --t A:B too, the range whose ends it joins", []),
+    (["--curve", "t, t, t", "--wrap", "u", "-o", "c.skel"], 2, "--wrap u: expected t, the curve's parameter", []),
+    (["--curve", "t, t, u", "-o", "c.skel"], 2, "--curve: column 7: expected a number, a variable (t), pi, e, i, "
+     "a function or '(', found 'u'", []),
+    (["u, v, u", "--curve", "t, t, t", "-o", "c.skel"], 2,
+     "FORMULAS, --complex, --complex-pair, --u, --v and --twist are for surfaces, not with --curve", []),
+    (["u, v, u", "--t", "0:1", "-o", "t.klein"], 2, "--t 0:1: the range of t is for --curve", []),
     (["u, v, u, u", "--u", "0:1:1024", "--v", "0:1:1024", "-o", "t.klein", "--max-size", "100M"], 2,
      "the surface would take 201 MB (6291456 vertices of 4 coordinates), past the limit of 100 MB: give --max-size "
      "to allow more", []),

@@ -4,7 +4,7 @@ import os
 import numpy as np
 import pytest
 
-from conftest import SAMPLE_NAMES, run_module
+from conftest import MORE_SAMPLES, SAMPLE_NAMES, run_module
 from plexorama import fits, read_klein
 
 
@@ -15,6 +15,9 @@ from plexorama import fits, read_klein
     (["{out}", "--resolution", "4097"], 2),
     (["{out}", "--resolution", "8x"], 2),
     (["{out}", "--resolution", "-8"], 2),
+    (["{out}", "--fibres", "0"], 2),
+    (["{out}", "--points", "10000001"], 2),
+    (["{out}", "--resolution", "2", "--fibres", "3", "--points", "5"], 0),
     (["{out}", "--frobnicate"], 2),
     (["{out}", "{out}"], 2),
     (["{file}"], 1),
@@ -35,11 +38,11 @@ def test_command_line(tmp_path, args, status):
         assert stdout.startswith("usage: plexorama-make-samples DIR") and "klein-bottle" in stdout
         assert not out.exists()
     elif status == 0:
-        assert sorted(os.listdir(out)) == sorted(name + ".klein" for name in SAMPLE_NAMES)
+        assert sorted(os.listdir(out)) == sorted([name + ".klein" for name in SAMPLE_NAMES] + MORE_SAMPLES)
 
 
 def test_samples_are_centred_inside_the_view_and_sized_by_the_resolution(tmp_path):
-    assert run_module("plexorama.samples", str(tmp_path), "--resolution", "5")[0] == 0
+    assert run_module("plexorama.samples", str(tmp_path), "--resolution", "5", "--points", "10")[0] == 0
     dims = {}
     for name in SAMPLE_NAMES:
         coords, normals = read_klein(tmp_path / (name + ".klein"))
