@@ -165,9 +165,6 @@ int parse_options(int argc, char** argv, Options* options)
                 return usage_error_help("bad picture size '%s': 16 to 8192", optarg);
             options->size = static_cast<int>(number);
             break;
-        case OPTION_INFO:
-            options->info = optarg;
-            break;
         case OPTION_TURN:
             if ((options->turn_count = turns_values(optarg, options->turns, 16)) < 0)
                 return usage_error_help(
@@ -200,6 +197,9 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         case OPTION_QUIET:
             options->quiet = true;
+            break;
+        case OPTION_INFO:
+            // Its FILE is the one after the options.
             break;
         case OPTION_PRINT_VIEW:
             options->print_view = true;
@@ -261,9 +261,11 @@ int parse_options(int argc, char** argv, Options* options)
         options->file = argv[optind++];
     if (optind < argc)
         return usage_error_help("more than one file: '%s'", argv[optind]);
-    if (options->info) {
-        if (options->file)
-            return usage_error_help("--info takes its one FILE, not '%s'", options->file);
+    // --info reads FILE alone, in the view of --view when given.
+    if (options->given & (1u << OPTION_INFO)) {
+        if (!options->file)
+            return usage_error_help("--info needs a FILE");
+        options->info = options->file;
         return -1;
     }
     // These act on the file shown at start.
