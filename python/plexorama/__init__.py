@@ -13,12 +13,15 @@ vertex in an array of the same shape.
                               or a clip of it for a notebook (plexorama.viewer)
     view                      the interactive viewer in a notebook
     write_html                a one-file web page of a surface, opening at a view
+    double_curve              where the surface's shadow crosses itself in a view,
+                              and the points of the surface above (plexorama.crossing)
 """
+from .crossing import double_curve
 from .html import view, write_html
 from .klein import read_klein, write_klein
 from .normals import surface_normals, triangle_normals
 from .surface import VIEW_RADIUS, fit, fits, grid_surface
 from .viewer import clip, picture, show
 
-__all__ = ["VIEW_RADIUS", "clip", "fit", "fits", "grid_surface", "picture", "read_klein", "show",
+__all__ = ["VIEW_RADIUS", "clip", "double_curve", "fit", "fits", "grid_surface", "picture", "read_klein", "show",
            "surface_normals", "triangle_normals", "view", "write_html", "write_klein"]

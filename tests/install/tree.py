@@ -8,8 +8,8 @@ SAMPLES = ("klein-bottle", "clifford-torus", "complex-square", "veronese", "toru
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert", "bin/plexorama-plot")
-PYTHON_MODULES = ("__init__", "command", "convert", "formula", "html", "klein", "normals", "oogl", "options", "plot",
-                  "samples", "surface", "triangles", "viewer")
+PYTHON_MODULES = ("__init__", "command", "convert", "crossing", "formula", "html", "klein", "normals", "oogl", "options",
+                  "plot", "samples", "surface", "triangles", "viewer")
 PYTHON_DIR = "lib/python3/dist-packages/plexorama"
 FILES = (
     *EXECUTABLES,
