@@ -107,6 +107,11 @@ int main(int argc, char** argv)
     if (surfaces.back().dim > 4)
         frame_tours(surfaces.back(), other_reps);
     pacing(frames);
+    std::vector<Surface> most;
+    for (const Surface& s : surfaces)
+        if (s.vertices == surfaces.back().vertices)
+            most.push_back(s);
+    crossing(most, dir, quick, other_reps);
 
     stop_main();
     fs::remove_all(dir);

@@ -68,3 +68,8 @@ void frame_finish(const Surface& s, int reps);
 // choice; and a tour's step in R^255.
 void frame_tours(const Surface& s, int reps);
 void pacing(int frames);
+
+// The double curve: crossing.cpp. The whole curve of the largest surfaces
+// and of the samples, and curves a second of a surface of 100,000
+// triangles, made in dir, while its view turns.
+void crossing(const std::vector<Surface>& largest, const std::filesystem::path& dir, bool quick, int reps);
