@@ -24,7 +24,7 @@ static bool parse_int(const char* text, int low, int high, int* value)
 
 // The parts of a run, which --only chooses among.
 static const char* const parts[]
-    = {"first-frame", "loading", "split", "cues", "finish", "smooth", "tours", "pacing"};
+    = {"first-frame", "loading", "split", "cues", "finish", "smooth", "tours", "pacing", "crossing"};
 
 static std::string part_list()
 {
@@ -97,7 +97,7 @@ int main(int argc, char** argv)
     // surface in R^28 is torus-10d widened. Only those the parts chosen use
     // are written.
     bool every = chosen("first-frame") || chosen("loading") || chosen("split");
-    bool largest = every || chosen("cues") || chosen("finish") || chosen("smooth");
+    bool largest = every || chosen("cues") || chosen("finish") || chosen("smooth") || chosen("crossing");
     bool tours = chosen("tours");
     struct Wanted {
         int resolution;
@@ -106,7 +106,7 @@ int main(int argc, char** argv)
     };
     int small = quick ? 20 : 129, middle = quick ? 60 : 577, large = quick ? 60 : 1000;
     std::vector<Wanted> wanted = {{small, "klein-bottle.klein", every}, {middle, "klein-bottle.klein", every},
-        {large, "klein-bottle.klein", largest}, {large, "torus-10d.klein", every || tours}};
+        {large, "klein-bottle.klein", largest}, {large, "torus-10d.klein", every || tours || chosen("crossing")}};
     std::vector<Surface> surfaces;
     for (const Wanted& w : wanted) {
         Surface s;
@@ -178,6 +178,13 @@ int main(int argc, char** argv)
     }
     if (chosen("pacing"))
         pacing(frames);
+    if (chosen("crossing")) {
+        std::vector<Surface> most;
+        for (const Surface& s : surfaces)
+            if (s.vertices == surfaces.back().vertices)
+                most.push_back(s);
+        crossing(most, dir, quick, other_reps);
+    }
 
     stop_main();
     fs::remove_all(dir);

@@ -78,3 +78,8 @@ void frame_finish(const Surface& s, int reps);
 void frame_tours(const Surface& s, int reps);
 void step_tours();
 void pacing(int frames);
+
+// The double curve: crossing.cpp. The whole curve of the largest surfaces
+// and of the samples, and curves a second of a surface of 100,000
+// triangles, made in dir, while its view turns.
+void crossing(const std::vector<Surface>& largest, const std::filesystem::path& dir, bool quick, int reps);

@@ -180,7 +180,7 @@ TEST(Options, RefusedForms)
         {{"--record", "%s.png"},
             "bad recording name '%s.png': a %d pattern for PNG frames, or .mp4, .webm, .gif"},
         {{"--record", "a.mp4", "--size", "17", "a"}, "--size 17 is odd: .mp4 needs an even size"},
-        {{"--info"}, "option '--info' needs a value"},
+        {{"--info"}, "--info needs a FILE"},
         {{"--info", "a.klein", "b.klein"}, "--info takes its one FILE, not 'b.klein'"},
         {{"--info", "a.klein", "--print-view"}, "--info shows no FILE: not with --print-view"},
         {{"--turn", "xw=30"}, "--turn needs a FILE"},

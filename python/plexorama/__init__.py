@@ -19,7 +19,10 @@ points, polygons) are written as Geomview's nSKEL and nOFF files.
     write_skel, write_off     a shape as an nSKEL or nOFF file
     polytope                  the six regular 4-polytopes
     hopf, torus_knot          Hopf fibres and torus knots on the 3-sphere
+    double_curve              where the surface's shadow crosses itself in a view,
+                              and the points of the surface above (plexorama.crossing)
 """
+from .crossing import double_curve
 from .curves import hopf, torus_knot
 from .html import view, write_html
 from .klein import read_klein, write_klein
@@ -29,6 +32,6 @@ from .shapes import lines, points, write_off, write_skel
 from .surface import VIEW_RADIUS, fit, fits, grid_surface
 from .viewer import clip, picture, show
 
-__all__ = ["VIEW_RADIUS", "clip", "fit", "fits", "grid_surface", "hopf", "lines", "picture", "points", "polytope",
-           "read_klein", "show", "surface_normals", "torus_knot", "triangle_normals", "view", "write_html",
+__all__ = ["VIEW_RADIUS", "clip", "double_curve", "fit", "fits", "grid_surface", "hopf", "lines", "picture", "points",
+           "polytope", "read_klein", "show", "surface_normals", "torus_knot", "triangle_normals", "view", "write_html",
            "write_klein", "write_off", "write_skel"]

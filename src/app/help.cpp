@@ -87,9 +87,11 @@ const OptionRow option_rows[] = {
     {"print-view", 0, nullptr, true, true, OPTION_PRINT_VIEW,
         "print the view that FILE and the other options give, as a\n"
         "view file, and open no window"},
-    {"info", 0, "FILE", false, false, OPTION_INFO,
+    {"info", 0, nullptr, false, true, OPTION_INFO,
         "print FILE's size, coordinate ranges, bad values and\n"
-        "normals, and whether it fits the view; open no window"},
+        "normals, and whether it fits the view; with --view, the\n"
+        "length, components, triple points and branch points of\n"
+        "the double curve of its shadow in that view; open no window"},
     {"help", 'h', nullptr, false, false, OPTION_HELP, "show this help and exit"},
     {"version", 'V', nullptr, false, false, OPTION_VERSION, "show the version and exit"},
 };
@@ -158,8 +160,8 @@ void usage_help(FILE* out)
         if (row.letter)
             fprintf(out, "%s-%c | --%s", between, row.letter, row.name);
         else
-            fprintf(out, "%s--%s%s%s", between, row.name, row.argument ? " " : "",
-                row.argument ? row.argument : "");
+            fprintf(out, "%s--%s%s%s%s", between, row.name, row.argument ? " " : "",
+                row.argument ? row.argument : "", row.needs_file ? " [--view FILE] FILE" : "");
         between = " | ";
     }
     fprintf(out, "\n");

@@ -164,10 +164,37 @@ static int __print_view_main(const Options* options, const Scene* saved)
     return length < sizeof text && fflush(stdout) == 0 ? 0 : 1;
 }
 
+// --info, with the double curve in the view of --view when given: a bad
+// view file is a usage error, as for a picture.
+static int __info_main(const Options* options)
+{
+    if (!options->view)
+        return run_info(options->info);
+    KleinFile file;
+    KleinReport report;
+    uint8_t dim = 0;
+    if (!open_surface_klein(options->info, &file, &report)) {
+        dim = file.dim;
+        close_surface_klein(&file);
+    }
+    Scene scene;
+    const char* fault = read_scene(options->view, &scene, dim);
+    for (int k = 0; k < 4 && !fault && dim && !scene.view.framed; k++)
+        if (scene.show[k] >= dim) {
+            complain_log("%s: coordinate %d is past the surface's %d", options->view, scene.show[k] + 1, dim);
+            return 2;
+        }
+    if (fault) {
+        complain_log("%s: %s", options->view, fault);
+        return 2;
+    }
+    return run_info(options->info, &scene);
+}
+
 int run_main(const Options* options)
 {
     if (options->info)
-        return run_info(options->info);
+        return __info_main(options);
 
     // Read before any window opens: a bad view file is a usage error. A
     // frame in it must be of the file's dimension. Its keys go over the

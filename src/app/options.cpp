@@ -165,9 +165,6 @@ int parse_options(int argc, char** argv, Options* options)
                 return usage_error_help("bad picture size '%s': 16 to 8192", optarg);
             options->size = static_cast<int>(number);
             break;
-        case OPTION_INFO:
-            options->info = optarg;
-            break;
         case OPTION_TURN:
             if ((options->turn_count = turns_values(optarg, options->turns, 16)) < 0)
                 return usage_error_help(
@@ -199,6 +196,9 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         case OPTION_QUIET:
             options->quiet = true;
+            break;
+        case OPTION_INFO:
+            // Its FILE is the one after the options.
             break;
         case OPTION_PRINT_VIEW:
             options->print_view = true;
@@ -276,13 +276,19 @@ int parse_options(int argc, char** argv, Options* options)
         options->files[options->file_count++] = argv[optind];
     }
     options->file = options->files[0];
-    if (options->info && options->file)
-        return usage_error_help("--info takes its one FILE, not '%s'", options->file);
+    // --info reads FILE alone, in the view of --view when given.
+    if (options->given & (1u << OPTION_INFO)) {
+        if (!options->file)
+            return usage_error_help("--info needs a FILE");
+        if (options->file_count > 1)
+            return usage_error_help("--info takes its one FILE, not '%s'", options->files[1]);
+        options->info = options->file;
+    }
     // These act on the file shown at start, which --info does not show.
     for (int k = 0; k < option_row_count; k++)
         if (const OptionRow& row = option_rows[k];
             row.needs_file && (options->given & (1ull << row.action))) {
-            if (options->info)
+            if (options->info && row.action != OPTION_VIEW)
                 return usage_error_help("--info shows no FILE: not with --%s", row.name);
             if (!options->file)
                 return usage_error_help("--%s needs a FILE", row.name);

@@ -9,7 +9,7 @@
 //               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
 //               [--record OUT] [--size N] [--ui-scale F] [--quiet] [--no-preferences]
 //               [--print-view] [--] [FILE...]
-//     plexorama --info FILE | -h | --help | -V | --version
+//     plexorama --info [--view FILE] FILE | -h | --help | -V | --version
 #pragma once
 
 #include <cstdint>
@@ -33,7 +33,7 @@ struct Options {
     const char* output;     // PNG to draw offscreen, or none
     const char* record;     // recording to make offscreen, or none
     int size;               // offscreen picture side in pixels, 512 unless given
-    const char* info;       // file to describe without a window, or none
+    const char* info;       // --info: the file to describe without a window, or none
     int turn_count;         // --turn: how many turns, composed in this order
     Turn turns[16];
     float zoom;          // --zoom, or 0 when not given

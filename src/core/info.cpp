@@ -158,7 +158,34 @@ static int __run_oogl_info(const char* path, const char* not_klein)
     return 0;
 }
 
-int run_info(const char* path)
+void print_crossing_info(FILE* out, const Crossing* curve)
+{
+    fprintf(out, "double curve\n");
+    fprintf(out, "length: %.9g\n", curve->length);
+    fprintf(out, "components: %llu\n", static_cast<unsigned long long>(curve->line_count));
+    fprintf(out, "triple points: %llu\n", static_cast<unsigned long long>(curve->triple_count));
+    fprintf(out, "branch points: %llu\n", static_cast<unsigned long long>(curve->branch_count));
+}
+
+// The double curve of the surface as the scene shows it: the frame of the
+// coordinate choice or the scene's own, under its 4-D turn, and its 4-D eye
+// where it has one, 3 s away unless placed.
+static const char* __crossing_info(const SurfaceData* data, const Scene* scene, Crossing* curve)
+{
+    CrossingView view = {};
+    if (scene->view.framed)
+        view.frame = scene->view.frame;
+    else
+        choice_frame(scene->show, data->dim, &view.frame);
+    if (scene->view.cues.eye4)
+        view.eye = scene->view.cues.eye4_at > 0
+            ? scene->view.cues.eye4_at
+            : 3.0 * reach_frame(&view.frame, data->coords, data->vertex_count);
+    compose_frame(scene->view.turn4[0], &view.frame);
+    return find_crossing(data->coords, data->dim, data->vertex_count, &view, curve);
+}
+
+int run_info(const char* path, const Scene* scene)
 {
     SurfaceData data;
     KleinReport report;
@@ -172,11 +199,20 @@ int run_info(const char* path)
     }
     SurfaceInfo info;
     measure_info(&data, &info);
+    print_info(stdout, path, &info);
+    Crossing curve = {};
+    const char* fault = scene && info.dim >= 4 ? __crossing_info(&data, scene, &curve) : nullptr;
+    if (scene && info.dim >= 4 && !fault)
+        print_crossing_info(stdout, &curve);
+    free_crossing(&curve);
     free(data.coords);
     free(data.normals);
-    print_info(stdout, path, &info);
     if (info.dim < 4) {
         complain_log("%s: fewer than 4 coordinates: it cannot be shown", path);
+        return 1;
+    }
+    if (fault) {
+        complain_log("%s: no double curve: %s", path, fault);
         return 1;
     }
     return 0;

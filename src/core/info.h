@@ -1,14 +1,17 @@
 // Figures of a surface for `plexorama --info`: its size, the range of every
 // coordinate, values that are not finite, normals that are not unit vectors,
-// and whether it fits the ball the view shows whole. Needs no window.
+// whether it fits the ball the view shows whole, and in a view, its shadow's
+// double curve. Needs no window.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "core/crossing.h"
 #include "core/klein.h"
 #include "core/oogl.h"
+#include "core/view.h"
 
 constexpr double view_radius_info = 1.5;     // the fixed camera shows this ball whole
 constexpr double fit_tolerance_info = 1e-6;  // float rounding of a surface scaled to the radius
@@ -48,10 +51,15 @@ void measure_shapes_info(const ShapeData* shapes, int count, const OoglCounts* c
 void print_info(FILE* out, const char* path, const SurfaceInfo* info);
 void print_shapes_info(FILE* out, const char* path, const ShapesInfo* info);
 
-// The whole of `--info`: reads the file (KLEIN, else OOGL) and prints its figures, or one line
-// on standard error saying why it cannot be read or shown. Returns the exit
-// code: 0 for a file the viewer can show, 1 otherwise.
-int run_info(const char* path);
+// Prints the double curve's length and how many components, triple points
+// and branch points it has, as `number: what` lines after one naming it.
+void print_crossing_info(FILE* out, const Crossing* curve);
+
+// The whole of `--info`: reads the file (KLEIN, else OOGL) and prints its figures, and with a
+// scene the double curve in its view, or one line on standard error saying
+// why it cannot be read or shown. Returns the exit code: 0 for a file the
+// viewer can show, 1 otherwise.
+int run_info(const char* path, const Scene* scene = nullptr);
 
 // Says why a picture of the surface in the file at path shows none of it:
 // no whole triangle, no finite vertex, no area, where it lies, or that it

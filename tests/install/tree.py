@@ -11,7 +11,7 @@ MORE_SAMPLES = ("linked-tori-a.klein", "linked-tori-b.klein", "5-cell.off", "tes
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 EXECUTABLES = ("bin/plexorama", "bin/plexorama-make-samples", "bin/plexorama-convert", "bin/plexorama-plot")
-PYTHON_MODULES = ("__init__", "command", "convert", "curves", "formula", "html", "klein", "normals", "oogl",
+PYTHON_MODULES = ("__init__", "command", "convert", "crossing", "curves", "formula", "html", "klein", "normals", "oogl",
                   "oogl_words", "options", "plot", "polytopes", "samples", "sampling", "shapes", "surface", "triangles",
                   "viewer")
 PYTHON_DIR = "lib/python3/dist-packages/plexorama"
