@@ -13,10 +13,11 @@
 
 #include "app/help.h"
 #include "app/keys.h"
-#include "core/ranges.h"
 #include "app/record.h"
+#include "core/ranges.h"
 #include "core/tour.h"
 #include "core/values.h"
+#include "core/view.h"
 
 static int __ends_with_png_options(const char* name)
 {
@@ -288,7 +289,7 @@ int parse_options(int argc, char** argv, Options* options)
     for (int k = 0; k < option_row_count; k++)
         if (const OptionRow& row = option_rows[k];
             row.needs_file && (options->given & (1ull << row.action))) {
-            if (options->info && row.action != OPTION_VIEW)
+            if (options->info && row.action != OPTION_VIEW && row.action != OPTION_INFO)
                 return usage_error_help("--info shows no FILE: not with --%s", row.name);
             if (!options->file)
                 return usage_error_help("--%s needs a FILE", row.name);

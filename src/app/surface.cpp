@@ -4,9 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/oogl.h"
+#include "core/view.h"
 #include "draw/mesh.h"
 #include "draw/shapes.h"
-#include "core/view.h"
 
 char shown_path[PATH_MAX] = "";
 int shown_files = 0;
@@ -114,6 +115,46 @@ ShowStatus show_open_surface(const KleinFile* file, ShowReport* report, bool add
     return __refuse_surface(report, SHOW_DONE);
 }
 
+// A Geomview file's shapes: triangles, lines, points. Where its polygons'
+// edges are lines of their own, those stand in for the wireframe.
+static ShowStatus __show_oogl_surface(const char* path, ShowReport* report, bool add)
+{
+    ShapeData data[max_shapes_oogl];
+    int count = 0;
+    if (const char* reason = read_shapes_oogl(path, data, &count)) {
+        // Neither KLEIN nor OOGL: the KLEIN reader's word stands.
+        if (reason != not_oogl)
+            report->fault = reason;
+        return __refuse_surface(report, SHOW_UNREADABLE);
+    }
+    report->dim = count ? data[0].dim : 0;
+    ShowStatus status = count == 0 ? SHOW_UNREADABLE : __fits_surface(report->dim, add);
+    if (count == 0)
+        report->fault = "it holds no vertex of a face, a line or a point";
+    else if (status == SHOW_DONE && (add ? shape_count : 0) + count > max_shapes)
+        status = SHOW_NO_MESH;
+    if (status == SHOW_DONE) {
+        int source = __start_surface(add);
+        int first = shape_count;
+        bool faces = false;
+        for (int k = 0; k < count && status == SHOW_DONE; k++) {
+            if (!add_shapes(&data[k], source))
+                status = SHOW_NO_MESH;
+            else if (data[k].kind == SHAPE_TRIANGLES)
+                faces = true;
+            else if (data[k].kind == SHAPE_LINES && faces) {
+                shapes[shape_count - 1].ink = true;
+                shapes[first].outlined = true;
+            }
+        }
+        if (shape_count > first)
+            __put_on_show_surface(report->dim, first, path);
+    }
+    for (int k = 0; k < count; k++)
+        free_shape(&data[k]);
+    return __refuse_surface(report, status);
+}
+
 ShowStatus show_file_surface(const char* path, ShowReport* report, bool add)
 {
     ShowReport ignored;
@@ -122,7 +163,8 @@ ShowStatus show_file_surface(const char* path, ShowReport* report, bool add)
     *report = {};
     KleinFile file;
     if (open_surface_klein(path, &file, &report->klein))
-        return __refuse_surface(report, SHOW_UNREADABLE);
+        return report->klein.status == KLEIN_NOT_KLEIN ? __show_oogl_surface(path, report, add)
+                                                       : __refuse_surface(report, SHOW_UNREADABLE);
     ShowStatus status = show_open_surface(&file, report, add, path);
     close_surface_klein(&file);
     return status;

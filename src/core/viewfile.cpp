@@ -276,9 +276,12 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
         float* scale = __place_view<float>(scene, row.at);
         if (count != 1)
             return "wrong number of values";
-        if (const char* fault = scale_values(words[0], scale))
+        // auto, or a number in the range.
+        const char* fault = scale_values(words[0], scale);
+        if (fault && !float_values(words[0], scale))
             return fault;
-        return *scale == -1.0f || within_range(row.range, *scale, true) ? nullptr : fault_range(row.range, true);
+        return (!fault && *scale == -1.0f) || within_range(row.range, *scale, true) ? nullptr
+                                                                                      : fault_range(row.range, true);
     }
     if (row.kind == FIELD_OPTIONAL) {
         bool off = count == 1 && strcmp(words[0], "off") == 0;

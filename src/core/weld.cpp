@@ -15,7 +15,6 @@ namespace {
 
 // The low half of a key holds its vertex's number.
 constexpr uint64_t number_weld = 0xffffffffu;
-constexpr uint32_t none_weld = 0xffffffffu;
 
 // A finite coordinate's place on the grid, cells a unit apart: the floor of
 // x, within 2^20 or so of 0, from its truncation, which takes no call.

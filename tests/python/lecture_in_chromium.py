@@ -60,8 +60,18 @@ class Lecture(unittest.TestCase):
         return Image(side, side, b"".join(rows)), (box[0] + box[2] / 2, box[1] + box[3] / 2)
 
     def drawn(self, k):
-        return wait_until(lambda: (lambda image: image.non_white() > 0.05 * image.width ** 2 and image)(
-            self.view(k)[0]), timeout=60, what=f"view {k} to draw its surface")
+        """View k once it has drawn its surface and come to rest: its labels
+        and the range of w may follow the first frame by a few frames."""
+        wait_until(lambda: self.view(k)[0].non_white() > 0.05 * self.view(k)[0].width ** 2, timeout=60,
+                   what=f"view {k} to draw its surface")
+        last = [self.view(k)[0]]
+
+        def rested():
+            time.sleep(0.5)
+            image = self.view(k)[0]
+            same, last[0] = image.rgb == last[0].rgb, image
+            return same and image
+        return wait_until(rested, timeout=60, what=f"view {k} to come to rest")
 
     def test_the_notebook_in_the_tree_holds_no_outputs(self):
         with open(self.notebook, encoding="utf-8") as f:
