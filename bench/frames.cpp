@@ -174,7 +174,7 @@ void frame_tours(const Surface& s, int reps)
         [] {
             uint64_t seed = 5;
             Frame f;
-            random_frame(&seed, projection.dim, &f);
+            random_frame(&seed, view.dim, &f);
             show_frame_course(&f);
         },
         "<= 1.15 x");

@@ -67,17 +67,19 @@ TEST(Swap, TurnRuns158FramesThenBindsTheExchange)
     EXPECT_EQ(uniform(shader, "angle"), 0.0f) << "an idle frame leaves the angle alone";
 }
 
-TEST(Swap, DigitBindsAtOnceUnlessATurnRuns)
+TEST(Swap, DigitBindsByTheNextFrameUnlessATurnRuns)
 {
     drop_surface(6, filled(18, 0.1f), filled(18, 0.5f));
     choose_coordinates(0, 1, 2, 3);
     press(GLFW_KEY_6);
+    main_loop();
     EXPECT_EQ(attribute_offset(3), 20u);
 
     press(GLFW_KEY_I); // x = 5, w = 0
     main_loop();
     press(GLFW_KEY_5); // w = 4, bound when the turn ends
-    EXPECT_EQ(projection.w, 4);
+    main_loop();
+    EXPECT_EQ(view.show[3], 4);
     EXPECT_EQ(attribute_offset(3), 20u);
     while (animate_index != 0)
         main_loop();

@@ -221,6 +221,7 @@ TEST(Frame, AnAxisPulledInTheGizmoEndsUnderThePointer)
         drop_surface(dim, some, some_normals);
         choose_coordinates(0, 1, 2, 3);
         View next = initial_view;
+        next.dim = view.dim;
         next.cues.gizmo = true;
         set_view(&next);
         main_loop();

@@ -137,7 +137,7 @@ void fail_each_allocation(
         choose_coordinates(0, 1, 2, 5);
         std::vector<LiveBlock> live = live_failure();
         ASSERT_FALSE(live.empty()) << "the shown mesh's blocks were not seen";
-        const Shown before = {shown_mesh(), projection};
+        const Shown before = {shown_mesh(), chosen()};
         const Mesh shown = *shown_mesh();
         std::vector<int> descriptors = open_descriptors();
         Names first = next_names();
@@ -152,7 +152,7 @@ void fail_each_allocation(
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
         if (status == SHOW_DONE) {
-            EXPECT_EQ(projection.dim, 4);
+            EXPECT_EQ(view.dim, 4);
             EXPECT_FALSE(glIsVertexArray(shown.vertex_array)) << "the replaced mesh stays";
             std::vector<LiveBlock> kept = minus(live, freed);
             EXPECT_TRUE(kept.empty()) << "the replaced mesh's blocks from" << describe_failure(kept);

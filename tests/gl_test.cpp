@@ -48,25 +48,21 @@ Mesh* shown_mesh()
 void expect_shown(const Shown& expected)
 {
     EXPECT_EQ(shown_mesh(), expected.mesh);
-    EXPECT_EQ(projection.dim, expected.choice.dim);
-    EXPECT_EQ(projection.x, expected.choice.x);
-    EXPECT_EQ(projection.y, expected.choice.y);
-    EXPECT_EQ(projection.z, expected.choice.z);
-    EXPECT_EQ(projection.w, expected.choice.w);
+    EXPECT_EQ(view.dim, expected.choice.dim);
+    EXPECT_EQ(view.show[0], expected.choice.x);
+    EXPECT_EQ(view.show[1], expected.choice.y);
+    EXPECT_EQ(view.show[2], expected.choice.z);
+    EXPECT_EQ(view.show[3], expected.choice.w);
 }
 
 void bind_chosen()
 {
-    const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
-    bind_shapes(show);
+    bind_shapes(view.show);
 }
 
 void choose_coordinates(uint8_t x, uint8_t y, uint8_t z, uint8_t w)
 {
-    projection.x = x;
-    projection.y = y;
-    projection.z = z;
-    projection.w = w;
+    choose({view.dim, x, y, z, w});
     bind_chosen();
 }
 

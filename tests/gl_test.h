@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "scenes.h"
 #include "draw/mesh.h"
 
 struct Rgb {
@@ -33,7 +34,7 @@ Mesh* shown_mesh();
 // What is on show: the first shape's mesh and the coordinate choice.
 struct Shown {
     Mesh* mesh;
-    Projection choice;
+    Choice choice;
 };
 
 // Expects what is on show to be what expected holds, field by field.

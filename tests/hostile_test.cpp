@@ -25,6 +25,9 @@
 #include "surface_files.h"
 #include "app/window.h"
 
+// The view on show, whose orientation and axes the tests read and set.
+static View& shown = const_cast<View&>(view);
+
 namespace {
 
 std::string valid_surface(const std::string& name, uint8_t dim)
@@ -44,9 +47,9 @@ protected:
         for (int k = 0; k < 200 && animate_index != 0; k++)
             main_loop();
         key_state_input = found;
-        glm_quat_identity(q);
+        glm_quat_identity(shown.q);
         const vec3 initial[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-        memcpy(axis, initial, sizeof axis);
+        memcpy(shown.axis, initial, sizeof shown.axis);
     }
 };
 
@@ -54,7 +57,7 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
 {
     drop_surface(6, filled(18, 0.25f), filled(18, 0.5f));
     choose_coordinates(0, 5, 2, 1);
-    const Shown before = {shown_mesh(), projection};
+    const Shown before = {shown_mesh(), chosen()};
     const GLuint vertex_array = shown_mesh()->vertex_array;
 
     std::string dir = test_path("");
@@ -115,7 +118,7 @@ TEST_F(Hostile, DropsOfWhatIsNoSurfaceChangeNothing)
     std::string unusual = valid_surface("surface à Möbius, 2 × 2.klein", 7);
     const char* paths[] = {unusual.c_str()};
     __drop_callback_input(window, 1, paths);
-    EXPECT_EQ(projection.dim, 7);
+    EXPECT_EQ(view.dim, 7);
     EXPECT_NE(shown_mesh(), before.mesh);
 }
 
@@ -129,18 +132,18 @@ int held_state(GLFWwindow*, int key)
 testing::AssertionResult finite_orientation()
 {
     for (int k = 0; k < 4; k++)
-        if (!std::isfinite(q[k]))
-            return testing::AssertionFailure() << "q[" << k << "] = " << q[k];
+        if (!std::isfinite(shown.q[k]))
+            return testing::AssertionFailure() << "q[" << k << "] = " << shown.q[k];
     for (int i = 0; i < 3; i++)
         for (int k = 0; k < 3; k++)
-            if (!std::isfinite(axis[i][k]))
-                return testing::AssertionFailure() << "axis[" << i << "][" << k << "] = " << axis[i][k];
+            if (!std::isfinite(shown.axis[i][k]))
+                return testing::AssertionFailure() << "axis[" << i << "][" << k << "] = " << shown.axis[i][k];
     return testing::AssertionSuccess();
 }
 
 testing::AssertionResult sound_choice()
 {
-    const Projection& p = projection;
+    const Choice p = chosen();
     const uint8_t indices[4] = {p.x, p.y, p.z, p.w};
     for (int a = 0; a < 4; a++) {
         for (int b = a + 1; b < 4; b++)
@@ -205,7 +208,7 @@ TEST_F(Hostile, StormsOfEventsKeepTheStateSound)
             held.insert(keys[random() % keys.size()]);
             main_loop();
             ASSERT_TRUE(finite_orientation()) << "frame after event " << event;
-            ASSERT_NEAR(glm_quat_norm(q), 1.0f, 1e-5f) << "frame after event " << event;
+            ASSERT_NEAR(glm_quat_norm(shown.q), 1.0f, 1e-5f) << "frame after event " << event;
         }
     }
     held.clear();
@@ -216,7 +219,7 @@ TEST_F(Hostile, StormsOfEventsKeepTheStateSound)
     ASSERT_EQ(animate_index, 0);
     ASSERT_NE(shown_mesh(), nullptr);
     main_loop();
-    const uint8_t indices[4] = {projection.x, projection.y, projection.z, projection.w};
+    const uint8_t indices[4] = {view.show[0], view.show[1], view.show[2], view.show[3]};
     for (GLuint location = 0; location < 8; location++)
         EXPECT_EQ(attribute_offset(location), 4u * indices[location % 4]) << "location " << location;
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

@@ -19,6 +19,9 @@
 #include "scenes.h"
 #include "core/view.h"
 
+// The view on show, whose orientation and axes the tests read and set.
+static View& shown = const_cast<View&>(view);
+
 namespace {
 
 std::set<int> held;
@@ -34,12 +37,12 @@ class Input : public testing::Test {
 protected:
     void SetUp() override
     {
-        glm_quat_identity(q);
+        glm_quat_identity(shown.q);
         const vec3 initial[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-        memcpy(axis, initial, sizeof axis);
+        memcpy(shown.axis, initial, sizeof shown.axis);
         held.clear();
         key_state_input = held_state;
-        projection = {0, 0, 1, 2, 3};
+        choose({0, 0, 1, 2, 3});
         animate_index = 0;
         set_view(&initial_view);
     }
@@ -59,10 +62,10 @@ protected:
 
     void expect_projection(uint8_t x, uint8_t y, uint8_t z, uint8_t w, uint8_t animated)
     {
-        EXPECT_EQ(projection.x, x);
-        EXPECT_EQ(projection.y, y);
-        EXPECT_EQ(projection.z, z);
-        EXPECT_EQ(projection.w, w);
+        EXPECT_EQ(view.show[0], x);
+        EXPECT_EQ(view.show[1], y);
+        EXPECT_EQ(view.show[2], z);
+        EXPECT_EQ(view.show[3], w);
         EXPECT_EQ(animate_index, animated);
     }
 };
@@ -79,28 +82,28 @@ void expect_near(const float* actual, std::initializer_list<float> expected, flo
 TEST_F(Input, OneFrameOfQ)
 {
     frame({GLFW_KEY_Q});
-    expect_near(q, {0.01231966f, 0, 0, 0.9999241f});
-    expect_near(axis[0], {1, 0, 0});
-    expect_near(axis[1], {0, 0.9996965f, 0.02463745f});
-    expect_near(axis[2], {0, -0.02463745f, 0.9996965f});
+    expect_near(shown.q, {0.01231966f, 0, 0, 0.9999241f});
+    expect_near(shown.axis[0], {1, 0, 0});
+    expect_near(shown.axis[1], {0, 0.9996965f, 0.02463745f});
+    expect_near(shown.axis[2], {0, -0.02463745f, 0.9996965f});
 }
 
 TEST_F(Input, OneScrollUpTurnsAboutTheHorizontal)
 {
     __scroll_callback_input(nullptr, 0.0, 1.0);
-    expect_near(q, {-0.02463745f, 0, 0, 0.9996964f});
-    expect_near(axis[0], {1, 0, 0});
-    expect_near(axis[1], {0, 0.9987860f, -0.04925994f});
-    expect_near(axis[2], {0, 0.04925994f, 0.9987860f});
+    expect_near(shown.q, {-0.02463745f, 0, 0, 0.9996964f});
+    expect_near(shown.axis[0], {1, 0, 0});
+    expect_near(shown.axis[1], {0, 0.9987860f, -0.04925994f});
+    expect_near(shown.axis[2], {0, 0.04925994f, 0.9987860f});
 }
 
 TEST_F(Input, OneScrollSidewaysTurnsAboutTheVertical)
 {
     __scroll_callback_input(nullptr, 1.0, 0.0);
-    expect_near(q, {0, 0.02463745f, 0, 0.9996964f});
-    expect_near(axis[0], {0.9987860f, 0, -0.04925994f});
-    expect_near(axis[1], {0, 1, 0});
-    expect_near(axis[2], {0.04925994f, 0, 0.9987860f});
+    expect_near(shown.q, {0, 0.02463745f, 0, 0.9996964f});
+    expect_near(shown.axis[0], {0.9987860f, 0, -0.04925994f});
+    expect_near(shown.axis[1], {0, 1, 0});
+    expect_near(shown.axis[2], {0.04925994f, 0, 0.9987860f});
 }
 
 TEST_F(Input, NoKeyHeldLeavesTheAxesExactlyAsTheyWere)
@@ -108,11 +111,11 @@ TEST_F(Input, NoKeyHeldLeavesTheAxesExactlyAsTheyWere)
     frame({GLFW_KEY_A});
     __scroll_callback_input(nullptr, 2.0, -3.0);
     vec3 before[3];
-    memcpy(before, axis, sizeof before);
+    memcpy(before, shown.axis, sizeof before);
     frame({});
     frame({GLFW_KEY_1, GLFW_KEY_I});
-    EXPECT_EQ(memcmp(before, axis, sizeof before), 0);
-    EXPECT_NEAR(glm_quat_norm(q), 1.0f, 1e-6f);
+    EXPECT_EQ(memcmp(before, shown.axis, sizeof before), 0);
+    EXPECT_NEAR(glm_quat_norm(shown.q), 1.0f, 1e-6f);
 }
 
 TEST_F(Input, FirstHeldKeyInTableOrderDecides)
@@ -131,13 +134,13 @@ TEST_F(Input, FirstHeldKeyInTableOrderDecides)
         frame(row.held);
         versor together;
         vec3 together_axes[3];
-        glm_quat_copy(q, together);
-        memcpy(together_axes, axis, sizeof axis);
+        glm_quat_copy(shown.q, together);
+        memcpy(together_axes, shown.axis, sizeof shown.axis);
 
         SetUp();
         frame({row.alone});
-        EXPECT_EQ(memcmp(together, q, sizeof together), 0) << "key " << row.alone;
-        EXPECT_EQ(memcmp(together_axes, axis, sizeof axis), 0) << "key " << row.alone;
+        EXPECT_EQ(memcmp(together, shown.q, sizeof together), 0) << "key " << row.alone;
+        EXPECT_EQ(memcmp(together_axes, shown.axis, sizeof shown.axis), 0) << "key " << row.alone;
     }
 }
 
@@ -150,14 +153,14 @@ TEST_F(Input, AxesFollowTheOrientationOverMixedTurns)
             __scroll_callback_input(nullptr, (k % 3) - 1.0, k % 8 == 0 ? 2.0 : -1.0);
     }
     float rot[16];
-    __rot_matrix_load(q, rot);
+    __rot_matrix_load(shown.q, rot);
     for (int i = 0; i < 3; i++) {
         SCOPED_TRACE("axis " + std::to_string(i));
-        expect_near(axis[i], {rot[4 * i], rot[4 * i + 1], rot[4 * i + 2]}, 1e-5f);
+        expect_near(shown.axis[i], {rot[4 * i], rot[4 * i + 1], rot[4 * i + 2]}, 1e-5f);
     }
     // The turns did happen: a sum of small turns that cancelled out would
     // pass the comparison above.
-    EXPECT_LT(std::fabs(q[3]), 0.99f);
+    EXPECT_LT(std::fabs(shown.q[3]), 0.99f);
 }
 
 TEST_F(Input, AxisShorterThanFloatPrecisionTurnsNothing)
@@ -167,20 +170,20 @@ TEST_F(Input, AxisShorterThanFloatPrecisionTurnsNothing)
         SetUp();
         frame({GLFW_KEY_A});
         versor before;
-        glm_quat_copy(q, before);
+        glm_quat_copy(shown.q, before);
         vec3 short_axis = {length, 0, 0};
-        glm_vec3_copy(short_axis, axis[0]);
+        glm_vec3_copy(short_axis, shown.axis[0]);
         vec3 axes[3];
-        memcpy(axes, axis, sizeof axes);
+        memcpy(axes, shown.axis, sizeof axes);
 
         frame({GLFW_KEY_Q});
-        float turned = std::fabs(glm_quat_dot(q, before));
+        float turned = std::fabs(glm_quat_dot(shown.q, before));
         if (length < 1.1920929e-07f) {
             // Re-normalising may round the last bit either way; cglm's SSE
             // and its plain code (as in WebAssembly) round differently.
             EXPECT_NEAR(turned, 1.0f, 2 * FLT_EPSILON) << length;
             for (int i = 0; i < 3; i++)
-                expect_near(axis[i], {axes[i][0], axes[i][1], axes[i][2]}, 1e-7f);
+                expect_near(shown.axis[i], {axes[i][0], axes[i][1], axes[i][2]}, 1e-7f);
         } else {
             EXPECT_NEAR(turned, std::cos(0.0246399436f / 2), 1e-6f) << length;
         }
@@ -195,10 +198,10 @@ TEST_F(Input, ScrollTurnsAboutTheHorizontalFirst)
     __scroll_callback_input(nullptr, 1.0, 1.0);
     double half = 0.024639943838277563;
     double s = std::sin(half), c = std::cos(half);
-    expect_near(q,
+    expect_near(shown.q,
         {static_cast<float>(-c * s), static_cast<float>(s * c), static_cast<float>(s * s),
             static_cast<float>(c * c)});
-    EXPECT_GT(q[2], 5e-4f);
+    EXPECT_GT(shown.q[2], 5e-4f);
 }
 
 TEST_F(Input, ScrollOffsetsBeyondReasonKeepTheOrientationAUnitQuaternion)
@@ -219,10 +222,10 @@ TEST_F(Input, ScrollOffsetsBeyondReasonKeepTheOrientationAUnitQuaternion)
         SetUp();
         __scroll_callback_input(nullptr, row.x, row.y);
         for (int k = 0; k < 4; k++)
-            ASSERT_TRUE(std::isfinite(q[k])) << row.x << ", " << row.y;
-        EXPECT_NEAR(glm_quat_norm(q), 1.0f, 1e-6f) << row.x << ", " << row.y;
+            ASSERT_TRUE(std::isfinite(shown.q[k])) << row.x << ", " << row.y;
+        EXPECT_NEAR(glm_quat_norm(shown.q), 1.0f, 1e-6f) << row.x << ", " << row.y;
         if (!row.turns)
-            expect_near(q, {0, 0, 0, 1}, 0);
+            expect_near(shown.q, {0, 0, 0, 1}, 0);
     }
 }
 
@@ -235,12 +238,12 @@ TEST_F(Input, NothingChangesBeforeASurfaceIsShown)
 
 TEST_F(Input, DigitsChooseOnlyCoordinatesTheSurfaceHasAndDoesNotShow)
 {
-    projection.dim = 4;
+    choose({4, view.show[0], view.show[1], view.show[2], view.show[3]});
     for (int key = GLFW_KEY_0; key <= GLFW_KEY_9; key++) {
         press(key);
         expect_projection(0, 1, 2, 3, 0);
     }
-    projection.dim = 6;
+    choose({6, view.show[0], view.show[1], view.show[2], view.show[3]});
     press(GLFW_KEY_6);
     expect_projection(0, 1, 2, 5, 0);
     press(GLFW_KEY_O);
@@ -249,19 +252,19 @@ TEST_F(Input, DigitsChooseOnlyCoordinatesTheSurfaceHasAndDoesNotShow)
 
 TEST_F(Input, OnlyNineCoordinatesCanBeHiddenByDigit)
 {
-    projection.dim = 12;
+    choose({12, view.show[0], view.show[1], view.show[2], view.show[3]});
     for (int key = GLFW_KEY_4; key <= GLFW_KEY_9; key++) {
         press(key);
-        EXPECT_EQ(projection.w, key - GLFW_KEY_1);
+        EXPECT_EQ(view.show[3], key - GLFW_KEY_1);
     }
     for (int key : {GLFW_KEY_0, GLFW_KEY_KP_0, GLFW_KEY_KP_4, GLFW_KEY_KP_9, GLFW_KEY_MINUS})
         press(key);
-    EXPECT_EQ(projection.w, 8);
+    EXPECT_EQ(view.show[3], 8);
 }
 
 TEST_F(Input, SwapKeysExchangeOnceAPress)
 {
-    projection.dim = 4;
+    choose({4, view.show[0], view.show[1], view.show[2], view.show[3]});
     press(GLFW_KEY_I);
     expect_projection(3, 1, 2, 0, 1);
     // Held: repeats and the release do nothing.
@@ -277,7 +280,7 @@ TEST_F(Input, SwapKeysExchangeOnceAPress)
 
 TEST_F(Input, SecondSwapDuringATurnAppliesBoth)
 {
-    projection.dim = 4;
+    choose({4, view.show[0], view.show[1], view.show[2], view.show[3]});
     press(GLFW_KEY_I);
     press(GLFW_KEY_P);
     expect_projection(3, 1, 0, 2, 3);
@@ -344,8 +347,7 @@ TEST_F(Input, FourDimensionalInputsTurnAsTheSavedViewSays)
     for (const auto& row : rows) {
         SetUp();
         row.input();
-        Scene scene;
-        capture_scene(&scene);
+        View scene = view;
         float c = cosf(row.angle), s = sinf(row.angle);
         for (int r = 0; r < 4; r++)
             for (int col = 0; col < 4; col++) {
@@ -356,7 +358,7 @@ TEST_F(Input, FourDimensionalInputsTurnAsTheSavedViewSays)
                                      : col == row.b     ? c
                                                         : 0.0f)
                                         : static_cast<float>(r == col);
-                EXPECT_NEAR(scene.view.turn4[col][r], want, 1e-6f)
+                EXPECT_NEAR(scene.turn4[col][r], want, 1e-6f)
                     << row.what << ": row " << r << ", column " << col;
             }
     }
@@ -373,19 +375,19 @@ TEST_F(Input, DragsZoomResetAndSpin)
     // Across the whole drawing area, a left drag is half a turn about the
     // screen's vertical, as the scroll wheel turns.
     drag(GLFW_MOUSE_BUTTON_LEFT, 0, {{768, 256}});
-    expect_near(q, {0, 1, 0, 0}, 1e-6f);
-    expect_near(axis[0], {-1, 0, 0}, 1e-6f);
+    expect_near(shown.q, {0, 1, 0, 0}, 1e-6f);
+    expect_near(shown.axis[0], {-1, 0, 0}, 1e-6f);
     drag(GLFW_MOUSE_BUTTON_MIDDLE, 0, {{384, 320}});
     expect_near(view.pan, {0.5f, -0.25f});
 
     // Ctrl with the wheel zooms and turns nothing; = and - zoom, held too.
     versor before;
-    glm_quat_copy(q, before);
+    glm_quat_copy(shown.q, before);
     held = {GLFW_KEY_LEFT_CONTROL};
     __scroll_callback_input(nullptr, 0.0, 2.0);
     held.clear();
     EXPECT_FLOAT_EQ(view.zoom, 1.21f);
-    expect_near(q, {before[0], before[1], before[2], before[3]}, 0.0f);
+    expect_near(shown.q, {before[0], before[1], before[2], before[3]}, 0.0f);
     press(GLFW_KEY_MINUS);
     press(GLFW_KEY_MINUS, GLFW_REPEAT);
     press(GLFW_KEY_EQUAL, GLFW_RELEASE);
@@ -395,12 +397,12 @@ TEST_F(Input, DragsZoomResetAndSpin)
     EXPECT_EQ(view.light, LIGHT_SHAPE);
 
     // Backspace: the first view again, but the coordinates and lighting stay.
-    projection.dim = 4;
+    choose({4, view.show[0], view.show[1], view.show[2], view.show[3]});
     press(GLFW_KEY_I);
     frame({GLFW_KEY_E});
     press(GLFW_KEY_BACKSPACE);
-    expect_near(q, {0, 0, 0, 1}, 0.0f);
-    expect_near(axis[0], {1, 0, 0}, 0.0f);
+    expect_near(shown.q, {0, 0, 0, 1}, 0.0f);
+    expect_near(shown.axis[0], {1, 0, 0}, 0.0f);
     const mat4 identity = GLM_MAT4_IDENTITY_INIT;
     EXPECT_EQ(memcmp(view.turn4, identity, sizeof view.turn4), 0);
     expect_near(view.pan, {0, 0}, 0.0f);
@@ -460,7 +462,7 @@ TEST_F(Input, EveryKeyOfTheTableActs)
         next.cues.slice = true;
         next.reach = 1.0f;
         set_view(&next);
-        projection = {13, 9, 10, 11, 12};
+        choose({13, 9, 10, 11, 12});
         animate_index = 0;
     };
     for (int r = 0; r < key_row_count; r++) {
@@ -470,15 +472,15 @@ TEST_F(Input, EveryKeyOfTheTableActs)
                 continue; // the panel's and the window's, before the view sees them
             SCOPED_TRACE(testing::Message() << "row " << (row.keys ? row.keys : "[ ]") << ", key " << k);
             busy();
-            Scene before, after;
-            capture_scene(&before);
+            View before, after;
+            before = view;
             bool held_key
                 = row.action == KEY_TURN3 || row.action == KEY_TURN4 || row.action == KEY_MOVE_SLICE;
             if (held_key)
                 frame({row.codes[k]});
             else
                 press(row.codes[k]);
-            capture_scene(&after);
+            after = view;
             EXPECT_TRUE(!same_scene(before, after) || view.spin.kind != SPIN_PLANE || animate_index != 0)
                 << "the key changed nothing";
         }

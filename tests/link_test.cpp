@@ -1,4 +1,4 @@
-// Scene links: the view file's text as it stands in a page's address.
+// View links: the view file's text as it stands in a page's address.
 #include <cstring>
 #include <string>
 
@@ -9,9 +9,9 @@
 
 namespace {
 
-Scene turned_view()
+View turned_view()
 {
-    Scene view = initial_scene;
+    View view = initial_view;
     const float q[4] = {0.099833414f, 0.0f, -0.0f, 0.995004177f};
     memcpy(view.q, q, sizeof q);
     view.axis[1][1] = 0.980066597f;
@@ -27,24 +27,24 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
 {
     const std::string head = "3;q:0.099833414,0,-0,0.995004177;axis1:1,0,0;axis2:0,0.980066597,0.198669329;"
                              "axis3:0,-0.198669329,0.980066597;show:1,3,4,12";
-    Scene zoomed = turned_view();
-    zoomed.view.zoom = 2.0f;
-    zoomed.view.light = LIGHT_SHAPE;
-    Scene turned4 = turned_view();
+    View zoomed = turned_view();
+    zoomed.zoom = 2.0f;
+    zoomed.light = LIGHT_SHAPE;
+    View turned4 = turned_view();
     // A quarter turn of x toward w, held column by column.
-    turned4.view.turn4[0][0] = 0.0f;
-    turned4.view.turn4[3][0] = 1.0f;
-    turned4.view.turn4[0][3] = -1.0f;
-    turned4.view.turn4[3][3] = 0.0f;
+    turned4.turn4[0][0] = 0.0f;
+    turned4.turn4[3][0] = 1.0f;
+    turned4.turn4[0][3] = -1.0f;
+    turned4.turn4[3][3] = 0.0f;
     // Of R^5, mixing nothing: x and y hold coordinates 5 and 1.
-    Scene framed = turned_view();
-    framed.view.framed = true;
+    View framed = turned_view();
+    framed.framed = true;
     const uint8_t shown[4] = {4, 0, 3, 2};
-    choice_frame(shown, 5, &framed.view.frame);
-    Scene panned = turned_view();
-    panned.view.pan[1] = -0.25f;
+    choice_frame(shown, 5, &framed.frame);
+    View panned = turned_view();
+    panned.pan[1] = -0.25f;
     const struct {
-        Scene view;
+        View view;
         std::string link;
     } rows[] = {
         {turned_view(), head},
@@ -56,7 +56,7 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
     };
     for (const auto& row : rows) {
         EXPECT_EQ(link_of(row.view), row.link);
-        Scene read = initial_scene;
+        View read = initial_view;
         ASSERT_STREQ(parse_link(row.link.c_str(), &read), nullptr) << row.link;
         EXPECT_TRUE(same_scene(read, row.view)) << row.link << " read back as " << link_of(read);
     }
@@ -65,11 +65,11 @@ TEST(Link, IsTheViewFileOnOneLineWithoutWhatHoldsItsValueAtStart)
 TEST(Link, AFrameOfR255OfTheLongestNumbersIsALinkThatReadsBack)
 {
     // Rows a hair from unit vectors: 1,020 numbers of 15 characters each.
-    Scene framed = turned_view(), read = initial_scene;
-    framed.view.framed = true;
-    framed.view.frame.dim = 255;
+    View framed = turned_view(), read = initial_view;
+    framed.framed = true;
+    framed.frame.dim = 255;
     for (int k = 0; k < 4 * 255; k++)
-        framed.view.frame.rows[k / 255][k % 255] = k / 255 == k % 255 ? 0.999999881f : -1.23456789e-07f;
+        framed.frame.rows[k / 255][k % 255] = k / 255 == k % 255 ? 0.999999881f : -1.23456789e-07f;
     std::string link = link_of(framed);
     EXPECT_GT(link.size(), 16384u);
     EXPECT_STREQ(parse_link(link.c_str(), &read, 255), nullptr);
@@ -78,10 +78,10 @@ TEST(Link, AFrameOfR255OfTheLongestNumbersIsALinkThatReadsBack)
 
 TEST(Link, SaysHowLongItWouldBeWhenTheSpaceIsShort)
 {
-    const Scene view = turned_view();
+    const View view = turned_view();
     std::string link = link_of(view);
     char text[8];
-    EXPECT_EQ(format_link(&initial_scene, text, 0), link_of(initial_scene).size());
+    EXPECT_EQ(format_link(&initial_view, text, 0), link_of(initial_view).size());
     EXPECT_EQ(format_link(&view, text, sizeof text), link.size());
     EXPECT_EQ(std::string(text), link.substr(0, 7));
 }
@@ -112,9 +112,9 @@ TEST(Link, RefusesMalformedLinksAndLeavesTheViewAlone)
         {"3;q:0,0,0,1" + axes + ";show:1,2,3,4;tour:grand,5,1e-30,0,running",
             "line 7: the tour's speed is not from 0.1 to 3600 degrees a second"},
     };
-    const Scene sample = turned_view();
+    const View sample = turned_view();
     for (const auto& row : rows) {
-        Scene view = sample;
+        View view = sample;
         EXPECT_STREQ(parse_link(row.link.c_str(), &view), row.fault) << row.link;
         EXPECT_TRUE(same_scene(view, sample)) << row.link << ": a refused link changed the view";
     }

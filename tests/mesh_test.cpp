@@ -144,7 +144,7 @@ TEST(Drop, OnlyTheFirstPathIsRead)
     std::string seven = write_test_file("seven.klein", klein_bytes(7, 3, filled(21, 1.0f), filled(21, 1.0f)));
     const char* paths[] = {five.c_str(), seven.c_str()};
     __drop_callback_input(nullptr, 2, paths);
-    EXPECT_EQ(projection.dim, 5);
+    EXPECT_EQ(view.dim, 5);
 }
 
 TEST(Drop, ReplacedMeshIsDestroyed)

@@ -431,9 +431,9 @@ TEST(Options, TurnsAndFramesOfRmApplyToTheChosenCoordinates)
         Parsed parsed = parse(words);
         ASSERT_EQ(parsed.code, -1) << shown(words) << parsed.err;
         set_view(&initial_view);
-        projection = {0, 0, 1, 2, 3};
+        choose({0, 0, 1, 2, 3});
         testing::internal::CaptureStderr();
-        int code = apply_scene(&parsed.options, &initial_scene, 6);
+        int code = apply_scene(&parsed.options, &initial_view, 6);
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(code, row.code) << shown(words) << err;
         Frame f;
@@ -443,7 +443,7 @@ TEST(Options, TurnsAndFramesOfRmApplyToTheChosenCoordinates)
         }
     }
     set_view(&initial_view);
-    projection = {0, 0, 1, 2, 3};
+    choose({0, 0, 1, 2, 3});
 }
 
 TEST(Options, ATourReadBackGoesOnAsTheUninterruptedRun)
@@ -462,12 +462,12 @@ TEST(Options, ATourReadBackGoesOnAsTheUninterruptedRun)
         {{"--turn", "xw=2e38,1:2=3e38", "--tour", "little"}, 5, 0},
     };
     const int after = 40;
-    auto run = [](const std::vector<std::string>& words, const Scene* saved, uint8_t dim, int steps) {
+    auto run = [](const std::vector<std::string>& words, const View* saved, uint8_t dim, int steps) {
         std::vector<std::string> all = words;
         all.push_back("a.klein");
         Parsed parsed = parse(all);
         set_view(&initial_view);
-        projection = {0, 0, 1, 2, 3};
+        choose({0, 0, 1, 2, 3});
         EXPECT_EQ(apply_scene(&parsed.options, saved, dim), 0) << shown(words);
         EXPECT_TRUE(!words.empty() || !view.framed) << "the view read back is a coordinate choice";
         for (int k = 0; k < steps; k++)
@@ -477,10 +477,10 @@ TEST(Options, ATourReadBackGoesOnAsTheUninterruptedRun)
         return f;
     };
     for (const auto& row : rows) {
-        Frame whole = run(row.words, &initial_scene, row.dim, row.before + after);
-        run(row.words, &initial_scene, row.dim, row.before);
-        Scene scene, read;
-        capture_scene(&scene);
+        Frame whole = run(row.words, &initial_view, row.dim, row.before + after);
+        run(row.words, &initial_view, row.dim, row.before);
+        View scene, read;
+        scene = view;
         std::string text = text_of(scene);
         ASSERT_EQ(parse_view(text.data(), text.size(), &read, row.dim), nullptr) << shown(row.words) << text;
         Frame resumed = run({}, &read, row.dim, after);
@@ -490,7 +490,7 @@ TEST(Options, ATourReadBackGoesOnAsTheUninterruptedRun)
                     << shown(row.words) << " row " << i << ", coordinate " << k;
     }
     set_view(&initial_view);
-    projection = {0, 0, 1, 2, 3};
+    choose({0, 0, 1, 2, 3});
 }
 
 } // namespace

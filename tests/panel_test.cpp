@@ -133,11 +133,11 @@ TEST_F(Panel, ClicksDragsAndTheWheelOverItDoNotReachTheView)
         __cursor_callback_input(window, c.x - 30, c.y + 20);
         __button_callback_window(window, GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
         EXPECT_EQ(view.spin.kind == SPIN_PLANE, !c.reaches_view) << "a press stops a spin";
-        EXPECT_EQ(q[3] != 1.0f, c.reaches_view) << "a drag turns";
+        EXPECT_EQ(view.q[3] != 1.0f, c.reaches_view) << "a drag turns";
         main_loop();
         reset_input();
         __scroll_callback_window(window, 0.0, 3.0);
-        EXPECT_EQ(q[3] != 1.0f, c.reaches_view) << "the wheel turns";
+        EXPECT_EQ(view.q[3] != 1.0f, c.reaches_view) << "the wheel turns";
     }
 
     // A drag begun beside the panel ends when let go over it.
@@ -146,7 +146,7 @@ TEST_F(Panel, ClicksDragsAndTheWheelOverItDoNotReachTheView)
     __button_callback_window(window, GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
     reset_input();
     __cursor_callback_input(window, 100, 100);
-    EXPECT_EQ(q[3], 1.0f) << "the pointer turns the view with no button held";
+    EXPECT_EQ(view.q[3], 1.0f) << "the pointer turns the view with no button held";
 }
 
 TEST_F(Panel, KeysTypedIntoAFieldStayThere)
@@ -169,12 +169,12 @@ TEST_F(Panel, KeysTypedIntoAFieldStayThere)
     }
     key(GLFW_KEY_ENTER);
     EXPECT_FLOAT_EQ(view.zoom, 5.0f);
-    EXPECT_EQ(projection.w, 3);
+    EXPECT_EQ(view.show[3], 3);
     EXPECT_EQ(view.cues.tint, TINT_FIXED);
 
     EXPECT_FALSE(holds_keys_panel());
     key(GLFW_KEY_5);
-    EXPECT_EQ(projection.w, 4) << "once the field is left, keys reach the view";
+    EXPECT_EQ(view.show[3], 4) << "once the field is left, keys reach the view";
 }
 
 TEST_F(Panel, ChoosesCoordinateElevenOfTwelveAndTurnsItIntoView)
@@ -185,13 +185,13 @@ TEST_F(Panel, ChoosesCoordinateElevenOfTwelveAndTurnsItIntoView)
     click();
     ASSERT_TRUE(point_at("##Combo_00", "11"));
     click();
-    EXPECT_EQ(projection.w, 10);
+    EXPECT_EQ(view.show[3], 10);
 
     ASSERT_TRUE(point_at(controls, "x"));
     click();
     EXPECT_EQ(animate_index, 1) << "the swap turn runs";
-    EXPECT_EQ(projection.x, 10);
-    EXPECT_EQ(projection.w, 0);
+    EXPECT_EQ(view.show[0], 10);
+    EXPECT_EQ(view.show[3], 0);
 }
 
 TEST_F(Panel, FitsA512PixelWindowWithEveryWordWholeAtEveryScale)

@@ -8,32 +8,31 @@
 #include "core/tour.h"
 #include "core/viewfile.h"
 
-const Scene sample_scene = {
+const View sample_scene = {
+    // Held column by column: x turned toward w.
+    {{0.955336511f, 0.0f, 0.0f, -0.295520216f}, {0.0f, 1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f},
+        {0.295520216f, 0.0f, 0.0f, 0.955336511f}},
+    1.7f,
+    {FLT_TRUE_MIN, -0.3f},
+    LIGHT_SHAPE,
+    {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
+    {TINT_W, true, -0.25f, 1e-3f, true, 4.5f, true, false, 0.1f},
+    {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f, 2.0f, 4.0f, 0.0f},
+    0.0f,
+    {0, 1, 2, 3},
+    false,
+    {},
+    {TOUR_NONE, false, 0, default_speed_tour, 0},
+    0.0f,
     {0.1f, -0.2f, 0.3f, 0.927361849f},
     {{0.995004177f, 0.0998334214f, 0.0f}, {-0.0998334214f, 0.995004177f, 0.0f}, {0.0f, 0.0f, 1.0f}},
     {0, 1, 2, 11},
-    {
-        // Held column by column: x turned toward w.
-        {{0.955336511f, 0.0f, 0.0f, -0.295520216f}, {0.0f, 1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f},
-            {0.295520216f, 0.0f, 0.0f, 0.955336511f}},
-        1.7f,
-        {FLT_TRUE_MIN, -0.3f},
-        LIGHT_SHAPE,
-        {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
-        {TINT_W, true, -0.25f, 1e-3f, true, 4.5f, true, false, 0.1f},
-        {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f, 2.0f, 4.0f, 0.0f},
-        0.0f,
-        {0, 1, 2, 3},
-        false,
-        {},
-        {TOUR_NONE, false, 0, default_speed_tour, 0},
-        0.0f,
-    },
+    0,
 };
 
-bool same_scene(const Scene& a, const Scene& b)
+bool same_scene(const View& a, const View& b)
 {
-    const View &v = a.view, &w = b.view;
+    const View &v = a, &w = b;
     const Cues &c = v.cues, &d = w.cues;
     // A frame of R^m is shown in place of the coordinate choice.
     bool framed = v.framed && w.framed && memcmp(&v.frame, &w.frame, sizeof v.frame) == 0;
@@ -53,23 +52,23 @@ bool same_scene(const Scene& a, const Scene& b)
         && memcmp(&v.finish.eyes, &w.finish.eyes, sizeof v.finish.eyes) == 0;
 }
 
-std::string text_of(const Scene& scene)
+std::string text_of(const View& scene)
 {
     static char text[longest_view];
     size_t length = format_view(&scene, text, sizeof text);
     return std::string(text, length);
 }
 
-std::string link_of(const Scene& scene)
+std::string link_of(const View& scene)
 {
     static char text[longest_view];
     size_t length = format_link(&scene, text, sizeof text);
     return std::string(text, length);
 }
 
-void walk_tour_scene(const Scene& scene, int steps)
+void walk_tour_scene(const View& scene, int steps)
 {
-    const View& v = scene.view;
+    const View& v = scene;
     Frame f = v.frame;
     if (!v.framed)
         choice_frame(scene.show, max_dim_frame, &f);
@@ -77,4 +76,18 @@ void walk_tour_scene(const Scene& scene, int steps)
     Tour tour = v.tour;
     for (int k = 0; k < steps; k++)
         step_tour(&tour, &f);
+}
+
+Choice chosen()
+{
+    return {view.dim, view.show[0], view.show[1], view.show[2], view.show[3]};
+}
+
+void choose(Choice choice)
+{
+    View next = view;
+    next.dim = choice.dim;
+    const uint8_t show[4] = {choice.x, choice.y, choice.z, choice.w};
+    memcpy(next.show, show, sizeof show);
+    set_view(&next);
 }

@@ -65,10 +65,10 @@ void show_shapes(std::vector<ShapeData> list, const Frame& frame)
         ASSERT_TRUE(add_shapes(&data, 0));
         free_shape(&data);
     }
-    projection.dim = frame.dim;
-    choose_coordinates(0, 1, 2, 3);
     View plain = initial_view;
+    plain.dim = frame.dim;
     set_view(&plain);
+    choose_coordinates(0, 1, 2, 3);
     reset_input();
     __window_callback_input(nullptr, 512, 512);
     show_frame_course(&frame);

@@ -1,4 +1,4 @@
-// Scene files: what is written reads back to the same floats bit for bit,
+// View files: what is written reads back to the same floats bit for bit,
 // and every malformed text is refused with a reason.
 #include <dirent.h>
 #include <sys/stat.h>
@@ -22,16 +22,16 @@
 
 namespace {
 
-const Scene& sample = sample_scene;
+const View& sample = sample_scene;
 
-const char* parse(const std::string& text, Scene* scene)
+const char* parse(const std::string& text, View* scene)
 {
     return parse_view(text.data(), text.size(), scene);
 }
 
 TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
 {
-    Scene view = initial_scene;
+    View view = initial_view;
     const uint8_t show[4] = {4, 5, 6, 0};
     memcpy(view.show, show, sizeof show);
     EXPECT_EQ(text_of(view),
@@ -67,13 +67,13 @@ TEST(View, RoundTripsEveryFloatBitForBit)
     const float values[] = {0.1f, -0.0f, FLT_MIN, FLT_TRUE_MIN, FLT_MAX, -FLT_MAX, 1.0f - FLT_EPSILON / 2,
         0.70710677f, 0.70710683f, 3.4e-39f, 16777217.0f};
     for (float value : values) {
-        Scene view = sample;
-        view.view.pan[0] = view.view.pan[1] = view.view.cues.slice_at = value;
-        Scene read = {};
+        View view = sample;
+        view.pan[0] = view.pan[1] = view.cues.slice_at = value;
+        View read = {};
         ASSERT_EQ(parse(text_of(view), &read), nullptr) << value;
         EXPECT_TRUE(same_scene(view, read)) << text_of(view) << " read back as " << text_of(read);
     }
-    Scene read = {};
+    View read = {};
     ASSERT_EQ(parse(text_of(sample), &read), nullptr);
     EXPECT_TRUE(same_scene(sample, read));
 }
@@ -82,23 +82,23 @@ TEST(View, AFrameOfRmTakesThePlaceOfTheChoiceAndTheTurn)
 {
     // The frame as written is the 4-D turn composed with the frame; it reads
     // back as a frame with no turn, and only for a surface of its dimension.
-    Scene framed = sample;
-    framed.view.framed = true;
+    View framed = sample;
+    framed.framed = true;
     uint64_t seed = 3;
-    random_frame(&seed, 7, &framed.view.frame);
-    framed.view.tour = {TOUR_GRAND, true, 18446744073709551615ull, 12.5f, 4};
-    framed.view.spin = plane_spin_motion(1, 3, -7.0f);
-    Scene read = {};
+    random_frame(&seed, 7, &framed.frame);
+    framed.tour = {TOUR_GRAND, true, 18446744073709551615ull, 12.5f, 4};
+    framed.spin = plane_spin_motion(1, 3, -7.0f);
+    View read = {};
     ASSERT_EQ(parse(text_of(framed), &read), nullptr) << text_of(framed);
-    EXPECT_EQ(read.view.tour.seed, framed.view.tour.seed);
-    EXPECT_EQ(read.view.spin.step, framed.view.spin.step)
+    EXPECT_EQ(read.tour.seed, framed.tour.seed);
+    EXPECT_EQ(read.spin.step, framed.spin.step)
         << "a spin of -7 degrees a second reads back the same";
-    EXPECT_TRUE(read.view.framed);
-    Frame whole = framed.view.frame;
-    compose_frame(framed.view.turn4[0], &whole);
+    EXPECT_TRUE(read.framed);
+    Frame whole = framed.frame;
+    compose_frame(framed.turn4[0], &whole);
     for (int i = 0; i < 4; i++)
         for (int k = 0; k < 7; k++)
-            EXPECT_EQ(read.view.frame.rows[i][k], whole.rows[i][k]) << "row " << i << ", coordinate " << k;
+            EXPECT_EQ(read.frame.rows[i][k], whole.rows[i][k]) << "row " << i << ", coordinate " << k;
     EXPECT_EQ(text_of(read).find("show ="), std::string::npos);
     std::string text = text_of(framed);
     EXPECT_STREQ(
@@ -121,12 +121,12 @@ TEST(View, BringsQToLengthOneAndSavesWhatReadsBack)
         {"0.099833414 0 0 0.995004177", {0.099833414f, 0.0f, 0.0f, 0.995004177f}},
     };
     for (const auto& row : rows) {
-        Scene read = sample;
+        View read = sample;
         ASSERT_EQ(parse("plexorama-view 2\nq = " + std::string(row.q) + "\n" + rest, &read), nullptr)
             << row.q;
         for (int k = 0; k < 4; k++)
             EXPECT_EQ(read.q[k], row.want[k]) << row.q << ", component " << k;
-        Scene again = sample;
+        View again = sample;
         ASSERT_EQ(parse(text_of(read), &again), nullptr) << text_of(read);
         EXPECT_TRUE(same_scene(read, again)) << text_of(read);
     }
@@ -146,13 +146,13 @@ TEST(View, AcceptsOtherOrdersBlanksCommentsAndCrLf)
         "slice = off\neye4 = off\ncolor = fixed\ngizmo = off\nwire = on\n",
     };
     for (const char* text : texts) {
-        Scene view = sample;
+        View view = sample;
         EXPECT_EQ(parse(text, &view), nullptr) << text;
         EXPECT_EQ(view.q[3], 1.0f) << text;
         EXPECT_EQ(view.axis[2][2], 1.0f) << text;
         EXPECT_EQ(view.show[3], 3) << text;
         // What a file leaves out is as a fresh viewer has it.
-        EXPECT_TRUE(same_scene(view, initial_scene)) << text;
+        EXPECT_TRUE(same_scene(view, initial_view)) << text;
     }
 }
 
@@ -251,7 +251,7 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + std::string("q = 0 0\0 0 1\n", 14) + rest, "line 2: a line holds a NUL byte"},
     };
     for (const auto& row : rows) {
-        Scene view = sample;
+        View view = sample;
         const char* fault = parse(row.text, &view);
         EXPECT_STREQ(fault, row.fault) << row.text;
         EXPECT_TRUE(same_scene(view, sample)) << row.text << ": a refused text changed the view";
@@ -262,7 +262,7 @@ TEST(View, ReadsBackWhatItWrites)
 {
     std::string path = write_test_file("saved.view", "old");
     ASSERT_EQ(write_scene(path.c_str(), &sample), 1);
-    Scene read = {};
+    View read = {};
     EXPECT_EQ(read_scene(path.c_str(), &read), nullptr);
 
     EXPECT_TRUE(same_scene(sample, read));
@@ -295,7 +295,7 @@ TEST(View, ReportsFilesThatCannotBeRead)
             "not a valid view file: the key 'axis1' is missing"},
     };
     for (const auto& row : rows) {
-        Scene view = sample;
+        View view = sample;
         EXPECT_STREQ(read_scene(row.path.c_str(), &view), row.reason) << row.path;
         EXPECT_EQ(same_scene(view, sample), row.reason != nullptr) << row.path;
     }
@@ -355,20 +355,20 @@ TEST(View, OverABaseTheKeysLeftOutKeepItsValues)
         {"plexorama-view 3\naa = 5\n", true, "line 2: aa is not 1, 2, 4 or 8"},
     };
     for (const auto& row : rows) {
-        Scene read = {};
+        View read = {};
         const char* fault = parse_over_view(row.text.data(), row.text.size(), &sample, row.partial, &read);
         EXPECT_STREQ(fault, row.fault) << row.text;
         if (fault)
             continue;
         // Only what the text names changes.
-        Scene expected = sample;
+        View expected = sample;
         if (row.partial) {
-            expected.view.finish.aa = 4;
-            expected.view.light = LIGHT_SMOOTH;
+            expected.finish.aa = 4;
+            expected.light = LIGHT_SMOOTH;
         } else {
-            memcpy(expected.q, initial_scene.q, sizeof expected.q);
-            memcpy(expected.axis, initial_scene.axis, sizeof expected.axis);
-            memcpy(expected.show, initial_scene.show, sizeof expected.show);
+            memcpy(expected.q, initial_view.q, sizeof expected.q);
+            memcpy(expected.axis, initial_view.axis, sizeof expected.axis);
+            memcpy(expected.show, initial_view.show, sizeof expected.show);
         }
         EXPECT_TRUE(same_scene(read, expected)) << row.text << " read as " << text_of(read);
     }

@@ -1,5 +1,5 @@
-// The frame on show and the tours: each change goes through set_view, with
-// the coordinate choice of the projection where the frame is one.
+// The frame on show and the tours: each change goes through set_view, as a
+// coordinate choice where the frame is one.
 #include "app/course.h"
 
 #include <cstring>
@@ -18,9 +18,8 @@
 static void __put_course(const Frame* s)
 {
     View next = view;
-    uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
     float turn[16];
-    next.framed = !reduce_frame(s, show, turn);
+    next.framed = !reduce_frame(s, next.show, turn);
     if (next.framed) {
         next.frame = *s;
     } else {
@@ -28,13 +27,6 @@ static void __put_course(const Frame* s)
         memcpy(reduced, turn, sizeof reduced);
         glm_mat4_mul(next.turn4, reduced, composed);
         glm_mat4_copy(composed, next.turn4);
-        Projection& p = projection;
-        p.x = show[0];
-        p.y = show[1];
-        p.z = show[2];
-        p.w = show[3];
-        if (animate_index == 0)
-            bind_shapes(show);
     }
     set_view(&next);
 }
@@ -44,8 +36,7 @@ void frame_course(Frame* frame, bool turned)
     if (view.framed) {
         *frame = view.frame;
     } else {
-        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
-        choice_frame(show, projection.dim, frame);
+        choice_frame(view.show, view.dim, frame);
     }
     if (turned)
         compose_frame(view.turn4[0], frame);
@@ -53,7 +44,7 @@ void frame_course(Frame* frame, bool turned)
 
 int turn_coordinates_course(int a, int b, float angle)
 {
-    if (projection.dim < 4 || a == b || a < 0 || b < 0 || a >= projection.dim || b >= projection.dim)
+    if (view.dim < 4 || a == b || a < 0 || b < 0 || a >= view.dim || b >= view.dim)
         return 0;
     Frame s;
     frame_course(&s, false);
@@ -124,7 +115,7 @@ void advance_tour_course()
 
 void pull_course(int k, const float* column)
 {
-    if (k < 0 || k >= projection.dim)
+    if (k < 0 || k >= view.dim)
         return;
     Frame s;
     frame_course(&s, false);

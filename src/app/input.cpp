@@ -19,8 +19,6 @@
 #include "app/surface.h"
 #include "core/view.h"
 
-versor q = {0.0f, 0.0f, 0.0f, 1.0f};
-vec3 axis[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
 int (*key_state_input)(GLFWwindow* window, int key) = glfwGetKey;
 
 // 2 pi / 255 to seven digits: a held key turns a full circle in 255 frames.
@@ -40,11 +38,13 @@ static void __quatv_input(versor s, float angle, vec3 v)
 // axis stays the image of its unit vector under q.
 static void __turn_input(versor s)
 {
-    versor turned;
-    glm_quat_mul(s, q, turned);
-    glm_quat_copy(turned, q);
-    for (vec3& a : axis)
+    View next = view;
+    versor before;
+    memcpy(before, view.q, sizeof before);
+    glm_quat_mul(s, before, next.q);
+    for (vec3& a : next.axis)
         glm_quat_rotatev(s, a, a);
+    set_view(&next);
 }
 
 // Turns about the fixed horizontal axis by ay, then the vertical one by ax.
@@ -107,7 +107,7 @@ bool moves_slice_input()
     return moving_slice;
 }
 
-float* poll_input(GLFWwindow* window)
+const float* poll_input(GLFWwindow* window)
 {
     // The first held key in the row's order decides; one step per frame at
     // most. Pairs turn one way and back about each axis in turn.
@@ -115,8 +115,11 @@ float* poll_input(GLFWwindow* window)
     // With Ctrl held, S and Q save and quit: no letter turns then.
     bool control = __control_input(window);
     int held = control ? -1 : __held_input(window, KEY_TURN3);
-    if (held >= 0)
-        __quatv_input(s, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step), axis[held / 2]);
+    if (held >= 0) {
+        vec3 about;
+        memcpy(about, view.axis[held / 2], sizeof about);
+        __quatv_input(s, (held % 2 ? -1.0f : 1.0f) * static_cast<float>(step), about);
+    }
     __turn_input(s);
     // E, D and C turn x, y and z toward w as I, O and P do.
     held = control ? -1 : __held_input(window, KEY_TURN4);
@@ -130,8 +133,10 @@ float* poll_input(GLFWwindow* window)
     for (int f = 3; f > 0; f--)
         memcpy(moving[f], moving[f - 1], sizeof moving[f]);
     moving[0][0] = moving[0][1] = 0.0f;
-    glm_quat_normalize(q);
-    return q;
+    View next = view;
+    glm_quat_normalize(next.q);
+    set_view(&next);
+    return view.q;
 }
 
 void advance_spin_input()
@@ -140,7 +145,7 @@ void advance_spin_input()
     if (spin.kind == SPIN_TURN3)
         __drag_turn_input(spin.dx, spin.dy);
     else if (spin.kind == SPIN_TURN4)
-        drag_motion(q, spin.dx, spin.dy, side);
+        drag_motion(view.q, spin.dx, spin.dy, side);
     else if (spin.kind == SPIN_PLANE)
         turn_plane_motion(spin.a, spin.b, spin.step);
 }
@@ -154,8 +159,10 @@ void stop_spin_input()
 
 void reset_input()
 {
-    memcpy(q, initial_scene.q, sizeof q);
-    memcpy(axis, initial_scene.axis, sizeof axis);
+    View next = view;
+    memcpy(next.q, initial_view.q, sizeof next.q);
+    memcpy(next.axis, initial_view.axis, sizeof next.axis);
+    set_view(&next);
     reset_motion();
 }
 
@@ -184,37 +191,34 @@ void __scroll_callback_input(GLFWwindow* window, double xoffset, double yoffset)
 
 int choose_hidden_input(uint8_t c)
 {
-    Projection& p = projection;
-    if (c >= p.dim || c == p.x || c == p.y || c == p.z)
+    const uint8_t* p = view.show;
+    if (c >= view.dim || c == p[0] || c == p[1] || c == p[2])
         return 0;
     // A digit names a coordinate choice: the frame of R^m goes back to it.
+    View next = view;
     if (view.framed) {
-        View next = view;
         next.framed = false;
         next.tour.running = false;
-        set_view(&next);
     }
-    p.w = c;
-    // A running turn keeps its binding until it ends; otherwise the next
-    // turn should start from the chosen coordinate, so bind it now.
-    const uint8_t show[4] = {p.x, p.y, p.z, p.w};
-    if (animate_index == 0)
-        bind_shapes(show);
+    // A running turn keeps its binding until it ends; the frame binds the
+    // choice then.
+    next.show[3] = c;
+    set_view(&next);
     return 1;
 }
 
 int exchange_input(int slot)
 {
-    Projection& p = projection;
     // Always so while no surface is shown: dim is 0.
-    if (slot < 0 || slot > 2 || p.w >= p.dim)
+    if (slot < 0 || slot > 2 || view.show[3] >= view.dim)
         return 0;
     // The record changes at once; the frame turns the old binding toward w
     // and binds the record when the turn ends. A frame of R^m exchanges its
     // rows then instead.
-    uint8_t* shown[3] = {&p.x, &p.y, &p.z};
+    View next = view;
     if (!view.framed)
-        std::swap(p.w, *shown[slot]);
+        std::swap(next.show[3], next.show[slot]);
+    set_view(&next);
     animate_index = static_cast<uint8_t>(slot + 1);
     exchange_motion(slot);
     return 1;
@@ -375,7 +379,7 @@ void __cursor_callback_input(GLFWwindow*, double x, double y)
     if (drag == DRAG_TURN3)
         __drag_turn_input(dx, dy);
     else if (drag == DRAG_TURN4)
-        drag_motion(q, dx, dy, side);
+        drag_motion(view.q, dx, dy, side);
     else if (drag == DRAG_PAN)
         pan_motion(dx, dy, side);
     else if (drag == DRAG_AXIS)

@@ -11,16 +11,13 @@
 
 struct GLFWwindow;
 
-extern versor q;     // orientation, x, y, z, w with w real; (0, 0, 0, 1) at start
-extern vec3 axis[3]; // the surface's own x, y and z axes as turned by q; never re-normalised
-
 // Reads whether a key is held: glfwGetKey, or what the window puts here to
 // keep the keys typed into the control panel from the view, or a test's own.
 extern int (*key_state_input)(GLFWwindow* window, int key);
 
 // Applies one frame of the held rotation keys, 3-D and 4-D, and
-// re-normalises q; returns q.
-float* poll_input(GLFWwindow* window);
+// re-normalises the view's q; returns it.
+const float* poll_input(GLFWwindow* window);
 
 // Whether the last poll_input moved the slice: [ or ] held.
 bool moves_slice_input();

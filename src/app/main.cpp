@@ -107,7 +107,7 @@ static void __report_main(const char* path, const ShowReport* report)
 // asked for. Returns 0 to go on, else the exit code: a file the window
 // cannot show is only reported, but a picture of something else would pass
 // for the files'.
-static int __open_files_main(const Options* options, const Scene* saved)
+static int __open_files_main(const Options* options, const View* saved)
 {
     bool offscreen = options->output || options->record;
     for (int k = 0; k < options->file_count; k++) {
@@ -137,7 +137,7 @@ static int __run_window_main(const Options* options)
 
 // The view that the file and the options give, as a view file on standard
 // output, with no window: for programs that write pages of a view.
-static int __print_view_main(const Options* options, const Scene* saved)
+static int __print_view_main(const Options* options, const View* saved)
 {
     KleinReport report;
     KleinFile file;
@@ -156,8 +156,7 @@ static int __print_view_main(const Options* options, const Scene* saved)
     int failed = apply_scene(options, saved, dim);
     if (failed)
         return failed;
-    Scene scene;
-    capture_scene(&scene);
+    View scene = view;
     static char text[longest_view];
     size_t length = format_view(&scene, text, sizeof text);
     fwrite(text, 1, length < sizeof text ? length : 0, stdout);
@@ -177,9 +176,9 @@ static int __info_main(const Options* options)
         dim = file.dim;
         close_surface_klein(&file);
     }
-    Scene scene;
+    View scene;
     const char* fault = read_scene(options->view, &scene, dim);
-    for (int k = 0; k < 4 && !fault && dim && !scene.view.framed; k++)
+    for (int k = 0; k < 4 && !fault && dim && !scene.framed; k++)
         if (scene.show[k] >= dim) {
             complain_log("%s: coordinate %d is past the surface's %d", options->view, scene.show[k] + 1, dim);
             return 2;
@@ -199,7 +198,7 @@ int run_main(const Options* options)
     // Read before any window opens: a bad view file is a usage error. A
     // frame in it must be of the file's dimension. Its keys go over the
     // preferences'.
-    Scene saved = initial_scene;
+    View saved = initial_view;
     bool preferred = !options->no_preferences && read_preferences_scene(&saved);
     if (options->view) {
         KleinFile file;
@@ -215,7 +214,7 @@ int run_main(const Options* options)
             return 2;
         }
     }
-    const Scene* restored = options->view || preferred ? &saved : nullptr;
+    const View* restored = options->view || preferred ? &saved : nullptr;
 
     if (options->print_view)
         return __print_view_main(options, restored);

@@ -40,33 +40,33 @@ static void __shapes_panel()
 // The shapes, m, the coordinate choice and the swap buttons.
 void __surface_panel()
 {
-    const Projection& p = projection;
+    const uint8_t* p = view.show;
     if (shape_count == 0) {
         ImGui::PushTextWrapPos(0.0f);
         ImGui::TextDisabled("Nothing on show: drop a file here.");
         ImGui::PopTextWrapPos();
         return;
     }
-    ImGui::TextWrapped("m %u, n %u", p.dim, vertices_shapes());
+    ImGui::TextWrapped("m %u, n %u", view.dim, vertices_shapes());
     if (shown_path[0] && ImGui::IsItemHovered())
         ImGui::SetTooltip("%s", shown_path);
     __shapes_panel();
 
     // Coordinates count from 1, as on the command line and the digit keys.
     char hidden[8];
-    snprintf(hidden, sizeof hidden, "%d", p.w + 1);
-    ImGui::Text("shown as x %d, y %d, z %d", p.x + 1, p.y + 1, p.z + 1);
+    snprintf(hidden, sizeof hidden, "%d", p[3] + 1);
+    ImGui::Text("shown as x %d, y %d, z %d", p[0] + 1, p[1] + 1, p[2] + 1);
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted("hidden as w");
     ImGui::SameLine();
     ImGui::SetNextItemWidth(ImGui::GetFontSize() * 4.0f);
     if (ImGui::BeginCombo("##hidden", hidden)) {
-        for (int c = 0; c < p.dim; c++) {
-            const char* role = c == p.x ? "  x" : c == p.y ? "  y" : c == p.z ? "  z" : "";
+        for (int c = 0; c < view.dim; c++) {
+            const char* role = c == p[0] ? "  x" : c == p[1] ? "  y" : c == p[2] ? "  z" : "";
             char label[16];
             snprintf(label, sizeof label, "%d%s", c + 1, role);
             // The list is drawn from the record, which the choice changes.
-            bool chosen = c == p.w;
+            bool chosen = c == p[3];
             if (ImGui::Selectable(label, chosen, role[0] ? ImGuiSelectableFlags_Disabled : 0))
                 choose_hidden_input(static_cast<uint8_t>(c));
             // A coordinate shown as x, y or z cannot be hidden as well.
@@ -101,8 +101,7 @@ static const char* __keep_panel()
     const char* name = fresh_path_scene(stem);
     if (!name)
         return nullptr;
-    Scene scene;
-    capture_scene(&scene);
+    View scene = view;
     return write_scene(name, &scene) ? name : nullptr;
 }
 

@@ -21,7 +21,7 @@ float largest_reach(float* w)
     // w as shown: the 4-D turn's last row, over the coordinates bound or
     // the frame's rows.
     float weights[max_dim_frame] = {};
-    const uint8_t bound[4] = {projection.x, projection.y, projection.z, projection.w};
+    const uint8_t* bound = view.show;
     for (int j = 0; j < 4; j++)
         for (int k = 0; k < dim; k++)
             weights[k] += view.turn4[j][3] * (framed ? view.frame.rows[j][k] : k == bound[j] ? 1.0f : 0.0f);
@@ -48,11 +48,10 @@ void measure_reach(bool frame_changed)
     static uint8_t measured[4] = {};
     static mat4 measured_turn, last_turn;
     static bool ranged = false;
-    const Projection& p = projection;
     const Cues& c = view.cues;
-    const uint8_t shown[4] = {p.x, p.y, p.z, p.w};
+    const uint8_t* shown = view.show;
     uint32_t serial = serial_shapes;
-    bool same = serial == measured_serial && memcmp(shown, measured, sizeof shown) == 0
+    bool same = serial == measured_serial && memcmp(shown, measured, sizeof measured) == 0
         && !(frame_changed && !view.tour.running);
     bool by_range = c.tint == TINT_W && c.tint_scale < 0.0f;
     bool rested = memcmp(view.turn4, last_turn, sizeof last_turn) == 0

@@ -92,7 +92,7 @@ static void __motion_render(unsigned int program)
     View shown = view;
     mat4 turn4;
     glm_mat4_copy(shown.turn4, turn4);
-    const uint8_t bound[4] = {projection.x, projection.y, projection.z, projection.w};
+    const uint8_t* bound = bound_shapes();
     mat4 frame = GLM_MAT4_ZERO_INIT;
     for (int j = 0; j < 4; j++)
         for (int i = 0; i < 4; i++)
@@ -465,7 +465,7 @@ void main_loop()
         built = wanted;
     }
 
-    float* orientation = poll_input(window);
+    const float* orientation = poll_input(window);
     for (unsigned int program : every())
         rot_matrix_load(program, orientation);
     // Each shape sets its own; with none, the programs still hold the surface's.
@@ -475,14 +475,13 @@ void main_loop()
 
     // Just short of pi / 2: the turn's last frame shows 1.57 and the next
     // shows the exchanged coordinates bound at angle 0.
-    if (static_cast<double>(angle) > 1.570795) {
+    bool landed = static_cast<double>(angle) > 1.570795;
+    if (landed) {
         animate_index = 0;
         angle = 0.0f;
         for (unsigned int program : every())
             load_float_to_shader(program, "angle", angle);
         carry_motion();
-        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
-        bind_shapes(show);
     }
     if (animate_index != 0) {
         float turning = static_cast<float>(animate_index - 1);
@@ -493,6 +492,13 @@ void main_loop()
         }
     }
     int changes = take_changes_view();
+    // A new choice binds once, and a swap's when its turn has ended.
+    static bool choice_waits = false;
+    choice_waits = choice_waits || (changes & CHANGE_CHOICE) || landed;
+    if (choice_waits && animate_index == 0 && shape_count > 0) {
+        bind_shapes(view.show);
+        choice_waits = false;
+    }
     if ((built.framed || built.fetched) && (changes & CHANGE_FRAME || rebuilt))
         __frame_render();
     __layout_render(drawn, changes & CHANGE_FRAME);

@@ -1,4 +1,4 @@
-// The scene: the view on show, taken into and put back from Scene records.
+// The scene: the view on show, taken into and put back from View records.
 #include "app/scene.h"
 
 #include <sys/stat.h>
@@ -24,20 +24,11 @@
 #include "draw/platform.h"
 #include "core/viewfile.h"
 
-void capture_scene(Scene* scene)
+void restore_scene(const View* scene)
 {
-    memcpy(scene->q, q, sizeof scene->q);
-    memcpy(scene->axis, axis, sizeof scene->axis);
-    const uint8_t shown[4] = {projection.x, projection.y, projection.z, projection.w};
-    memcpy(scene->show, shown, sizeof shown);
-    scene->view = view;
-}
-
-void restore_scene(const Scene* scene)
-{
-    memcpy(q, scene->q, sizeof scene->q);
-    memcpy(axis, scene->axis, sizeof scene->axis);
-    View next = scene->view;
+    View next = *scene;
+    memcpy(next.show, view.show, sizeof next.show);
+    next.dim = view.dim;
     next.reach = view.reach;
     next.reach_w = view.reach_w;
     memcpy(next.moved, view.moved, sizeof next.moved);
@@ -45,8 +36,8 @@ void restore_scene(const Scene* scene)
     // choice where it is one.
     next.framed = false;
     set_view(&next);
-    if (scene->view.framed && scene->view.frame.dim == projection.dim)
-        show_frame_course(&scene->view.frame);
+    if (scene->framed && scene->frame.dim == view.dim)
+        show_frame_course(&scene->frame);
 }
 
 long spin_frames_scene(const Options* options)
@@ -63,11 +54,11 @@ static int __apply_options_scene(const Options* options)
         f.dim = static_cast<uint8_t>(options->frame_count / 4);
         for (int k = 0; k < options->frame_count; k++)
             f.rows[k / f.dim][k % f.dim] = options->frame[k];
-        const char* fault = f.dim != projection.dim ? "its rows are not of the surface's m"
+        const char* fault = f.dim != view.dim ? "its rows are not of the surface's m"
             : !(error_frame(&f) <= 1e-4f)           ? "its rows are not orthonormal"
                                                     : nullptr;
         if (fault) {
-            complain_log("--basis: %s (m = %d)", fault, projection.dim);
+            complain_log("--basis: %s (m = %d)", fault, view.dim);
             return 2;
         }
         show_frame_course(&f);
@@ -78,7 +69,7 @@ static int __apply_options_scene(const Options* options)
             turn_plane_motion(t.a, t.b, radians_range(t.degrees));
         } else if (!turn_coordinates_course(t.a, t.b, radians_range(t.degrees))) {
             complain_log("--turn %d:%d: coordinate %d is past the surface's %d", t.a + 1, t.b + 1,
-                std::max(t.a, t.b) + 1, projection.dim);
+                std::max(t.a, t.b) + 1, view.dim);
             return 2;
         }
     }
@@ -126,17 +117,19 @@ static int __apply_options_scene(const Options* options)
     return 0;
 }
 
-int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
+int apply_scene(const Options* options, const View* saved, uint8_t dim)
 {
     uint8_t chosen[4];
     bool choosing = false;
     const char* source = nullptr;
     const char* option = "";
-    projection.dim = dim;
+    View sized = view;
+    sized.dim = dim;
+    set_view(&sized);
     if (saved) {
         restore_scene(saved);
         // A frame takes the place of the coordinate choice.
-        choosing = !saved->view.framed;
+        choosing = !saved->framed;
         memcpy(chosen, saved->show, sizeof chosen);
         source = options->view;
     }
@@ -162,30 +155,27 @@ int apply_scene(const Options* options, const Scene* saved, uint8_t dim)
         return 2;
     }
     if (choosing) {
-        projection.x = chosen[0];
-        projection.y = chosen[1];
-        projection.z = chosen[2];
-        projection.w = chosen[3];
+        View next = view;
+        memcpy(next.show, chosen, sizeof next.show);
+        set_view(&next);
     }
     // Turns in planes of the surface's coordinates start from the choice.
     return __apply_options_scene(options);
 }
 
-int prepare_scene(const Options* options, const Scene* saved)
+int prepare_scene(const Options* options, const View* saved)
 {
-    int failed = apply_scene(options, saved, projection.dim);
+    int failed = apply_scene(options, saved, view.dim);
     if (failed)
         return failed;
-    if (saved || options->show) {
-        const uint8_t show[4] = {projection.x, projection.y, projection.z, projection.w};
-        bind_shapes(show);
-    }
+    if ((saved || options->show) && shape_count > 0)
+        bind_shapes(view.show);
     if (options->swap)
         __key_callback_input(nullptr, options->swap, 0, GLFW_PRESS, 0);
     return 0;
 }
 
-const char* read_scene(const char* path, Scene* scene, uint8_t dim, const Scene* base, bool partial)
+const char* read_scene(const char* path, View* scene, uint8_t dim, const View* base, bool partial)
 {
     static char reason[160];
     FILE* file = fopen(path, "rb");
@@ -214,7 +204,7 @@ const char* read_scene(const char* path, Scene* scene, uint8_t dim, const Scene*
     return reason;
 }
 
-int write_scene(const char* path, const Scene* scene)
+int write_scene(const char* path, const View* scene)
 {
     static char text[longest_view];
     size_t length = format_view(scene, text, sizeof text);
@@ -232,9 +222,7 @@ int write_scene(const char* path, const Scene* scene)
 
 int save_scene(const char* path)
 {
-    Scene scene;
-    capture_scene(&scene);
-    if (write_scene(path, &scene))
+    if (write_scene(path, &view))
         return 0;
     complain_log("%s: cannot write: %s", path, strerror(errno));
     return 1;
@@ -281,7 +269,7 @@ static int __preferences_path_scene(char* path, size_t size)
     return written > 0 && static_cast<size_t>(written) < size;
 }
 
-int read_preferences_scene(Scene* scene)
+int read_preferences_scene(View* scene)
 {
     char path[PATH_MAX];
     if (!__preferences_path_scene(path, sizeof path))
@@ -299,7 +287,7 @@ int read_preferences_scene(Scene* scene)
     if (dangling)
         fault = "a symbolic link to no file";
     else if (!found || S_ISREG(status.st_mode) || S_ISDIR(status.st_mode))
-        fault = read_scene(path, scene, 0, &initial_scene, true);
+        fault = read_scene(path, scene, 0, &initial_view, true);
     if (!fault)
         return 1;
     complain_log("warning: %s: %s: going on without the preferences", path, fault);

@@ -1,9 +1,11 @@
 // The shapes on show as files give them, and the reasons a file is not.
 #include "app/surface.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "core/motion.h"
 #include "core/oogl.h"
 #include "core/view.h"
 #include "draw/mesh.h"
@@ -44,25 +46,20 @@ static void __put_on_show_surface(uint8_t dim, int first, const char* path)
         snprintf(shapes[k].name, sizeof shapes[k].name, "%s", slash ? slash + 1 : path ? path : "");
     if (path && shown_files == 0)
         snprintf(shown_path, sizeof shown_path, "%s", path);
-    Projection& p = projection;
-    p.dim = dim;
     shown_files++;
+    View next = view;
+    next.dim = dim;
     // Indices chosen for a wider surface would read past each vertex.
-    if (p.x >= p.dim || p.y >= p.dim || p.z >= p.dim || p.w >= p.dim) {
-        p.x = 0;
-        p.y = 1;
-        p.z = 2;
-        p.w = 3;
-    }
-    const uint8_t show[4] = {p.x, p.y, p.z, p.w};
-    bind_shapes(show);
+    if (std::any_of(next.show, next.show + 4, [&](uint8_t c) { return c >= dim; }))
+        memcpy(next.show, initial_view.show, sizeof next.show);
     // A frame of another R^m means nothing to these shapes.
     if (view.framed && view.frame.dim != dim) {
-        View next = view;
         next.framed = false;
         next.tour.running = false;
-        set_view(&next);
     }
+    set_view(&next);
+    // New shapes take the choice now; a swap under way binds when it ends.
+    bind_shapes(first > 0 && animate_index != 0 ? bound_shapes() : view.show);
 }
 
 ShowStatus show_data_surface(SurfaceData data)

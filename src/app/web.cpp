@@ -61,8 +61,7 @@ EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path, int add)
 EMSCRIPTEN_KEEPALIVE const char* view_link_web()
 {
     static char text[longest_view];
-    Scene scene;
-    capture_scene(&scene);
+    View scene = view;
     format_link(&scene, text, sizeof text);
     return text;
 }
@@ -76,26 +75,21 @@ EMSCRIPTEN_KEEPALIVE int longest_view_web()
 // Puts a view on show, or says why not: coordinates past the surface's. Before
 // any surface is shown the coordinates wait for one that has them, as a drop
 // keeps the shown ones when it can.
-static const char* __put_scene_web(const Scene* scene)
+static const char* __put_scene_web(const View* scene)
 {
     static char fault[96];
     if (shape_count > 0)
         for (uint8_t c : scene->show)
-            if (c >= projection.dim) {
-                snprintf(
-                    fault, sizeof fault, "coordinate %d is past the surface's %d", c + 1, projection.dim);
+            if (c >= view.dim) {
+                snprintf(fault, sizeof fault, "coordinate %d is past the surface's %d", c + 1, view.dim);
                 return fault;
             }
-    if (!scene->view.framed) {
-        projection.x = scene->show[0];
-        projection.y = scene->show[1];
-        projection.z = scene->show[2];
-        projection.w = scene->show[3];
-    }
     restore_scene(scene);
-    // A running turn binds the record when it ends.
-    if (animate_index == 0)
-        bind_shapes(scene->show);
+    if (!scene->framed) {
+        View next = view;
+        memcpy(next.show, scene->show, sizeof next.show);
+        set_view(&next);
+    }
     return "";
 }
 
@@ -103,7 +97,7 @@ static const char* __put_scene_web(const Scene* scene)
 // nothing changes then.
 EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 {
-    Scene scene;
+    View scene;
     const char* wrong = parse_link(link, &scene, dim_shapes());
     return wrong ? wrong : __put_scene_web(&scene);
 }
@@ -111,7 +105,7 @@ EMSCRIPTEN_KEEPALIVE const char* set_view_web(const char* link)
 // The same for the text of a view file, as a one-file page holds it.
 EMSCRIPTEN_KEEPALIVE const char* set_view_text_web(const char* text)
 {
-    Scene scene;
+    View scene;
     const char* wrong = parse_view(text, strlen(text), &scene, dim_shapes());
     return wrong ? wrong : __put_scene_web(&scene);
 }
@@ -131,7 +125,7 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
     static char text[896];
-    const Projection& p = projection;
+    const uint8_t* p = view.show;
     const Cues& c = view.cues;
     snprintf(text, sizeof text,
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
@@ -139,7 +133,7 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
         "\"tour\":%d,\"running\":%d,\"seed\":\"%llu\",\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
         "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
-        dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p.x, p.y, p.z, p.w,
+        dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p[0], p[1], p[2], p[3],
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
         static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, view.light,

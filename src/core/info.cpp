@@ -170,22 +170,22 @@ void print_crossing_info(FILE* out, const Crossing* curve)
 // The double curve of the surface as the scene shows it: the frame of the
 // coordinate choice or the scene's own, under its 4-D turn, and its 4-D eye
 // where it has one, 3 s away unless placed.
-static const char* __crossing_info(const SurfaceData* data, const Scene* scene, Crossing* curve)
+static const char* __crossing_info(const SurfaceData* data, const View* scene, Crossing* curve)
 {
     CrossingView view = {};
-    if (scene->view.framed)
-        view.frame = scene->view.frame;
+    if (scene->framed)
+        view.frame = scene->frame;
     else
         choice_frame(scene->show, data->dim, &view.frame);
-    if (scene->view.cues.eye4)
-        view.eye = scene->view.cues.eye4_at > 0
-            ? scene->view.cues.eye4_at
+    if (scene->cues.eye4)
+        view.eye = scene->cues.eye4_at > 0
+            ? scene->cues.eye4_at
             : 3.0 * reach_frame(&view.frame, data->coords, data->vertex_count);
-    compose_frame(scene->view.turn4[0], &view.frame);
+    compose_frame(scene->turn4[0], &view.frame);
     return find_crossing(data->coords, data->dim, data->vertex_count, &view, curve);
 }
 
-int run_info(const char* path, const Scene* scene)
+int run_info(const char* path, const View* scene)
 {
     SurfaceData data;
     KleinReport report;

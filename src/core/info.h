@@ -59,7 +59,7 @@ void print_crossing_info(FILE* out, const Crossing* curve);
 // scene the double curve in its view, or one line on standard error saying
 // why it cannot be read or shown. Returns the exit code: 0 for a file the
 // viewer can show, 1 otherwise.
-int run_info(const char* path, const Scene* scene = nullptr);
+int run_info(const char* path, const View* scene = nullptr);
 
 // Says why a picture of the surface in the file at path shows none of it:
 // no whole triangle, no finite vertex, no area, where it lies, or that it

@@ -21,13 +21,13 @@ static bool __has_line_link(const char* text, const char* line)
     return false;
 }
 
-size_t format_link(const Scene* scene, char* text, size_t size)
+size_t format_link(const View* scene, char* text, size_t size)
 {
     static char file[longest_view], start[longest_view], link[longest_view];
     size_t prefix = strlen(version_prefix);
     if (format_view(scene, file, sizeof file) >= sizeof file || strncmp(file, version_prefix, prefix) != 0)
         return 0;
-    format_view(&initial_scene, start, sizeof start);
+    format_view(&initial_view, start, sizeof start);
     size_t n = 0;
     for (const char* c = file + prefix; *c; c++) {
         // A line starts after each newline; but for the keys every view
@@ -56,7 +56,7 @@ size_t format_link(const Scene* scene, char* text, size_t size)
     return n;
 }
 
-const char* parse_link(const char* text, Scene* scene, uint8_t dim)
+const char* parse_link(const char* text, View* scene, uint8_t dim)
 {
     // Blanks, '=', '#' or line ends would let a link say what a view file
     // cannot and would need escaping in an address.

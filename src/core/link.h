@@ -16,8 +16,8 @@
 
 // Writes the link text of view into text, NUL-terminated. Returns its
 // length, or the length it needs when size is too small.
-size_t format_link(const Scene* scene, char* text, size_t size);
+size_t format_link(const View* scene, char* text, size_t size);
 
 // Reads link text, NUL-terminated. Returns none when it is valid and view
 // holds it, else what is wrong, as a phrase.
-const char* parse_link(const char* text, Scene* scene, uint8_t dim = 0);
+const char* parse_link(const char* text, View* scene, uint8_t dim = 0);

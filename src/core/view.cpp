@@ -19,14 +19,12 @@ const View initial_view = {
     {},
     {TOUR_NONE, false, 0, default_speed_tour, 0},
     0.0f,
-};
-
-const Scene initial_scene = {
     {0.0f, 0.0f, 0.0f, 1.0f},
     {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}},
     {0, 1, 2, 3},
-    initial_view,
+    0,
 };
+
 
 static View state = initial_view;
 const View& view = state;
@@ -38,7 +36,8 @@ void set_view(const View* next)
     // Field by field: the padding of the records holds nothing to compare.
     const View& now = state;
     if (memcmp(now.turn4, next->turn4, sizeof now.turn4) != 0 || now.zoom != next->zoom
-        || memcmp(now.pan, next->pan, sizeof now.pan) != 0 || now.light != next->light)
+        || memcmp(now.pan, next->pan, sizeof now.pan) != 0 || now.light != next->light
+        || memcmp(now.q, next->q, sizeof now.q) != 0 || memcmp(now.axis, next->axis, sizeof now.axis) != 0)
         changes |= CHANGE_MOTION;
     const Cues &a = now.cues, &b = next->cues;
     if (a.tint != b.tint || a.slice != b.slice || a.slice_at != b.slice_at || a.slice_width != b.slice_width
@@ -52,6 +51,8 @@ void set_view(const View* next)
     if (now.framed != next->framed
         || (next->framed && memcmp(&now.frame, &next->frame, sizeof now.frame) != 0))
         changes |= CHANGE_FRAME;
+    if (memcmp(now.show, next->show, sizeof now.show) != 0 || now.dim != next->dim)
+        changes |= CHANGE_CHOICE;
 
     if (next != &state)
         state = *next;

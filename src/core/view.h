@@ -1,8 +1,9 @@
-// The view: everything that decides the picture beside the orientation,
-// the coordinate choice and the colour. One record, owned here and changed
-// only through set_view, which notes what the frame must upload again; view
-// files, links, options, the panel, the page and headless runs all read and
-// write it. Slots number the shown coordinates x, y, z, w as 0, 1, 2, 3.
+// The view: everything that decides the picture but the shapes and their
+// colours: the orientation, the coordinate choice, the 4-D turn, the cues
+// and the finish. One record, owned here and changed only through set_view,
+// which notes what the frame must upload or bind again; view files, links,
+// options, the panel, the page and headless runs all read and write it.
+// Slots number the shown coordinates x, y, z, w as 0, 1, 2, 3.
 #pragma once
 
 #include <cstdint>
@@ -81,15 +82,10 @@ struct View {
     Frame frame;      // with framed: a frame of R^m that is no coordinate choice
     Tour tour;
     float reach_w; // the largest |w| as shown over the surface, while the map's scale follows it; else 0
-};
-
-// A whole view as a view file or a link holds it: the view with the
-// orientation, the turning axes and the coordinate choice.
-struct Scene {
-    float q[4];       // orientation, x, y, z, w with w real
-    float axis[3][3]; // the surface's own x, y, z axes as turned
-    uint8_t show[4];  // coordinates shown as x, y, z and hidden as w, from 0
-    View view;
+    versor q;      // orientation, x, y, z, w with w real; (0, 0, 0, 1) at start
+    vec3 axis[3];  // the surface's own x, y and z axes as turned by q; never re-normalised
+    uint8_t show[4]; // coordinates shown as x, y, z and hidden as w, from 0: the choice
+    uint8_t dim;     // m of the shapes in view; 0 with none
 };
 
 // What set_view found changed, for the frame to act on.
@@ -98,13 +94,13 @@ enum Change {
     CHANGE_CUES = 2,   // the cues or s: their uniforms and clip planes
     CHANGE_FRAME = 4,  // the frame of R^m, or whether there is one
     CHANGE_FINISH = 8, // anti-aliasing, opacity or stereo: the framebuffers they need
+    CHANGE_CHOICE = 16, // the coordinate choice, or m: the shapes' attributes
 };
 
 // The view at start: no turn, zoom 1, the file's normals, the cues off but
 // the wireframe, no spin, and the picture as the window draws it: no
 // anti-aliasing, opaque, one eye.
 extern const View initial_view;
-extern const Scene initial_scene;
 
 // The view on show; read-only but through set_view.
 extern const View& view;

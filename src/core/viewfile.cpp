@@ -55,7 +55,7 @@ struct FieldRow {
     const char* key;
     FieldKind kind;
     int count;
-    size_t at;                // offset of the values in a Scene
+    size_t at;                // offset of the values in a View
     size_t flag;              // of the bool of an optional field
     const char* const* words; // of a word field
     bool required;            // in every file, since version 1; show only without a frame
@@ -65,7 +65,7 @@ struct FieldRow {
     const char* fault; // what a value that is not one of the words, or fails another check, is
 };
 
-#define AT(member) offsetof(Scene, member)
+#define AT(member) offsetof(View, member)
 
 // RANGE_COUNT: no range.
 const FieldRow fields[] = {
@@ -76,37 +76,37 @@ const FieldRow fields[] = {
         "axis1 to axis3 are not orthonormal"},
     {"show", FIELD_COORDINATES, 4, AT(show), 0, nullptr, true, UNFRAMED, CHECK_DISTINCT, RANGE_COUNT,
         "a coordinate is shown twice"},
-    {"turn4", FIELD_MATRIX, 16, AT(view.turn4), 0, nullptr, false, UNFRAMED, CHECK_ORTHONORMAL4, RANGE_COUNT,
+    {"turn4", FIELD_MATRIX, 16, AT(turn4), 0, nullptr, false, UNFRAMED, CHECK_ORTHONORMAL4, RANGE_COUNT,
         "turn4 is not orthonormal"},
-    {"zoom", FIELD_FLOATS, 1, AT(view.zoom), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_ZOOM, nullptr},
-    {"pan", FIELD_FLOATS, 2, AT(view.pan), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
-    {"light", FIELD_WORD, 1, AT(view.light), 0, lights, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+    {"zoom", FIELD_FLOATS, 1, AT(zoom), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_ZOOM, nullptr},
+    {"pan", FIELD_FLOATS, 2, AT(pan), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
+    {"light", FIELD_WORD, 1, AT(light), 0, lights, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "light is not 'file', 'shape' or 'smooth'"},
-    {"color", FIELD_WORD, 1, AT(view.cues.tint), 0, tints, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+    {"color", FIELD_WORD, 1, AT(cues.tint), 0, tints, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "color is not 'fixed' or 'w'"},
-    {"slice", FIELD_OPTIONAL, 2, AT(view.cues.slice_at), AT(view.cues.slice), nullptr, false, ALWAYS,
+    {"slice", FIELD_OPTIONAL, 2, AT(cues.slice_at), AT(cues.slice), nullptr, false, ALWAYS,
         CHECK_RANGE, RANGE_WIDTH, nullptr},
-    {"eye4", FIELD_OPTIONAL, 1, AT(view.cues.eye4_at), AT(view.cues.eye4), nullptr, false, ALWAYS,
+    {"eye4", FIELD_OPTIONAL, 1, AT(cues.eye4_at), AT(cues.eye4), nullptr, false, ALWAYS,
         CHECK_RANGE, RANGE_EYE4, nullptr},
-    {"gizmo", FIELD_SWITCH, 1, AT(view.cues.gizmo), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+    {"gizmo", FIELD_SWITCH, 1, AT(cues.gizmo), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "gizmo is not 'on' or 'off'"},
-    {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+    {"wire", FIELD_SWITCH, 1, AT(cues.wire), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "wire is not 'on' or 'off'"},
-    {"frame", FIELD_FRAME, 4 * max_dim_frame, AT(view.frame), AT(view.framed), nullptr, false, FRAMED,
+    {"frame", FIELD_FRAME, 4 * max_dim_frame, AT(frame), AT(framed), nullptr, false, FRAMED,
         CHECK_FRAME, RANGE_COUNT, "the frame is not orthonormal"},
-    {"spin", FIELD_SPIN, 2, AT(view.spin), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_SPIN_RATE,
+    {"spin", FIELD_SPIN, 2, AT(spin), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_SPIN_RATE,
         "spin is not 'off' or PLANE DEGREES_PER_SECOND"},
-    {"tour", FIELD_TOUR, 5, AT(view.tour), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_TOUR_SPEED,
+    {"tour", FIELD_TOUR, 5, AT(tour), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_TOUR_SPEED,
         "tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
-    {"scale", FIELD_SCALE, 1, AT(view.cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_SCALE,
+    {"scale", FIELD_SCALE, 1, AT(cues.tint_scale), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_SCALE,
         nullptr},
-    {"aa", FIELD_COUNT, 1, AT(view.finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES, RANGE_COUNT,
+    {"aa", FIELD_COUNT, 1, AT(finish.aa), 0, nullptr, false, ALWAYS, CHECK_SAMPLES, RANGE_COUNT,
         "aa is not 1, 2, 4 or 8"},
-    {"opacity", FIELD_FLOATS, 1, AT(view.finish.opacity), 0, nullptr, false, ALWAYS, CHECK_RANGE,
+    {"opacity", FIELD_FLOATS, 1, AT(finish.opacity), 0, nullptr, false, ALWAYS, CHECK_RANGE,
         RANGE_OPACITY, nullptr},
-    {"stereo", FIELD_WORD, 1, AT(view.finish.stereo), 0, stereos, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+    {"stereo", FIELD_WORD, 1, AT(finish.stereo), 0, stereos, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
-    {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_EYES,
+    {"eyes", FIELD_FLOATS, 1, AT(finish.eyes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_EYES,
         nullptr},
 };
 const int field_count = sizeof fields / sizeof fields[0];
@@ -117,12 +117,12 @@ const int field_count = sizeof fields / sizeof fields[0];
 // a few units in the last place, a mistyped one by far more.
 const float orthonormal_tolerance = 1e-4f;
 
-template <typename T> T* __place_view(Scene* scene, size_t at)
+template <typename T> T* __place_view(View* scene, size_t at)
 {
     return reinterpret_cast<T*>(reinterpret_cast<char*>(scene) + at);
 }
 
-template <typename T> const T* __place_view(const Scene* scene, size_t at)
+template <typename T> const T* __place_view(const View* scene, size_t at)
 {
     return reinterpret_cast<const T*>(reinterpret_cast<const char*>(scene) + at);
 }
@@ -148,10 +148,10 @@ size_t __float_at_view(const FieldRow& row, int k)
 }
 
 // The frame on show as a whole: the 4-D turn composed with the frame.
-void __append_frame_view(const Scene* scene, char* text, size_t size, size_t* length)
+void __append_frame_view(const View* scene, char* text, size_t size, size_t* length)
 {
-    Frame f = scene->view.frame;
-    compose_frame(scene->view.turn4[0], &f);
+    Frame f = scene->frame;
+    compose_frame(scene->turn4[0], &f);
     for (const float* row : f.rows)
         for (int k = 0; k < f.dim; k++)
             __append_view(text, size, length, " %.9g", row[k]);
@@ -169,22 +169,22 @@ void __append_spin_view(const Spin* spin, char* text, size_t size, size_t* lengt
 
 } // namespace
 
-size_t format_view(const Scene* scene, char* text, size_t size)
+size_t format_view(const View* scene, char* text, size_t size)
 {
     size_t length = 0;
     if (size)
         text[0] = '\0';
     __append_view(text, size, &length, "plexorama-view 3\n");
     for (const FieldRow& row : fields) {
-        if (row.when != ALWAYS && (row.when == FRAMED) != scene->view.framed)
+        if (row.when != ALWAYS && (row.when == FRAMED) != scene->framed)
             continue;
         __append_view(text, size, &length, "%s =", row.key);
         if (row.kind == FIELD_FRAME)
             __append_frame_view(scene, text, size, &length);
         else if (row.kind == FIELD_SPIN)
-            __append_spin_view(&scene->view.spin, text, size, &length);
+            __append_spin_view(&scene->spin, text, size, &length);
         else if (row.kind == FIELD_TOUR)
-            length += format_tour(&scene->view.tour, length < size ? text + length : nullptr,
+            length += format_tour(&scene->tour, length < size ? text + length : nullptr,
                 length < size ? size - length : 0);
         else if (row.kind == FIELD_WORD)
             __append_view(text, size, &length, " %s", row.words[*__place_view<int>(scene, row.at)]);
@@ -225,7 +225,7 @@ static int __coordinate_view(const char* word, uint8_t* index)
 
 // A frame of R^m row by row: 4 m finite floats, m from 4 to 255 and the
 // surface's when known.
-static const char* __frame_view(char** words, int count, uint8_t dim, Scene* scene)
+static const char* __frame_view(char** words, int count, uint8_t dim, View* scene)
 {
     static char fault[64];
     int m = count / 4;
@@ -235,7 +235,7 @@ static const char* __frame_view(char** words, int count, uint8_t dim, Scene* sce
         snprintf(fault, sizeof fault, "the frame is of R^%d, the surface of R^%d", m, dim);
         return fault;
     }
-    Frame& f = scene->view.frame;
+    Frame& f = scene->frame;
     f.dim = static_cast<uint8_t>(m);
     for (int k = 0; k < count; k++) {
         float& value = f.rows[k / m][k % m];
@@ -245,12 +245,12 @@ static const char* __frame_view(char** words, int count, uint8_t dim, Scene* sce
         // so read, it reads back the same.
         value += 0.0f;
     }
-    scene->view.framed = true;
+    scene->framed = true;
     return nullptr;
 }
 
 // Reads the values of one field; returns none or the fault.
-static const char* __values_view(const FieldRow& row, char** words, int count, uint8_t dim, Scene* scene)
+static const char* __values_view(const FieldRow& row, char** words, int count, uint8_t dim, View* scene)
 {
     if (row.kind == FIELD_FRAME)
         return __frame_view(words, count, dim, scene);
@@ -258,18 +258,18 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
         float rate = 0.0f;
         int a = 0, b = 0;
         if (count == 1 && strcmp(words[0], "off") == 0)
-            scene->view.spin = initial_view.spin;
+            scene->spin = initial_view.spin;
         else if (count != 2 || !plane_values(words[0], strlen(words[0]), &a, &b)
             || !float_values(words[1], &rate))
             return row.fault;
         else if (!within_range(row.range, rate))
             return fault_range(row.range);
         else
-            scene->view.spin = plane_spin_motion(a, b, rate);
+            scene->spin = plane_spin_motion(a, b, rate);
         return nullptr;
     }
     if (row.kind == FIELD_TOUR) {
-        int read = parse_tour(words, count, &scene->view.tour);
+        int read = parse_tour(words, count, &scene->tour);
         return read > 0 ? nullptr : read < 0 ? fault_range(row.range) : row.fault;
     }
     if (row.kind == FIELD_SCALE) {
@@ -329,7 +329,7 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
 
 // Reads one "key = values" line into scene; returns none or the fault, and
 // the field it was for.
-static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* field, unsigned* seen)
+static const char* __field_view(char* line, uint8_t dim, View* scene, int* field, unsigned* seen)
 {
     char* equals = strchr(line, '=');
     if (!equals)
@@ -352,7 +352,7 @@ static const char* __field_view(char* line, uint8_t dim, Scene* scene, int* fiel
 }
 
 // Whether a field's values hold what they must once the file is read.
-static bool __check_view(const FieldRow& row, Scene* scene)
+static bool __check_view(const FieldRow& row, View* scene)
 {
     switch (row.check) {
     case CHECK_UNIT:
@@ -375,7 +375,7 @@ static bool __check_view(const FieldRow& row, Scene* scene)
         return true;
     }
     case CHECK_FRAME:
-        return !scene->view.framed || error_frame(&scene->view.frame) <= orthonormal_tolerance;
+        return !scene->framed || error_frame(&scene->frame) <= orthonormal_tolerance;
     case CHECK_RANGE:
         return (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
             || within_range(
@@ -389,13 +389,13 @@ static bool __check_view(const FieldRow& row, Scene* scene)
     }
 }
 
-const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t dim)
+const char* parse_view(const char* text, size_t length, View* scene, uint8_t dim)
 {
-    return parse_over_view(text, length, &initial_scene, false, scene, dim);
+    return parse_over_view(text, length, &initial_view, false, scene, dim);
 }
 
 const char* parse_over_view(
-    const char* text, size_t length, const Scene* base, bool partial, Scene* scene, uint8_t dim)
+    const char* text, size_t length, const View* base, bool partial, View* scene, uint8_t dim)
 {
     static char reason[96];
     static char content[longest_line_view];
@@ -405,8 +405,8 @@ const char* parse_over_view(
         length -= 3;
     }
     // A frame is of one surface: the base's is not carried over.
-    Scene read = *base;
-    read.view.framed = false;
+    View read = *base;
+    read.framed = false;
     unsigned seen = 0;
     int lines[field_count] = {};
     const char* fault = nullptr;
@@ -434,7 +434,7 @@ const char* parse_over_view(
     if (line == 0)
         return "not a view file";
     // A frame takes the place of the coordinate choice and the 4-D turn.
-    bool framed = read.view.framed;
+    bool framed = read.framed;
     for (int field = 0; field < field_count && !fault && !partial; field++)
         if (fields[field].required && !(seen & (1u << field))
             && !(framed && fields[field].when == UNFRAMED)) {

@@ -39,7 +39,7 @@
 
 // Writes the text of a view file into text, NUL-terminated. Returns its
 // length, or the length it needs when size is too small.
-size_t format_view(const Scene* scene, char* text, size_t size);
+size_t format_view(const View* scene, char* text, size_t size);
 
 // The longest line and the largest file of view text: a frame of R^255 is a
 // line of at most 16,328 characters, 1,020 floats of up to 16 with their blanks.
@@ -50,9 +50,9 @@ constexpr size_t longest_view = 64 * 1024;
 // when it is valid and scene holds it, else what is wrong, as a phrase that
 // names the line where there is one. An orientation of another length than
 // 1 is brought to length 1. A frame must be of R^dim unless dim is 0.
-const char* parse_view(const char* text, size_t length, Scene* scene, uint8_t dim = 0);
+const char* parse_view(const char* text, size_t length, View* scene, uint8_t dim = 0);
 
 // The same over a base scene: the keys left out keep base's values (but for
 // its frame) and, when partial, the keys every file holds may be left out too.
 const char* parse_over_view(
-    const char* text, size_t length, const Scene* base, bool partial, Scene* scene, uint8_t dim = 0);
+    const char* text, size_t length, const View* base, bool partial, View* scene, uint8_t dim = 0);

@@ -46,14 +46,14 @@ const Frame& __frame_gizmo()
     static Frame frame;
     if (view.framed && view.frame.dim > 4)
         return view.frame;
-    const Projection& p = projection;
+    const uint8_t* p = view.show;
     uint8_t show[4] = {0, 1, 2, 3};
     if (shape_count > 0) {
         std::copy(bound_shapes(), bound_shapes() + 4, show);
-    } else if (p.dim >= 4) {
-        show[0] = p.x, show[1] = p.y, show[2] = p.z, show[3] = p.w;
+    } else if (view.dim >= 4) {
+        std::copy(p, p + 4, show);
     }
-    choice_frame(show, p.dim < 4 ? 4 : p.dim, &frame);
+    choice_frame(show, view.dim < 4 ? 4 : view.dim, &frame);
     return frame;
 }
 

@@ -14,7 +14,6 @@
 #include "draw/platform.h"
 #include "core/tangents.h"
 
-Projection projection = {0, 0, 1, 2, 3};
 int pinned_memory_mesh = -1;
 
 static uint32_t __buffer_mesh(const float* array, GLsizeiptr size)

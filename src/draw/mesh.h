@@ -41,17 +41,6 @@ struct Mesh {
 // memory, which is freed once handed over.
 extern int pinned_memory_mesh;
 
-// The coordinate choice of the shapes on show.
-struct Projection {
-    uint8_t dim; // their coordinate count m; 0 with none
-    uint8_t x;   // coordinate shown as x: attribute locations 0 and 4
-    uint8_t y;   // shown as y: locations 1 and 5
-    uint8_t z;   // shown as z: locations 2 and 6
-    uint8_t w;   // hidden as w: locations 3 and 7
-};
-
-extern Projection projection; // dim 0, indices 0, 1, 2, 3
-
 // Uploads both arrays of data (normals may be absent). Returns none when the
 // record or the GL buffers cannot be had, or when the vertices are more than
 // one draw call takes; nothing is left allocated then.

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // inside the input are never read.
     std::vector<char> text(data, data + size);
     text.push_back('\0');
-    Scene view, before;
+    View view, before;
     memset(&view, 0xa5, sizeof view);
     before = view;
     if (parse_link(text.data(), &view)) {
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~!$&'()*+,;=:@/?";
     if (strspn(link, fragment) != length)
         __fail_fuzz("a written link holds a character an address would escape");
-    Scene again;
+    View again;
     if (parse_link(link, &again))
         __fail_fuzz("a written link is refused");
     if (!same_scene(view, again))

@@ -18,7 +18,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Scene view, before;
+    View view, before;
     memset(&view, 0xa5, sizeof view);
     before = view;
     const char* fault = parse_view(reinterpret_cast<const char*>(data), size, &view);
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t length = format_view(&view, text, sizeof text);
     if (length >= sizeof text)
         __fail_fuzz("a view does not fit the longest view file");
-    Scene again;
+    View again;
     if (parse_view(text, length, &again))
         __fail_fuzz("a written view is refused");
     if (!same_scene(view, again))

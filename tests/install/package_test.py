@@ -14,7 +14,7 @@ import tree
 CPACK = BUILD = OUT = DEB = None
 
 
-def run(argv, timeout=120):
+def run(argv, timeout=600):
     done = subprocess.run([str(a) for a in argv], capture_output=True, text=True, timeout=timeout)
     if done.returncode != 0:
         raise RuntimeError(f"{' '.join(argv)} failed:\n{done.stdout}{done.stderr}")

@@ -7,6 +7,7 @@
 
 #include "app/input.h"
 #include "app/window.h"
+#include "core/view.h"
 
 namespace {
 
@@ -35,12 +36,10 @@ TEST(Wheel, BrowserDeltasTurnAsClicksOfTheWheel)
         {0, 0, {0, 0, 0, 1}},
     };
     for (const auto& row : rows) {
-        glm_quat_identity(q);
-        const vec3 initial[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-        memcpy(axis, initial, sizeof axis);
+        set_view(&initial_view);
         __scroll_callback_window(nullptr, row.x, row.y);
         SCOPED_TRACE(testing::Message() << "delta " << row.x << ", " << row.y);
-        expect_near(q, row.q);
+        expect_near(view.q, row.q);
     }
 }
 
