@@ -24,7 +24,7 @@ static bool parse_int(const char* text, int low, int high, int* value)
 
 // The parts of a run, which --only chooses among.
 static const char* const parts[]
-    = {"first-frame", "loading", "split", "cues", "finish", "smooth", "tours", "pacing", "crossing"};
+    = {"first-frame", "loading", "split", "cues", "finish", "smooth", "tours", "pacing", "crossing", "shapes"};
 
 static std::string part_list()
 {
@@ -97,7 +97,8 @@ int main(int argc, char** argv)
     // surface in R^28 is torus-10d widened. Only those the parts chosen use
     // are written.
     bool every = chosen("first-frame") || chosen("loading") || chosen("split");
-    bool largest = every || chosen("cues") || chosen("finish") || chosen("smooth") || chosen("crossing");
+    bool largest = every || chosen("cues") || chosen("finish") || chosen("smooth") || chosen("crossing")
+        || chosen("shapes");
     bool tours = chosen("tours");
     struct Wanted {
         int resolution;
@@ -178,6 +179,8 @@ int main(int argc, char** argv)
     }
     if (chosen("pacing"))
         pacing(frames);
+    if (chosen("shapes"))
+        frame_shapes(*r4, other_reps, quick);
     if (chosen("crossing")) {
         std::vector<Surface> most;
         for (const Surface& s : surfaces)

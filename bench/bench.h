@@ -79,6 +79,11 @@ void frame_tours(const Surface& s, int reps);
 void step_tours();
 void pacing(int frames);
 
+// Lines and points: shapes.cpp. 10^6 points in R^10 on a grand tour against
+// the largest surface's still frame, and the 120-cell's edges against the
+// Klein bottle sample, both anti-aliased.
+void frame_shapes(const Surface& large, int reps, bool quick);
+
 // The double curve: crossing.cpp. The whole curve of the largest surfaces
 // and of the samples, and curves a second of a surface of 100,000
 // triangles, made in dir, while its view turns.

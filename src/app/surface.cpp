@@ -112,18 +112,11 @@ ShowStatus show_open_surface(const KleinFile* file, ShowReport* report, bool add
     return __refuse_surface(report, SHOW_DONE);
 }
 
-// A Geomview file's shapes: triangles, lines, points. Where its polygons'
-// edges are lines of their own, those stand in for the wireframe.
-static ShowStatus __show_oogl_surface(const char* path, ShowReport* report, bool add)
+ShowStatus show_shapes_surface(const ShapeData* data, int count, ShowReport* report, bool add, const char* path)
 {
-    ShapeData data[max_shapes_oogl];
-    int count = 0;
-    if (const char* reason = read_shapes_oogl(path, data, &count)) {
-        // Neither KLEIN nor OOGL: the KLEIN reader's word stands.
-        if (reason != not_oogl)
-            report->fault = reason;
-        return __refuse_surface(report, SHOW_UNREADABLE);
-    }
+    ShowReport ignored;
+    if (!report)
+        report = &ignored;
     report->dim = count ? data[0].dim : 0;
     ShowStatus status = count == 0 ? SHOW_UNREADABLE : __fits_surface(report->dim, add);
     if (count == 0)
@@ -147,9 +140,24 @@ static ShowStatus __show_oogl_surface(const char* path, ShowReport* report, bool
         if (shape_count > first)
             __put_on_show_surface(report->dim, first, path);
     }
+    return __refuse_surface(report, status);
+}
+
+// A Geomview file's shapes: triangles, lines, points.
+static ShowStatus __show_oogl_surface(const char* path, ShowReport* report, bool add)
+{
+    ShapeData data[max_shapes_oogl];
+    int count = 0;
+    if (const char* reason = read_shapes_oogl(path, data, &count)) {
+        // Neither KLEIN nor OOGL: the KLEIN reader's word stands.
+        if (reason != not_oogl)
+            report->fault = reason;
+        return __refuse_surface(report, SHOW_UNREADABLE);
+    }
+    ShowStatus status = show_shapes_surface(data, count, report, add, path);
     for (int k = 0; k < count; k++)
         free_shape(&data[k]);
-    return __refuse_surface(report, status);
+    return status;
 }
 
 ShowStatus show_file_surface(const char* path, ShowReport* report, bool add)

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/klein.h"
+#include "core/shape.h"
 
 // The file of the first shape on show, as it was given or dropped; empty
 // with none, or with a surface that came from no file.
@@ -40,6 +41,12 @@ ShowStatus show_file_surface(const char* path, ShowReport* report, bool add = fa
 
 // Says in a few words why a file is not on show, as "fewer than 4 coordinates".
 void describe_surface(const ShowReport* report, char* text, size_t size);
+
+// The same for shapes already read, in the order triangles, lines, points;
+// where polygons' edges are lines of their own, those stand in for the
+// triangles' wireframe. Their arrays stay the caller's.
+ShowStatus show_shapes_surface(
+    const ShapeData* data, int count, ShowReport* report = nullptr, bool add = false, const char* path = nullptr);
 
 // The same for a surface already read, put in place of those shown; its
 // arrays stay the caller's.

@@ -25,17 +25,17 @@ vec4 end4()
 }
 )";
 
-// Or fetched, all m coordinates of the instance's vertex and of the next,
-// through a frame of R^m.
+// Or fetched, all m coordinates of the segment's first vertex and of the
+// next, or of the point, through a frame of R^m.
 static const char end_fetched[] = R"(
 vec4 position4()
 {
-    return fetched(coords, gl_InstanceID);
+    return fetched(coords, STROKE);
 }
 
 vec4 end4()
 {
-    return fetched(coords, gl_InstanceID + 1);
+    return fetched(coords, STROKE + 1);
 }
 )";
 
@@ -50,6 +50,7 @@ uniform float width;   // across, in pixels
 
 out vec2 local;        // where the fragment lies, in pixels: along the segment from its first end, and across
 flat out float len;    // the segment's length in pixels; 0 for a point
+flat out float spot;   // a point's reach in pixels, which its fragments' place scales; 0 for a segment
 flat out float radius; // half the width in pixels
 out float bulge;       // how much nearer in depth a tube's or a ball's front is than its axis
 out vec4 Color;
@@ -78,6 +79,7 @@ void dropped()
 {
     gl_Position = vec4(0.0, 0.0, 2.0, 1.0);
     len = 0.0;
+    spot = 0.0;
     radius = 0.0;
 }
 
@@ -133,6 +135,7 @@ void main()
     radius = tube > 0.0 ? 0.5 * tube * seen * (eyeWeight(wa) / a.w + eyeWeight(wb) / b.w) : 0.5 * width;
     // A pixel's fringe beyond the edge, for its share of coverage.
     float reach = radius + 1.0;
+    spot = 0.0;
     bool second = gl_VertexID >= 2;
     float side = (gl_VertexID & 1) == 1 ? 1.0 : -1.0;
     vec2 corner = (second ? sb + d * reach : sa - d * reach) + n * side * reach;
@@ -164,25 +167,28 @@ void main()
     vec3 n = c.xyz / c.w;
     len = 0.0;
     radius = 0.5 * width;
-    float reach = radius + 1.0;
-    local = vec2((gl_VertexID & 2) != 0 ? reach : -reach, (gl_VertexID & 1) != 0 ? reach : -reach);
+    spot = radius + 1.0;
+    local = vec2(0.0);
     // The ball's radius in the shown units, where its centre is seen.
     bulge = bulgeAt(turned, radius * c.w / (weight * fix[1][1] * zoom * 0.5 * viewport.y));
-    gl_Position = vec4(n.xy + local / (0.5 * viewport), lifted(n.z), 1.0);
+    gl_PointSize = 2.0 * spot;
+    gl_Position = vec4(n.xy, lifted(n.z), 1.0);
 }
 )";
 
-// The stage's inputs, bound or fetched.
-static std::string __inputs_glsl(bool framed)
+// The stage's inputs, bound or fetched: a segment's from its instance's
+// number, a point's from its vertex's.
+static std::string __inputs_glsl(bool framed, const char* stroke)
 {
-    return framed ? std::string(fetch_glsl()) + end_fetched : std::string(position_glsl()) + end_attributes;
+    return framed ? std::string(fetch_glsl()) + "#define STROKE " + stroke + "\n" + end_fetched
+                  : std::string(position_glsl()) + end_attributes;
 }
 
 const char* line_vertex_glsl(bool framed)
 {
     static const std::string stages[2] = {
-        __inputs_glsl(false) + place_glsl() + strokes_common + line_main,
-        __inputs_glsl(true) + place_glsl() + strokes_common + line_main,
+        __inputs_glsl(false, "gl_InstanceID") + place_glsl() + strokes_common + line_main,
+        __inputs_glsl(true, "gl_InstanceID") + place_glsl() + strokes_common + line_main,
     };
     return stages[framed].c_str();
 }
@@ -190,8 +196,8 @@ const char* line_vertex_glsl(bool framed)
 const char* point_vertex_glsl(bool framed)
 {
     static const std::string stages[2] = {
-        __inputs_glsl(false) + place_glsl() + strokes_common + point_main,
-        __inputs_glsl(true) + place_glsl() + strokes_common + point_main,
+        __inputs_glsl(false, "gl_VertexID") + place_glsl() + strokes_common + point_main,
+        __inputs_glsl(true, "gl_VertexID") + place_glsl() + strokes_common + point_main,
     };
     return stages[framed].c_str();
 }
@@ -204,6 +210,7 @@ const char* point_vertex_glsl(bool framed)
 static const char strokes_fragment[] = R"(#version 330 core
 in vec2 local;
 flat in float len;
+flat in float spot;
 flat in float radius;
 in float bulge;
 in vec4 Color;
@@ -215,6 +222,8 @@ out vec4 FragColor;
 
 vec2 offset()
 {
+    if (spot > 0.0)
+        return (2.0 * gl_PointCoord - 1.0) * spot;
     return vec2(local.x - clamp(local.x, 0.0, len), local.y);
 }
 

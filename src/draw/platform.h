@@ -55,6 +55,11 @@ inline void polygon_mode_platform(GLenum)
 {
 }
 
+// WebGL always takes a point's size from its vertex stage.
+inline void point_size_platform()
+{
+}
+
 inline void* map_buffer_platform(GLenum, GLsizeiptr)
 {
     return nullptr;
@@ -135,6 +140,12 @@ constexpr const char* stage_version_platform = nullptr;
 inline void polygon_mode_platform(GLenum mode)
 {
     glPolygonMode(GL_FRONT_AND_BACK, mode);
+}
+
+// Points take their size from the vertex stage.
+inline void point_size_platform()
+{
+    glEnable(GL_PROGRAM_POINT_SIZE);
 }
 
 // The whole buffer, for writing, its old contents dropped.

@@ -1,4 +1,7 @@
-// Lines and points on the GPU, drawn an instance a segment or a point.
+// Lines and points on the GPU: a segment an instance of four vertices, a
+// point a GL point. Instances cost the software rasterisers that run the
+// page and the tests a pass through their pipeline each, a point's few
+// pixels no more than one vertex.
 #include "draw/strokes.h"
 
 #include <cstdlib>
@@ -37,11 +40,12 @@ Strokes* create_strokes(const ShapeData* data)
     glBindVertexArray(strokes->vertex_array);
     uint64_t n = data->vertex_count;
     strokes->coord_buffer = __buffer_strokes(data->coords, 4 * data->dim * n);
-    // Each vertex's colour and joint go with its instance.
+    // Each vertex's colour and joint go with its segment's instance, or its point.
+    GLuint divisor = data->kind == SHAPE_LINES ? 1 : 0;
     if (data->colors) {
         strokes->color_buffer = __buffer_strokes(data->colors, 4 * n);
         glVertexAttribPointer(8, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, nullptr);
-        glVertexAttribDivisor(8, 1);
+        glVertexAttribDivisor(8, divisor);
         glEnableVertexAttribArray(8);
     }
     if (data->kind == SHAPE_LINES) {
@@ -51,7 +55,7 @@ Strokes* create_strokes(const ShapeData* data)
         glEnableVertexAttribArray(9);
     }
     for (GLuint location = 0; location < (data->kind == SHAPE_LINES ? 8u : 4u); location++) {
-        glVertexAttribDivisor(location, 1);
+        glVertexAttribDivisor(location, divisor);
         glEnableVertexAttribArray(location);
     }
     // Without buffer textures, frames of R^m fetch from a 2D texture, made
@@ -119,11 +123,18 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
     glEnable(GL_BLEND);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
     polygon_mode_platform(GL_FILL);
+    point_size_platform();
+    auto draw = [&] {
+        if (strokes->kind == SHAPE_LINES)
+            glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+        else
+            glDrawArrays(GL_POINTS, 0, instances);
+    };
     load_float_to_shader(program, "fringe", 0.0f);
-    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+    draw();
     load_float_to_shader(program, "fringe", 1.0f);
     glDepthMask(GL_FALSE);
-    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+    draw();
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
     if (offset)

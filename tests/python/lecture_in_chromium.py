@@ -7,6 +7,7 @@ Usage: lecture_in_chromium.py SOURCE_DIR (the viewer, its one-file page and
 the package come in through the environment, as for the Python tests)"""
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -28,9 +29,11 @@ class Lecture(unittest.TestCase):
     def setUpClass(cls):
         cls.notebook = os.path.join(SOURCE, "docs", "lecture.ipynb")
         cls.dir = tempfile.TemporaryDirectory(prefix="plexorama-lecture-")
+        # A copy outside the tree, as a lecturer's own folder holds it.
+        copy = shutil.copy(cls.notebook, cls.dir.name)
         run = subprocess.run(["jupyter", "nbconvert", "--execute", "--to", "html", "--output-dir", cls.dir.name,
                               "--ExecutePreprocessor.kernel_name=python3", "--ExecutePreprocessor.timeout=240",
-                              cls.notebook], capture_output=True, text=True, timeout=280,
+                              copy], capture_output=True, text=True, timeout=280, cwd=cls.dir.name,
                              env=dict(os.environ, PYDEVD_DISABLE_FILE_VALIDATION="1"))
         if run.returncode != 0:
             cls.dir.cleanup()
