@@ -48,11 +48,12 @@ def hopf(fibres=60, circles=5, samples=64):
     return lines(fibre, closed=True, colors=hues(phi / TAU, 0.3 + 0.4 * (circle + 1) / (circles + 1)))
 
 
-def torus_knot(p=2, q=3, samples=512):
-    """The (p, q) torus knot on the Clifford torus, (cos pt, sin pt, cos qt,
-    sin qt) / sqrt 2 for t round a circle: `samples` vertices, closed."""
+def torus_knot(p=2, q=3, samples=512, radius=1.0):
+    """The (p, q) torus knot on the Clifford torus of the 3-sphere of that
+    radius, radius (cos pt, sin pt, cos qt, sin qt) / sqrt 2 for t round a
+    circle: `samples` vertices, closed."""
     if samples < 3:
         raise ValueError("torus_knot(): expected 3 or more samples")
     t = np.linspace(0, TAU, samples, endpoint=False)
-    knot = np.stack([np.cos(p * t), np.sin(p * t), np.cos(q * t), np.sin(q * t)], axis=1) / np.sqrt(2)
+    knot = np.stack([np.cos(p * t), np.sin(p * t), np.cos(q * t), np.sin(q * t)], axis=1) * (radius / np.sqrt(2))
     return lines(knot, closed=True)

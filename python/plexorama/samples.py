@@ -18,7 +18,7 @@ from .curves import hopf, hues, torus_knot
 from .klein import write_klein
 from .polytopes import POLYTOPES, polytope
 from .shapes import points, write_off, write_skel
-from .surface import fit, grid_surface
+from .surface import VIEW_RADIUS, fit, grid_surface
 
 TAU = 2 * np.pi
 # At 32 steps the Klein bottle draws a frame (filled and as lines, 512 x 512)
@@ -131,7 +131,8 @@ def write_shapes(folder, n, fibres=DEFAULT_FIBRES, count=DEFAULT_POINTS):
     for name in POLYTOPES:
         write_off(os.path.join(folder, name + ".off"), polytope(name))
     write_skel(os.path.join(folder, "hopf.skel"), hopf(fibres, samples=2 * n))
-    write_skel(os.path.join(folder, "torus-knot.skel"), torus_knot(2, 3, samples=16 * n))
+    # On the clifford-torus sample, which is fitted to the view's radius.
+    write_skel(os.path.join(folder, "torus-knot.skel"), torus_knot(2, 3, samples=16 * n, radius=VIEW_RADIUS))
     write_skel(os.path.join(folder, "cloud-10d.skel"), cloud_10d(count))
 
 
