@@ -66,6 +66,8 @@ void picture_smooth(const Surface& s, const std::filesystem::path& dir, int reps
 void frames_framed(const Surface& s, int reps);
 
 // Frames of the shown surface, and the window's pacing: frames.cpp.
+// Puts the first view on show, for the shapes on show.
+void plain_view();
 void frame_split(const Surface& s, int reps);
 // Frames with the 4-D turn and shape lighting, and with the cues to w,
 // against the plain frame; and the time s takes to measure.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include <epoxy/gl.h>
 
@@ -55,6 +56,14 @@ void frame_split(const Surface& s, int reps)
     drop_shown();
 }
 
+void plain_view()
+{
+    View plain = initial_view;
+    plain.dim = view.dim;
+    memcpy(plain.show, view.show, sizeof plain.show);
+    set_view(&plain);
+}
+
 // One frame, drawn and finished; its seconds.
 static double timed_frame()
 {
@@ -75,7 +84,7 @@ static void alternate(
     for (int k = 0; k < reps; k++) {
         // Each kind of frame once before it is timed, which pays for the
         // uniforms' upload; the two alternate so that a busy machine moves both.
-        set_view(&initial_view);
+        plain_view();
         main_loop();
         double a = timed_frame();
         cue();
@@ -117,7 +126,7 @@ void frame_cues(const Surface& s, int reps)
     }
     row({"s: largest length measured", s.name, 1e3 * median(measure), "ms", "", 1e3 * load, "loading",
         "when a cue first needs it, and at each new binding"});
-    set_view(&initial_view);
+    plain_view();
     drop_shown();
 }
 
@@ -159,7 +168,7 @@ void frame_finish(const Surface& s, int reps)
             set_view(&tinted);
         },
         "<= 1.05 x");
-    set_view(&initial_view);
+    plain_view();
     drop_shown();
 }
 
@@ -182,7 +191,7 @@ void frame_tours(const Surface& s, int reps)
     alternate(
         s, reps, "frame: a grand tour's, running",
         [] { start_tour_course(TOUR_GRAND, 7, default_speed_tour); }, "<= 1.2 x");
-    set_view(&initial_view);
+    plain_view();
     drop_shown();
 }
 

@@ -53,7 +53,7 @@ void frame_shapes(const Surface& large, int reps, bool quick)
     // 10^6 points in R^10 on a grand tour, against the largest surface still.
     if (show(large) < 0)
         return;
-    set_view(&initial_view);
+    plain_view();
     double still = median_frames(reps);
     drop_shown();
     uint64_t count = quick ? 100000 : 1000000;
@@ -68,7 +68,7 @@ void frame_shapes(const Surface& large, int reps, bool quick)
     double toured = median_frames(reps);
     row({"frame: points in R^10, grand tour", std::to_string(count) + " points", toured, "ms", "<= 1 x", still,
         "still frame of " + large.name, ""});
-    set_view(&initial_view);
+    plain_view();
     drop_shown();
 
     // The 120-cell's 1,200 edges, 2 px wide, anti-aliased, against the
@@ -85,7 +85,7 @@ void frame_shapes(const Surface& large, int reps, bool quick)
         next.finish.aa = 4;
         set_view(&next);
         frames[k] = median_frames(10 * reps);
-        set_view(&initial_view);
+        plain_view();
         drop_shown();
     }
     row({"frame: 120-cell edges, 2 px, 4 samples", "120-cell.off", frames[1], "ms", "<= 1.2 x", frames[0],

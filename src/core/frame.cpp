@@ -140,6 +140,12 @@ int orthonormalise_frame(Frame* frame)
 
 void random_frame(uint64_t* state, uint8_t dim, Frame* frame)
 {
+    // Four orthonormal rows need four coordinates.
+    if (dim < 4) {
+        *frame = {};
+        frame->dim = dim;
+        return;
+    }
     Rows rows(4, dim);
     do {
         // Gaussian entries, by Box and Muller, give a plane uniform over all.

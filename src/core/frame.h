@@ -38,7 +38,7 @@ int orthonormalise_frame(Frame* frame);
 
 // A frame drawn at random, uniform over the 4-planes of R^dim, from the
 // generator's state; the same state gives the same frame on every platform
-// to float precision.
+// to float precision. Of fewer than four coordinates, a frame of zeros.
 void random_frame(uint64_t* state, uint8_t dim, Frame* frame);
 
 // Moves the column of coordinate k, its shown direction, toward column (4
