@@ -15,8 +15,12 @@ namespace {
 // random geodesics, as tourr tries both ways along each of its five.
 constexpr int tries_guide = 16;
 // How far a try, and each leg of the walk, goes: 4 degrees, long enough
-// for the double curve to change and short enough to follow its slope.
+// for the double curve to change and short enough to follow its slope;
+// where no try gains, 16 degrees, to step off a frame where sheets
+// coincide, whose curve any small turn makes longer (tourr looks along its
+// best geodesic as far as 45 degrees).
 constexpr double probe_guide = 4.0 * M_PI / 180.0;
+constexpr double wide_guide = 16.0 * M_PI / 180.0;
 // The least share of the index a step must gain, as tourr's 0.001.
 constexpr double tolerance_guide = 1e-3;
 
@@ -50,6 +54,7 @@ struct Walk {
     Frame at;
     double value; // at at's
     Geodesic path;
+    double probe; // how far the tries go: probe_guide, then wide_guide
     double leg_t; // the fraction of the path a leg is, negative to walk it backward
     int leg;
     Frame next;
@@ -115,12 +120,14 @@ void __target_guide(const Tour* tour, uint32_t k, int d, uint8_t dim, Frame* tar
 // The fraction of path that a leg of the walk is.
 double __leg_guide(const Geodesic* path)
 {
-    return path->angle > probe_guide ? probe_guide / path->angle : 1.0;
+    return path->angle > walk.probe ? walk.probe / path->angle : 1.0;
 }
 
-// Sends the frame where it is and the tries from it to be measured.
-void __search_guide(Tour* tour, const GuideSource* source)
+// Sends the frame where it is and the tries from it, probe away, to be
+// measured.
+void __search_guide(Tour* tour, const GuideSource* source, double probe = probe_guide)
 {
+    walk.probe = probe;
     batch.frames[0] = walk.at;
     for (int j = 1; j <= tries_guide; j += 2) {
         Frame target;
@@ -143,7 +150,7 @@ void __search_guide(Tour* tour, const GuideSource* source)
 void __leg_start_guide(const Tour* tour, const GuideSource* source)
 {
     double pace = static_cast<double>(tour->speed) * M_PI / 180.0 / 60.0;
-    double steps = std::ceil(probe_guide / pace - 1e-9);
+    double steps = std::ceil(walk.probe / pace - 1e-9);
     walk.steps = steps >= 1.0 ? static_cast<long>(std::fmin(steps, 1e6)) : 1;
     walk.step = 0;
     double t = (walk.leg + 2) * walk.leg_t;
@@ -273,7 +280,13 @@ GuideStep step_guide(
             if (tour->kind == TOUR_SPREAD ? batch.values[j] > batch.values[best]
                                           : batch.values[j] < batch.values[best])
                 best = j;
-        if (!improves_guide(tour->kind, walk.value, batch.values[best]))
+        bool gains = improves_guide(tour->kind, walk.value, batch.values[best]);
+        if (!gains && walk.probe < wide_guide) {
+            tour->target++;
+            __search_guide(tour, source, wide_guide);
+            continue;
+        }
+        if (!gains)
             best = 0;
         Frame target;
         if (best)
