@@ -180,13 +180,13 @@ const char* index_guide(TourKind kind, const GuideSource* source, const Frame* f
     // x, y, z, as the 4-D eye scales them. Triangles with a corner not
     // finite, or at or behind the eye, count nothing.
     double area = 0.0;
-    for (uint64_t t = 0; t + 3 <= s.n; t++) {
-        if ((t & 0xffff) == 0 && stop && stop->load())
+    for (uint64_t t = 0; t < s.n / 3; t++) {
+        if (t % 65536 == 0 && stop && stop->load())
             return "stopped";
         double p[3][3];
         bool seen = true;
         for (int c = 0; c < 3; c++) {
-            const float* v = s.coords + (t + static_cast<uint64_t>(c)) * s.dim;
+            const float* v = s.coords + (3 * t + static_cast<uint64_t>(c)) * s.dim;
             double shown[4] = {};
             for (int i = 0; i < 4; i++)
                 for (int k = 0; k < s.dim; k++)
@@ -205,7 +205,6 @@ const char* index_guide(TourKind kind, const GuideSource* source, const Frame* f
             = std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]) / 2;
         if (seen && std::isfinite(a))
             area += a;
-        t += 2;
     }
     *value = area;
     return nullptr;
