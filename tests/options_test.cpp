@@ -238,6 +238,11 @@ TEST(Options, FourDimensionalOptions)
     EXPECT_EQ(o.spin.a, 1);
     EXPECT_EQ(o.spin.degrees, 60.0f) << "60 degrees a second unless given";
     EXPECT_EQ(parse({"--spin", "xy=-3600", "a"}).options.spin.degrees, -3600.0f);
+    Parsed guided = parse({"--tour", "guided=spread=18446744073709551615", "a"});
+    EXPECT_TRUE(
+        guided.options.tour == TOUR_SPREAD && guided.options.seeded && guided.options.seed == UINT64_MAX);
+    guided = parse({"--tour", "guided=fewest-crossings", "a"});
+    EXPECT_TRUE(guided.options.tour == TOUR_FEWEST_CROSSINGS && !guided.options.seeded);
     EXPECT_EQ(parse({"a"}).options.light, -1);
 
     const struct {
@@ -268,6 +273,12 @@ TEST(Options, FourDimensionalOptions)
         {{"--spin", "w", "a"}, "bad spin 'w'"},
         {{"--eye4", "1e-45", "a"}, "bad eye distance '1e-45': from 0.000001 to 1000000"},
         {{"--tour-speed", "0.05", "a"}, "bad tour speed '0.05': from 0.1 to 3600 degrees a second"},
+        {{"--tour", "guided", "a"},
+            "bad tour 'guided': grand[=SEED], little or guided=KIND[=SEED], KIND fewest-crossings or spread"},
+        {{"--tour", "guided=fewest", "a"}, "bad tour 'guided=fewest'"},
+        {{"--tour", "guided=spread=", "a"}, "bad tour 'guided=spread='"},
+        {{"--tour", "guided=spread=-1", "a"}, "bad tour 'guided=spread=-1'"},
+        {{"--tour", "little=3", "a"}, "bad tour 'little=3'"},
     };
     for (const auto& row : refused) {
         Parsed p = parse(row.words);

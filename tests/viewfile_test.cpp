@@ -86,11 +86,17 @@ TEST(View, AFrameOfRmTakesThePlaceOfTheChoiceAndTheTurn)
     framed.framed = true;
     uint64_t seed = 3;
     random_frame(&seed, 7, &framed.frame);
-    framed.tour = {TOUR_GRAND, true, 18446744073709551615ull, 12.5f, 4};
     framed.spin = plane_spin_motion(1, 3, -7.0f);
     View read = {};
-    ASSERT_EQ(parse(text_of(framed), &read), nullptr) << text_of(framed);
-    EXPECT_EQ(read.tour.seed, framed.tour.seed);
+    // Every kind of tour reads back with its seed, searches or target.
+    for (TourKind kind : {TOUR_GRAND, TOUR_FEWEST_CROSSINGS, TOUR_SPREAD}) {
+        framed.tour = {kind, kind != TOUR_SPREAD, 18446744073709551615ull, 12.5f, 4};
+        ASSERT_EQ(parse(text_of(framed), &read), nullptr) << text_of(framed);
+        const Tour &a = read.tour, &b = framed.tour;
+        EXPECT_TRUE(a.kind == b.kind && a.running == b.running && a.seed == b.seed && a.speed == b.speed
+            && a.target == b.target)
+            << text_of(framed);
+    }
     EXPECT_EQ(read.spin.step, framed.spin.step)
         << "a spin of -7 degrees a second reads back the same";
     EXPECT_TRUE(read.framed);
@@ -245,6 +251,10 @@ TEST(View, RefusesMalformedTextsNamingTheLine)
         {head + q + rest + "tour = little 1 0 0 running\n",
             "line 7: the tour's speed is not from 0.1 to 3600 degrees a second"},
         {head + q + rest + "tour = little 1 20 0 going\n",
+            "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+        {head + q + rest + "tour = guided 1 20 0 running\n",
+            "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
+        {head + q + rest + "tour = guided=spread=4 1 20 0 running\n",
             "line 7: tour is not 'off' or KIND SEED SPEED TARGET running|paused"},
         {head + "q = 0 0 0 1" + std::string(25000, ' ') + "\n" + rest, "line 2: a line is too long"},
 

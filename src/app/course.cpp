@@ -7,6 +7,7 @@
 
 #include <cglm/cglm.h>
 
+#include "app/pursuit.h"
 #include "draw/mesh.h"
 #include "draw/shapes.h"
 #include "core/motion.h"
@@ -111,6 +112,7 @@ void advance_tour_course()
         set_view(&next);
     }
     advance_tour_motion();
+    advance_pursuit();
 }
 
 void pull_course(int k, const float* column)

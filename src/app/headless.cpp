@@ -16,6 +16,7 @@
 #include "core/motion.h"
 #include "core/output.h"
 #include "draw/picture.h"
+#include "app/pursuit.h"
 #include "app/record.h"
 #include "app/scene.h"
 #include "core/view.h"
@@ -74,9 +75,12 @@ int run_headless(const Options* options)
     }
     arm_output();
 
-    // Without --frames the run ends after one full turn of a spin, else
-    // once no swap turn is running: after the first frame, or after the
-    // frame that binds a turn's new coordinates.
+    // Without --frames the run ends after one full turn of a spin, or once
+    // a guided tour stops, else once no swap turn is running: after the
+    // first frame, or after the frame that binds a turn's new coordinates.
+    // Offscreen a guided tour's frames wait for its index.
+    wait_pursuit(true);
+    bool guided = view.tour.kind == TOUR_FEWEST_CROSSINGS || view.tour.kind == TOUR_SPREAD;
     Frame shown;
     frame_course(&shown, true);
     long last = options->frames >= 0                       ? options->frames
@@ -93,7 +97,7 @@ int run_headless(const Options* options)
                 break;
             }
         }
-        if (last >= 0 ? drawn == last : animate_index == 0)
+        if (last >= 0 ? drawn == last : guided ? !view.tour.running : animate_index == 0)
             break;
     }
     mlog("[MAIN LOOP] Terminando...\n");

@@ -35,9 +35,12 @@ const OptionRow option_rows[] = {
     {"spin", 0, "PLANE[=DEGREES_PER_SECOND]", true, true, OPTION_SPIN,
         "keep turning in PLANE, 60 degrees a second unless given;\n"
         "with --record, make exactly one full turn that loops"},
-    {"tour", 0, "grand[=SEED]|little", true, true, OPTION_TOUR,
+    {"tour", 0, "grand[=SEED]|little|guided=KIND[=SEED]", true, true, OPTION_TOUR,
         "tour through frames of R^m from the frame on show: to random\n"
-        "frames (of SEED's sequence) or through choices of 4 coordinates"},
+        "frames (of SEED's sequence) or through choices of 4 coordinates,\n"
+        "guided, to where the double curve is shortest (KIND\n"
+        "fewest-crossings) or the shadow largest (spread), and stop\n"
+        "there, printing the frame"},
     {"tour-speed", 0, "DEG", true, false, OPTION_TOUR_SPEED,
         "the tour turns DEG degrees a second (default 20), 0.1 to 3600"},
     {"save-view", 0, "FILE", true, false, OPTION_SAVE_VIEW,

@@ -17,6 +17,7 @@
 #include "draw/shapes.h"
 #include "draw/overlay.h"
 #include "app/panel.h"
+#include "app/pursuit.h"
 #include "app/scene.h"
 #include "draw/shader.h"
 #include "draw/text.h"
@@ -81,6 +82,7 @@ int start_main()
 
 void stop_main()
 {
+    stop_pursuit();
     mlog("[MESH] Destruyendo...\n");
     clear_shapes();
     destroy_overlay();

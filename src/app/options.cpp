@@ -180,7 +180,9 @@ int parse_options(int argc, char** argv, Options* options)
             break;
         case OPTION_TOUR:
             if (!(options->tour = tour_values(optarg, &options->seed, &options->seeded)))
-                return usage_error_help("bad tour '%s': grand, grand=SEED or little", optarg);
+                return usage_error_help("bad tour '%s': grand[=SEED], little or guided=KIND[=SEED], "
+                                        "KIND fewest-crossings or spread",
+                    optarg);
             break;
         case OPTION_TOUR_SPEED:
             if (!float_values(optarg, &options->tour_speed)

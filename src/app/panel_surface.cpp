@@ -158,13 +158,15 @@ void __frames_panel()
 
     // The tour: its kind, seed and pace, and whether it runs.
     const Tour& tour = view.tour;
-    ImGui::Combo("tour", &kind, "grand\0little\0");
-    ImGui::BeginDisabled(kind != 0);
+    // In the order of the tour's kinds, from the grand tour.
+    static const char* const kinds[] = {"grand", "little", "guided: fewest crossings", "guided: spread"};
+    ImGui::Combo("tour", &kind, kinds, 4);
+    ImGui::BeginDisabled(kind == TOUR_LITTLE - 1);
     ImGui::InputScalar("seed", ImGuiDataType_U64, &seed);
     ImGui::EndDisabled();
     ImGui::SliderFloat("degrees/s", &speed, 1.0f, 100.0f, "%.0f", ImGuiSliderFlags_Logarithmic);
     if (ImGui::Button("start"))
-        start_tour_course(kind ? TOUR_LITTLE : TOUR_GRAND, seed, speed);
+        start_tour_course(static_cast<TourKind>(kind + 1), seed, speed);
     ImGui::SameLine();
     ImGui::BeginDisabled(tour.kind == TOUR_NONE);
     if (ImGui::Button(tour.running ? "pause" : "go on"))
@@ -175,10 +177,10 @@ void __frames_panel()
     __key_hint_panel(KEY_TOUR);
     if (tour.kind != TOUR_NONE) {
         char seeds[40] = "";
-        if (tour.kind == TOUR_GRAND)
+        if (tour.kind != TOUR_LITTLE)
             snprintf(seeds, sizeof seeds, ", seed %llu", static_cast<unsigned long long>(tour.seed));
-        ImGui::TextWrapped("%s tour%s, %.0f degrees/s, target %u%s",
-            tour.kind == TOUR_GRAND ? "grand" : "little", seeds, static_cast<double>(tour.speed), tour.target,
+        ImGui::TextWrapped("%s tour%s, %.0f degrees/s, %s %u%s", kinds[tour.kind - 1], seeds,
+            static_cast<double>(tour.speed), tour.kind > TOUR_LITTLE ? "searches" : "target", tour.target,
             tour.running ? "" : ", paused");
     }
 

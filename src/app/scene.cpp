@@ -111,8 +111,8 @@ static int __apply_options_scene(const Options* options)
     set_view(&next);
     if (options->tour > 0)
         start_tour_course(static_cast<TourKind>(options->tour),
-            options->seeded || options->tour != TOUR_GRAND ? options->seed
-                                                           : static_cast<uint64_t>(time(nullptr)),
+            options->seeded || options->tour == TOUR_LITTLE ? options->seed
+                                                            : static_cast<uint64_t>(time(nullptr)),
             view.tour.speed);
     return 0;
 }

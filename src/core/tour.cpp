@@ -50,7 +50,7 @@ long __steps_tour(const Tour* tour, const Geodesic* g)
     return n >= 1.0 ? static_cast<long>(std::fmin(n, 1e9)) : 1;
 }
 
-const char* const kinds[] = {"off", "grand", "little", nullptr};
+const char* const kinds[] = {"off", "grand", "little", "guided=fewest-crossings", "guided=spread", nullptr};
 
 } // namespace
 
@@ -91,7 +91,7 @@ uint32_t first_target_tour(const Frame* frame)
 
 void step_tour(Tour* tour, Frame* frame)
 {
-    if (tour->kind == TOUR_NONE || !tour->running || frame->dim < 4)
+    if ((tour->kind != TOUR_GRAND && tour->kind != TOUR_LITTLE) || !tour->running || frame->dim < 4)
         return;
     bool moved = !walking || path_target != tour->target || frame->dim != left.dim
         || memcmp(frame->rows, left.rows, sizeof left.rows) != 0;

@@ -12,16 +12,18 @@
 
 enum TourKind {
     TOUR_NONE,
-    TOUR_GRAND,  // to random frames of the seed's sequence
-    TOUR_LITTLE, // through choices of four coordinates, round and round
+    TOUR_GRAND,            // to random frames of the seed's sequence
+    TOUR_LITTLE,           // through choices of four coordinates, round and round
+    TOUR_FEWEST_CROSSINGS, // guided toward a shorter double curve (core/guide.h)
+    TOUR_SPREAD,           // guided toward a larger shadow (core/guide.h)
 };
 
 struct Tour {
     TourKind kind;
     bool running;    // false while paused
-    uint64_t seed;   // of a grand tour
+    uint64_t seed;   // of a grand or guided tour
     float speed;     // degrees a second: the largest principal angle's pace
-    uint32_t target; // the target on the way to: 0, 1, 2, ...
+    uint32_t target; // the target on the way to: 0, 1, 2, ...; of a guided tour, the searches made
 };
 
 constexpr float default_speed_tour = 20.0f;
@@ -38,8 +40,8 @@ uint32_t choices_tour(uint8_t dim);
 // the frame is one of the tour's choices, else the first.
 uint32_t first_target_tour(const Frame* frame);
 
-// Moves frame one step along a running tour; on reaching its target the
-// tour heads for the next. A frame that is not where the last step left it
+// Moves frame one step along a running grand or little tour; on reaching
+// its target the tour heads for the next. A frame that is not where the last step left it
 // (turned meanwhile) sets off anew from where it is.
 void step_tour(Tour* tour, Frame* frame);
 
@@ -48,7 +50,8 @@ void step_tour(Tour* tour, Frame* frame);
 long round_tour(const Tour* tour, const Frame* frame);
 
 // A tour as a view file writes it: " off", or " KIND SEED SPEED TARGET
-// running|paused". Returns the length, or what it needs when size is short.
+// running|paused", KIND as --tour names it without the seed. Returns the
+// length, or what it needs when size is short.
 size_t format_tour(const Tour* tour, char* text, size_t size);
 
 // Reads those words back. Returns 1, -1 for a speed outside its range, 0

@@ -177,13 +177,19 @@ int floats_values(const char* text, float* values, int count)
 
 int tour_values(const char* text, uint64_t* seed, bool* seeded)
 {
+    // In the order of the tour's kinds; the little tour takes no seed.
+    const char* const kinds[] = {"grand", "little", "guided=fewest-crossings", "guided=spread"};
     unsigned long long number = 0;
-    *seeded = strncmp(text, "grand=", 6) == 0;
-    if (strcmp(text, "little") == 0)
-        return 2;
-    if (strcmp(text, "grand") == 0 || (*seeded && number_values(text + 6, UINT64_MAX, &number))) {
-        *seed = number;
-        return 1;
+    *seeded = false;
+    for (int k = 0; k < 4; k++) {
+        size_t length = strlen(kinds[k]);
+        if (strncmp(text, kinds[k], length) != 0)
+            continue;
+        *seeded = k != 1 && text[length] == '=' && number_values(text + length + 1, UINT64_MAX, &number);
+        if (text[length] == '\0' || *seeded) {
+            *seed = number;
+            return k + 1;
+        }
     }
     return 0;
 }

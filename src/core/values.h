@@ -51,9 +51,10 @@ int spin_values(const char* text, Turn* spin);
 // or -1 for anything else.
 int floats_values(const char* text, float* values, int count);
 
-// "grand", "grand=SEED" (a number of 64 bits) or "little": 1 for a grand
-// tour, 2 for the little one, 0 for anything else; seeded says whether a
-// seed was given.
+// "grand", "little", "guided=fewest-crossings" or "guided=spread", all
+// but little with "=SEED" (a number of 64 bits) if wanted: the tour's kind
+// (1 grand, 2 little, 3 and 4 guided), 0 for anything else; seeded says
+// whether a seed was given.
 int tour_values(const char* text, uint64_t* seed, bool* seeded);
 
 // What view text is made of, as its reader takes it apart.

@@ -18,7 +18,8 @@
 //     gizmo = on | off
 //     wire = on | off
 //     frame = 4 m floats, row by row, in place of show and turn4: shown = frame c
-//     tour = off | grand|little SEED SPEED TARGET running|paused
+//     tour = off | KIND SEED SPEED TARGET running|paused
+//                               (KIND grand, little, guided=fewest-crossings or guided=spread)
 //     scale = S                 (the colour map's s; 0: the measured s)
 //     aa = 1 | 2 | 4 | 8        (samples a pixel)
 //     opacity = A               (above 0 to 1)
