@@ -184,9 +184,10 @@ EMSCRIPTEN_KEEPALIVE void set_shape_web(int k, int shown, int colour)
     if (k < 0 || k >= shape_count)
         return;
     shapes[k].shown = shown != 0;
-    shapes[k].color[0] = static_cast<uint8_t>(colour >> 16);
-    shapes[k].color[1] = static_cast<uint8_t>(colour >> 8);
-    shapes[k].color[2] = static_cast<uint8_t>(colour);
+    const uint8_t rgb[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
+        static_cast<uint8_t>(colour)};
+    if (memcmp(rgb, shapes[k].color, 3) != 0)
+        color_file_shapes(k, rgb);
 }
 
 // The map's colours from -s to +s, for the page's legend: the samples the

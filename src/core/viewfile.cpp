@@ -29,6 +29,7 @@ enum FieldKind {
     FIELD_SPIN,        // off, or the plane of a spin and its rate
     FIELD_COUNT,       // a whole number, held as an int
     FIELD_SCALE,       // a number not below 0, or auto: held as -1
+    FIELD_COLORS,      // none, or colours as #rrggbb or by name, held with their number
 };
 
 // Which views have a field written: the coordinate choice and the 4-D turn
@@ -108,7 +109,16 @@ const FieldRow fields[] = {
         "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
     {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_EYES,
         nullptr},
+    {"line-width", FIELD_FLOATS, 1, AT(view.finish.line_width), 0, nullptr, false, ALWAYS, CHECK_RANGE,
+        RANGE_LINE_WIDTH, nullptr},
+    {"point-size", FIELD_FLOATS, 1, AT(view.finish.point_size), 0, nullptr, false, ALWAYS, CHECK_RANGE,
+        RANGE_POINT_SIZE, nullptr},
+    {"tubes", FIELD_FLOATS, 1, AT(view.finish.tubes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_TUBES,
+        nullptr},
+    {"colors", FIELD_COLORS, max_colors_view, AT(view.finish.colors), AT(view.finish.color_count), nullptr,
+        false, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
 };
+static_assert(sizeof fields / sizeof fields[0] <= 32, "a bit of the keys seen a field");
 const int field_count = sizeof fields / sizeof fields[0];
 
 #undef AT
@@ -167,6 +177,17 @@ void __append_spin_view(const Spin* spin, char* text, size_t size, size_t* lengt
             static_cast<double>(rate_motion(spin)));
 }
 
+void __append_colors_view(const Finish* f, char* text, size_t size, size_t* length)
+{
+    if (!f->color_count)
+        __append_view(text, size, length, " none");
+    for (int k = 0; k < f->color_count; k++) {
+        char color[8];
+        color_text_values(f->colors[k], color);
+        __append_view(text, size, length, " %s", color);
+    }
+}
+
 } // namespace
 
 size_t format_view(const Scene* scene, char* text, size_t size)
@@ -196,6 +217,8 @@ size_t format_view(const Scene* scene, char* text, size_t size)
             __append_view(text, size, &length, " off");
         else if (row.kind == FIELD_SCALE && *__place_view<float>(scene, row.at) < 0.0f)
             __append_view(text, size, &length, " auto");
+        else if (row.kind == FIELD_COLORS)
+            __append_colors_view(&scene->view.finish, text, size, &length);
         else
             for (int k = 0; k < row.count; k++) {
                 // %.9g: nine significant digits tell every float from its neighbours.
@@ -282,6 +305,22 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
             return fault;
         return (!fault && *scale == -1.0f) || within_range(row.range, *scale, true) ? nullptr
                                                                                       : fault_range(row.range, true);
+    }
+    if (row.kind == FIELD_COLORS) {
+        Finish& f = scene->view.finish;
+        if (count == 1 && strcmp(words[0], "none") == 0) {
+            f.color_count = 0;
+            return nullptr;
+        }
+        if (count < 1 || count > max_colors_view)
+            return "wrong number of values";
+        uint8_t read[max_colors_view][3];
+        for (int k = 0, one = 0; k < count; k++)
+            if (const char* fault = colors_values(words[k], ' ', &read[k], 1, &one))
+                return fault;
+        memcpy(f.colors, read, sizeof read[0] * static_cast<size_t>(count));
+        f.color_count = count;
+        return nullptr;
     }
     if (row.kind == FIELD_OPTIONAL) {
         bool off = count == 1 && strcmp(words[0], "off") == 0;
