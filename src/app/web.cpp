@@ -130,7 +130,7 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 // asks every frame, so it is one formatting and no more.
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
-    static char text[896];
+    static char text[1024];
     const Projection& p = projection;
     const Cues& c = view.cues;
     snprintf(text, sizeof text,
@@ -138,7 +138,8 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
         "\"tour\":%d,\"running\":%d,\"seed\":\"%llu\",\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
-        "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
+        "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g,\"line_width\":%.9g,"
+        "\"point_size\":%.9g,\"tubes\":%.9g}",
         dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p.x, p.y, p.z, p.w,
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
@@ -147,7 +148,8 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         view.tour.running, static_cast<unsigned long long>(view.tour.seed),
         static_cast<double>(view.tour.speed), view.tour.target, static_cast<double>(c.tint_scale),
         static_cast<double>(tint_scale_cues()), view.finish.aa, static_cast<double>(view.finish.opacity),
-        view.finish.stereo, static_cast<double>(view.finish.eyes));
+        view.finish.stereo, static_cast<double>(view.finish.eyes), static_cast<double>(view.finish.line_width),
+        static_cast<double>(view.finish.point_size), static_cast<double>(view.finish.tubes));
     return text;
 }
 
@@ -255,6 +257,21 @@ EMSCRIPTEN_KEEPALIVE void set_finish_web(int aa, float opacity, int stereo, floa
         f.stereo = static_cast<Stereo>(stereo);
     if (within_range(RANGE_EYES, eyes))
         f.eyes = eyes;
+    set_view(&next);
+}
+
+// Lines' width and points' size in pixels, and the tubes' radius (0 for
+// flat lines), each in its range; what is none keeps its value.
+EMSCRIPTEN_KEEPALIVE void set_strokes_web(float line_width, float point_size, float tubes)
+{
+    View next = view;
+    Finish& f = next.finish;
+    if (within_range(RANGE_LINE_WIDTH, line_width))
+        f.line_width = line_width;
+    if (within_range(RANGE_POINT_SIZE, point_size))
+        f.point_size = point_size;
+    if (within_range(RANGE_TUBES, tubes, true))
+        f.tubes = tubes;
     set_view(&next);
 }
 
