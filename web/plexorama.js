@@ -45,7 +45,8 @@ var Module = (function () {
     try {
       Module.FS.writeFile(surfacePath, bytes, { canOwn: true });
       try {
-        reason = Module.ccall("show_file_web", "string", ["string", "number"], [surfacePath, add ? 1 : 0]);
+        reason = Module.ccall("show_file_web", "string", ["string", "number", "string"],
+          [surfacePath, add ? 1 : 0, name.replace(/^.*\//, "").slice(0, 200)]);
       } finally {
         Module.FS.unlink(surfacePath);
       }

@@ -45,14 +45,21 @@ static void __frame_web()
 extern "C" {
 
 // Shows the file at path in place of what is shown, as a drop does, or with
-// add beside it, as a drop with Shift held does. Returns "" once on show,
-// else why not; what is on show then stays.
-EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path, int add)
+// add beside it, as a drop with Shift held does; its shapes are listed
+// under name. Returns "" once on show, else why not; what is on show then
+// stays.
+EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path, int add, const char* name)
 {
     static char reason[128];
     ShowReport report;
-    if (show_file_surface(path, &report, add != 0) == SHOW_DONE)
+    int first = add ? shape_count : 0;
+    if (show_file_surface(path, &report, add != 0) == SHOW_DONE) {
+        // The page's files all pass through one path: the shapes take the
+        // name of the file the user gave.
+        for (int k = first; k < shape_count; k++)
+            snprintf(shapes[k].name, sizeof shapes[k].name, "%s", name);
         return "";
+    }
     describe_surface(&report, reason, sizeof reason);
     return reason;
 }
