@@ -1,24 +1,21 @@
-// The command line: the table of options, and parsing through it.
+// The command line: the table of options and the readers of their values.
 #include "app/options.h"
 
-#include <getopt.h>
-
 #include <climits>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include <strings.h>
 
+#include "app/options_parts.h"
+
 #include "app/keys.h"
 #include "app/record.h"
 #include "core/motion.h"
 #include "core/ranges.h"
-#include "core/tour.h"
 
-// The usage error in words; one at a time, as the parse stops at the first.
-[[gnu::format(printf, 1, 2)]] static const char* __fault_options(const char* format, ...)
+const char* fault_options(const char* format, ...)
 {
     static char fault[4096];
     va_list arguments;
@@ -62,7 +59,7 @@ static int __place_options(const OptionRow& row, const char* text, const char** 
         word += length + (word[length] == '|');
     }
     if (found < 0)
-        *fault = __fault_options("bad %s '%s': %s", row.name, text, listed);
+        *fault = fault_options("bad %s '%s': %s", row.name, text, listed);
     return found;
 }
 
@@ -83,7 +80,7 @@ static const char* __number_options(const OptionRow& row, const char* value, cha
     float number = 0.0f;
     RangeName range = static_cast<RangeName>(row.range);
     if (!float_values(value, &number) || !within_range(range, number))
-        return __fault_options("bad %s '%s': %s", row.what, value, text_range(range));
+        return fault_options("bad %s '%s': %s", row.what, value, text_range(range));
     *__field_options<float>(row, record) = number;
     return nullptr;
 }
@@ -92,7 +89,7 @@ static const char* __frames_options(const OptionRow& row, const char* value, cha
 {
     unsigned long long number = 0;
     if (!number_values(value, LONG_MAX, &number))
-        return __fault_options("bad %s '%s'", row.what, value);
+        return fault_options("bad %s '%s'", row.what, value);
     *__field_options<long>(row, record) = static_cast<long>(number);
     return nullptr;
 }
@@ -101,7 +98,7 @@ static const char* __size_options(const OptionRow& row, const char* value, char*
 {
     unsigned long long number = 0;
     if (!number_values(value, 8192, &number) || number < 16)
-        return __fault_options("bad %s '%s': 16 to 8192", row.what, value);
+        return fault_options("bad %s '%s': 16 to 8192", row.what, value);
     *__field_options<int>(row, record) = static_cast<int>(number);
     return nullptr;
 }
@@ -110,7 +107,7 @@ static const char* __show_options(const OptionRow& row, const char* value, char*
 {
     Options* options = reinterpret_cast<Options*>(record);
     if (const char* fault = coordinates_values(value, options->coordinates))
-        return __fault_options("bad %s '%s': %s", row.what, value, fault);
+        return fault_options("bad %s '%s': %s", row.what, value, fault);
     options->show = value;
     return nullptr;
 }
@@ -128,7 +125,7 @@ static const char* __turn_options(const OptionRow&, const char* value, char* rec
 {
     Options* options = reinterpret_cast<Options*>(record);
     if ((options->turn_count = turns_values(value, options->turns, 16)) < 0)
-        return __fault_options(
+        return fault_options(
             "bad turn '%s': PLANE=DEGREES,... with PLANE xy, xz, yz, xw, yw, zw or A:B, at most 16", value);
     return nullptr;
 }
@@ -138,7 +135,7 @@ static const char* __basis_options(const OptionRow&, const char* value, char* re
     Options* options = reinterpret_cast<Options*>(record);
     options->frame_count = floats_values(value, options->frame, 4 * max_dim_frame);
     if (options->frame_count < 16 || options->frame_count % 4)
-        return __fault_options("bad basis '%.40s': 4 m numbers, m from 4 to 255, row after row", value);
+        return fault_options("bad basis '%.40s': 4 m numbers, m from 4 to 255, row after row", value);
     return nullptr;
 }
 
@@ -146,7 +143,7 @@ static const char* __tour_options(const OptionRow&, const char* value, char* rec
 {
     Options* options = reinterpret_cast<Options*>(record);
     if (!(options->tour = tour_values(value, &options->seed, &options->seeded)))
-        return __fault_options("bad tour '%s': grand, grand=SEED or little", value);
+        return fault_options("bad tour '%s': grand, grand=SEED or little", value);
     return nullptr;
 }
 
@@ -156,14 +153,14 @@ static const char* __output_options(const OptionRow& row, const char* value, cha
     // would mislead every program that goes by it.
     size_t length = strlen(value);
     if (length <= 4 || strcasecmp(value + length - 4, ".png") != 0)
-        return __fault_options("bad picture name '%s': it must end in .png", value);
+        return fault_options("bad picture name '%s': it must end in .png", value);
     return __text_options(row, value, record);
 }
 
 static const char* __record_options(const OptionRow& row, const char* value, char* record)
 {
     if (kind_record(value) == RECORD_NONE)
-        return __fault_options(
+        return fault_options(
             "bad recording name '%s': a %%d pattern for PNG frames, or .mp4, .webm, .gif", value);
     return __text_options(row, value, record);
 }
@@ -172,7 +169,7 @@ static const char* __ui_scale_options(const OptionRow&, const char* value, char*
 {
     float scale = 0.0f;
     if (!float_values(value, &scale) || !(scale >= 0.5f) || !(scale <= 4.0f))
-        return __fault_options("bad interface scale '%s': 0.5 to 4", value);
+        return fault_options("bad interface scale '%s': 0.5 to 4", value);
     reinterpret_cast<Options*>(record)->ui_scale = scale;
     return nullptr;
 }
@@ -181,7 +178,7 @@ static const char* __spin_options(const OptionRow&, const char* value, char* rec
 {
     Turn spin = {};
     if (!spin_values(value, &spin))
-        return __fault_options(
+        return fault_options(
             "bad spin '%s': PLANE or PLANE=DEGREES_PER_SECOND, %s", value, text_range(RANGE_SPIN_RATE));
     reinterpret_cast<View*>(record)->spin = plane_spin_motion(spin.a, spin.b, spin.degrees);
     return nullptr;
@@ -203,14 +200,14 @@ static const char* __word_number_options(const OptionRow& row, const char* value
     const char* fault = nullptr;
     RangeName range = static_cast<RangeName>(row.range);
     if (!word_number_values(value, text, sizeof text, &number))
-        return __fault_options("bad %s '%s': %s", row.name, value, row.argument);
+        return fault_options("bad %s '%s': %s", row.name, value, row.argument);
     int word = __place_options(row, text, &fault);
     if (word < 0)
         return fault;
     if (word == 0 && number != -1.0f)
-        return __fault_options("bad %s '%s': %s takes no number", row.name, value, text);
+        return fault_options("bad %s '%s': %s takes no number", row.name, value, text);
     if (number != -1.0f && !within_range(range, number))
-        return __fault_options("bad %s '%s': %s", row.name, value, fault_range(range));
+        return fault_options("bad %s '%s': %s", row.name, value, fault_range(range));
     *__field_options<int>(row, record) = word;
     if (number != -1.0f)
         *(tint ? &next->cues.tint_scale : &next->finish.eyes) = number;
@@ -222,7 +219,7 @@ static const char* __slice_options(const OptionRow&, const char* value, char* re
     Cues& c = reinterpret_cast<View*>(record)->cues;
     float band[2];
     if (!band_values(value, band))
-        return __fault_options("bad slice '%s': C or C,DELTA, DELTA %s", value, text_range(RANGE_WIDTH, true));
+        return fault_options("bad slice '%s': C or C,DELTA, DELTA %s", value, text_range(RANGE_WIDTH, true));
     c.slice = true;
     c.slice_at = band[0];
     c.slice_width = band[1];
@@ -242,7 +239,7 @@ static const char* __tubes_options(const OptionRow& row, const char* value, char
     float radius = 0.0f;
     if (strcmp(value, "off") != 0
         && (!float_values(value, &radius) || !within_range(RANGE_TUBES, radius, true)))
-        return __fault_options("bad %s '%s': off, 0 or %s", row.what, value, ranges[RANGE_TUBES].text);
+        return fault_options("bad %s '%s': off, 0 or %s", row.what, value, ranges[RANGE_TUBES].text);
     *__field_options<float>(row, record) = radius;
     return nullptr;
 }
@@ -251,7 +248,7 @@ static const char* __colors_options(const OptionRow& row, const char* value, cha
 {
     Finish& f = reinterpret_cast<View*>(record)->finish;
     if (const char* fault = colors_values(value, ',', f.colors, max_colors_view, &f.color_count))
-        return __fault_options("bad %s '%s': %s", row.what, value, fault);
+        return fault_options("bad %s '%s': %s", row.what, value, fault);
     return nullptr;
 }
 
@@ -382,146 +379,3 @@ static_assert(sizeof option_rows / sizeof option_rows[0] <= 64, "a bit of Option
 
 #undef RUN
 #undef SEEN
-
-const OptionRow* row_options(const char* name)
-{
-    for (int k = 0; k < option_row_count; k++)
-        if (strcmp(option_rows[k].name, name) == 0)
-            return &option_rows[k];
-    return nullptr;
-}
-
-// What getopt_long returns for row k: its letter, or a value past any
-// character.
-static int __code_options(int k)
-{
-    return option_rows[k].letter ? option_rows[k].letter : 256 + k;
-}
-
-// How many long options a "--name" or "--name=value" argument abbreviates.
-static int __prefix_count_options(const char* argument)
-{
-    const char* name = argument + 2;
-    size_t length = strcspn(name, "=");
-    int count = 0;
-    for (int k = 0; k < option_row_count; k++)
-        count += strncmp(option_rows[k].name, name, length) == 0;
-    return count;
-}
-
-// The usage error for what getopt_long refused. optopt holds the refused
-// short option, or the known long option that was given a value, or 0 for
-// an unknown long option, which is then the argument before optind.
-static const char* __refused_options(int code, const char* argument)
-{
-    if (code == ':')
-        return __fault_options(
-            "option '%.*s' needs a value", static_cast<int>(strcspn(argument, "=")), argument);
-    for (int k = 0; k < option_row_count; k++)
-        if (__code_options(k) == optopt)
-            return __fault_options("option '--%s' takes no value", option_rows[k].name);
-    if (optopt != 0)
-        return __fault_options("unknown option '-%c'", optopt);
-    if (__prefix_count_options(argument) > 1)
-        return __fault_options("ambiguous option '%s'", argument);
-    return __fault_options("unknown option '%s'", argument);
-}
-
-// What the options ask together, once each is read.
-static const char* __check_options(Options* options)
-{
-    options->file = options->files[0];
-    // --info reads FILE alone, in the view of --view when given.
-    if (options->describe) {
-        if (!options->file)
-            return __fault_options("--info needs a FILE");
-        if (options->file_count > 1)
-            return __fault_options("--info takes its one FILE, not '%s'", options->files[1]);
-        options->info = options->file;
-    }
-    for (int k = 0; k < option_row_count; k++) {
-        const OptionRow& row = option_rows[k];
-        if (!(options->given >> k & 1))
-            continue;
-        // These act on the file shown at start, which --info does not show.
-        if (options->info && (row.flags & OPTION_FILE) && !(row.flags & OPTION_INFO))
-            return __fault_options("--info shows no FILE: not with --%s", row.name);
-        if ((row.flags & OPTION_FILE) && !options->file)
-            return __fault_options("--%s needs a FILE", row.name);
-    }
-    if (options->info)
-        return nullptr;
-    // A view file holds no frames, files or turn under way.
-    for (int k = 0; k < option_row_count; k++)
-        if (options->print_view && (options->given >> k & 1) && (option_rows[k].flags & OPTION_DRAWS))
-            return __fault_options("--print-view draws nothing: not with --%s", option_rows[k].name);
-    bool offscreen = options->output || options->record;
-    // A grand tour never ends of itself.
-    if (options->tour == TOUR_GRAND && options->record && options->frames < 0)
-        return __fault_options("--record with a grand tour needs --frames");
-    if (options->size && !offscreen)
-        return __fault_options("--size needs --output or --record");
-    if (options->frames == 0 && offscreen)
-        return __fault_options("--frames 0 draws nothing to write");
-    if (!options->size)
-        options->size = 512;
-    // H.264 in 4:2:0 takes only even sizes.
-    if (options->record && kind_record(options->record) == RECORD_MP4 && options->size % 2)
-        return __fault_options("--size %d is odd: .mp4 needs an even size", options->size);
-    return nullptr;
-}
-
-const char* parse_options(int argc, char** argv, Options* options)
-{
-    *options = {};
-    options->frames = -1;
-    options->tour = -1;
-    options->asked = initial_view;
-    // 0 starts getopt_long afresh, so the parser can run more than once in a
-    // process; the leading ':' tells a missing value from an unknown option.
-    optind = 0;
-    opterr = 0;
-    // Sized by the bits of given: the arrays are no variable-length ones,
-    // which standard C++ has not.
-    struct option long_options[64 + 1] = {};
-    char letters[64 + 2] = ":";
-    for (int k = 0; k < option_row_count; k++) {
-        const OptionRow& row = option_rows[k];
-        long_options[k]
-            = {row.name, row.argument ? required_argument : no_argument, nullptr, __code_options(k)};
-        if (row.letter)
-            strncat(letters, &row.letter, 1);
-    }
-    int code;
-    while ((code = getopt_long(argc, argv, letters, long_options, nullptr)) != -1) {
-        int k = 0;
-        while (k < option_row_count && __code_options(k) != code)
-            k++;
-        if (k == option_row_count)
-            return __refused_options(code, argv[optind - 1]);
-        const OptionRow& row = option_rows[k];
-        char* record = row.flags & OPTION_VIEW ? reinterpret_cast<char*>(&options->asked)
-                                               : reinterpret_cast<char*>(options);
-        if (const char* fault = row.read(row, optarg, record))
-            return fault;
-        options->given |= 1ull << k;
-        options->values[k] = optarg;
-        if (row.flags & OPTION_ANSWERS)
-            return nullptr;
-    }
-    for (; optind < argc; optind++) {
-        if (options->file_count == max_files_options)
-            return __fault_options("more than %d files: '%s'", max_files_options, argv[optind]);
-        options->files[options->file_count++] = argv[optind];
-    }
-    return __check_options(options);
-}
-
-void read_view_options(const Options* options, View* next)
-{
-    for (int k = 0; k < option_row_count; k++) {
-        const OptionRow& row = option_rows[k];
-        if ((row.flags & OPTION_VIEW) && (options->given >> k & 1))
-            row.read(row, options->values[k], reinterpret_cast<char*>(next));
-    }
-}
