@@ -340,7 +340,7 @@ TEST(Options, StrokesAndColoursOverARestoredView)
         {{"a"}, "", 3.0f, 5.0f, 0.2f, {0xd5322a, 0x0080ff}},
         {{"--line-width", "0.5", "--point-size=64", "--tubes", "0.01", "a"}, "", 0.5f, 64.0f, 0.01f,
             {0xd5322a, 0x0080ff}},
-        {{"--tubes", "off", "--colors", "#A0b1C2,white,black", "a"}, "", 3.0f, 5.0f, 0.0f,
+        {{"--tubes", "off", "--colors", "#A0b1C2,White,black", "a"}, "", 3.0f, 5.0f, 0.0f,
             {0xa0b1c2, 0xffffff, 0x000000}},
         {{"--tubes", "0", "a"}, "", 3.0f, 5.0f, 0.0f, {0xd5322a, 0x0080ff}},
         {{"--line-width", "0.4", "a"}, "bad line width '0.4': from 0.5 to 64 pixels"},

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <strings.h>
+
 #include "core/ranges.h"
 
 int number_values(const char* text, unsigned long long limit, unsigned long long* value)
@@ -299,7 +301,7 @@ static int __color_values(const char* text, size_t length, uint8_t* rgb)
         return 1;
     }
     for (const auto& row : color_names)
-        if (strlen(row.name) == length && strncmp(row.name, text, length) == 0) {
+        if (strlen(row.name) == length && strncasecmp(row.name, text, length) == 0) {
             memcpy(rgb, row.rgb, 3);
             return 1;
         }
