@@ -46,7 +46,7 @@ def main():
     site = os.path.join(build, "web", "site")
     print("what a browser downloads, gzip -9 (bytes):")
     total = 0
-    for name in ("index.html", "index.js", "index.wasm", "plexorama.js", "plexorama.css"):
+    for name in ("index.html", "index.js", "index.wasm", "controls.js", "plexorama.js", "plexorama.css"):
         size = gzipped(os.path.join(site, name))
         total += size
         print(f"  {name:16} {os.path.getsize(os.path.join(site, name)):9} {size:9}")

@@ -13,8 +13,10 @@
 #include "app/course.h"
 #include "app/input.h"
 #include "draw/mesh.h"
+#include "app/help.h"
 #include "app/options.h"
 #include "app/scene.h"
+#include "core/motion.h"
 #include "core/viewfile.h"
 #include "scenes.h"
 #include "core/view.h"
@@ -39,7 +41,7 @@ Parsed parse(const std::vector<std::string>& words)
     argv.push_back(nullptr);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    parsed.code = parse_options(static_cast<int>(argv.size() - 1), argv.data(), &parsed.options);
+    parsed.code = parse_help(static_cast<int>(argv.size() - 1), argv.data(), &parsed.options);
     parsed.out = testing::internal::GetCapturedStdout();
     parsed.err = testing::internal::GetCapturedStderr();
     if (parsed.options.file)
@@ -233,17 +235,17 @@ TEST(Options, FourDimensionalOptions)
         EXPECT_EQ(o.turns[k].b, turns[k].b) << k;
         EXPECT_EQ(o.turns[k].degrees, turns[k].degrees) << k;
     }
-    EXPECT_EQ(o.zoom, 0.125f);
-    EXPECT_EQ(o.light, 1);
-    EXPECT_EQ(o.spin.a, 1);
-    EXPECT_EQ(o.spin.degrees, 60.0f) << "60 degrees a second unless given";
-    EXPECT_EQ(parse({"--spin", "xy=-3600", "a"}).options.spin.degrees, -3600.0f);
+    EXPECT_EQ(o.asked.zoom, 0.125f);
+    EXPECT_EQ(o.asked.light, LIGHT_SHAPE);
+    EXPECT_EQ(o.asked.spin.a, 1);
+    EXPECT_EQ(rate_motion(&o.asked.spin), 60.0f) << "60 degrees a second unless given";
+    Parsed fastest = parse({"--spin", "xy=-3600", "a"});
+    EXPECT_EQ(rate_motion(&fastest.options.asked.spin), -3600.0f);
     Parsed guided = parse({"--tour", "guided=spread=18446744073709551615", "a"});
     EXPECT_TRUE(
         guided.options.tour == TOUR_SPREAD && guided.options.seeded && guided.options.seed == UINT64_MAX);
     guided = parse({"--tour", "guided=fewest-crossings", "a"});
     EXPECT_TRUE(guided.options.tour == TOUR_FEWEST_CROSSINGS && !guided.options.seeded);
-    EXPECT_EQ(parse({"a"}).options.light, -1);
 
     const struct {
         std::vector<std::string> words;
@@ -295,11 +297,12 @@ TEST(Options, PictureOptions)
         int tint = 0, aa = 0, stereo = 0;
         float scale = 0.0f, opacity = 0.0f, eyes = 0.0f;
     } rows[] = {
-        {{"a"}, "", -1, 0, -1, -1.0f, 0.0f, -1.0f},
+        {{"a"}, "", 0, 1, 0, 0.0f, 1.0f, 0.25f},
         {{"--color", "w=0.5", "--aa", "8", "--opacity", "0.25", "--stereo=side-by-side=0.3", "a"}, "", 1, 8,
             2, 0.5f, 0.25f, 0.3f},
-        {{"--color=fixed", "--aa", "1", "--opacity", "1", "--stereo", "anaglyph", "a"}, "", 0, 1, 1, -1.0f,
-            1.0f, -1.0f},
+        {{"--color=fixed", "--aa", "1", "--opacity", "1", "--stereo", "anaglyph", "a"}, "", 0, 1, 1, 0.0f,
+            1.0f, 0.25f},
+        {{"--color=w=auto", "a"}, "", 1, 1, 0, -1.0f, 1.0f, 0.25f},
         {{"--color", "w=0", "a"}, "bad color 'w=0'"},
         {{"--color", "w=-1", "a"}, "bad color 'w=-1'"},
         {{"--color", "w=", "a"}, "bad color 'w='"},
@@ -325,14 +328,71 @@ TEST(Options, PictureOptions)
             continue;
         }
         ASSERT_EQ(p.code, -1) << shown(row.words) << ": " << p.err;
-        const Options& o = p.options;
-        EXPECT_EQ(
-            std::vector<int>({o.tint, o.aa, o.stereo}), std::vector<int>({row.tint, row.aa, row.stereo}))
+        const View& o = p.options.asked;
+        EXPECT_EQ(std::vector<int>({o.cues.tint, o.finish.aa, o.finish.stereo}),
+            std::vector<int>({row.tint, row.aa, row.stereo}))
             << shown(row.words);
-        EXPECT_EQ(std::vector<float>({o.tint_scale, o.opacity, o.eyes}),
+        EXPECT_EQ(std::vector<float>({o.cues.tint_scale, o.finish.opacity, o.finish.eyes}),
             std::vector<float>({row.scale, row.opacity, row.eyes}))
             << shown(row.words);
     }
+}
+
+TEST(Options, StrokesAndColoursOverARestoredView)
+{
+    // Each row: the options, what they refuse, else the finish over a
+    // restored view whose lines are 3 wide, points 5, tubes 0.2 and colours two.
+    const struct {
+        std::vector<std::string> words;
+        std::string line;
+        float width = 0.0f, size = 0.0f, tubes = 0.0f;
+        std::vector<int> colors = {};
+    } rows[] = {
+        {{"a"}, "", 3.0f, 5.0f, 0.2f, {0xd5322a, 0x0080ff}},
+        {{"--line-width", "0.5", "--point-size=64", "--tubes", "0.01", "a"}, "", 0.5f, 64.0f, 0.01f,
+            {0xd5322a, 0x0080ff}},
+        {{"--tubes", "off", "--colors", "#A0b1C2,White,black", "a"}, "", 3.0f, 5.0f, 0.0f,
+            {0xa0b1c2, 0xffffff, 0x000000}},
+        {{"--tubes", "0", "a"}, "", 3.0f, 5.0f, 0.0f, {0xd5322a, 0x0080ff}},
+        {{"--line-width", "0.4", "a"}, "bad line width '0.4': from 0.5 to 64 pixels"},
+        {{"--point-size", "inf", "a"}, "bad point size 'inf': from 0.5 to 64 pixels"},
+        {{"--tubes", "-1", "a"}, "bad tube radius '-1': off, 0 or from 0.000001 to 1000000"},
+        {{"--colors", "red,", "a"}, "bad colors 'red,': a colour is not #rrggbb or a colour's name"},
+        {{"--colors", "#12345", "a"}, "bad colors '#12345': a colour is not #rrggbb or a colour's name"},
+        {{"--colors", "", "a"}, "bad colors '': no colour"},
+        {{"--colors", "red,red,red,red,red,red,red,red,red,red,red,red,red,red,red,red,red", "a"},
+            "bad colors 'red,red,red,red,red,red,red,red,red,red,red,red,red,red,red,red,red': too many colours"},
+    };
+    View saved = initial_view;
+    Finish& f = saved.finish;
+    f.line_width = 3.0f;
+    f.point_size = 5.0f;
+    f.tubes = 0.2f;
+    f.color_count = 2;
+    const uint8_t two[2][3] = {{0xd5, 0x32, 0x2a}, {0x00, 0x80, 0xff}};
+    memcpy(f.colors, two, sizeof two);
+    for (const auto& row : rows) {
+        Parsed p = parse(row.words);
+        if (!row.line.empty()) {
+            EXPECT_EQ(p.code, 2) << shown(row.words);
+            EXPECT_EQ(p.err.substr(0, p.err.find('\n')), "plexorama: " + row.line) << shown(row.words);
+            continue;
+        }
+        ASSERT_EQ(p.code, -1) << shown(row.words) << ": " << p.err;
+        choose({4, 0, 1, 2, 3});
+        ASSERT_EQ(apply_scene(&p.options, &saved, 4), 0) << shown(row.words);
+        const Finish& g = view.finish;
+        EXPECT_EQ(g.line_width, row.width) << shown(row.words);
+        EXPECT_EQ(g.point_size, row.size) << shown(row.words);
+        EXPECT_EQ(g.tubes, row.tubes) << shown(row.words);
+        std::vector<int> colors;
+        for (int k = 0; k < g.color_count; k++)
+            colors.push_back(g.colors[k][0] << 16 | g.colors[k][1] << 8 | g.colors[k][2]);
+        EXPECT_EQ(colors, row.colors) << shown(row.words);
+        EXPECT_EQ(view.finish.aa, 1) << shown(row.words) << ": what is not given stays";
+    }
+    set_view(&initial_view);
+    choose({0, 0, 1, 2, 3});
 }
 
 TEST(Options, OffscreenOptions)

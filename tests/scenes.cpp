@@ -17,7 +17,7 @@ const View sample_scene = {
     LIGHT_SHAPE,
     {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
     {TINT_W, true, -0.25f, 1e-3f, true, 4.5f, true, false, 0.1f},
-    {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f, 2.0f, 4.0f, 0.0f},
+    {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f, 3.5f, 6.0f, 0.05f, {{255, 0, 0}, {0, 128, 255}}, 2},
     0.0f,
     {0, 1, 2, 3},
     false,
@@ -49,7 +49,10 @@ bool same_scene(const View& a, const View& b)
         && memcmp(&c.tint_scale, &d.tint_scale, sizeof c.tint_scale) == 0 && v.finish.aa == w.finish.aa
         && memcmp(&v.finish.opacity, &w.finish.opacity, sizeof v.finish.opacity) == 0
         && v.finish.stereo == w.finish.stereo
-        && memcmp(&v.finish.eyes, &w.finish.eyes, sizeof v.finish.eyes) == 0;
+        && memcmp(&v.finish.eyes, &w.finish.eyes, sizeof v.finish.eyes) == 0
+        && v.finish.line_width == w.finish.line_width && v.finish.point_size == w.finish.point_size
+        && v.finish.tubes == w.finish.tubes && v.finish.color_count == w.finish.color_count
+        && memcmp(v.finish.colors, w.finish.colors, sizeof v.finish.colors) == 0;
 }
 
 std::string text_of(const View& scene)

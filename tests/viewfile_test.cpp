@@ -56,7 +56,11 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "aa = 1\n"
         "opacity = 1\n"
         "stereo = off\n"
-        "eyes = 0.25\n");
+        "eyes = 0.25\n"
+        "line-width = 2\n"
+        "point-size = 4\n"
+        "tubes = 0\n"
+        "colors = none\n");
 }
 
 TEST(View, RoundTripsEveryFloatBitForBit)

@@ -37,14 +37,16 @@ var Module = (function () {
     return escaped.length <= longestEcho ? escaped : escaped.slice(0, longestEcho - 41) + "…" + escaped.slice(-40);
   }
 
-  // Shows a surface from its bytes; says why not when it cannot, and the
-  // surface on show stays.
-  function showBytes(name, bytes) {
+  // Shows a surface (or a Geomview file's shapes) from its bytes, in place
+  // of what is on show or, with add, beside it; says why not when it
+  // cannot, and what is on show stays.
+  function showBytes(name, bytes, add) {
     let reason = "cannot be read";
     try {
       Module.FS.writeFile(surfacePath, bytes, { canOwn: true });
       try {
-        reason = Module.ccall("show_file_web", "string", ["string", "number"], [surfacePath, 0]);
+        reason = Module.ccall("show_file_web", "string", ["string", "number", "string"],
+          [surfacePath, add ? 1 : 0, name.replace(/^.*\//, "").slice(0, 200)]);
       } finally {
         Module.FS.unlink(surfacePath);
       }
@@ -52,12 +54,13 @@ var Module = (function () {
       console.warn(error);
     }
     say(reason ? echo(name) + ": " + reason : "");
+    const base = name.replace(/^.*\//, "");
     if (!reason)
-      shownName = name.replace(/^.*\//, "");
+      shownName = add && shownName ? shownName + ", " + base : base;
     return !reason;
   }
 
-  async function showFile(file) {
+  async function showFile(file, add) {
     let bytes;
     try {
       bytes = new Uint8Array(await file.arrayBuffer());
@@ -66,7 +69,17 @@ var Module = (function () {
       say(echo(file.name) + ": cannot be read");
       return false;
     }
-    return showBytes(file.name, bytes);
+    return showBytes(file.name, bytes, add);
+  }
+
+  // Several files at once: the first in place of what is on show unless
+  // add, the others beside it.
+  async function showFiles(files, add) {
+    let shown = false;
+    for (const [k, file] of Array.from(files).entries())
+      shown = (await showFile(file, add || (k > 0 && shown))) || shown;
+    if (shown)
+      setAddressFile(null);
   }
 
   async function showUrl(url) {
@@ -199,19 +212,20 @@ var Module = (function () {
       event.stopPropagation();
       depth = 0;
       dragging(false);
-      const file = event.dataTransfer && event.dataTransfer.files[0];
-      if (file)
-        showFile(file).then((shown) => shown && setAddressFile(null));
+      // With Shift held the files go beside what is on show.
+      if (event.dataTransfer && event.dataTransfer.files.length)
+        showFiles(event.dataTransfer.files, event.shiftKey);
     }, true);
   }
 
   function takeControls() {
-    const input = document.getElementById("file");
-    input.addEventListener("change", () => {
-      if (input.files[0])
-        showFile(input.files[0]).then((shown) => shown && setAddressFile(null));
-      input.value = "";
-    });
+    for (const [id, add] of [["file", false], ["add-file", true]]) {
+      const input = document.getElementById(id);
+      input.multiple = true;
+      input.addEventListener("change", () => {
+        showFiles(input.files, add).then(() => input.value = "");
+      });
+    }
     for (const a of document.querySelectorAll("#gallery a")) {
       a.addEventListener("click", (event) => {
         event.preventDefault();
@@ -304,194 +318,6 @@ var Module = (function () {
     }
   }
 
-  // The controls beside the canvas show the viewer's state, read again each
-  // frame since keys change it too, and set it as the keys do.
-  function takeViewControls() {
-    const $ = (id) => document.getElementById(id);
-    const form = $("view");
-    let state = JSON.parse(Module.ccall("state_web", "string", [], []));
-    let text = "";
-    let shownFor = "";
-    // Widths and eye distances span a wide range: their sliders go evenly
-    // in the logarithm between a least and a greatest share of s.
-    const scales = { "slice-width": [1 / 256, 1], "eye4-at": [1 / 2, 32], "tint-scale": [1 / 16, 4] };
-    const toValue = (id, t) => state.reach * scales[id][0] * Math.pow(scales[id][1] / scales[id][0], t);
-    const toSlider = (id, value) =>
-      Math.log(value / (state.reach * scales[id][0])) / Math.log(scales[id][1] / scales[id][0]);
-    const figure = (value) => Number(value.toPrecision(3)).toString();
-
-    function setCues(changes) {
-      Object.assign(state, changes);
-      Module._set_cues_web(state.tint, state.slice, state.slice_at, state.slice_width, state.eye4, state.eye4_at,
-        state.gizmo, state.wire, state.scale);
-    }
-
-    function showSurface() {
-      $("surface").hidden = !state.m;
-      $("surface-name").textContent = echo(shownName) || "a surface";
-      $("surface-size").textContent = `m ${state.m}, n ${state.n} vertices, ${Math.floor(state.n / 3)} triangles`;
-      const key = state.m + ":" + state.show;
-      if (key !== shownFor) {
-        shownFor = key;
-        const select = $("hidden");
-        select.replaceChildren();
-        for (let c = 0; c < state.m; c++) {
-          const slot = state.show.indexOf(c);
-          select.add(new Option(c + 1 + (slot >= 0 && slot < 3 ? " (" + "xyz"[slot] + ")" : ""), c));
-          select.options[c].disabled = slot >= 0 && slot < 3;
-        }
-        select.value = state.m ? state.show[3] : "";
-        $("shown").textContent = state.m ? `x ${state.show[0] + 1}, y ${state.show[1] + 1}, z ${state.show[2] + 1}, `
-          + `w ${state.show[3] + 1} of ${state.m}` : "no surface";
-        for (const id of ["turn-a", "turn-b"]) {
-          const select = $(id), chosen = select.value;
-          select.replaceChildren();
-          for (let c = 0; c < state.m; c++)
-            select.add(new Option(c + 1, c));
-          select.value = chosen !== "" && Number(chosen) < state.m ? chosen : id === "turn-a" ? 0 : Math.min(4, state.m - 1);
-        }
-      }
-      if (state.framed)
-        $("shown").textContent = `a frame of R^${state.m}: each shown coordinate mixes several of the surface's`;
-      for (const control of form.querySelectorAll("select, [name=swap]"))
-        control.disabled = !state.m;
-    }
-
-    function showCues() {
-      const s = state.reach;
-      $("tint").checked = state.tint;
-      $("legend").hidden = !state.tint;
-      $("legend-low").textContent = s ? figure(-s) : "-s";
-      $("legend-high").textContent = s ? "+" + figure(s) : "+s";
-      for (const id of ["slice", "eye4", "gizmo", "wire"])
-        $(id).checked = state[id];
-      for (const row of form.querySelectorAll("[data-cue]"))
-        row.hidden = !state[row.dataset.cue];
-      // Each slider's place, and the value it shows.
-      const sliders = {
-        "slice-at": [state.slice_at, state.slice_at],
-        "slice-width": [toSlider("slice-width", state.band), state.band],
-        "eye4-at": [toSlider("eye4-at", state.eye), state.eye],
-        "tint-scale": [toSlider("tint-scale", state.map), state.map],
-      };
-      $("slice-at").min = -s;
-      $("slice-at").max = s;
-      for (const [id, [position, value]] of Object.entries(sliders)) {
-        $(id).disabled = !s;
-        $(id).value = position;
-        $(id).nextElementSibling.textContent = s ? figure(value) : "";
-      }
-    }
-
-    // The tour's pace goes evenly in its logarithm, from 1 to 100 degrees a
-    // second.
-    function showTour() {
-      const kinds = ["", "grand tour", "little tour"];
-      $("tour-speed").value = Math.log10(state.speed);
-      $("tour-speed").nextElementSibling.textContent = figure(state.speed) + "°/s";
-      $("tour-run").textContent = state.running ? "pause" : "go on";
-      $("tour-run").disabled = !state.tour;
-      $("tour-state").textContent = state.tour ? `${kinds[state.tour]}${state.tour === 1 ? ", seed " + state.seed : ""}, `
-        + `on the way to target ${state.target}${state.running ? "" : ", paused"}` : "";
-      for (const id of ["turn-a", "turn-b", "turn-back", "turn-on", "tour-kind", "tour-seed", "tour-start"])
-        $(id).disabled = !state.m;
-    }
-
-    function showView() {
-      for (const radio of form.elements.light)
-        radio.checked = Number(radio.value) === state.light;
-      $("zoom").value = Math.log2(state.zoom);
-      $("zoom").nextElementSibling.textContent = "×" + figure(state.zoom);
-      $("stop-spin").disabled = !state.spin;
-    }
-
-    function showPicture() {
-      $("aa").value = state.aa;
-      $("opacity").value = state.opacity;
-      $("opacity").nextElementSibling.textContent = figure(state.opacity);
-      $("stereo").value = state.stereo;
-      $("eyes").value = state.eyes;
-      $("eyes").nextElementSibling.textContent = figure(state.eyes);
-    }
-
-    // The finish as the controls set it; -1 keeps a value as it is.
-    const setFinish = (aa, opacity, stereo, eyes) => Module._set_finish_web(aa, opacity, stereo, eyes);
-
-    function refresh() {
-      const now = Module.ccall("state_web", "string", [], []);
-      if (now !== text) {
-        text = now;
-        state = JSON.parse(now);
-        showSurface();
-        showCues();
-        showTour();
-        showView();
-        showPicture();
-      }
-      requestAnimationFrame(refresh);
-    }
-
-    $("hidden").addEventListener("change", (event) => Module._choose_hidden_web(Number(event.target.value)));
-    for (const button of form.elements.swap)
-      button.addEventListener("click", () => Module._exchange_web(Number(button.value)));
-    for (const id of ["tint", "slice", "eye4", "gizmo", "wire"])
-      $(id).addEventListener("change", (event) => setCues({ [id]: event.target.checked ? 1 : 0 }));
-    $("slice-at").addEventListener("input", (event) => setCues({ slice_at: Number(event.target.value) }));
-    $("slice-width").addEventListener("input",
-      (event) => setCues({ slice_width: toValue("slice-width", Number(event.target.value)) }));
-    $("eye4-at").addEventListener("input",
-      (event) => setCues({ eye4_at: toValue("eye4-at", Number(event.target.value)) }));
-    $("tint-scale").addEventListener("input",
-      (event) => setCues({ scale: toValue("tint-scale", Number(event.target.value)) }));
-    for (const radio of form.elements.light)
-      radio.addEventListener("change", () => Module._set_light_web(Number(radio.value)));
-    $("aa").addEventListener("change", (event) => setFinish(Number(event.target.value), -1, -1, -1));
-    $("opacity").addEventListener("input", (event) => setFinish(-1, Number(event.target.value), -1, -1));
-    $("stereo").addEventListener("change", (event) => setFinish(-1, -1, Number(event.target.value), -1));
-    $("eyes").addEventListener("input", (event) => setFinish(-1, -1, -1, Number(event.target.value)));
-    $("zoom").addEventListener("input", (event) => {
-      const zoom = Math.pow(2, Number(event.target.value));
-      Module._zoom_web(Math.log(zoom / state.zoom) / Math.log(1.1));
-      state.zoom = zoom;
-    });
-    for (const [id, degrees] of [["turn-back", -15], ["turn-on", 15]])
-      $(id).addEventListener("click",
-        () => Module._turn_coordinates_web(Number($("turn-a").value), Number($("turn-b").value), degrees));
-    $("tour-start").addEventListener("click", () => {
-      const seed = Math.floor(Number($("tour-seed").value));
-      Module._tour_web(Number($("tour-kind").value), Number.isSafeInteger(seed) && seed >= 0 ? seed : 0,
-        Math.pow(10, Number($("tour-speed").value)));
-    });
-    $("tour-run").addEventListener("click", () => Module._run_tour_web(state.running ? 0 : 1));
-    $("stop-spin").addEventListener("click", () => Module._stop_spin_web());
-    $("reset").addEventListener("click", () => Module._reset_web());
-    form.addEventListener("submit", (event) => event.preventDefault());
-
-    // After a click or a drag, the keys go back to the view.
-    let pointing = false;
-    form.addEventListener("pointerdown", () => pointing = true);
-    form.addEventListener("keydown", () => pointing = false);
-    for (const kind of ["change", "click"])
-      form.addEventListener(kind,
-        (event) => pointing && event.target.matches("input, button, select") && event.target.blur());
-
-    // Below the canvas of an upright screen there is room for one section
-    // at a time: they start closed, and opening one closes the others.
-    const upright = matchMedia("(max-aspect-ratio: 1/1)");
-    const sections = form.querySelectorAll("details");
-    for (const section of sections) {
-      section.open = !upright.matches;
-      section.addEventListener("toggle", () => {
-        if (section.open && upright.matches)
-          sections.forEach((other) => other !== section && (other.open = false));
-      });
-    }
-
-    const ramp = Module.ccall("ramp_web", "string", [], []);
-    $("ramp").style.background = `linear-gradient(to right, ${ramp})`;
-    refresh();
-  }
-
   // A page that opens on a surface folds the controls that would hide much
   // of it, as in a small window or a page's frame.
   function foldOverCanvas() {
@@ -521,6 +347,35 @@ var Module = (function () {
     }
   }
 
+  // Shows the file a page holds as base64 in slot, beside what is on show
+  // with add. Returns whether it holds one and it is shown.
+  function showEmbedded(slot, add) {
+    // Past the browser's longest string, the page's file cannot even be
+    // read out of it.
+    let held = "";
+    try {
+      held = slot.textContent.trim();
+    } catch (error) {
+      say("the surface in this page is larger than this browser can read");
+    }
+    if (!held)
+      return false;
+    const name = slot.dataset.name || "surface.klein";
+    let text = "";
+    try {
+      text = atob(held);
+    } catch (error) {
+      say(echo(name) + ": cannot be read: the page holds no base64");
+      return false;
+    }
+    // A plain loop: Uint8Array.from on a string of 100 MB brings the
+    // renderer down.
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; i++)
+      bytes[i] = text.charCodeAt(i);
+    return showBytes(name, bytes, add);
+  }
+
   async function start() {
     Module.FS.mkdir("/surface");
     listKeys();
@@ -528,41 +383,20 @@ var Module = (function () {
     takeDrops();
     takeControls();
     takeTouches();
-    takeViewControls();
+    takeViewControls(Module, { echo, shownName: () => shownName });
     markGallery();
     lastLink = currentLink();
 
-    // A page written with a surface in it shows that one; any other page
-    // shows what its address names.
-    const embedded = document.getElementById("embedded-surface");
+    // A page written with surfaces or shapes in it shows those, each beside
+    // the ones before; any other page shows what its address names.
+    const embedded = [document.getElementById("embedded-surface"), ...document.querySelectorAll(".embedded-shape")];
     const embeddedView = document.getElementById("embedded-view");
     const file = new URL(location.href).searchParams.get("file");
-    // Past the browser's longest string, the page's surface cannot even be
-    // read out of it.
-    let held = "";
-    try {
-      held = embedded ? embedded.textContent.trim() : "";
-    } catch (error) {
-      say("the surface in this page is larger than this browser can read");
-    }
-    if (held) {
-      const name = embedded.dataset.name || "surface.klein";
-      let text = "";
-      try {
-        text = atob(held);
-      } catch (error) {
-        say(echo(name) + ": cannot be read: the page holds no base64");
-      }
-      // A plain loop: Uint8Array.from on a string of 100 MB brings the
-      // renderer down.
-      const bytes = new Uint8Array(text.length);
-      for (let i = 0; i < text.length; i++)
-        bytes[i] = text.charCodeAt(i);
-      if (text)
-        showBytes(name, bytes);
-    } else if (file) {
+    let shown = false;
+    for (const slot of embedded.filter(Boolean))
+      shown = showEmbedded(slot, shown) || shown;
+    if (!shown && file)
       await showUrl(file);
-    }
     // A view that cannot be shown says so; one that can leaves what the
     // file's opening said.
     let fault = showAddressLink();

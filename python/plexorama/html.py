@@ -12,13 +12,14 @@ import gzip
 import html
 import os
 import sys
+import tempfile
 from collections.abc import Mapping
 
 import numpy as np
 
 from .command import megabytes
-from .klein import checked_surface, read_klein, write_whole
-from .shapes import shape_list
+from .klein import checked_surface, open_regular, read_klein, write_whole
+from .shapes import Shape, shape_list, write_shape
 from .triangles import base64_chunks, klein_chunks, klein_size
 from .options import (NOT_VIEW_STATE, ViewerMissing, given, is_parts, is_path, is_view_text, lecture_view,
                       read_view, written_view)
@@ -27,6 +28,8 @@ from .viewer import NAME, print_view
 TEMPLATE = "plexorama-page.html"
 SURFACE_SLOT = '<script type="application/octet-stream" id="embedded-surface"></script>'
 VIEW_SLOT = '<script type="text/plain" id="embedded-view"></script>'
+# Each shape of a list after the first, which takes the surface's slot.
+SHAPE_SLOT = '<script type="application/octet-stream" class="embedded-shape"></script>'
 # The most KLEIN bytes a page holds. In headless Chromium a page of 400 MB
 # of surface still opens, one of 420 MB does not: its base64 passes the
 # longest string there, 2^29 - 24 characters (402 MB of surface).
@@ -135,28 +138,70 @@ def write_html(path, coords, normals=None, view=None, **options):
     write_klein takes them (and refuses), opening at the view that view (a
     view file's path, its text, or a dict of its keys written as "key =
     values" lines) and the viewer's options given as keywords (as picture()
-    takes them, frame= among them) make, or at the first view. The viewer
-    program checks the view and writes it for the page (plexorama
-    --print-view); where no viewer is installed, a view= goes into the page
-    unchecked, and the page says at its foot what is wrong with it. The
-    page is written aside and renamed into place. Raises ValueError with
-    the viewer's line for a view or an option it refuses, FileNotFoundError
-    when the one-file viewer is missing, ValueError for what cannot make a
-    page, a surface too large for a browser (more than PAGE_LIMIT bytes as
-    a KLEIN file) among it."""
-    _refuse_shapes(coords, "write_html()")
+    takes them, frame= among them) make, or at the first view. coords may
+    be a list of shapes instead (as show() takes one: Shapes, paths of
+    KLEIN or Geomview files, surfaces as arrays), each shown beside the
+    ones before. The viewer program checks the view and writes it for the
+    page (plexorama --print-view); where no viewer is installed, a view=
+    goes into the page unchecked, and the page says at its foot what is
+    wrong with it. The page is written aside and renamed into place. Raises
+    ValueError with the viewer's line for a view or an option it refuses,
+    FileNotFoundError when the one-file viewer is missing, ValueError for
+    what cannot make a page, a surface too large for a browser (more than
+    PAGE_LIMIT bytes as a KLEIN file) among it."""
     template = read_template()
+    shapes = shape_list(coords)
+    if shapes is not None:
+        if normals is not None:
+            raise TypeError("normals come with one surface as an array, not with a list of shapes")
+        files = shape_files(shapes)
+        text = page_view(shapes, {"view": view, **options}, "write_html()")
+        write_whole(path, (chunk.encode() for chunk in shapes_page_chunks(template, files, text)))
+        return
     surface = page_surface(coords, normals)
     text = page_view([surface], {"view": view, **options}, "write_html()")
     write_page(path, template, [surface], page_name(path), text)
 
 
-def _refuse_shapes(coords, what):
-    """A page holds one surface: shapes and lists of them are for the
-    viewer program (show, picture, clip)."""
-    if shape_list(coords) is not None:
-        raise ValueError(f"{what}: a page shows one surface, not shapes or a list of them; "
-                         "show(), picture() and clip() take those")
+def shape_files(shapes):
+    """The files a page holds for a list of shapes, as (name, bytes) in
+    order: a Shape as its nOFF or nSKEL file, a path as the file it names,
+    a surface as an array as its KLEIN file. Raises ValueError when they
+    take more than PAGE_LIMIT bytes together, or for one that cannot be
+    written or read as it is."""
+    files, size = [], 0
+    with tempfile.TemporaryDirectory(prefix="plexorama-") as folder:
+        for k, item in enumerate(shapes):
+            if isinstance(item, Shape):
+                path = os.path.join(folder, f"shape-{k + 1}" + (".off" if item.polygons else ".skel"))
+                write_shape(path, item)
+            elif is_path(item):
+                path = os.fsdecode(item)
+            else:
+                path = os.path.join(folder, f"shape-{k + 1}.klein")
+                write_whole(path, klein_chunks([page_surface(item)]))
+            with open_regular(path) as f:
+                data = f.read(PAGE_LIMIT - size + 1)
+            size += len(data)
+            if size > PAGE_LIMIT:
+                raise ValueError(f"the shapes take more than {megabytes(PAGE_LIMIT)}; a one-file page holds at "
+                                 "most that, as much as a browser takes in")
+            files.append((os.path.basename(path), data))
+    return files
+
+
+def shapes_page_chunks(template, files, view=""):
+    """The text of the one-file page of files (shape_files) a piece at a
+    time: the first in the surface's slot, each other in a slot of its own
+    after it, and the view as page_chunks puts it."""
+    before, after = template.split(SURFACE_SLOT, 1)
+    for k, (name, data) in enumerate(files):
+        slot = SURFACE_SLOT if k == 0 else SHAPE_SLOT
+        yield (before if k == 0 else "") + slot.replace("></script>", f' data-name="{html.escape(name)}">')
+        for chunk in base64_chunks([data]):
+            yield chunk.decode("ascii")
+        yield "</script>"
+    yield after.replace(VIEW_SLOT, VIEW_SLOT.replace("></script>", f">{view}</script>"), 1)
 
 
 def page_surface(coords, normals=None):
@@ -222,8 +267,8 @@ def _packed(page):
 
 
 def view(coords, normals=None, name=None, plain=False, **view):
-    """The interactive viewer on the surface coords (as show() takes it) as
-    a View, which notebooks show inline: the one-file page (as write_html
+    """The interactive viewer on the surface coords (as show() takes it, a
+    list of shapes among it) as a View, which notebooks show inline: the one-file page (as write_html
     writes) in a frame of its own, which needs no server and no network.
     name is the surface's name in the page ("surface from Python" unless
     given; a file keeps its own). The keywords are the viewer's options, as
@@ -237,20 +282,28 @@ def view(coords, normals=None, name=None, plain=False, **view):
     (output, record, frames, swap, save_view, size), FileNotFoundError when
     the one-file viewer is missing."""
     _refuse_not_view(view, "view()")
-    _refuse_shapes(coords, "view()")
+    shapes = shape_list(coords)
+    if shapes is not None and normals is not None:
+        raise TypeError("normals come with one surface as an array, not with a list of shapes")
     if is_path(coords):
         if normals is not None:
             raise TypeError("normals come from the file when coords names one")
         name = name or os.path.basename(os.fsdecode(coords))
         coords, normals = read_klein(coords)
-    parts = coords if is_parts(coords) else [page_surface(coords, normals)]
-    check_page_size(sum(t.n for t in parts), parts[0].m)
+    if shapes is not None:
+        files = shape_files(shapes)
+    else:
+        parts = coords if is_parts(coords) else [page_surface(coords, normals)]
+        check_page_size(sum(t.n for t in parts), parts[0].m)
     try:
         view = lecture_view(view, plain)
     except ViewerMissing:
         # Nothing asked that needs the viewer: the page's first view.
         if any(given(value) for value in view.values()):
             raise
-    text = page_view(parts, view, "view()")
     name = name or NAME
+    if shapes is not None:
+        text = page_view(shapes, view, "view()")
+        return View("".join(shapes_page_chunks(read_template(), files, text)), name)
+    text = page_view(parts, view, "view()")
     return View("".join(page_chunks(read_template(), parts, name, text)), name)

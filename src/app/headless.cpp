@@ -84,7 +84,7 @@ int run_headless(const Options* options)
     Frame shown;
     frame_course(&shown, true);
     long last = options->frames >= 0                       ? options->frames
-        : options->spin.degrees != 0.0f                    ? spin_frames_scene(options)
+        : options->asked.spin.kind == SPIN_PLANE           ? spin_frames_scene(options)
         : options->record && view.tour.kind == TOUR_LITTLE ? round_tour(&view.tour, &shown)
                                                            : -1;
     mlog("[MAIN LOOP] Inicializando...\n");

@@ -1,14 +1,17 @@
-// Usage and help: the table of options with what --help says of each, the
-// usage that every usage error ends with, and --help, which gives the
-// options, the keys and examples, from the tables of options and of keys.
+// Usage and help, made from the table of options and the table of keys:
+// the usage that every usage error ends with, --help, which gives the
+// options, the keys and examples, and the answers given before a run.
 #pragma once
 
 #include <cstdio>
 
+#include "app/options.h"
+
 void usage_help(FILE* out);
 
-// One line on standard error naming the problem, then the usage. Returns
-// the exit code of a usage error, 2.
-[[gnu::format(printf, 1, 2)]] int usage_error_help(const char* format, ...);
-
 void print_help();
+
+// Parses the command line into options and answers what needs no run: a
+// usage error (one line naming it on standard error, then the usage; exit
+// code 2), --help or --version (exit code 0). Returns -1 to go on and run.
+int parse_help(int argc, char** argv, Options* options);

@@ -13,6 +13,7 @@
 #include "app/input.h"
 #include "app/surface.h"
 #include "core/log.h"
+#include "core/oogl.h"
 #include "draw/mesh.h"
 #include "draw/shapes.h"
 #include "draw/overlay.h"
@@ -143,13 +144,31 @@ static int __print_view_main(const Options* options, const View* saved)
 {
     KleinReport report;
     KleinFile file;
-    if (open_surface_klein(options->file, &file, &report)) {
+    uint8_t dim = 0;
+    if (!open_surface_klein(options->file, &file, &report)) {
+        dim = file.dim;
+        close_surface_klein(&file);
+    } else if (report.status == KLEIN_NOT_KLEIN) {
+        // A Geomview file: its shapes' m, which they share.
+        ShapeData data[max_shapes_oogl];
+        int count = 0;
+        const char* fault = read_shapes_oogl(options->file, data, &count);
+        if (!fault && count == 0)
+            fault = "it holds no vertex of a face, a line or a point";
+        dim = !fault ? data[0].dim : 0;
+        for (int k = 0; k < count; k++)
+            free_shape(&data[k]);
+        if (fault && fault != not_oogl) {
+            ShowReport refused = {SHOW_UNREADABLE, report, fault, 0};
+            __report_main(options->file, &refused);
+            return 1;
+        }
+    }
+    if (!dim) {
         ShowReport refused = {SHOW_UNREADABLE, report, nullptr, 0};
         __report_main(options->file, &refused);
         return 1;
     }
-    uint8_t dim = file.dim;
-    close_surface_klein(&file);
     if (dim < 4) {
         ShowReport refused = {SHOW_TOO_FEW_COORDINATES, report, nullptr, dim};
         __report_main(options->file, &refused);

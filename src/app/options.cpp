@@ -1,34 +1,51 @@
-// The command line: the table of options, usage and help made from it, and
-// parsing.
+// The command line: the table of options and the readers of their values.
 #include "app/options.h"
 
-#include <getopt.h>
-
 #include <climits>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include <strings.h>
 
-#include "app/help.h"
+#include "app/options_parts.h"
+
 #include "app/keys.h"
 #include "app/record.h"
+#include "core/motion.h"
 #include "core/ranges.h"
-#include "core/tour.h"
-#include "core/values.h"
-#include "core/view.h"
 
-static int __ends_with_png_options(const char* name)
+const char* fault_options(const char* format, ...)
 {
-    size_t length = strlen(name);
-    return length > 4 && strcasecmp(name + length - 4, ".png") == 0;
+    static char fault[4096];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(fault, sizeof fault, format, arguments);
+    va_end(arguments);
+    return fault;
+}
+
+template <typename T> static T* __field_options(const OptionRow& row, char* record)
+{
+    return reinterpret_cast<T*>(record + row.at);
+}
+
+static const char* __switch_options(const OptionRow& row, const char*, char* record)
+{
+    *__field_options<bool>(row, record) = true;
+    return nullptr;
+}
+
+static const char* __text_options(const OptionRow& row, const char* value, char* record)
+{
+    *__field_options<const char*>(row, record) = value;
+    return nullptr;
 }
 
 // The place of text among the words of a row's argument, "x|y|z" (a value
 // after the last word, "[=S]", is not a word); -1 when it is none of them,
-// after saying so.
-static int __word_options(const OptionRow& row, const char* text)
+// with the fault that says so.
+static int __place_options(const OptionRow& row, const char* text, const char** fault)
 {
     char listed[96] = "";
     int place = 0, found = -1;
@@ -42,278 +59,328 @@ static int __word_options(const OptionRow& row, const char* text)
         word += length + (word[length] == '|');
     }
     if (found < 0)
-        usage_error_help("bad %s '%s': %s", row.name, text, listed);
+        *fault = fault_options("bad %s '%s': %s", row.name, text, listed);
     return found;
 }
 
-// What getopt_long returns for row k: its letter, or a value past any
-// character.
-static int __code_options(int k)
+// One of the argument's words, held as an int: its value in the row's
+// words, else its place.
+static const char* __word_options(const OptionRow& row, const char* value, char* record)
 {
-    return option_rows[k].letter ? option_rows[k].letter : 256 + k;
+    const char* fault = nullptr;
+    int place = __place_options(row, value, &fault);
+    if (place >= 0)
+        *__field_options<int>(row, record) = row.words ? row.words[place] : place;
+    return fault;
 }
 
-// How many long options a "--name" or "--name=value" argument abbreviates.
-static int __prefix_count_options(const char* argument)
+// A float within the row's range.
+static const char* __number_options(const OptionRow& row, const char* value, char* record)
 {
-    const char* name = argument + 2;
-    size_t length = strcspn(name, "=");
-    int count = 0;
-    for (int k = 0; k < option_row_count; k++)
-        count += strncmp(option_rows[k].name, name, length) == 0;
-    return count;
+    float number = 0.0f;
+    RangeName range = static_cast<RangeName>(row.range);
+    if (!float_values(value, &number) || !within_range(range, number))
+        return fault_options("bad %s '%s': %s", row.what, value, text_range(range));
+    *__field_options<float>(row, record) = number;
+    return nullptr;
 }
 
-// The usage error for what getopt_long refused. optopt holds the refused
-// short option, or the known long option that was given a value, or 0 for
-// an unknown long option, which is then the argument before optind.
-static int __refused_options(int code, const char* argument)
+static const char* __frames_options(const OptionRow& row, const char* value, char* record)
 {
-    if (code == ':')
-        return usage_error_help(
-            "option '%.*s' needs a value", static_cast<int>(strcspn(argument, "=")), argument);
-    for (int k = 0; k < option_row_count; k++)
-        if (__code_options(k) == optopt)
-            return usage_error_help("option '--%s' takes no value", option_rows[k].name);
-    if (optopt != 0)
-        return usage_error_help("unknown option '-%c'", optopt);
-    if (__prefix_count_options(argument) > 1)
-        return usage_error_help("ambiguous option '%s'", argument);
-    return usage_error_help("unknown option '%s'", argument);
+    unsigned long long number = 0;
+    if (!number_values(value, LONG_MAX, &number))
+        return fault_options("bad %s '%s'", row.what, value);
+    *__field_options<long>(row, record) = static_cast<long>(number);
+    return nullptr;
 }
 
-int parse_options(int argc, char** argv, Options* options)
+static const char* __size_options(const OptionRow& row, const char* value, char* record)
 {
-    *options = {};
-    options->frames = -1;
-    options->light = -1;
-    options->tint = -1;
-    options->tint_scale = -1.0f;
-    options->wire = -1;
-    options->stereo = -1;
-    options->eyes = -1.0f;
-    options->tour = -1;
-    // 0 starts getopt_long afresh, so the parser can run more than once in a
-    // process; the leading ':' tells a missing value from an unknown option.
-    optind = 0;
-    opterr = 0;
-    // A row for every action: sized by the actions, the arrays are no
-    // variable-length ones, which standard C++ has not.
-    struct option long_options[OPTION_VERSION + 2] = {};
-    char letters[OPTION_VERSION + 3] = ":";
-    for (int k = 0; k < option_row_count; k++) {
-        const OptionRow& row = option_rows[k];
-        long_options[k]
-            = {row.name, row.argument ? required_argument : no_argument, nullptr, __code_options(k)};
-        if (row.letter)
-            strncat(letters, &row.letter, 1);
-    }
-    int code;
-    while ((code = getopt_long(argc, argv, letters, long_options, nullptr)) != -1) {
-        int k = 0;
-        while (k < option_row_count && __code_options(k) != code)
-            k++;
-        if (k == option_row_count)
-            return __refused_options(code, argv[optind - 1]);
-        const OptionRow& row = option_rows[k];
-        options->given |= 1ull << row.action;
-        unsigned long long number = 0;
-        int word = 0;
-        const char* fault = nullptr;
-        switch (row.action) {
-        case OPTION_HELP:
-            print_help();
-            return 0;
-        case OPTION_VERSION:
-            printf("plexorama %s\n", PLEXORAMA_VERSION);
-            return 0;
-        case OPTION_FRAMES:
-            if (!number_values(optarg, LONG_MAX, &number))
-                return usage_error_help("bad frame count '%s'", optarg);
-            options->frames = static_cast<long>(number);
-            break;
-        case OPTION_SHOW:
-            if ((fault = coordinates_values(optarg, options->coordinates)) != nullptr)
-                return usage_error_help("bad coordinate list '%s': %s", optarg, fault);
-            options->show = optarg;
-            break;
-        case OPTION_SWAP:
-            if ((word = __word_options(row, optarg)) < 0)
-                return 2;
-            options->swap = row_keys(KEY_SWAP)->codes[word];
-            break;
-        case OPTION_VIEW:
-            options->view = optarg;
-            break;
-        case OPTION_SAVE_VIEW:
-            options->save_view = optarg;
-            break;
-        case OPTION_OUTPUT:
-            // The picture is PNG whatever its name; a name that says
-            // otherwise would mislead every program that goes by it.
-            if (!__ends_with_png_options(optarg))
-                return usage_error_help("bad picture name '%s': it must end in .png", optarg);
-            options->output = optarg;
-            break;
-        case OPTION_RECORD:
-            if (kind_record(optarg) == RECORD_NONE)
-                return usage_error_help(
-                    "bad recording name '%s': a %%d pattern for PNG frames, or .mp4, .webm, .gif", optarg);
-            options->record = optarg;
-            break;
-        case OPTION_SIZE:
-            if (!number_values(optarg, 8192, &number) || number < 16)
-                return usage_error_help("bad picture size '%s': 16 to 8192", optarg);
-            options->size = static_cast<int>(number);
-            break;
-        case OPTION_TURN:
-            if ((options->turn_count = turns_values(optarg, options->turns, 16)) < 0)
-                return usage_error_help(
-                    "bad turn '%s': PLANE=DEGREES,... with PLANE xy, xz, yz, xw, yw, zw or A:B, at most 16",
-                    optarg);
-            break;
-        case OPTION_BASIS:
-            if ((options->frame_count = floats_values(optarg, options->frame, 4 * max_dim_frame)) < 16
-                || options->frame_count % 4)
-                return usage_error_help(
-                    "bad basis '%.40s': 4 m numbers, m from 4 to 255, row after row", optarg);
-            break;
-        case OPTION_TOUR:
-            if (!(options->tour = tour_values(optarg, &options->seed, &options->seeded)))
-                return usage_error_help("bad tour '%s': grand[=SEED], little or guided=KIND[=SEED], "
-                                        "KIND fewest-crossings or spread",
-                    optarg);
-            break;
-        case OPTION_TOUR_SPEED:
-            if (!float_values(optarg, &options->tour_speed)
-                || !within_range(RANGE_TOUR_SPEED, options->tour_speed))
-                return usage_error_help("bad tour speed '%s': %s", optarg, text_range(RANGE_TOUR_SPEED));
-            break;
-        case OPTION_ZOOM:
-            if (!float_values(optarg, &options->zoom) || !within_range(RANGE_ZOOM, options->zoom))
-                return usage_error_help("bad zoom '%s': %s", optarg, text_range(RANGE_ZOOM));
-            break;
-        case OPTION_LIGHT:
-            if ((options->light = __word_options(row, optarg)) < 0)
-                return 2;
-            break;
-        case OPTION_QUIET:
-            options->quiet = true;
-            break;
-        case OPTION_INFO:
-            // Its FILE is the one after the options.
-            break;
-        case OPTION_PRINT_VIEW:
-            options->print_view = true;
-            break;
-        case OPTION_COLOR:
-        case OPTION_STEREO: {
-            // The map's scale, or the eyes' distance, may follow the word;
-            // the first word, fixed or off, has none to take.
-            char text[32];
-            float number = 0.0f;
-            options->tint_auto = row.action == OPTION_COLOR && strcmp(optarg, "w=auto") == 0;
-            if (options->tint_auto) {
-                options->tint = TINT_W;
-                break;
-            }
-            RangeName range = row.action == OPTION_COLOR ? RANGE_SCALE : RANGE_EYES;
-            if (!word_number_values(optarg, text, sizeof text, &number))
-                return usage_error_help("bad %s '%s': %s", row.name, optarg, row.argument);
-            if ((word = __word_options(row, text)) < 0)
-                return 2;
-            if (word == 0 && number != -1.0f)
-                return usage_error_help("bad %s '%s': %s takes no number", row.name, optarg, text);
-            if (number != -1.0f && !within_range(range, number))
-                return usage_error_help("bad %s '%s': %s", row.name, optarg, fault_range(range));
-            *(row.action == OPTION_COLOR ? &options->tint : &options->stereo) = word;
-            *(row.action == OPTION_COLOR ? &options->tint_scale : &options->eyes) = number;
-            break;
-        }
-        case OPTION_AA:
-            if ((word = __word_options(row, optarg)) < 0)
-                return 2;
-            options->aa = 1 << word;
-            break;
-        case OPTION_OPACITY:
-            if (!float_values(optarg, &options->opacity) || !within_range(RANGE_OPACITY, options->opacity))
-                return usage_error_help("bad opacity '%s': %s", optarg, text_range(RANGE_OPACITY));
-            break;
-        case OPTION_UI_SCALE:
-            if (!float_values(optarg, &options->ui_scale) || !(options->ui_scale >= 0.5f)
-                || !(options->ui_scale <= 4.0f))
-                return usage_error_help("bad interface scale '%s': 0.5 to 4", optarg);
-            break;
-        case OPTION_NO_PREFERENCES:
-            options->no_preferences = true;
-            break;
-        case OPTION_SLICE:
-            if (!band_values(optarg, options->band))
-                return usage_error_help(
-                    "bad slice '%s': C or C,DELTA, DELTA %s", optarg, text_range(RANGE_WIDTH, true));
-            options->slice = true;
-            break;
-        case OPTION_EYE4:
-            if (!float_values(optarg, &options->eye4) || !within_range(RANGE_EYE4, options->eye4))
-                return usage_error_help("bad eye distance '%s': %s", optarg, text_range(RANGE_EYE4));
-            break;
-        case OPTION_GIZMO:
-            options->gizmo = true;
-            break;
-        case OPTION_WIRE:
-            // on|off: on is the first word.
-            if ((word = __word_options(row, optarg)) < 0)
-                return 2;
-            options->wire = !word;
-            break;
-        case OPTION_SPIN:
-            if (!spin_values(optarg, &options->spin))
-                return usage_error_help("bad spin '%s': PLANE or PLANE=DEGREES_PER_SECOND, %s", optarg,
-                    text_range(RANGE_SPIN_RATE));
-            break;
-        }
-    }
-    for (; optind < argc; optind++) {
-        if (options->file_count == max_files_options)
-            return usage_error_help("more than %d files: '%s'", max_files_options, argv[optind]);
-        options->files[options->file_count++] = argv[optind];
-    }
-    options->file = options->files[0];
-    // --info reads FILE alone, in the view of --view when given.
-    if (options->given & (1u << OPTION_INFO)) {
-        if (!options->file)
-            return usage_error_help("--info needs a FILE");
-        if (options->file_count > 1)
-            return usage_error_help("--info takes its one FILE, not '%s'", options->files[1]);
-        options->info = options->file;
-    }
-    // These act on the file shown at start, which --info does not show.
-    for (int k = 0; k < option_row_count; k++)
-        if (const OptionRow& row = option_rows[k];
-            row.needs_file && (options->given & (1ull << row.action))) {
-            if (options->info && row.action != OPTION_VIEW && row.action != OPTION_INFO)
-                return usage_error_help("--info shows no FILE: not with --%s", row.name);
-            if (!options->file)
-                return usage_error_help("--%s needs a FILE", row.name);
-        }
-    if (options->info)
-        return -1;
-    bool offscreen = options->output || options->record;
-    // A view file holds no frames, files or turn under way.
-    for (OptionAction drawn : {OPTION_OUTPUT, OPTION_RECORD, OPTION_SAVE_VIEW, OPTION_SWAP, OPTION_FRAMES})
-        if (options->print_view && (options->given & (1ull << drawn)))
-            return usage_error_help("--print-view draws nothing: not with --%s", option_rows[drawn].name);
-    // A grand tour never ends of itself.
-    if (options->tour == TOUR_GRAND && options->record && options->frames < 0)
-        return usage_error_help("--record with a grand tour needs --frames");
-    if (options->size && !offscreen)
-        return usage_error_help("--size needs --output or --record");
-    if (options->frames == 0 && offscreen)
-        return usage_error_help("--frames 0 draws nothing to write");
-    if (!options->size)
-        options->size = 512;
-    // H.264 in 4:2:0 takes only even sizes.
-    if (options->record && kind_record(options->record) == RECORD_MP4 && options->size % 2)
-        return usage_error_help("--size %d is odd: .mp4 needs an even size", options->size);
-    return -1;
+    unsigned long long number = 0;
+    if (!number_values(value, 8192, &number) || number < 16)
+        return fault_options("bad %s '%s': 16 to 8192", row.what, value);
+    *__field_options<int>(row, record) = static_cast<int>(number);
+    return nullptr;
 }
+
+static const char* __show_options(const OptionRow& row, const char* value, char* record)
+{
+    Options* options = reinterpret_cast<Options*>(record);
+    if (const char* fault = coordinates_values(value, options->coordinates))
+        return fault_options("bad %s '%s': %s", row.what, value, fault);
+    options->show = value;
+    return nullptr;
+}
+
+static const char* __swap_options(const OptionRow& row, const char* value, char* record)
+{
+    const char* fault = nullptr;
+    int place = __place_options(row, value, &fault);
+    if (place >= 0)
+        reinterpret_cast<Options*>(record)->swap = row_keys(KEY_SWAP)->codes[place];
+    return fault;
+}
+
+static const char* __turn_options(const OptionRow&, const char* value, char* record)
+{
+    Options* options = reinterpret_cast<Options*>(record);
+    if ((options->turn_count = turns_values(value, options->turns, 16)) < 0)
+        return fault_options(
+            "bad turn '%s': PLANE=DEGREES,... with PLANE xy, xz, yz, xw, yw, zw or A:B, at most 16", value);
+    return nullptr;
+}
+
+static const char* __basis_options(const OptionRow&, const char* value, char* record)
+{
+    Options* options = reinterpret_cast<Options*>(record);
+    options->frame_count = floats_values(value, options->frame, 4 * max_dim_frame);
+    if (options->frame_count < 16 || options->frame_count % 4)
+        return fault_options("bad basis '%.40s': 4 m numbers, m from 4 to 255, row after row", value);
+    return nullptr;
+}
+
+static const char* __tour_options(const OptionRow&, const char* value, char* record)
+{
+    Options* options = reinterpret_cast<Options*>(record);
+    if (!(options->tour = tour_values(value, &options->seed, &options->seeded)))
+        return fault_options("bad tour '%s': grand[=SEED], little or guided=KIND[=SEED], "
+                             "KIND fewest-crossings or spread",
+            value);
+    return nullptr;
+}
+
+static const char* __output_options(const OptionRow& row, const char* value, char* record)
+{
+    // The picture is PNG whatever its name; a name that says otherwise
+    // would mislead every program that goes by it.
+    size_t length = strlen(value);
+    if (length <= 4 || strcasecmp(value + length - 4, ".png") != 0)
+        return fault_options("bad picture name '%s': it must end in .png", value);
+    return __text_options(row, value, record);
+}
+
+static const char* __record_options(const OptionRow& row, const char* value, char* record)
+{
+    if (kind_record(value) == RECORD_NONE)
+        return fault_options(
+            "bad recording name '%s': a %%d pattern for PNG frames, or .mp4, .webm, .gif", value);
+    return __text_options(row, value, record);
+}
+
+static const char* __ui_scale_options(const OptionRow&, const char* value, char* record)
+{
+    float scale = 0.0f;
+    if (!float_values(value, &scale) || !(scale >= 0.5f) || !(scale <= 4.0f))
+        return fault_options("bad interface scale '%s': 0.5 to 4", value);
+    reinterpret_cast<Options*>(record)->ui_scale = scale;
+    return nullptr;
+}
+
+static const char* __spin_options(const OptionRow&, const char* value, char* record)
+{
+    Turn spin = {};
+    if (!spin_values(value, &spin))
+        return fault_options(
+            "bad spin '%s': PLANE or PLANE=DEGREES_PER_SECOND, %s", value, text_range(RANGE_SPIN_RATE));
+    reinterpret_cast<View*>(record)->spin = plane_spin_motion(spin.a, spin.b, spin.degrees);
+    return nullptr;
+}
+
+// --color and --stereo: a word, and the map's scale or the eyes' distance
+// after it but for the first word, fixed or off, which has none to take.
+static const char* __word_number_options(const OptionRow& row, const char* value, char* record)
+{
+    View* next = reinterpret_cast<View*>(record);
+    bool tint = row.at == offsetof(View, cues.tint);
+    if (tint && strcmp(value, "w=auto") == 0) {
+        next->cues.tint = TINT_W;
+        next->cues.tint_scale = -1.0f;
+        return nullptr;
+    }
+    char text[32];
+    float number = 0.0f;
+    const char* fault = nullptr;
+    RangeName range = static_cast<RangeName>(row.range);
+    if (!word_number_values(value, text, sizeof text, &number))
+        return fault_options("bad %s '%s': %s", row.name, value, row.argument);
+    int word = __place_options(row, text, &fault);
+    if (word < 0)
+        return fault;
+    if (word == 0 && number != -1.0f)
+        return fault_options("bad %s '%s': %s takes no number", row.name, value, text);
+    if (number != -1.0f && !within_range(range, number))
+        return fault_options("bad %s '%s': %s", row.name, value, fault_range(range));
+    *__field_options<int>(row, record) = word;
+    if (number != -1.0f)
+        *(tint ? &next->cues.tint_scale : &next->finish.eyes) = number;
+    return nullptr;
+}
+
+static const char* __slice_options(const OptionRow&, const char* value, char* record)
+{
+    Cues& c = reinterpret_cast<View*>(record)->cues;
+    float band[2];
+    if (!band_values(value, band))
+        return fault_options("bad slice '%s': C or C,DELTA, DELTA %s", value, text_range(RANGE_WIDTH, true));
+    c.slice = true;
+    c.slice_at = band[0];
+    c.slice_width = band[1];
+    return nullptr;
+}
+
+static const char* __eye4_options(const OptionRow& row, const char* value, char* record)
+{
+    const char* fault = __number_options(row, value, record);
+    if (!fault)
+        reinterpret_cast<View*>(record)->cues.eye4 = true;
+    return fault;
+}
+
+static const char* __tubes_options(const OptionRow& row, const char* value, char* record)
+{
+    float radius = 0.0f;
+    if (strcmp(value, "off") != 0
+        && (!float_values(value, &radius) || !within_range(RANGE_TUBES, radius, true)))
+        return fault_options("bad %s '%s': off, 0 or %s", row.what, value, ranges[RANGE_TUBES].text);
+    *__field_options<float>(row, record) = radius;
+    return nullptr;
+}
+
+static const char* __colors_options(const OptionRow& row, const char* value, char* record)
+{
+    Finish& f = reinterpret_cast<View*>(record)->finish;
+    if (const char* fault = colors_values(value, ',', f.colors, max_colors_view, &f.color_count))
+        return fault_options("bad %s '%s': %s", row.what, value, fault);
+    return nullptr;
+}
+
+static const int wire_words[] = {1, 0};
+static const int aa_words[] = {1, 2, 4, 8};
+
+#define RUN(field) offsetof(Options, field)
+#define SEEN(field) offsetof(View, field)
+// Short for the flags most rows have.
+constexpr unsigned U = OPTION_USAGE, F = OPTION_FILE, V = OPTION_VIEW;
+static_assert(sizeof(Light) == sizeof(int) && sizeof(Tint) == sizeof(int) && sizeof(Stereo) == sizeof(int),
+    "word options are held as ints");
+
+// Rows: name, letter, argument, flags, reader, field, range, words, what
+// the faults call the value, help. RANGE_COUNT: no range.
+const OptionRow option_rows[] = {
+    {"frames", 0, "N", U | OPTION_DRAWS, __frames_options, RUN(frames), RANGE_COUNT, nullptr, "frame count",
+        "draw N frames, then close as the window's close button does"},
+    {"show", 0, "A,B,C,D", U | F, __show_options, RUN(show), RANGE_COUNT, nullptr, "coordinate list",
+        "show coordinates A, B, C of FILE as x, y, z and hide D as\n"
+        "w; coordinates count from 1"},
+    {"swap", 0, "x|y|z", U | F | OPTION_DRAWS, __swap_options, RUN(swap), RANGE_COUNT, nullptr, "swap",
+        "start the turn that I, O or P starts, once FILE is shown"},
+    {"view", 0, "FILE", U | F | OPTION_INFO, __text_options, RUN(view), RANGE_COUNT, nullptr, "view",
+        "restore a view saved with --save-view before the first frame\n"
+        "(--show, when given too, chooses the coordinates)"},
+    {"turn", 0, "PLANE=DEGREES,...", U | F, __turn_options, RUN(turns), RANGE_COUNT, nullptr, "turn",
+        "turn the shown coordinates in four dimensions, after\n"
+        "--view, in the order given; PLANE is xy, xz, yz, xw, yw or\n"
+        "zw, and xw=90 turns x toward w as I does; or A:B, the\n"
+        "surface's coordinates A and B from 1: 1:5=90 shows x5 as x"},
+    {"basis", 0, "F11,...,F4m", U | F, __basis_options, RUN(frame), RANGE_COUNT, nullptr, "basis",
+        "show FILE through the frame of R^m with these rows (x, y, z\n"
+        "and w, each of the surface's m coordinates), orthonormal"},
+    {"zoom", 0, "F", U | V, __number_options, SEEN(zoom), RANGE_ZOOM, nullptr, "zoom",
+        "magnify the picture F times, 0.125 to 8"},
+    {"light", 0, "file|shape|smooth", U | V, __word_options, SEEN(light), RANGE_COUNT, nullptr, "light",
+        "light with the file's normals (the default) or with the\n"
+        "normals of the surface as drawn, right in every view: of\n"
+        "each triangle, or smooth from the tangent planes"},
+    {"spin", 0, "PLANE[=DEGREES_PER_SECOND]", U | F | V, __spin_options, SEEN(spin), RANGE_SPIN_RATE, nullptr,
+        "spin",
+        "keep turning in PLANE, 60 degrees a second unless given;\n"
+        "with --record, make exactly one full turn that loops"},
+    {"tour", 0, "grand[=SEED]|little|guided=KIND[=SEED]", U | F, __tour_options, RUN(tour), RANGE_COUNT, nullptr, "tour",
+        "tour through frames of R^m from the frame on show: to random\n"
+        "frames (of SEED's sequence) or through choices of 4 coordinates,\n"
+        "guided, to where the double curve is shortest (KIND\n"
+        "fewest-crossings) or the shadow largest (spread), and stop\n"
+        "there, printing the frame"},
+    {"tour-speed", 0, "DEG", U | V, __number_options, SEEN(tour.speed), RANGE_TOUR_SPEED, nullptr,
+        "tour speed", "the tour turns DEG degrees a second (default 20), 0.1 to 3600"},
+    {"save-view", 0, "FILE", U | OPTION_DRAWS, __text_options, RUN(save_view), RANGE_COUNT, nullptr,
+        "view file",
+        "write the orientation, the shown coordinates, the 4-D\n"
+        "turn, zoom, pan and lighting at shutdown"},
+    {"color", 0, "fixed|w[=S|auto]", U | V, __word_number_options, SEEN(cues.tint), RANGE_SCALE, nullptr,
+        "color",
+        "colour the surface as ever, or by w: blue at -s, grey at 0,\n"
+        "red at +s, s the largest length of the shown (x, y, z, w)\n"
+        "unless given; auto: the largest |w| as shown"},
+    {"slice", 0, "C[,DELTA]", U | V, __slice_options, SEEN(cues.slice), RANGE_WIDTH, nullptr, "slice",
+        "show only what lies within DELTA (s/16 unless given) of\n"
+        "the hyperplane w = C"},
+    {"eye4", 0, "D", U | V, __eye4_options, SEEN(cues.eye4_at), RANGE_EYE4, nullptr, "eye distance",
+        "look from an eye on the w axis at distance D (0.000001 to\n"
+        "1000000): x, y, z scaled by D / (D - w)"},
+    {"gizmo", 0, nullptr, U | V, __switch_options, SEEN(cues.gizmo), RANGE_COUNT, nullptr, "gizmo",
+        "show where the four axes point, in the lower left corner"},
+    {"wire", 0, "on|off", U | V, __word_options, SEEN(cues.wire), RANGE_COUNT, wire_words, "wire",
+        "draw the wireframe (on by default)"},
+    {"aa", 0, "1|2|4|8", U | V, __word_options, SEEN(finish.aa), RANGE_COUNT, aa_words, "aa",
+        "anti-alias with that many samples a pixel (1, the default,\n"
+        "is none; past what the GL offers, what it offers)"},
+    {"opacity", 0, "A", U | V, __number_options, SEEN(finish.opacity), RANGE_OPACITY, nullptr, "opacity",
+        "draw the surface with opacity A, above 0 to 1 (the default),\n"
+        "the same whatever the order of its triangles"},
+    {"line-width", 0, "W", U | V, __number_options, SEEN(finish.line_width), RANGE_LINE_WIDTH, nullptr,
+        "line width", "draw lines W pixels wide, 0.5 to 64 (default 2)"},
+    {"point-size", 0, "P", U | V, __number_options, SEEN(finish.point_size), RANGE_POINT_SIZE, nullptr,
+        "point size", "draw points P pixels across, 0.5 to 64 (default 4)"},
+    {"tubes", 0, "R|off", U | V, __tubes_options, SEEN(finish.tubes), RANGE_TUBES, nullptr, "tube radius",
+        "draw lines as lit tubes of radius R in the shown units\n"
+        "(0.000001 to 1000000); off or 0: flat lines (the default)"},
+    {"colors", 0, "C1,C2,...", U | V, __colors_options, SEEN(finish.colors), RANGE_COUNT, nullptr, "colors",
+        "colour each FILE's shapes in this order, where the file\n"
+        "gives no colours: #rrggbb, or red, orange, yellow, green,\n"
+        "teal, blue, purple, pink, brown, grey, black or white"},
+    {"stereo", 0, "off|anaglyph|side-by-side[=D]", U | V, __word_number_options, SEEN(finish.stereo),
+        RANGE_EYES, nullptr, "stereo",
+        "draw for two eyes D apart (0.25 unless given, 0 to 2): red\n"
+        "for the left and cyan for the right, or each in its half"},
+    {"output", 0, "FILE.png", U | F | OPTION_DRAWS, __output_options, RUN(output), RANGE_COUNT, nullptr,
+        "picture name",
+        "draw without showing a window and write the last frame as\n"
+        "an 8-bit RGB PNG"},
+    {"record", 0, "OUT", U | F | OPTION_DRAWS, __record_options, RUN(record), RANGE_COUNT, nullptr,
+        "recording name",
+        "draw without showing a window and write every frame: OUT\n"
+        "with %d (e.g. turn-%03d.png) makes PNG files numbered from\n"
+        "1; OUT ending in .mp4, .webm or .gif makes a clip at 60\n"
+        "frames a second with ffmpeg (a GIF at 50, every frame\n"
+        "2 hundredths of a second)"},
+    {"size", 0, "N", U, __size_options, RUN(size), RANGE_COUNT, nullptr, "picture size",
+        "the picture is N x N pixels, 16 to 8192 (default 512);\n"
+        "only with --output or --record"},
+    {"ui-scale", 0, "F", U, __ui_scale_options, RUN(ui_scale), RANGE_COUNT, nullptr, "interface scale",
+        "the control panel's text and controls F times their size,\n"
+        "0.5 to 4 (1 unless given), as Ctrl+ and Ctrl- make them"},
+    {"quiet", 0, nullptr, U, __switch_options, RUN(quiet), RANGE_COUNT, nullptr, "quiet",
+        "print no progress messages on standard output"},
+    {"no-preferences", 0, nullptr, U, __switch_options, RUN(no_preferences), RANGE_COUNT, nullptr,
+        "no-preferences",
+        "do not apply the preferences file, default.view in\n"
+        "$XDG_CONFIG_HOME/plexorama (else ~/.config/plexorama)"},
+    {"print-view", 0, nullptr, U | F, __switch_options, RUN(print_view), RANGE_COUNT, nullptr, "print-view",
+        "print the view that FILE and the other options give, as a\n"
+        "view file, and open no window"},
+    {"info", 0, nullptr, F | OPTION_INFO, __switch_options, RUN(describe), RANGE_COUNT, nullptr, "info",
+        "print FILE's size, coordinate ranges, bad values and\n"
+        "normals, and whether it fits the view; with --view, the\n"
+        "length, components, triple points and branch points of\n"
+        "the double curve of its shadow in that view; open no window"},
+    {"help", 'h', nullptr, OPTION_ANSWERS, __switch_options, RUN(help), RANGE_COUNT, nullptr, "help",
+        "show this help and exit"},
+    {"version", 'V', nullptr, OPTION_ANSWERS, __switch_options, RUN(version), RANGE_COUNT, nullptr, "version",
+        "show the version and exit"},
+};
+const int option_row_count = sizeof option_rows / sizeof option_rows[0];
+static_assert(sizeof option_rows / sizeof option_rows[0] <= 64, "a bit of Options::given a row");
+
+#undef RUN
+#undef SEEN

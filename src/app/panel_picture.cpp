@@ -1,11 +1,36 @@
 // The control panel's section of the picture: anti-aliasing, the surface's
-// opacity, stereo and the eyes' distance, and the scale of the map that
-// colours by w, set on a copy of the view that is put on show at the end.
+// opacity, stereo and the eyes' distance, the scale of the map that
+// colours by w, and how lines and points are drawn, set on a copy of the
+// view that is put on show at the end.
 #include <imgui.h>
 
 #include "core/cues.h"
+#include "core/ranges.h"
 #include "app/panel.h"
+#include "draw/shapes.h"
 #include "core/view.h"
+
+// Lines' width or tubes, and points' size, where there are some.
+static void __strokes_panel(Finish* f)
+{
+    const ImGuiSliderFlags log = ImGuiSliderFlags_Logarithmic | ImGuiSliderFlags_AlwaysClamp;
+    if (shows_kind_shapes(SHAPE_LINES)) {
+        // A tube's radius goes with the shape's size, s; a new one is thin.
+        float s = view.reach > 0.0f ? view.reach : 1.0f;
+        bool tubes = f->tubes > 0.0f;
+        if (ImGui::Checkbox("tubes", &tubes))
+            f->tubes = tubes ? s / 200.0f : 0.0f;
+        ImGui::SameLine();
+        if (tubes)
+            ImGui::SliderFloat("radius", &f->tubes, s / 2000.0f, s / 10.0f, "%.3g", log);
+        else
+            ImGui::SliderFloat("line width", &f->line_width, ranges[RANGE_LINE_WIDTH].low,
+                ranges[RANGE_LINE_WIDTH].high, "%.1f px", log);
+    }
+    if (shows_kind_shapes(SHAPE_POINTS))
+        ImGui::SliderFloat("point size", &f->point_size, ranges[RANGE_POINT_SIZE].low,
+            ranges[RANGE_POINT_SIZE].high, "%.1f px", log);
+}
 
 void __picture_panel()
 {
@@ -30,6 +55,7 @@ void __picture_panel()
     __key_hint_panel(KEY_STEREO);
     if (f.stereo != STEREO_OFF)
         ImGui::SliderFloat("eyes apart", &f.eyes, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_AlwaysClamp);
+    __strokes_panel(&f);
     // Without s there is no range for the map's own.
     if (next.cues.tint == TINT_W) {
         float scale = tint_scale_cues(), s = view.reach;

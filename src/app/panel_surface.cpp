@@ -27,9 +27,12 @@ static void __shapes_panel()
         ImGui::Checkbox("##shown", &shape.shown);
         ImGui::SameLine();
         float colour[3] = {shape.color[0] / 255.0f, shape.color[1] / 255.0f, shape.color[2] / 255.0f};
-        if (ImGui::ColorEdit3("##colour", colour, ImGuiColorEditFlags_NoInputs))
+        if (ImGui::ColorEdit3("##colour", colour, ImGuiColorEditFlags_NoInputs)) {
+            uint8_t rgb[3];
             for (int c = 0; c < 3; c++)
-                shape.color[c] = static_cast<uint8_t>(colour[c] * 255.0f + 0.5f);
+                rgb[c] = static_cast<uint8_t>(colour[c] * 255.0f + 0.5f);
+            color_file_shapes(k, rgb);
+        }
         ImGui::SameLine();
         ImGui::TextWrapped("%s: %llu %s", shape.name[0] ? shape.name : row->name,
             static_cast<unsigned long long>(row->count(&shape)), row->counted);

@@ -519,6 +519,8 @@ void main_loop()
         }
         set_clip_context(view.cues.eye4, view.cues.slice);
     }
+    if (changes & CHANGE_COLORS)
+        recolor_shapes();
     if ((changes & CHANGE_FINISH) || rebuilt) {
         if (built.layered)
             load_float_to_shader(shader, "opacity", view.finish.opacity);

@@ -42,7 +42,7 @@ void restore_scene(const View* scene)
 
 long spin_frames_scene(const Options* options)
 {
-    return turn_frames_motion(options->spin.degrees);
+    return turn_frames_motion(rate_motion(&options->asked.spin));
 }
 
 // The view options: on top of a restored view, so that one saved view can
@@ -74,40 +74,7 @@ static int __apply_options_scene(const Options* options)
         }
     }
     View next = view;
-    Cues& c = next.cues;
-    if (options->zoom > 0.0f)
-        next.zoom = options->zoom;
-    if (options->light >= 0)
-        next.light = static_cast<Light>(options->light);
-    if (options->tint >= 0)
-        c.tint = static_cast<Tint>(options->tint);
-    if (options->tint_scale > 0.0f || options->tint_auto)
-        c.tint_scale = options->tint_auto ? -1.0f : options->tint_scale;
-    if (options->slice) {
-        c.slice = true;
-        c.slice_at = options->band[0];
-        c.slice_width = options->band[1];
-    }
-    if (options->eye4 > 0.0f) {
-        c.eye4 = true;
-        c.eye4_at = options->eye4;
-    }
-    c.gizmo = c.gizmo || options->gizmo;
-    if (options->wire >= 0)
-        c.wire = options->wire;
-    Finish& f = next.finish;
-    if (options->aa > 0)
-        f.aa = options->aa;
-    if (options->opacity > 0.0f)
-        f.opacity = options->opacity;
-    if (options->stereo >= 0)
-        f.stereo = static_cast<Stereo>(options->stereo);
-    if (options->eyes >= 0.0f)
-        f.eyes = options->eyes;
-    if (options->spin.degrees != 0.0f)
-        next.spin = plane_spin_motion(options->spin.a, options->spin.b, options->spin.degrees);
-    if (options->tour_speed > 0.0f)
-        next.tour.speed = options->tour_speed;
+    read_view_options(options, &next);
     set_view(&next);
     if (options->tour > 0)
         start_tour_course(static_cast<TourKind>(options->tour),

@@ -45,14 +45,21 @@ static void __frame_web()
 extern "C" {
 
 // Shows the file at path in place of what is shown, as a drop does, or with
-// add beside it, as a drop with Shift held does. Returns "" once on show,
-// else why not; what is on show then stays.
-EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path, int add)
+// add beside it, as a drop with Shift held does; its shapes are listed
+// under name. Returns "" once on show, else why not; what is on show then
+// stays.
+EMSCRIPTEN_KEEPALIVE const char* show_file_web(const char* path, int add, const char* name)
 {
     static char reason[128];
     ShowReport report;
-    if (show_file_surface(path, &report, add != 0) == SHOW_DONE)
+    int first = add ? shape_count : 0;
+    if (show_file_surface(path, &report, add != 0) == SHOW_DONE) {
+        // The page's files all pass through one path: the shapes take the
+        // name of the file the user gave.
+        for (int k = first; k < shape_count; k++)
+            snprintf(shapes[k].name, sizeof shapes[k].name, "%s", name);
         return "";
+    }
     describe_surface(&report, reason, sizeof reason);
     return reason;
 }
@@ -124,7 +131,7 @@ EMSCRIPTEN_KEEPALIVE void resize_web(int side)
 // asks every frame, so it is one formatting and no more.
 EMSCRIPTEN_KEEPALIVE const char* state_web()
 {
-    static char text[896];
+    static char text[1024];
     const uint8_t* p = view.show;
     const Cues& c = view.cues;
     snprintf(text, sizeof text,
@@ -132,7 +139,8 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
         "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
         "\"tour\":%d,\"running\":%d,\"seed\":\"%llu\",\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
-        "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g}",
+        "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g,\"line_width\":%.9g,"
+        "\"point_size\":%.9g,\"tubes\":%.9g}",
         dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p[0], p[1], p[2], p[3],
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
@@ -141,7 +149,8 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
         view.tour.running, static_cast<unsigned long long>(view.tour.seed),
         static_cast<double>(view.tour.speed), view.tour.target, static_cast<double>(c.tint_scale),
         static_cast<double>(tint_scale_cues()), view.finish.aa, static_cast<double>(view.finish.opacity),
-        view.finish.stereo, static_cast<double>(view.finish.eyes));
+        view.finish.stereo, static_cast<double>(view.finish.eyes), static_cast<double>(view.finish.line_width),
+        static_cast<double>(view.finish.point_size), static_cast<double>(view.finish.tubes));
     return text;
 }
 
@@ -178,9 +187,10 @@ EMSCRIPTEN_KEEPALIVE void set_shape_web(int k, int shown, int colour)
     if (k < 0 || k >= shape_count)
         return;
     shapes[k].shown = shown != 0;
-    shapes[k].color[0] = static_cast<uint8_t>(colour >> 16);
-    shapes[k].color[1] = static_cast<uint8_t>(colour >> 8);
-    shapes[k].color[2] = static_cast<uint8_t>(colour);
+    const uint8_t rgb[3] = {static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 8),
+        static_cast<uint8_t>(colour)};
+    if (memcmp(rgb, shapes[k].color, 3) != 0)
+        color_file_shapes(k, rgb);
 }
 
 // The map's colours from -s to +s, for the page's legend: the samples the
@@ -248,6 +258,21 @@ EMSCRIPTEN_KEEPALIVE void set_finish_web(int aa, float opacity, int stereo, floa
         f.stereo = static_cast<Stereo>(stereo);
     if (within_range(RANGE_EYES, eyes))
         f.eyes = eyes;
+    set_view(&next);
+}
+
+// Lines' width and points' size in pixels, and the tubes' radius (0 for
+// flat lines), each in its range; what is none keeps its value.
+EMSCRIPTEN_KEEPALIVE void set_strokes_web(float line_width, float point_size, float tubes)
+{
+    View next = view;
+    Finish& f = next.finish;
+    if (within_range(RANGE_LINE_WIDTH, line_width))
+        f.line_width = line_width;
+    if (within_range(RANGE_POINT_SIZE, point_size))
+        f.point_size = point_size;
+    if (within_range(RANGE_TUBES, tubes, true))
+        f.tubes = tubes;
     set_view(&next);
 }
 

@@ -14,6 +14,9 @@ enum RangeName {
     RANGE_EYE4,       // the 4-D eye's distance on the w axis
     RANGE_WIDTH,      // the slice's width
     RANGE_SCALE,      // the colour map's s
+    RANGE_LINE_WIDTH, // lines' width in pixels
+    RANGE_POINT_SIZE, // points' size across in pixels
+    RANGE_TUBES,      // the tubes' radius, 0 for flat lines
     RANGE_COUNT,
 };
 
@@ -32,7 +35,9 @@ struct Range {
 // far apart for the two pictures to fuse. The 4-D eye's distance, the
 // slice's width and the map's scale are ones the GL keeps (it flushes the
 // tiniest floats to 0, which would take away the eye, the slice or the map)
-// and a million is past any surface in view.
+// and a million is past any surface in view, as for the tubes' radius.
+// Below half a pixel a line or a point is a faint blur; past 64 it hides
+// what it marks.
 inline constexpr Range ranges[RANGE_COUNT] = {
     {"zoom", 0.125f, 8.0f, false, false, false, "from 0.125 to 8"},
     {"the tour's speed", 0.1f, 3600.0f, false, false, false, "from 0.1 to 3600 degrees a second"},
@@ -42,6 +47,9 @@ inline constexpr Range ranges[RANGE_COUNT] = {
     {"the eye's distance", 1e-6f, 1e6f, false, false, true, "from 0.000001 to 1000000"},
     {"the slice's width", 1e-6f, 1e6f, false, false, true, "from 0.000001 to 1000000"},
     {"the map's scale", 1e-6f, 1e6f, false, false, true, "from 0.000001 to 1000000"},
+    {"the line width", 0.5f, 64.0f, false, false, false, "from 0.5 to 64 pixels"},
+    {"the point size", 0.5f, 64.0f, false, false, false, "from 0.5 to 64 pixels"},
+    {"the tubes' radius", 1e-6f, 1e6f, false, false, true, "from 0.000001 to 1000000"},
 };
 
 // Whether value is finite and within the range; held, as a view holds it,

@@ -2,8 +2,11 @@
 #include "core/values.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <strings.h>
 
 #include "core/ranges.h"
 
@@ -261,4 +264,79 @@ const char* scale_values(const char* word, float* scale)
     if (!float_values(word, scale))
         return "a value is not a finite number";
     return *scale < 0.0f ? "the map's scale is negative" : nullptr;
+}
+
+// The names a colour may go by, besides #rrggbb: colours a lecture's
+// audience tells apart and names alike.
+static const struct {
+    const char* name;
+    uint8_t rgb[3];
+} color_names[] = {
+    {"red", {213, 50, 42}},
+    {"orange", {230, 159, 0}},
+    {"yellow", {240, 228, 66}},
+    {"green", {0, 158, 115}},
+    {"teal", {0, 128, 128}},
+    {"blue", {0, 114, 178}},
+    {"purple", {128, 80, 160}},
+    {"pink", {204, 121, 167}},
+    {"brown", {140, 86, 45}},
+    {"grey", {128, 128, 128}},
+    {"black", {0, 0, 0}},
+    {"white", {255, 255, 255}},
+};
+
+static int __hex_values(char c)
+{
+    return c >= '0' && c <= '9' ? c - '0'
+        : c >= 'a' && c <= 'f'  ? c - 'a' + 10
+        : c >= 'A' && c <= 'F'  ? c - 'A' + 10
+                                : -1;
+}
+
+// One colour of length characters at text.
+static int __color_values(const char* text, size_t length, uint8_t* rgb)
+{
+    if (length == 7 && text[0] == '#') {
+        for (int k = 0; k < 3; k++) {
+            int high = __hex_values(text[1 + 2 * k]), low = __hex_values(text[2 + 2 * k]);
+            if (high < 0 || low < 0)
+                return 0;
+            rgb[k] = static_cast<uint8_t>(16 * high + low);
+        }
+        return 1;
+    }
+    for (const auto& row : color_names)
+        if (strlen(row.name) == length && strncasecmp(row.name, text, length) == 0) {
+            memcpy(rgb, row.rgb, 3);
+            return 1;
+        }
+    return 0;
+}
+
+const char* colors_values(const char* text, char separator, uint8_t (*colors)[3], int size, int* count)
+{
+    uint8_t read[max_colors_values][3];
+    const char separators[2] = {separator, '\0'};
+    int n = 0;
+    if (!*text)
+        return "no colour";
+    for (const char* c = text;; c++) {
+        size_t length = strcspn(c, separators);
+        if (n == size || n == max_colors_values)
+            return "too many colours";
+        if (!__color_values(c, length, read[n++]))
+            return "a colour is not #rrggbb or a colour's name";
+        c += length;
+        if (!*c)
+            break;
+    }
+    memcpy(colors, read, sizeof read[0] * static_cast<size_t>(n));
+    *count = n;
+    return nullptr;
+}
+
+void color_text_values(const uint8_t* rgb, char* text)
+{
+    snprintf(text, 8, "#%02x%02x%02x", rgb[0], rgb[1], rgb[2]);
 }

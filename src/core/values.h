@@ -79,3 +79,15 @@ const char* line_values(const char* text, size_t length, size_t* start, char* li
 // A map's scale: a number not below 0, or auto, held as -1. Returns none,
 // or what is wrong with word.
 const char* scale_values(const char* word, float* scale);
+
+// Colours at most: more than a view's --colors holds.
+constexpr int max_colors_values = 64;
+
+// Reads at most size colours, each #rrggbb or a name (red, orange, yellow,
+// green, teal, blue, purple, pink, brown, grey, black, white), separated by
+// separator, into colors and their number into count. Returns none, or
+// what is wrong; colors and count are then left as they were.
+const char* colors_values(const char* text, char separator, uint8_t (*colors)[3], int size, int* count);
+
+// A colour as #rrggbb into text, of 8 bytes.
+void color_text_values(const uint8_t* rgb, char* text);

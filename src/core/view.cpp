@@ -12,7 +12,7 @@ const View initial_view = {
     LIGHT_FILE,
     {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
     {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true, 0.0f},
-    {1, 1.0f, STEREO_OFF, 0.25f, 2.0f, 4.0f, 0.0f},
+    {1, 1.0f, STEREO_OFF, 0.25f, 2.0f, 4.0f, 0.0f, {}, 0},
     0.0f,
     {0, 1, 2, 3},
     false,
@@ -48,6 +48,8 @@ void set_view(const View* next)
     if (f.aa != g.aa || f.opacity != g.opacity || f.stereo != g.stereo || f.eyes != g.eyes
         || f.line_width != g.line_width || f.point_size != g.point_size || f.tubes != g.tubes)
         changes |= CHANGE_FINISH;
+    if (f.color_count != g.color_count || memcmp(f.colors, g.colors, sizeof f.colors) != 0)
+        changes |= CHANGE_COLORS;
     if (now.framed != next->framed
         || (next->framed && memcmp(&now.frame, &next->frame, sizeof now.frame) != 0))
         changes |= CHANGE_FRAME;

@@ -57,6 +57,9 @@ enum Stereo {
     STEREO_SIDE_BY_SIDE, // the left eye's view in the left half, the right one's in the right
 };
 
+// Colours --colors may give, one a file.
+constexpr int max_colors_view = 16;
+
 // How the picture is finished.
 struct Finish {
     int aa;        // samples a pixel: 1 (none), 2, 4 or 8
@@ -66,6 +69,8 @@ struct Finish {
     float line_width; // lines, in pixels of the window: 2
     float point_size; // points across, in pixels of the window: 4
     float tubes;      // lines drawn as lit tubes of this radius in the shown units; 0 for none
+    uint8_t colors[max_colors_view][3]; // each file's shapes' R, G, B in order, where it gives none
+    int color_count;                    // how many
 };
 
 struct View {
@@ -95,6 +100,7 @@ enum Change {
     CHANGE_FRAME = 4,  // the frame of R^m, or whether there is one
     CHANGE_FINISH = 8, // anti-aliasing, opacity or stereo: the framebuffers they need
     CHANGE_CHOICE = 16, // the coordinate choice, or m: the shapes' attributes
+    CHANGE_COLORS = 32, // the files' colours: the shapes' own
 };
 
 // The view at start: no turn, zoom 1, the file's normals, the cues off but

@@ -1,10 +1,9 @@
-// View files: the table of a view's fields, and writing, parsing, reading
-// and writing files of view text through it.
+// View files: the table of a view's fields, and parsing, reading and
+// writing files of view text through it.
 #include "core/viewfile.h"
 
 #include <cerrno>
 #include <cmath>
-#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -13,57 +12,15 @@
 #include "core/motion.h"
 #include "core/ranges.h"
 #include "core/values.h"
+#include "core/viewfile_parts.h"
 
 namespace {
-
-// How a field's values are written.
-enum FieldKind {
-    FIELD_FLOATS,      // count floats
-    FIELD_MATRIX,      // a 4 x 4 matrix row by row, held column by column
-    FIELD_COORDINATES, // count coordinate numbers from 1, held from 0
-    FIELD_WORD,        // one of its words, held as its place among them
-    FIELD_SWITCH,      // on or off, held as a bool
-    FIELD_OPTIONAL,    // off, or count floats; a bool says which
-    FIELD_FRAME,       // a frame of R^m row by row, 4 m floats, its bool set
-    FIELD_TOUR,        // off, or its kind, seed, speed, target and whether it runs
-    FIELD_SPIN,        // off, or the plane of a spin and its rate
-    FIELD_COUNT,       // a whole number, held as an int
-    FIELD_SCALE,       // a number not below 0, or auto: held as -1
-};
-
-// Which views have a field written: the coordinate choice and the 4-D turn
-// make a frame of R^m, which is written in their place.
-enum FieldWhen { ALWAYS, UNFRAMED, FRAMED };
-
-// What a field's values must hold once the whole file is read.
-enum FieldCheck {
-    CHECK_NONE,
-    CHECK_UNIT,         // a quaternion that can be brought to length 1
-    CHECK_ORTHONORMAL3, // this field and the two before it, rows of a 3 x 3 matrix
-    CHECK_ORTHONORMAL4, // rows of a 4 x 4 matrix
-    CHECK_DISTINCT,     // no number twice
-    CHECK_RANGE,        // the last value within the field's range as a view holds it, unless off
-    CHECK_FRAME,        // rows orthonormal, when on
-    CHECK_SAMPLES,      // 1, 2, 4 or 8
-};
 
 const char* const lights[] = {"file", "shape", "smooth", nullptr};
 const char* const tints[] = {"fixed", "w", nullptr};
 const char* const stereos[] = {"off", "anaglyph", "side-by-side", nullptr};
 
-struct FieldRow {
-    const char* key;
-    FieldKind kind;
-    int count;
-    size_t at;                // offset of the values in a View
-    size_t flag;              // of the bool of an optional field
-    const char* const* words; // of a word field
-    bool required;            // in every file, since version 1; show only without a frame
-    FieldWhen when;           // which views have it written
-    FieldCheck check;
-    RangeName range;   // of CHECK_RANGE
-    const char* fault; // what a value that is not one of the words, or fails another check, is
-};
+} // namespace
 
 #define AT(member) offsetof(View, member)
 
@@ -108,7 +65,16 @@ const FieldRow fields[] = {
         "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
     {"eyes", FIELD_FLOATS, 1, AT(finish.eyes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_EYES,
         nullptr},
+    {"line-width", FIELD_FLOATS, 1, AT(finish.line_width), 0, nullptr, false, ALWAYS, CHECK_RANGE,
+        RANGE_LINE_WIDTH, nullptr},
+    {"point-size", FIELD_FLOATS, 1, AT(finish.point_size), 0, nullptr, false, ALWAYS, CHECK_RANGE,
+        RANGE_POINT_SIZE, nullptr},
+    {"tubes", FIELD_FLOATS, 1, AT(finish.tubes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_TUBES,
+        nullptr},
+    {"colors", FIELD_COLORS, max_colors_view, AT(finish.colors), AT(finish.color_count), nullptr,
+        false, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
 };
+static_assert(sizeof fields / sizeof fields[0] <= 32, "a bit of the keys seen a field");
 const int field_count = sizeof fields / sizeof fields[0];
 
 #undef AT
@@ -117,97 +83,11 @@ const int field_count = sizeof fields / sizeof fields[0];
 // a few units in the last place, a mistyped one by far more.
 const float orthonormal_tolerance = 1e-4f;
 
-template <typename T> T* __place_view(View* scene, size_t at)
-{
-    return reinterpret_cast<T*>(reinterpret_cast<char*>(scene) + at);
-}
-
-template <typename T> const T* __place_view(const View* scene, size_t at)
-{
-    return reinterpret_cast<const T*>(reinterpret_cast<const char*>(scene) + at);
-}
-
 // Where value k of a float field lies.
 size_t __float_at_view(const FieldRow& row, int k)
 {
     int index = row.kind == FIELD_MATRIX ? 4 * (k % 4) + k / 4 : k;
     return row.at + sizeof(float) * static_cast<size_t>(index);
-}
-
-// Appends to text what printf makes, as snprintf would write it at the end.
-[[gnu::format(printf, 4, 5)]] void __append_view(
-    char* text, size_t size, size_t* length, const char* format, ...)
-{
-    va_list arguments;
-    va_start(arguments, format);
-    int added = vsnprintf(
-        *length < size ? text + *length : nullptr, *length < size ? size - *length : 0, format, arguments);
-    va_end(arguments);
-    if (added > 0)
-        *length += static_cast<size_t>(added);
-}
-
-// The frame on show as a whole: the 4-D turn composed with the frame.
-void __append_frame_view(const View* scene, char* text, size_t size, size_t* length)
-{
-    Frame f = scene->frame;
-    compose_frame(scene->turn4[0], &f);
-    for (const float* row : f.rows)
-        for (int k = 0; k < f.dim; k++)
-            __append_view(text, size, length, " %.9g", row[k]);
-}
-
-// Only a spin in a plane is written: one a drag left is a gesture.
-void __append_spin_view(const Spin* spin, char* text, size_t size, size_t* length)
-{
-    if (spin->kind != SPIN_PLANE)
-        __append_view(text, size, length, " off");
-    else
-        __append_view(text, size, length, " %c%c %.9g", "xyzw"[spin->a], "xyzw"[spin->b],
-            static_cast<double>(rate_motion(spin)));
-}
-
-} // namespace
-
-size_t format_view(const View* scene, char* text, size_t size)
-{
-    size_t length = 0;
-    if (size)
-        text[0] = '\0';
-    __append_view(text, size, &length, "plexorama-view 3\n");
-    for (const FieldRow& row : fields) {
-        if (row.when != ALWAYS && (row.when == FRAMED) != scene->framed)
-            continue;
-        __append_view(text, size, &length, "%s =", row.key);
-        if (row.kind == FIELD_FRAME)
-            __append_frame_view(scene, text, size, &length);
-        else if (row.kind == FIELD_SPIN)
-            __append_spin_view(&scene->spin, text, size, &length);
-        else if (row.kind == FIELD_TOUR)
-            length += format_tour(&scene->tour, length < size ? text + length : nullptr,
-                length < size ? size - length : 0);
-        else if (row.kind == FIELD_WORD)
-            __append_view(text, size, &length, " %s", row.words[*__place_view<int>(scene, row.at)]);
-        else if (row.kind == FIELD_COUNT)
-            __append_view(text, size, &length, " %d", *__place_view<int>(scene, row.at));
-        else if (row.kind == FIELD_SWITCH)
-            __append_view(text, size, &length, " %s", *__place_view<bool>(scene, row.at) ? "on" : "off");
-        else if (row.kind == FIELD_OPTIONAL && !*__place_view<bool>(scene, row.flag))
-            __append_view(text, size, &length, " off");
-        else if (row.kind == FIELD_SCALE && *__place_view<float>(scene, row.at) < 0.0f)
-            __append_view(text, size, &length, " auto");
-        else
-            for (int k = 0; k < row.count; k++) {
-                // %.9g: nine significant digits tell every float from its neighbours.
-                if (row.kind == FIELD_COORDINATES)
-                    __append_view(text, size, &length, " %d", __place_view<uint8_t>(scene, row.at)[k] + 1);
-                else
-                    __append_view(
-                        text, size, &length, " %.9g", *__place_view<float>(scene, __float_at_view(row, k)));
-            }
-        __append_view(text, size, &length, "\n");
-    }
-    return length;
 }
 
 // A coordinate number from 1 to 255, in plain digits.
@@ -282,6 +162,22 @@ static const char* __values_view(const FieldRow& row, char** words, int count, u
             return fault;
         return (!fault && *scale == -1.0f) || within_range(row.range, *scale, true) ? nullptr
                                                                                       : fault_range(row.range, true);
+    }
+    if (row.kind == FIELD_COLORS) {
+        Finish& f = scene->finish;
+        if (count == 1 && strcmp(words[0], "none") == 0) {
+            f.color_count = 0;
+            return nullptr;
+        }
+        if (count < 1 || count > max_colors_view)
+            return "wrong number of values";
+        uint8_t read[max_colors_view][3];
+        for (int k = 0, one = 0; k < count; k++)
+            if (const char* fault = colors_values(words[k], ' ', &read[k], 1, &one))
+                return fault;
+        memcpy(f.colors, read, sizeof read[0] * static_cast<size_t>(count));
+        f.color_count = count;
+        return nullptr;
     }
     if (row.kind == FIELD_OPTIONAL) {
         bool off = count == 1 && strcmp(words[0], "off") == 0;

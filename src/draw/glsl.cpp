@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "draw/glsl_parts.h"
 #include "draw/platform.h"
 
 // What the vertex stage reads of a vertex: the four coordinates and normal
@@ -69,71 +70,6 @@ vec4 normal4()
     return fetched(normals, gl_VertexID);
 }
 )";
-
-// Or all m of them bound to attributes four at a time, through the frame:
-// the same sums in the same order as the fetching stage's, so that both draw
-// the same picture. The last attribute of each array has m mod 4 (or 4)
-// components, so that the last vertex reads nothing past its buffer; the
-// locations after the normals hold the smooth stage's t1 and t2 the same way.
-static const char columns_head_top[] = R"(#version 330 core
-layout(std140) uniform Frame
-{
-    vec4 column[255];
-};
-)";
-
-// Array which (aPos, aNormal, aT1_, aT2_) of a vertex of dim coordinates,
-// from location which * ceil(dim / 4) on.
-static std::string __columns_inputs_glsl(const char* name, int which, int dim)
-{
-    static const char* const types[] = {"float", "vec2", "vec3", "vec4"};
-    std::string text;
-    int count = locations_glsl(dim, false) / 2;
-    for (int j = 0; j < count; j++) {
-        int size = dim - 4 * j < 4 ? dim - 4 * j : 4;
-        text += "layout(location = " + std::to_string(which * count + j) + ") in " + types[size - 1] + " "
-            + name + std::to_string(j) + ";\n";
-    }
-    return text;
-}
-
-// A function's body: the sum of the frame's columns times the components.
-static std::string __columns_sum_glsl(const char* name, int dim)
-{
-    std::string text = "{\n    vec4 sum = vec4(0.0);\n";
-    for (int k = 0; k < dim; k++) {
-        bool alone = k / 4 * 4 + 1 == dim;
-        text += "    sum += column[" + std::to_string(k) + "] * " + name + std::to_string(k / 4)
-            + (alone ? "" : std::string(".") + "xyzw"[k % 4]) + ";\n";
-    }
-    return text + "    return sum;\n}\n";
-}
-
-const char* columns_glsl(int dim)
-{
-    static std::string heads[most_columns_glsl / 2 * 4 + 1];
-    if (dim < 1 || locations_glsl(dim, false) > most_columns_glsl)
-        return nullptr;
-    std::string& head = heads[dim];
-    if (head.empty())
-        head = columns_head_top + __columns_inputs_glsl("aPos", 0, dim)
-            + __columns_inputs_glsl("aNormal", 1, dim) + "\nvec4 position4()\n"
-            + __columns_sum_glsl("aPos", dim) + "\nvec4 normal4()\n" + __columns_sum_glsl("aNormal", dim);
-    return head.c_str();
-}
-
-static std::string __columns_tangents_glsl(int dim)
-{
-    return __columns_inputs_glsl("aT1_", 2, dim) + __columns_inputs_glsl("aT2_", 3, dim)
-        + "\nvec4 tangent1()\n" + __columns_sum_glsl("aT1_", dim) + "\nvec4 tangent2()\n"
-        + __columns_sum_glsl("aT2_", dim)
-        + "\nvec4 tangent4(int which)\n{\n    return which == 0 ? tangent1() : tangent2();\n}\n";
-}
-
-int locations_glsl(int dim, bool smooth)
-{
-    return (smooth ? 4 : 2) * ((dim + 3) / 4);
-}
 
 // What every kind's vertex stage shares: how a point of R^4 is shown, cut
 // and placed in the picture.
@@ -430,8 +366,7 @@ static const char tangent_normal[] = R"(    FragPos = turned.xyz / weight;
     Normal = dot(across, across) > 0.0 ? (dot(across, toViewer) < 0.0 ? -across : across) : toViewer;
 )";
 
-// The vertex stage's text with one piece put in place of another.
-static std::string __replaced_glsl(std::string text, const char* piece, const std::string& by)
+std::string replaced_glsl(std::string text, const char* piece, const std::string& by)
 {
     size_t at = text.find(piece);
     return at == std::string::npos ? text : text.replace(at, strlen(piece), by);
@@ -439,10 +374,10 @@ static std::string __replaced_glsl(std::string text, const char* piece, const st
 
 static std::string __smooth_glsl(const std::string& stage, const std::string& tangents)
 {
-    std::string text = __replaced_glsl(stage, "out vec3 Normal;", tangents + "\nout vec3 Normal;");
-    text = __replaced_glsl(text, "\nvoid main()\n", tangent_function);
-    text = __replaced_glsl(text, "    Normal = mat3(rot) * n;\n", "");
-    return __replaced_glsl(text, "    FragPos = turned.xyz / weight;\n", tangent_normal);
+    std::string text = replaced_glsl(stage, "out vec3 Normal;", tangents + "\nout vec3 Normal;");
+    text = replaced_glsl(text, "\nvoid main()\n", tangent_function);
+    text = replaced_glsl(text, "    Normal = mat3(rot) * n;\n", "");
+    return replaced_glsl(text, "    FragPos = turned.xyz / weight;\n", tangent_normal);
 }
 
 const char* vertex_glsl(bool smooth, bool framed, int columns)
@@ -455,7 +390,7 @@ const char* vertex_glsl(bool smooth, bool framed, int columns)
         if (stage.empty()) {
             stage = columns_glsl(columns) + vs_body;
             if (smooth)
-                stage = __smooth_glsl(stage, __columns_tangents_glsl(columns));
+                stage = __smooth_glsl(stage, tangent_columns_glsl(columns));
         }
         return stage.c_str();
     }
@@ -473,50 +408,6 @@ const char* lit_glsl(bool tint, bool layered)
             + (tint ? map_stage : "") + (layered ? "#define main shade\n" : "") + (tint ? tint_main : lit_main)
             + (layered ? layer_main : "");
     return stage.c_str();
-}
-
-// Each vertex's colour, from a texture of them 4096 a row, handed on to the
-// fragment stage, which takes it in place of the uniform colour where
-// "painted" is set; the uniform's alpha still gives the opacity.
-static const char paint_inputs[] = R"(uniform highp sampler2D paint;
-out vec4 Paint;
-)";
-
-static const char paint_fetch[] = R"(void main()
-{
-    Paint = texelFetch(paint, ivec2(gl_VertexID % 4096, gl_VertexID / 4096), 0);
-)";
-
-static const char paint_colour[] = R"(uniform vec4 color;
-in vec4 Paint;
-uniform float painted;
-
-vec4 painting()
-{
-    return painted > 0.5 ? vec4(Paint.rgb, Paint.a * color.a) : color;
-}
-#define color painting()
-)";
-
-const char* painted_glsl(const char* stage, bool vertex)
-{
-    static struct {
-        const char* stage;
-        std::string painted;
-    } made[16];
-    int k = 0;
-    while (k < 16 && made[k].stage && made[k].stage != stage)
-        k++;
-    if (k == 16)
-        k = 0;
-    if (made[k].stage != stage) {
-        std::string text = vertex
-            ? __replaced_glsl(__replaced_glsl(stage, "void main()\n{\n", paint_fetch), "out float W;",
-                std::string(paint_inputs) + "out float W;")
-            : __replaced_glsl(stage, "uniform vec4 color;\n", paint_colour);
-        made[k] = {stage, text};
-    }
-    return made[k].painted.c_str();
 }
 
 const char* map_glsl()

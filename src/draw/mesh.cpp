@@ -177,57 +177,6 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
     return mesh;
 }
 
-uint32_t image_texture_mesh(const float* array, uint64_t floats)
-{
-    GLsizei width = texture_width_platform, rows = static_cast<GLsizei>((floats + width - 1) / width);
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    if (floats == 0 || rows > largest)
-        return 0;
-    GLsizei whole = static_cast<GLsizei>(floats / width), rest = static_cast<GLsizei>(floats % width);
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    // A fetch from a texture that is not complete reads nothing.
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, rows, 0, GL_RED, GL_FLOAT, nullptr);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RED, GL_FLOAT, array);
-    if (rest)
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RED, GL_FLOAT,
-            array + whole * static_cast<uint64_t>(width));
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return texture;
-}
-
-int paint_mesh(Mesh* mesh, const uint8_t* colors)
-{
-    const GLsizei width = 4096, rows = static_cast<GLsizei>((mesh->vertex_count + width - 1) / width);
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    if (mesh->vertex_count == 0 || rows > largest)
-        return 0;
-    GLsizei whole = static_cast<GLsizei>(mesh->vertex_count / width);
-    GLsizei rest = static_cast<GLsizei>(mesh->vertex_count % width);
-    drop_errors_context();
-    glGenTextures(1, &mesh->paint_texture);
-    glBindTexture(GL_TEXTURE_2D, mesh->paint_texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RGBA, GL_UNSIGNED_BYTE, colors);
-    if (rest)
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RGBA, GL_UNSIGNED_BYTE,
-            colors + 4 * static_cast<uint64_t>(whole) * width);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    if (glGetError() == GL_NO_ERROR)
-        return 1;
-    glDeleteTextures(1, &mesh->paint_texture);
-    mesh->paint_texture = 0;
-    return 0;
-}
-
 // 2D textures of both arrays; none where they would be larger than GL takes.
 static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
 {
@@ -238,32 +187,6 @@ static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
         glDeleteTextures(2, mesh->textures);
         mesh->textures[0] = mesh->textures[1] = 0;
     }
-}
-
-int texture_mesh(Mesh* mesh)
-{
-    if (mesh->textures[0] || !has_buffer_textures_platform)
-        return mesh->textures[0] != 0;
-    // One texel a float, no copy: as many as GL's largest buffer texture.
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
-    if (static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
-        return 0;
-    drop_errors_context();
-    // A mesh without normals is lit by its shape, and fetches none.
-    int arrays = mesh->normal_buffer ? 2 : 1;
-    glGenTextures(arrays, mesh->textures);
-    const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
-    for (int k = 0; k < arrays; k++) {
-        glBindTexture(GL_TEXTURE_BUFFER, mesh->textures[k]);
-        buffer_texture_platform(GL_R32F, buffers[k]);
-    }
-    glBindTexture(GL_TEXTURE_BUFFER, 0);
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteTextures(2, mesh->textures);
-        mesh->textures[0] = mesh->textures[1] = 0;
-    }
-    return mesh->textures[0] != 0;
 }
 
 // The driver reads the memory from now on; GL refuses to take none, and an

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/view.h"
 #include "draw/load.h"
 #include "draw/platform.h"
 #include "draw/shader.h"
@@ -27,6 +28,12 @@ static const uint8_t palette[][3] = {
 
 void palette_shapes(int source, uint8_t* colour)
 {
+    const Finish& f = view.finish;
+    if (source >= 0 && source < f.color_count) {
+        memcpy(colour, f.colors[source], 3);
+        colour[3] = 255;
+        return;
+    }
     if (source <= 0) {
         memcpy(colour, color, 4);
         return;
@@ -36,6 +43,32 @@ void palette_shapes(int source, uint8_t* colour)
     colour[1] = c[1];
     colour[2] = c[2];
     colour[3] = 255;
+}
+
+void recolor_shapes()
+{
+    for (int k = 0; k < shape_count; k++)
+        palette_shapes(shapes[k].source, shapes[k].color);
+}
+
+void color_file_shapes(int k, const uint8_t* rgb)
+{
+    Shape& shape = shapes[k];
+    if (shape.source < 0 || shape.source >= max_colors_view) {
+        memcpy(shape.color, rgb, 3);
+        return;
+    }
+    // The files before it keep the colours they have.
+    View next = view;
+    Finish& f = next.finish;
+    for (; f.color_count <= shape.source; f.color_count++) {
+        uint8_t before[4];
+        palette_shapes(f.color_count, before);
+        memcpy(f.colors[f.color_count], before, 3);
+    }
+    memcpy(f.colors[shape.source], rgb, 3);
+    set_view(&next);
+    recolor_shapes();
 }
 
 static void __colour_shapes(const uint8_t* c, float opacity, float* rgba)

@@ -74,9 +74,19 @@ extern int shape_count;
 // Tells every list of shapes from every other in the run.
 extern uint32_t serial_shapes;
 
-// The colour of the shapes of a file: the first file's in the surface's
-// colour, each later one's from a palette of colours told easily apart.
+// The colour of the shapes of a file: the view's colour for it when it has
+// one (--colors), else the first file's in the surface's colour, each later
+// one's from a palette of colours told easily apart.
 void palette_shapes(int source, uint8_t* colour);
+
+// Gives every shape its file's colour again, after the view's colours
+// changed; a file's own colours a vertex still win where it has them.
+void recolor_shapes();
+
+// Gives shape k's file the colour R, G, B in the view's colours, so that a
+// saved view keeps it, and its shapes with it; past the colours a view
+// holds, shape k alone.
+void color_file_shapes(int k, const uint8_t* rgb);
 
 // Puts a shape made from data on show after the others, in its file's
 // colour. Returns 0 when the list is full or the GPU cannot take it.

@@ -13,7 +13,7 @@ import plexorama.html
 import plexorama.options
 import plexorama.viewer
 from conftest import VIEWER, needs, run_module
-from plexorama import write_klein
+from plexorama import polytope, write_klein
 from plexorama.html import SURFACE_SLOT, VIEW_SLOT, write_html
 from plexorama.options import ViewerMissing
 
@@ -62,6 +62,22 @@ def test_the_page_opens_at_the_view_the_viewer_prints(tmp_path, template, monkey
                                          "axis3 = 0 0 1\nshow = 1 3 4 2\nzoom = 2.5\n")
     write_html(tmp_path / "page.html", TRIANGLE, **given)
     assert slots((tmp_path / "page.html").read_text())[2] == printed(tmp_path, *options)
+
+
+@needs(VIEWER, "the viewer")
+def test_a_list_of_shapes_goes_in_slot_after_slot(tmp_path, template):
+    write_klein(tmp_path / "a.klein", TRIANGLE)
+    write_html(tmp_path / "page.html", [tmp_path / "a.klein", polytope("5-cell"), TRIANGLE], zoom=2)
+    page = (tmp_path / "page.html").read_text()
+    held = re.findall(r'(?:id="embedded-surface"|class="embedded-shape") data-name="([^"]*)">([^<]*)</script>', page)
+    assert [name for name, _ in held] == ["a.klein", "shape-2.off", "shape-3.klein"]
+    assert base64.b64decode(held[0][1]) == base64.b64decode(held[2][1]) == (tmp_path / "a.klein").read_bytes()
+    assert base64.b64decode(held[1][1]).startswith(b"nOFF 4\n")
+    assert slots(page)[2] == printed(tmp_path, "--zoom", "2")
+    # A file that is not there makes no page.
+    with pytest.raises(FileNotFoundError):
+        write_html(tmp_path / "none.html", [tmp_path / "a.klein", tmp_path / "gone.skel"])
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["a.klein", "page.html", "plexorama-page.html", "same.klein"]
 
 
 def test_without_the_viewer_a_view_goes_in_unchecked(tmp_path, template, monkeypatch):

@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 from conftest import SAMPLES, VIEWER, needs, run
-from plexorama import hopf, lines, picture, points, polytope, torus_knot, write_html, write_off, write_skel
+from plexorama import hopf, lines, picture, points, polytope, torus_knot, write_off, write_skel
 from plexorama.polytopes import _edges
 
 
@@ -114,13 +114,9 @@ def test_samples_read_whole(name, vertices, segments, points_):
 
 
 @needs(VIEWER, "the viewer")
-def test_a_list_of_one_surface_draws_as_the_surface_and_a_page_refuses_shapes(tmp_path):
+def test_a_list_of_one_surface_draws_as_the_surface(tmp_path):
     triangle = np.array([[0, 0, 0, 0], [1, 0, 0, 0], [0, 1, 0, 0]], dtype=float)
     assert picture([triangle], size=32).data == picture(triangle, size=32).data
     # The viewer's refusal names the shape as the list holds it.
     with pytest.raises(RuntimeError, match="^plexorama: shape 2: m = 5, not the m = 4 of the shapes shown with it$"):
         picture([triangle, np.eye(3, 5)], size=32)
-    for shapes in (polytope("5-cell"), [triangle, triangle]):
-        with pytest.raises(ValueError, match="a page shows one surface"):
-            write_html(tmp_path / "p.html", shapes)
-    assert os.listdir(tmp_path) == []

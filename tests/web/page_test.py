@@ -168,14 +168,14 @@ class Page(unittest.TestCase):
         difference = sum(abs(web.rgb[3 * i + k] - desktop.rgb[3 * i + k]) for i in both for k in range(3))
         self.assertLess(difference / (3 * len(both)), 6, f"{what}: pixels differ on average by more")
 
-    def drop(self, name, data):
+    def drop(self, name, data, shift=False):
         """Drops a file with these bytes on the canvas, as a user's drag does."""
         self.browser.evaluate(
             "(() => { const t = new DataTransfer();"
             f" t.items.add(new File([Uint8Array.from(atob('{base64.b64encode(data).decode()}'),"
             f" c => c.charCodeAt(0))], {json.dumps(name)}));"
-            " document.getElementById('canvas').dispatchEvent("
-            "  new DragEvent('drop', {dataTransfer: t, bubbles: true, cancelable: true})); })()")
+            " document.getElementById('canvas').dispatchEvent(new DragEvent('drop',"
+            f"  {{dataTransfer: t, bubbles: true, cancelable: true, shiftKey: {json.dumps(shift)}}})); }})()")
 
     def test_samples_look_as_the_desktop_draws_them(self):
         # Each row: sample, the view its address gives (none: the first view).
@@ -255,6 +255,34 @@ class Page(unittest.TestCase):
         # A file that can be shown takes the message away again, whatever its name.
         self.drop(".", TRIANGLE)
         wait_until(lambda: self.message() == "", what="the message to go")
+
+    def test_a_drop_with_shift_adds_and_the_list_shows_and_colours_each_shape(self):
+        self.browser.open(self.site.url)
+        fibre = b"nSKEL 4\n3 1\n-1 0 0 0\n0 1 0 0\n1 0 0 0\n3 0 1 2\n"
+        shapes = "JSON.parse(Module.ccall('shapes_web', 'string', [], []))"
+        hidden = "Array.from(document.querySelectorAll('[data-strokes]'), e => e.dataset.strokes + (e.hidden ? '-' : ''))"
+        self.drop("triangle.klein", TRIANGLE)
+        self.drop("fibre.skel", fibre, shift=True)
+        wait_until(lambda: len(self.browser.evaluate(shapes)) == 2, what="the fibre beside the triangle")
+        self.browser.frames(2)
+        self.assertEqual(self.control("#surface-size", "textContent"), "m 4, n 6 vertices, 1 triangles, 2 segments")
+        self.assertEqual(self.browser.evaluate("Array.from(document.querySelectorAll('#shapes li'), e => e.textContent)"),
+                         ["triangle.klein: 1 faces", "fibre.skel: 2 segments"])
+        self.assertEqual(self.browser.evaluate(hidden), ["flat", "lines", "tubes-", "points-"])
+        # The list's controls set the shape, and the colour stays in the view.
+        self.browser.evaluate("(e => { e.checked = false; e.dispatchEvent(new Event('change')); })"
+                              "(document.querySelector('#shapes li input'))")
+        self.browser.evaluate("(e => { e.value = '#00ff80'; e.dispatchEvent(new Event('input')); })"
+                              "(document.querySelectorAll('#shapes li input')[3])")
+        self.browser.frames(2)
+        self.assertEqual([(s["shown"], s["color"]) for s in self.browser.evaluate(shapes)],
+                         [(0, "#2f3c7e"), (1, "#00ff80")])
+        self.click("#tubes")
+        self.assertEqual(self.browser.evaluate(hidden), ["flat-", "lines", "tubes", "points-"])
+        self.assertGreater(self.browser.evaluate("JSON.parse(Module.ccall('state_web', 'string', [], [])).tubes"), 0)
+        # A drop without Shift takes the place of both.
+        self.drop("fibre.skel", fibre)
+        wait_until(lambda: len(self.browser.evaluate(shapes)) == 1, what="the fibre alone")
 
     def test_the_gallery_and_the_file_button_show_surfaces_and_the_address_names_them(self):
         self.browser.open(self.site.url)
