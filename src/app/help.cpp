@@ -56,6 +56,13 @@ const OptionRow option_rows[] = {
     {"gizmo", 0, nullptr, true, false, OPTION_GIZMO,
         "show where the four axes point, in the lower left corner"},
     {"wire", 0, "on|off", true, false, OPTION_WIRE, "draw the wireframe (on by default)"},
+    {"double-curve", 0, nullptr, true, false, OPTION_DOUBLE_CURVE,
+        "draw where the shadow crosses itself, in a dark ink, and\n"
+        "the two curves of the surface above it: the upper (larger\n"
+        "w) in the map's red, the lower in its blue"},
+    {"broken", 0, nullptr, true, false, OPTION_BROKEN,
+        "draw a broken-surface diagram: along the double curve the\n"
+        "lower sheet is cut away, and the upper passes over it"},
     {"aa", 0, "1|2|4|8", true, false, OPTION_AA,
         "anti-alias with that many samples a pixel (1, the default,\n"
         "is none; past what the GL offers, what it offers)"},

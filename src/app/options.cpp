@@ -258,6 +258,12 @@ int parse_options(int argc, char** argv, Options* options)
         case OPTION_GIZMO:
             options->gizmo = true;
             break;
+        case OPTION_DOUBLE_CURVE:
+            options->double_curve = true;
+            break;
+        case OPTION_BROKEN:
+            options->broken = true;
+            break;
         case OPTION_WIRE:
             // on|off: on is the first word.
             if ((word = __word_options(row, optarg)) < 0)

@@ -5,7 +5,7 @@
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
 //               [--color fixed|w[=S|auto]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
-//               [--wire on|off] [--aa N] [--opacity A]
+//               [--wire on|off] [--double-curve] [--broken] [--aa N] [--opacity A]
 //               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
 //               [--record OUT] [--size N] [--ui-scale F] [--quiet] [--no-preferences]
 //               [--print-view] [--] [FILE...]
@@ -49,6 +49,8 @@ struct Options {
     float eye4;          // --eye4: the eye's distance, or 0 when not given
     bool gizmo;          // --gizmo
     int wire;            // --wire: 1 on, 0 off, -1 when not given
+    bool double_curve;   // --double-curve
+    bool broken;         // --broken
     int aa;              // --aa: samples a pixel, or 0 when not given
     float opacity;       // --opacity, or 0 when not given
     int stereo;          // --stereo: a Stereo, or -1 when not given
@@ -82,6 +84,8 @@ enum OptionAction {
     OPTION_EYE4,
     OPTION_GIZMO,
     OPTION_WIRE,
+    OPTION_DOUBLE_CURVE,
+    OPTION_BROKEN,
     OPTION_AA,
     OPTION_OPACITY,
     OPTION_STEREO,

@@ -102,6 +102,8 @@ static int __apply_options_scene(const Options* options)
         c.eye4_at = options->eye4;
     }
     c.gizmo = c.gizmo || options->gizmo;
+    c.curve = c.curve || options->double_curve;
+    c.broken = c.broken || options->broken;
     if (options->wire >= 0)
         c.wire = options->wire;
     Finish& f = next.finish;
