@@ -105,7 +105,7 @@ void frame_cues(const Surface& s, int reps)
     });
     alternate(s, reps, "frame: colour by w, slice, 4-D eye", [] {
         View cued = view;
-        cued.cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true, 0.0f};
+        cued.cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true, 0.0f, false, false};
         set_view(&cued);
     });
     // s is measured once a cue needs it, not at loading.

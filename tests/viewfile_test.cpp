@@ -56,7 +56,9 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "aa = 1\n"
         "opacity = 1\n"
         "stereo = off\n"
-        "eyes = 0.25\n");
+        "eyes = 0.25\n"
+        "curve = off\n"
+        "broken = off\n");
 }
 
 TEST(View, RoundTripsEveryFloatBitForBit)

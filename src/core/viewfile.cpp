@@ -92,10 +92,6 @@ const FieldRow fields[] = {
         "gizmo is not 'on' or 'off'"},
     {"wire", FIELD_SWITCH, 1, AT(view.cues.wire), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
         "wire is not 'on' or 'off'"},
-    {"curve", FIELD_SWITCH, 1, AT(view.cues.curve), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
-        "curve is not 'on' or 'off'"},
-    {"broken", FIELD_SWITCH, 1, AT(view.cues.broken), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
-        "broken is not 'on' or 'off'"},
     {"frame", FIELD_FRAME, 4 * max_dim_frame, AT(view.frame), AT(view.framed), nullptr, false, FRAMED,
         CHECK_FRAME, RANGE_COUNT, "the frame is not orthonormal"},
     {"spin", FIELD_SPIN, 2, AT(view.spin), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_SPIN_RATE,
@@ -112,6 +108,10 @@ const FieldRow fields[] = {
         "stereo is not 'off', 'anaglyph' or 'side-by-side'"},
     {"eyes", FIELD_FLOATS, 1, AT(view.finish.eyes), 0, nullptr, false, ALWAYS, CHECK_RANGE, RANGE_EYES,
         nullptr},
+    {"curve", FIELD_SWITCH, 1, AT(view.cues.curve), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+        "curve is not 'on' or 'off'"},
+    {"broken", FIELD_SWITCH, 1, AT(view.cues.broken), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+        "broken is not 'on' or 'off'"},
 };
 const int field_count = sizeof fields / sizeof fields[0];
 
