@@ -238,16 +238,20 @@ void draw_curve(const Programs* programs)
     load_float_to_shader(programs->lines, "width", width);
 }
 
-void draw_band_curve(unsigned int program, bool fetched, float width)
+void draw_band_curve(unsigned int program, bool fetched, float width, float edge)
 {
     Programs programs = {};
     programs.fetched = fetched;
     Strokes* middle = state.lines[SHEET_MIDDLE];
     if (!program || shape_count == 0 || !__ready_curve(middle, &programs))
         return;
-    load_float_to_shader(program, "width", width);
+    // The edges first, the band over them.
     const float unused[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    draw_strokes(program, middle, unused);
+    for (float mark : {0.5f, 1.0f}) {
+        load_float_to_shader(program, "width", mark < 1.0f ? width + 2.0f * edge : width);
+        load_float_to_shader(program, "mark", mark);
+        draw_strokes(program, middle, unused);
+    }
 }
 
 void stop_curve()

@@ -22,10 +22,10 @@ bool wanted_curve();
 // Draws the curve and its decker sets with the frame's program for lines.
 void draw_curve(const Programs* programs);
 
-// Draws the band along the curve, width pixels across, with the program
-// whose fragment stage writes the w midway between the sheets; fetched as
-// the frame's lines are.
-void draw_band_curve(unsigned int program, bool fetched, float width);
+// Draws the band along the curve, width pixels across, and its edges, edge
+// pixels wide, with the program whose fragment stage writes the w midway
+// between the sheets; fetched as the frame's lines are.
+void draw_band_curve(unsigned int program, bool fetched, float width, float edge);
 
 // Stops the job and lets go of the curve and the copy of the surface.
 void stop_curve();

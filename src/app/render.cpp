@@ -386,7 +386,7 @@ static void __shapes_render(bool own)
     float scale = 1.0f;
     glGetFloatv(GL_LINE_WIDTH, &scale);
     if (built.broken && begin_band()) {
-        draw_band_curve(shader_band, built.fetched, (view.finish.line_width + 6.0f) * scale);
+        draw_band_curve(shader_band, built.fetched, (view.finish.line_width + 6.0f) * scale, 1.5f * scale);
         end_band();
     }
     float opacity = view.finish.opacity;

@@ -96,6 +96,7 @@ flat in float radius;
 in float W;
 
 uniform float fringe;
+uniform float mark; // 1 in the band, 0.5 along its edges
 
 out vec4 FragColor;
 
@@ -104,23 +105,30 @@ void main()
     vec2 off = vec2(local.x - clamp(local.x, 0.0, len), local.y);
     if (fringe > 0.5 || length(off) > radius)
         discard;
-    FragColor = vec4(W, 1.0, 0.0, 1.0);
+    FragColor = vec4(W, mark, 0.0, 1.0);
 }
 )";
 }
 
+// The lower sheet's fragments in the band are dropped, and those along
+// its edges drawn in a dark ink, as the edges of a cut are drawn by hand.
 static const char broken_test[] = R"(uniform highp sampler2D band;
 
-bool broken()
+float broken()
 {
     vec4 b = texelFetch(band, ivec2(gl_FragCoord.xy), 0);
-    return b.g > 0.5 && W < b.r;
+    return W < b.r ? b.g : 0.0;
 }
 
 void main()
 {
-    if (broken())
+    float cut = broken();
+    if (cut > 0.75)
         discard;
+    if (cut > 0.25) {
+        FragColor = vec4(0.08, 0.08, 0.1, color.a);
+        return;
+    }
 )";
 
 const char* broken_glsl(const char* stage)
