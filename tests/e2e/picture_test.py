@@ -150,7 +150,7 @@ class Pictures(xh.FolderTest):
                                r"show = 1 5 3 2\nturn4 = 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1\n"
                                r"zoom = 1\npan = 0 0\nlight = file\ncolor = fixed\nslice = off\neye4 = off\n"
                                r"gizmo = off\nwire = on\nspin = off\ntour = off\nscale = 0\naa = 1\nopacity = 1\n"
-                               r"stereo = off\neyes = 0.25\n$")
+                               r"stereo = off\neyes = 0.25\ncurve = off\nbroken = off\n$")
 
         self.assertSamePicture(self.picture("--view", saved, sample("veronese")), closing, "restored")
         # Saved again without a change, the view is the same text.
