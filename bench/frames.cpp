@@ -114,7 +114,7 @@ void frame_cues(const Surface& s, int reps)
     });
     alternate(s, reps, "frame: colour by w, slice, 4-D eye", [] {
         View cued = view;
-        cued.cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true, 0.0f};
+        cued.cues = {TINT_W, true, 0.0f, 0.0f, true, 0.0f, false, true, 0.0f, false, false};
         set_view(&cued);
     });
     // s is measured once a cue needs it, not at loading.
@@ -254,6 +254,17 @@ void pacing(int frames)
         return;
     }
     Pacing sample = pace(frames);
+    // Turning in x-w, each view's double curve found while the frames go
+    // on, against the same turn without it.
+    Pacing turned[2];
+    for (bool curve : {false, true}) {
+        View turning = initial_view;
+        turning.spin = plane_spin_motion(0, 3, 60.0f);
+        turning.cues.curve = curve;
+        set_view(&turning);
+        turned[curve] = pace(frames);
+    }
+    set_view(&initial_view);
     drop_shown();
     std::string n = std::to_string(frames) + " frames";
     const char* shown = "README sample";
@@ -263,4 +274,8 @@ void pacing(int frames)
     row({"pacing: mean rate", shown, sample.rate, "fps", "60", empty.rate, "nothing shown", n});
     row({"pacing: CPU over wall", shown, sample.cpu, "", "", empty.cpu, "nothing shown",
         "all threads; 1 = one core busy"});
+    const char* off = "turning, curve off";
+    row({"pacing: turning, double curve on, p50", shown, turned[1].p50, "ms", "<= 1.05 x", turned[0].p50, off, n});
+    row({"pacing: turning, double curve on, p99", shown, turned[1].p99, "ms", "<= 1.05 x", turned[0].p99, off, n});
+    row({"pacing: turning, double curve on, rate", shown, turned[1].rate, "fps", "60", turned[0].rate, off, n});
 }

@@ -108,9 +108,9 @@ TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
     } cases[] = {
         {"the file's normals", LIGHT_FILE, off},
         {"the shape's normals", LIGHT_SHAPE, off},
-        {"colour by w", LIGHT_SHAPE, {TINT_W, false, 0, 0, false, 0, false, true, 0}},
-        {"a slice", LIGHT_FILE, {TINT_FIXED, true, 0.1f, 0.15f, false, 0, false, true, 0}},
-        {"the 4-D eye", LIGHT_FILE, {TINT_FIXED, false, 0, 0, true, 2.5f, false, false, 0}},
+        {"colour by w", LIGHT_SHAPE, {TINT_W, false, 0, 0, false, 0, false, true, 0, false, false}},
+        {"a slice", LIGHT_FILE, {TINT_FIXED, true, 0.1f, 0.15f, false, 0, false, true, 0, false, false}},
+        {"the 4-D eye", LIGHT_FILE, {TINT_FIXED, false, 0, 0, true, 2.5f, false, false, 0, false, false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -16,7 +16,7 @@ const View sample_scene = {
     {FLT_TRUE_MIN, -0.3f},
     LIGHT_SHAPE,
     {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
-    {TINT_W, true, -0.25f, 1e-3f, true, 4.5f, true, false, 0.1f},
+    {TINT_W, true, -0.25f, 1e-3f, true, 4.5f, true, false, 0.1f, true, false},
     {8, 0.3f, STEREO_SIDE_BY_SIDE, 0.2f, 3.5f, 6.0f, 0.05f, {{255, 0, 0}, {0, 128, 255}}, 2},
     0.0f,
     {0, 1, 2, 3},
@@ -46,6 +46,7 @@ bool same_scene(const View& a, const View& b)
         && memcmp(&c.slice_at, &d.slice_at, sizeof c.slice_at) == 0
         && memcmp(&c.slice_width, &d.slice_width, sizeof c.slice_width) == 0 && c.eye4 == d.eye4
         && memcmp(&c.eye4_at, &d.eye4_at, sizeof c.eye4_at) == 0 && c.gizmo == d.gizmo && c.wire == d.wire
+        && c.curve == d.curve && c.broken == d.broken
         && memcmp(&c.tint_scale, &d.tint_scale, sizeof c.tint_scale) == 0 && v.finish.aa == w.finish.aa
         && memcmp(&v.finish.opacity, &w.finish.opacity, sizeof v.finish.opacity) == 0
         && v.finish.stereo == w.finish.stereo

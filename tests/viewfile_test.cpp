@@ -60,7 +60,9 @@ TEST(View, FormatsOneKeyALineWithCoordinatesFromOne)
         "line-width = 2\n"
         "point-size = 4\n"
         "tubes = 0\n"
-        "colors = none\n");
+        "colors = none\n"
+        "curve = off\n"
+        "broken = off\n");
 }
 
 TEST(View, RoundTripsEveryFloatBitForBit)

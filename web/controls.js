@@ -65,7 +65,7 @@ function takeViewControls(Module, page) {
     $("legend").hidden = !state.tint;
     $("legend-low").textContent = s ? figure(-s) : "-s";
     $("legend-high").textContent = s ? "+" + figure(s) : "+s";
-    for (const id of ["slice", "eye4", "gizmo", "wire"])
+    for (const id of ["slice", "eye4", "gizmo", "wire", "curve", "broken"])
       $(id).checked = state[id];
     for (const row of form.querySelectorAll("[data-cue]"))
       row.hidden = !state[row.dataset.cue];
@@ -209,7 +209,7 @@ function takeViewControls(Module, page) {
   $("hidden").addEventListener("change", (event) => Module._choose_hidden_web(Number(event.target.value)));
   for (const button of form.elements.swap)
     button.addEventListener("click", () => Module._exchange_web(Number(button.value)));
-  for (const id of ["tint", "slice", "eye4", "gizmo", "wire"])
+  for (const id of ["tint", "slice", "eye4", "gizmo", "wire", "curve", "broken"])
     $(id).addEventListener("change", (event) => setCues({ [id]: event.target.checked ? 1 : 0 }));
   $("slice-at").addEventListener("input", (event) => setCues({ slice_at: Number(event.target.value) }));
   $("slice-width").addEventListener("input",

@@ -294,6 +294,14 @@ void __key_callback_input(GLFWwindow*, int key, int, int action, int mods)
     case KEY_STEREO:
         __switch_input(row->action);
         break;
+    case KEY_CURVE: {
+        // N shows the curve; Shift+N breaks the lower sheet along it.
+        View next = view;
+        bool& on = mods & GLFW_MOD_SHIFT ? next.cues.broken : next.cues.curve;
+        on = !on;
+        set_view(&next);
+        break;
+    }
     case KEY_HIDE:
         choose_hidden_input(static_cast<uint8_t>(place));
         break;

@@ -33,6 +33,8 @@ const KeyRow key_rows[] = {
         {GLFW_KEY_J}},
     {"G", "the axes: x red, y green, z blue, w magenta", nullptr, KEY_GIZMO, KEYS_EVERYWHERE, {GLFW_KEY_G}},
     {"T", "the wireframe", nullptr, KEY_WIRE, KEYS_EVERYWHERE, {GLFW_KEY_T}},
+    {"N, Shift+N", "where the shadow crosses itself; the lower sheet broken there", "N", KEY_CURVE,
+        KEYS_EVERYWHERE, {GLFW_KEY_N}},
     {"M", "anti-alias with 4 samples a pixel, or not", nullptr, KEY_AA, KEYS_EVERYWHERE, {GLFW_KEY_M}},
     {"B", "the surface half transparent, or opaque", nullptr, KEY_OPACITY, KEYS_EVERYWHERE, {GLFW_KEY_B}},
     {"Y", "stereo by turns: red-cyan, side by side, none", nullptr, KEY_STEREO, KEYS_EVERYWHERE,

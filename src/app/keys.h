@@ -21,6 +21,7 @@ enum KeyAction {
     KEY_EYE4,       // the 4-D perspective
     KEY_GIZMO,      // the axes
     KEY_WIRE,       // the wireframe
+    KEY_CURVE,      // the double curve; with Shift, the broken-surface diagram
     KEY_AA,         // anti-aliasing
     KEY_OPACITY,    // the surface half transparent
     KEY_STEREO,     // by turns: no stereo, anaglyph, side by side

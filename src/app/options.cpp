@@ -322,6 +322,13 @@ const OptionRow option_rows[] = {
         "show where the four axes point, in the lower left corner"},
     {"wire", 0, "on|off", U | V, __word_options, SEEN(cues.wire), RANGE_COUNT, wire_words, "wire",
         "draw the wireframe (on by default)"},
+    {"double-curve", 0, nullptr, U | V, __switch_options, SEEN(cues.curve), RANGE_COUNT, nullptr, "double curve",
+        "draw where the shadow crosses itself, in a dark ink, and\n"
+        "the two curves of the surface above it: the upper (larger\n"
+        "w) in the map's red, the lower in its blue"},
+    {"broken", 0, nullptr, U | V, __switch_options, SEEN(cues.broken), RANGE_COUNT, nullptr, "broken",
+        "draw a broken-surface diagram: along the double curve the\n"
+        "lower sheet is cut away, and the upper passes over it"},
     {"aa", 0, "1|2|4|8", U | V, __word_options, SEEN(finish.aa), RANGE_COUNT, aa_words, "aa",
         "anti-alias with that many samples a pixel (1, the default,\n"
         "is none; past what the GL offers, what it offers)"},

@@ -6,7 +6,7 @@
 //               [--turn PLANE=DEGREES,...] [--zoom F] [--light file|shape]
 //               [--spin PLANE[=DEGREES_PER_SECOND]] [--save-view FILE]
 //               [--color fixed|w[=S|auto]] [--slice C[,DELTA]] [--eye4 D] [--gizmo]
-//               [--wire on|off] [--aa N] [--opacity A] [--line-width W]
+//               [--wire on|off] [--double-curve] [--broken] [--aa N] [--opacity A] [--line-width W]
 //               [--point-size P] [--tubes R|off] [--colors C1,C2,...]
 //               [--stereo off|anaglyph|side-by-side[=D]] [--output FILE.png]
 //               [--record OUT] [--size N] [--ui-scale F] [--quiet] [--no-preferences]

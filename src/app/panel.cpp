@@ -281,6 +281,10 @@ static void __cues_panel()
     ImGui::SameLine();
     ImGui::Checkbox("wireframe", &c.wire);
     __key_hint_panel(KEY_WIRE);
+    ImGui::Checkbox("double curve", &c.curve);
+    __key_hint_panel(KEY_CURVE);
+    ImGui::SameLine();
+    ImGui::Checkbox("broken", &c.broken);
     set_view(&next);
 }
 

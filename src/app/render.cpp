@@ -9,8 +9,10 @@
 #include <cglm/cglm.h>
 
 #include "app/course.h"
+#include "app/curve.h"
 #include "draw/context.h"
 #include "core/cues.h"
+#include "draw/band.h"
 #include "draw/gizmo.h"
 #include "draw/glsl.h"
 #include "app/input.h"
@@ -47,13 +49,16 @@ struct Stages {
     bool fetched;    // lines and points fetch their coordinates through a frame of R^m
     bool tubes;      // lines are lit as tubes
     bool painted;    // some triangles have a colour a vertex
+    bool broken;     // the surface is cut along the band of the double curve
     bool operator==(const Stages&) const = default;
 };
 
 // The programs in use.
-Stages built = {TINT_FIXED, false, 0, false, false, false, false, false, false, false};
+Stages built = {TINT_FIXED, false, 0, false, false, false, false, false, false, false, false};
 unsigned int shader_lines = 0;
 unsigned int shader_points = 0;
+// Draws the band that cuts the surface; 0 while the surface is whole.
+unsigned int shader_band = 0;
 // The frame's columns, for the programs that read through one.
 unsigned int frame_block = 0;
 // The map's texture, made when first coloured by w.
@@ -63,7 +68,7 @@ bool layers_refused = false;
 
 // Every program there is, for the uniforms they all take.
 struct Every {
-    unsigned int list[4];
+    unsigned int list[5];
     int count;
     const unsigned int* begin() const { return list; }
     const unsigned int* end() const { return list + count; }
@@ -72,7 +77,7 @@ struct Every {
 Every every()
 {
     Every e = {};
-    for (unsigned int program : {shader, shader_plain, shader_lines, shader_points})
+    for (unsigned int program : {shader, shader_plain, shader_lines, shader_points, shader_band})
         if (program)
             e.list[e.count++] = program;
     return e;
@@ -166,9 +171,10 @@ static Stages __stages_render(Drawn* drawn)
     *drawn = smooth ? lit : *drawn;
     bool framed = *drawn == DRAWN_COLUMNS || *drawn == DRAWN_FETCHED;
     uint8_t columns = *drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
-    return {view.cues.tint, framed, columns, layered, smooth, shows_kind_shapes(SHAPE_LINES),
-        shows_kind_shapes(SHAPE_POINTS), *drawn != DRAWN_BOUND, view.finish.tubes > 0.0f,
-        shows_paint_shapes()};
+    return {view.cues.tint, framed, columns, layered, smooth,
+        shows_kind_shapes(SHAPE_LINES) || wanted_curve(), shows_kind_shapes(SHAPE_POINTS),
+        *drawn != DRAWN_BOUND, view.finish.tubes > 0.0f, shows_paint_shapes(),
+        view.cues.broken && offers_band()};
 }
 
 // What the programs that read through a frame need of it: its m, and
@@ -176,7 +182,7 @@ static Stages __stages_render(Drawn* drawn)
 static void __frame_load_render(int dim)
 {
     for (unsigned int program : every()) {
-        bool strokes = program == shader_lines || program == shader_points;
+        bool strokes = program == shader_lines || program == shader_points || program == shader_band;
         if (strokes ? built.fetched : built.framed)
             frame_load(program, UNIT_COORDS, UNIT_NORMALS, dim);
     }
@@ -190,8 +196,12 @@ static void __frame_load_render(int dim)
 static bool __build_render(Stages stages)
 {
     bool tint = stages.tint == TINT_W;
-    // Painted, both stages of a program take the colours.
-    auto paint = [&](const char* stage, bool vertex) { return stages.painted ? painted_glsl(stage, vertex) : stage; };
+    // Painted, both stages of a program take the colours; broken, the
+    // fragment stages cut the band away.
+    auto paint = [&](const char* stage, bool vertex) {
+        const char* painted = stages.painted ? painted_glsl(stage, vertex) : stage;
+        return stages.broken && !vertex ? broken_glsl(painted) : painted;
+    };
     unsigned int lit
         = build_program_render(paint(vertex_glsl(stages.smooth, stages.framed, stages.columns), true),
             paint(lit_glsl(tint, stages.layered), false));
@@ -199,14 +209,18 @@ static bool __build_render(Stages stages)
         ? build_program_render(
             paint(vertex_glsl(false, stages.framed, stages.columns), true), paint(plain_glsl(tint), false))
         : 0;
+    unsigned int band = plain && stages.broken
+        ? build_program_render(line_vertex_glsl(stages.fetched), band_fragment_glsl())
+        : 0;
     unsigned int lines = plain && stages.lines
         ? build_program_render(line_vertex_glsl(stages.fetched), stroke_fragment_glsl(stages.tubes, tint))
         : 0;
     unsigned int points = plain && stages.points
         ? build_program_render(point_vertex_glsl(stages.fetched), stroke_fragment_glsl(true, tint))
         : 0;
-    if (!lit || !plain || (stages.lines && !lines) || (stages.points && !points)) {
-        for (unsigned int program : {lit, plain, lines, points})
+    if (!lit || !plain || (stages.lines && !lines) || (stages.points && !points)
+        || (stages.broken && !band)) {
+        for (unsigned int program : {lit, plain, lines, points, band})
             destroy_shader(program);
         return false;
     }
@@ -216,6 +230,7 @@ static bool __build_render(Stages stages)
     shader_plain = plain;
     shader_lines = lines;
     shader_points = points;
+    shader_band = band;
     built = stages;
     if (tint && !map)
         map = create_map_load();
@@ -228,6 +243,9 @@ static bool __build_render(Stages stages)
     if (stages.painted)
         for (unsigned int program : {shader, shader_plain})
             load_int_to_shader(program, "paint", UNIT_PAINT);
+    if (stages.broken)
+        for (unsigned int program : {shader, shader_plain})
+            load_int_to_shader(program, "band", UNIT_BAND);
     return true;
 }
 
@@ -363,14 +381,24 @@ static Programs __programs_render(float opacity)
 static void __shapes_render(bool own)
 {
     __map_render();
+    // The band goes 3 pixels past the line each side, in a picture larger
+    // than the window as much wider as its lines.
+    float scale = 1.0f;
+    glGetFloatv(GL_LINE_WIDTH, &scale);
+    if (built.broken && begin_band()) {
+        draw_band_curve(shader_band, built.fetched, (view.finish.line_width + 6.0f) * scale, 1.5f * scale);
+        end_band();
+    }
     float opacity = view.finish.opacity;
     Programs opaque = __programs_render(1.0f);
     if (opacity >= 1.0f) {
         draw_shapes(&opaque, PASS_FILL);
         draw_shapes(&opaque, PASS_LINES);
+        draw_curve(&opaque);
         return;
     }
     draw_shapes(&opaque, PASS_LINES);
+    draw_curve(&opaque);
     if (built.layered) {
         if (own && begin_layers_target()) {
             draw_shapes(&opaque, PASS_FILL);
@@ -451,12 +479,15 @@ void stop_render()
         glDeleteTextures(1, &map);
     map = 0;
     destroy_target();
+    destroy_band();
+    stop_curve();
 }
 
 void main_loop()
 {
     // Swap angle in radians; 0 while no turn runs.
     static float angle = 0.0f;
+    update_curve();
     Drawn drawn = __drawn_render(false);
     Stages wanted = __stages_render(&drawn);
     bool rebuilt = false;

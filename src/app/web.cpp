@@ -137,16 +137,17 @@ EMSCRIPTEN_KEEPALIVE const char* state_web()
     snprintf(text, sizeof text,
         "{\"m\":%d,\"n\":%u,\"show\":[%d,%d,%d,%d],\"reach\":%.9g,\"tint\":%d,"
         "\"slice\":%d,\"slice_at\":%.9g,\"slice_width\":%.9g,\"band\":%.9g,\"eye4\":%d,\"eye4_at\":%.9g,"
-        "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"light\":%d,\"zoom\":%.9g,\"spin\":%d,\"framed\":%d,"
+        "\"eye\":%.9g,\"gizmo\":%d,\"wire\":%d,\"curve\":%d,\"broken\":%d,\"light\":%d,\"zoom\":%.9g,"
+        "\"spin\":%d,\"framed\":%d,"
         "\"tour\":%d,\"running\":%d,\"seed\":\"%llu\",\"speed\":%.9g,\"target\":%u,\"scale\":%.9g,"
         "\"map\":%.9g,\"aa\":%d,\"opacity\":%.9g,\"stereo\":%d,\"eyes\":%.9g,\"line_width\":%.9g,"
         "\"point_size\":%.9g,\"tubes\":%.9g}",
         dim_shapes(), shape_count > 0 ? vertices_shapes() : 0u, p[0], p[1], p[2], p[3],
         static_cast<double>(view.reach), c.tint == TINT_W, c.slice, static_cast<double>(c.slice_at),
         static_cast<double>(c.slice_width), static_cast<double>(slice_width_cues()), c.eye4,
-        static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, view.light,
-        static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed, view.tour.kind,
-        view.tour.running, static_cast<unsigned long long>(view.tour.seed),
+        static_cast<double>(c.eye4_at), static_cast<double>(eye4_at_cues()), c.gizmo, c.wire, c.curve,
+        c.broken, view.light, static_cast<double>(view.zoom), view.spin.kind != SPIN_NONE, view.framed,
+        view.tour.kind, view.tour.running, static_cast<unsigned long long>(view.tour.seed),
         static_cast<double>(view.tour.speed), view.tour.target, static_cast<double>(c.tint_scale),
         static_cast<double>(tint_scale_cues()), view.finish.aa, static_cast<double>(view.finish.opacity),
         view.finish.stereo, static_cast<double>(view.finish.eyes), static_cast<double>(view.finish.line_width),
@@ -224,13 +225,13 @@ EMSCRIPTEN_KEEPALIVE int exchange_web(int slot)
 // distances and scales outside their ranges follow s; a scale below 0
 // follows the range of w.
 EMSCRIPTEN_KEEPALIVE void set_cues_web(int tint, int slice, float slice_at, float slice_width, int eye4,
-    float eye4_at, int gizmo, int wire, float scale)
+    float eye4_at, int gizmo, int wire, float scale, int curve, int broken)
 {
     auto held = [](RangeName range, float value) { return within_range(range, value, true) ? value : 0.0f; };
     View next = view;
     next.cues = {tint ? TINT_W : TINT_FIXED, slice != 0, std::isfinite(slice_at) ? slice_at : 0.0f,
         held(RANGE_WIDTH, slice_width), eye4 != 0, held(RANGE_EYE4, eye4_at), gizmo != 0, wire != 0,
-        scale < 0.0f ? -1.0f : held(RANGE_SCALE, scale)};
+        scale < 0.0f ? -1.0f : held(RANGE_SCALE, scale), curve != 0, broken != 0};
     set_view(&next);
 }
 

@@ -11,7 +11,7 @@ const View initial_view = {
     {0.0f, 0.0f},
     LIGHT_FILE,
     {SPIN_NONE, 0.0f, 0.0f, 0, 0, 0.0f},
-    {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true, 0.0f},
+    {TINT_FIXED, false, 0.0f, 0.0f, false, 0.0f, false, true, 0.0f, false, false},
     {1, 1.0f, STEREO_OFF, 0.25f, 2.0f, 4.0f, 0.0f, {}, 0},
     0.0f,
     {0, 1, 2, 3},
@@ -42,7 +42,7 @@ void set_view(const View* next)
     const Cues &a = now.cues, &b = next->cues;
     if (a.tint != b.tint || a.slice != b.slice || a.slice_at != b.slice_at || a.slice_width != b.slice_width
         || a.eye4 != b.eye4 || a.eye4_at != b.eye4_at || a.gizmo != b.gizmo || a.wire != b.wire
-        || a.tint_scale != b.tint_scale || now.reach != next->reach || now.reach_w != next->reach_w)
+        || a.tint_scale != b.tint_scale || a.curve != b.curve || a.broken != b.broken || now.reach != next->reach || now.reach_w != next->reach_w)
         changes |= CHANGE_CUES;
     const Finish &f = now.finish, &g = next->finish;
     if (f.aa != g.aa || f.opacity != g.opacity || f.stereo != g.stereo || f.eyes != g.eyes

@@ -49,6 +49,8 @@ struct Cues {
     bool gizmo;        // the images of the four axes in the lower left corner
     bool wire;         // the wireframe over the filled surface
     float tint_scale;  // the map's scale as given; 0: s; below 0: the largest |w| shown
+    bool curve;        // the double curve of the shadow, with its decker sets on the surface
+    bool broken;       // along it the lower sheet cut away, as broken-surface diagrams draw it
 };
 
 enum Stereo {

@@ -73,6 +73,10 @@ const FieldRow fields[] = {
         nullptr},
     {"colors", FIELD_COLORS, max_colors_view, AT(finish.colors), AT(finish.color_count), nullptr,
         false, ALWAYS, CHECK_NONE, RANGE_COUNT, nullptr},
+    {"curve", FIELD_SWITCH, 1, AT(cues.curve), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+        "curve is not 'on' or 'off'"},
+    {"broken", FIELD_SWITCH, 1, AT(cues.broken), 0, nullptr, false, ALWAYS, CHECK_NONE, RANGE_COUNT,
+        "broken is not 'on' or 'off'"},
 };
 static_assert(sizeof fields / sizeof fields[0] <= 32, "a bit of the keys seen a field");
 const int field_count = sizeof fields / sizeof fields[0];

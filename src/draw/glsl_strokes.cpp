@@ -263,10 +263,11 @@ vec4 shaded(float c)
 }
 )";
 
+// A shade of 0 keeps the line's own colour, for lines that mark the map.
 static const char flat_tint_shaded[] = R"(
 vec4 shaded(float c)
 {
-    return vec4(shade * pow(mapColor(), vec3(1.0 / 2.2)), c);
+    return shade > 0.0 ? vec4(shade * pow(mapColor(), vec3(1.0 / 2.2)), c) : vec4(Color.rgb, Color.a * c);
 }
 )";
 

@@ -26,9 +26,9 @@ struct Shape {
 };
 
 // The texture units the programs read: a frame's coordinates, normals and
-// tangent planes, the map, and a colour a vertex; the layers of
-// transparency take 4 and 5.
-enum Unit { UNIT_COORDS, UNIT_NORMALS, UNIT_TANGENTS, UNIT_MAP, UNIT_PAINT = 6 };
+// tangent planes, the map, a colour a vertex, and the band of a
+// broken-surface diagram; the layers of transparency take 4 and 5.
+enum Unit { UNIT_COORDS, UNIT_NORMALS, UNIT_TANGENTS, UNIT_MAP, UNIT_PAINT = 6, UNIT_BAND };
 
 // The programs a frame draws with, one for each way of drawing, and how
 // they draw; a kind's program is 0 when no shape of the kind is on show.

@@ -151,7 +151,7 @@ class Pictures(xh.FolderTest):
                                r"zoom = 1\npan = 0 0\nlight = file\ncolor = fixed\nslice = off\neye4 = off\n"
                                r"gizmo = off\nwire = on\nspin = off\ntour = off\nscale = 0\naa = 1\nopacity = 1\n"
                                r"stereo = off\neyes = 0.25\nline-width = 2\npoint-size = 4\ntubes = 0\n"
-                               r"colors = none\n$")
+                               r"colors = none\ncurve = off\nbroken = off\n$")
 
         self.assertSamePicture(self.picture("--view", saved, sample("veronese")), closing, "restored")
         # Saved again without a change, the view is the same text.
