@@ -150,7 +150,7 @@ void __search_guide(Tour* tour, const GuideSource* source, double probe = probe_
 void __leg_start_guide(const Tour* tour, const GuideSource* source)
 {
     double pace = static_cast<double>(tour->speed) * M_PI / 180.0 / 60.0;
-    double steps = std::ceil(walk.probe / pace - 1e-9);
+    double steps = std::ceil(std::fabs(walk.leg_t) * walk.path.angle / pace - 1e-9);
     walk.steps = steps >= 1.0 ? static_cast<long>(std::fmin(steps, 1e6)) : 1;
     walk.step = 0;
     double t = (walk.leg + 2) * walk.leg_t;
