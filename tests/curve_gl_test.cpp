@@ -54,14 +54,14 @@ void show(const std::vector<std::vector<float>>& list, bool curve, bool broken)
         ShapeData data = {SHAPE_TRIANGLES, 4, copy.size() / 4, copy.data(), nullptr, nullptr, nullptr};
         ASSERT_TRUE(add_shapes(&data, 0));
     }
-    projection.dim = 4;
-    choose_coordinates(0, 1, 2, 3);
     View next = initial_view;
+    next.dim = 4;
     next.cues.tint = TINT_W;
     next.cues.wire = false;
     next.cues.curve = curve;
     next.cues.broken = broken;
     set_view(&next);
+    choose_coordinates(0, 1, 2, 3);
     reset_input();
     __window_callback_input(nullptr, 512, 512);
     // Without a window to keep up with, a frame waits for its curve.
