@@ -1,5 +1,6 @@
 // Rendering: one frame, uploads, the swap animation, clearing and drawing.
 #include "app/render.h"
+#include "app/render_parts.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -35,24 +36,6 @@
 unsigned int shader = 0;
 unsigned int shader_plain = 0;
 
-namespace {
-
-// What the programs' stages are made for.
-struct Stages {
-    Tint tint;
-    bool framed;     // they read the surface through a frame of R^m
-    uint8_t columns; // its m, where they read every coordinate from attributes; else 0
-    bool layered;    // the lit program draws a transparent surface's layers
-    bool smooth;     // the lit program takes the tangent planes
-    bool lines;      // lines are on show, and need a program of their own
-    bool points;     // and points
-    bool fetched;    // lines and points fetch their coordinates through a frame of R^m
-    bool tubes;      // lines are lit as tubes
-    bool painted;    // some triangles have a colour a vertex
-    bool broken;     // the surface is cut along the band of the double curve
-    bool operator==(const Stages&) const = default;
-};
-
 // The programs in use.
 Stages built = {TINT_FIXED, false, 0, false, false, false, false, false, false, false, false};
 unsigned int shader_lines = 0;
@@ -66,14 +49,6 @@ unsigned int map = 0;
 // Set once the layers could not be made: transparency blends plainly then.
 bool layers_refused = false;
 
-// Every program there is, for the uniforms they all take.
-struct Every {
-    unsigned int list[5];
-    int count;
-    const unsigned int* begin() const { return list; }
-    const unsigned int* end() const { return list + count; }
-};
-
 Every every()
 {
     Every e = {};
@@ -83,7 +58,7 @@ Every every()
     return e;
 }
 
-} // namespace
+
 
 // The 4-D turn, zoom, pan and lighting. A frame of R^4, which a tour can
 // hold, is a 4-D turn of the coordinates bound: F = turn4 frame, each
@@ -294,182 +269,6 @@ static void __frame_render()
     __frame_load_render(f.dim);
 }
 
-// The map's texture, bound before each frame's shapes, since the layers
-// take units of their own.
-static void __map_render()
-{
-    if (built.tint != TINT_W)
-        return;
-    glActiveTexture(GL_TEXTURE0 + UNIT_MAP);
-    glBindTexture(GL_TEXTURE_2D, map);
-    glActiveTexture(GL_TEXTURE0);
-}
-
-// The gizmo and the legend, over the frame in the viewport.
-static void __overlays_render(const float* orientation)
-{
-    const Cues& c = view.cues;
-    bool centre = c.slice && moves_slice_input();
-    if (!c.gizmo && c.tint != TINT_W && !centre)
-        return;
-    // The overlays write no clip distances.
-    bool clipped = c.eye4 || c.slice;
-    if (clipped)
-        set_clip_context(false, false);
-    if (c.gizmo)
-        draw_gizmo(orientation);
-    if (c.tint == TINT_W || centre)
-        draw_legend(c.tint == TINT_W, tint_scale_cues(), centre, c.slice_at);
-    if (clipped)
-        set_clip_context(c.eye4, c.slice);
-}
-
-// The wireframe over the laid layers of a transparent surface. The
-// surfaces' depth goes in first, none of their colour; a red-cyan eye masks
-// colours of its own.
-static void __lines_again_render(const Programs* programs, float opacity)
-{
-    GLboolean mask[4];
-    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
-    draw_shapes(programs, PASS_FILL);
-    glColorMask(mask[0], mask[1], mask[2], mask[3]);
-    glDepthMask(GL_FALSE);
-    glDepthFunc(GL_LEQUAL);
-    draw_shapes(programs, PASS_WIRE);
-    // Every line through the surface: those in front are drawn in their
-    // colour already. Untested against depth, and all of one colour, they
-    // blend alike in any order, as the picture must.
-    glDepthFunc(GL_ALWAYS);
-    glEnable(GL_BLEND);
-    glBlendColor(0.0f, 0.0f, 0.0f, 1.0f - opacity);
-    glBlendFuncSeparate(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA, GL_ZERO, GL_ONE);
-    draw_shapes(programs, PASS_WIRE);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
-    glDepthMask(GL_TRUE);
-}
-
-// The widths of lines and points, in pixels: in a picture larger than the
-// window, as much wider as GL's lines are there. Pictures set that width
-// when they are made, so it is read every frame.
-static void __sizes_render()
-{
-    float scale = 1.0f;
-    glGetFloatv(GL_LINE_WIDTH, &scale);
-    const Finish& f = view.finish;
-    if (shader_lines) {
-        load_float_to_shader(shader_lines, "width", f.line_width * scale);
-        load_float_to_shader(shader_lines, "tube", f.tubes);
-    }
-    if (shader_points)
-        load_float_to_shader(shader_points, "width", f.point_size * scale);
-}
-
-// How the shapes are drawn in this frame.
-static Programs __programs_render(float opacity)
-{
-    float shade = built.tint == TINT_W ? 0.45f : 0.0f;
-    return {shader, shader_plain, shader_lines, shader_points, view.light == LIGHT_FILE && !built.smooth,
-        shade, opacity, view.cues.wire, built.framed && !built.columns, built.fetched, built.smooth,
-        built.painted};
-}
-
-// The filled shapes, seen through where they are not opaque, and the lines
-// and points over them. Transparent, the lines go first, so that the
-// surfaces are laid over the lines behind them and not over those in front.
-static void __shapes_render(bool own)
-{
-    __map_render();
-    // The band goes 3 pixels past the line each side, in a picture larger
-    // than the window as much wider as its lines.
-    float scale = 1.0f;
-    glGetFloatv(GL_LINE_WIDTH, &scale);
-    if (built.broken && begin_band()) {
-        draw_band_curve(shader_band, built.fetched, (view.finish.line_width + 6.0f) * scale, 1.5f * scale);
-        end_band();
-    }
-    float opacity = view.finish.opacity;
-    Programs opaque = __programs_render(1.0f);
-    if (opacity >= 1.0f) {
-        draw_shapes(&opaque, PASS_FILL);
-        draw_shapes(&opaque, PASS_LINES);
-        draw_curve(&opaque);
-        return;
-    }
-    draw_shapes(&opaque, PASS_LINES);
-    draw_curve(&opaque);
-    if (built.layered) {
-        if (own && begin_layers_target()) {
-            draw_shapes(&opaque, PASS_FILL);
-            end_layers_target();
-            // The layers are laid over whole pixels, and of several samples
-            // a line covers only some: the surface's share in the rest
-            // would dim the lines to dashes. They are drawn again: whole
-            // where no part of the surface lies before them, and seen
-            // through it, as its opacity lets them, where one does.
-            // Lines coloured by w would blend and overlap unlike in
-            // another order of the triangles, and are left as they were.
-            if (view.cues.wire && view.finish.aa > 1 && built.tint != TINT_W)
-                __lines_again_render(&opaque, opacity);
-        } else {
-            layers_refused = true;
-        }
-        return;
-    }
-    // Where the GL has no colour buffers of floats: blended in the order
-    // drawn, the picture's alpha left at 1.
-    Programs blended = __programs_render(opacity);
-    glEnable(GL_BLEND);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
-    glDepthMask(GL_FALSE);
-    draw_shapes(&blended, PASS_FILL);
-    glDepthMask(GL_TRUE);
-    glDisable(GL_BLEND);
-}
-
-// Puts eye 0 (the left) or 1 on show: its camera, and its colours or its
-// half of the drawing area, whole.
-static void __eye_render(int eye, const int* whole)
-{
-    const Finish& f = view.finish;
-    float moved = (eye ? 0.5f : -0.5f) * f.eyes;
-    for (unsigned int program : every())
-        fix_eye_matrix_load(program, 1.0f, moved);
-    if (f.stereo == STEREO_ANAGLYPH) {
-        // Red for the left eye, cyan for the right, each over all it sees.
-        glColorMask(eye == 0, eye == 1, eye == 1, GL_TRUE);
-        if (eye == 1)
-            glClear(GL_DEPTH_BUFFER_BIT);
-    } else {
-        // Each eye's picture keeps the square's shape, in its half.
-        glViewport(whole[0] + eye * (whole[2] / 2), whole[1] + whole[3] / 4, whole[2] / 2, whole[3] / 2);
-    }
-}
-
-// A frame of anti-aliasing, transparency or stereo.
-static void __finished_render(const float* orientation)
-{
-    const Finish& f = view.finish;
-    bool own = begin_target(f.aa, built.layered);
-    int whole[4];
-    glGetIntegerv(GL_VIEWPORT, whole);
-    int eyes = f.stereo == STEREO_OFF ? 1 : 2;
-    for (int eye = 0; eye < eyes; eye++) {
-        if (eyes == 2)
-            __eye_render(eye, whole);
-        __shapes_render(own);
-        __overlays_render(orientation);
-    }
-    if (eyes == 2) {
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glViewport(whole[0], whole[1], whole[2], whole[3]);
-        for (unsigned int program : every())
-            fix_matrix_load(program, 1.0f);
-    }
-    end_target();
-}
-
 void stop_render()
 {
     if (frame_block)
@@ -502,7 +301,7 @@ void main_loop()
     // Each shape sets its own; with none, the programs still hold the surface's.
     color_load(shader, color);
     color_load(shader_plain, color);
-    __sizes_render();
+    sizes_passes();
 
     // Just short of pi / 2: the turn's last frame shows 1.57 and the next
     // shows the exchanged coordinates bound at angle 0.
@@ -563,11 +362,10 @@ void main_loop()
     const Finish& f = view.finish;
     clear_text();
     if (f.aa > 1 || f.opacity < 1.0f || f.stereo != STEREO_OFF) {
-        __finished_render(orientation);
+        finish_passes(orientation);
     } else {
         clean_context();
-        __shapes_render(false);
-        __overlays_render(orientation);
+        draw_passes(orientation);
     }
     draw_panel();
     advance_spin_input();
