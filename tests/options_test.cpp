@@ -236,6 +236,10 @@ TEST(Options, FourDimensionalOptions)
         EXPECT_EQ(o.turns[k].degrees, turns[k].degrees) << k;
     }
     EXPECT_EQ(o.asked.zoom, 0.125f);
+    // A switch's word is a bool of the view, and writes nothing past it.
+    const View& unwired = parse({"--wire", "off", "a"}).options.asked;
+    EXPECT_FALSE(unwired.cues.wire);
+    EXPECT_EQ(memcmp(&unwired.cues.tint_scale, &initial_view.cues.tint_scale, sizeof(float)), 0);
     EXPECT_EQ(o.asked.light, LIGHT_SHAPE);
     EXPECT_EQ(o.asked.spin.a, 1);
     EXPECT_EQ(rate_motion(&o.asked.spin), 60.0f) << "60 degrees a second unless given";

@@ -74,6 +74,16 @@ static const char* __word_options(const OptionRow& row, const char* value, char*
     return fault;
 }
 
+// on|off, held as a bool: a word's int would write past it.
+static const char* __on_off_options(const OptionRow& row, const char* value, char* record)
+{
+    const char* fault = nullptr;
+    int place = __place_options(row, value, &fault);
+    if (place >= 0)
+        *__field_options<bool>(row, record) = place == 0;
+    return fault;
+}
+
 // A float within the row's range.
 static const char* __number_options(const OptionRow& row, const char* value, char* record)
 {
@@ -254,7 +264,6 @@ static const char* __colors_options(const OptionRow& row, const char* value, cha
     return nullptr;
 }
 
-static const int wire_words[] = {1, 0};
 static const int aa_words[] = {1, 2, 4, 8};
 
 #define RUN(field) offsetof(Options, field)
@@ -320,7 +329,7 @@ const OptionRow option_rows[] = {
         "1000000): x, y, z scaled by D / (D - w)"},
     {"gizmo", 0, nullptr, U | V, __switch_options, SEEN(cues.gizmo), RANGE_COUNT, nullptr, "gizmo",
         "show where the four axes point, in the lower left corner"},
-    {"wire", 0, "on|off", U | V, __word_options, SEEN(cues.wire), RANGE_COUNT, wire_words, "wire",
+    {"wire", 0, "on|off", U | V, __on_off_options, SEEN(cues.wire), RANGE_COUNT, nullptr, "wire",
         "draw the wireframe (on by default)"},
     {"double-curve", 0, nullptr, U | V, __switch_options, SEEN(cues.curve), RANGE_COUNT, nullptr, "double curve",
         "draw where the shadow crosses itself, in a dark ink, and\n"
