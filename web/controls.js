@@ -88,13 +88,14 @@ function takeViewControls(Module, page) {
   // The tour's pace goes evenly in its logarithm, from 1 to 100 degrees a
   // second.
   function showTour() {
-    const kinds = ["", "grand tour", "little tour"];
+    const kinds = ["", "grand tour", "little tour", "guided to the fewest crossings", "guided to the largest shadow"];
     $("tour-speed").value = Math.log10(state.speed);
     $("tour-speed").nextElementSibling.textContent = figure(state.speed) + "°/s";
     $("tour-run").textContent = state.running ? "pause" : "go on";
     $("tour-run").disabled = !state.tour;
-    $("tour-state").textContent = state.tour ? `${kinds[state.tour]}${state.tour === 1 ? ", seed " + state.seed : ""}, `
-      + `on the way to target ${state.target}${state.running ? "" : ", paused"}` : "";
+    const guided = state.tour >= 3;
+    $("tour-state").textContent = state.tour ? `${kinds[state.tour]}${state.tour !== 2 ? ", seed " + state.seed : ""}, `
+      + `${guided ? "search" : "on the way to target"} ${state.target}${state.running ? "" : ", paused"}` : "";
     for (const id of ["turn-a", "turn-b", "turn-back", "turn-on", "tour-kind", "tour-seed", "tour-start"])
       $(id).disabled = !state.m;
   }
