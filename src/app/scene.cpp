@@ -225,7 +225,7 @@ const char* save_now_scene()
 
 // Where the preferences are: $XDG_CONFIG_HOME/plexorama, else
 // ~/.config/plexorama. Returns 0 with neither. A relative $XDG_CONFIG_HOME
-// is ignored, as the XDG Base Directory specification says.
+// is ignored, as the XDG Base Directory rules have it: only absolute paths count.
 static int __preferences_path_scene(char* path, size_t size)
 {
     const char* config = getenv("XDG_CONFIG_HOME");

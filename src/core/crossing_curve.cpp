@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/crossing.h"
 #include "core/crossing_parts.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "core/crossing.h"
+#include "core/crossing_record.h"
 #include "core/host.h"
 
 constexpr uint32_t none_crossing = UINT32_MAX;

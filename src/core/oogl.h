@@ -26,17 +26,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/oogl_counts.h"
 #include "core/shape.h"
-
-constexpr int max_shapes_oogl = 3;
-
-// What the file held, for --info.
-struct OoglCounts {
-    uint64_t vertices; // in the objects' vertex lists, used or not
-    uint64_t faces;    // polygons of 3 or more vertices
-    uint64_t segments; // edges of the polygons and of faces of 2, and of the polylines
-    uint64_t points;   // faces and polylines of one vertex
-};
 
 // The reason given for a file whose first word is no OOGL word: the caller
 // may then read it as a file of another kind.

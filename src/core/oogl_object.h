@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/gather.h"
-#include "core/oogl.h"
+#include "core/oogl_counts.h"
 #include "core/polygon.h"
 #include "core/scan.h"
 
