@@ -44,6 +44,9 @@ size_t format_link(const View* scene, char* text, size_t size)
             link[n++] = ',';
         } else if (*c == '\n') {
             link[n++] = ';';
+        } else if (*c == '#') {
+            // A colour's mark, which an address would escape: its digits
+            // alone are read as the colour.
         } else {
             link[n++] = *c;
         }

@@ -294,17 +294,24 @@ static int __hex_values(char c)
                                 : -1;
 }
 
-// One colour of length characters at text.
+// One colour of length characters at text: #rrggbb, its six digits alone
+// (as links write it, an address escaping '#'), or a name. No name is six
+// hex digits.
 static int __color_values(const char* text, size_t length, uint8_t* rgb)
 {
-    if (length == 7 && text[0] == '#') {
+    bool marked = length == 7 && text[0] == '#';
+    if (marked || length == 6) {
+        const char* digits = text + marked;
+        int read = 0;
         for (int k = 0; k < 3; k++) {
-            int high = __hex_values(text[1 + 2 * k]), low = __hex_values(text[2 + 2 * k]);
-            if (high < 0 || low < 0)
-                return 0;
-            rgb[k] = static_cast<uint8_t>(16 * high + low);
+            int high = __hex_values(digits[2 * k]), low = __hex_values(digits[2 * k + 1]);
+            if (high >= 0 && low >= 0)
+                rgb[k] = static_cast<uint8_t>(16 * high + low), read++;
         }
-        return 1;
+        if (read == 3)
+            return 1;
+        if (marked)
+            return 0;
     }
     for (const auto& row : color_names)
         if (strlen(row.name) == length && strncasecmp(row.name, text, length) == 0) {
