@@ -196,4 +196,36 @@ TEST(Shapes, LinesShowInStereoAndThroughATransparentSurface)
     }
 }
 
+TEST(Shapes, PointsOverlapAsBallsDoInOnePass)
+{
+    // A near point, then a far one 8 pixels to its side, half hidden behind
+    // it; a third behind a square. Drawn in one pass, the near point's
+    // anti-aliased edge must not cut the far one's middle away: the near
+    // one's centre lies a quarter of a pixel off the grid, so that its edge
+    // covers the pixels beside it in part.
+    Frame f = frame_of(4, 0);
+    const float quarter = -0.25f * 7.0f / static_cast<float>(256 * c);
+    ShapeData points = lifted(SHAPE_POINTS, f, {quarter, 0, 0, 0, -0.06f, 0, 0.5f, 0, 0.6f, 0.6f, 1.0f, 0});
+    points.colors = static_cast<uint8_t*>(malloc(12));
+    const uint8_t red[4] = {255, 0, 0, 255}, blue[4] = {0, 0, 255, 255};
+    for (int v = 0; v < 3; v++)
+        memcpy(points.colors + 4 * v, v == 1 ? blue : red, 4);
+    ShapeData square = lifted(SHAPE_TRIANGLES, f, {0.4f, 0.4f, 0.8f, 0, 0.8f, 0.4f, 0.8f, 0, 0.8f, 0.8f, 0.8f, 0});
+    show_shapes({square, points}, f);
+    View next = view;
+    next.finish.point_size = 12;
+    next.cues.wire = false;
+    set_view(&next);
+    main_loop();
+    int y = row(0.0), near = column(0.0), far = column(-0.06);
+    Rgb middle = read_pixel(near, y);
+    EXPECT_GT(middle.r, 2 * middle.b) << middle;
+    for (int x = near + 6; x <= far + 3; x++) {
+        Rgb p = read_pixel(x, y);
+        EXPECT_GT(p.b, 2 * p.r) << "column " << x - near << " past the near point: " << p;
+    }
+    Rgb behind = read_pixel(column(0.6), row(0.6));
+    EXPECT_FALSE(behind.r > 2 * behind.g) << "a point behind the square shows: " << behind;
+}
+
 } // namespace

@@ -167,7 +167,8 @@ void main()
     vec3 n = c.xyz / c.w;
     len = 0.0;
     radius = 0.5 * width;
-    spot = radius + 1.0;
+    // Coverage ends half a pixel past the radius, and so does the sprite.
+    spot = radius + 0.5;
     local = vec2(0.0);
     // The ball's radius in the shown units, where its centre is seen.
     bulge = bulgeAt(turned, radius * c.w / (weight * fix[1][1] * zoom * 0.5 * viewport.y));
@@ -203,10 +204,11 @@ const char* point_vertex_glsl(bool framed)
 }
 
 // The fragment's coverage: its distance from the segment (from the point,
-// whose length is 0) against the radius, over a pixel's width. Drawn in two
-// passes, so that an edge's partial coverage never hides what lies behind
-// it: the middle, at least half covered, with the depth written, then the
-// edges blended over whatever is nearest, with the depth left alone.
+// whose length is 0) against the radius, over a pixel's width. Lines are
+// drawn in two passes, so that an edge's partial coverage never hides what
+// lies behind it: the middle, at least half covered, with the depth written,
+// then the edges blended over whatever is nearest, with the depth left alone.
+// Points in one, their edges put at the far plane.
 static const char strokes_fragment[] = R"(#version 330 core
 in vec2 local;
 flat in float len;
@@ -216,7 +218,7 @@ in float bulge;
 in vec4 Color;
 
 uniform float shade;  // over the map, the share of its colour: a darker ink for the edges of faces
-uniform float fringe; // 0 for the middle, 1 for the edges
+uniform float fringe; // 0 for the middle, 1 for the edges, below 0 both: the edges at the far plane
 
 out vec4 FragColor;
 
@@ -230,17 +232,17 @@ vec2 offset()
 float coverage()
 {
     float c = clamp(radius + 0.5 - length(offset()), 0.0, 1.0);
-    return (fringe < 0.5 ? c >= 0.5 : c < 0.5) ? c : 0.0;
+    return fringe < 0.0 || (fringe < 0.5 ? c >= 0.5 : c < 0.5) ? c : 0.0;
 }
 
 // A tube or a little sphere, lit as the surface is from the viewer: the
 // share of its normal toward the viewer, from the distance off its axis.
 // Its depth is its front's, so that tubes and balls meet as solids do.
-vec2 rounded()
+vec2 rounded(float c)
 {
     vec2 o = offset() / max(radius, 1e-3);
     float toward = sqrt(max(0.0, 1.0 - dot(o, o)));
-    gl_FragDepth = gl_FragCoord.z + bulge * toward;
+    gl_FragDepth = fringe < 0.0 && c < 0.5 ? 1.0 : gl_FragCoord.z + bulge * toward;
     return vec2(toward, pow(toward, 32.0));
 }
 )";
@@ -274,7 +276,7 @@ vec4 shaded(float c)
 static const char round_shaded[] = R"(
 vec4 shaded(float c)
 {
-    vec2 l = rounded();
+    vec2 l = rounded(c);
     return vec4(pow((0.5 + 0.5 * l.x + 1.0 * l.y) * Color.rgb, vec3(1.0 / 2.2)), Color.a * c);
 }
 )";
@@ -282,7 +284,7 @@ vec4 shaded(float c)
 static const char round_tint_shaded[] = R"(
 vec4 shaded(float c)
 {
-    vec2 l = rounded();
+    vec2 l = rounded(c);
     return vec4(pow(mapColor() * (0.3 + 0.7 * l.x) + 0.15 * l.y, vec3(1.0 / 2.2)), c);
 }
 )";

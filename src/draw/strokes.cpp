@@ -124,18 +124,26 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
     polygon_mode_platform(GL_FILL);
     point_size_platform();
-    auto draw = [&] {
-        if (strokes->kind == SHAPE_LINES)
-            glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
-        else
-            glDrawArrays(GL_POINTS, 0, instances);
-    };
-    load_float_to_shader(program, "fringe", 0.0f);
-    draw();
-    load_float_to_shader(program, "fringe", 1.0f);
-    glDepthMask(GL_FALSE);
-    draw();
-    glDepthMask(GL_TRUE);
+    if (strokes->kind == SHAPE_LINES) {
+        load_float_to_shader(program, "fringe", 0.0f);
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+        load_float_to_shader(program, "fringe", 1.0f);
+        glDepthMask(GL_FALSE);
+        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+        glDepthMask(GL_TRUE);
+    } else {
+        // A pass costs a software rasteriser about a microsecond a point,
+        // whatever its size, and a cloud has millions: one pass, in which a
+        // point's fringe lies at the far plane, so that it is drawn only
+        // where nothing is yet and anything drawn later covers it.
+        GLint test = GL_LESS;
+        glGetIntegerv(GL_DEPTH_FUNC, &test);
+        if (test == GL_LESS)
+            glDepthFunc(GL_LEQUAL);
+        load_float_to_shader(program, "fringe", -1.0f);
+        glDrawArrays(GL_POINTS, 0, instances);
+        glDepthFunc(static_cast<GLenum>(test));
+    }
     glDisable(GL_BLEND);
     if (offset)
         glEnable(GL_POLYGON_OFFSET_FILL);
