@@ -18,6 +18,9 @@ struct Row {
 
 // Seconds on a steady clock.
 double now();
+// Seconds of CPU the whole process has spent, on every thread: what a frame
+// costs however busy the machine is with other work.
+double cpu_now();
 double median(std::vector<double> values);
 // The value below which the given share of values lies, nearest rank.
 double percentile(std::vector<double> values, double share);

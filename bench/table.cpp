@@ -3,12 +3,20 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "bench.h"
 
 double now()
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+double cpu_now()
+{
+    timespec t = {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
 double median(std::vector<double> values)
