@@ -101,9 +101,11 @@ TEST(Shapes, LinesAndPointsLandWhereTheFramePutsThem)
     for (auto [dim, seed] : {std::pair {4, 0}, {5, 7}, {10, 3}, {29, 11}}) {
         SCOPED_TRACE("R^" + std::to_string(dim));
         Frame f = frame_of(static_cast<uint8_t>(dim), static_cast<uint64_t>(seed));
-        show_shapes({lifted(SHAPE_LINES, f, {-1.0f, -0.5f, 0, 0, 1.0f, -0.5f, 0, 0}),
-                        lifted(SHAPE_POINTS, f, {0.5f, 0.5f, 0, 0})},
-            f);
+        // The line in 10,000 segments: more than one batch of them.
+        std::vector<float> line;
+        for (int k = 0; k <= 10000; k++)
+            line.insert(line.end(), {-1.0f + k / 5000.0f, -0.5f, 0, 0});
+        show_shapes({lifted(SHAPE_LINES, f, line), lifted(SHAPE_POINTS, f, {0.5f, 0.5f, 0, 0})}, f);
         main_loop();
         // The line is 2 pixels wide, give or take its anti-aliased edges.
         int across = drawn_across(column(0.0), row(-0.5));

@@ -26,8 +26,11 @@ vec4 end4()
 )";
 
 // Or fetched, all m coordinates of the segment's first vertex and of the
-// next, or of the point, through a frame of R^m.
+// next, or of the point, through a frame of R^m. Segments are drawn in
+// batches, the first of each its instance 0.
 static const char end_fetched[] = R"(
+uniform int first;
+
 vec4 position4()
 {
     return fetched(coords, STROKE);
@@ -189,7 +192,7 @@ const char* line_vertex_glsl(bool framed)
 {
     static const std::string stages[2] = {
         __inputs_glsl(false, "gl_InstanceID") + place_glsl() + strokes_common + line_main,
-        __inputs_glsl(true, "gl_InstanceID") + place_glsl() + strokes_common + line_main,
+        __inputs_glsl(true, "(first + gl_InstanceID)") + place_glsl() + strokes_common + line_main,
     };
     return stages[framed].c_str();
 }

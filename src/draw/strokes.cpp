@@ -4,6 +4,7 @@
 // pixels no more than one vertex.
 #include "draw/strokes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -71,19 +72,34 @@ Strokes* create_strokes(const ShapeData* data)
     return strokes;
 }
 
-void bind_strokes(Strokes* strokes, const uint8_t show[4])
+// Points the attributes of the bound coordinates at vertex first on, and a
+// line's colours and joins with them.
+static void __point_strokes(const Strokes* strokes, uint64_t first)
 {
-    glBindVertexArray(strokes->vertex_array);
     glBindBuffer(GL_ARRAY_BUFFER, strokes->coord_buffer);
     // One float a location; the stride is the whole vertex, and the next
     // vertex starts one stride on.
     GLsizei stride = 4 * strokes->dim;
     for (GLuint end = 0; end < (strokes->kind == SHAPE_LINES ? 2u : 1u); end++)
         for (GLuint k = 0; k < 4; k++) {
-            uintptr_t offset = 4u * show[k] + end * static_cast<uintptr_t>(stride);
+            uintptr_t offset = 4u * strokes->bound[k] + (first + end) * static_cast<uintptr_t>(stride);
             glVertexAttribPointer(4 * end + k, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
         }
+    if (strokes->kind != SHAPE_LINES)
+        return;
+    if (strokes->color_buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, strokes->color_buffer);
+        glVertexAttribPointer(8, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, reinterpret_cast<const void*>(4 * first));
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, strokes->join_buffer);
+    glVertexAttribPointer(9, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, reinterpret_cast<const void*>(first));
+}
+
+void bind_strokes(Strokes* strokes, const uint8_t show[4])
+{
+    glBindVertexArray(strokes->vertex_array);
     memcpy(strokes->bound, show, sizeof strokes->bound);
+    __point_strokes(strokes, 0);
 }
 
 int texture_strokes(Strokes* strokes, int unit)
@@ -125,12 +141,30 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
     polygon_mode_platform(GL_FILL);
     point_size_platform();
     if (strokes->kind == SHAPE_LINES) {
-        load_float_to_shader(program, "fringe", 0.0f);
-        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
-        load_float_to_shader(program, "fringe", 1.0f);
-        glDepthMask(GL_FALSE);
-        glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, instances);
+        // A software rasteriser keeps what it has binned of a draw until the
+        // draw ends, hundreds of bytes an instance: a batch at a time, each
+        // sent on before the next, holds that to a batch's. The middles all
+        // go before the edges, so that the picture is one draw's.
+        const GLsizei batch = 8192;
+        for (int fringe = 0; fringe < 2; fringe++) {
+            load_float_to_shader(program, "fringe", static_cast<float>(fringe));
+            if (fringe)
+                glDepthMask(GL_FALSE);
+            for (GLsizei first = 0; first < instances; first += batch) {
+                if (instances > batch) {
+                    __point_strokes(strokes, static_cast<uint64_t>(first));
+                    load_int_to_shader(program, "first", first);
+                }
+                glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, std::min(batch, instances - first));
+                if (instances > batch)
+                    glFlush();
+            }
+        }
         glDepthMask(GL_TRUE);
+        if (instances > batch) {
+            __point_strokes(strokes, 0);
+            load_int_to_shader(program, "first", 0);
+        }
     } else {
         // A pass costs a software rasteriser about a microsecond a point,
         // whatever its size, and a cloud has millions: one pass, in which a
