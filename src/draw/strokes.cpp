@@ -119,6 +119,11 @@ int texture_strokes(Strokes* strokes, int unit)
     return strokes->texture != 0;
 }
 
+// Segments or points a draw takes: a software rasteriser keeps what it has
+// binned of a draw until the draw ends, hundreds of bytes a primitive, and
+// a batch at a time, each sent on before the next, holds that to a batch's.
+static const GLsizei batch_strokes = 8192;
+
 void draw_strokes(unsigned int program, const Strokes* strokes, const float* colour)
 {
     GLsizei instances = static_cast<GLsizei>(strokes->vertex_count) - (strokes->kind == SHAPE_LINES);
@@ -141,27 +146,24 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
     polygon_mode_platform(GL_FILL);
     point_size_platform();
     if (strokes->kind == SHAPE_LINES) {
-        // A software rasteriser keeps what it has binned of a draw until the
-        // draw ends, hundreds of bytes an instance: a batch at a time, each
-        // sent on before the next, holds that to a batch's. The middles all
-        // go before the edges, so that the picture is one draw's.
-        const GLsizei batch = 8192;
+        // The middles all go before the edges, so that the picture is one
+        // draw's.
         for (int fringe = 0; fringe < 2; fringe++) {
             load_float_to_shader(program, "fringe", static_cast<float>(fringe));
             if (fringe)
                 glDepthMask(GL_FALSE);
-            for (GLsizei first = 0; first < instances; first += batch) {
-                if (instances > batch) {
+            for (GLsizei first = 0; first < instances; first += batch_strokes) {
+                if (instances > batch_strokes) {
                     __point_strokes(strokes, static_cast<uint64_t>(first));
                     load_int_to_shader(program, "first", first);
                 }
-                glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, std::min(batch, instances - first));
-                if (instances > batch)
+                glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, std::min(batch_strokes, instances - first));
+                if (instances > batch_strokes)
                     glFlush();
             }
         }
         glDepthMask(GL_TRUE);
-        if (instances > batch) {
+        if (instances > batch_strokes) {
             __point_strokes(strokes, 0);
             load_int_to_shader(program, "first", 0);
         }
@@ -175,7 +177,12 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
         if (test == GL_LESS)
             glDepthFunc(GL_LEQUAL);
         load_float_to_shader(program, "fringe", -1.0f);
-        glDrawArrays(GL_POINTS, 0, instances);
+        // In batches, as lines are drawn; a point's vertex is its own.
+        for (GLsizei first = 0; first < instances; first += batch_strokes) {
+            glDrawArrays(GL_POINTS, first, std::min(batch_strokes, instances - first));
+            if (instances > batch_strokes)
+                glFlush();
+        }
         glDepthFunc(static_cast<GLenum>(test));
     }
     glDisable(GL_BLEND);
