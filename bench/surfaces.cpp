@@ -356,4 +356,12 @@ void loading_lines(const std::string& path, int reps)
     if (written && full >= 0 && empty >= 0)
         row({"load: OOGL peak memory rise", name, (full - empty) / 1e6, "MB", "", data / 1e6,
             "the shapes' arrays", "plexorama --info, over a file of one point"});
+    // Shown and drawn once, in a picture too small for its pixels to count:
+    // what the driver holds to draw them comes with them.
+    std::string picture = path + ".png";
+    full = peak_of({PLEXORAMA_BINARY, "--size", "16", "--output", picture, path});
+    empty = peak_of({PLEXORAMA_BINARY, "--size", "16", "--output", picture, tiny});
+    if (written && full >= 0 && empty >= 0)
+        row({"load: OOGL shown, peak memory rise", name, (full - empty) / 1e6, "MB", "<= 1.15 x data", data / 1e6,
+            "the shapes' arrays", "one 16-pixel picture, over a file of one point"});
 }
