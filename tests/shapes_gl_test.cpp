@@ -1,6 +1,7 @@
 // Lines and points go through what a surface goes through: they land where
 // X F^T puts them under a frame of R^m, are as wide as asked in the window
 // and in pictures, and show in stereo and through a transparent surface.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -228,6 +229,39 @@ TEST(Shapes, PointsOverlapAsBallsDoInOnePass)
     }
     Rgb behind = read_pixel(column(0.6), row(0.6));
     EXPECT_FALSE(behind.r > 2 * behind.g) << "a point behind the square shows: " << behind;
+}
+
+TEST(Shapes, ALineThroughATransparentSurfaceLeavesNoLightSpecks)
+{
+    // A pale line between the first of three squares and the two behind:
+    // seen through the first, no pixel of it or beside it may come out
+    // lighter than the squares alone or the line's own middle, as pixels it
+    // covers in part would where they let the background in.
+    Frame f = frame_of(4, 0);
+    std::vector<float> squares;
+    for (float z : {0.5f, 0.7f, 0.9f})
+        squares.insert(squares.end(), {-1, -1, z, 0, 1, -1, z, 0, 1, 1, z, 0, -1, -1, z, 0, 1, 1, z, 0, -1, 1, z, 0});
+    ShapeData line = lifted(SHAPE_LINES, f, {-0.6f, -0.3f, 0.6f, 0, 0.6f, 0.1f, 0.6f, 0});
+    line.colors = static_cast<uint8_t*>(malloc(8));
+    const uint8_t pale[8] = {255, 240, 120, 255, 255, 240, 120, 255};
+    memcpy(line.colors, pale, 8);
+    show_shapes({lifted(SHAPE_TRIANGLES, f, squares), line}, f);
+    auto light = [](Rgb p) { return p.r + p.g + p.b; };
+    View next = view;
+    next.finish.opacity = 0.5f;
+    next.finish.line_width = 9;
+    next.cues.wire = false;
+    set_view(&next);
+    main_loop();
+    int middle = light(read_pixel(column(0.0), row(-0.1)));
+    next.finish.line_width = 2;
+    set_view(&next);
+    main_loop();
+    int most = std::max(middle, light(read_pixel(column(0.0), row(0.5)))) + 12, lighter = 0;
+    for (int x = column(0.4); x < column(-0.4); x++)
+        for (int y = row(-0.3); y < row(0.1); y++)
+            lighter += light(read_pixel(x, y)) > most;
+    EXPECT_EQ(lighter, 0);
 }
 
 } // namespace

@@ -98,12 +98,16 @@ void sizes_passes()
     float scale = 1.0f;
     glGetFloatv(GL_LINE_WIDTH, &scale);
     const Finish& f = view.finish;
+    float solid = built.layered && view.finish.opacity < 1.0f ? 1.0f : 0.0f;
     if (shader_lines) {
         load_float_to_shader(shader_lines, "width", f.line_width * scale);
         load_float_to_shader(shader_lines, "tube", f.tubes);
+        load_float_to_shader(shader_lines, "solid", solid);
     }
-    if (shader_points)
+    if (shader_points) {
         load_float_to_shader(shader_points, "width", f.point_size * scale);
+        load_float_to_shader(shader_points, "solid", solid);
+    }
 }
 
 // How the shapes are drawn in this frame.

@@ -222,6 +222,7 @@ in vec4 Color;
 
 uniform float shade;  // over the map, the share of its colour: a darker ink for the edges of faces
 uniform float fringe; // 0 for the middle, 1 for the edges, below 0 both: the edges at the far plane
+uniform float solid;  // 1 where the middle covers its pixels whole: under the laid layers of a surface
 
 out vec4 FragColor;
 
@@ -257,7 +258,10 @@ void main()
     float c = coverage();
     if (c <= 0.0)
         discard;
-    FragColor = shaded(c);
+    // Laid layers cover whole pixels: a pixel of the middle that blended the
+    // background into its colour, while its depth keeps the surfaces behind
+    // out, would show that background through the layers before it.
+    FragColor = shaded(solid > 0.5 && c >= 0.5 ? 1.0 : c);
 }
 )";
 
