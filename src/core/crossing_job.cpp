@@ -55,11 +55,6 @@ void free_lines_crossing(CrossingLines* lines)
 
 namespace {
 
-// The priority of the search against the drawing's 0: on two busy cores a
-// thread at 0 takes half of one from the frames, and at this niceness about
-// a tenth, so the frames keep their pace and the curve takes what they leave.
-constexpr int nice_crossing = 10;
-
 // What a job finds the curve of.
 struct Task {
     const float* coords;
@@ -115,8 +110,12 @@ void __hand_crossing(uint32_t serial, const char* fault, Crossing* curve, Crossi
 void __run_crossing()
 {
 #ifdef __linux__
-    // Linux takes a thread's own id here, for that thread alone; the
-    // threads it starts inherit it.
+    // The priority of the search against the drawing's 0: on two busy cores
+    // a thread at 0 takes half of one from the frames, and at this niceness
+    // about a tenth, so the frames keep their pace and the curve takes what
+    // they leave. Linux takes a thread's own id here, for that thread alone;
+    // the threads it starts inherit it.
+    constexpr int nice_crossing = 10;
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), nice_crossing);
 #endif
     Worker& w = worker;
