@@ -80,6 +80,14 @@ static void whole_curve(const Surface& s, const char* figure, const char* target
     free(data.normals);
 }
 
+// Holds every thread of the process to the cores given: the job's thread
+// lives on from whatever part started it.
+static void hold_threads(const cpu_set_t& cores)
+{
+    for (const fs::directory_entry& task : fs::directory_iterator("/proc/self/task"))
+        sched_setaffinity(std::atoi(task.path().filename().c_str()), sizeof cores, &cores);
+}
+
 // Curves found one after another by the job, as the window will ask for
 // them, each for the view turned a degree on, with the process held to
 // one core; curves a second.
@@ -94,19 +102,25 @@ static double turning_curves(const SurfaceData& data, double seconds)
             CPU_SET(cpu, &one);
             break;
         }
-    sched_setaffinity(0, sizeof one, &one);
+    // The job's thread starts with the first job, if no part started it.
+    CrossingView first = some_view(data.dim, 0.0);
+    start_crossing(data.coords, data.dim, data.vertex_count, &first, UINT32_MAX);
+    stop_crossing(UINT32_MAX);
+    hold_threads(one);
     int count = 0;
     double start = now();
     for (uint32_t serial = 1; now() - start < seconds; serial++, count++) {
         CrossingView view = some_view(data.dim, M_PI / 180 * serial);
         start_crossing(data.coords, data.dim, data.vertex_count, &view, serial);
         Crossing curve = {};
-        if (done_crossing(serial, true) != 1 || !take_crossing(serial, &curve))
+        if (done_crossing(serial, true) != 1 || !take_crossing(serial, &curve)) {
+            hold_threads(all);
             return NAN;
+        }
         free_crossing(&curve);
     }
     double rate = count / (now() - start);
-    sched_setaffinity(0, sizeof all, &all);
+    hold_threads(all);
     return rate;
 }
 

@@ -216,33 +216,54 @@ struct Pacing {
     double p50, p99, max, rate, cpu; // ms, ms, ms, frames a second, CPU over wall
 };
 
-// The viewer's own loop, frames released by the window's pacing.
-static Pacing pace(int frames)
+// Frame intervals in ms, and the wall and processor seconds they took.
+struct Intervals {
+    std::vector<double> ms;
+    double wall, cpu;
+};
+
+static double processor_seconds()
 {
-    for (int k = 0; k < 30; k++) {
+    rusage use;
+    getrusage(RUSAGE_SELF, &use);
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+    };
+    return seconds(use.ru_utime) + seconds(use.ru_stime);
+}
+
+// The viewer's own loop, frames released by the window's pacing: settle
+// frames untimed, then frames timed into into.
+static void pace_into(int settle, int frames, Intervals* into)
+{
+    for (int k = 0; k < settle; k++) {
         main_loop();
         is_open_window(window);
     }
-    std::vector<double> intervals;
-    rusage before, after;
-    getrusage(RUSAGE_SELF, &before);
+    double cpu = processor_seconds();
     double start = now(), last = start;
     for (int k = 0; k < frames; k++) {
         main_loop();
         is_open_window(window);
         double t = now();
-        intervals.push_back(1e3 * (t - last));
+        into->ms.push_back(1e3 * (t - last));
         last = t;
     }
-    getrusage(RUSAGE_SELF, &after);
-    auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
-    };
-    double cpu = seconds(after.ru_utime) - seconds(before.ru_utime) + seconds(after.ru_stime)
-        - seconds(before.ru_stime);
-    double wall = last - start;
-    return {percentile(intervals, 0.5), percentile(intervals, 0.99),
-        *std::max_element(intervals.begin(), intervals.end()), frames / wall, cpu / wall};
+    into->wall += last - start;
+    into->cpu += processor_seconds() - cpu;
+}
+
+static Pacing summary(const Intervals& i)
+{
+    return {percentile(i.ms, 0.5), percentile(i.ms, 0.99), *std::max_element(i.ms.begin(), i.ms.end()),
+        static_cast<double>(i.ms.size()) / i.wall, i.cpu / i.wall};
+}
+
+static Pacing pace(int frames)
+{
+    Intervals i = {};
+    pace_into(30, frames, &i);
+    return summary(i);
 }
 
 void pacing(int frames)
@@ -255,15 +276,22 @@ void pacing(int frames)
     }
     Pacing sample = pace(frames);
     // Turning in x-w, each view's double curve found while the frames go
-    // on, against the same turn without it.
-    Pacing turned[2];
-    for (bool curve : {false, true}) {
-        View turning = initial_view;
-        turning.spin = plane_spin_motion(0, 3, 60.0f);
-        turning.cues.curve = curve;
-        set_view(&turning);
-        turned[curve] = pace(frames);
-    }
+    // on, against the same turn without it: blocks of each in turn, so that
+    // whatever else the machine runs weighs on both alike, and a block's
+    // first frames, which copy the surface for the search, untimed.
+    View turning = initial_view;
+    turning.spin = plane_spin_motion(0, 3, 60.0f);
+    set_view(&turning);
+    Intervals blocks[2] = {};
+    int block = std::max(frames / 12, 1);
+    for (int done = 0; done < frames; done += block)
+        for (bool curve : {false, true}) {
+            View next = view;
+            next.cues.curve = curve;
+            set_view(&next);
+            pace_into(10, std::min(block, frames - done), &blocks[curve]);
+        }
+    Pacing turned[2] = {summary(blocks[0]), summary(blocks[1])};
     set_view(&initial_view);
     drop_shown();
     std::string n = std::to_string(frames) + " frames";

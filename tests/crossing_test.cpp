@@ -390,17 +390,36 @@ TEST(Crossing, TheJobFindsWhatTheCallFinds)
     Surface s = sphere_through_plane();
     CrossingView view = first_view();
     Crossing called = find(s), taken = {};
+    CrossingLines lines = {};
+    // A job asked for while one is under way takes its place.
+    start_crossing(s.data(), 4, s.size() / 4, &view, 6);
     start_crossing(s.data(), 4, s.size() / 4, &view, 7);
+    EXPECT_EQ(done_crossing(6, false), -1) << "the job replaced";
     EXPECT_EQ(take_crossing(8, &taken), 0) << "another serial";
     EXPECT_EQ(done_crossing(7, true), 1);
-    EXPECT_EQ(take_crossing(7, &taken), 1);
+    EXPECT_EQ(take_crossing(7, &taken, &lines), 1);
     EXPECT_TRUE(same(called, taken));
     EXPECT_EQ(done_crossing(7, false), -1) << "a taken job is forgotten";
+    // The lines are the lifted points, and the point midway between.
+    ASSERT_EQ(lines.count, taken.point_count);
+    ASSERT_EQ(taken.line_count, 1u) << "the circle";
+    for (uint64_t k = 0; k < lines.count; k++) {
+        double sheets[3][4];
+        lift_crossing(&taken, s.data(), 4, k, 0, sheets[0]);
+        lift_crossing(&taken, s.data(), 4, k, 1, sheets[1]);
+        for (int c = 0; c < 4; c++) {
+            sheets[2][c] = 0.5 * (sheets[0][c] + sheets[1][c]);
+            for (int sheet = 0; sheet < 3; sheet++)
+                EXPECT_FLOAT_EQ(lines.sheets[sheet][4 * k + c], sheets[sheet][c]) << k << " " << sheet;
+        }
+        EXPECT_EQ(lines.joins[k], k + 1 < lines.count) << k;
+    }
     start_crossing(s.data(), 4, s.size() / 4, &view, 9);
     stop_crossing(9);
     EXPECT_EQ(done_crossing(9, false), -1) << "a stopped job is forgotten";
     free_crossing(&called);
     free_crossing(&taken);
+    free_lines_crossing(&lines);
 }
 
 TEST(Crossing, WeldKeepsTheFirstOfEqualVertices)

@@ -107,44 +107,22 @@ static CrossingView __view_curve()
     return seen;
 }
 
-// One line of the curve's points on a sheet: lifted to the surface, or
-// midway between the two sheets' points.
-static Strokes* __lines_curve(const Crossing* curve, Sheet sheet)
-{
-    uint8_t dim = state.dim;
-    uint64_t n = curve->point_count;
-    ShapeData data = {SHAPE_LINES, dim, n, static_cast<float*>(malloc(n * dim * sizeof(float))), nullptr,
-        nullptr, static_cast<uint8_t*>(malloc(n))};
-    double* lifted = static_cast<double*>(malloc(2 * dim * sizeof(double)));
-    Strokes* lines = nullptr;
-    if (data.coords && data.joins && lifted) {
-        for (uint64_t line = 0; line < curve->line_count; line++)
-            for (uint64_t k = curve->starts[line]; k < curve->starts[line + 1]; k++) {
-                lift_crossing(curve, state.coords, dim, k, sheet == SHEET_LOWER, lifted);
-                if (sheet == SHEET_MIDDLE)
-                    lift_crossing(curve, state.coords, dim, k, 1, lifted + dim);
-                for (int c = 0; c < dim; c++)
-                    data.coords[k * dim + c] = static_cast<float>(
-                        sheet == SHEET_MIDDLE ? 0.5 * (lifted[c] + lifted[dim + c]) : lifted[c]);
-                data.joins[k] = k + 1 < curve->starts[line + 1];
-            }
-        lines = create_strokes(&data);
-    }
-    free(lifted);
-    free_shape(&data);
-    return lines;
-}
-
-// The finished curve of a job in place of the one drawn.
+// The finished curve of a job in place of the one drawn: the job has
+// lifted it, so that this thread only uploads it.
 static void __take_curve(uint32_t job)
 {
     Crossing curve = {};
-    if (!take_crossing(job, &curve))
+    CrossingLines lines = {};
+    if (!take_crossing(job, &curve, &lines))
         return;
     __drop_lines_curve();
-    if (curve.point_count > 1)
-        for (int sheet = 0; sheet < SHEET_COUNT; sheet++)
-            state.lines[sheet] = __lines_curve(&curve, static_cast<Sheet>(sheet));
+    if (lines.count > 1)
+        for (int sheet = 0; sheet < SHEET_COUNT; sheet++) {
+            ShapeData data = {
+                SHAPE_LINES, state.dim, lines.count, lines.sheets[sheet], nullptr, nullptr, lines.joins};
+            state.lines[sheet] = create_strokes(&data);
+        }
+    free_lines_crossing(&lines);
     free_crossing(&curve);
 }
 

@@ -284,10 +284,11 @@ EMSCRIPTEN_KEEPALIVE void zoom_web(float steps)
 }
 
 // Starts a tour from the frame on show: 1 grand, from seed (a whole number
-// below 2^53, as a page's numbers hold), 2 little; speed in degrees a second.
+// below 2^53, as a page's numbers hold), 2 little, 3 guided toward the
+// fewest crossings, 4 toward the largest shadow; speed in degrees a second.
 EMSCRIPTEN_KEEPALIVE void tour_web(int kind, double seed, float speed)
 {
-    if ((kind == TOUR_GRAND || kind == TOUR_LITTLE) && seed >= 0 && seed < 9007199254740992.0
+    if (kind >= TOUR_GRAND && kind <= TOUR_SPREAD && seed >= 0 && seed < 9007199254740992.0
         && within_range(RANGE_TOUR_SPEED, speed))
         start_tour_course(static_cast<TourKind>(kind), static_cast<uint64_t>(seed), speed);
 }

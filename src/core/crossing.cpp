@@ -1,7 +1,7 @@
 // The double curve: the surface welded (crossing_weld.cpp), its shadow made
 // as the vertex stage makes it, the pairs of triangles that cross
 // (crossing_pairs.cpp, crossing_meet.cpp) joined into the curve
-// (crossing_curve.cpp); and the job that does all this beside the drawing.
+// (crossing_curve.cpp).
 #include "core/crossing.h"
 
 #include <algorithm>
@@ -214,87 +214,4 @@ void free_crossing(Crossing* curve)
     free(curve->triples);
     free(curve->branches);
     *curve = {};
-}
-
-namespace {
-
-// What a job finds the curve of.
-struct Task {
-    const float* coords;
-    uint8_t dim;
-    uint64_t n;
-    CrossingView view;
-};
-
-struct Job {
-    std::thread thread;
-    std::atomic<bool> stop;
-    std::atomic<int> state; // as done_crossing says
-    uint32_t serial;        // 0: none
-    Task task;
-    Crossing curve;
-};
-
-Job job;
-
-void __run_crossing()
-{
-    const Task& t = job.task;
-    const char* fault = find_crossing(t.coords, t.dim, t.n, &t.view, &job.curve, &job.stop);
-    job.state = fault ? 2 : 1;
-}
-
-// Waits for the job's thread to end, and forgets the job and its curve.
-void __forget_crossing()
-{
-    if (job.thread.joinable())
-        job.thread.join();
-    free_crossing(&job.curve);
-    job.serial = 0;
-}
-
-} // namespace
-
-void start_crossing(const float* coords, uint8_t dim, uint64_t n, const CrossingView* view, uint32_t serial)
-{
-    stop_crossing(job.serial);
-    job.task = {coords, dim, n, *view};
-    job.stop = false;
-    job.state = 0;
-    job.serial = serial;
-    if (has_threads_platform)
-        job.thread = std::thread(__run_crossing);
-}
-
-int done_crossing(uint32_t serial, bool wait)
-{
-    if (!serial || serial != job.serial)
-        return -1;
-    // Without threads the job is done here, on the first call.
-    if (!has_threads_platform && job.state == 0)
-        __run_crossing();
-    if (wait && job.thread.joinable())
-        job.thread.join();
-    int state = job.state;
-    if (state == 2)
-        __forget_crossing();
-    return state;
-}
-
-int take_crossing(uint32_t serial, Crossing* curve)
-{
-    if (done_crossing(serial, false) != 1)
-        return 0;
-    *curve = job.curve;
-    job.curve = {};
-    __forget_crossing();
-    return 1;
-}
-
-void stop_crossing(uint32_t serial)
-{
-    if (serial && serial == job.serial) {
-        job.stop = true;
-        __forget_crossing();
-    }
 }

@@ -41,20 +41,38 @@ void lift_crossing(
 
 void free_crossing(Crossing* curve);
 
-// The same on a thread of its own, under the given serial (not 0), for the
-// view copied now; coords must stay until the job is taken or stopped. A
-// job under way is stopped first. Where there are no threads, the job is
-// done at the first call of done_crossing.
+// The curve's points lifted to the surface, as lines are drawn: each point's
+// dim coordinates on the upper sheet, on the lower, and midway between the
+// two; joins[k] is 1 where a segment leaves point k for the next.
+struct CrossingLines {
+    float* sheets[3]; // upper, lower, middle
+    uint8_t* joins;
+    uint64_t count;
+};
+
+// Lifts the curve found on coords; returns 0 when memory runs out.
+int lines_crossing(const Crossing* curve, const float* coords, uint8_t dim, CrossingLines* lines);
+
+void free_lines_crossing(CrossingLines* lines);
+
+// The same search on a thread of its own, under the given serial (not 0),
+// for the view copied now, the curve lifted as well; coords must stay until
+// the job is taken or stopped. A job under way is stopped first. The thread
+// lives as long as the process and runs below the drawing's priority, so
+// that it takes only the time the frames leave. Where there are no threads,
+// the job is done at the first call of done_crossing.
 void start_crossing(const float* coords, uint8_t dim, uint64_t n, const CrossingView* view, uint32_t serial);
 
 // The state of the job of serial, waited for to its end when wait is true:
 // -1 with no such job, 0 under way, 1 done, 2 failed (a failed job is then
-// forgotten).
+// forgotten). Without wait, it neither locks nor waits.
 int done_crossing(uint32_t serial, bool wait);
 
-// Hands the curve of a done job to the caller, who frees it, and forgets the
-// job. Returns 0 when the job of serial is not done.
-int take_crossing(uint32_t serial, Crossing* curve);
+// Hands the curve of a done job, and its lines where lines is given, to the
+// caller, who frees them, and forgets the job. Returns 0 when the job of
+// serial is not done. Neither locks nor waits.
+int take_crossing(uint32_t serial, Crossing* curve, CrossingLines* lines = nullptr);
 
-// Stops the job of serial, if there is one, and waits for its thread.
+// Stops the job of serial, if there is one, and waits until the thread has
+// left it.
 void stop_crossing(uint32_t serial);

@@ -541,6 +541,15 @@ class Page(unittest.TestCase):
         self.assertIn("frame:", self.link(), "the tour moves the frame on")
         self.assertEqual(self.control("#tour-state", "textContent"),
                          "grand tour, seed 18446744073709551615, on the way to target 3")
+        # The guided tours start from the controls, as the grand tour does.
+        for kind, name, linked in (("3", "guided to the fewest crossings", "tour:guided=fewest-crossings,5,"),
+                                   ("4", "guided to the largest shadow", "tour:guided=spread,5,")):
+            self.slide("#tour-seed", "5")
+            self.slide("#tour-kind", kind)
+            self.click("#tour-start")
+            self.assertTrue(self.control("#tour-state", "textContent").startswith(name + ", seed 5, search"),
+                            self.control("#tour-state", "textContent"))
+            self.assertIn(linked, self.link())
 
     def test_links_that_cannot_be_followed_are_reported(self):
         elsewhere = Server(os.path.join(WEB, "site"))
