@@ -12,6 +12,7 @@
 #include "draw/context.h"
 #include "draw/glsl.h"
 #include "draw/platform.h"
+#include "core/room.h"
 #include "core/tangents.h"
 
 int pinned_memory_mesh = -1;
@@ -395,7 +396,7 @@ void destroy_mesh(Mesh* mesh)
         // Draws queued before may still read the memory.
         glFinish();
         free(mesh->memory);
-        free(mesh->tangent_memory);
+        give_room(mesh->tangent_memory, 4 * uint64_t {mesh->dim} * mesh->vertex_count);
     }
     free(mesh);
 }
