@@ -80,6 +80,45 @@ bool __corner_tangents(const float* coords, int dim, uint64_t v, double* plane, 
 // and to apply than the planes it sums: small dim.
 constexpr int summed_tangents = 8;
 
+// Adds the projection onto the plane of the triangle at corner v, weighted
+// by the angle there, to the lower half of sum; 0 for a triangle without
+// area. With edges e and f from the corner, whose dot products are ee, ef
+// and ff, the projection is (ff e e' - ef (e f' + f e') + ee f f') / det
+// for det = ee ff - ef^2, and the angle's sine and cosine go as sqrt(det)
+// and ef: no edge is made of length 1.
+template <int D>
+bool __projection_tangents(const float* coords, int dim, uint64_t v, double (*sum)[summed_tangents])
+{
+    dim = D ? D : dim;
+    uint64_t first = v - v % 3;
+    const float* at = coords + v * dim;
+    const float* b = coords + (first + (v - first + 1) % 3) * dim;
+    const float* c = coords + (first + (v - first + 2) % 3) * dim;
+    double e[summed_tangents], f[summed_tangents];
+    for (int k = 0; k < dim; k++) {
+        e[k] = static_cast<double>(b[k]) - at[k];
+        f[k] = static_cast<double>(c[k]) - at[k];
+    }
+    double ee = __dot_tangents<D>(e, e, dim), ef = __dot_tangents<D>(e, f, dim), ff = __dot_tangents<D>(f, f, dim);
+    double det = ee * ff - ef * ef;
+    // As the planes' own vectors have it: an edge, and the other edge
+    // across it, each longer than 1e-12.
+    if (!(ee > 1e-24) || !(det > 1e-24 * ee))
+        return false;
+    double share = std::atan2(std::sqrt(det), ef) / det;
+    if (!std::isfinite(share))
+        return false;
+    double p[summed_tangents], q[summed_tangents];
+    for (int k = 0; k < dim; k++) {
+        p[k] = share * (ff * e[k] - ef * f[k]);
+        q[k] = share * (ee * f[k] - ef * e[k]);
+    }
+    for (int i = 0; i < dim; i++)
+        for (int j = 0; j <= i; j++)
+            sum[i][j] += e[i] * p[j] + f[i] * q[j];
+    return true;
+}
+
 // The plane's two vectors written as halves to every vertex of the group.
 void __write_tangents(const double* x, int dim, const uint32_t* members, uint64_t count, uint16_t* halves)
 {
@@ -116,15 +155,18 @@ bool __group_tangents(
             scratch->planes = more;
             scratch->room = room;
         }
+        uint64_t v = members[k] & ~start_weld;
         double* plane = scratch->planes + (summed ? 0 : planes * stride);
-        if (!__corner_tangents<D>(coords, dim, members[k] & ~start_weld, plane, plane + 2 * dim))
+        // Summed, the first plane is needed as itself only to start from.
+        bool found = summed && planes ? __projection_tangents<D>(coords, dim, v, sum)
+                                      : __corner_tangents<D>(coords, dim, v, plane, plane + 2 * dim);
+        if (!found)
             continue;
         if (!planes)
             memcpy(x, plane, 2 * dim * sizeof(double));
         planes++;
-        for (int i = 0; summed && i < dim; i++)
-            for (int j = 0; j <= i; j++)
-                sum[i][j] += plane[2 * dim] * (plane[i] * plane[j] + plane[dim + i] * plane[dim + j]);
+        if (summed && planes == 1)
+            __projection_tangents<D>(coords, dim, v, sum);
     }
     for (int i = 0; summed && i < dim; i++)
         for (int j = 0; j < i; j++)
