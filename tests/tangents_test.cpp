@@ -118,6 +118,35 @@ TEST_P(TangentsFan, AVertexSharedByAFanTakesTheSurfacesPlane)
 
 INSTANTIATE_TEST_SUITE_P(Dims, TangentsFan, testing::Values(4, 5, 9, 12));
 
+// A torus in R^4, as a file lists it (each grid point once in each of its
+// six triangles), and the same in R^9, its coordinates spread out among
+// zeros: up to R^8 the planes are summed as a matrix, past it kept one by
+// one, and both ways find the same plane at every vertex.
+TEST(Tangents, SummedAndKeptPlanesAgreeOnATorus)
+{
+    const int n = 12;
+    std::vector<float> small, large;
+    for (int cell = 0; cell < n * n; cell++)
+        for (auto [di, dj] : {std::pair {0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
+            double a = 2.0 * M_PI * ((cell / n + di) % n) / n, b = 2.0 * M_PI * ((cell % n + dj) % n) / n;
+            const float p[4] = {float(std::cos(a)), float(std::sin(a)), float(0.5 * std::cos(b)),
+                float(0.5 * std::sin(b))};
+            small.insert(small.end(), p, p + 4);
+            for (int k = 0; k < 9; k++)
+                large.push_back(k % 2 ? 0.0f : p[k / 2 % 4] * (k < 8));
+        }
+    uint64_t count = small.size() / 4;
+    std::vector<uint16_t> planes4(8 * count), planes9(18 * count);
+    std::atomic<bool> stop(false);
+    ASSERT_EQ(find_tangents(small.data(), 4, count, planes4.data(), &stop), 1);
+    ASSERT_EQ(find_tangents(large.data(), 9, count, planes9.data(), &stop), 1);
+    for (uint64_t v = 0; v < count; v++)
+        for (int k = 0; k < 18; k++) {
+            float want = k % 9 % 2 || k % 9 == 8 ? 0.0f : value_of(planes4[8 * v + 4 * (k / 9) + k % 9 / 2]);
+            ASSERT_NEAR(value_of(planes9[18 * v + k]), want, 1e-3) << "vertex " << v << ", half " << k;
+        }
+}
+
 // The planes' room: from the heap or mapped, each block starts on a page and
 // holds its bytes and one more, to the last, and goes back as it came.
 TEST(Room, BlocksStartOnAPageAndHoldTheirBytes)
