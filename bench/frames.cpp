@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include <epoxy/gl.h>
 
@@ -73,30 +74,57 @@ static double timed_frame()
     return now() - start;
 }
 
-// Alternates plain frames with frames in which cue() has set a cue, then
-// adds the row of the second against the first.
+// Seconds of the CPU that this process and its threads (GL's among them)
+// have taken.
+static double cpu_now()
+{
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// Frames timed in a row after each change of the view, whose median a
+// pair takes: one frame alone moves with whatever else the machine runs.
+constexpr int block_frames = 3;
+
+// The median seconds of block_frames frames, after one frame that pays for
+// the programs and uniforms the view has just changed, and the CPU seconds
+// of a frame among them, which other work on the machine moves less.
+static double timed_block(double* cpu)
+{
+    main_loop();
+    std::vector<double> frames;
+    double start = cpu_now();
+    for (int k = 0; k < block_frames; k++)
+        frames.push_back(timed_frame());
+    *cpu = (cpu_now() - start) / block_frames;
+    return median(frames);
+}
+
+// Alternates blocks of plain frames with blocks of frames in which cue() has
+// set a cue, then adds the row of the second against the first: the median
+// of each, and of the pairs' ratios.
 template <class Cue>
 static void alternate(
     const Surface& s, int reps, const char* figure, Cue cue, const char* target = "<= 1.10 x")
 
 {
-    std::vector<double> plain, cued, ratios;
+    std::vector<double> plain, cued, ratios, cpu_ratios;
     for (int k = 0; k < reps; k++) {
-        // Each kind of frame once before it is timed, which pays for the
-        // uniforms' upload; the two alternate so that a busy machine moves both.
+        // The two alternate so that a busy machine moves both.
         plain_view();
-        main_loop();
-        double a = timed_frame();
+        double cpu_a, cpu_b;
+        double a = timed_block(&cpu_a);
         cue();
-        main_loop();
-        double b = timed_frame();
+        double b = timed_block(&cpu_b);
         plain.push_back(a);
         cued.push_back(b);
         ratios.push_back(b / a);
+        cpu_ratios.push_back(cpu_b / cpu_a);
     }
-    char note[64];
-    std::snprintf(note, sizeof note, "median of %d pairs %.2f x, worst %.2f x", reps, median(ratios),
-        *std::max_element(ratios.begin(), ratios.end()));
+    char note[112];
+    std::snprintf(note, sizeof note, "median of %d pairs of %d frames %.2f x, worst %.2f x; CPU time %.2f x", reps,
+        block_frames, median(ratios), *std::max_element(ratios.begin(), ratios.end()), median(cpu_ratios));
     row({figure, s.name, 1e3 * median(cued), "ms", target, 1e3 * median(plain), "plain frame", note});
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/room.h"
 #include "core/tangents.h"
 
 namespace {
@@ -52,17 +53,20 @@ TEST(Tangents, HalvesRoundToTheNearest)
         EXPECT_EQ(half_tangents(row.value), row.half) << row.value;
 }
 
-// A fan of triangles around the origin, on the sphere of radius 2 in R^5
+// A fan of triangles around the origin, on the sphere of radius 2 in R^m
 // turned by a fixed rotation: the tangent plane at the centre is the image
-// of the x1-x2 plane, and every outer vertex is its triangles' alone.
-TEST(Tangents, AVertexSharedByAFanTakesTheSurfacesPlane)
+// of the x1-x2 plane, and every outer vertex is its triangles' alone. Small
+// m sums the planes' projections, large m keeps the planes.
+class TangentsFan : public testing::TestWithParam<int> {};
+
+TEST_P(TangentsFan, AVertexSharedByAFanTakesTheSurfacesPlane)
 {
-    const int dim = 5, sides = 7;
-    // A turn of R^5 that mixes every coordinate: rows of a Householder map.
-    double h[5] = {0.3, -0.5, 0.4, 0.6, 0.37};
+    const int dim = GetParam(), sides = 7;
+    // A turn of R^m that mixes every coordinate: rows of a Householder map.
+    double h[12] = {0.3, -0.5, 0.4, 0.6, 0.37, -0.2, 0.45, 0.1, -0.33, 0.25, 0.5, -0.15};
     double norm = 0.0;
-    for (double c : h)
-        norm += c * c;
+    for (int k = 0; k < dim; k++)
+        norm += h[k] * h[k];
     auto turned = [&](const double* p, float* out) {
         double along = 0.0;
         for (int k = 0; k < dim; k++)
@@ -75,8 +79,8 @@ TEST(Tangents, AVertexSharedByAFanTakesTheSurfacesPlane)
         for (int corner = 0; corner < 3; corner++) {
             double a = 2.0 * M_PI * (s + (corner == 2)) / sides, r = corner ? 0.05 : 0.0;
             // On the sphere x1^2 + x2^2 + (x3 - 2)^2 = 4, about its south pole.
-            double p[5] = {r * std::cos(a), r * std::sin(a), 2.0 - std::sqrt(4.0 - r * r), 0.0, 0.0};
-            float q[5];
+            double p[12] = {r * std::cos(a), r * std::sin(a), 2.0 - std::sqrt(4.0 - r * r)};
+            float q[12];
             turned(p, q);
             // The centre of each triangle after the first, a rounding apart.
             if (corner == 0 && s > 0)
@@ -85,15 +89,15 @@ TEST(Tangents, AVertexSharedByAFanTakesTheSurfacesPlane)
         }
     }
     // A triangle alone, far off, in the plane of (1, 1, 0, 0, 0) / sqrt 2 and x3.
-    const float alone[3][5] = {{5, 5, 5, 0, 0}, {5.5f, 5.5f, 5, 0, 0}, {5, 5, 5.3f, 0, 0}};
+    const float alone[3][12] = {{5, 5, 5}, {5.5f, 5.5f, 5}, {5, 5, 5.3f}};
     for (const auto& corner : alone)
         coords.insert(coords.end(), corner, corner + dim);
     uint64_t n = coords.size() / dim;
     std::vector<uint16_t> halves(2 * dim * n, 0xffff);
     std::atomic<bool> stop(false);
     ASSERT_EQ(find_tangents(coords.data(), dim, n, halves.data(), &stop), 1);
-    const double e1[5] = {1, 0, 0, 0, 0}, e2[5] = {0, 1, 0, 0, 0}, zero[5] = {};
-    float fu[5], fv[5], origin[5];
+    const double e1[12] = {1}, e2[12] = {0, 1}, zero[12] = {};
+    float fu[12], fv[12], origin[12];
     turned(e1, fu);
     turned(e2, fv);
     turned(zero, origin);
@@ -105,9 +109,57 @@ TEST(Tangents, AVertexSharedByAFanTakesTheSurfacesPlane)
     for (uint64_t vertex = 0; vertex < n - 3; vertex += 3)
         EXPECT_LT(distance_from(&halves[2 * dim * vertex], dim, u, v), 2e-3)
             << "centre of triangle " << vertex / 3;
-    const std::vector<double> diagonal = {M_SQRT1_2, M_SQRT1_2, 0, 0, 0}, up = {0, 0, 1, 0, 0};
+    std::vector<double> diagonal(dim), up(dim);
+    diagonal[0] = diagonal[1] = M_SQRT1_2;
+    up[2] = 1.0;
     for (uint64_t vertex = n - 3; vertex < n; vertex++)
         EXPECT_LT(distance_from(&halves[2 * dim * vertex], dim, diagonal, up), 2e-3) << "corner " << vertex;
+}
+
+INSTANTIATE_TEST_SUITE_P(Dims, TangentsFan, testing::Values(4, 5, 9, 12));
+
+// A torus in R^4, as a file lists it (each grid point once in each of its
+// six triangles), and the same in R^9, its coordinates spread out among
+// zeros: up to R^8 the planes are summed as a matrix, past it kept one by
+// one, and both ways find the same plane at every vertex.
+TEST(Tangents, SummedAndKeptPlanesAgreeOnATorus)
+{
+    const int n = 12;
+    std::vector<float> small, large;
+    for (int cell = 0; cell < n * n; cell++)
+        for (auto [di, dj] : {std::pair {0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
+            double a = 2.0 * M_PI * ((cell / n + di) % n) / n, b = 2.0 * M_PI * ((cell % n + dj) % n) / n;
+            const float p[4] = {float(std::cos(a)), float(std::sin(a)), float(0.5 * std::cos(b)),
+                float(0.5 * std::sin(b))};
+            small.insert(small.end(), p, p + 4);
+            for (int k = 0; k < 9; k++)
+                large.push_back(k % 2 ? 0.0f : p[k / 2 % 4] * (k < 8));
+        }
+    uint64_t count = small.size() / 4;
+    std::vector<uint16_t> planes4(8 * count), planes9(18 * count);
+    std::atomic<bool> stop(false);
+    ASSERT_EQ(find_tangents(small.data(), 4, count, planes4.data(), &stop), 1);
+    ASSERT_EQ(find_tangents(large.data(), 9, count, planes9.data(), &stop), 1);
+    for (uint64_t v = 0; v < count; v++)
+        for (int k = 0; k < 18; k++) {
+            float want = k % 9 % 2 || k % 9 == 8 ? 0.0f : value_of(planes4[8 * v + 4 * (k / 9) + k % 9 / 2]);
+            ASSERT_NEAR(value_of(planes9[18 * v + k]), want, 1e-3) << "vertex " << v << ", half " << k;
+        }
+}
+
+// The planes' room: from the heap or mapped, each block starts on a page and
+// holds its bytes and one more, to the last, and goes back as it came.
+TEST(Room, BlocksStartOnAPageAndHoldTheirBytes)
+{
+    const uint64_t mib = uint64_t {1} << 20;
+    for (uint64_t bytes : {uint64_t {0}, uint64_t {1}, uint64_t {4095}, 2 * mib - 1, 2 * mib, 5 * mib + 3}) {
+        auto* room = static_cast<uint8_t*>(take_room(bytes));
+        ASSERT_NE(room, nullptr) << bytes;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(room) % 4096, 0u) << bytes;
+        memset(room, 0xab, bytes + 1);
+        EXPECT_EQ(room[bytes], 0xab) << bytes;
+        give_room(room, bytes);
+    }
 }
 
 TEST(Tangents, WhatHasNoPlaneGetsZerosAndAStopEndsTheSearch)

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "core/room.h"
 #include "core/spread.h"
 #include "core/weld.h"
 
@@ -36,8 +37,9 @@ template <int D> bool __orthonormal_tangents(const double* a, double* b, int dim
     double length = std::sqrt(__dot_tangents<D>(b, b, dim));
     if (!(length > 1e-12))
         return false;
+    double inverse = 1.0 / length;
     for (int k = 0; k < dim; k++)
-        b[k] /= length;
+        b[k] *= inverse;
     return true;
 }
 
@@ -74,21 +76,78 @@ bool __corner_tangents(const float* coords, int dim, uint64_t v, double* plane, 
     return std::isfinite(*weight);
 }
 
+// Where the sum of the projections, dim^2 numbers, costs less to add to
+// and to apply than the planes it sums: small dim.
+constexpr int summed_tangents = 8;
+
+// Adds the projection onto the plane of the triangle at corner v, weighted
+// by the angle there, to the lower half of sum; 0 for a triangle without
+// area. With edges e and f from the corner, whose dot products are ee, ef
+// and ff, the projection is (ff e e' - ef (e f' + f e') + ee f f') / det
+// for det = ee ff - ef^2, and the angle's sine and cosine go as sqrt(det)
+// and ef: no edge is made of length 1.
+template <int D>
+bool __projection_tangents(const float* coords, int dim, uint64_t v, double (*sum)[summed_tangents])
+{
+    dim = D ? D : dim;
+    uint64_t first = v - v % 3;
+    const float* at = coords + v * dim;
+    const float* b = coords + (first + (v - first + 1) % 3) * dim;
+    const float* c = coords + (first + (v - first + 2) % 3) * dim;
+    double e[summed_tangents], f[summed_tangents];
+    for (int k = 0; k < dim; k++) {
+        e[k] = static_cast<double>(b[k]) - at[k];
+        f[k] = static_cast<double>(c[k]) - at[k];
+    }
+    double ee = __dot_tangents<D>(e, e, dim), ef = __dot_tangents<D>(e, f, dim), ff = __dot_tangents<D>(f, f, dim);
+    double det = ee * ff - ef * ef;
+    // As the planes' own vectors have it: an edge, and the other edge
+    // across it, each longer than 1e-12.
+    if (!(ee > 1e-24) || !(det > 1e-24 * ee))
+        return false;
+    double share = std::atan2(std::sqrt(det), ef) / det;
+    if (!std::isfinite(share))
+        return false;
+    double p[summed_tangents], q[summed_tangents];
+    for (int k = 0; k < dim; k++) {
+        p[k] = share * (ff * e[k] - ef * f[k]);
+        q[k] = share * (ee * f[k] - ef * e[k]);
+    }
+    for (int i = 0; i < dim; i++)
+        for (int j = 0; j <= i; j++)
+            sum[i][j] += e[i] * p[j] + f[i] * q[j];
+    return true;
+}
+
+// The plane's two vectors written as halves to every vertex of the group.
+void __write_tangents(const double* x, int dim, const uint32_t* members, uint64_t count, uint16_t* halves)
+{
+    uint16_t written[2 * 256];
+    for (int k = 0; k < 2 * dim; k++)
+        written[k] = half_tangents(static_cast<float>(x[k]));
+    for (uint64_t k = 0; k < count; k++)
+        memcpy(halves + uint64_t {members[k] & ~start_weld} * 2 * dim, written, 2 * dim * sizeof(uint16_t));
+}
+
 // The plane of a group of vertices: the 2-plane nearest to its triangles'
 // planes, weighted by their angles, the leading pair of eigenvectors of the
 // sum of their projections, found by a few steps of subspace iteration from
-// the first one. Writes it to every vertex of the group.
+// the first one. Writes it to every vertex of the group. Up to dim
+// summed_tangents the sum is kept as a matrix, else its planes are kept.
 template <int D>
 bool __group_tangents(
     const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch, uint16_t* halves)
 {
     dim = D ? D : dim;
+    bool summed = dim <= summed_tangents;
     uint64_t stride = 2 * dim + 1;
     uint64_t planes = 0;
+    double sum[summed_tangents][summed_tangents] = {}, x[2 * 256], y[2 * 256];
+    memset(x, 0, 2 * dim * sizeof(double));
     for (uint64_t k = 0; k < count; k++) {
         // Room grows with the planes found, not with the group: a point
         // that a file repeats in triangles without area takes none.
-        if ((planes + 1) * stride > scratch->room) {
+        if ((summed ? stride : (planes + 1) * stride) > scratch->room) {
             uint64_t room = 2 * (planes + 8) * stride;
             double* more = static_cast<double*>(realloc(scratch->planes, room * sizeof(double)));
             if (!more)
@@ -96,36 +155,42 @@ bool __group_tangents(
             scratch->planes = more;
             scratch->room = room;
         }
-        double* plane = scratch->planes + planes * stride;
-        planes += __corner_tangents<D>(coords, dim, members[k] & ~start_weld, plane, plane + 2 * dim);
+        uint64_t v = members[k] & ~start_weld;
+        double* plane = scratch->planes + (summed ? 0 : planes * stride);
+        // Summed, the first plane is needed as itself only to start from.
+        bool found = summed && planes ? __projection_tangents<D>(coords, dim, v, sum)
+                                      : __corner_tangents<D>(coords, dim, v, plane, plane + 2 * dim);
+        if (!found)
+            continue;
+        if (!planes)
+            memcpy(x, plane, 2 * dim * sizeof(double));
+        planes++;
+        if (summed && planes == 1)
+            __projection_tangents<D>(coords, dim, v, sum);
     }
-    double x[2 * 256], y[2 * 256];
-    for (int k = 0; k < 2 * dim; k++)
-        x[k] = 0.0;
-    if (planes) {
-        memcpy(x, scratch->planes, 2 * dim * sizeof(double));
-        for (int step = 0; step < 2 && planes > 1; step++) {
-            memset(y, 0, 2 * dim * sizeof(double));
-            for (uint64_t t = 0; t < planes; t++) {
-                const double* p = scratch->planes + t * stride;
-                double weight = p[2 * dim];
-                for (int j = 0; j < 2; j++)
-                    for (int i = 0; i < 2; i++) {
-                        double share = weight * __dot_tangents<D>(p + i * dim, x + j * dim, dim);
-                        for (int k = 0; k < dim; k++)
-                            y[j * dim + k] += share * p[i * dim + k];
-                    }
-            }
-            if (!__orthonormal_tangents<D>(nullptr, y, dim) || !__orthonormal_tangents<D>(y, y + dim, dim))
-                break;
-            memcpy(x, y, 2 * dim * sizeof(double));
+    for (int i = 0; summed && i < dim; i++)
+        for (int j = 0; j < i; j++)
+            sum[j][i] = sum[i][j];
+    for (int step = 0; step < 2 && planes > 1; step++) {
+        memset(y, 0, 2 * dim * sizeof(double));
+        for (int j = 0; summed && j < 2; j++)
+            for (int i = 0; i < dim; i++)
+                y[j * dim + i] = __dot_tangents<D>(sum[i], x + j * dim, dim);
+        for (uint64_t t = 0; !summed && t < planes; t++) {
+            const double* p = scratch->planes + t * stride;
+            double weight = p[2 * dim];
+            for (int j = 0; j < 2; j++)
+                for (int i = 0; i < 2; i++) {
+                    double share = weight * __dot_tangents<D>(p + i * dim, x + j * dim, dim);
+                    for (int k = 0; k < dim; k++)
+                        y[j * dim + k] += share * p[i * dim + k];
+                }
         }
+        if (!__orthonormal_tangents<D>(nullptr, y, dim) || !__orthonormal_tangents<D>(y, y + dim, dim))
+            break;
+        memcpy(x, y, 2 * dim * sizeof(double));
     }
-    uint16_t written[2 * 256];
-    for (int k = 0; k < 2 * dim; k++)
-        written[k] = half_tangents(static_cast<float>(x[k]));
-    for (uint64_t k = 0; k < count; k++)
-        memcpy(halves + uint64_t {members[k] & ~start_weld} * 2 * dim, written, 2 * dim * sizeof(uint16_t));
+    __write_tangents(x, dim, members, count, halves);
     return true;
 }
 
@@ -173,14 +238,14 @@ int find_tangents(
     // costs as much to touch as the work itself.
     bool roomy = dim >= 4 && reinterpret_cast<uintptr_t>(halves) % alignof(uint64_t) == 0;
     uint64_t* scratch = roomy ? reinterpret_cast<uint64_t*>(halves)
-                              : static_cast<uint64_t*>(malloc((2 * n + 1) * sizeof(uint64_t)));
-    uint32_t* members = static_cast<uint32_t*>(malloc((n + 1) * sizeof(uint32_t)));
+                              : static_cast<uint64_t*>(take_room(2 * n * sizeof(uint64_t)));
+    uint32_t* members = static_cast<uint32_t*>(take_room(n * sizeof(uint32_t)));
     bool welded = scratch && members && weld_vertices(coords, dim, n, members, stop, scratch)
         && group_weld(members, n, members, scratch);
     if (!roomy)
-        free(scratch);
+        give_room(scratch, 2 * n * sizeof(uint64_t));
     if (!welded) {
-        free(members);
+        give_room(members, n * sizeof(uint32_t));
         return 0;
     }
     // Each part of the places takes the groups that start in it.
@@ -193,7 +258,7 @@ int find_tangents(
         if (!__groups_tangents(coords, dim, members, first, last, halves, stop))
             failed = true;
     });
-    free(members);
+    give_room(members, n * sizeof(uint32_t));
     return !failed && !stop->load();
 }
 

@@ -12,6 +12,7 @@
 #include "draw/context.h"
 #include "draw/glsl.h"
 #include "draw/platform.h"
+#include "core/room.h"
 #include "core/tangents.h"
 
 int pinned_memory_mesh = -1;
@@ -131,12 +132,12 @@ static uint64_t __stride_mesh(uint64_t array_bytes)
 // Both arrays in one block of memory, each starting on a page. A driver
 // that zero-fills new buffers faults in and clears every page on the main
 // thread; fresh pages here are faulted in by the reads that fill them,
-// which can run side by side, and small blocks reuse the heap's pages.
+// which can run side by side, 2 MiB at a time where the block is large.
 // Returns where the second array starts.
 static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
 {
     uint64_t stride = __stride_mesh(static_cast<uint64_t>(size));
-    void* memory = aligned_alloc(static_cast<size_t>(sysconf(_SC_PAGESIZE)), 2 * stride);
+    void* memory = take_room(2 * stride);
     if (!memory)
         return nullptr;
     mesh->memory = static_cast<float*>(memory);
@@ -209,7 +210,7 @@ static int __hand_pinned_mesh(Mesh* mesh)
     if (!has_buffer_textures_platform && locations_glsl(mesh->dim, false) > most_columns_glsl)
         __image_textures_mesh(mesh, arrays);
     if (!has_buffer_mapping_platform) {
-        free(mesh->memory);
+        give_room(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
         mesh->memory = nullptr;
     }
     return glGetError() != GL_NO_ERROR;
@@ -394,8 +395,8 @@ void destroy_mesh(Mesh* mesh)
     if (mesh->memory || mesh->tangent_memory) {
         // Draws queued before may still read the memory.
         glFinish();
-        free(mesh->memory);
-        free(mesh->tangent_memory);
+        give_room(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
+        give_room(mesh->tangent_memory, 4 * uint64_t {mesh->dim} * mesh->vertex_count);
     }
     free(mesh);
 }

@@ -29,7 +29,7 @@ struct Mesh {
     uint32_t tangent_buffer;  // GL buffer of the tangent planes, once found: t1 then t2 of each
                               // vertex, dim half floats each; else 0
     uint32_t tangent_texture; // a buffer texture over it, for frames of R^m; 0 until made
-    uint16_t* tangent_memory; // their storage, while it is ours; else none
+    uint16_t* tangent_memory; // their storage, from take_room, while it is ours; else none
     uint32_t paint_texture;   // a 2D texture of a colour a vertex, 4096 a row; 0 for one colour
     uint8_t bound[4];         // the coordinates bound as x, y, z, w, by bind_mesh
     Layout layout;            // where the attributes point now

@@ -2,14 +2,13 @@
 // a time, and its result handed to GL as the mesh's tangent buffer.
 #include "draw/smooth.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "draw/context.h"
 #include "draw/mesh.h"
 #include "draw/platform.h"
+#include "core/room.h"
 #include "core/tangents.h"
 
 namespace {
@@ -48,9 +47,7 @@ static const float* __coordinates_smooth(const Mesh* mesh, bool* copied)
 // GL can take as they are where it takes memory of ours.
 static uint16_t* __reserve_smooth(Mesh* mesh)
 {
-    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    size_t bytes = 4 * static_cast<size_t>(mesh->dim) * mesh->vertex_count;
-    mesh->tangent_memory = static_cast<uint16_t*>(aligned_alloc(page, (bytes + page) / page * page));
+    mesh->tangent_memory = static_cast<uint16_t*>(take_room(4 * uint64_t {mesh->dim} * mesh->vertex_count));
     return mesh->tangent_memory;
 }
 
@@ -69,7 +66,7 @@ static int __attach_smooth(Mesh* mesh)
     glBindBuffer(target, 0);
     // Where GL took a copy, ours is let go.
     if (!pinned) {
-        free(mesh->tangent_memory);
+        give_room(mesh->tangent_memory, 4 * uint64_t {mesh->dim} * mesh->vertex_count);
         mesh->tangent_memory = nullptr;
     }
     if (glGetError() != GL_NO_ERROR) {
