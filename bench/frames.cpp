@@ -74,15 +74,6 @@ static double timed_frame()
     return now() - start;
 }
 
-// Seconds of the CPU that this process and its threads (GL's among them)
-// have taken.
-static double cpu_now()
-{
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 // Frames timed in a row after each change of the view, whose median a
 // pair takes: one frame alone moves with whatever else the machine runs.
 constexpr int block_frames = 3;
