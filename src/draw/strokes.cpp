@@ -124,6 +124,17 @@ int texture_strokes(Strokes* strokes, int unit)
 // a batch at a time, each sent on before the next, holds that to a batch's.
 static const GLsizei batch_strokes = 8192;
 
+// Calls draw(first, count) for each batch of the primitives, sending each
+// on before the next where there are several.
+template <class Draw> static void __batches_strokes(GLsizei primitives, Draw draw)
+{
+    for (GLsizei first = 0; first < primitives; first += batch_strokes) {
+        draw(first, std::min(batch_strokes, primitives - first));
+        if (primitives > batch_strokes)
+            glFlush();
+    }
+}
+
 void draw_strokes(unsigned int program, const Strokes* strokes, const float* colour)
 {
     GLsizei instances = static_cast<GLsizei>(strokes->vertex_count) - (strokes->kind == SHAPE_LINES);
@@ -152,15 +163,13 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
             load_float_to_shader(program, "fringe", static_cast<float>(fringe));
             if (fringe)
                 glDepthMask(GL_FALSE);
-            for (GLsizei first = 0; first < instances; first += batch_strokes) {
+            __batches_strokes(instances, [&](GLsizei first, GLsizei count) {
                 if (instances > batch_strokes) {
                     __point_strokes(strokes, static_cast<uint64_t>(first));
                     load_int_to_shader(program, "first", first);
                 }
-                glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, std::min(batch_strokes, instances - first));
-                if (instances > batch_strokes)
-                    glFlush();
-            }
+                glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, count);
+            });
         }
         glDepthMask(GL_TRUE);
         if (instances > batch_strokes) {
@@ -177,12 +186,8 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
         if (test == GL_LESS)
             glDepthFunc(GL_LEQUAL);
         load_float_to_shader(program, "fringe", -1.0f);
-        // In batches, as lines are drawn; a point's vertex is its own.
-        for (GLsizei first = 0; first < instances; first += batch_strokes) {
-            glDrawArrays(GL_POINTS, first, std::min(batch_strokes, instances - first));
-            if (instances > batch_strokes)
-                glFlush();
-        }
+        // A point's vertex is its own: a batch starts where it starts.
+        __batches_strokes(instances, [](GLsizei first, GLsizei count) { glDrawArrays(GL_POINTS, first, count); });
         glDepthFunc(static_cast<GLenum>(test));
     }
     glDisable(GL_BLEND);
