@@ -1,8 +1,6 @@
 // The application: start-up, the run, shutdown.
 #include "app/main.h"
 
-#include <malloc.h>
-
 #include <cstdio>
 
 #include "draw/context.h"
@@ -10,6 +8,7 @@
 #include "draw/glsl.h"
 #include "app/headless.h"
 #include "core/info.h"
+#include "core/room.h"
 #include "app/input.h"
 #include "app/surface.h"
 #include "core/log.h"
@@ -27,12 +26,7 @@
 
 int start_main()
 {
-    // The GL driver allocates and frees its memory for every frame. By
-    // default glibc hands the top of the heap back to the kernel at each
-    // free and serves blocks from 128 KiB up with fresh mappings, so every
-    // frame faulted the same pages in and cleared them anew.
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    use_heap_room(HEAP_FRAMES);
 
     mlog("[VENTANA] Inicializando...\n");
     window = init_window(512, 512, wname);

@@ -7,6 +7,7 @@
 
 #include "core/motion.h"
 #include "core/oogl.h"
+#include "core/room.h"
 #include "core/view.h"
 #include "draw/mesh.h"
 #include "draw/shapes.h"
@@ -148,7 +149,10 @@ static ShowStatus __show_oogl_surface(const char* path, ShowReport* report, bool
 {
     ShapeData data[max_shapes_oogl];
     int count = 0;
-    if (const char* reason = read_shapes_oogl(path, data, &count)) {
+    use_heap_room(HEAP_READING);
+    const char* reason = read_shapes_oogl(path, data, &count);
+    use_heap_room(HEAP_FRAMES);
+    if (reason) {
         // Neither KLEIN nor OOGL: the KLEIN reader's word stands.
         if (reason != not_oogl)
             report->fault = reason;

@@ -2,6 +2,7 @@
 // ones mapped apart, where the host maps memory.
 #include "core/room.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -49,4 +50,10 @@ void give_room(void* room, uint64_t bytes)
         munmap(room, static_cast<size_t>((bytes + page) / page * page));
     else
         free(room);
+}
+
+void use_heap_room(HeapUse use)
+{
+    mallopt(M_MMAP_THRESHOLD, use == HEAP_FRAMES ? 32 << 20 : 1 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
 }

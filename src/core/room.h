@@ -13,3 +13,11 @@ void* take_room(uint64_t bytes);
 
 // Lets go of a block that take_room gave for the same bytes; none is ignored.
 void give_room(void* room, uint64_t bytes);
+
+// How the heap serves large blocks. Frames: blocks up to 32 MiB stay in the
+// heap, as the GL driver allocates and frees its memory every frame and
+// would otherwise fault the same pages in anew. Reading: blocks from 1 MiB
+// are mapped apart, so that arrays grown by doubling move page by page and
+// leave no freed copy resident behind them.
+enum HeapUse { HEAP_FRAMES, HEAP_READING };
+void use_heap_room(HeapUse use);
