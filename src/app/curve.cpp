@@ -175,7 +175,7 @@ static bool __ready_curve(Strokes* lines, const Programs* programs)
         return false;
     if (memcmp(lines->bound, bound_shapes(), sizeof lines->bound) != 0)
         bind_strokes(lines, bound_shapes());
-    return !programs->fetched || texture_strokes(lines, UNIT_COORDS);
+    return !programs->fetched || texture_strokes(lines);
 }
 
 // The widths of lines drawn: pictures larger than the window make GL's
@@ -210,7 +210,7 @@ void draw_curve(const Programs* programs)
             continue;
         load_float_to_shader(programs->lines, "width", width * static_cast<float>(3 - k));
         glDepthMask(k == 2);
-        draw_strokes(programs->lines, state.lines[drawn[k]], colours[k]);
+        draw_strokes(programs->lines, state.lines[drawn[k]], colours[k], programs->fetched ? UNIT_COORDS : -1);
     }
     glDepthMask(GL_TRUE);
     load_float_to_shader(programs->lines, "width", width);
@@ -228,7 +228,7 @@ void draw_band_curve(unsigned int program, bool fetched, float width, float edge
     for (float mark : {0.5f, 1.0f}) {
         load_float_to_shader(program, "width", mark < 1.0f ? width + 2.0f * edge : width);
         load_float_to_shader(program, "mark", mark);
-        draw_strokes(program, middle, unused);
+        draw_strokes(program, middle, unused, fetched ? UNIT_COORDS : -1);
     }
 }
 

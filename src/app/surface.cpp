@@ -113,7 +113,7 @@ ShowStatus show_open_surface(const KleinFile* file, ShowReport* report, bool add
     return __refuse_surface(report, SHOW_DONE);
 }
 
-ShowStatus show_shapes_surface(const ShapeData* data, int count, ShowReport* report, bool add, const char* path)
+ShowStatus show_shapes_surface(ShapeData* data, int count, ShowReport* report, bool add, const char* path)
 {
     ShowReport ignored;
     if (!report)

@@ -44,9 +44,10 @@ void describe_surface(const ShowReport* report, char* text, size_t size);
 
 // The same for shapes already read, in the order triangles, lines, points;
 // where polygons' edges are lines of their own, those stand in for the
-// triangles' wireframe. Their arrays stay the caller's.
+// triangles' wireframe. Their arrays stay the caller's to free, but lines'
+// and points' are spent as add_shapes spends them.
 ShowStatus show_shapes_surface(
-    const ShapeData* data, int count, ShowReport* report = nullptr, bool add = false, const char* path = nullptr);
+    ShapeData* data, int count, ShowReport* report = nullptr, bool add = false, const char* path = nullptr);
 
 // The same for a surface already read, put in place of those shown; its
 // arrays stay the caller's.

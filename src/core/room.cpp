@@ -52,6 +52,17 @@ void give_room(void* room, uint64_t bytes)
         free(room);
 }
 
+uint64_t spend_room(void* block, uint64_t from, uint64_t to)
+{
+    uint64_t page = __page_room(), start = reinterpret_cast<uintptr_t>(block);
+    uint64_t first = (start + from + page - 1) / page * page, end = (start + to) / page * page;
+    if (end <= first)
+        return from;
+    if (maps_room)
+        madvise(reinterpret_cast<void*>(first), static_cast<size_t>(end - first), MADV_DONTNEED);
+    return end - start;
+}
+
 void use_heap_room(HeapUse use)
 {
     mallopt(M_MMAP_THRESHOLD, use == HEAP_FRAMES ? 32 << 20 : 1 << 20);

@@ -14,6 +14,13 @@ void* take_room(uint64_t bytes);
 // Lets go of a block that take_room gave for the same bytes; none is ignored.
 void give_room(void* room, uint64_t bytes);
 
+// Hands the whole pages among a block's bytes from `from` to `to` back to
+// the system, now, though the block stays taken: they read as zeros after.
+// Any block of ours may be spent so, once nothing will read those bytes
+// again. Returns where the pages handed back end, the next call's from, so
+// that a block spent piece by piece loses no page between pieces.
+uint64_t spend_room(void* block, uint64_t from, uint64_t to);
+
 // How the heap serves large blocks. Frames: blocks up to 32 MiB stay in the
 // heap, as the GL driver allocates and frees its memory every frame and
 // would otherwise fault the same pages in anew. Reading: blocks from 1 MiB

@@ -26,11 +26,9 @@ vec4 end4()
 )";
 
 // Or fetched, all m coordinates of the segment's first vertex and of the
-// next, or of the point, through a frame of R^m. Segments are drawn in
-// batches, the first of each its instance 0.
+// next, or of the point, through a frame of R^m, from the texture of the
+// piece being drawn.
 static const char end_fetched[] = R"(
-uniform int first;
-
 vec4 position4()
 {
     return fetched(coords, STROKE);
@@ -192,7 +190,7 @@ const char* line_vertex_glsl(bool framed)
 {
     static const std::string stages[2] = {
         __inputs_glsl(false, "gl_InstanceID") + place_glsl() + strokes_common + line_main,
-        __inputs_glsl(true, "(first + gl_InstanceID)") + place_glsl() + strokes_common + line_main,
+        __inputs_glsl(true, "gl_InstanceID") + place_glsl() + strokes_common + line_main,
     };
     return stages[framed].c_str();
 }

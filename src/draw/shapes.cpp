@@ -79,7 +79,7 @@ static void __colour_shapes(const uint8_t* c, float opacity, float* rgba)
 }
 
 // Triangles: a mesh, filled and lit, with its wireframe over it.
-static int __upload_triangles(const ShapeData* data, Shape* shape)
+static int __upload_triangles(ShapeData* data, Shape* shape)
 {
     shape->mesh = create_mesh({data->coords, data->normals, data->vertex_count, data->dim});
     if (shape->mesh && data->colors && !paint_mesh(shape->mesh, data->colors)) {
@@ -148,9 +148,9 @@ static void __destroy_triangles(Shape* shape)
 }
 
 // Lines and points: strokes, drawn with the lines.
-static int __upload_strokes(const ShapeData* data, Shape* shape)
+static int __upload_strokes(ShapeData* data, Shape* shape)
 {
-    shape->strokes = create_strokes(data);
+    shape->strokes = create_strokes(data, true);
     return shape->strokes != nullptr;
 }
 
@@ -165,13 +165,13 @@ static void __draw_strokes(const Shape* shape, const Programs* programs, Pass pa
     if (pass != PASS_LINES || !program)
         return;
     // Past what GL can fetch, a frame of R^m cannot show them.
-    if (programs->fetched && !texture_strokes(shape->strokes, UNIT_COORDS))
+    if (programs->fetched && !texture_strokes(shape->strokes))
         return;
     float rgba[4];
     __colour_shapes(shape->color, 1.0f, rgba);
     if (programs->shade > 0.0f)
         load_float_to_shader(program, "shade", shape->ink ? programs->shade : 1.0f);
-    draw_strokes(program, shape->strokes, rgba);
+    draw_strokes(program, shape->strokes, rgba, programs->fetched ? UNIT_COORDS : -1);
 }
 
 static uint64_t __count_lines(const Shape* shape)
@@ -213,7 +213,7 @@ static int __append_shapes(Shape* shape, int source)
     return 1;
 }
 
-int add_shapes(const ShapeData* data, int source)
+int add_shapes(ShapeData* data, int source)
 {
     Shape shape = {};
     shape.kind = data->kind;
@@ -296,10 +296,7 @@ const float* read_shapes(int k, uint64_t first, uint64_t count, float* part)
     const Shape& shape = shapes[k];
     if (shape.mesh)
         return read_mesh(shape.mesh, 0, first, count, part);
-    uint64_t stride = shape.strokes->dim * sizeof(float);
-    glBindBuffer(GL_ARRAY_BUFFER, shape.strokes->coord_buffer);
-    glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(first * stride),
-        static_cast<GLsizeiptr>(count * stride), part);
+    read_strokes(shape.strokes, first, count, part);
     return part;
 }
 

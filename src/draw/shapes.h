@@ -55,8 +55,9 @@ struct KindRow {
     ShapeKind kind;
     const char* name;    // as --info and the panel name it: "triangles"
     const char* counted; // what it is made of, as --info counts it: "faces"
-    // Puts the data on the GPU into shape; returns 0 when it cannot.
-    int (*upload)(const ShapeData* data, Shape* shape);
+    // Puts the data on the GPU into shape, maybe spending its arrays as they
+    // go up (see add_shapes); returns 0 when it cannot.
+    int (*upload)(ShapeData* data, Shape* shape);
     // Reads the coordinates show[0..3] as x, y, z, w.
     void (*bind)(Shape* shape, const uint8_t show[4]);
     void (*draw)(const Shape* shape, const Programs* programs, Pass pass);
@@ -89,8 +90,10 @@ void recolor_shapes();
 void color_file_shapes(int k, const uint8_t* rgb);
 
 // Puts a shape made from data on show after the others, in its file's
-// colour. Returns 0 when the list is full or the GPU cannot take it.
-int add_shapes(const ShapeData* data, int source);
+// colour. Returns 0 when the list is full or the GPU cannot take it. The
+// arrays of lines and points are spent as they go up (see spend_room), so
+// that a shape is never held twice; they are still the caller's to free.
+int add_shapes(ShapeData* data, int source);
 
 // Puts a surface already on the GPU on show after the others, as one of
 // triangles. Returns 0 when the list is full; the mesh is destroyed then.

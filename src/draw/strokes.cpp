@@ -8,10 +8,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/room.h"
 #include "draw/context.h"
 #include "draw/mesh.h"
 #include "draw/platform.h"
 #include "draw/shader.h"
+
+// Vertices a piece draws: a software rasteriser keeps what it has binned
+// of a draw until the draw ends, hundreds of bytes a primitive, and a piece
+// at a time, each sent on before the next, holds that to a piece's; and a
+// shape goes up a piece at a time, its arrays spent behind it, so that the
+// driver's copy of it never stands beside ours.
+static const uint32_t piece_strokes = 2048;
 
 static uint32_t __buffer_strokes(const void* array, uint64_t size)
 {
@@ -22,47 +30,84 @@ static uint32_t __buffer_strokes(const void* array, uint64_t size)
     return buffer;
 }
 
-Strokes* create_strokes(const ShapeData* data)
+// The vertices the piece holds.
+static uint32_t __vertices_strokes(const Strokes* strokes, const StrokePiece& piece)
 {
-    // glDrawArraysInstanced takes a signed count, and a buffer's size is
-    // signed too.
-    if (data->vertex_count > INT32_MAX || data->dim < 4
-        || 4 * static_cast<uint64_t>(data->dim) * data->vertex_count > INT32_MAX)
+    return piece.count + (strokes->kind == SHAPE_LINES);
+}
+
+// Uploads the piece's part of the arrays.
+static void __piece_strokes(const Strokes* strokes, const ShapeData* data, StrokePiece* piece)
+{
+    uint64_t first = piece->first, n = __vertices_strokes(strokes, *piece), dim = data->dim;
+    piece->coord_buffer = __buffer_strokes(data->coords + first * dim, 4 * dim * n);
+    if (data->colors)
+        piece->color_buffer = __buffer_strokes(data->colors + 4 * first, 4 * n);
+    if (data->joins)
+        piece->join_buffer = __buffer_strokes(data->joins + first, n);
+    // Without buffer textures, frames of R^m fetch from a 2D texture, made
+    // while the coordinates are at hand.
+    if (!has_buffer_textures_platform && dim > 4)
+        piece->texture = image_texture_mesh(data->coords + first * dim, dim * n);
+}
+
+// Hands back the arrays' pages below vertex end, where spent[] says how far
+// each has been handed back.
+static void __spend_strokes(const ShapeData* data, uint64_t end, uint64_t spent[3])
+{
+    spent[0] = spend_room(data->coords, spent[0], 4 * data->dim * end);
+    if (data->colors)
+        spent[1] = spend_room(data->colors, spent[1], 4 * end);
+    if (data->joins)
+        spent[2] = spend_room(data->joins, spent[2], end);
+}
+
+Strokes* create_strokes(const ShapeData* data, bool spend)
+{
+    // A buffer's size is signed.
+    uint64_t n = data->vertex_count, lines = data->kind == SHAPE_LINES;
+    if (n > INT32_MAX || data->dim < 4 || 4 * static_cast<uint64_t>(data->dim) * (piece_strokes + 1) > INT32_MAX)
         return nullptr;
+    uint64_t pieces = n == 0 ? 0 : (n - lines + piece_strokes - 1) / piece_strokes;
+    pieces += n > 0 && pieces == 0;
     Strokes* strokes = static_cast<Strokes*>(malloc(sizeof(Strokes)));
-    if (!strokes)
+    StrokePiece* piece = static_cast<StrokePiece*>(calloc(pieces + 1, sizeof(StrokePiece)));
+    if (!strokes || !piece) {
+        free(strokes);
+        free(piece);
         return nullptr;
+    }
     *strokes = {};
     strokes->kind = data->kind;
-    strokes->vertex_count = static_cast<uint32_t>(data->vertex_count);
+    strokes->vertex_count = static_cast<uint32_t>(n);
     strokes->dim = data->dim;
+    strokes->pieces = piece;
     drop_errors_context();
     glGenVertexArrays(1, &strokes->vertex_array);
     glBindVertexArray(strokes->vertex_array);
-    uint64_t n = data->vertex_count;
-    strokes->coord_buffer = __buffer_strokes(data->coords, 4 * data->dim * n);
+    uint64_t spent[3] = {};
+    for (uint32_t k = 0; k < pieces; k++) {
+        piece[k].first = k * piece_strokes;
+        piece[k].count = static_cast<uint32_t>(std::min<uint64_t>(piece_strokes, n - lines - piece[k].first));
+        strokes->piece_count++;
+        __piece_strokes(strokes, data, &piece[k]);
+        if (spend)
+            __spend_strokes(data, k + 1 < pieces ? piece[k].first + piece_strokes : n, spent);
+    }
     // Each vertex's colour and joint go with its segment's instance, or its point.
-    GLuint divisor = data->kind == SHAPE_LINES ? 1 : 0;
+    GLuint divisor = lines ? 1 : 0;
     if (data->colors) {
-        strokes->color_buffer = __buffer_strokes(data->colors, 4 * n);
-        glVertexAttribPointer(8, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, nullptr);
         glVertexAttribDivisor(8, divisor);
         glEnableVertexAttribArray(8);
     }
-    if (data->kind == SHAPE_LINES) {
-        strokes->join_buffer = __buffer_strokes(data->joins, n);
-        glVertexAttribPointer(9, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
+    if (lines) {
         glVertexAttribDivisor(9, 1);
         glEnableVertexAttribArray(9);
     }
-    for (GLuint location = 0; location < (data->kind == SHAPE_LINES ? 8u : 4u); location++) {
+    for (GLuint location = 0; location < (lines ? 8u : 4u); location++) {
         glVertexAttribDivisor(location, divisor);
         glEnableVertexAttribArray(location);
     }
-    // Without buffer textures, frames of R^m fetch from a 2D texture, made
-    // while the coordinates are at hand.
-    if (!has_buffer_textures_platform && data->dim > 4)
-        strokes->texture = image_texture_mesh(data->coords, static_cast<uint64_t>(data->dim) * n);
     const uint8_t first[4] = {0, 1, 2, 3};
     bind_strokes(strokes, first);
     if (glGetError() != GL_NO_ERROR) {
@@ -72,73 +117,94 @@ Strokes* create_strokes(const ShapeData* data)
     return strokes;
 }
 
-// Points the attributes of the bound coordinates at vertex first on, and a
-// line's colours and joins with them.
-static void __point_strokes(const Strokes* strokes, uint64_t first)
+// Points the attributes of the bound coordinates at the piece's vertices,
+// and its colours and joins with them.
+static void __point_strokes(const Strokes* strokes, const StrokePiece& piece)
 {
-    glBindBuffer(GL_ARRAY_BUFFER, strokes->coord_buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, piece.coord_buffer);
     // One float a location; the stride is the whole vertex, and the next
     // vertex starts one stride on.
     GLsizei stride = 4 * strokes->dim;
     for (GLuint end = 0; end < (strokes->kind == SHAPE_LINES ? 2u : 1u); end++)
         for (GLuint k = 0; k < 4; k++) {
-            uintptr_t offset = 4u * strokes->bound[k] + (first + end) * static_cast<uintptr_t>(stride);
+            uintptr_t offset = 4u * strokes->bound[k] + end * static_cast<uintptr_t>(stride);
             glVertexAttribPointer(4 * end + k, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
         }
-    if (strokes->kind != SHAPE_LINES)
-        return;
-    if (strokes->color_buffer) {
-        glBindBuffer(GL_ARRAY_BUFFER, strokes->color_buffer);
-        glVertexAttribPointer(8, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, reinterpret_cast<const void*>(4 * first));
+    if (piece.color_buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, piece.color_buffer);
+        glVertexAttribPointer(8, 4, GL_UNSIGNED_BYTE, GL_TRUE, 0, nullptr);
     }
-    glBindBuffer(GL_ARRAY_BUFFER, strokes->join_buffer);
-    glVertexAttribPointer(9, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, reinterpret_cast<const void*>(first));
+    if (piece.join_buffer) {
+        glBindBuffer(GL_ARRAY_BUFFER, piece.join_buffer);
+        glVertexAttribPointer(9, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
+    }
 }
 
 void bind_strokes(Strokes* strokes, const uint8_t show[4])
 {
     glBindVertexArray(strokes->vertex_array);
     memcpy(strokes->bound, show, sizeof strokes->bound);
-    __point_strokes(strokes, 0);
+    if (strokes->piece_count)
+        __point_strokes(strokes, strokes->pieces[0]);
 }
 
-int texture_strokes(Strokes* strokes, int unit)
+int texture_strokes(Strokes* strokes)
 {
-    if (!strokes->texture && has_buffer_textures_platform) {
-        GLint largest = 0;
+    GLint largest = 0;
+    if (has_buffer_textures_platform)
         glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
-        if (static_cast<uint64_t>(strokes->dim) * strokes->vertex_count <= static_cast<uint64_t>(largest)) {
-            glGenTextures(1, &strokes->texture);
-            glBindTexture(GL_TEXTURE_BUFFER, strokes->texture);
-            buffer_texture_platform(GL_R32F, strokes->coord_buffer);
+    int made = 1;
+    for (uint32_t k = 0; k < strokes->piece_count; k++) {
+        StrokePiece& piece = strokes->pieces[k];
+        uint64_t texels = static_cast<uint64_t>(strokes->dim) * __vertices_strokes(strokes, piece);
+        if (!piece.texture && has_buffer_textures_platform && texels <= static_cast<uint64_t>(largest)) {
+            glGenTextures(1, &piece.texture);
+            glBindTexture(GL_TEXTURE_BUFFER, piece.texture);
+            buffer_texture_platform(GL_R32F, piece.coord_buffer);
         }
+        made &= piece.texture != 0;
     }
-    glActiveTexture(GL_TEXTURE0 + unit);
-    glBindTexture(has_buffer_textures_platform ? GL_TEXTURE_BUFFER : GL_TEXTURE_2D, strokes->texture);
-    glActiveTexture(GL_TEXTURE0);
-    return strokes->texture != 0;
+    return made;
 }
 
-// Segments or points a draw takes: a software rasteriser keeps what it has
-// binned of a draw until the draw ends, hundreds of bytes a primitive, and
-// a batch at a time, each sent on before the next, holds that to a batch's.
-static const GLsizei batch_strokes = 8192;
-
-// Calls draw(first, count) for each batch of the primitives, sending each
-// on before the next where there are several.
-template <class Draw> static void __batches_strokes(GLsizei primitives, Draw draw)
+void read_strokes(const Strokes* strokes, uint64_t first, uint64_t count, float* part)
 {
-    for (GLsizei first = 0; first < primitives; first += batch_strokes) {
-        draw(first, std::min(batch_strokes, primitives - first));
-        if (primitives > batch_strokes)
+    uint64_t stride = strokes->dim * sizeof(float);
+    for (uint32_t k = 0; k < strokes->piece_count; k++) {
+        const StrokePiece& piece = strokes->pieces[k];
+        uint64_t from = std::max<uint64_t>(first, piece.first),
+                 to = std::min<uint64_t>(first + count, piece.first + __vertices_strokes(strokes, piece));
+        if (from >= to)
+            continue;
+        glBindBuffer(GL_ARRAY_BUFFER, piece.coord_buffer);
+        glGetBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>((from - piece.first) * stride),
+            static_cast<GLsizeiptr>((to - from) * stride), part + (from - first) * strokes->dim);
+    }
+}
+
+// Calls draw(count) for each piece, its attributes and texture bound,
+// sending each on before the next where there are several.
+template <class Draw> static void __pieces_strokes(const Strokes* strokes, int coords, Draw draw)
+{
+    for (uint32_t k = 0; k < strokes->piece_count; k++) {
+        const StrokePiece& piece = strokes->pieces[k];
+        if (strokes->piece_count > 1)
+            __point_strokes(strokes, piece);
+        if (coords >= 0) {
+            glActiveTexture(GL_TEXTURE0 + coords);
+            glBindTexture(has_buffer_textures_platform ? GL_TEXTURE_BUFFER : GL_TEXTURE_2D, piece.texture);
+            glActiveTexture(GL_TEXTURE0);
+        }
+        if (piece.count)
+            draw(static_cast<GLsizei>(piece.count));
+        if (strokes->piece_count > 1)
             glFlush();
     }
 }
 
-void draw_strokes(unsigned int program, const Strokes* strokes, const float* colour)
+void draw_strokes(unsigned int program, const Strokes* strokes, const float* colour, int coords)
 {
-    GLsizei instances = static_cast<GLsizei>(strokes->vertex_count) - (strokes->kind == SHAPE_LINES);
-    if (instances <= 0)
+    if (strokes->piece_count == 0)
         return;
     int area[4];
     glGetIntegerv(GL_VIEWPORT, area);
@@ -146,7 +212,7 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
     load_float2_to_shader(program, "viewport", viewport);
     glBindVertexArray(strokes->vertex_array);
     // A constant attribute belongs to the context, not the vertex array.
-    if (!strokes->color_buffer)
+    if (!strokes->pieces[0].color_buffer)
         glVertexAttrib4f(8, colour[0], colour[1], colour[2], colour[3]);
     // The quads stand for lines: the offset that pushes filled triangles
     // back must not move them too.
@@ -163,19 +229,10 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
             load_float_to_shader(program, "fringe", static_cast<float>(fringe));
             if (fringe)
                 glDepthMask(GL_FALSE);
-            __batches_strokes(instances, [&](GLsizei first, GLsizei count) {
-                if (instances > batch_strokes) {
-                    __point_strokes(strokes, static_cast<uint64_t>(first));
-                    load_int_to_shader(program, "first", first);
-                }
-                glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, count);
-            });
+            __pieces_strokes(
+                strokes, coords, [](GLsizei count) { glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, count); });
         }
         glDepthMask(GL_TRUE);
-        if (instances > batch_strokes) {
-            __point_strokes(strokes, 0);
-            load_int_to_shader(program, "first", 0);
-        }
     } else {
         // A pass costs a software rasteriser about a microsecond a point,
         // whatever its size, and a cloud has millions: one pass, in which a
@@ -186,8 +243,7 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
         if (test == GL_LESS)
             glDepthFunc(GL_LEQUAL);
         load_float_to_shader(program, "fringe", -1.0f);
-        // A point's vertex is its own: a batch starts where it starts.
-        __batches_strokes(instances, [](GLsizei first, GLsizei count) { glDrawArrays(GL_POINTS, first, count); });
+        __pieces_strokes(strokes, coords, [](GLsizei count) { glDrawArrays(GL_POINTS, 0, count); });
         glDepthFunc(static_cast<GLenum>(test));
     }
     glDisable(GL_BLEND);
@@ -200,9 +256,13 @@ void destroy_strokes(Strokes* strokes)
     if (!strokes)
         return;
     glDeleteVertexArrays(1, &strokes->vertex_array);
-    const GLuint buffers[3] = {strokes->coord_buffer, strokes->color_buffer, strokes->join_buffer};
-    glDeleteBuffers(3, buffers);
-    if (strokes->texture)
-        glDeleteTextures(1, &strokes->texture);
+    for (uint32_t k = 0; k < strokes->piece_count; k++) {
+        const StrokePiece& piece = strokes->pieces[k];
+        const GLuint buffers[3] = {piece.coord_buffer, piece.color_buffer, piece.join_buffer};
+        glDeleteBuffers(3, buffers);
+        if (piece.texture)
+            glDeleteTextures(1, &piece.texture);
+    }
+    free(strokes->pieces);
     free(strokes);
 }
