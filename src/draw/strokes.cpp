@@ -19,7 +19,7 @@
 // at a time, each sent on before the next, holds that to a piece's; and a
 // shape goes up a piece at a time, its arrays spent behind it, so that the
 // driver's copy of it never stands beside ours.
-static const uint32_t piece_strokes = 2048;
+static const uint32_t piece_strokes = 4096;
 
 static uint32_t __buffer_strokes(const void* array, uint64_t size)
 {
@@ -186,7 +186,7 @@ void read_strokes(const Strokes* strokes, uint64_t first, uint64_t count, float*
 // where its threads fall behind, every piece queued holds its binned data,
 // tens of megabytes over a shape of millions, and a wait now and then
 // bounds that at no cost worth measuring.
-static const uint32_t queue_strokes = 8;
+static const uint32_t queue_strokes = 2;
 
 // Calls draw(count) for each piece, its attributes and texture bound,
 // sending each on before the next where there are several.
