@@ -64,13 +64,14 @@ static void __spend_strokes(const ShapeData* data, uint64_t end, uint64_t spent[
 
 Strokes* create_strokes(const ShapeData* data, bool spend)
 {
-    // A buffer's size is signed.
+    // Vertices are counted in 32 bits; a line of one vertex is a piece that draws nothing.
     uint64_t n = data->vertex_count, lines = data->kind == SHAPE_LINES;
-    if (n > INT32_MAX || data->dim < 4 || 4 * static_cast<uint64_t>(data->dim) * (piece_strokes + 1) > INT32_MAX)
+    if (n > UINT32_MAX || data->dim < 4)
         return nullptr;
     uint64_t pieces = n == 0 ? 0 : (n - lines + piece_strokes - 1) / piece_strokes;
     pieces += n > 0 && pieces == 0;
     Strokes* strokes = static_cast<Strokes*>(malloc(sizeof(Strokes)));
+    // One more than needed, so that an empty shape asks for some.
     StrokePiece* piece = static_cast<StrokePiece*>(calloc(pieces + 1, sizeof(StrokePiece)));
     if (!strokes || !piece) {
         free(strokes);
