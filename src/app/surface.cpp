@@ -13,7 +13,8 @@
 #include "draw/shapes.h"
 
 char shown_path[PATH_MAX] = "";
-int shown_files = 0;
+// How many files the shapes on show came from.
+static int shown_files = 0;
 
 // Whether shapes of dim coordinates may go on show, in place of those
 // shown or beside them.

@@ -15,9 +15,6 @@
 // with none, or with a surface that came from no file.
 extern char shown_path[PATH_MAX];
 
-// How many files the shapes on show came from.
-extern int shown_files;
-
 enum ShowStatus {
     SHOW_DONE,
     SHOW_UNREADABLE,          // refused by the reader; its report says why
