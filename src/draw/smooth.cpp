@@ -128,7 +128,7 @@ bool ready_smooth(Mesh* mesh, bool wait)
             mesh->point_memory = static_cast<uint32_t*>(take_room(4 * uint64_t {mesh->vertex_count}));
         if (copied)
             copy = coords;
-        if (!mesh->point_memory) {
+        if (!coords || !mesh->point_memory) {
             refused = true;
             __let_go_smooth();
             fprintf(stderr, "plexorama: smooth light: out of memory for the tangent planes: drawing flat\n");
