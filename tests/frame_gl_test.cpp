@@ -2,6 +2,7 @@
 // in the plain view: pixel for pixel up to float rounding, in every lighting
 // and with every cue, whether the frame is fetched by the vertex stage or
 // worked out on the CPU.
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -140,6 +141,41 @@ TEST(Frame, ASurfaceThroughAFrameIsItsImageInThePlainView)
             expect_alike(want, pixels());
             drop_stream(shown_mesh());
         }
+    }
+    set_view(&initial_view);
+    main_loop();
+}
+
+// Smooth light bound to a choice of coordinates fetches those components of
+// each point's plane: the picture is the one the same choice draws as a
+// frame, whose stage sums every component, and not the file's light.
+TEST(Frame, SmoothLightBoundToAChoiceIsTheChoiceAsAFrame)
+{
+    std::vector<float> coords, normals;
+    surface_in(6, &coords, &normals);
+    drop_surface(6, coords, normals);
+    for (const auto& show : {std::array<uint8_t, 4> {0, 1, 2, 3}, std::array<uint8_t, 4> {4, 2, 5, 0}}) {
+        SCOPED_TRACE(show[0]);
+        std::vector<unsigned char> seen[2];
+        for (Light light : {LIGHT_FILE, LIGHT_SMOOTH}) {
+            View next = initial_view;
+            next.light = light;
+            set_view(&next);
+            choose_coordinates(show[0], show[1], show[2], show[3]);
+            ready_smooth(shown_mesh(), true);
+            main_loop();
+            seen[light == LIGHT_SMOOTH] = pixels();
+        }
+        EXPECT_EQ(shown_mesh()->layout, LAYOUT_BOUND);
+        EXPECT_FALSE(seen[0] == seen[1]) << "smooth light must show";
+        // Shown as a frame, a choice is drawn as the choice is, unless set.
+        View framed = view;
+        choice_frame(show.data(), 6, &framed.frame);
+        framed.framed = true;
+        set_view(&framed);
+        main_loop();
+        EXPECT_EQ(shown_mesh()->layout, LAYOUT_COLUMNS);
+        expect_alike(seen[1], pixels());
     }
     set_view(&initial_view);
     main_loop();
