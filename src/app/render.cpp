@@ -117,9 +117,6 @@ static Drawn __drawn_render()
     return DRAWN_FETCHED;
 }
 
-// The stages the view asks for. Smooth light draws flat until the tangent
-// planes are found, which a picture waits for, and where they cannot be
-// read: from the stream.
 // Whether every mesh on show has its tangent planes. Meshes are searched in
 // turn, a picture waiting for each.
 static bool __ready_smooth_render()
@@ -132,16 +129,18 @@ static bool __ready_smooth_render()
     return true;
 }
 
-// Sets *drawn to how the stages draw.
-static Stages __stages_render(Drawn* drawn)
+// The stages the view asks for. Smooth light draws flat until the tangent
+// planes are found, which a picture waits for, and where they cannot be
+// read: from the stream.
+static Stages __stages_render(Drawn drawn)
 {
     bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !layers_refused;
-    bool smooth = view.light == LIGHT_SMOOTH && *drawn != DRAWN_STREAMED && __ready_smooth_render();
-    bool framed = *drawn == DRAWN_COLUMNS || *drawn == DRAWN_FETCHED;
-    uint8_t columns = *drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
+    bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED && __ready_smooth_render();
+    bool framed = drawn == DRAWN_COLUMNS || drawn == DRAWN_FETCHED;
+    uint8_t columns = drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
     return {view.cues.tint, framed, columns, layered, smooth,
         shows_kind_shapes(SHAPE_LINES) || wanted_curve(), shows_kind_shapes(SHAPE_POINTS),
-        *drawn != DRAWN_BOUND, view.finish.tubes > 0.0f, shows_paint_shapes(),
+        drawn != DRAWN_BOUND, view.finish.tubes > 0.0f, shows_paint_shapes(),
         view.cues.broken && offers_band()};
 }
 
@@ -281,7 +280,7 @@ void main_loop()
     static float angle = 0.0f;
     update_curve();
     Drawn drawn = __drawn_render();
-    Stages wanted = __stages_render(&drawn);
+    Stages wanted = __stages_render(drawn);
     bool rebuilt = false;
     if (!(wanted == built)) {
         rebuilt = __build_render(wanted);
