@@ -42,6 +42,31 @@ double distance_from(
     return std::fmax(worst, std::fabs(dot));
 }
 
+// The planes found, a vertex at a time as its point has them, and how many
+// points there are; 0 when the search fails. The points are numbered in
+// the order of their first vertices.
+int find_halves(const float* coords, int dim, uint64_t n, std::vector<uint16_t>* halves,
+    const std::atomic<bool>& stop, uint64_t* count = nullptr)
+{
+    std::vector<uint32_t> points(n);
+    Planes planes;
+    if (!find_tangents(coords, static_cast<uint8_t>(dim), n, points.data(), &planes, &stop))
+        return 0;
+    halves->resize(2 * dim * n);
+    uint32_t next = 0;
+    for (uint64_t v = 0; v < n; v++) {
+        EXPECT_LE(points[v], next) << "vertex " << v;
+        next += points[v] == next;
+        if (points[v] < planes.count)
+            memcpy(&(*halves)[2 * dim * v], planes.halves + 2 * dim * uint64_t {points[v]}, 4 * dim);
+    }
+    EXPECT_EQ(next, planes.count);
+    give_room(planes.halves, 4 * static_cast<uint64_t>(dim) * planes.count);
+    if (count)
+        *count = planes.count;
+    return 1;
+}
+
 TEST(Tangents, HalvesRoundToTheNearest)
 {
     const struct {
@@ -93,9 +118,9 @@ TEST_P(TangentsFan, AVertexSharedByAFanTakesTheSurfacesPlane)
     for (const auto& corner : alone)
         coords.insert(coords.end(), corner, corner + dim);
     uint64_t n = coords.size() / dim;
-    std::vector<uint16_t> halves(2 * dim * n, 0xffff);
+    std::vector<uint16_t> halves;
     std::atomic<bool> stop(false);
-    ASSERT_EQ(find_tangents(coords.data(), dim, n, halves.data(), &stop), 1);
+    ASSERT_EQ(find_halves(coords.data(), dim, n, &halves, stop), 1);
     const double e1[12] = {1}, e2[12] = {0, 1}, zero[12] = {};
     float fu[12], fv[12], origin[12];
     turned(e1, fu);
@@ -121,10 +146,13 @@ INSTANTIATE_TEST_SUITE_P(Dims, TangentsFan, testing::Values(4, 5, 9, 12));
 // A torus in R^4, as a file lists it (each grid point once in each of its
 // six triangles), and the same in R^9, its coordinates spread out among
 // zeros: up to R^8 the planes are summed as a matrix, past it kept one by
-// one, and both ways find the same plane at every vertex.
-TEST(Tangents, SummedAndKeptPlanesAgreeOnATorus)
+// one, and both ways find the same plane at every vertex, a grid point
+// each, also where the search is cut into parts.
+class TangentsTorus : public testing::TestWithParam<int> {};
+
+TEST_P(TangentsTorus, SummedAndKeptPlanesAgree)
 {
-    const int n = 12;
+    const int n = GetParam();
     std::vector<float> small, large;
     for (int cell = 0; cell < n * n; cell++)
         for (auto [di, dj] : {std::pair {0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
@@ -136,16 +164,22 @@ TEST(Tangents, SummedAndKeptPlanesAgreeOnATorus)
                 large.push_back(k % 2 ? 0.0f : p[k / 2 % 4] * (k < 8));
         }
     uint64_t count = small.size() / 4;
-    std::vector<uint16_t> planes4(8 * count), planes9(18 * count);
+    std::vector<uint16_t> planes4, planes9;
     std::atomic<bool> stop(false);
-    ASSERT_EQ(find_tangents(small.data(), 4, count, planes4.data(), &stop), 1);
-    ASSERT_EQ(find_tangents(large.data(), 9, count, planes9.data(), &stop), 1);
+    uint64_t points4 = 0, points9 = 0;
+    ASSERT_EQ(find_halves(small.data(), 4, count, &planes4, stop, &points4), 1);
+    ASSERT_EQ(find_halves(large.data(), 9, count, &planes9, stop, &points9), 1);
+    EXPECT_EQ(points4, static_cast<uint64_t>(n * n));
+    EXPECT_EQ(points9, static_cast<uint64_t>(n * n));
     for (uint64_t v = 0; v < count; v++)
         for (int k = 0; k < 18; k++) {
             float want = k % 9 % 2 || k % 9 == 8 ? 0.0f : value_of(planes4[8 * v + 4 * (k / 9) + k % 9 / 2]);
             ASSERT_NEAR(value_of(planes9[18 * v + k]), want, 1e-3) << "vertex " << v << ", half " << k;
         }
 }
+
+// 150^2 cells are 135,000 vertices: two parts.
+INSTANTIATE_TEST_SUITE_P(Grids, TangentsTorus, testing::Values(12, 150));
 
 // The planes' room: from the heap or mapped, each block starts on a page and
 // holds its bytes and one more, to the last, and goes back as it came.
@@ -166,13 +200,13 @@ TEST(Tangents, WhatHasNoPlaneGetsZerosAndAStopEndsTheSearch)
 {
     // A triangle without area, and one with a value that is not finite.
     const float coords[] = {0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 0, 0, 0, NAN, 1, 0, 0, 0, 0, 1, 0, 0};
-    std::vector<uint16_t> halves(2 * 4 * 6, 0xffff);
+    std::vector<uint16_t> halves;
     std::atomic<bool> stop(false);
-    ASSERT_EQ(find_tangents(coords, 4, 6, halves.data(), &stop), 1);
+    ASSERT_EQ(find_halves(coords, 4, 6, &halves, stop), 1);
     for (int k = 0; k < 2 * 4 * 4; k++)
         EXPECT_EQ(halves[k] & 0x7fff, 0) << "half " << k;
     stop = true;
-    EXPECT_EQ(find_tangents(coords, 4, 6, halves.data(), &stop), 0);
+    EXPECT_EQ(find_halves(coords, 4, 6, &halves, stop), 0);
 }
 
 } // namespace

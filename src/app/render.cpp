@@ -103,13 +103,13 @@ int forced_path_render = -1;
 // worked out on the CPU. Lines and points are drawn bound, or fetched.
 enum Drawn { DRAWN_BOUND, DRAWN_COLUMNS, DRAWN_FETCHED, DRAWN_STREAMED };
 
-static Drawn __drawn_render(bool smooth)
+static Drawn __drawn_render()
 {
     uint8_t dim = dim_shapes();
     if (!view.framed || view.frame.dim != dim || dim == 4)
         return DRAWN_BOUND;
     int forced = forced_path_render;
-    if ((forced < 0 || forced == PATH_COLUMNS) && locations_glsl(dim, smooth) <= most_columns_glsl)
+    if ((forced < 0 || forced == PATH_COLUMNS) && locations_glsl(dim) <= most_columns_glsl)
         return DRAWN_COLUMNS;
     for (int k = 0; k < shape_count; k++)
         if (shapes[k].mesh && (forced == PATH_STREAMED || !texture_mesh(shapes[k].mesh)))
@@ -117,38 +117,30 @@ static Drawn __drawn_render(bool smooth)
     return DRAWN_FETCHED;
 }
 
-// The stages the view asks for. Smooth light draws flat until the tangent
-// planes are found, which a picture waits for, and where they cannot be
-// read: from the stream, or fetched where GL has no buffer textures.
-// Whether every mesh on show has its tangent planes, and the textures over
-// them a frame needs. Meshes are searched in turn, a picture waiting for
-// each.
-static bool __ready_smooth_render(bool framed)
+// Whether every mesh on show has its tangent planes. Meshes are searched in
+// turn, a picture waiting for each.
+static bool __ready_smooth_render()
 {
     for (int k = 0; k < shape_count; k++) {
         Mesh* mesh = shapes[k].mesh;
-        if (mesh && (!ready_smooth(mesh, hidden_window) || (framed && !texture_smooth(mesh))))
+        if (mesh && !ready_smooth(mesh, hidden_window))
             return false;
     }
     return true;
 }
 
-// Where the planes take more attributes than there are, the triangles are
-// fetched with them, or else drawn flat from attributes. Sets *drawn to how
-// the stages draw.
-static Stages __stages_render(Drawn* drawn)
+// The stages the view asks for. Smooth light draws flat until the tangent
+// planes are found, which a picture waits for, and where they cannot be
+// read: from the stream.
+static Stages __stages_render(Drawn drawn)
 {
     bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !layers_refused;
-    Drawn lit = *drawn == DRAWN_COLUMNS && view.light == LIGHT_SMOOTH ? __drawn_render(true) : *drawn;
-    bool smooth = view.light == LIGHT_SMOOTH && lit != DRAWN_STREAMED
-        && (lit != DRAWN_FETCHED || has_buffer_textures_platform)
-        && __ready_smooth_render(lit == DRAWN_FETCHED);
-    *drawn = smooth ? lit : *drawn;
-    bool framed = *drawn == DRAWN_COLUMNS || *drawn == DRAWN_FETCHED;
-    uint8_t columns = *drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
+    bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED && __ready_smooth_render();
+    bool framed = drawn == DRAWN_COLUMNS || drawn == DRAWN_FETCHED;
+    uint8_t columns = drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
     return {view.cues.tint, framed, columns, layered, smooth,
         shows_kind_shapes(SHAPE_LINES) || wanted_curve(), shows_kind_shapes(SHAPE_POINTS),
-        *drawn != DRAWN_BOUND, view.finish.tubes > 0.0f, shows_paint_shapes(),
+        drawn != DRAWN_BOUND, view.finish.tubes > 0.0f, shows_paint_shapes(),
         view.cues.broken && offers_band()};
 }
 
@@ -213,7 +205,7 @@ static bool __build_render(Stages stages)
         if (tint)
             load_int_to_shader(program, "map", UNIT_MAP);
     __frame_load_render(0);
-    if (stages.smooth && stages.framed && !stages.columns)
+    if (stages.smooth)
         load_int_to_shader(shader, "tangents", UNIT_TANGENTS);
     if (stages.painted)
         for (unsigned int program : {shader, shader_plain})
@@ -287,8 +279,8 @@ void main_loop()
     // Swap angle in radians; 0 while no turn runs.
     static float angle = 0.0f;
     update_curve();
-    Drawn drawn = __drawn_render(false);
-    Stages wanted = __stages_render(&drawn);
+    Drawn drawn = __drawn_render();
+    Stages wanted = __stages_render(drawn);
     bool rebuilt = false;
     if (!(wanted == built)) {
         rebuilt = __build_render(wanted);

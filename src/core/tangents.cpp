@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "core/room.h"
 #include "core/spread.h"
@@ -49,8 +50,9 @@ struct Scratch {
     uint64_t room;
 };
 
-// The plane of the triangle at corner v, as two orthonormal vectors, and
-// the angle at the corner as its weight; 0 for a triangle without area.
+// The plane of the triangle at corner v, as two orthonormal vectors, and,
+// where weight is given, the angle at the corner as its weight; 0 for a
+// triangle without area.
 template <int D>
 bool __corner_tangents(const float* coords, int dim, uint64_t v, double* plane, double* weight)
 {
@@ -70,6 +72,8 @@ bool __corner_tangents(const float* coords, int dim, uint64_t v, double* plane, 
     double along = __dot_tangents<D>(u, w, dim), across = 0.0;
     if (!__orthonormal_tangents<D>(u, w, dim))
         return false;
+    if (!weight)
+        return true;
     for (int k = 0; k < dim; k++)
         across += w[k] * (static_cast<double>(c[k]) - at[k]);
     *weight = std::atan2(across, along);
@@ -119,24 +123,33 @@ bool __projection_tangents(const float* coords, int dim, uint64_t v, double (*su
     return true;
 }
 
-// The plane's two vectors written as halves to every vertex of the group.
-void __write_tangents(const double* x, int dim, const uint32_t* members, uint64_t count, uint16_t* halves)
+// Where a group's plane goes: the point's number, the planes, and each
+// vertex's point.
+struct Point {
+    uint64_t number;
+    uint16_t* halves;
+    uint32_t* points;
+};
+
+// The plane's two vectors written as halves to the point, and the point's
+// number to every vertex of the group.
+void __write_tangents(const double* x, int dim, const uint32_t* members, uint64_t count, const Point& point)
 {
-    uint16_t written[2 * 256];
+    uint16_t* written = point.halves + point.number * 2 * dim;
     for (int k = 0; k < 2 * dim; k++)
         written[k] = half_tangents(static_cast<float>(x[k]));
     for (uint64_t k = 0; k < count; k++)
-        memcpy(halves + uint64_t {members[k] & ~start_weld} * 2 * dim, written, 2 * dim * sizeof(uint16_t));
+        point.points[members[k] & ~start_weld] = static_cast<uint32_t>(point.number);
 }
 
 // The plane of a group of vertices: the 2-plane nearest to its triangles'
 // planes, weighted by their angles, the leading pair of eigenvectors of the
 // sum of their projections, found by a few steps of subspace iteration from
-// the first one. Writes it to every vertex of the group. Up to dim
+// the first one. Writes it to the group's point. Up to dim
 // summed_tangents the sum is kept as a matrix, else its planes are kept.
 template <int D>
 bool __group_tangents(
-    const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch, uint16_t* halves)
+    const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch, const Point& point)
 {
     dim = D ? D : dim;
     bool summed = dim <= summed_tangents;
@@ -159,7 +172,7 @@ bool __group_tangents(
         double* plane = scratch->planes + (summed ? 0 : planes * stride);
         // Summed, the first plane is needed as itself only to start from.
         bool found = summed && planes ? __projection_tangents<D>(coords, dim, v, sum)
-                                      : __corner_tangents<D>(coords, dim, v, plane, plane + 2 * dim);
+                                      : __corner_tangents<D>(coords, dim, v, plane, summed ? nullptr : plane + 2 * dim);
         if (!found)
             continue;
         if (!planes)
@@ -190,23 +203,23 @@ bool __group_tangents(
             break;
         memcpy(x, y, 2 * dim * sizeof(double));
     }
-    __write_tangents(x, dim, members, count, halves);
+    __write_tangents(x, dim, members, count, point);
     return true;
 }
 
 // The planes of the groups of members (as group_weld lays them out) from
-// place first to place last.
+// place first to place last, the first group's point being point's.
 bool __groups_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
-    uint16_t* halves, const std::atomic<bool>* stop)
+    Point point, const std::atomic<bool>* stop)
 {
     Scratch scratch = {nullptr, 0};
     bool whole = true;
-    for (uint64_t at = first, groups = 0; at < last && whole; groups++) {
+    for (uint64_t at = first, groups = 0; at < last && whole; groups++, point.number++) {
         uint64_t end = at + 1;
         while (end < last && !(members[end] & start_weld))
             end++;
-        whole = dim == 4 ? __group_tangents<4>(coords, dim, members + at, end - at, &scratch, halves)
-                         : __group_tangents<0>(coords, dim, members + at, end - at, &scratch, halves);
+        whole = dim == 4 ? __group_tangents<4>(coords, dim, members + at, end - at, &scratch, point)
+                         : __group_tangents<0>(coords, dim, members + at, end - at, &scratch, point);
         at = end;
         if (groups % 65536 == 0 && stop->load())
             whole = false;
@@ -230,36 +243,48 @@ uint16_t half_tangents(float value)
     return static_cast<uint16_t>(sign | (half < 0x7c00u ? half : 0x7c00u));
 }
 
-int find_tangents(
-    const float* coords, uint8_t dim, uint64_t n, uint16_t* halves, const std::atomic<bool>* stop)
+int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points, Planes* planes,
+    const std::atomic<bool>* stop)
 {
-    // The weld works in the planes' memory, which it leaves before they are
-    // written there, where it is large enough (from dim 4 on): fresh memory
-    // costs as much to touch as the work itself.
-    bool roomy = dim >= 4 && reinterpret_cast<uintptr_t>(halves) % alignof(uint64_t) == 0;
-    uint64_t* scratch = roomy ? reinterpret_cast<uint64_t*>(halves)
-                              : static_cast<uint64_t*>(take_room(2 * n * sizeof(uint64_t)));
-    uint32_t* members = static_cast<uint32_t*>(take_room(n * sizeof(uint32_t)));
-    bool welded = scratch && members && weld_vertices(coords, dim, n, members, stop, scratch)
-        && group_weld(members, n, members, scratch);
-    if (!roomy)
-        give_room(scratch, 2 * n * sizeof(uint64_t));
-    if (!welded) {
-        give_room(members, n * sizeof(uint32_t));
+    *planes = {nullptr, 0};
+    // The weld's keys, then in their second half the groups it lays out;
+    // points holds the weld's ids until then.
+    uint64_t* scratch = static_cast<uint64_t*>(take_room(2 * n * sizeof(uint64_t)));
+    uint32_t* members = scratch ? reinterpret_cast<uint32_t*>(scratch + n) : nullptr;
+    bool welded = scratch && weld_vertices(coords, dim, n, points, stop, scratch)
+        && group_weld(points, n, members, scratch);
+    // Each part of the places takes the groups that start in it, numbered
+    // on from those of the parts before.
+    std::vector<uint64_t> firsts(static_cast<size_t>(parts_spread(n)) + 1, 0);
+    if (welded)
+        run_spread(n, [&](int part, uint64_t first, uint64_t last) {
+            uint64_t starts = 0;
+            for (uint64_t k = first; k < last; k++)
+                starts += members[k] >> 31;
+            firsts[static_cast<size_t>(part) + 1] = starts;
+        });
+    for (size_t part = 1; part < firsts.size(); part++)
+        firsts[part] += firsts[part - 1];
+    uint64_t count = firsts.back();
+    uint16_t* halves = welded ? static_cast<uint16_t*>(take_room(4 * uint64_t {dim} * count)) : nullptr;
+    std::atomic<bool> failed(!halves);
+    if (halves)
+        run_spread(n, [&](int part, uint64_t first, uint64_t last) {
+            while (first < n && first > 0 && !(members[first] & start_weld))
+                first++;
+            while (last < n && !(members[last] & start_weld))
+                last++;
+            Point point = {firsts[static_cast<size_t>(part)], halves, points};
+            if (!__groups_tangents(coords, dim, members, first, last, point, stop))
+                failed = true;
+        });
+    give_room(scratch, 2 * n * sizeof(uint64_t));
+    if (failed || stop->load()) {
+        give_room(halves, 4 * uint64_t {dim} * count);
         return 0;
     }
-    // Each part of the places takes the groups that start in it.
-    std::atomic<bool> failed(false);
-    run_spread(n, [&](int, uint64_t first, uint64_t last) {
-        while (first < n && first > 0 && !(members[first] & start_weld))
-            first++;
-        while (last < n && !(members[last] & start_weld))
-            last++;
-        if (!__groups_tangents(coords, dim, members, first, last, halves, stop))
-            failed = true;
-    });
-    give_room(members, n * sizeof(uint32_t));
-    return !failed && !stop->load();
+    *planes = {halves, count};
+    return 1;
 }
 
 namespace {
@@ -272,20 +297,21 @@ struct Job {
     const float* coords;
     uint8_t dim;
     uint64_t n;
-    uint16_t* halves;
+    uint32_t* points;
+    Planes planes; // once done
 };
 
 Job job;
 
 void __run_tangents()
 {
-    int found = find_tangents(job.coords, job.dim, job.n, job.halves, &job.stop);
+    int found = find_tangents(job.coords, job.dim, job.n, job.points, &job.planes, &job.stop);
     job.state = found ? 1 : 2;
 }
 
 } // namespace
 
-void start_tangents(const float* coords, uint8_t dim, uint64_t n, uint16_t* halves, uint32_t serial)
+void start_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points, uint32_t serial)
 {
     stop_tangents(job.serial);
     job.stop = false;
@@ -294,12 +320,13 @@ void start_tangents(const float* coords, uint8_t dim, uint64_t n, uint16_t* halv
     job.coords = coords;
     job.dim = dim;
     job.n = n;
-    job.halves = halves;
+    job.points = points;
+    job.planes = {nullptr, 0};
     if (has_threads_platform)
         job.thread = std::thread(__run_tangents);
 }
 
-int done_tangents(uint32_t serial, bool wait)
+int done_tangents(uint32_t serial, bool wait, Planes* planes)
 {
     if (!serial || serial != job.serial)
         return -1;
@@ -313,6 +340,8 @@ int done_tangents(uint32_t serial, bool wait)
     if (job.thread.joinable())
         job.thread.join();
     job.serial = 0;
+    *planes = job.planes;
+    job.planes = {nullptr, 0};
     return state;
 }
 
@@ -323,5 +352,8 @@ void stop_tangents(uint32_t serial)
     job.stop = true;
     if (job.thread.joinable())
         job.thread.join();
+    // Planes found before the stop came are nobody's.
+    give_room(job.planes.halves, 4 * uint64_t {job.dim} * job.planes.count);
+    job.planes = {nullptr, 0};
     job.serial = 0;
 }

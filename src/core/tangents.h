@@ -1,30 +1,41 @@
 // Tangent planes: for smooth light, the plane that touches a surface at
-// each vertex, from the triangles that share the vertex (vertices on one
-// point, as the weld finds them, are one), as two orthonormal vectors t1,
-// t2 of R^m; a vertex alone keeps its triangle's plane. They are found on
-// threads of their own while the window draws; no GL.
+// each of its points, from the triangles that share the point (the
+// vertices on it, as the weld finds them), as two orthonormal vectors t1,
+// t2 of R^m; a vertex alone keeps its triangle's plane. A plane is kept
+// once a point, and each vertex says which point it is on: a triangle soup
+// has several vertices a point. They are found on threads of their own
+// while the window draws; no GL.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+// The planes found: one for each point of the weld.
+struct Planes {
+    uint16_t* halves; // 2 dim half floats a point, t1 then t2, from take_room
+    uint64_t count;   // points
+};
+
 // Finds the tangent planes of n vertices of dim coordinates each, three to
-// a triangle, into halves: 2 dim half floats a vertex, t1 then t2. A vertex
-// with no plane (its triangles have no area, or a value is not finite) gets
-// zeros. Returns 0 when memory runs out or stop is set on the way.
-int find_tangents(
-    const float* coords, uint8_t dim, uint64_t n, uint16_t* halves, const std::atomic<bool>* stop);
+// a triangle: into *planes one plane a point, and into points (n words of
+// the caller's) each vertex's point, numbered in the order of the points'
+// first vertices. A point with no plane (its triangles have no area, or a
+// value is not finite) gets zeros. Returns 0, with nothing left allocated,
+// when memory runs out or stop is set on the way.
+int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points, Planes* planes,
+    const std::atomic<bool>* stop);
 
 // The same on a thread of its own, for the surface of the given serial;
-// coords and halves must stay until the job is done or stopped. A job
-// under way is stopped first. Where there are no threads, the job is done
-// at the first call of done_tangents.
-void start_tangents(const float* coords, uint8_t dim, uint64_t n, uint16_t* halves, uint32_t serial);
+// coords and points must stay until the job is done or stopped. A job
+// under way is stopped first, and the planes it found let go. Where there
+// are no threads, the job is done at the first call of done_tangents.
+void start_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points, uint32_t serial);
 
 // The state of the job of serial, waited for to its end when wait is true:
 // -1 with no such job, 0 under way, 1 done, 2 failed. A finished job is
-// forgotten once this says so.
-int done_tangents(uint32_t serial, bool wait);
+// forgotten once this says so; when done, its planes are the caller's,
+// in *planes.
+int done_tangents(uint32_t serial, bool wait, Planes* planes);
 
 // Stops the job of serial, if there is one, and waits for its thread.
 void stop_tangents(uint32_t serial);

@@ -22,8 +22,8 @@ int weld_vertices(const float* coords, uint8_t dim, uint64_t n, uint32_t* ids,
 constexpr uint32_t start_weld = 0x80000000u;
 
 // Lays out the n vertices that ids welds (n below 2^31) in groups, one a
-// point, into members, which may be ids itself: the groups in the order of
-// their first vertices, each group's vertices in theirs, each group's first
-// with start_weld set. Works in scratch as weld_vertices does. Returns 0
-// when memory runs out.
+// point, into members, which may be ids itself or the second half of
+// scratch: the groups in the order of their first vertices, each group's
+// vertices in theirs, each group's first with start_weld set. Works in
+// scratch as weld_vertices does. Returns 0 when memory runs out.
 int group_weld(const uint32_t* ids, uint64_t n, uint32_t* members, uint64_t* scratch = nullptr);

@@ -312,32 +312,33 @@ void main()
 }
 )";
 
-// Smooth light: the vertex stage also takes the tangent plane at the vertex,
-// t1 and t2 at the shown coordinates, and carries both through the view as
-// the position goes, to the normal of the surface as drawn. Bound to the
-// coordinate choice, they come as attributes; through a frame of R^m, all m
-// components of each are fetched, t1 then t2, and turned by the frame.
-static const char tangent_attributes[] = R"(layout(location = 8) in float aT1_x;
-layout(location = 9) in float aT1_y;
-layout(location = 10) in float aT1_z;
-layout(location = 11) in float aT1_w;
-layout(location = 12) in float aT2_x;
-layout(location = 13) in float aT2_y;
-layout(location = 14) in float aT2_z;
-layout(location = 15) in float aT2_w;
+// Smooth light: the vertex stage also takes the tangent plane at the
+// vertex's point, t1 and t2, fetched by the point's number, and carries
+// both through the view as the position goes, to the normal of the surface
+// as drawn. Bound to the coordinate choice, it fetches t1 and t2 at the
+// shown coordinates; through a frame of R^m, all m components of each, t1
+// then t2, turned by the frame in the order the position is.
+static const std::string point_input = "layout(location = " + std::to_string(point_location_glsl)
+    + ") in uint aPoint;\nuniform FETCH_SAMPLER tangents;\n";
+
+// What the stages that read attributes lack of the fetching stage's.
+static const std::string fetch_head = frame_fetch_platform + std::string("uniform int dim;\n") + point_input;
+
+static const char tangent_bound[] = R"(uniform ivec4 shown; // the coordinates bound as x, y, z, w
 
 vec4 tangent4(int which)
 {
-    return which == 0 ? vec4(aT1_x, aT1_y, aT1_z, aT1_w) : vec4(aT2_x, aT2_y, aT2_z, aT2_w);
+    int first = (2 * int(aPoint) + which) * dim;
+    return vec4(FETCH(tangents, first + shown.x), FETCH(tangents, first + shown.y),
+        FETCH(tangents, first + shown.z), FETCH(tangents, first + shown.w));
 }
 )";
 
-static const char tangent_fetched[] = R"(uniform FETCH_SAMPLER tangents;
-
+static const char tangent_framed[] = R"(
 vec4 tangent4(int which)
 {
     vec4 sum = vec4(0.0);
-    int first = (2 * gl_VertexID + which) * dim;
+    int first = (2 * int(aPoint) + which) * dim;
     for (int k = 0; k < dim; k++)
         sum += column[k] * FETCH(tangents, first + k);
     return sum;
@@ -386,15 +387,15 @@ static std::string __smooth_glsl(const std::string& stage, const std::string& ta
 
 const char* vertex_glsl(bool smooth, bool framed, int columns)
 {
-    static const std::string bound = __smooth_glsl(vs, tangent_attributes);
-    static const std::string fetched = __smooth_glsl(vs_frame, tangent_fetched);
+    static const std::string bound = __smooth_glsl(vs, fetch_head + tangent_bound);
+    static const std::string fetched = __smooth_glsl(vs_frame, point_input + tangent_framed);
     static std::string read[2][most_columns_glsl / 2 * 4 + 1];
-    if (framed && columns > 0 && locations_glsl(columns, smooth) <= most_columns_glsl) {
+    if (framed && columns > 0 && locations_glsl(columns) <= most_columns_glsl) {
         std::string& stage = read[smooth][columns];
         if (stage.empty()) {
             stage = columns_glsl(columns) + vs_body;
             if (smooth)
-                stage = __smooth_glsl(stage, tangent_columns_glsl(columns));
+                stage = __smooth_glsl(stage, fetch_head + tangent_framed);
         }
         return stage.c_str();
     }

@@ -19,14 +19,17 @@ extern const char* const fs_plain;
 const char* vertex_glsl(bool smooth, bool framed, int columns);
 
 // Attribute locations the stage that reads dim coordinates from attributes
-// takes: ceil(dim / 4) for the coordinates, as many for the normals, and
-// with smooth light as many again for each of t1 and t2, in that order.
-int locations_glsl(int dim, bool smooth);
+// takes: ceil(dim / 4) for the coordinates, and as many for the normals.
+int locations_glsl(int dim);
 
 // The locations it may take: GL guarantees 16, and two are kept for what a
 // kind of shape reads besides both ends of a segment (a colour and a join);
-// so m up to 28, and up to 12 with smooth light.
+// so m up to 28.
 constexpr int most_columns_glsl = 14;
+
+// With smooth light, a triangle's vertex stage reads the number of the
+// vertex's point, whose tangent plane it fetches, past those.
+constexpr int point_location_glsl = 15;
 
 // The lit fragment stage, coloured by w or not, writing the picture or the
 // transparent layers; fs for neither.

@@ -8,8 +8,7 @@
 // Or all m of them bound to attributes four at a time, through the frame:
 // the same sums in the same order as the fetching stage's, so that both draw
 // the same picture. The last attribute of each array has m mod 4 (or 4)
-// components, so that the last vertex reads nothing past its buffer; the
-// locations after the normals hold the smooth stage's t1 and t2 the same way.
+// components, so that the last vertex reads nothing past its buffer.
 static const char columns_head_top[] = R"(#version 330 core
 layout(std140) uniform Frame
 {
@@ -17,13 +16,13 @@ layout(std140) uniform Frame
 };
 )";
 
-// Array which (aPos, aNormal, aT1_, aT2_) of a vertex of dim coordinates,
+// Array which (aPos, aNormal) of a vertex of dim coordinates,
 // from location which * ceil(dim / 4) on.
 static std::string __columns_inputs_glsl(const char* name, int which, int dim)
 {
     static const char* const types[] = {"float", "vec2", "vec3", "vec4"};
     std::string text;
-    int count = locations_glsl(dim, false) / 2;
+    int count = locations_glsl(dim) / 2;
     for (int j = 0; j < count; j++) {
         int size = dim - 4 * j < 4 ? dim - 4 * j : 4;
         text += "layout(location = " + std::to_string(which * count + j) + ") in " + types[size - 1] + " "
@@ -47,7 +46,7 @@ static std::string __columns_sum_glsl(const char* name, int dim)
 const char* columns_glsl(int dim)
 {
     static std::string heads[most_columns_glsl / 2 * 4 + 1];
-    if (dim < 1 || locations_glsl(dim, false) > most_columns_glsl)
+    if (dim < 1 || locations_glsl(dim) > most_columns_glsl)
         return nullptr;
     std::string& head = heads[dim];
     if (head.empty())
@@ -57,15 +56,7 @@ const char* columns_glsl(int dim)
     return head.c_str();
 }
 
-std::string tangent_columns_glsl(int dim)
+int locations_glsl(int dim)
 {
-    return __columns_inputs_glsl("aT1_", 2, dim) + __columns_inputs_glsl("aT2_", 3, dim)
-        + "\nvec4 tangent1()\n" + __columns_sum_glsl("aT1_", dim) + "\nvec4 tangent2()\n"
-        + __columns_sum_glsl("aT2_", dim)
-        + "\nvec4 tangent4(int which)\n{\n    return which == 0 ? tangent1() : tangent2();\n}\n";
-}
-
-int locations_glsl(int dim, bool smooth)
-{
-    return (smooth ? 4 : 2) * ((dim + 3) / 4);
+    return 2 * ((dim + 3) / 4);
 }

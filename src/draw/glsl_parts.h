@@ -7,6 +7,3 @@
 // without the piece.
 std::string replaced_glsl(std::string text, const char* piece, const std::string& by);
 
-// The smooth stage's t1 and t2 for a vertex of dim coordinates bound to
-// attributes, summed through the frame as columns_glsl sums the position.
-std::string tangent_columns_glsl(int dim);

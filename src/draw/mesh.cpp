@@ -207,7 +207,7 @@ static int __hand_pinned_mesh(Mesh* mesh)
     // Without buffer textures, frames of R^m past what attributes take fetch
     // from 2D textures, which can be made only now; without mapping, GL has
     // taken its copy.
-    if (!has_buffer_textures_platform && locations_glsl(mesh->dim, false) > most_columns_glsl)
+    if (!has_buffer_textures_platform && locations_glsl(mesh->dim) > most_columns_glsl)
         __image_textures_mesh(mesh, arrays);
     if (!has_buffer_mapping_platform) {
         give_room(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
@@ -241,17 +241,11 @@ static void __attributes_mesh(GLuint first_location, uint8_t dim, const uint8_t 
     }
 }
 
-// Locations 8 to 15 read t1 and t2 of the coordinates the mesh has bound:
-// half floats, 2 dim of them a vertex.
-static void __tangent_attributes_mesh(const Mesh* mesh, uint8_t dim)
+// The vertex's point, whose plane the stage fetches.
+static void __point_attribute_mesh(const Mesh* mesh)
 {
-    glBindBuffer(GL_ARRAY_BUFFER, mesh->tangent_buffer);
-    GLsizei stride = 4 * dim;
-    for (GLuint k = 0; k < 8; k++) {
-        uintptr_t index = (k < 4 ? 0u : dim) + mesh->bound[k % 4];
-        glVertexAttribPointer(
-            8 + k, 1, GL_HALF_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * index));
-    }
+    glBindBuffer(GL_ARRAY_BUFFER, mesh->point_buffer);
+    glVertexAttribIPointer(point_location_glsl, 1, GL_UNSIGNED_INT, 4, nullptr);
 }
 
 // Enables the attribute arrays of the locations in mask and disables the
@@ -270,13 +264,13 @@ void bind_mesh(Mesh* mesh, const uint8_t show[4])
 {
     glBindVertexArray(mesh->vertex_array);
     if (mesh->layout == LAYOUT_COLUMNS)
-        __enable_mesh(0xfu | (mesh->normal_buffer ? 0xf0u : 0u) | (mesh->tangent_buffer ? 0xff00u : 0u));
+        __enable_mesh(0xfu | (mesh->normal_buffer ? 0xf0u : 0u) | (mesh->point_buffer ? 1u << point_location_glsl : 0u));
     mesh->layout = LAYOUT_BOUND;
     glBindBuffer(GL_ARRAY_BUFFER, mesh->coord_buffer);
     __attributes_mesh(0, mesh->dim, show);
     memcpy(mesh->bound, show, sizeof mesh->bound);
-    if (mesh->tangent_buffer)
-        __tangent_attributes_mesh(mesh, mesh->dim);
+    if (mesh->point_buffer)
+        __point_attribute_mesh(mesh);
     if (mesh->normal_buffer) {
         glBindBuffer(GL_ARRAY_BUFFER, mesh->normal_buffer);
         __attributes_mesh(4, mesh->dim, show);
@@ -335,25 +329,24 @@ const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t cou
 
 void bind_columns_mesh(Mesh* mesh)
 {
-    const int dim = mesh->dim, count = locations_glsl(dim, false) / 2;
-    int arrays = mesh->tangent_buffer && locations_glsl(dim, true) <= most_columns_glsl ? 4 : 2;
+    const int dim = mesh->dim, count = locations_glsl(dim) / 2;
     glBindVertexArray(mesh->vertex_array);
-    const GLuint buffers[4]
-        = {mesh->coord_buffer, mesh->normal_buffer, mesh->tangent_buffer, mesh->tangent_buffer};
+    const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
     uint32_t enabled = 0;
-    for (int array = 0; array < arrays; array++) {
+    for (int array = 0; array < 2; array++) {
         if (!buffers[array])
             continue;
         glBindBuffer(GL_ARRAY_BUFFER, buffers[array]);
-        // Floats, or half floats of t1 then t2: 4 dim bytes a vertex either way.
-        bool halves = array >= 2;
-        uintptr_t start = array == 3 ? 2u * dim : 0u;
         for (int j = 0; j < count; j++) {
-            const void* offset = reinterpret_cast<const void*>(start + (halves ? 8u : 16u) * j);
+            const void* offset = reinterpret_cast<const void*>(uintptr_t {16} * j);
             glVertexAttribPointer(static_cast<GLuint>(array * count + j), dim - 4 * j < 4 ? dim - 4 * j : 4,
-                halves ? GL_HALF_FLOAT : GL_FLOAT, GL_FALSE, 4 * dim, offset);
+                GL_FLOAT, GL_FALSE, 4 * dim, offset);
         }
         enabled |= ((1u << count) - 1u) << (array * count);
+    }
+    if (mesh->point_buffer) {
+        __point_attribute_mesh(mesh);
+        enabled |= 1u << point_location_glsl;
     }
     __enable_mesh(enabled);
     mesh->layout = LAYOUT_COLUMNS;
@@ -361,14 +354,9 @@ void bind_columns_mesh(Mesh* mesh)
 
 void bind_tangents_mesh(Mesh* mesh)
 {
-    if (mesh->layout == LAYOUT_COLUMNS) {
-        bind_columns_mesh(mesh);
-        return;
-    }
     glBindVertexArray(mesh->vertex_array);
-    for (GLuint location = 8; location < 16; location++)
-        glEnableVertexAttribArray(location);
-    __tangent_attributes_mesh(mesh, mesh->dim);
+    glEnableVertexAttribArray(point_location_glsl);
+    __point_attribute_mesh(mesh);
 }
 
 void destroy_mesh(Mesh* mesh)
@@ -392,11 +380,14 @@ void destroy_mesh(Mesh* mesh)
         glDeleteTextures(1, &mesh->paint_texture);
     if (mesh->tangent_buffer)
         glDeleteBuffers(1, &mesh->tangent_buffer);
-    if (mesh->memory || mesh->tangent_memory) {
+    if (mesh->point_buffer)
+        glDeleteBuffers(1, &mesh->point_buffer);
+    if (mesh->memory || mesh->tangent_memory || mesh->point_memory) {
         // Draws queued before may still read the memory.
         glFinish();
         give_room(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
-        give_room(mesh->tangent_memory, 4 * uint64_t {mesh->dim} * mesh->vertex_count);
+        give_room(mesh->tangent_memory, 4 * uint64_t {mesh->dim} * mesh->plane_count);
+        give_room(mesh->point_memory, 4 * uint64_t {mesh->vertex_count});
     }
     free(mesh);
 }

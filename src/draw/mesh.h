@@ -7,9 +7,9 @@
 
 #include "core/klein.h"
 
-// Where a mesh's attributes point: at the coordinate choice (and at the
-// tangent planes' same components), at every coordinate four to a location
-// (through a frame of R^m), or at a stream worked out on the CPU.
+// Where a mesh's attributes point: at the coordinate choice, at every
+// coordinate four to a location (through a frame of R^m), or at a stream
+// worked out on the CPU.
 enum Layout : uint8_t { LAYOUT_BOUND, LAYOUT_COLUMNS, LAYOUT_STREAM };
 
 struct Mesh {
@@ -27,9 +27,13 @@ struct Mesh {
     uint32_t edge_buffer;     // GL element buffer of each triangle's three edges, where the
                               // wireframe needs one; else 0
     uint32_t tangent_buffer;  // GL buffer of the tangent planes, once found: t1 then t2 of each
-                              // vertex, dim half floats each; else 0
-    uint32_t tangent_texture; // a buffer texture over it, for frames of R^m; 0 until made
+                              // point, dim half floats each; else 0
+    uint32_t tangent_texture; // the texture the vertex stage fetches them from; 0 until made
     uint16_t* tangent_memory; // their storage, from take_room, while it is ours; else none
+    uint64_t plane_count;     // points that have a plane
+    uint32_t point_buffer;    // GL buffer of each vertex's point, whose plane it takes; 0 until
+                              // the planes are found
+    uint32_t* point_memory;   // its storage, from take_room, while it is ours; else none
     uint32_t paint_texture;   // a 2D texture of a colour a vertex, 4096 a row; 0 for one colour
     uint8_t bound[4];         // the coordinates bound as x, y, z, w, by bind_mesh
     Layout layout;            // where the attributes point now
@@ -59,18 +63,19 @@ int unmap_mesh(Mesh* mesh);
 
 // Points attribute locations 0 to 7 at the coordinates and normal components
 // numbered show[0..3] (x, y, z, w) of every vertex, and, once the mesh has
-// its tangent planes, 8 to 11 and 12 to 15 at the same components of t1 and
-// t2; no data moves. The indices must be below dim.
+// its tangent planes, location point_location_glsl at each vertex's point;
+// no data moves. The indices must be below dim.
 void bind_mesh(Mesh* mesh, const uint8_t show[4]);
 
-// Points the attributes at every coordinate, normal component and, once
-// the mesh has them, tangent plane component, locations_glsl(dim) locations
-// from 0 in that order, and disables the rest; no data moves. A mesh
-// without normals leaves their locations disabled.
+// Points the attributes at every coordinate and normal component,
+// locations_glsl(dim) locations from 0 in that order, and, once the mesh
+// has its tangent planes, point_location_glsl at each vertex's point, and
+// disables the rest; no data moves. A mesh without normals leaves their
+// locations disabled.
 void bind_columns_mesh(Mesh* mesh);
 
-// Points the attributes at the tangent planes in tangent_buffer, as
-// bind_mesh or bind_columns_mesh does, whichever set the layout.
+// Points that location at the points in point_buffer, whichever layout
+// the mesh has.
 void bind_tangents_mesh(Mesh* mesh);
 
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
@@ -91,10 +96,11 @@ constexpr uint64_t chunk_mesh = 4096;
 // GL cannot make them (past its largest buffer texture, say).
 int texture_mesh(Mesh* mesh);
 
-// A 2D texture of an array of floats, one a texel, texture_width_platform
-// texels a row, for a vertex stage to fetch from where GL has no buffer
-// textures; 0 where it would be larger than GL takes.
-uint32_t image_texture_mesh(const float* array, uint64_t floats);
+// A 2D texture of an array of floats, or with halves of half floats, one a
+// texel, texture_width_platform texels a row, for a vertex stage to fetch
+// from where GL has no buffer textures; 0 where it would be larger than GL
+// takes.
+uint32_t image_texture_mesh(const void* array, uint64_t count, bool halves = false);
 
 // Gives the mesh a colour a vertex, R, G, B, A each. Returns 0 when GL
 // cannot take them.

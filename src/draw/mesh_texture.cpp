@@ -5,25 +5,27 @@
 #include "draw/context.h"
 #include "draw/platform.h"
 
-uint32_t image_texture_mesh(const float* array, uint64_t floats)
+uint32_t image_texture_mesh(const void* array, uint64_t count, bool halves)
 {
-    GLsizei width = texture_width_platform, rows = static_cast<GLsizei>((floats + width - 1) / width);
+    GLsizei width = texture_width_platform, rows = static_cast<GLsizei>((count + width - 1) / width);
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    if (floats == 0 || rows > largest)
+    if (count == 0 || rows > largest)
         return 0;
-    GLsizei whole = static_cast<GLsizei>(floats / width), rest = static_cast<GLsizei>(floats % width);
+    GLsizei whole = static_cast<GLsizei>(count / width), rest = static_cast<GLsizei>(count % width);
+    GLenum format = halves ? GL_R16F : GL_R32F, type = halves ? GL_HALF_FLOAT : GL_FLOAT;
+    const char* bytes = static_cast<const char*>(array);
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
     // A fetch from a texture that is not complete reads nothing.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, width, rows, 0, GL_RED, GL_FLOAT, nullptr);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RED, GL_FLOAT, array);
+    glTexImage2D(GL_TEXTURE_2D, 0, format, width, rows, 0, GL_RED, type, nullptr);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, whole, GL_RED, type, bytes);
     if (rest)
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RED, GL_FLOAT,
-            array + whole * static_cast<uint64_t>(width));
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, whole, rest, 1, GL_RED, type,
+            bytes + (halves ? 2 : 4) * whole * static_cast<uint64_t>(width));
     glBindTexture(GL_TEXTURE_2D, 0);
     return texture;
 }

@@ -108,6 +108,12 @@ void load_int_to_shader(unsigned int program, const char* name, int value)
     glUniform1i(glGetUniformLocation(program, name), value);
 }
 
+void load_int4_to_shader(unsigned int program, const char* name, const int* vector)
+{
+    glUseProgram(program);
+    glUniform4i(glGetUniformLocation(program, name), vector[0], vector[1], vector[2], vector[3]);
+}
+
 void load_block_to_shader(unsigned int program, const char* name, unsigned int binding)
 {
     GLuint block = glGetUniformBlockIndex(program, name);

@@ -17,6 +17,7 @@ int load_program_to_shader(unsigned int program, const char* source, int stage);
 
 void load_float_to_shader(unsigned int program, const char* name, float value);
 void load_int_to_shader(unsigned int program, const char* name, int value);
+void load_int4_to_shader(unsigned int program, const char* name, const int* vector);
 
 // Reads the uniform block of that name from the uniform buffer bound at binding.
 void load_block_to_shader(unsigned int program, const char* name, unsigned int binding);

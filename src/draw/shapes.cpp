@@ -94,17 +94,25 @@ static void __bind_triangles(Shape* shape, const uint8_t show[4])
     bind_mesh(shape->mesh, show);
 }
 
-// A frame's textures of the mesh, for the stages that fetch through one.
+// The textures of the mesh the stages fetch from: a frame's, and smooth
+// light's planes, which the stage bound to the coordinate choice fetches at
+// the coordinates bound.
 static void __textures_triangles(const Mesh* mesh, const Programs* programs)
 {
-    if (!programs->framed)
-        return;
     GLenum target = has_buffer_textures_platform ? GL_TEXTURE_BUFFER : GL_TEXTURE_2D;
     const unsigned int textures[3] = {mesh->textures[0], mesh->textures[1], mesh->tangent_texture};
     for (int k = programs->smooth ? 2 : 1; k >= 0; k--) {
+        if (k < 2 && !programs->framed)
+            continue;
         glActiveTexture(GL_TEXTURE0 + k);
         glBindTexture(target, textures[k]);
     }
+    glActiveTexture(GL_TEXTURE0);
+    if (!programs->smooth || programs->framed)
+        return;
+    const int shown[4] = {mesh->bound[0], mesh->bound[1], mesh->bound[2], mesh->bound[3]};
+    load_int_to_shader(programs->lit, "dim", mesh->dim);
+    load_int4_to_shader(programs->lit, "shown", shown);
 }
 
 static void __draw_triangles(const Shape* shape, const Programs* programs, Pass pass)

@@ -1,5 +1,7 @@
 // Smooth light: the search for the tangent planes of meshes on show, one at
-// a time, and its result handed to GL as the mesh's tangent buffer.
+// a time, and its result handed to GL: each vertex's point in the mesh's
+// point buffer, and the points' planes in a texture the vertex stage
+// fetches from.
 #include "draw/smooth.h"
 
 #include <cstdio>
@@ -43,44 +45,77 @@ static const float* __coordinates_smooth(const Mesh* mesh, bool* copied)
     return read;
 }
 
-// Memory for the planes, 2 dim half floats a vertex, in whole pages, which
-// GL can take as they are where it takes memory of ours.
-static uint16_t* __reserve_smooth(Mesh* mesh)
+// A GL buffer of bytes at *memory, from take_room. Where GL takes it as it
+// is, it stays ours until the mesh goes; where GL takes a copy, ours is let
+// go. 0 when the driver refuses it.
+static GLuint __buffer_smooth(void** memory, uint64_t bytes)
 {
-    mesh->tangent_memory = static_cast<uint16_t*>(take_room(4 * uint64_t {mesh->dim} * mesh->vertex_count));
-    return mesh->tangent_memory;
-}
-
-// Hands the planes written to GL and binds them. Returns 0, or 1 when the
-// driver refused them.
-static int __attach_smooth(Mesh* mesh)
-{
-    drop_errors_context();
-    GLsizeiptr size = static_cast<GLsizeiptr>(4 * static_cast<uint64_t>(mesh->dim) * mesh->vertex_count);
-    bool pinned = has_buffer_mapping_platform && pinned_memory_mesh == 1 && size > 0;
+    bool pinned = has_buffer_mapping_platform && pinned_memory_mesh == 1 && bytes > 0;
     GLenum target = pinned ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
     glBindBuffer(target, buffer);
-    glBufferData(target, size, mesh->tangent_memory, GL_STATIC_DRAW);
+    glBufferData(target, static_cast<GLsizeiptr>(bytes), *memory, GL_STATIC_DRAW);
     glBindBuffer(target, 0);
-    // Where GL took a copy, ours is let go.
     if (!pinned) {
-        give_room(mesh->tangent_memory, 4 * uint64_t {mesh->dim} * mesh->vertex_count);
+        give_room(*memory, bytes);
+        *memory = nullptr;
+    }
+    if (glGetError() == GL_NO_ERROR)
+        return buffer;
+    glDeleteBuffers(1, &buffer);
+    return 0;
+}
+
+// A buffer texture over the planes' buffer, one half float a texel; 0
+// where GL cannot make it.
+static GLuint __texture_smooth(const Mesh* mesh)
+{
+    uint64_t halves = 2 * uint64_t {mesh->dim} * mesh->plane_count;
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
+    if (halves > static_cast<uint64_t>(largest))
+        return 0;
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_BUFFER, texture);
+    buffer_texture_platform(GL_R16F, mesh->tangent_buffer);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    return texture;
+}
+
+// Hands the points and the planes found to GL, and binds them. Returns 0,
+// or 1 when the driver refused them.
+static int __attach_smooth(Mesh* mesh)
+{
+    drop_errors_context();
+    uint64_t bytes = 4 * uint64_t {mesh->dim} * mesh->plane_count;
+    if (has_buffer_textures_platform) {
+        void* planes = mesh->tangent_memory;
+        mesh->tangent_buffer = __buffer_smooth(&planes, bytes);
+        mesh->tangent_memory = static_cast<uint16_t*>(planes);
+        mesh->tangent_texture = mesh->tangent_buffer ? __texture_smooth(mesh) : 0;
+    } else {
+        // Fetched from a 2D texture, which takes a copy.
+        mesh->tangent_texture = image_texture_mesh(mesh->tangent_memory, bytes / 2, true);
+        give_room(mesh->tangent_memory, bytes);
         mesh->tangent_memory = nullptr;
     }
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteBuffers(1, &buffer);
+    void* points = mesh->point_memory;
+    GLuint point_buffer = __buffer_smooth(&points, 4 * uint64_t {mesh->vertex_count});
+    mesh->point_memory = static_cast<uint32_t*>(points);
+    if (!mesh->tangent_texture || !point_buffer || glGetError() != GL_NO_ERROR) {
+        glDeleteBuffers(1, &point_buffer);
         return 1;
     }
-    mesh->tangent_buffer = buffer;
+    mesh->point_buffer = point_buffer;
     bind_tangents_mesh(mesh);
     return 0;
 }
 
 bool ready_smooth(Mesh* mesh, bool wait)
 {
-    if (mesh->tangent_buffer)
+    if (mesh->point_buffer)
         return true;
     if (mesh->serial != serial) {
         // Another mesh is on show; a search for one gone was stopped with it.
@@ -89,16 +124,17 @@ bool ready_smooth(Mesh* mesh, bool wait)
         refused = false;
         bool copied = false;
         const float* coords = __coordinates_smooth(mesh, &copied);
-        uint16_t* halves = coords ? __reserve_smooth(mesh) : nullptr;
+        if (coords && !mesh->point_memory)
+            mesh->point_memory = static_cast<uint32_t*>(take_room(4 * uint64_t {mesh->vertex_count}));
         if (copied)
             copy = coords;
-        if (!halves) {
+        if (!coords || !mesh->point_memory) {
             refused = true;
             __let_go_smooth();
             fprintf(stderr, "plexorama: smooth light: out of memory for the tangent planes: drawing flat\n");
             return false;
         }
-        start_tangents(coords, mesh->dim, mesh->vertex_count, halves, serial);
+        start_tangents(coords, mesh->dim, mesh->vertex_count, mesh->point_memory, serial);
         // The frame that starts the search draws flat, where it may not wait:
         // without threads the search runs at the next frame's call.
         if (!wait)
@@ -106,34 +142,17 @@ bool ready_smooth(Mesh* mesh, bool wait)
     }
     if (refused)
         return false;
-    int state = done_tangents(serial, wait);
+    Planes planes = {nullptr, 0};
+    int state = done_tangents(serial, wait, &planes);
     if (state == 0 || state < 0)
         return false;
     __let_go_smooth();
+    mesh->tangent_memory = planes.halves;
+    mesh->plane_count = planes.count;
     if (state == 2 || __attach_smooth(mesh)) {
         refused = true;
         fprintf(stderr, "plexorama: smooth light: cannot find or keep the tangent planes: drawing flat\n");
         return false;
     }
     return true;
-}
-
-int texture_smooth(Mesh* mesh)
-{
-    if (mesh->tangent_texture || !mesh->tangent_buffer || !has_buffer_textures_platform)
-        return mesh->tangent_texture != 0;
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
-    if (2 * static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
-        return 0;
-    drop_errors_context();
-    glGenTextures(1, &mesh->tangent_texture);
-    glBindTexture(GL_TEXTURE_BUFFER, mesh->tangent_texture);
-    buffer_texture_platform(GL_R16F, mesh->tangent_buffer);
-    glBindTexture(GL_TEXTURE_BUFFER, 0);
-    if (glGetError() != GL_NO_ERROR) {
-        glDeleteTextures(1, &mesh->tangent_texture);
-        mesh->tangent_texture = 0;
-    }
-    return mesh->tangent_texture != 0;
 }

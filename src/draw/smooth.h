@@ -1,6 +1,8 @@
 // Smooth light: the tangent planes of surfaces on show, found on a thread
-// of their own while the window draws flat, and handed to GL as the mesh's
-// tangent buffer when they are ready. One mesh is searched at a time.
+// of their own while the window draws flat, and handed to GL when they are
+// ready: each vertex's point as the mesh's point buffer, and a plane a
+// point in the texture the vertex stage fetches from. One mesh is searched
+// at a time.
 #pragma once
 
 #include "draw/mesh.h"
@@ -11,8 +13,3 @@
 // cannot be found or handed to GL stays flat, and one line on standard
 // error says so.
 bool ready_smooth(Mesh* mesh, bool wait);
-
-// A buffer texture over the mesh's tangent planes, one half float a texel,
-// for the stage that reads through a frame of R^m. Returns 0 where none can
-// be had.
-int texture_smooth(Mesh* mesh);
