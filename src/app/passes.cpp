@@ -38,10 +38,10 @@
 // take units of their own.
 static void __map_passes()
 {
-    if (built.tint != TINT_W)
+    if (rendering.built.tint != TINT_W)
         return;
     glActiveTexture(GL_TEXTURE0 + UNIT_MAP);
-    glBindTexture(GL_TEXTURE_2D, map);
+    glBindTexture(GL_TEXTURE_2D, rendering.map);
     glActiveTexture(GL_TEXTURE0);
 }
 
@@ -98,25 +98,26 @@ void sizes_passes()
     float scale = 1.0f;
     glGetFloatv(GL_LINE_WIDTH, &scale);
     const Finish& f = view.finish;
-    float solid = built.layered && view.finish.opacity < 1.0f ? 1.0f : 0.0f;
-    if (shader_lines) {
-        load_float_to_shader(shader_lines, "width", f.line_width * scale);
-        load_float_to_shader(shader_lines, "tube", f.tubes);
-        load_float_to_shader(shader_lines, "solid", solid);
+    float solid = rendering.built.layered && view.finish.opacity < 1.0f ? 1.0f : 0.0f;
+    if (rendering.lines) {
+        load_float_to_shader(rendering.lines, "width", f.line_width * scale);
+        load_float_to_shader(rendering.lines, "tube", f.tubes);
+        load_float_to_shader(rendering.lines, "solid", solid);
     }
-    if (shader_points) {
-        load_float_to_shader(shader_points, "width", f.point_size * scale);
-        load_float_to_shader(shader_points, "solid", solid);
+    if (rendering.points) {
+        load_float_to_shader(rendering.points, "width", f.point_size * scale);
+        load_float_to_shader(rendering.points, "solid", solid);
     }
 }
 
 // How the shapes are drawn in this frame.
 static Programs __programs_passes(float opacity)
 {
-    float shade = built.tint == TINT_W ? 0.45f : 0.0f;
-    return {shader, shader_plain, shader_lines, shader_points, view.light == LIGHT_FILE && !built.smooth,
-        shade, opacity, view.cues.wire, built.framed && !built.columns, built.fetched, built.smooth,
-        built.painted};
+    float shade = rendering.built.tint == TINT_W ? 0.45f : 0.0f;
+    return {shader, shader_plain, rendering.lines, rendering.points,
+        view.light == LIGHT_FILE && !rendering.built.smooth, shade, opacity, view.cues.wire,
+        rendering.built.framed && !rendering.built.columns, rendering.built.fetched, rendering.built.smooth,
+        rendering.built.painted};
 }
 
 // The filled shapes, seen through where they are not opaque, and the lines
@@ -129,8 +130,9 @@ static void __shapes_passes(bool own)
     // than the window as much wider as its lines.
     float scale = 1.0f;
     glGetFloatv(GL_LINE_WIDTH, &scale);
-    if (built.broken && begin_band()) {
-        draw_band_curve(shader_band, built.fetched, (view.finish.line_width + 6.0f) * scale, 1.5f * scale);
+    if (rendering.built.broken && begin_band()) {
+        draw_band_curve(
+            rendering.band, rendering.built.fetched, (view.finish.line_width + 6.0f) * scale, 1.5f * scale);
         end_band();
     }
     float opacity = view.finish.opacity;
@@ -143,7 +145,7 @@ static void __shapes_passes(bool own)
     }
     draw_shapes(&opaque, PASS_LINES);
     draw_curve(&opaque);
-    if (built.layered) {
+    if (rendering.built.layered) {
         if (own && begin_layers_target()) {
             draw_shapes(&opaque, PASS_FILL);
             end_layers_target();
@@ -154,10 +156,10 @@ static void __shapes_passes(bool own)
             // through it, as its opacity lets them, where one does.
             // Lines coloured by w would blend and overlap unlike in
             // another order of the triangles, and are left as they were.
-            if (view.cues.wire && view.finish.aa > 1 && built.tint != TINT_W)
+            if (view.cues.wire && view.finish.aa > 1 && rendering.built.tint != TINT_W)
                 __lines_again_passes(&opaque, opacity);
         } else {
-            layers_refused = true;
+            rendering.layers_refused = true;
         }
         return;
     }
@@ -195,7 +197,7 @@ static void __eye_passes(int eye, const int* whole)
 void finish_passes(const float* orientation)
 {
     const Finish& f = view.finish;
-    bool own = begin_target(f.aa, built.layered);
+    bool own = begin_target(f.aa, rendering.built.layered);
     int whole[4];
     glGetIntegerv(GL_VIEWPORT, whole);
     int eyes = f.stereo == STEREO_OFF ? 1 : 2;

@@ -36,36 +36,24 @@
 unsigned int shader = 0;
 unsigned int shader_plain = 0;
 
-// The programs in use.
-Stages built = {TINT_FIXED, false, 0, false, false, false, false, false, false, false, false};
-unsigned int shader_lines = 0;
-unsigned int shader_points = 0;
-// Draws the band that cuts the surface; 0 while the surface is whole.
-unsigned int shader_band = 0;
-// The frame's columns, for the programs that read through one.
-unsigned int frame_block = 0;
-// The map's texture, made when first coloured by w.
-unsigned int map = 0;
-// Set once the layers could not be made: transparency blends plainly then.
-bool layers_refused = false;
+// Nothing built yet: stages of the surface's one colour, no program, no object.
+Rendering rendering = {};
 
 Every every()
 {
     Every e = {};
-    for (unsigned int program : {shader, shader_plain, shader_lines, shader_points, shader_band})
+    for (unsigned int program : {shader, shader_plain, rendering.lines, rendering.points, rendering.band})
         if (program)
             e.list[e.count++] = program;
     return e;
 }
-
-
 
 // The 4-D turn, zoom, pan and lighting. A frame of R^4, which a tour can
 // hold, is a 4-D turn of the coordinates bound: F = turn4 frame, each
 // column for the coordinate its attribute reads.
 static void __motion_render(unsigned int program)
 {
-    if (!view.framed || built.framed || view.frame.dim != 4) {
+    if (!view.framed || rendering.built.framed || view.frame.dim != 4) {
         motion_load(program, &view);
         return;
     }
@@ -134,7 +122,7 @@ static bool __ready_smooth_render()
 // read: from the stream.
 static Stages __stages_render(Drawn drawn)
 {
-    bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !layers_refused;
+    bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !rendering.layers_refused;
     bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED && __ready_smooth_render();
     bool framed = drawn == DRAWN_COLUMNS || drawn == DRAWN_FETCHED;
     uint8_t columns = drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
@@ -149,8 +137,8 @@ static Stages __stages_render(Drawn drawn)
 static void __frame_load_render(int dim)
 {
     for (unsigned int program : every()) {
-        bool strokes = program == shader_lines || program == shader_points || program == shader_band;
-        if (strokes ? built.fetched : built.framed)
+        bool strokes = program == rendering.lines || program == rendering.points || program == rendering.band;
+        if (strokes ? rendering.built.fetched : rendering.built.framed)
             frame_load(program, UNIT_COORDS, UNIT_NORMALS, dim);
     }
 }
@@ -195,12 +183,12 @@ static bool __build_render(Stages stages)
         destroy_shader(program);
     shader = lit;
     shader_plain = plain;
-    shader_lines = lines;
-    shader_points = points;
-    shader_band = band;
-    built = stages;
-    if (tint && !map)
-        map = create_map_load();
+    rendering.lines = lines;
+    rendering.points = points;
+    rendering.band = band;
+    rendering.built = stages;
+    if (tint && !rendering.map)
+        rendering.map = create_map_load();
     for (unsigned int program : every())
         if (tint)
             load_int_to_shader(program, "map", UNIT_MAP);
@@ -245,30 +233,30 @@ static void __layout_render(Drawn drawn, bool changed)
 // The frame's columns into the uniform block the programs read them from.
 static void __frame_render()
 {
-    if (!frame_block) {
-        glGenBuffers(1, &frame_block);
-        glBindBuffer(GL_UNIFORM_BUFFER, frame_block);
+    if (!rendering.frame_block) {
+        glGenBuffers(1, &rendering.frame_block);
+        glBindBuffer(GL_UNIFORM_BUFFER, rendering.frame_block);
         glBufferData(GL_UNIFORM_BUFFER, 16 * max_dim_frame, nullptr, GL_DYNAMIC_DRAW);
-        glBindBufferBase(GL_UNIFORM_BUFFER, 0, frame_block);
+        glBindBufferBase(GL_UNIFORM_BUFFER, 0, rendering.frame_block);
     }
     float columns[max_dim_frame][4];
     const Frame& f = view.frame;
     for (int k = 0; k < f.dim; k++)
         for (int i = 0; i < 4; i++)
             columns[k][i] = f.rows[i][k];
-    glBindBuffer(GL_UNIFORM_BUFFER, frame_block);
+    glBindBuffer(GL_UNIFORM_BUFFER, rendering.frame_block);
     glBufferSubData(GL_UNIFORM_BUFFER, 0, static_cast<GLsizeiptr>(sizeof columns[0]) * f.dim, columns);
     __frame_load_render(f.dim);
 }
 
 void stop_render()
 {
-    if (frame_block)
-        glDeleteBuffers(1, &frame_block);
-    frame_block = 0;
-    if (map)
-        glDeleteTextures(1, &map);
-    map = 0;
+    if (rendering.frame_block)
+        glDeleteBuffers(1, &rendering.frame_block);
+    rendering.frame_block = 0;
+    if (rendering.map)
+        glDeleteTextures(1, &rendering.map);
+    rendering.map = 0;
     destroy_target();
     destroy_band();
     stop_curve();
@@ -282,9 +270,9 @@ void main_loop()
     Drawn drawn = __drawn_render();
     Stages wanted = __stages_render(drawn);
     bool rebuilt = false;
-    if (!(wanted == built)) {
+    if (!(wanted == rendering.built)) {
         rebuilt = __build_render(wanted);
-        built = wanted;
+        rendering.built = wanted;
     }
 
     const float* orientation = poll_input(window);
@@ -321,16 +309,16 @@ void main_loop()
         bind_shapes(view.show);
         choice_waits = false;
     }
-    if ((built.framed || built.fetched) && (changes & CHANGE_FRAME || rebuilt))
+    if ((rendering.built.framed || rendering.built.fetched) && (changes & CHANGE_FRAME || rebuilt))
         __frame_render();
     __layout_render(drawn, changes & CHANGE_FRAME);
     measure_reach(changes & CHANGE_FRAME);
     changes |= take_changes_view();
-    if (changes & CHANGE_MOTION || (changes & CHANGE_FRAME && !built.framed) || rebuilt) {
+    if (changes & CHANGE_MOTION || (changes & CHANGE_FRAME && !rendering.built.framed) || rebuilt) {
         for (unsigned int program : every())
             __motion_render(program);
         // Smooth stages light with the normal they pass on.
-        if (built.smooth)
+        if (rendering.built.smooth)
             load_float_to_shader(shader, "light", 0.0f);
     }
     if ((changes & CHANGE_CUES) || rebuilt) {
@@ -344,7 +332,7 @@ void main_loop()
     if (changes & CHANGE_COLORS)
         recolor_shapes();
     if ((changes & CHANGE_FINISH) || rebuilt) {
-        if (built.layered)
+        if (rendering.built.layered)
             load_float_to_shader(shader, "opacity", view.finish.opacity);
         const Finish& f = view.finish;
         if (f.aa <= 1 && f.opacity >= 1.0f && f.stereo == STEREO_OFF)

@@ -21,18 +21,19 @@ struct Stages {
     bool operator==(const Stages&) const = default;
 };
 
-// The programs in use.
-extern Stages built;
-extern unsigned int shader_lines;
-extern unsigned int shader_points;
-// Draws the band that cuts the surface; 0 while the surface is whole.
-extern unsigned int shader_band;
-// The frame's columns, for the programs that read through one.
-extern unsigned int frame_block;
-// The map's texture, made when first coloured by w.
-extern unsigned int map;
-// Set once the layers could not be made: transparency blends plainly then.
-extern bool layers_refused;
+// The programs in use beside `shader` and `shader_plain`, and the GL
+// objects of the frame that the passes share.
+struct Rendering {
+    Stages built;             // what the programs' stages are made for
+    unsigned int lines;       // the program of lines
+    unsigned int points;      // and of points
+    unsigned int band;        // draws the band that cuts the surface; 0 while the surface is whole
+    unsigned int frame_block; // the frame's columns, for the programs that read through one
+    unsigned int map;         // the map's texture, made when first coloured by w
+    bool layers_refused;      // set once the layers could not be made: transparency blends plainly then
+};
+
+extern Rendering rendering;
 
 // Every program there is, for the uniforms they all take.
 struct Every {
