@@ -96,6 +96,11 @@ constexpr uint64_t chunk_mesh = 4096;
 // GL cannot make them (past its largest buffer texture, say).
 int texture_mesh(Mesh* mesh);
 
+// A buffer texture over the buffer, texels of the format (GL_R32F,
+// GL_R16F), for a vertex stage to fetch from; 0 where GL has no buffer
+// textures or the texels are more than its largest takes.
+uint32_t buffer_texture_mesh(uint32_t buffer, uint32_t format, uint64_t texels);
+
 // A 2D texture of an array of floats, or with halves of half floats, one a
 // texel, texture_width_platform texels a row, for a vertex stage to fetch
 // from where GL has no buffer textures; 0 where it would be larger than GL

@@ -58,26 +58,33 @@ int paint_mesh(Mesh* mesh, const uint8_t* colors)
     return 0;
 }
 
+uint32_t buffer_texture_mesh(uint32_t buffer, uint32_t format, uint64_t texels)
+{
+    GLint largest = 0;
+    if (has_buffer_textures_platform)
+        glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
+    if (!has_buffer_textures_platform || texels > static_cast<uint64_t>(largest))
+        return 0;
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_BUFFER, texture);
+    buffer_texture_platform(format, buffer);
+    glBindTexture(GL_TEXTURE_BUFFER, 0);
+    return texture;
+}
+
 int texture_mesh(Mesh* mesh)
 {
     if (mesh->textures[0] || !has_buffer_textures_platform)
         return mesh->textures[0] != 0;
-    // One texel a float, no copy: as many as GL's largest buffer texture.
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
-    if (static_cast<uint64_t>(mesh->dim) * mesh->vertex_count > static_cast<uint64_t>(largest))
-        return 0;
     drop_errors_context();
-    // A mesh without normals is lit by its shape, and fetches none.
-    int arrays = mesh->normal_buffer ? 2 : 1;
-    glGenTextures(arrays, mesh->textures);
+    // One texel a float, no copy. A mesh without normals is lit by its
+    // shape, and fetches none.
     const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
-    for (int k = 0; k < arrays; k++) {
-        glBindTexture(GL_TEXTURE_BUFFER, mesh->textures[k]);
-        buffer_texture_platform(GL_R32F, buffers[k]);
-    }
-    glBindTexture(GL_TEXTURE_BUFFER, 0);
-    if (glGetError() != GL_NO_ERROR) {
+    for (int k = 0; k < (mesh->normal_buffer ? 2 : 1); k++)
+        mesh->textures[k]
+            = buffer_texture_mesh(buffers[k], GL_R32F, uint64_t {mesh->dim} * mesh->vertex_count);
+    if (!mesh->textures[0] || glGetError() != GL_NO_ERROR) {
         glDeleteTextures(2, mesh->textures);
         mesh->textures[0] = mesh->textures[1] = 0;
     }

@@ -67,23 +67,6 @@ static GLuint __buffer_smooth(void** memory, uint64_t bytes)
     return 0;
 }
 
-// A buffer texture over the planes' buffer, one half float a texel; 0
-// where GL cannot make it.
-static GLuint __texture_smooth(const Mesh* mesh)
-{
-    uint64_t halves = 2 * uint64_t {mesh->dim} * mesh->plane_count;
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
-    if (halves > static_cast<uint64_t>(largest))
-        return 0;
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_BUFFER, texture);
-    buffer_texture_platform(GL_R16F, mesh->tangent_buffer);
-    glBindTexture(GL_TEXTURE_BUFFER, 0);
-    return texture;
-}
-
 // Hands the points and the planes found to GL, and binds them. Returns 0,
 // or 1 when the driver refused them.
 static int __attach_smooth(Mesh* mesh)
@@ -94,7 +77,8 @@ static int __attach_smooth(Mesh* mesh)
         void* planes = mesh->tangent_memory;
         mesh->tangent_buffer = __buffer_smooth(&planes, bytes);
         mesh->tangent_memory = static_cast<uint16_t*>(planes);
-        mesh->tangent_texture = mesh->tangent_buffer ? __texture_smooth(mesh) : 0;
+        mesh->tangent_texture
+            = mesh->tangent_buffer ? buffer_texture_mesh(mesh->tangent_buffer, GL_R16F, bytes / 2) : 0;
     } else {
         // Fetched from a 2D texture, which takes a copy.
         mesh->tangent_texture = image_texture_mesh(mesh->tangent_memory, bytes / 2, true);

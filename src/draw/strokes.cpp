@@ -129,7 +129,8 @@ static void __point_strokes(const Strokes* strokes, const StrokePiece& piece)
     for (GLuint end = 0; end < (strokes->kind == SHAPE_LINES ? 2u : 1u); end++)
         for (GLuint k = 0; k < 4; k++) {
             uintptr_t offset = 4u * strokes->bound[k] + end * static_cast<uintptr_t>(stride);
-            glVertexAttribPointer(4 * end + k, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
+            glVertexAttribPointer(
+                4 * end + k, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(offset));
         }
     if (piece.color_buffer) {
         glBindBuffer(GL_ARRAY_BUFFER, piece.color_buffer);
@@ -151,18 +152,12 @@ void bind_strokes(Strokes* strokes, const uint8_t show[4])
 
 int texture_strokes(Strokes* strokes)
 {
-    GLint largest = 0;
-    if (has_buffer_textures_platform)
-        glGetIntegerv(GL_MAX_TEXTURE_BUFFER_SIZE, &largest);
     int made = 1;
     for (uint32_t k = 0; k < strokes->piece_count; k++) {
         StrokePiece& piece = strokes->pieces[k];
-        uint64_t texels = static_cast<uint64_t>(strokes->dim) * __vertices_strokes(strokes, piece);
-        if (!piece.texture && has_buffer_textures_platform && texels <= static_cast<uint64_t>(largest)) {
-            glGenTextures(1, &piece.texture);
-            glBindTexture(GL_TEXTURE_BUFFER, piece.texture);
-            buffer_texture_platform(GL_R32F, piece.coord_buffer);
-        }
+        if (!piece.texture && has_buffer_textures_platform)
+            piece.texture = buffer_texture_mesh(
+                piece.coord_buffer, GL_R32F, uint64_t {strokes->dim} * __vertices_strokes(strokes, piece));
         made &= piece.texture != 0;
     }
     return made;
@@ -238,8 +233,8 @@ void draw_strokes(unsigned int program, const Strokes* strokes, const float* col
             load_float_to_shader(program, "fringe", static_cast<float>(fringe));
             if (fringe)
                 glDepthMask(GL_FALSE);
-            __pieces_strokes(
-                strokes, coords, [](GLsizei count) { glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, count); });
+            __pieces_strokes(strokes, coords,
+                [](GLsizei count) { glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, count); });
         }
         glDepthMask(GL_TRUE);
     } else {
