@@ -260,7 +260,7 @@ int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points
         run_spread(n, [&](int part, uint64_t first, uint64_t last) {
             uint64_t starts = 0;
             for (uint64_t k = first; k < last; k++)
-                starts += members[k] >> 31;
+                starts += (members[k] & start_weld) != 0;
             firsts[static_cast<size_t>(part) + 1] = starts;
         });
     for (size_t part = 1; part < firsts.size(); part++)
