@@ -38,6 +38,15 @@ ShowStatus show_file(const char* path)
     return status;
 }
 
+// A picture in a light that takes no normals reads none.
+ShowStatus show_coordinates(const char* path)
+{
+    ShowReport report;
+    ShowStatus status = show_file_surface(path, &report, false, false);
+    EXPECT_EQ(report.klein.status, KLEIN_READ);
+    return status;
+}
+
 // The drop handler answers nothing; a refusal shows as the mesh staying.
 ShowStatus drop_file(const char* path)
 {
@@ -181,6 +190,7 @@ TEST(GlFailure, ShowingRefusesOrShowsAndKeepsTheShownSurface)
         ShowStatus (*show)(const char* path);
     } entries[] = {
         {"show_file_surface", show_file},
+        {"show_file_surface without normals", show_coordinates},
         {"the drop handler", drop_file},
     };
     struct File {

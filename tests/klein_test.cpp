@@ -262,6 +262,29 @@ TEST(KleinReader, FileChangedAfterItsHeaderWasChecked)
     }
 }
 
+// Without normals, the coordinates alone are read, in two halves side by
+// side when large: an odd count of floats splits unevenly, and nothing past
+// the array is written.
+TEST(KleinReader, CoordinatesAloneAreReadWhole)
+{
+    for (uint64_t vertices : {3u, 52429u}) {
+        SCOPED_TRACE(std::to_string(vertices) + " vertices of 5 coordinates");
+        std::vector<float> wanted(5 * vertices), other(5 * vertices, -1.0f);
+        for (size_t k = 0; k < wanted.size(); k++)
+            wanted[k] = static_cast<float>(k);
+        std::string path = write_test_file("alone.klein", klein_bytes(5, vertices, wanted, other));
+        KleinFile file;
+        KleinReport report;
+        ASSERT_EQ(open_surface_klein(path.c_str(), &file, &report), 0);
+        std::vector<float> read(wanted.size() + 1, 7.0f);
+        EXPECT_EQ(read_surface_klein(&file, read.data(), nullptr, &report), 0);
+        close_surface_klein(&file);
+        EXPECT_EQ(read.back(), 7.0f) << "written past the coordinates";
+        read.pop_back();
+        EXPECT_EQ(read, wanted);
+    }
+}
+
 TEST(KleinReader, OpeningRefusesAsReadingDoesAndLeavesNothingOpen)
 {
     // Descriptors are handed out lowest first: a leaked one moves the next.

@@ -107,9 +107,14 @@ static void __report_main(const char* path, const ShowReport* report)
 static int __open_files_main(const Options* options, const View* saved)
 {
     bool offscreen = options->output || options->record;
+    // Offscreen, the light stays as asked; only the file's light takes the
+    // file's normals: the others light by the surface as drawn.
+    View asked = saved ? *saved : initial_view;
+    read_view_options(options, &asked);
+    bool normals = !offscreen || asked.light == LIGHT_FILE;
     for (int k = 0; k < options->file_count; k++) {
         ShowReport report;
-        if (show_file_surface(options->files[k], &report, true) == SHOW_DONE)
+        if (show_file_surface(options->files[k], &report, true, normals) == SHOW_DONE)
             continue;
         __report_main(options->files[k], &report);
         if (offscreen)

@@ -86,7 +86,8 @@ static ShowStatus __refuse_surface(ShowReport* report, ShowStatus status)
     return status;
 }
 
-ShowStatus show_open_surface(const KleinFile* file, ShowReport* report, bool add, const char* path)
+ShowStatus show_open_surface(
+    const KleinFile* file, ShowReport* report, bool add, const char* path, bool normals)
 {
     report->dim = file->dim;
     ShowStatus fits = __fits_surface(file->dim, add);
@@ -94,12 +95,13 @@ ShowStatus show_open_surface(const KleinFile* file, ShowReport* report, bool add
         return __refuse_surface(report, fits);
     // The arrays go from the page cache straight into the GPU's buffers:
     // no copy of our own, and no second one in memory while they upload.
-    float *coords, *normals;
-    Mesh* mesh = create_mapped_mesh(file->dim, file->vertex_count, &coords, &normals);
+    float *coords, *read_normals = nullptr;
+    Mesh* mesh
+        = create_mapped_mesh(file->dim, file->vertex_count, &coords, normals ? &read_normals : nullptr);
     if (!mesh)
         return __refuse_surface(report, SHOW_NO_MESH);
     ShowStatus status = SHOW_DONE;
-    if (read_surface_klein(file, coords, normals, &report->klein))
+    if (read_surface_klein(file, coords, read_normals, &report->klein))
         status = SHOW_UNREADABLE;
     else if (unmap_mesh(mesh) || (add && shape_count == max_shapes))
         status = SHOW_NO_MESH;
@@ -165,7 +167,7 @@ static ShowStatus __show_oogl_surface(const char* path, ShowReport* report, bool
     return status;
 }
 
-ShowStatus show_file_surface(const char* path, ShowReport* report, bool add)
+ShowStatus show_file_surface(const char* path, ShowReport* report, bool add, bool normals)
 {
     ShowReport ignored;
     if (!report)
@@ -175,7 +177,7 @@ ShowStatus show_file_surface(const char* path, ShowReport* report, bool add)
     if (open_surface_klein(path, &file, &report->klein))
         return report->klein.status == KLEIN_NOT_KLEIN ? __show_oogl_surface(path, report, add)
                                                        : __refuse_surface(report, SHOW_UNREADABLE);
-    ShowStatus status = show_open_surface(&file, report, add, path);
+    ShowStatus status = show_open_surface(&file, report, add, path, normals);
     close_surface_klein(&file);
     return status;
 }

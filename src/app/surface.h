@@ -33,8 +33,9 @@ struct ShowReport {
 
 // Puts the shapes of a file on show, in place of those shown or, with add,
 // after them. On any refusal what is on show and the coordinate choice stay
-// as they were. report, when given, says why.
-ShowStatus show_file_surface(const char* path, ShowReport* report, bool add = false);
+// as they were. report, when given, says why. Without normals, a KLEIN
+// file's normals are left unread: for a run whose light never takes them.
+ShowStatus show_file_surface(const char* path, ShowReport* report, bool add = false, bool normals = true);
 
 // Says in a few words why a file is not on show, as "fewer than 4 coordinates".
 void describe_surface(const ShowReport* report, char* text, size_t size);
@@ -52,5 +53,5 @@ ShowStatus show_data_surface(SurfaceData data);
 
 // The same for a KLEIN file opened and checked, from path where given; it
 // stays open.
-ShowStatus show_open_surface(
-    const KleinFile* file, ShowReport* report, bool add = false, const char* path = nullptr);
+ShowStatus show_open_surface(const KleinFile* file, ShowReport* report, bool add = false,
+    const char* path = nullptr, bool normals = true);

@@ -117,9 +117,12 @@ static void* __read_part_klein(void* part)
 int read_surface_klein(const KleinFile* file, float* coords, float* normals, KleinReport* report)
 {
     uint64_t bytes = 4 * file->count;
+    // Without the normals, the coordinates are read in two halves.
+    uint64_t half = normals ? bytes : bytes / 8 * 4;
     KleinPart parts[2] = {
-        {file->descriptor, coords, bytes, header_size, 0},
-        {file->descriptor, normals, bytes, header_size + bytes, 0},
+        {file->descriptor, coords, half, header_size, 0},
+        normals ? KleinPart {file->descriptor, normals, bytes, header_size + bytes, 0}
+                : KleinPart {file->descriptor, coords + half / 4, bytes - half, header_size + half, 0},
     };
     // Large arrays are read side by side: into fresh memory, most of a read
     // is the kernel faulting in its pages, and a second core halves that.

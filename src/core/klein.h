@@ -48,7 +48,8 @@ struct KleinFile {
 int open_surface_klein(const char* path, KleinFile* file, KleinReport* report);
 
 // Reads count floats of coordinates into coords and as many normal
-// components into normals. Returns 0, or 1 when the file has shrunk since
+// components into normals, unless normals is none: a run whose light never
+// takes them spares their memory and their reading. Returns 0, or 1 when the file has shrunk since
 // it was opened (KLEIN_TRUNCATED, found being its size now); the memory
 // then holds a part of the arrays.
 int read_surface_klein(const KleinFile* file, float* coords, float* normals, KleinReport* report);

@@ -129,20 +129,25 @@ static uint64_t __stride_mesh(uint64_t array_bytes)
     return array_bytes ? (array_bytes + page - 1) / page * page : page;
 }
 
-// Both arrays in one block of memory, each starting on a page. A driver
+// The bytes of the block that holds a mesh's arrays in memory of ours.
+static uint64_t __block_mesh(const Mesh* mesh)
+{
+    return (mesh->normal_buffer ? 2 : 1) * __stride_mesh(mesh->array_bytes);
+}
+
+// The arrays in one block of memory, each starting on a page. A driver
 // that zero-fills new buffers faults in and clears every page on the main
 // thread; fresh pages here are faulted in by the reads that fill them,
 // which can run side by side, 2 MiB at a time where the block is large.
-// Returns where the second array starts.
+// Returns where the normals start, or would.
 static float* __pin_mesh(Mesh* mesh, GLsizeiptr size)
 {
-    uint64_t stride = __stride_mesh(static_cast<uint64_t>(size));
-    void* memory = take_room(2 * stride);
+    mesh->array_bytes = static_cast<uint64_t>(size);
+    void* memory = take_room(__block_mesh(mesh));
     if (!memory)
         return nullptr;
     mesh->memory = static_cast<float*>(memory);
-    mesh->array_bytes = static_cast<uint64_t>(size);
-    return mesh->memory + stride / sizeof(float);
+    return mesh->memory + __stride_mesh(mesh->array_bytes) / sizeof(float);
 }
 
 Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals)
@@ -157,21 +162,23 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
     if (!mesh)
         return nullptr;
     GLsizeiptr size = __size_mesh(dim, mesh->vertex_count);
-    GLuint buffers[2] = {};
-    glGenBuffers(2, buffers);
-    mesh->coord_buffer = buffers[0];
-    mesh->normal_buffer = buffers[1];
+    glGenBuffers(1, &mesh->coord_buffer);
+    if (normals)
+        glGenBuffers(1, &mesh->normal_buffer);
+    float* second = nullptr;
     if (pinned_memory_mesh) {
-        *normals = __pin_mesh(mesh, size);
+        second = __pin_mesh(mesh, size);
         *coords = mesh->memory;
     } else {
         *coords = __map_mesh(mesh->coord_buffer, size);
-        *normals = __map_mesh(mesh->normal_buffer, size);
+        second = normals ? __map_mesh(mesh->normal_buffer, size) : *coords;
     }
-    mesh = __finish_mesh(mesh, true);
+    if (normals)
+        *normals = second;
+    mesh = __finish_mesh(mesh, normals);
     // A failed map raises an error that __finish_mesh takes; one that
     // raised none still fails here.
-    if (mesh && (!*coords || !*normals)) {
+    if (mesh && (!*coords || !second)) {
         destroy_mesh(mesh);
         return nullptr;
     }
@@ -182,9 +189,10 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
 static void __image_textures_mesh(Mesh* mesh, const float* const* arrays)
 {
     uint64_t floats = static_cast<uint64_t>(mesh->dim) * mesh->vertex_count;
-    for (int k = 0; k < 2; k++)
+    int count = mesh->normal_buffer ? 2 : 1;
+    for (int k = 0; k < count; k++)
         mesh->textures[k] = image_texture_mesh(arrays[k], floats);
-    if (!mesh->textures[0] || !mesh->textures[1]) {
+    if (!mesh->textures[0] || (count == 2 && !mesh->textures[1])) {
         glDeleteTextures(2, mesh->textures);
         mesh->textures[0] = mesh->textures[1] = 0;
     }
@@ -199,7 +207,7 @@ static int __hand_pinned_mesh(Mesh* mesh)
     GLsizeiptr size = static_cast<GLsizeiptr>(mesh->array_bytes);
     const float* arrays[2] = {mesh->memory, mesh->memory + __stride_mesh(mesh->array_bytes) / sizeof(float)};
     const GLuint buffers[2] = {mesh->coord_buffer, mesh->normal_buffer};
-    for (int k = 0; k < 2; k++) {
+    for (int k = 0; k < (mesh->normal_buffer ? 2 : 1); k++) {
         glBindBuffer(target, buffers[k]);
         glBufferData(target, size, size ? arrays[k] : nullptr, GL_STATIC_DRAW);
     }
@@ -210,7 +218,7 @@ static int __hand_pinned_mesh(Mesh* mesh)
     if (!has_buffer_textures_platform && locations_glsl(mesh->dim) > most_columns_glsl)
         __image_textures_mesh(mesh, arrays);
     if (!has_buffer_mapping_platform) {
-        give_room(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
+        give_room(mesh->memory, __block_mesh(mesh));
         mesh->memory = nullptr;
     }
     return glGetError() != GL_NO_ERROR;
@@ -222,6 +230,8 @@ int unmap_mesh(Mesh* mesh)
         return __hand_pinned_mesh(mesh);
     int lost = 0;
     for (GLuint buffer : {mesh->coord_buffer, mesh->normal_buffer}) {
+        if (!buffer)
+            continue;
         GLint mapped = GL_FALSE;
         glBindBuffer(GL_ARRAY_BUFFER, buffer);
         glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_MAPPED, &mapped);
@@ -385,7 +395,7 @@ void destroy_mesh(Mesh* mesh)
     if (mesh->memory || mesh->tangent_memory || mesh->point_memory) {
         // Draws queued before may still read the memory.
         glFinish();
-        give_room(mesh->memory, 2 * __stride_mesh(mesh->array_bytes));
+        give_room(mesh->memory, __block_mesh(mesh));
         give_room(mesh->tangent_memory, 4 * uint64_t {mesh->dim} * mesh->plane_count);
         give_room(mesh->point_memory, 4 * uint64_t {mesh->vertex_count});
     }

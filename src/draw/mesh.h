@@ -53,8 +53,9 @@ Mesh* create_mesh(SurfaceData data);
 // A mesh of vertex_count vertices of dim coordinates and normal components
 // whose storage is left open for writing at *coords and *normals, so that
 // the arrays can be read straight into it: the buffers mapped, or memory
-// that becomes their storage. Returns none, with nothing left allocated,
-// when the GPU cannot take them.
+// that becomes their storage. With normals none, the mesh has none, and is
+// lit by its shape where the light asks for the file's. Returns none, with
+// nothing left allocated, when the GPU cannot take them.
 Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, float** normals);
 
 // Hands the written arrays to GL. Returns 0, or 1 when their contents were
