@@ -105,25 +105,28 @@ static Drawn __drawn_render()
     return DRAWN_FETCHED;
 }
 
-// Whether every mesh on show has its tangent planes. Meshes are searched in
-// turn, a picture waiting for each.
-static bool __ready_smooth_render()
+// How far the tangent planes of the meshes on show are: those of the first
+// mesh that has none yet. Meshes are searched in turn; with wait, each is
+// waited for.
+static Smoothness __ready_smooth_render(bool wait)
 {
     for (int k = 0; k < shape_count; k++) {
         Mesh* mesh = shapes[k].mesh;
-        if (mesh && !ready_smooth(mesh, hidden_window))
-            return false;
+        Smoothness state = mesh ? ready_smooth(mesh, wait) : SMOOTH_READY;
+        if (state != SMOOTH_READY)
+            return state;
     }
-    return true;
+    return SMOOTH_READY;
 }
 
 // The stages the view asks for. Smooth light draws flat until the tangent
-// planes are found, which a picture waits for, and where they cannot be
-// read: from the stream.
+// planes are found, and where they cannot be read: from the stream. A
+// picture waits for them, and is drawn smooth unless a search fails.
 static Stages __stages_render(Drawn drawn)
 {
     bool layered = view.finish.opacity < 1.0f && offers_layers_target() && !rendering.layers_refused;
-    bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED && __ready_smooth_render();
+    bool smooth = view.light == LIGHT_SMOOTH && drawn != DRAWN_STREAMED
+        && __ready_smooth_render(false) >= (hidden_window ? SMOOTH_SEARCHING : SMOOTH_READY);
     bool framed = drawn == DRAWN_COLUMNS || drawn == DRAWN_FETCHED;
     uint8_t columns = drawn == DRAWN_COLUMNS ? dim_shapes() : 0;
     return {view.cues.tint, framed, columns, layered, smooth,
@@ -272,6 +275,13 @@ void main_loop()
     bool rebuilt = false;
     if (!(wanted == rendering.built)) {
         rebuilt = __build_render(wanted);
+        rendering.built = wanted;
+    }
+    // A picture's programs are made while the planes are found, which it
+    // waits for only now; where a search fails, it is drawn flat.
+    if (hidden_window && wanted.smooth && __ready_smooth_render(true) != SMOOTH_READY) {
+        wanted = __stages_render(drawn);
+        rebuilt = __build_render(wanted) || rebuilt;
         rendering.built = wanted;
     }
 

@@ -97,10 +97,10 @@ static int __attach_smooth(Mesh* mesh)
     return 0;
 }
 
-bool ready_smooth(Mesh* mesh, bool wait)
+Smoothness ready_smooth(Mesh* mesh, bool wait)
 {
     if (mesh->point_buffer)
-        return true;
+        return SMOOTH_READY;
     if (mesh->serial != serial) {
         // Another mesh is on show; a search for one gone was stopped with it.
         __let_go_smooth();
@@ -116,27 +116,27 @@ bool ready_smooth(Mesh* mesh, bool wait)
             refused = true;
             __let_go_smooth();
             fprintf(stderr, "plexorama: smooth light: out of memory for the tangent planes: drawing flat\n");
-            return false;
+            return SMOOTH_REFUSED;
         }
         start_tangents(coords, mesh->dim, mesh->vertex_count, mesh->point_memory, serial);
         // The frame that starts the search draws flat, where it may not wait:
         // without threads the search runs at the next frame's call.
         if (!wait)
-            return false;
+            return SMOOTH_SEARCHING;
     }
     if (refused)
-        return false;
+        return SMOOTH_REFUSED;
     Planes planes = {nullptr, 0};
     int state = done_tangents(serial, wait, &planes);
     if (state == 0 || state < 0)
-        return false;
+        return SMOOTH_SEARCHING;
     __let_go_smooth();
     mesh->tangent_memory = planes.halves;
     mesh->plane_count = planes.count;
     if (state == 2 || __attach_smooth(mesh)) {
         refused = true;
         fprintf(stderr, "plexorama: smooth light: cannot find or keep the tangent planes: drawing flat\n");
-        return false;
+        return SMOOTH_REFUSED;
     }
-    return true;
+    return SMOOTH_READY;
 }

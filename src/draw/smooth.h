@@ -7,9 +7,13 @@
 
 #include "draw/mesh.h"
 
+// How far the tangent planes of a mesh are: refused, still searched for, or
+// in GL.
+enum Smoothness { SMOOTH_REFUSED, SMOOTH_SEARCHING, SMOOTH_READY };
+
 // Whether the mesh has its tangent planes in GL. Starts finding them when it
 // has not, in place of a search for another mesh, and, with wait, waits for
 // them: a picture is drawn smooth from its first frame. A mesh whose planes
 // cannot be found or handed to GL stays flat, and one line on standard
 // error says so.
-bool ready_smooth(Mesh* mesh, bool wait);
+Smoothness ready_smooth(Mesh* mesh, bool wait);
