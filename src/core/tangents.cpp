@@ -142,25 +142,87 @@ void __write_tangents(const double* x, int dim, const uint32_t* members, uint64_
         point.points[members[k] & ~start_weld] = static_cast<uint32_t>(point.number);
 }
 
-// The plane of a group of vertices: the 2-plane nearest to its triangles'
-// planes, weighted by their angles, the leading pair of eigenvectors of the
-// sum of their projections, found by a few steps of subspace iteration from
-// the first one. Writes it to the group's point. Up to dim
-// summed_tangents the sum is kept as a matrix, else its planes are kept.
+// The plane of a group of vertices is the 2-plane nearest to its
+// triangles' planes, weighted by their angles: the leading pair of
+// eigenvectors of the sum of their projections, found by a few steps of
+// subspace iteration from the first plane. Up to dim summed_tangents the
+// sum is kept as a matrix, else its planes are kept.
+
+// A group's sum while its plane is found: the lower half of the sum, the
+// plane it starts from, and how many planes it sums.
+struct Sum {
+    double sum[summed_tangents][summed_tangents];
+    double x[2 * summed_tangents];
+    uint64_t planes;
+};
+
+template <int D> void __sum_tangents(const float* coords, int dim, const uint32_t* members, uint64_t count, Sum* sum)
+{
+    dim = D ? D : dim;
+    for (int i = 0; i < dim; i++)
+        for (int j = 0; j <= i; j++)
+            sum->sum[i][j] = 0.0;
+    memset(sum->x, 0, 2 * dim * sizeof(double));
+    sum->planes = 0;
+    for (uint64_t k = 0; k < count; k++) {
+        uint64_t v = members[k] & ~start_weld;
+        // The first plane is needed as itself only to start from.
+        if (sum->planes) {
+            sum->planes += __projection_tangents<D>(coords, dim, v, sum->sum);
+            continue;
+        }
+        double plane[2 * summed_tangents];
+        if (!__corner_tangents<D>(coords, dim, v, plane, nullptr))
+            continue;
+        memcpy(sum->x, plane, 2 * dim * sizeof(double));
+        sum->planes = 1;
+        __projection_tangents<D>(coords, dim, v, sum->sum);
+    }
+}
+
+// The steps of the iteration on the sums of lanes groups at once (at most
+// two), each step of one beside the other's, so that the waits for their
+// roots and quotients overlap.
+template <int D> void __steps_tangents(Sum* sums, int lanes, int dim)
+{
+    dim = D ? D : dim;
+    bool going[2] = {};
+    for (int lane = 0; lane < lanes; lane++) {
+        going[lane] = sums[lane].planes > 1;
+        for (int i = 0; i < dim; i++)
+            for (int j = 0; j < i; j++)
+                sums[lane].sum[j][i] = sums[lane].sum[i][j];
+    }
+    for (int step = 0; step < 2; step++)
+        for (int lane = 0; lane < lanes; lane++) {
+            if (!going[lane])
+                continue;
+            Sum& sum = sums[lane];
+            double y[2 * summed_tangents];
+            for (int j = 0; j < 2; j++)
+                for (int i = 0; i < dim; i++)
+                    y[j * dim + i] = __dot_tangents<D>(sum.sum[i], sum.x + j * dim, dim);
+            going[lane] = __orthonormal_tangents<D>(nullptr, y, dim) && __orthonormal_tangents<D>(y, y + dim, dim);
+            if (going[lane])
+                memcpy(sum.x, y, 2 * dim * sizeof(double));
+        }
+}
+
+// The plane of a group of vertices past dim summed_tangents, from its
+// triangles' planes kept in scratch; written to the group's point.
 template <int D>
 bool __group_tangents(
     const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch, const Point& point)
 {
     dim = D ? D : dim;
-    bool summed = dim <= summed_tangents;
     uint64_t stride = 2 * dim + 1;
     uint64_t planes = 0;
-    double sum[summed_tangents][summed_tangents] = {}, x[2 * 256], y[2 * 256];
+    double x[2 * 256], y[2 * 256];
     memset(x, 0, 2 * dim * sizeof(double));
     for (uint64_t k = 0; k < count; k++) {
         // Room grows with the planes found, not with the group: a point
         // that a file repeats in triangles without area takes none.
-        if ((summed ? stride : (planes + 1) * stride) > scratch->room) {
+        if ((planes + 1) * stride > scratch->room) {
             uint64_t room = 2 * (planes + 8) * stride;
             double* more = static_cast<double*>(realloc(scratch->planes, room * sizeof(double)));
             if (!more)
@@ -169,27 +231,16 @@ bool __group_tangents(
             scratch->room = room;
         }
         uint64_t v = members[k] & ~start_weld;
-        double* plane = scratch->planes + (summed ? 0 : planes * stride);
-        // Summed, the first plane is needed as itself only to start from.
-        bool found = summed && planes ? __projection_tangents<D>(coords, dim, v, sum)
-                                      : __corner_tangents<D>(coords, dim, v, plane, summed ? nullptr : plane + 2 * dim);
-        if (!found)
+        double* plane = scratch->planes + planes * stride;
+        if (!__corner_tangents<D>(coords, dim, v, plane, plane + 2 * dim))
             continue;
         if (!planes)
             memcpy(x, plane, 2 * dim * sizeof(double));
         planes++;
-        if (summed && planes == 1)
-            __projection_tangents<D>(coords, dim, v, sum);
     }
-    for (int i = 0; summed && i < dim; i++)
-        for (int j = 0; j < i; j++)
-            sum[j][i] = sum[i][j];
     for (int step = 0; step < 2 && planes > 1; step++) {
         memset(y, 0, 2 * dim * sizeof(double));
-        for (int j = 0; summed && j < 2; j++)
-            for (int i = 0; i < dim; i++)
-                y[j * dim + i] = __dot_tangents<D>(sum[i], x + j * dim, dim);
-        for (uint64_t t = 0; !summed && t < planes; t++) {
+        for (uint64_t t = 0; t < planes; t++) {
             const double* p = scratch->planes + t * stride;
             double weight = p[2 * dim];
             for (int j = 0; j < 2; j++)
@@ -207,19 +258,53 @@ bool __group_tangents(
     return true;
 }
 
+// The place after the group that starts at place at, before last.
+uint64_t __end_tangents(const uint32_t* members, uint64_t at, uint64_t last)
+{
+    uint64_t end = at + 1;
+    while (end < last && !(members[end] & start_weld))
+        end++;
+    return end;
+}
+
+// The planes of summed groups from place first to place last, two groups
+// at a time.
+template <int D>
+void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
+    Point point, const std::atomic<bool>* stop)
+{
+    Sum sums[2];
+    for (uint64_t at = first, pairs = 1; at < last && (pairs % 32768 || !stop->load()); pairs++) {
+        uint64_t starts[3] = {at, at, at};
+        int lanes = 0;
+        for (; lanes < 2 && at < last; lanes++) {
+            at = __end_tangents(members, at, last);
+            starts[lanes + 1] = at;
+            __sum_tangents<D>(coords, dim, members + starts[lanes], at - starts[lanes], &sums[lanes]);
+        }
+        __steps_tangents<D>(sums, lanes, dim);
+        for (int lane = 0; lane < lanes; lane++, point.number++)
+            __write_tangents(sums[lane].x, dim, members + starts[lane], starts[lane + 1] - starts[lane], point);
+    }
+}
+
 // The planes of the groups of members (as group_weld lays them out) from
 // place first to place last, the first group's point being point's.
 bool __groups_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
     Point point, const std::atomic<bool>* stop)
 {
+    if (dim <= summed_tangents) {
+        if (dim == 4)
+            __pairs_tangents<4>(coords, dim, members, first, last, point, stop);
+        else
+            __pairs_tangents<0>(coords, dim, members, first, last, point, stop);
+        return !stop->load();
+    }
     Scratch scratch = {nullptr, 0};
     bool whole = true;
     for (uint64_t at = first, groups = 0; at < last && whole; groups++, point.number++) {
-        uint64_t end = at + 1;
-        while (end < last && !(members[end] & start_weld))
-            end++;
-        whole = dim == 4 ? __group_tangents<4>(coords, dim, members + at, end - at, &scratch, point)
-                         : __group_tangents<0>(coords, dim, members + at, end - at, &scratch, point);
+        uint64_t end = __end_tangents(members, at, last);
+        whole = __group_tangents<0>(coords, dim, members + at, end - at, &scratch, point);
         at = end;
         if (groups % 65536 == 0 && stop->load())
             whole = false;
