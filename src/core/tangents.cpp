@@ -180,9 +180,34 @@ template <int D> void __sum_tangents(const float* coords, int dim, const uint32_
     }
 }
 
+// __orthonormal_tangents on the vectors b of two lanes, each against its
+// a where a is given, side by side so that the waits for their roots and
+// quotients overlap. Only lanes still going take part; a lane whose b has
+// no direction of its own stops.
+template <int D> void __pair_orthonormal_tangents(double* const* a, double* const* b, bool* going, int dim)
+{
+    dim = D ? D : dim;
+    double along[2] = {}, length[2] = {};
+    for (int lane = 0; lane < 2 && a; lane++)
+        if (going[lane])
+            along[lane] = __dot_tangents<D>(a[lane], b[lane], dim);
+    for (int lane = 0; lane < 2 && a; lane++)
+        for (int k = 0; k < dim && going[lane]; k++)
+            b[lane][k] -= along[lane] * a[lane][k];
+    for (int lane = 0; lane < 2; lane++)
+        if (going[lane])
+            length[lane] = std::sqrt(__dot_tangents<D>(b[lane], b[lane], dim));
+    for (int lane = 0; lane < 2; lane++)
+        going[lane] = going[lane] && length[lane] > 1e-12;
+    for (int lane = 0; lane < 2; lane++) {
+        double inverse = going[lane] ? 1.0 / length[lane] : 0.0;
+        for (int k = 0; k < dim && going[lane]; k++)
+            b[lane][k] *= inverse;
+    }
+}
+
 // The steps of the iteration on the sums of lanes groups at once (at most
-// two), each step of one beside the other's, so that the waits for their
-// roots and quotients overlap.
+// two), each step of one beside the other's.
 template <int D> void __steps_tangents(Sum* sums, int lanes, int dim)
 {
     dim = D ? D : dim;
@@ -193,19 +218,20 @@ template <int D> void __steps_tangents(Sum* sums, int lanes, int dim)
             for (int j = 0; j < i; j++)
                 sums[lane].sum[j][i] = sums[lane].sum[i][j];
     }
-    for (int step = 0; step < 2; step++)
-        for (int lane = 0; lane < lanes; lane++) {
-            if (!going[lane])
-                continue;
-            Sum& sum = sums[lane];
-            double y[2 * summed_tangents];
-            for (int j = 0; j < 2; j++)
+    double y[2][2 * summed_tangents];
+    double* firsts[2] = {y[0], y[1]};
+    double* seconds[2] = {y[0] + dim, y[1] + dim};
+    for (int step = 0; step < 2; step++) {
+        for (int lane = 0; lane < 2; lane++)
+            for (int j = 0; j < 2 && going[lane]; j++)
                 for (int i = 0; i < dim; i++)
-                    y[j * dim + i] = __dot_tangents<D>(sum.sum[i], sum.x + j * dim, dim);
-            going[lane] = __orthonormal_tangents<D>(nullptr, y, dim) && __orthonormal_tangents<D>(y, y + dim, dim);
+                    y[lane][j * dim + i] = __dot_tangents<D>(sums[lane].sum[i], sums[lane].x + j * dim, dim);
+        __pair_orthonormal_tangents<D>(nullptr, firsts, going, dim);
+        __pair_orthonormal_tangents<D>(firsts, seconds, going, dim);
+        for (int lane = 0; lane < 2; lane++)
             if (going[lane])
-                memcpy(sum.x, y, 2 * dim * sizeof(double));
-        }
+                memcpy(sums[lane].x, y[lane], 2 * dim * sizeof(double));
+    }
 }
 
 // The plane of a group of vertices past dim summed_tangents, from its
