@@ -156,7 +156,10 @@ struct Sum {
     uint64_t planes;
 };
 
-template <int D> void __sum_tangents(const float* coords, int dim, const uint32_t* members, uint64_t count, Sum* sum)
+// Starts a group's sum: its first plane, from the first of count members
+// whose triangle has area, as the plane to start from. Returns that
+// member's place, count when there is none.
+template <int D> uint64_t __start_tangents(const float* coords, int dim, const uint32_t* members, uint64_t count, Sum* sum)
 {
     dim = D ? D : dim;
     for (int i = 0; i < dim; i++)
@@ -165,19 +168,26 @@ template <int D> void __sum_tangents(const float* coords, int dim, const uint32_
     memset(sum->x, 0, 2 * dim * sizeof(double));
     sum->planes = 0;
     for (uint64_t k = 0; k < count; k++) {
-        uint64_t v = members[k] & ~start_weld;
-        // The first plane is needed as itself only to start from.
-        if (sum->planes) {
-            sum->planes += __projection_tangents<D>(coords, dim, v, sum->sum);
-            continue;
-        }
         double plane[2 * summed_tangents];
-        if (!__corner_tangents<D>(coords, dim, v, plane, nullptr))
+        if (!__corner_tangents<D>(coords, dim, members[k] & ~start_weld, plane, nullptr))
             continue;
         memcpy(sum->x, plane, 2 * dim * sizeof(double));
         sum->planes = 1;
-        __projection_tangents<D>(coords, dim, v, sum->sum);
+        return k;
     }
+    return count;
+}
+
+// Sums the projections of a group's planes from its first one, the place
+// __start_tangents returned.
+template <int D>
+void __sum_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t count, Sum* sum)
+{
+    dim = D ? D : dim;
+    if (first < count)
+        __projection_tangents<D>(coords, dim, members[first] & ~start_weld, sum->sum);
+    for (uint64_t k = first + 1; k < count; k++)
+        sum->planes += __projection_tangents<D>(coords, dim, members[k] & ~start_weld, sum->sum);
 }
 
 // __orthonormal_tangents on the vectors b of two lanes, each against its
@@ -301,13 +311,18 @@ void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uin
 {
     Sum sums[2];
     for (uint64_t at = first, pairs = 1; at < last && (pairs % 32768 || !stop->load()); pairs++) {
-        uint64_t starts[3] = {at, at, at};
+        uint64_t starts[3] = {at, at, at}, firsts[2];
         int lanes = 0;
+        // Both groups' first planes before their sums, so that the two
+        // wait side by side as well.
         for (; lanes < 2 && at < last; lanes++) {
             at = __end_tangents(members, at, last);
             starts[lanes + 1] = at;
-            __sum_tangents<D>(coords, dim, members + starts[lanes], at - starts[lanes], &sums[lanes]);
+            firsts[lanes] = __start_tangents<D>(coords, dim, members + starts[lanes], at - starts[lanes], &sums[lanes]);
         }
+        for (int lane = 0; lane < lanes; lane++)
+            __sum_tangents<D>(coords, dim, members + starts[lane], firsts[lane], starts[lane + 1] - starts[lane],
+                &sums[lane]);
         __steps_tangents<D>(sums, lanes, dim);
         for (int lane = 0; lane < lanes; lane++, point.number++)
             __write_tangents(sums[lane].x, dim, members + starts[lane], starts[lane + 1] - starts[lane], point);
