@@ -4,6 +4,7 @@
 // to all its triangles' planes.
 #include "core/tangents.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -83,43 +84,79 @@ bool __corner_tangents(const float* coords, int dim, uint64_t v, double* plane, 
 // and to apply than the planes it sums: small dim.
 constexpr int summed_tangents = 8;
 
-// Adds the projection onto the plane of the triangle at corner v, weighted
-// by the angle there, to the lower half of sum; 0 for a triangle without
-// area. With edges e and f from the corner, whose dot products are ee, ef
-// and ff, the projection is (ff e e' - ef (e f' + f e') + ee f f') / det
-// for det = ee ff - ef^2, and the angle's sine and cosine go as sqrt(det)
-// and ef: no edge is made of length 1.
-template <int D>
-bool __projection_tangents(const float* coords, int dim, uint64_t v, double (*sum)[summed_tangents])
+// The projection onto the plane of the triangle at a corner, weighted by
+// the angle there: with edges e and f from the corner, whose dot products
+// are ee, ef and ff, the projection is (ff e e' - ef (e f' + f e') + ee f
+// f') / det for det = ee ff - ef^2, and the angle's sine and cosine go as
+// sqrt(det) and ef: no edge is made of length 1. A corner's parts, and
+// whether its triangle has area.
+struct Corner {
+    double e[summed_tangents], f[summed_tangents];
+    double ee, ef, ff, det, share;
+    bool found;
+};
+
+template <int D> void __edges_tangents(const float* coords, int dim, uint64_t v, Corner* corner)
 {
     dim = D ? D : dim;
     uint64_t first = v - v % 3;
     const float* at = coords + v * dim;
     const float* b = coords + (first + (v - first + 1) % 3) * dim;
     const float* c = coords + (first + (v - first + 2) % 3) * dim;
-    double e[summed_tangents], f[summed_tangents];
+    double* e = corner->e;
+    double* f = corner->f;
     for (int k = 0; k < dim; k++) {
         e[k] = static_cast<double>(b[k]) - at[k];
         f[k] = static_cast<double>(c[k]) - at[k];
     }
-    double ee = __dot_tangents<D>(e, e, dim), ef = __dot_tangents<D>(e, f, dim), ff = __dot_tangents<D>(f, f, dim);
-    double det = ee * ff - ef * ef;
+    corner->ee = __dot_tangents<D>(e, e, dim);
+    corner->ef = __dot_tangents<D>(e, f, dim);
+    corner->ff = __dot_tangents<D>(f, f, dim);
+    corner->det = corner->ee * corner->ff - corner->ef * corner->ef;
     // As the planes' own vectors have it: an edge, and the other edge
     // across it, each longer than 1e-12.
-    if (!(ee > 1e-24) || !(det > 1e-24 * ee))
-        return false;
-    double share = std::atan2(std::sqrt(det), ef) / det;
-    if (!std::isfinite(share))
-        return false;
-    double p[summed_tangents], q[summed_tangents];
-    for (int k = 0; k < dim; k++) {
-        p[k] = share * (ff * e[k] - ef * f[k]);
-        q[k] = share * (ee * f[k] - ef * e[k]);
+    corner->found = corner->ee > 1e-24 && corner->det > 1e-24 * corner->ee;
+}
+
+// Adds the projections at the corners of members from first to last to
+// the lower half of sum, in their order, eight corners at a time: their
+// edges, then their angles, then their sums, so that the corners' waits for
+// roots and angles overlap. Returns how many from counted on have area.
+template <int D>
+uint64_t __projections_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
+    uint64_t counted, double (*sum)[summed_tangents])
+{
+    dim = D ? D : dim;
+    Corner corners[8];
+    uint64_t found = 0;
+    for (uint64_t at = first; at < last; at += 8) {
+        int count = static_cast<int>(std::min<uint64_t>(8, last - at));
+        for (int i = 0; i < count; i++)
+            __edges_tangents<D>(coords, dim, members[at + i] & ~start_weld, &corners[i]);
+        for (int i = 0; i < count; i++) {
+            Corner& corner = corners[i];
+            if (corner.found) {
+                corner.share = std::atan2(std::sqrt(corner.det), corner.ef) / corner.det;
+                corner.found = std::isfinite(corner.share);
+            }
+        }
+        for (int i = 0; i < count; i++) {
+            const Corner& corner = corners[i];
+            if (!corner.found)
+                continue;
+            found += at + static_cast<uint64_t>(i) >= counted;
+            const double *e = corner.e, *f = corner.f;
+            double p[summed_tangents], q[summed_tangents];
+            for (int k = 0; k < dim; k++) {
+                p[k] = corner.share * (corner.ff * e[k] - corner.ef * f[k]);
+                q[k] = corner.share * (corner.ee * f[k] - corner.ef * e[k]);
+            }
+            for (int r = 0; r < dim; r++)
+                for (int c = 0; c <= r; c++)
+                    sum[r][c] += e[r] * p[c] + f[r] * q[c];
+        }
     }
-    for (int i = 0; i < dim; i++)
-        for (int j = 0; j <= i; j++)
-            sum[i][j] += e[i] * p[j] + f[i] * q[j];
-    return true;
+    return found;
 }
 
 // Where a group's plane goes: the point's number, the planes, and each
@@ -175,18 +212,6 @@ template <int D> uint64_t __start_tangents(const float* coords, int dim, const u
         return k;
     }
     return count;
-}
-
-// Sums the projections of a group's planes from its first one, the place
-// __start_tangents returned.
-template <int D>
-void __sum_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t count, Sum* sum)
-{
-    dim = D ? D : dim;
-    if (first < count)
-        __projection_tangents<D>(coords, dim, members[first] & ~start_weld, sum->sum);
-    for (uint64_t k = first + 1; k < count; k++)
-        sum->planes += __projection_tangents<D>(coords, dim, members[k] & ~start_weld, sum->sum);
 }
 
 // __orthonormal_tangents on the vectors b of two lanes, each against its
@@ -319,9 +344,10 @@ void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uin
             starts[lanes + 1] = at;
             firsts[lanes] = __start_tangents<D>(coords, dim, members + starts[lanes], at - starts[lanes], &sums[lanes]);
         }
+        // Each sum from its first plane on, which is counted already.
         for (int lane = 0; lane < lanes; lane++)
-            __sum_tangents<D>(coords, dim, members + starts[lane], firsts[lane], starts[lane + 1] - starts[lane],
-                &sums[lane]);
+            sums[lane].planes += __projections_tangents<D>(coords, dim, members + starts[lane], firsts[lane],
+                starts[lane + 1] - starts[lane], firsts[lane] + 1, sums[lane].sum);
         __steps_tangents<D>(sums, lanes, dim);
         for (int lane = 0; lane < lanes; lane++, point.number++)
             __write_tangents(sums[lane].x, dim, members + starts[lane], starts[lane + 1] - starts[lane], point);
