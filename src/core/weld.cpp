@@ -90,9 +90,10 @@ Counts __counts_weld(uint64_t n, int bits)
         32 + bits - top, buckets};
 }
 
-// Keys sorted by keys[k] >> shift among themselves from ends, where the
-// order of equal digits is kept, to the order of whole keys: equal digits
-// are most often one key or a few, and std::sort keeps any run bounded.
+// Puts count keys that share their digits so far, in the order of their
+// low halves, in the order of whole keys: most often one key or a few, by
+// insertion; a long run by std::sort, so that none costs the square of its
+// length.
 void __finish_weld(uint64_t* keys, uint64_t count)
 {
     if (count > 32) {
@@ -139,10 +140,10 @@ void __bucket_weld(const uint64_t* from, uint64_t* to, uint64_t count, int bits)
 }
 
 // Sorts keys by the bits that counts was made for, the order of equal ones
-// kept: parted into spare by the top digit, each part
-// of the keys placed on a core of its own, then each bucket sorted back
-// into keys, the buckets cut into parts of about as many keys. Then calls
-// each(first, last) on the sorted keys of each bucket from first to last.
+// kept: parted into spare by the top digit, each part of the keys placed
+// on a core of its own, then each bucket sorted back into keys, the buckets
+// cut into parts of about as many keys. Calls each(first, last) on each
+// bucket's sorted keys while they are in the cache.
 template <class Each> void __sort_weld(uint64_t* keys, uint64_t* spare, uint64_t n, Counts& counts, Each each)
 {
     const int parts = parts_spread(n);
