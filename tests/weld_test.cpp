@@ -1,7 +1,9 @@
 // The weld against points known by construction: a torus whose seams are
 // worked out twice, vertices repeated or a rounding apart, and points that
 // share a hash by chance; and the groups laid out from it.
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -106,6 +108,51 @@ TEST(Weld, GroupsFollowTheirFirstVertices)
         = {0 | start_weld, 2, 5, 1 | start_weld, 4, 3 | start_weld, 6 | start_weld};
     ASSERT_EQ(group_weld(members.data(), members.size(), members.data()), 1);
     EXPECT_EQ(members, laid);
+}
+
+// Groups laid out against a stable sort by first vertex, at the sizes where
+// the sort's digits change (2^11 buckets, one key or none in each, or all
+// keys in one) and where the work is cut into parts.
+TEST(Weld, GroupsAgreeWithAStableSortAtEverySize)
+{
+    const struct {
+        const char* what;
+        uint32_t (*first)(uint32_t v);
+    } shapes[] = {
+        {"one group", [](uint32_t) { return 0u; }},
+        {"each alone", [](uint32_t v) { return v; }},
+        {"sevens", [](uint32_t v) { return v - v % 7; }},
+        {"far back", [](uint32_t v) { return v / 2 * 2 - v / 2 % 3 * (v / 2 / 3 % 5) * 2; }},
+    };
+    for (uint32_t n : {1u, 2u, 33u, 2048u, 2049u, 4097u, 140001u})
+        for (const auto& shape : shapes) {
+            SCOPED_TRACE(std::string(shape.what) + " of " + std::to_string(n));
+            std::vector<uint32_t> ids(n), order(n), members(n);
+            for (uint32_t v = 0; v < n; v++)
+                ids[v] = shape.first(v);
+            std::iota(order.begin(), order.end(), 0u);
+            std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return ids[a] < ids[b]; });
+            for (uint32_t k = 0; k < n; k++)
+                order[k] |= k == 0 || ids[order[k] & ~start_weld] != ids[order[k - 1] & ~start_weld] ? start_weld : 0u;
+            ASSERT_EQ(group_weld(ids.data(), n, members.data()), 1);
+            EXPECT_EQ(members, order);
+        }
+}
+
+// Every vertex on one point but those not finite, over two parts: one hash
+// fills a bucket, and runs of one hash longer than a few are sorted whole.
+TEST(Weld, OnePointFillsABucket)
+{
+    const uint32_t n = 140001;
+    std::vector<float> coords(4 * n, 0.5f);
+    std::vector<uint32_t> point(n), ids(n);
+    for (uint32_t v = 0; v < n; v++) {
+        point[v] = v % 1000 == 999 ? v : 0;
+        if (v % 1000 == 999)
+            coords[4 * v + v % 4] = NAN;
+    }
+    ASSERT_EQ(weld_vertices(coords.data(), 4, n, ids.data()), 1);
+    EXPECT_EQ(ids, firsts(point));
 }
 
 } // namespace

@@ -4,10 +4,10 @@
 // to all its triangles' planes.
 #include "core/tangents.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "core/room.h"
@@ -84,43 +84,79 @@ bool __corner_tangents(const float* coords, int dim, uint64_t v, double* plane, 
 // and to apply than the planes it sums: small dim.
 constexpr int summed_tangents = 8;
 
-// Adds the projection onto the plane of the triangle at corner v, weighted
-// by the angle there, to the lower half of sum; 0 for a triangle without
-// area. With edges e and f from the corner, whose dot products are ee, ef
-// and ff, the projection is (ff e e' - ef (e f' + f e') + ee f f') / det
-// for det = ee ff - ef^2, and the angle's sine and cosine go as sqrt(det)
-// and ef: no edge is made of length 1.
-template <int D>
-bool __projection_tangents(const float* coords, int dim, uint64_t v, double (*sum)[summed_tangents])
+// The projection onto the plane of the triangle at a corner, weighted by
+// the angle there: with edges e and f from the corner, whose dot products
+// are ee, ef and ff, the projection is (ff e e' - ef (e f' + f e') + ee f
+// f') / det for det = ee ff - ef^2, and the angle's sine and cosine go as
+// sqrt(det) and ef: no edge is made of length 1. A corner's parts, and
+// whether its triangle has area.
+struct Corner {
+    double e[summed_tangents], f[summed_tangents];
+    double ee, ef, ff, det, share;
+    bool found;
+};
+
+template <int D> void __edges_tangents(const float* coords, int dim, uint64_t v, Corner* corner)
 {
     dim = D ? D : dim;
     uint64_t first = v - v % 3;
     const float* at = coords + v * dim;
     const float* b = coords + (first + (v - first + 1) % 3) * dim;
     const float* c = coords + (first + (v - first + 2) % 3) * dim;
-    double e[summed_tangents], f[summed_tangents];
+    double* e = corner->e;
+    double* f = corner->f;
     for (int k = 0; k < dim; k++) {
         e[k] = static_cast<double>(b[k]) - at[k];
         f[k] = static_cast<double>(c[k]) - at[k];
     }
-    double ee = __dot_tangents<D>(e, e, dim), ef = __dot_tangents<D>(e, f, dim), ff = __dot_tangents<D>(f, f, dim);
-    double det = ee * ff - ef * ef;
+    corner->ee = __dot_tangents<D>(e, e, dim);
+    corner->ef = __dot_tangents<D>(e, f, dim);
+    corner->ff = __dot_tangents<D>(f, f, dim);
+    corner->det = corner->ee * corner->ff - corner->ef * corner->ef;
     // As the planes' own vectors have it: an edge, and the other edge
     // across it, each longer than 1e-12.
-    if (!(ee > 1e-24) || !(det > 1e-24 * ee))
-        return false;
-    double share = std::atan2(std::sqrt(det), ef) / det;
-    if (!std::isfinite(share))
-        return false;
-    double p[summed_tangents], q[summed_tangents];
-    for (int k = 0; k < dim; k++) {
-        p[k] = share * (ff * e[k] - ef * f[k]);
-        q[k] = share * (ee * f[k] - ef * e[k]);
+    corner->found = corner->ee > 1e-24 && corner->det > 1e-24 * corner->ee;
+}
+
+// Adds the projections at the corners of members from first to last to
+// the lower half of sum, in their order, eight corners at a time: their
+// edges, then their angles, then their sums, so that the corners' waits for
+// roots and angles overlap. Returns how many from counted on have area.
+template <int D>
+uint64_t __projections_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
+    uint64_t counted, double (*sum)[summed_tangents])
+{
+    dim = D ? D : dim;
+    Corner corners[8];
+    uint64_t found = 0;
+    for (uint64_t at = first; at < last; at += 8) {
+        int count = static_cast<int>(std::min<uint64_t>(8, last - at));
+        for (int i = 0; i < count; i++)
+            __edges_tangents<D>(coords, dim, members[at + i] & ~start_weld, &corners[i]);
+        for (int i = 0; i < count; i++) {
+            Corner& corner = corners[i];
+            if (corner.found) {
+                corner.share = std::atan2(std::sqrt(corner.det), corner.ef) / corner.det;
+                corner.found = std::isfinite(corner.share);
+            }
+        }
+        for (int i = 0; i < count; i++) {
+            const Corner& corner = corners[i];
+            if (!corner.found)
+                continue;
+            found += at + static_cast<uint64_t>(i) >= counted;
+            const double *e = corner.e, *f = corner.f;
+            double p[summed_tangents], q[summed_tangents];
+            for (int k = 0; k < dim; k++) {
+                p[k] = corner.share * (corner.ff * e[k] - corner.ef * f[k]);
+                q[k] = corner.share * (corner.ee * f[k] - corner.ef * e[k]);
+            }
+            for (int r = 0; r < dim; r++)
+                for (int c = 0; c <= r; c++)
+                    sum[r][c] += e[r] * p[c] + f[r] * q[c];
+        }
     }
-    for (int i = 0; i < dim; i++)
-        for (int j = 0; j <= i; j++)
-            sum[i][j] += e[i] * p[j] + f[i] * q[j];
-    return true;
+    return found;
 }
 
 // Where a group's plane goes: the point's number, the planes, and each
@@ -142,25 +178,111 @@ void __write_tangents(const double* x, int dim, const uint32_t* members, uint64_
         point.points[members[k] & ~start_weld] = static_cast<uint32_t>(point.number);
 }
 
-// The plane of a group of vertices: the 2-plane nearest to its triangles'
-// planes, weighted by their angles, the leading pair of eigenvectors of the
-// sum of their projections, found by a few steps of subspace iteration from
-// the first one. Writes it to the group's point. Up to dim
-// summed_tangents the sum is kept as a matrix, else its planes are kept.
+// The plane of a group of vertices is the 2-plane nearest to its
+// triangles' planes, weighted by their angles: the leading pair of
+// eigenvectors of the sum of their projections, found by a few steps of
+// subspace iteration from the first plane. Up to dim summed_tangents the
+// sum is kept as a matrix, else its planes are kept.
+
+// A group's sum while its plane is found: the lower half of the sum, the
+// plane it starts from, and how many planes it sums.
+struct Sum {
+    double sum[summed_tangents][summed_tangents];
+    double x[2 * summed_tangents];
+    uint64_t planes;
+};
+
+// Starts a group's sum: its first plane, from the first of count members
+// whose triangle has area, as the plane to start from. Returns that
+// member's place, count when there is none.
+template <int D> uint64_t __start_tangents(const float* coords, int dim, const uint32_t* members, uint64_t count, Sum* sum)
+{
+    dim = D ? D : dim;
+    for (int i = 0; i < dim; i++)
+        for (int j = 0; j <= i; j++)
+            sum->sum[i][j] = 0.0;
+    memset(sum->x, 0, 2 * dim * sizeof(double));
+    sum->planes = 0;
+    for (uint64_t k = 0; k < count; k++) {
+        double plane[2 * summed_tangents];
+        if (!__corner_tangents<D>(coords, dim, members[k] & ~start_weld, plane, nullptr))
+            continue;
+        memcpy(sum->x, plane, 2 * dim * sizeof(double));
+        sum->planes = 1;
+        return k;
+    }
+    return count;
+}
+
+// __orthonormal_tangents on the vectors b of two lanes, each against its
+// a where a is given, side by side so that the waits for their roots and
+// quotients overlap. Only lanes still going take part; a lane whose b has
+// no direction of its own stops.
+template <int D> void __pair_orthonormal_tangents(double* const* a, double* const* b, bool* going, int dim)
+{
+    dim = D ? D : dim;
+    double along[2] = {}, length[2] = {};
+    for (int lane = 0; lane < 2 && a; lane++)
+        if (going[lane])
+            along[lane] = __dot_tangents<D>(a[lane], b[lane], dim);
+    for (int lane = 0; lane < 2 && a; lane++)
+        for (int k = 0; k < dim && going[lane]; k++)
+            b[lane][k] -= along[lane] * a[lane][k];
+    for (int lane = 0; lane < 2; lane++)
+        if (going[lane])
+            length[lane] = std::sqrt(__dot_tangents<D>(b[lane], b[lane], dim));
+    for (int lane = 0; lane < 2; lane++)
+        going[lane] = going[lane] && length[lane] > 1e-12;
+    for (int lane = 0; lane < 2; lane++) {
+        double inverse = going[lane] ? 1.0 / length[lane] : 0.0;
+        for (int k = 0; k < dim && going[lane]; k++)
+            b[lane][k] *= inverse;
+    }
+}
+
+// The steps of the iteration on the sums of lanes groups at once (at most
+// two), each step of one beside the other's.
+template <int D> void __steps_tangents(Sum* sums, int lanes, int dim)
+{
+    dim = D ? D : dim;
+    bool going[2] = {};
+    for (int lane = 0; lane < lanes; lane++) {
+        going[lane] = sums[lane].planes > 1;
+        for (int i = 0; i < dim; i++)
+            for (int j = 0; j < i; j++)
+                sums[lane].sum[j][i] = sums[lane].sum[i][j];
+    }
+    double y[2][2 * summed_tangents];
+    double* firsts[2] = {y[0], y[1]};
+    double* seconds[2] = {y[0] + dim, y[1] + dim};
+    for (int step = 0; step < 2; step++) {
+        for (int lane = 0; lane < 2; lane++)
+            for (int j = 0; j < 2 && going[lane]; j++)
+                for (int i = 0; i < dim; i++)
+                    y[lane][j * dim + i] = __dot_tangents<D>(sums[lane].sum[i], sums[lane].x + j * dim, dim);
+        __pair_orthonormal_tangents<D>(nullptr, firsts, going, dim);
+        __pair_orthonormal_tangents<D>(firsts, seconds, going, dim);
+        for (int lane = 0; lane < 2; lane++)
+            if (going[lane])
+                memcpy(sums[lane].x, y[lane], 2 * dim * sizeof(double));
+    }
+}
+
+// The plane of a group of vertices past dim summed_tangents, from its
+// triangles' planes kept in scratch; written to the group's point.
 template <int D>
 bool __group_tangents(
     const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch, const Point& point)
 {
     dim = D ? D : dim;
-    bool summed = dim <= summed_tangents;
     uint64_t stride = 2 * dim + 1;
     uint64_t planes = 0;
-    double sum[summed_tangents][summed_tangents] = {}, x[2 * 256], y[2 * 256];
+    double x[2 * 256], y[2 * 256];
     memset(x, 0, 2 * dim * sizeof(double));
     for (uint64_t k = 0; k < count; k++) {
         // Room grows with the planes found, not with the group: a point
         // that a file repeats in triangles without area takes none.
-        if ((summed ? stride : (planes + 1) * stride) > scratch->room) {
+        if ((planes + 1) * stride > scratch->room) {
             uint64_t room = 2 * (planes + 8) * stride;
             double* more = static_cast<double*>(realloc(scratch->planes, room * sizeof(double)));
             if (!more)
@@ -169,27 +291,16 @@ bool __group_tangents(
             scratch->room = room;
         }
         uint64_t v = members[k] & ~start_weld;
-        double* plane = scratch->planes + (summed ? 0 : planes * stride);
-        // Summed, the first plane is needed as itself only to start from.
-        bool found = summed && planes ? __projection_tangents<D>(coords, dim, v, sum)
-                                      : __corner_tangents<D>(coords, dim, v, plane, summed ? nullptr : plane + 2 * dim);
-        if (!found)
+        double* plane = scratch->planes + planes * stride;
+        if (!__corner_tangents<D>(coords, dim, v, plane, plane + 2 * dim))
             continue;
         if (!planes)
             memcpy(x, plane, 2 * dim * sizeof(double));
         planes++;
-        if (summed && planes == 1)
-            __projection_tangents<D>(coords, dim, v, sum);
     }
-    for (int i = 0; summed && i < dim; i++)
-        for (int j = 0; j < i; j++)
-            sum[j][i] = sum[i][j];
     for (int step = 0; step < 2 && planes > 1; step++) {
         memset(y, 0, 2 * dim * sizeof(double));
-        for (int j = 0; summed && j < 2; j++)
-            for (int i = 0; i < dim; i++)
-                y[j * dim + i] = __dot_tangents<D>(sum[i], x + j * dim, dim);
-        for (uint64_t t = 0; !summed && t < planes; t++) {
+        for (uint64_t t = 0; t < planes; t++) {
             const double* p = scratch->planes + t * stride;
             double weight = p[2 * dim];
             for (int j = 0; j < 2; j++)
@@ -207,19 +318,59 @@ bool __group_tangents(
     return true;
 }
 
+// The place after the group that starts at place at, before last.
+uint64_t __end_tangents(const uint32_t* members, uint64_t at, uint64_t last)
+{
+    uint64_t end = at + 1;
+    while (end < last && !(members[end] & start_weld))
+        end++;
+    return end;
+}
+
+// The planes of summed groups from place first to place last, two groups
+// at a time.
+template <int D>
+void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
+    Point point, const std::atomic<bool>* stop)
+{
+    Sum sums[2];
+    for (uint64_t at = first, pairs = 1; at < last && (pairs % 32768 || !stop->load()); pairs++) {
+        uint64_t starts[3] = {at, at, at}, firsts[2];
+        int lanes = 0;
+        // Both groups' first planes before their sums, so that the two
+        // wait side by side as well.
+        for (; lanes < 2 && at < last; lanes++) {
+            at = __end_tangents(members, at, last);
+            starts[lanes + 1] = at;
+            firsts[lanes] = __start_tangents<D>(coords, dim, members + starts[lanes], at - starts[lanes], &sums[lanes]);
+        }
+        // Each sum from its first plane on, which is counted already.
+        for (int lane = 0; lane < lanes; lane++)
+            sums[lane].planes += __projections_tangents<D>(coords, dim, members + starts[lane], firsts[lane],
+                starts[lane + 1] - starts[lane], firsts[lane] + 1, sums[lane].sum);
+        __steps_tangents<D>(sums, lanes, dim);
+        for (int lane = 0; lane < lanes; lane++, point.number++)
+            __write_tangents(sums[lane].x, dim, members + starts[lane], starts[lane + 1] - starts[lane], point);
+    }
+}
+
 // The planes of the groups of members (as group_weld lays them out) from
 // place first to place last, the first group's point being point's.
 bool __groups_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
     Point point, const std::atomic<bool>* stop)
 {
+    if (dim <= summed_tangents) {
+        if (dim == 4)
+            __pairs_tangents<4>(coords, dim, members, first, last, point, stop);
+        else
+            __pairs_tangents<0>(coords, dim, members, first, last, point, stop);
+        return !stop->load();
+    }
     Scratch scratch = {nullptr, 0};
     bool whole = true;
     for (uint64_t at = first, groups = 0; at < last && whole; groups++, point.number++) {
-        uint64_t end = at + 1;
-        while (end < last && !(members[end] & start_weld))
-            end++;
-        whole = dim == 4 ? __group_tangents<4>(coords, dim, members + at, end - at, &scratch, point)
-                         : __group_tangents<0>(coords, dim, members + at, end - at, &scratch, point);
+        uint64_t end = __end_tangents(members, at, last);
+        whole = __group_tangents<0>(coords, dim, members + at, end - at, &scratch, point);
         at = end;
         if (groups % 65536 == 0 && stop->load())
             whole = false;
@@ -285,75 +436,4 @@ int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points
     }
     *planes = {halves, count};
     return 1;
-}
-
-namespace {
-
-struct Job {
-    std::thread thread;
-    std::atomic<bool> stop;
-    std::atomic<int> state; // as done_tangents says
-    uint32_t serial;        // 0: none
-    const float* coords;
-    uint8_t dim;
-    uint64_t n;
-    uint32_t* points;
-    Planes planes; // once done
-};
-
-Job job;
-
-void __run_tangents()
-{
-    int found = find_tangents(job.coords, job.dim, job.n, job.points, &job.planes, &job.stop);
-    job.state = found ? 1 : 2;
-}
-
-} // namespace
-
-void start_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points, uint32_t serial)
-{
-    stop_tangents(job.serial);
-    job.stop = false;
-    job.state = 0;
-    job.serial = serial;
-    job.coords = coords;
-    job.dim = dim;
-    job.n = n;
-    job.points = points;
-    job.planes = {nullptr, 0};
-    if (has_threads_platform)
-        job.thread = std::thread(__run_tangents);
-}
-
-int done_tangents(uint32_t serial, bool wait, Planes* planes)
-{
-    if (!serial || serial != job.serial)
-        return -1;
-    if (!has_threads_platform && job.state == 0)
-        __run_tangents();
-    if (wait && job.thread.joinable())
-        job.thread.join();
-    int state = job.state;
-    if (state == 0)
-        return 0;
-    if (job.thread.joinable())
-        job.thread.join();
-    job.serial = 0;
-    *planes = job.planes;
-    job.planes = {nullptr, 0};
-    return state;
-}
-
-void stop_tangents(uint32_t serial)
-{
-    if (!serial || serial != job.serial)
-        return;
-    job.stop = true;
-    if (job.thread.joinable())
-        job.thread.join();
-    // Planes found before the stop came are nobody's.
-    give_room(job.planes.halves, 4 * uint64_t {job.dim} * job.planes.count);
-    job.planes = {nullptr, 0};
-    job.serial = 0;
 }
