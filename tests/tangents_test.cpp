@@ -1,6 +1,7 @@
 // Tangent planes: the plane found at each vertex against the plane its
 // surface has there, worked out apart; vertices apart by rounding are one,
 // and a vertex alone keeps its own triangle's plane.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -150,19 +151,26 @@ INSTANTIATE_TEST_SUITE_P(Dims, TangentsFan, testing::Values(4, 5, 9, 12));
 // each, also where the search is cut into parts.
 class TangentsTorus : public testing::TestWithParam<int> {};
 
-TEST_P(TangentsTorus, SummedAndKeptPlanesAgree)
+// The torus of n^2 cells in R^4, and in R^9 into *large where given.
+std::vector<float> torus(int n, std::vector<float>* large = nullptr)
 {
-    const int n = GetParam();
-    std::vector<float> small, large;
+    std::vector<float> small;
     for (int cell = 0; cell < n * n; cell++)
         for (auto [di, dj] : {std::pair {0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
             double a = 2.0 * M_PI * ((cell / n + di) % n) / n, b = 2.0 * M_PI * ((cell % n + dj) % n) / n;
             const float p[4] = {float(std::cos(a)), float(std::sin(a)), float(0.5 * std::cos(b)),
                 float(0.5 * std::sin(b))};
             small.insert(small.end(), p, p + 4);
-            for (int k = 0; k < 9; k++)
-                large.push_back(k % 2 ? 0.0f : p[k / 2 % 4] * (k < 8));
+            for (int k = 0; large && k < 9; k++)
+                large->push_back(k % 2 ? 0.0f : p[k / 2 % 4] * (k < 8));
         }
+    return small;
+}
+
+TEST_P(TangentsTorus, SummedAndKeptPlanesAgree)
+{
+    const int n = GetParam();
+    std::vector<float> large, small = torus(n, &large);
     uint64_t count = small.size() / 4;
     std::vector<uint16_t> planes4, planes9;
     std::atomic<bool> stop(false);
@@ -180,6 +188,51 @@ TEST_P(TangentsTorus, SummedAndKeptPlanesAgree)
 
 // 150^2 cells are 135,000 vertices: two parts.
 INSTANTIATE_TEST_SUITE_P(Grids, TangentsTorus, testing::Values(12, 150));
+
+// A job's planes taken as they come: every vertex that the job says is
+// ready has its point and that point's plane as the whole search finds
+// them, while the job goes on; the planes stay the taker's through the
+// job's end or its stop, and past dim 8 none come early.
+TEST(Tangents, PlanesTakenAsTheyComeAreReadyWhereTheJobSays)
+{
+    std::vector<float> large, coords = torus(150, &large);
+    const uint64_t n = coords.size() / 4;
+    std::vector<uint16_t> whole;
+    std::atomic<bool> go(false);
+    ASSERT_EQ(find_halves(coords.data(), 4, n, &whole, go), 1);
+    for (uint32_t serial : {7u, 8u}) {
+        std::vector<uint32_t> points(n);
+        start_tangents(coords.data(), 4, n, points.data(), serial);
+        Planes planes;
+        uint64_t checked = early_tangents(serial, &planes);
+        ASSERT_NE(planes.halves, nullptr);
+        for (uint64_t want = 1; serial == 7 && checked < n; want = checked + 1) {
+            uint64_t ready = std::min(wait_tangents(serial, want), n);
+            ASSERT_GE(ready, want);
+            for (uint64_t v = checked; v < ready; v++) {
+                ASSERT_LT(points[v], planes.count) << "vertex " << v;
+                ASSERT_EQ(memcmp(planes.halves + 8 * uint64_t {points[v]}, &whole[8 * v], 16), 0) << "vertex " << v;
+            }
+            checked = ready;
+        }
+        Planes done;
+        if (serial == 7) {
+            EXPECT_EQ(done_tangents(serial, true, &done), 1);
+            EXPECT_EQ(done.halves, planes.halves);
+        } else {
+            stop_tangents(serial);
+            EXPECT_EQ(wait_tangents(serial, n), UINT64_MAX) << "a stopped job keeps no one waiting";
+        }
+        give_room(planes.halves, 16 * planes.count);
+    }
+    std::vector<uint32_t> points(n);
+    start_tangents(large.data(), 9, n, points.data(), 9);
+    Planes planes;
+    EXPECT_EQ(early_tangents(9, &planes), 0u);
+    EXPECT_EQ(planes.halves, nullptr);
+    EXPECT_EQ(done_tangents(9, true, &planes), 1);
+    give_room(planes.halves, 36 * planes.count);
+}
 
 // The planes' room: from the heap or mapped, each block starts on a page and
 // holds its bytes and one more, to the last, and goes back as it came.

@@ -328,10 +328,12 @@ uint64_t __end_tangents(const uint32_t* members, uint64_t at, uint64_t last)
 }
 
 // The planes of summed groups from place first to place last, two groups
-// at a time.
+// at a time. Where ready is given, it says now and then up to which vertex
+// all are written: the first of the next group, as every group before it
+// starts before it.
 template <int D>
 void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
-    Point point, const std::atomic<bool>* stop)
+    Point point, const std::atomic<bool>* stop, std::atomic<uint64_t>* ready)
 {
     Sum sums[2];
     for (uint64_t at = first, pairs = 1; at < last && (pairs % 32768 || !stop->load()); pairs++) {
@@ -351,19 +353,23 @@ void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uin
         __steps_tangents<D>(sums, lanes, dim);
         for (int lane = 0; lane < lanes; lane++, point.number++)
             __write_tangents(sums[lane].x, dim, members + starts[lane], starts[lane + 1] - starts[lane], point);
+        if (ready && pairs % 1024 == 0 && at < last) {
+            ready->store(members[at] & ~start_weld);
+            ready->notify_all();
+        }
     }
 }
 
 // The planes of the groups of members (as group_weld lays them out) from
 // place first to place last, the first group's point being point's.
 bool __groups_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
-    Point point, const std::atomic<bool>* stop)
+    Point point, const std::atomic<bool>* stop, std::atomic<uint64_t>* ready)
 {
     if (dim <= summed_tangents) {
         if (dim == 4)
-            __pairs_tangents<4>(coords, dim, members, first, last, point, stop);
+            __pairs_tangents<4>(coords, dim, members, first, last, point, stop, ready);
         else
-            __pairs_tangents<0>(coords, dim, members, first, last, point, stop);
+            __pairs_tangents<0>(coords, dim, members, first, last, point, stop, ready);
         return !stop->load();
     }
     Scratch scratch = {nullptr, 0};
@@ -381,21 +387,8 @@ bool __groups_tangents(const float* coords, int dim, const uint32_t* members, ui
 
 } // namespace
 
-uint16_t half_tangents(float value)
-{
-    uint32_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    uint16_t sign = static_cast<uint16_t>((bits >> 16) & 0x8000u);
-    int exponent = static_cast<int>((bits >> 23) & 0xffu) - 127 + 15;
-    if (exponent <= 0)
-        return sign;
-    // Rounded to nearest, a carry going on into the exponent.
-    uint32_t half = (static_cast<uint32_t>(exponent) << 10 | (bits & 0x7fffffu) >> 13) + ((bits >> 12) & 1u);
-    return static_cast<uint16_t>(sign | (half < 0x7c00u ? half : 0x7c00u));
-}
-
 int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points, Planes* planes,
-    const std::atomic<bool>* stop)
+    const std::atomic<bool>* stop, Progress* progress)
 {
     *planes = {nullptr, 0};
     // The weld's keys, then in their second half the groups it lays out;
@@ -404,6 +397,9 @@ int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points
     uint32_t* members = scratch ? reinterpret_cast<uint32_t*>(scratch + n) : nullptr;
     bool welded = scratch && weld_vertices(coords, dim, n, points, stop, scratch)
         && group_weld(points, n, members, scratch);
+    // The keys are done with: their pages go back while the planes are found.
+    if (welded)
+        spend_room(scratch, 0, n * sizeof(uint64_t));
     // Each part of the places takes the groups that start in it, numbered
     // on from those of the parts before.
     std::vector<uint64_t> firsts(static_cast<size_t>(parts_spread(n)) + 1, 0);
@@ -418,6 +414,14 @@ int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points
         firsts[part] += firsts[part - 1];
     uint64_t count = firsts.back();
     uint16_t* halves = welded ? static_cast<uint16_t*>(take_room(4 * uint64_t {dim} * count)) : nullptr;
+    // The first part's groups come first in the file: drawn meanwhile, as
+    // far as they go.
+    bool handed = halves && progress && dim <= summed_tangents;
+    if (handed) {
+        progress->planes = {halves, count};
+        progress->taken = true;
+        progress->taken.notify_all();
+    }
     std::atomic<bool> failed(!halves);
     if (halves)
         run_spread(n, [&](int part, uint64_t first, uint64_t last) {
@@ -426,12 +430,14 @@ int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points
             while (last < n && !(members[last] & start_weld))
                 last++;
             Point point = {firsts[static_cast<size_t>(part)], halves, points};
-            if (!__groups_tangents(coords, dim, members, first, last, point, stop))
+            std::atomic<uint64_t>* ready = handed && part == 0 ? &progress->ready : nullptr;
+            if (!__groups_tangents(coords, dim, members, first, last, point, stop, ready))
                 failed = true;
         });
     give_room(scratch, 2 * n * sizeof(uint64_t));
     if (failed || stop->load()) {
-        give_room(halves, 4 * uint64_t {dim} * count);
+        if (!handed)
+            give_room(halves, 4 * uint64_t {dim} * count);
         return 0;
     }
     *planes = {halves, count};

@@ -295,34 +295,37 @@ void bind_mesh(Mesh* mesh, const uint8_t show[4])
     }
 }
 
-static void __draw_mesh(unsigned int program, const Mesh* mesh, bool lines)
+void draw_mesh(unsigned int program, const Mesh* mesh)
+{
+    draw_part_mesh(program, mesh, 0, mesh->vertex_count);
+}
+
+void draw_part_mesh(unsigned int program, const Mesh* mesh, uint32_t first, uint32_t count)
 {
     glUseProgram(program);
     glBindVertexArray(mesh->vertex_array);
-    if (lines && !has_polygon_mode_platform) {
-        // GL offsets only filled polygons, but WebGL on Vulkan (ANGLE with
-        // SwiftShader, at least) offsets lines by as much, which sinks them
-        // back into the surface; so they are drawn with the offset off, and
-        // it is left as it was.
-        GLboolean offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
-        glDisable(GL_POLYGON_OFFSET_FILL);
-        glDrawElements(GL_LINES, static_cast<GLsizei>(mesh->vertex_count / 3 * 6), GL_UNSIGNED_INT, nullptr);
-        if (offset)
-            glEnable(GL_POLYGON_OFFSET_FILL);
-        return;
-    }
-    polygon_mode_platform(lines ? GL_LINE : GL_FILL);
-    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->vertex_count));
-}
-
-void draw_mesh(unsigned int program, const Mesh* mesh)
-{
-    __draw_mesh(program, mesh, false);
+    polygon_mode_platform(GL_FILL);
+    glDrawArrays(GL_TRIANGLES, static_cast<GLint>(first), static_cast<GLsizei>(count));
 }
 
 void draw_mesh_lines(unsigned int program, const Mesh* mesh)
 {
-    __draw_mesh(program, mesh, true);
+    glUseProgram(program);
+    glBindVertexArray(mesh->vertex_array);
+    if (has_polygon_mode_platform) {
+        polygon_mode_platform(GL_LINE);
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->vertex_count));
+        return;
+    }
+    // GL offsets only filled polygons, but WebGL on Vulkan (ANGLE with
+    // SwiftShader, at least) offsets lines by as much, which sinks them
+    // back into the surface; so they are drawn with the offset off, and
+    // it is left as it was.
+    GLboolean offset = glIsEnabled(GL_POLYGON_OFFSET_FILL);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    glDrawElements(GL_LINES, static_cast<GLsizei>(mesh->vertex_count / 3 * 6), GL_UNSIGNED_INT, nullptr);
+    if (offset)
+        glEnable(GL_POLYGON_OFFSET_FILL);
 }
 
 const float* read_mesh(const Mesh* mesh, int array, uint64_t first, uint64_t count, float* part)

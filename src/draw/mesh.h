@@ -82,6 +82,8 @@ void bind_tangents_mesh(Mesh* mesh);
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
 void draw_mesh(unsigned int program, const Mesh* mesh);
 void draw_mesh_lines(unsigned int program, const Mesh* mesh);
+// Draws count vertices filled from vertex first on, three to a triangle.
+void draw_part_mesh(unsigned int program, const Mesh* mesh, uint32_t first, uint32_t count);
 
 // Reads count vertices' coordinates (array 0) or normal components (array
 // 1) from vertex first on: where they live in memory of ours, a pointer

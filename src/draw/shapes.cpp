@@ -9,6 +9,7 @@
 #include "draw/load.h"
 #include "draw/platform.h"
 #include "draw/shader.h"
+#include "draw/smooth.h"
 
 Shape shapes[max_shapes];
 int shape_count = 0;
@@ -140,7 +141,10 @@ static void __draw_triangles(const Shape* shape, const Programs* programs, Pass 
     bool shaped = programs->file_light && !shape->mesh->normal_buffer;
     if (shaped)
         load_float_to_shader(programs->lit, "light", 1.0f);
-    draw_mesh(programs->lit, shape->mesh);
+    if (programs->smooth)
+        draw_smooth(programs->lit, shape->mesh);
+    else
+        draw_mesh(programs->lit, shape->mesh);
     if (shaped)
         load_float_to_shader(programs->lit, "light", 0.0f);
 }

@@ -127,6 +127,22 @@ Smoothness ready_smooth(Mesh* mesh, bool wait)
     if (refused)
         return SMOOTH_REFUSED;
     Planes planes = {nullptr, 0};
+    // Where GL reads our memory as it is, a picture draws the planes as
+    // they come, and waits only for those of the part it draws.
+    bool pinned = has_buffer_mapping_platform && has_buffer_textures_platform && pinned_memory_mesh == 1;
+    if (wait && pinned && !copy)
+        early_tangents(serial, &planes);
+    if (planes.halves) {
+        mesh->tangent_memory = planes.halves;
+        mesh->plane_count = planes.count;
+        if (!__attach_smooth(mesh))
+            return SMOOTH_READY;
+        // The search writes into the planes until it is stopped.
+        stop_tangents(serial);
+        refused = true;
+        fprintf(stderr, "plexorama: smooth light: cannot find or keep the tangent planes: drawing flat\n");
+        return SMOOTH_REFUSED;
+    }
     int state = done_tangents(serial, wait, &planes);
     if (state == 0 || state < 0)
         return SMOOTH_SEARCHING;
@@ -139,4 +155,18 @@ Smoothness ready_smooth(Mesh* mesh, bool wait)
         return SMOOTH_REFUSED;
     }
     return SMOOTH_READY;
+}
+
+void draw_smooth(unsigned int program, const Mesh* mesh)
+{
+    // Parts of some 10^5 vertices: each draw call takes the driver's time
+    // of its own, and the search stays well ahead of the first part.
+    const uint64_t part = 3 << 15;
+    uint32_t drawn = 0, n = mesh->vertex_count;
+    while (drawn < n) {
+        uint64_t ready = wait_tangents(mesh->serial, drawn + part < n ? drawn + part : n);
+        uint32_t to = ready >= n ? n : static_cast<uint32_t>(ready / 3 * 3);
+        draw_part_mesh(program, mesh, drawn, to - drawn);
+        drawn = to;
+    }
 }

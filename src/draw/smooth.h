@@ -17,3 +17,7 @@ enum Smoothness { SMOOTH_REFUSED, SMOOTH_SEARCHING, SMOOTH_READY };
 // cannot be found or handed to GL stays flat, and one line on standard
 // error says so.
 Smoothness ready_smooth(Mesh* mesh, bool wait);
+
+// Draws the mesh filled, as draw_mesh does; where its planes still come,
+// a part at a time, each once they are in.
+void draw_smooth(unsigned int program, const Mesh* mesh);
