@@ -83,7 +83,7 @@ TEST(Tangents, HalvesRoundToTheNearest)
 // turned by a fixed rotation: the tangent plane at the centre is the image
 // of the x1-x2 plane, and every outer vertex is its triangles' alone. Small
 // m sums the planes' projections, large m keeps the planes.
-class TangentsFan : public testing::TestWithParam<int> {};
+class TangentsFan : public testing::TestWithParam<int> { };
 
 TEST_P(TangentsFan, AVertexSharedByAFanTakesTheSurfacesPlane)
 {
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(Dims, TangentsFan, testing::Values(4, 5, 9, 12));
 // zeros: up to R^8 the planes are summed as a matrix, past it kept one by
 // one, and both ways find the same plane at every vertex, a grid point
 // each, also where the search is cut into parts.
-class TangentsTorus : public testing::TestWithParam<int> {};
+class TangentsTorus : public testing::TestWithParam<int> { };
 
 // The torus of n^2 cells in R^4, and in R^9 into *large where given.
 std::vector<float> torus(int n, std::vector<float>* large = nullptr)
@@ -158,8 +158,8 @@ std::vector<float> torus(int n, std::vector<float>* large = nullptr)
     for (int cell = 0; cell < n * n; cell++)
         for (auto [di, dj] : {std::pair {0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}}) {
             double a = 2.0 * M_PI * ((cell / n + di) % n) / n, b = 2.0 * M_PI * ((cell % n + dj) % n) / n;
-            const float p[4] = {float(std::cos(a)), float(std::sin(a)), float(0.5 * std::cos(b)),
-                float(0.5 * std::sin(b))};
+            const float p[4] = {
+                float(std::cos(a)), float(std::sin(a)), float(0.5 * std::cos(b)), float(0.5 * std::sin(b))};
             small.insert(small.end(), p, p + 4);
             for (int k = 0; large && k < 9; k++)
                 large->push_back(k % 2 ? 0.0f : p[k / 2 % 4] * (k < 8));
@@ -211,7 +211,8 @@ TEST(Tangents, PlanesTakenAsTheyComeAreReadyWhereTheJobSays)
             ASSERT_GE(ready, want);
             for (uint64_t v = checked; v < ready; v++) {
                 ASSERT_LT(points[v], planes.count) << "vertex " << v;
-                ASSERT_EQ(memcmp(planes.halves + 8 * uint64_t {points[v]}, &whole[8 * v], 16), 0) << "vertex " << v;
+                ASSERT_EQ(memcmp(planes.halves + 8 * uint64_t {points[v]}, &whole[8 * v], 16), 0)
+                    << "vertex " << v;
             }
             checked = ready;
         }

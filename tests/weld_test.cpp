@@ -131,9 +131,12 @@ TEST(Weld, GroupsAgreeWithAStableSortAtEverySize)
             for (uint32_t v = 0; v < n; v++)
                 ids[v] = shape.first(v);
             std::iota(order.begin(), order.end(), 0u);
-            std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return ids[a] < ids[b]; });
+            std::stable_sort(
+                order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return ids[a] < ids[b]; });
             for (uint32_t k = 0; k < n; k++)
-                order[k] |= k == 0 || ids[order[k] & ~start_weld] != ids[order[k - 1] & ~start_weld] ? start_weld : 0u;
+                order[k] |= k == 0 || ids[order[k] & ~start_weld] != ids[order[k - 1] & ~start_weld]
+                    ? start_weld
+                    : 0u;
             ASSERT_EQ(group_weld(ids.data(), n, members.data()), 1);
             EXPECT_EQ(members, order);
         }

@@ -123,8 +123,8 @@ template <int D> void __edges_tangents(const float* coords, int dim, uint64_t v,
 // edges, then their angles, then their sums, so that the corners' waits for
 // roots and angles overlap. Returns how many from counted on have area.
 template <int D>
-uint64_t __projections_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first, uint64_t last,
-    uint64_t counted, double (*sum)[summed_tangents])
+uint64_t __projections_tangents(const float* coords, int dim, const uint32_t* members, uint64_t first,
+    uint64_t last, uint64_t counted, double (*sum)[summed_tangents])
 {
     dim = D ? D : dim;
     Corner corners[8];
@@ -195,7 +195,8 @@ struct Sum {
 // Starts a group's sum: its first plane, from the first of count members
 // whose triangle has area, as the plane to start from. Returns that
 // member's place, count when there is none.
-template <int D> uint64_t __start_tangents(const float* coords, int dim, const uint32_t* members, uint64_t count, Sum* sum)
+template <int D>
+uint64_t __start_tangents(const float* coords, int dim, const uint32_t* members, uint64_t count, Sum* sum)
 {
     dim = D ? D : dim;
     for (int i = 0; i < dim; i++)
@@ -271,8 +272,8 @@ template <int D> void __steps_tangents(Sum* sums, int lanes, int dim)
 // The plane of a group of vertices past dim summed_tangents, from its
 // triangles' planes kept in scratch; written to the group's point.
 template <int D>
-bool __group_tangents(
-    const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch, const Point& point)
+bool __group_tangents(const float* coords, int dim, const uint32_t* members, uint64_t count, Scratch* scratch,
+    const Point& point)
 {
     dim = D ? D : dim;
     uint64_t stride = 2 * dim + 1;
@@ -344,7 +345,8 @@ void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uin
         for (; lanes < 2 && at < last; lanes++) {
             at = __end_tangents(members, at, last);
             starts[lanes + 1] = at;
-            firsts[lanes] = __start_tangents<D>(coords, dim, members + starts[lanes], at - starts[lanes], &sums[lanes]);
+            firsts[lanes]
+                = __start_tangents<D>(coords, dim, members + starts[lanes], at - starts[lanes], &sums[lanes]);
         }
         // Each sum from its first plane on, which is counted already.
         for (int lane = 0; lane < lanes; lane++)
@@ -352,7 +354,8 @@ void __pairs_tangents(const float* coords, int dim, const uint32_t* members, uin
                 starts[lane + 1] - starts[lane], firsts[lane] + 1, sums[lane].sum);
         __steps_tangents<D>(sums, lanes, dim);
         for (int lane = 0; lane < lanes; lane++, point.number++)
-            __write_tangents(sums[lane].x, dim, members + starts[lane], starts[lane + 1] - starts[lane], point);
+            __write_tangents(
+                sums[lane].x, dim, members + starts[lane], starts[lane + 1] - starts[lane], point);
         if (ready && pairs % 1024 == 0 && at < last) {
             ready->store(members[at] & ~start_weld);
             ready->notify_all();

@@ -169,7 +169,8 @@ template <class Each> void __sort_weld(uint64_t* keys, uint64_t* spare, uint64_t
     });
     const int rest = counts.shift - 32;
     run_spread(n, [&](int, uint64_t first, uint64_t last) {
-        size_t d = static_cast<size_t>(std::lower_bound(starts.begin(), starts.end() - 1, first) - starts.begin());
+        size_t d
+            = static_cast<size_t>(std::lower_bound(starts.begin(), starts.end() - 1, first) - starts.begin());
         for (; d < buckets && starts[d] < last; d++) {
             __bucket_weld(spare + starts[d], keys + starts[d], starts[d + 1] - starts[d], rest);
             each(starts[d], starts[d + 1]);
@@ -257,8 +258,9 @@ int weld_vertices(const float* coords, uint8_t dim, uint64_t n, uint32_t* ids, c
     run_spread(n, [&](int part, uint64_t first, uint64_t last) {
         for (uint64_t v = first; v < last && !(stop && stop->load()); v++)
             if (ids[v] != v
-                && !(dim == 4 ? __same_weld<4>(coords + v * 4, coords + uint64_t {ids[v]} * 4, 4, per_cell)
-                              : __same_weld<0>(coords + v * dim, coords + uint64_t {ids[v]} * dim, dim, per_cell)))
+                && !(dim == 4
+                        ? __same_weld<4>(coords + v * 4, coords + uint64_t {ids[v]} * 4, 4, per_cell)
+                        : __same_weld<0>(coords + v * dim, coords + uint64_t {ids[v]} * dim, dim, per_cell)))
                 mixed[static_cast<size_t>(part)].push_back(v);
     });
     for (const std::vector<uint64_t>& part : mixed)
