@@ -97,6 +97,19 @@ static int __attach_smooth(Mesh* mesh)
     return 0;
 }
 
+// Puts the planes found in the mesh and hands them to GL, unless the
+// search failed; refuses the mesh, saying so, when either fails.
+static Smoothness __keep_smooth(Mesh* mesh, Planes planes, bool found)
+{
+    mesh->tangent_memory = planes.halves;
+    mesh->plane_count = planes.count;
+    if (found && !__attach_smooth(mesh))
+        return SMOOTH_READY;
+    refused = true;
+    fprintf(stderr, "plexorama: smooth light: cannot find or keep the tangent planes: drawing flat\n");
+    return SMOOTH_REFUSED;
+}
+
 Smoothness ready_smooth(Mesh* mesh, bool wait)
 {
     if (mesh->point_buffer)
@@ -133,34 +146,24 @@ Smoothness ready_smooth(Mesh* mesh, bool wait)
     if (wait && pinned && !copy)
         early_tangents(serial, &planes);
     if (planes.halves) {
-        mesh->tangent_memory = planes.halves;
-        mesh->plane_count = planes.count;
-        if (!__attach_smooth(mesh))
-            return SMOOTH_READY;
+        Smoothness kept = __keep_smooth(mesh, planes, true);
         // The search writes into the planes until it is stopped.
-        stop_tangents(serial);
-        refused = true;
-        fprintf(stderr, "plexorama: smooth light: cannot find or keep the tangent planes: drawing flat\n");
-        return SMOOTH_REFUSED;
+        if (kept == SMOOTH_REFUSED)
+            stop_tangents(serial);
+        return kept;
     }
     int state = done_tangents(serial, wait, &planes);
     if (state == 0 || state < 0)
         return SMOOTH_SEARCHING;
     __let_go_smooth();
-    mesh->tangent_memory = planes.halves;
-    mesh->plane_count = planes.count;
-    if (state == 2 || __attach_smooth(mesh)) {
-        refused = true;
-        fprintf(stderr, "plexorama: smooth light: cannot find or keep the tangent planes: drawing flat\n");
-        return SMOOTH_REFUSED;
-    }
-    return SMOOTH_READY;
+    return __keep_smooth(mesh, planes, state == 1);
 }
 
 void draw_smooth(unsigned int program, const Mesh* mesh)
 {
-    // Parts of some 10^5 vertices: each draw call takes the driver's time
-    // of its own, and the search stays well ahead of the first part.
+    // Parts of some 10^5 vertices: few enough that the driver's own time a
+    // draw call is small, small enough that the drawing follows the search
+    // closely.
     const uint64_t part = 3 << 15;
     uint32_t drawn = 0, n = mesh->vertex_count;
     while (drawn < n) {
