@@ -419,8 +419,8 @@ int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points
     uint16_t* halves = welded ? static_cast<uint16_t*>(take_room(4 * uint64_t {dim} * count)) : nullptr;
     // The first part's groups come first in the file: drawn meanwhile, as
     // far as they go.
-    bool handed = halves && progress && dim <= summed_tangents;
-    if (handed) {
+    bool given = halves && progress && dim <= summed_tangents;
+    if (given) {
         progress->planes = {halves, count};
         progress->taken = true;
         progress->taken.notify_all();
@@ -433,13 +433,13 @@ int find_tangents(const float* coords, uint8_t dim, uint64_t n, uint32_t* points
             while (last < n && !(members[last] & start_weld))
                 last++;
             Point point = {firsts[static_cast<size_t>(part)], halves, points};
-            std::atomic<uint64_t>* ready = handed && part == 0 ? &progress->ready : nullptr;
+            std::atomic<uint64_t>* ready = given && part == 0 ? &progress->ready : nullptr;
             if (!__groups_tangents(coords, dim, members, first, last, point, stop, ready))
                 failed = true;
         });
     give_room(scratch, 2 * n * sizeof(uint64_t));
     if (failed || stop->load()) {
-        if (!handed)
+        if (!given)
             give_room(halves, 4 * uint64_t {dim} * count);
         return 0;
     }
