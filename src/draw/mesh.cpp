@@ -162,23 +162,24 @@ Mesh* create_mapped_mesh(uint8_t dim, uint64_t vertex_count, float** coords, flo
     if (!mesh)
         return nullptr;
     GLsizeiptr size = __size_mesh(dim, mesh->vertex_count);
-    glGenBuffers(1, &mesh->coord_buffer);
-    if (normals)
-        glGenBuffers(1, &mesh->normal_buffer);
-    float* second = nullptr;
+    GLuint buffers[2] = {};
+    glGenBuffers(normals ? 2 : 1, buffers);
+    mesh->coord_buffer = buffers[0];
+    mesh->normal_buffer = buffers[1];
     if (pinned_memory_mesh) {
-        second = __pin_mesh(mesh, size);
+        float* second = __pin_mesh(mesh, size);
         *coords = mesh->memory;
+        if (normals)
+            *normals = second;
     } else {
         *coords = __map_mesh(mesh->coord_buffer, size);
-        second = normals ? __map_mesh(mesh->normal_buffer, size) : *coords;
+        if (normals)
+            *normals = __map_mesh(mesh->normal_buffer, size);
     }
-    if (normals)
-        *normals = second;
     mesh = __finish_mesh(mesh, normals);
     // A failed map raises an error that __finish_mesh takes; one that
     // raised none still fails here.
-    if (mesh && (!*coords || !second)) {
+    if (mesh && (!*coords || (normals && !*normals))) {
         destroy_mesh(mesh);
         return nullptr;
     }
