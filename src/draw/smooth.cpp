@@ -45,12 +45,18 @@ static const float* __coordinates_smooth(const Mesh* mesh, bool* copied)
     return read;
 }
 
+// Whether GL takes memory of ours as buffer storage as it is.
+static bool __pinned_smooth()
+{
+    return has_buffer_mapping_platform && pinned_memory_mesh == 1;
+}
+
 // A GL buffer of bytes at *memory, from take_room. Where GL takes it as it
 // is, it stays ours until the mesh goes; where GL takes a copy, ours is let
 // go. 0 when the driver refuses it.
 static GLuint __buffer_smooth(void** memory, uint64_t bytes)
 {
-    bool pinned = has_buffer_mapping_platform && pinned_memory_mesh == 1 && bytes > 0;
+    bool pinned = __pinned_smooth() && bytes > 0;
     GLenum target = pinned ? GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD : GL_ARRAY_BUFFER;
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
@@ -142,8 +148,7 @@ Smoothness ready_smooth(Mesh* mesh, bool wait)
     Planes planes = {nullptr, 0};
     // Where GL reads our memory as it is, a picture draws the planes as
     // they come, and waits only for those of the part it draws.
-    bool pinned = has_buffer_mapping_platform && has_buffer_textures_platform && pinned_memory_mesh == 1;
-    if (wait && pinned && !copy)
+    if (wait && __pinned_smooth() && has_buffer_textures_platform && !copy)
         early_tangents(serial, &planes);
     if (planes.halves) {
         Smoothness kept = __keep_smooth(mesh, planes, true);
