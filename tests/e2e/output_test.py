@@ -112,7 +112,9 @@ class Outputs(xh.FolderTest):
                 argv = [*command, BINARY, "--size", "64", *[a.format(out=out) for a in args], self.bottle]
                 with xh.Process(argv, env=env) as run:
                     run.wait_output("[MAIN LOOP] Inicializando...\n")
-                    xh.wait_until(lambda: os.listdir(out) and (not sign or sign in os.listdir(out)))
+                    # The slow encoder must be running, so that it is seen to end with the run.
+                    xh.wait_until(lambda: os.listdir(out) and (not sign or sign in os.listdir(out))
+                                  and (env is None or os.path.exists(encoder + ".pid")))
                     for signal_number in signals[:-1]:
                         run.proc.send_signal(signal_number)
                         self.assertRaises(TimeoutError, run.wait_exit, 1)
