@@ -313,6 +313,12 @@ void draw_mesh_lines(unsigned int program, const Mesh* mesh)
 {
     glUseProgram(program);
     glBindVertexArray(mesh->vertex_array);
+    // Where GL has polygon modes, the triangles are drawn as lines, though
+    // llvmpipe draws the edge list in three quarters of the time: line mode
+    // outlines a triangle as the slice and the 4-D eye cut it, and llvmpipe
+    // lets the filled triangles' polygon offset move its lines too, which it
+    // never does to the edge list's: without it, lines near a fan's centre
+    // sink into the surface.
     if (has_polygon_mode_platform) {
         polygon_mode_platform(GL_LINE);
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->vertex_count));
