@@ -1,5 +1,6 @@
 // Pixels of real frames: the lit surface, its wireframe, white around it,
 // the mirrored x axis of the camera and the centred square viewport.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -265,6 +266,33 @@ TEST(Render, WireframeIsWholeOverTheSurface)
     }
     EXPECT_GT(rows, 200);
     EXPECT_EQ(whole, rows);
+}
+
+TEST(Render, EveryTriangleOfALongSurfaceIsDrawn)
+{
+    // Long surfaces are drawn a range of triangles at a time, many ranges a
+    // call: one triangle in each quarter of the picture, the first and last
+    // of the first call and of the next, which ends short. The others lie
+    // out of sight.
+    const uint64_t call = 64 * 4096, triangles = call + 64 + 3;
+    const uint64_t seen[4] = {0, call - 1, call, triangles - 1};
+    const float centres[4][2] = {{0.8f, 0.8f}, {-0.8f, 0.8f}, {0.8f, -0.8f}, {-0.8f, -0.8f}};
+    std::vector<float> coords(12 * triangles, 100.0f), normals;
+    for (int k = 0; k < 4; k++) {
+        auto [x, y] = centres[k];
+        const float corners[12] = {x - 0.3f, y - 0.3f, 0, 0, x + 0.3f, y - 0.3f, 0, 0, x, y + 0.3f, 0, 0};
+        std::copy(corners, corners + 12, coords.begin() + 12 * seen[k]);
+    }
+    for (uint64_t v = 0; v < 3 * triangles; v++)
+        normals.insert(normals.end(), {0, 0, 1, 0});
+    drop_surface(4, coords, normals);
+    main_loop();
+    for (auto [x, y] : centres) {
+        int px = static_cast<int>(256.0 * (1.0 - x * c / 7.0));
+        int py = static_cast<int>(256.0 * (1.0 + (y - 0.1) * c / 7.0));
+        EXPECT_NE(read_pixel(px, py), white) << "the triangle about " << x << ", " << y;
+    }
+    EXPECT_EQ(read_pixel(256, 256), white);
 }
 
 // The square again with w = y: +1 along its top edge, -1 along its bottom.

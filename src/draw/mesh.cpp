@@ -296,6 +296,32 @@ void bind_mesh(Mesh* mesh, const uint8_t show[4])
     }
 }
 
+// Triangles from first to last, in parts of 64. llvmpipe sends triangles
+// drawn as lines, or cut by clip planes, through a pipeline which, each time
+// its small buffer of vertices fills, marks every vertex of the draw's batch
+// of thousands as not yet sent; the more values a vertex carries (colour by
+// w adds one), the more often it fills. In parts, a vertex is marked once or
+// twice. One call draws 4096 parts.
+static void __triangles_mesh(uint64_t first, uint64_t last)
+{
+    constexpr uint64_t part = 3 * 64;
+    constexpr GLsizei parts = 4096;
+    static GLint firsts[parts];
+    static GLsizei counts[parts];
+    if (!has_multi_draw_platform) {
+        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(first), static_cast<GLsizei>(last - first));
+        return;
+    }
+    while (first < last) {
+        GLsizei draws = 0;
+        for (; draws < parts && first < last; draws++, first += part) {
+            firsts[draws] = static_cast<GLint>(first);
+            counts[draws] = static_cast<GLsizei>(last - first < part ? last - first : part);
+        }
+        multi_draw_arrays_platform(GL_TRIANGLES, firsts, counts, draws);
+    }
+}
+
 void draw_mesh(unsigned int program, const Mesh* mesh)
 {
     draw_part_mesh(program, mesh, 0, mesh->vertex_count);
@@ -306,7 +332,7 @@ void draw_part_mesh(unsigned int program, const Mesh* mesh, uint32_t first, uint
     glUseProgram(program);
     glBindVertexArray(mesh->vertex_array);
     polygon_mode_platform(GL_FILL);
-    glDrawArrays(GL_TRIANGLES, static_cast<GLint>(first), static_cast<GLsizei>(count));
+    __triangles_mesh(first, uint64_t {first} + count);
 }
 
 void draw_mesh_lines(unsigned int program, const Mesh* mesh)
@@ -314,14 +340,14 @@ void draw_mesh_lines(unsigned int program, const Mesh* mesh)
     glUseProgram(program);
     glBindVertexArray(mesh->vertex_array);
     // Where GL has polygon modes, the triangles are drawn as lines, though
-    // llvmpipe draws the edge list in three quarters of the time: line mode
-    // outlines a triangle as the slice and the 4-D eye cut it, and llvmpipe
-    // lets the filled triangles' polygon offset move its lines too, which it
-    // never does to the edge list's: without it, lines near a fan's centre
-    // sink into the surface.
+    // llvmpipe draws the edge list faster: line mode outlines a triangle as
+    // the slice and the 4-D eye cut it, and llvmpipe lets the filled
+    // triangles' polygon offset move its lines too, which it never does to
+    // the edge list's: without it, lines near a fan's centre sink into the
+    // surface.
     if (has_polygon_mode_platform) {
         polygon_mode_platform(GL_LINE);
-        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(mesh->vertex_count));
+        __triangles_mesh(0, mesh->vertex_count);
         return;
     }
     // GL offsets only filled polygons, but WebGL on Vulkan (ANGLE with

@@ -32,6 +32,8 @@ extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr si
 
 // WebGL fills every triangle: the wireframe needs a list of edges.
 constexpr bool has_polygon_mode_platform = false;
+// WebGL 2 draws one range of vertices a call.
+constexpr bool has_multi_draw_platform = false;
 // The page, whose browser keeps F11 and Ctrl's keys for itself.
 constexpr bool is_page_platform = true;
 // WebGL maps no buffers, and glBufferData copies the memory it is given.
@@ -52,6 +54,10 @@ constexpr double wheel_unit_platform = -100.0;
 constexpr const char* stage_version_platform = "#version 300 es\n";
 
 inline void polygon_mode_platform(GLenum)
+{
+}
+
+inline void multi_draw_arrays_platform(GLenum, const GLint*, const GLsizei*, GLsizei)
 {
 }
 
@@ -128,6 +134,7 @@ inline void window_class_platform(const char*)
 #include <GLFW/glfw3.h>
 
 constexpr bool has_polygon_mode_platform = true;
+constexpr bool has_multi_draw_platform = true;
 constexpr bool is_page_platform = false;
 constexpr bool has_buffer_mapping_platform = true;
 constexpr bool has_buffer_textures_platform = true;
@@ -140,6 +147,11 @@ constexpr const char* stage_version_platform = nullptr;
 inline void polygon_mode_platform(GLenum mode)
 {
     glPolygonMode(GL_FRONT_AND_BACK, mode);
+}
+
+inline void multi_draw_arrays_platform(GLenum mode, const GLint* firsts, const GLsizei* counts, GLsizei draws)
+{
+    glMultiDrawArrays(mode, firsts, counts, draws);
 }
 
 // Points take their size from the vertex stage.
