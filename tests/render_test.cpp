@@ -270,10 +270,10 @@ TEST(Render, WireframeIsWholeOverTheSurface)
 
 TEST(Render, EveryTriangleOfALongSurfaceIsDrawn)
 {
-    // Long surfaces are drawn a range of triangles at a time, many ranges a
-    // call: one triangle in each quarter of the picture, the first and last
-    // of the first call and of the next, which ends short. The others lie
-    // out of sight.
+    // Coloured by w, long surfaces are drawn a range of triangles at a time,
+    // many ranges a call: one triangle in each quarter of the picture, the
+    // first and last of the first call and of the next, which ends short.
+    // The others lie out of sight.
     const uint64_t call = 64 * 4096, triangles = call + 64 + 3;
     const uint64_t seen[4] = {0, call - 1, call, triangles - 1};
     const float centres[4][2] = {{0.8f, 0.8f}, {-0.8f, 0.8f}, {0.8f, -0.8f}, {-0.8f, -0.8f}};
@@ -286,7 +286,11 @@ TEST(Render, EveryTriangleOfALongSurfaceIsDrawn)
     for (uint64_t v = 0; v < 3 * triangles; v++)
         normals.insert(normals.end(), {0, 0, 1, 0});
     drop_surface(4, coords, normals);
+    View tinted = view;
+    tinted.cues.tint = TINT_W;
+    set_view(&tinted);
     main_loop();
+    set_view(&initial_view);
     for (auto [x, y] : centres) {
         int px = static_cast<int>(256.0 * (1.0 - x * c / 7.0));
         int py = static_cast<int>(256.0 * (1.0 + (y - 0.1) * c / 7.0));

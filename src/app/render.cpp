@@ -338,6 +338,7 @@ void main_loop()
                 tint_load(program);
         }
         set_clip_context(view.cues.eye4, view.cues.slice);
+        set_ranges_mesh(view.cues.tint == TINT_W || view.cues.eye4 || view.cues.slice);
     }
     if (changes & CHANGE_COLORS)
         recolor_shapes();

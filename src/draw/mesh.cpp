@@ -296,19 +296,26 @@ void bind_mesh(Mesh* mesh, const uint8_t show[4])
     }
 }
 
-// Triangles from first to last, in parts of 64. llvmpipe sends triangles
-// drawn as lines, or cut by clip planes, through a pipeline which, each time
-// its small buffer of vertices fills, marks every vertex of the draw's batch
-// of thousands as not yet sent; the more values a vertex carries (colour by
-// w adds one), the more often it fills. In parts, a vertex is marked once or
-// twice. One call draws 4096 parts.
+// llvmpipe sends triangles drawn as lines, or cut by clip planes, through a
+// pipeline which, each time its small buffer of vertices fills, marks every
+// vertex of the draw's batch of thousands as not yet sent; the more values a
+// vertex carries (colour by w adds one), the more often it fills. In ranges
+// of 64 triangles, a vertex is marked once or twice.
+static bool ranges = false;
+
+void set_ranges_mesh(bool on)
+{
+    ranges = on;
+}
+
+// Triangles from first to last, at once or in ranges, 4096 ranges a call.
 static void __triangles_mesh(uint64_t first, uint64_t last)
 {
     constexpr uint64_t part = 3 * 64;
     constexpr GLsizei parts = 4096;
     static GLint firsts[parts];
     static GLsizei counts[parts];
-    if (!has_multi_draw_platform) {
+    if (!has_multi_draw_platform || !ranges) {
         glDrawArrays(GL_TRIANGLES, static_cast<GLint>(first), static_cast<GLsizei>(last - first));
         return;
     }

@@ -79,6 +79,11 @@ void bind_columns_mesh(Mesh* mesh);
 // the mesh has.
 void bind_tangents_mesh(Mesh* mesh);
 
+// Whether the draws below go in ranges of 64 triangles, as colour by w and
+// the cuts of the slice and the 4-D eye want on llvmpipe; else (as at
+// start) one draw a mesh.
+void set_ranges_mesh(bool ranges);
+
 // Draw filled, and as a wireframe; each sets its program and polygon mode.
 void draw_mesh(unsigned int program, const Mesh* mesh);
 void draw_mesh_lines(unsigned int program, const Mesh* mesh);
